@@ -1,0 +1,610 @@
+#include "cli.h"
+
+#include "generator/generator.h"
+#include "model/kivodoc.h"
+#include "model/projectfile.h"
+#include "model/text.h"
+#include "objects/editor.h"
+#include "objects/kind.h"
+#include "objects/objectlist.h"
+#include "platform/files.h"
+#include "platform/messages.h"
+#include "platform/services.h"
+#include "toolchain/toolchain.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+
+namespace kivo {
+
+namespace {
+
+const char *kUsage = "usage: kivo-cli COMMAND FILE.kivo [ARGS...]\n"
+                     "commands:\n"
+                     "  new FILE.kivo                      create a project with the default settings\n"
+                     "  show FILE.kivo [--json]            settings, objects, warnings and pins\n"
+                     "  set FILE.kivo KEY=VALUE...         change project settings\n"
+                     "  generate FILE.kivo                 write the project's code into its folder\n"
+                     "  compile FILE.kivo                  run the build script\n"
+                     "  load FILE.kivo                     run the load script\n"
+                     "  kinds [--json]                     list the object kinds and their fields\n"
+                     "  add FILE.kivo KIND [KEY=VALUE...]  add an object\n"
+                     "  edit FILE.kivo NAME|@N [KEY=VALUE...]  change an object\n"
+                     "  delete FILE.kivo NAME|@N           delete an object\n";
+
+struct UsageError {
+    std::string text;
+};
+
+// ---- settings ----
+
+struct SettingKey {
+    const char *key;
+    std::string CKivoDoc::*text;
+    int32_t CKivoDoc::*flag;
+};
+
+const SettingKey kSettings[] = {
+    {"clock_freq", &CKivoDoc::m_strClockFreq, nullptr},
+    {"flex_spin_path", &CKivoDoc::m_strFlexSpinPath, nullptr},
+    {"load_p2_path", &CKivoDoc::m_strLoadP2Path, nullptr},
+    {"library_path", &CKivoDoc::m_strLibraryPath, nullptr},
+    {"opt_level", &CKivoDoc::m_strOptLevel, nullptr},
+    {"flex_options", &CKivoDoc::m_strFlexOptions, nullptr},
+    {"use_library_path", nullptr, &CKivoDoc::m_bUseLibraryPath},
+    {"set_opt_level", nullptr, &CKivoDoc::m_bSetOptLevel},
+    {"use_flex_options", nullptr, &CKivoDoc::m_bUseFlexOptions},
+    {"set_heap_size", nullptr, &CKivoDoc::m_bSetHeapSize},
+    {"heap_size", &CKivoDoc::m_strHeapSize, nullptr},
+    {"show_terminal", nullptr, &CKivoDoc::m_bShowTerminal},
+    {"use_plan9", nullptr, &CKivoDoc::m_bUsePlan9},
+    {"set_baud", nullptr, &CKivoDoc::m_bSetBaud},
+    {"use_load_p2_options", nullptr, &CKivoDoc::m_bUseLoadP2Options},
+    {"wait_on_exit", nullptr, &CKivoDoc::m_bWaitOnExit},
+    {"plan9_path", &CKivoDoc::m_strPlan9Path, nullptr},
+    {"baud", &CKivoDoc::m_strBaud, nullptr},
+    {"load_p2_options", &CKivoDoc::m_strLoadP2Options, nullptr},
+    {"mount_sd", nullptr, &CKivoDoc::m_bMountSd},
+    {"sd_clk_pin", &CKivoDoc::m_strSdClkPin, nullptr},
+    {"sd_cs_pin", &CKivoDoc::m_strSdCsPin, nullptr},
+    {"sd_mosi_pin", &CKivoDoc::m_strSdMosiPin, nullptr},
+    {"sd_miso_pin", &CKivoDoc::m_strSdMisoPin, nullptr},
+};
+
+std::string Lower(std::string s)
+{
+    for (auto &c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return s;
+}
+
+std::optional<bool> ParseFlag(const std::string &value)
+{
+    std::string v = Lower(value);
+    if (v == "1" || v == "true" || v == "on")
+        return true;
+    if (v == "0" || v == "false" || v == "off")
+        return false;
+    return std::nullopt;
+}
+
+std::pair<std::string, std::string> SplitAssignment(const std::string &arg)
+{
+    auto eq = arg.find('=');
+    if (eq == std::string::npos || eq == 0)
+        throw UsageError{"expected KEY=VALUE, got '" + arg + "'"};
+    return {arg.substr(0, eq), arg.substr(eq + 1)};
+}
+
+// ---- JSON ----
+
+std::string Json(const std::string &s)
+{
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20)
+                out += Format("\\u%04x", c);
+            else
+                out += char(c);
+        }
+    }
+    return out + "\"";
+}
+
+const char *TypeName(FieldType t)
+{
+    switch (t) {
+    case FieldType::Text:
+        return "text";
+    case FieldType::Integer:
+        return "integer";
+    case FieldType::ReadOnly:
+        return "readout";
+    case FieldType::Flag:
+        return "flag";
+    case FieldType::Choice:
+        return "choice";
+    case FieldType::Slider:
+        return "slider";
+    case FieldType::Combo:
+        return "combo";
+    case FieldType::Button:
+        return "button";
+    }
+    return "text";
+}
+
+// ---- project files ----
+
+std::string AbsolutePath(const std::string &path)
+{
+    std::error_code ec;
+    auto abs = std::filesystem::absolute(path, ec);
+    return ec ? path : abs.lexically_normal().string();
+}
+
+bool Open(const std::string &file, CKivoDoc &doc, Services &services)
+{
+    return OpenProject(AbsolutePath(file), doc, services);
+}
+
+int SaveBack(CKivoDoc &doc, Services &services)
+{
+    return SaveProject(doc, doc.m_strPathName, services) ? kExitOk : kExitFailed;
+}
+
+// ---- commands ----
+
+int CmdNew(const std::vector<std::string> &a, Services &services)
+{
+    if (a.size() != 2)
+        throw UsageError{"new takes one FILE.kivo"};
+    std::string path = AbsolutePath(a[1]);
+    if (services.files.Exists(path)) {
+        services.messages.Show(MessageKind::Plain, path + " already exists.");
+        return kExitFailed;
+    }
+    CKivoDoc doc;
+    doc.OnNewDocument(services.profile);
+    return SaveProject(doc, path, services) ? kExitOk : kExitFailed;
+}
+
+void ShowText(const CKivoDoc &doc, std::ostream &out)
+{
+    out << "Project: " << doc.GetProjectName() << "\n\nSettings:\n";
+    for (auto &s : kSettings) {
+        out << "  " << s.key << " = ";
+        if (s.text)
+            out << doc.*s.text;
+        else
+            out << (doc.*s.flag ? "on" : "off");
+        out << "\n";
+    }
+    out << "\nObjects:\n";
+    for (auto &l : ObjectLines(doc))
+        out << "  " << l << "\n";
+    out << "\nWarnings:\n";
+    for (auto &l : WarningLines(doc))
+        out << "  " << l << "\n";
+    out << "\nPins:\n";
+    for (int p = 0; p < kPinCount; ++p) {
+        out << "  " << p << "\t" << (doc.m_bPinUsed[p] ? "No" : "Yes") << "\t" << doc.m_strPinOwner[p] << "\t"
+            << doc.m_strPinUsage[p] << "\t" << doc.m_strPinNote[p] << "\n";
+    }
+}
+
+void ShowJson(const CKivoDoc &doc, std::ostream &out)
+{
+    out << "{\n  \"project\": " << Json(doc.GetProjectName()) << ",\n  \"settings\": {";
+    bool first = true;
+    for (auto &s : kSettings) {
+        out << (first ? "\n" : ",\n") << "    " << Json(s.key) << ": ";
+        first = false;
+        if (s.text)
+            out << Json(doc.*s.text);
+        else
+            out << (doc.*s.flag ? "true" : "false");
+    }
+    out << "\n  },\n  \"objects\": [";
+    for (std::size_t i = 0; i < doc.m_objList.size(); ++i) {
+        auto &o = *doc.m_objList[i];
+        out << (i ? ",\n" : "\n") << "    {\"index\": " << i + 1 << ", \"name\": " << Json(o.m_strName)
+            << ", \"kind\": " << o.m_nKind << ", \"label\": " << Json(o.GetKindName())
+            << ", \"line\": " << Json(ObjectLine(o)) << ", \"valid\": " << (o.m_bValid ? "true" : "false") << "}";
+    }
+    out << "\n  ],\n  \"warnings\": [";
+    auto warnings = WarningLines(doc);
+    for (std::size_t i = 0; i < warnings.size(); ++i)
+        out << (i ? ", " : "") << Json(warnings[i]);
+    out << "],\n  \"pins\": [";
+    for (int p = 0; p < kPinCount; ++p) {
+        out << (p ? ",\n" : "\n") << "    {\"pin\": " << p << ", \"free\": " << (doc.m_bPinUsed[p] ? "false" : "true")
+            << ", \"owner\": " << Json(doc.m_strPinOwner[p]) << ", \"usage\": " << Json(doc.m_strPinUsage[p])
+            << ", \"note\": " << Json(doc.m_strPinNote[p]) << "}";
+    }
+    out << "\n  ],\n  \"kind_counts\": [";
+    for (int k = 0; k < kKindCounterCount; ++k)
+        out << (k ? "," : "") << doc.m_nKindCount[k];
+    out << "]\n}\n";
+}
+
+int CmdShow(const std::vector<std::string> &a, Services &services, std::ostream &out)
+{
+    bool json = false;
+    std::vector<std::string> rest;
+    for (std::size_t i = 1; i < a.size(); ++i) {
+        if (a[i] == "--json")
+            json = true;
+        else
+            rest.push_back(a[i]);
+    }
+    if (rest.size() != 1)
+        throw UsageError{"show takes one FILE.kivo"};
+    CKivoDoc doc;
+    if (!Open(rest[0], doc, services))
+        return kExitFailed;
+    if (json)
+        ShowJson(doc, out);
+    else
+        ShowText(doc, out);
+    return kExitOk;
+}
+
+int CmdSet(const std::vector<std::string> &a, Services &services)
+{
+    if (a.size() < 3)
+        throw UsageError{"set takes FILE.kivo and at least one KEY=VALUE"};
+    // Check every assignment before touching the file.
+    std::vector<std::pair<const SettingKey *, std::string>> changes;
+    for (std::size_t i = 2; i < a.size(); ++i) {
+        auto [key, value] = SplitAssignment(a[i]);
+        auto it = std::find_if(std::begin(kSettings), std::end(kSettings),
+                               [&](const SettingKey &s) { return key == s.key; });
+        if (it == std::end(kSettings))
+            throw UsageError{"unknown setting '" + key + "'"};
+        if (it->flag && !ParseFlag(value))
+            throw UsageError{"setting '" + key + "' takes 0, 1, true, false, on or off, not '" + value + "'"};
+        changes.emplace_back(&*it, value);
+    }
+    CKivoDoc doc;
+    if (!Open(a[1], doc, services))
+        return kExitFailed;
+    for (auto &[s, value] : changes) {
+        if (s->text)
+            doc.*s->text = value;
+        else
+            doc.*s->flag = *ParseFlag(value) ? 1 : 0;
+    }
+    return SaveBack(doc, services);
+}
+
+int CmdGenerate(const std::vector<std::string> &a, Services &services)
+{
+    if (a.size() != 2)
+        throw UsageError{"generate takes one FILE.kivo"};
+    CKivoDoc doc;
+    if (!Open(a[1], doc, services))
+        return kExitFailed;
+    return GenerateProject(doc, services) == GenerateResult::Done ? kExitOk : kExitFailed;
+}
+
+int CmdRun(const std::vector<std::string> &a, Services &services, bool compile)
+{
+    if (a.size() != 2)
+        throw UsageError{a[0] + " takes one FILE.kivo"};
+    CKivoDoc doc;
+    if (!Open(a[1], doc, services))
+        return kExitFailed;
+    bool ok = compile ? CompileProject(doc, services) : LoadProject(doc, services);
+    return ok ? kExitOk : kExitFailed;
+}
+
+// ---- kinds and objects ----
+
+void ListKinds(std::ostream &out, bool json, Services &services)
+{
+    // A scratch project gives each editor its new-object defaults.
+    CKivoDoc doc;
+    doc.OnNewDocument(services.profile);
+    RecordingMessages quiet;
+    if (json)
+        out << "[";
+    bool firstKind = true;
+    for (const IKind *k : AllKinds()) {
+        CCodeObject object;
+        auto editor = k->CreateEditor(object, doc, 0, quiet);
+        if (json) {
+            out << (firstKind ? "\n" : ",\n") << "  {\"kind\": " << Json(k->CliName()) << ", \"code\": " << k->Code()
+                << ", \"label\": " << Json(KindLabel(k->Code())) << ", \"fields\": [";
+        } else {
+            out << k->CliName() << " (" << k->Code() << ", " << KindLabel(k->Code()) << ")\n";
+        }
+        firstKind = false;
+        if (editor) {
+            editor->Open();
+            bool firstField = true;
+            auto emit = [&](const std::string &key, const char *type, const std::string &label,
+                            const std::string &def, const std::vector<std::string> &options, std::pair<int, int> range,
+                            bool slider) {
+                if (json) {
+                    out << (firstField ? "\n" : ",\n") << "    {\"key\": " << Json(key) << ", \"type\": " << Json(type)
+                        << ", \"label\": " << Json(label) << ", \"default\": " << def;
+                    if (slider)
+                        out << ", \"min\": " << range.first << ", \"max\": " << range.second;
+                    if (!options.empty()) {
+                        out << ", \"options\": [";
+                        for (std::size_t i = 0; i < options.size(); ++i)
+                            out << (i ? ", " : "") << Json(options[i]);
+                        out << "]";
+                    }
+                    out << "}";
+                } else {
+                    out << "  " << key << " (" << type;
+                    if (slider)
+                        out << " " << range.first << ".." << range.second;
+                    out << ") default " << def;
+                    if (!options.empty()) {
+                        out << "; options:";
+                        for (std::size_t i = 0; i < options.size(); ++i)
+                            out << " " << i << "=" << Json(options[i]);
+                    }
+                    out << "\n";
+                }
+                firstField = false;
+            };
+            emit("name", "text", editor->NameLabel(), Json(editor->Name()), {}, {}, false);
+            for (auto &f : editor->Fields()) {
+                if (f.type == FieldType::Button || f.type == FieldType::ReadOnly)
+                    continue;
+                std::string def;
+                switch (f.type) {
+                case FieldType::Flag:
+                    def = editor->Flag(f.key) ? "true" : "false";
+                    break;
+                case FieldType::Choice:
+                case FieldType::Slider:
+                    def = std::to_string(editor->Int(f.key));
+                    break;
+                default:
+                    def = Json(editor->Text(f.key));
+                }
+                emit(f.key, TypeName(f.type), f.label, def, editor->Options(f.key), editor->SliderRange(f.key),
+                     f.type == FieldType::Slider);
+            }
+        }
+        if (json)
+            out << "\n  ]}";
+    }
+    if (json)
+        out << "\n]\n";
+}
+
+int CmdKinds(const std::vector<std::string> &a, Services &services, std::ostream &out)
+{
+    bool json = a.size() == 2 && a[1] == "--json";
+    if (a.size() > 2 || (a.size() == 2 && !json))
+        throw UsageError{"kinds takes only --json"};
+    ListKinds(out, json, services);
+    return kExitOk;
+}
+
+// Matches a choice value: its index, its label (any case, trailing colon
+// optional), or an alias.
+std::optional<int> MatchOption(const FieldSpec &f, const std::vector<std::string> &options, const std::string &value)
+{
+    if (!value.empty() && value.find_first_not_of("0123456789") == std::string::npos && value.size() < 6) {
+        int i = std::stoi(value);
+        if (i >= 0 && std::size_t(i) < options.size())
+            return i;
+        return std::nullopt;
+    }
+    auto norm = [](std::string s) {
+        s = Lower(s);
+        while (!s.empty() && (s.back() == ' ' || s.back() == ':'))
+            s.pop_back();
+        while (!s.empty() && s.front() == ' ')
+            s.erase(s.begin());
+        return s;
+    };
+    for (std::size_t i = 0; i < options.size(); ++i)
+        if (norm(options[i]) == norm(value))
+            return int(i);
+    for (std::size_t i = 0; i < f.optionAliases.size(); ++i)
+        if (!f.optionAliases[i].empty() && norm(f.optionAliases[i]) == norm(value))
+            return int(i);
+    return std::nullopt;
+}
+
+// Sets the fields as a user would, in the order given, running each handler.
+void ApplyFields(CEditorModel &editor, const std::vector<std::pair<std::string, std::string>> &fields)
+{
+    for (auto &[key, value] : fields) {
+        if (key == "name") {
+            if (editor.IsReadOnly("name"))
+                throw UsageError{"the name of an existing object cannot be changed"};
+            editor.UserSetText("name", value);
+            continue;
+        }
+        const FieldSpec *f = editor.FindField(key);
+        if (!f || f->type == FieldType::ReadOnly || f->type == FieldType::Button)
+            throw UsageError{"unknown field '" + key + "' for this kind"};
+        switch (f->type) {
+        case FieldType::Flag: {
+            auto v = ParseFlag(value);
+            if (!v)
+                throw UsageError{"field '" + key + "' takes 0, 1, true, false, on or off, not '" + value + "'"};
+            editor.UserSetFlag(key, *v);
+            break;
+        }
+        case FieldType::Choice: {
+            auto i = MatchOption(*f, editor.Options(key), value);
+            if (!i)
+                throw UsageError{"field '" + key + "' has no option '" + value + "'"};
+            editor.UserChoose(key, *i);
+            break;
+        }
+        case FieldType::Slider: {
+            int v;
+            auto [lo, hi] = editor.SliderRange(key);
+            if (!ParseToolkitInt(value, v) || v < std::min(lo, hi) || v > std::max(lo, hi))
+                throw UsageError{"field '" + key + "' takes a whole number from " + std::to_string(lo) + " to " +
+                                 std::to_string(hi) + ", not '" + value + "'"};
+            editor.UserSlide(key, v);
+            break;
+        }
+        default:
+            editor.UserSetText(key, value);
+        }
+    }
+}
+
+std::vector<std::pair<std::string, std::string>> Assignments(const std::vector<std::string> &a, std::size_t from)
+{
+    std::vector<std::pair<std::string, std::string>> v;
+    for (std::size_t i = from; i < a.size(); ++i)
+        v.push_back(SplitAssignment(a[i]));
+    return v;
+}
+
+// Presses OK once; a refused OK fails the command.
+EditorRunner CliRunner(const std::vector<std::pair<std::string, std::string>> &fields, bool &refused)
+{
+    return [&fields, &refused](CEditorModel &editor) {
+        ApplyFields(editor, fields);
+        refused = editor.Ok() != OkResult::Accepted;
+        return !refused;
+    };
+}
+
+int CmdAdd(const std::vector<std::string> &a, Services &services)
+{
+    if (a.size() < 3)
+        throw UsageError{"add takes FILE.kivo KIND [KEY=VALUE...]"};
+    const IKind *kind = FindKindByName(Lower(a[2]));
+    if (!kind)
+        throw UsageError{"unknown kind '" + a[2] + "'"};
+    auto fields = Assignments(a, 3);
+    CKivoDoc doc;
+    if (!Open(a[1], doc, services))
+        return kExitFailed;
+    bool refused = false;
+    AddResult r = AddObject(doc, kind->Code(), services.messages, CliRunner(fields, refused));
+    if (r != AddResult::Added)
+        return kExitFailed;
+    return SaveBack(doc, services);
+}
+
+std::optional<std::size_t> FindObject(const CKivoDoc &doc, const std::string &ref)
+{
+    if (ref.size() > 1 && ref[0] == '@' && ref.find_first_not_of("0123456789", 1) == std::string::npos) {
+        std::size_t n = ref.size() > 10 ? 0 : std::stoul(ref.substr(1));
+        if (n >= 1 && n <= doc.m_objList.size())
+            return n - 1;
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < doc.m_objList.size(); ++i)
+        if (doc.m_objList[i]->m_strName == ref)
+            return i;
+    return std::nullopt;
+}
+
+int CmdEdit(const std::vector<std::string> &a, Services &services)
+{
+    if (a.size() < 3)
+        throw UsageError{"edit takes FILE.kivo NAME|@N [KEY=VALUE...]"};
+    auto fields = Assignments(a, 3);
+    for (auto &f : fields)
+        if (f.first == "name")
+            throw UsageError{"the name of an existing object cannot be changed"};
+    CKivoDoc doc;
+    if (!Open(a[1], doc, services))
+        return kExitFailed;
+    auto index = FindObject(doc, a[2]);
+    if (!index) {
+        services.messages.Show(MessageKind::Plain, "No object " + a[2] + " in " + doc.GetTitle() + ".");
+        return kExitFailed;
+    }
+    if (!FindKind(doc.m_objList[*index]->m_nKind)) {
+        services.messages.Show(MessageKind::Plain, "Object " + a[2] + " is of an unknown kind and has no editor.");
+        return kExitFailed;
+    }
+    bool refused = false;
+    if (!EditObject(doc, *index, services.messages, CliRunner(fields, refused)))
+        return kExitFailed;
+    return SaveBack(doc, services);
+}
+
+int CmdDelete(const std::vector<std::string> &a, Services &services)
+{
+    if (a.size() != 3)
+        throw UsageError{"delete takes FILE.kivo NAME|@N"};
+    CKivoDoc doc;
+    if (!Open(a[1], doc, services))
+        return kExitFailed;
+    auto index = FindObject(doc, a[2]);
+    if (!index) {
+        services.messages.Show(MessageKind::Plain, "No object " + a[2] + " in " + doc.GetTitle() + ".");
+        return kExitFailed;
+    }
+    DeleteObject(doc, *index);
+    return SaveBack(doc, services);
+}
+
+} // namespace
+
+int RunCli(const std::vector<std::string> &args, Services &services, std::ostream &out, std::ostream &err)
+{
+    try {
+        if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+            (args.empty() ? err : out) << kUsage;
+            return args.empty() ? kExitUsage : kExitOk;
+        }
+        const std::string &cmd = args[0];
+        if (cmd == "new")
+            return CmdNew(args, services);
+        if (cmd == "show")
+            return CmdShow(args, services, out);
+        if (cmd == "set")
+            return CmdSet(args, services);
+        if (cmd == "generate")
+            return CmdGenerate(args, services);
+        if (cmd == "compile")
+            return CmdRun(args, services, true);
+        if (cmd == "load")
+            return CmdRun(args, services, false);
+        if (cmd == "kinds")
+            return CmdKinds(args, services, out);
+        if (cmd == "add")
+            return CmdAdd(args, services);
+        if (cmd == "edit")
+            return CmdEdit(args, services);
+        if (cmd == "delete")
+            return CmdDelete(args, services);
+        throw UsageError{"unknown command '" + cmd + "'"};
+    } catch (const UsageError &e) {
+        err << "kivo-cli: " << e.text << "\n" << kUsage;
+        return kExitUsage;
+    }
+}
+
+} // namespace kivo

@@ -1,0 +1,45 @@
+#include "cli.h"
+
+#include "model/text.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/messages.h"
+#include "platform/process.h"
+#include "platform/profile.h"
+#include "platform/resources.h"
+#include "platform/services.h"
+
+#include <iostream>
+
+namespace {
+
+// Every message box becomes one line "CAPTION: TEXT" on standard error.
+class StderrMessages : public kivo::IMessages
+{
+public:
+    void Show(kivo::MessageKind kind, const std::string &text) override
+    {
+        std::string line = text;
+        for (auto &c : line)
+            if (c == '\n' || c == '\r')
+                c = ' ';
+        std::cerr << kivo::CaptionOf(kind) << ": " << line << std::endl;
+    }
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(kivo::SanitizeUtf8(argv[i]));
+    StderrMessages messages;
+    kivo::FileProfile profile(kivo::FileProfile::DefaultPath());
+    kivo::DiskFileSystem files;
+    kivo::SystemClock clock;
+    kivo::SystemProcessRunner processes;
+    kivo::EmbeddedResources resources;
+    kivo::Services services{messages, profile, files, clock, processes, resources, nullptr};
+    return kivo::RunCli(args, services, std::cout, std::cerr);
+}

@@ -1,0 +1,24 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace kivo {
+
+class CCodeObject;
+class IFileSystem;
+class IResources;
+
+struct LibraryFile {
+    int resourceId;
+    const char *fileName;
+};
+
+// The library files an object needs, in the order they are written.
+std::vector<LibraryFile> LibraryFilesFor(const CCodeObject &object);
+// Every library file the system carries (ids 340..364).
+const std::vector<LibraryFile> &AllLibraryFiles();
+
+// Writes the resource's bytes unchanged to `path`; failures are silent.
+void WriteResourceFile(int resourceId, const std::string &path, const IResources &resources, IFileSystem &files);
+
+} // namespace kivo

@@ -1,0 +1,108 @@
+#include "generator/scripts.h"
+
+#include "model/kivodoc.h"
+
+namespace kivo {
+
+std::string BuildBat(const CKivoDoc &d, const std::string &mainFileName)
+{
+    std::string s = "REM Kivo Generated Batch file\r\n";
+    s += d.m_strFlexSpinPath + "\\FlexSpin.exe -2" + " -L " + d.m_strFlexSpinPath + "\\include " + " ";
+    if (d.m_bUseLibraryPath)
+        s += "-L " + d.m_strLibraryPath;
+    if (d.m_bSetOptLevel)
+        s += " -O" + d.m_strOptLevel;
+    if (d.m_bUseFlexOptions)
+        s += " " + d.m_strFlexOptions;
+    s += " " + mainFileName + "\r\n";
+    s += "Pause \r\n";
+    return s;
+}
+
+std::string LoadBat(const CKivoDoc &d, const std::string &imageName)
+{
+    std::string s = "REM Kivo Generated Batch file\r\n";
+    s += d.m_strLoadP2Path + "\\loadp2.exe " + " ";
+    if (d.m_bShowTerminal)
+        s += "-t ";
+    if (d.m_bWaitOnExit)
+        s += "-k ";
+    if (d.m_bUsePlan9)
+        s += "-9 " + d.m_strPlan9Path + " ";
+    if (d.m_bSetBaud)
+        s += "-b " + d.m_strBaud + " ";
+    else
+        s += "-b 230400 ";
+    if (d.m_bUseLoadP2Options)
+        s += d.m_strLoadP2Options;
+    s += " " + imageName + "\r\n";
+    s += "Pause \r\n";
+    return s;
+}
+
+std::string ShellQuote(const std::string &text)
+{
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    return out + "'";
+}
+
+namespace {
+
+// A folder setting joined with a program name; an empty folder means PATH.
+std::string ToolPath(const std::string &folder, const char *program)
+{
+    if (folder.empty())
+        return ShellQuote(program);
+    std::string f = folder;
+    if (f.back() == '/')
+        f.pop_back();
+    return ShellQuote(f + "/" + program);
+}
+
+const char *kPause = "printf 'Press Enter to continue . . . '\n"
+                     "read kivo_pause || true\n";
+
+} // namespace
+
+std::string BuildSh(const CKivoDoc &d, const std::string &mainFileName)
+{
+    std::string s = "#!/bin/sh\n# Kivo Generated shell script\n";
+    std::string include = d.m_strFlexSpinPath.empty() ? "include" : d.m_strFlexSpinPath + "/include";
+    s += ToolPath(d.m_strFlexSpinPath, "flexspin") + " -2 -L " + ShellQuote(include);
+    if (d.m_bUseLibraryPath)
+        s += " -L " + ShellQuote(d.m_strLibraryPath);
+    if (d.m_bSetOptLevel)
+        s += " " + ShellQuote("-O" + d.m_strOptLevel);
+    // The additional options are a list of words, as the user typed them.
+    if (d.m_bUseFlexOptions && !d.m_strFlexOptions.empty())
+        s += " " + d.m_strFlexOptions;
+    s += " " + ShellQuote(mainFileName) + "\n";
+    s += kPause;
+    return s;
+}
+
+std::string LoadSh(const CKivoDoc &d, const std::string &imageName)
+{
+    std::string s = "#!/bin/sh\n# Kivo Generated shell script\n";
+    s += ToolPath(d.m_strLoadP2Path, "loadp2");
+    if (d.m_bShowTerminal)
+        s += " -t";
+    if (d.m_bWaitOnExit)
+        s += " -k";
+    if (d.m_bUsePlan9)
+        s += " -9 " + ShellQuote(d.m_strPlan9Path);
+    s += " -b " + (d.m_bSetBaud ? ShellQuote(d.m_strBaud) : std::string("230400"));
+    if (d.m_bUseLoadP2Options && !d.m_strLoadP2Options.empty())
+        s += " " + d.m_strLoadP2Options;
+    s += " " + ShellQuote(imageName) + "\n";
+    s += kPause;
+    return s;
+}
+
+} // namespace kivo

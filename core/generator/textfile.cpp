@@ -1,0 +1,51 @@
+#include "generator/textfile.h"
+
+#include "model/text.h"
+#include "platform/files.h"
+#include "platform/messages.h"
+#include "platform/services.h"
+
+namespace kivo {
+
+std::string ToCrLf(const std::string &text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
+            out += '\r';
+        out += text[i];
+    }
+    return out;
+}
+
+TextFileResult WriteTextFile(const std::string &path, const std::string &text, Services &services, bool crlf)
+{
+    FileCause cause;
+    auto file = services.files.Create(path, cause);
+    if (!file) {
+        services.messages.Show(MessageKind::Plain, "Error:  Can't create " + path + " -->" + ReasonText(cause, path));
+        return TextFileResult::CreateFailed;
+    }
+    std::string bytes;
+    std::size_t bad = Utf8ToCp1252(crlf ? ToCrLf(text) : text, bytes);
+    // Everything up to an unconvertible character is written, as a write that
+    // fails part way would leave it.
+    FileCause writeCause = file->Write(bytes.data(), bytes.size());
+    FileCause closeCause = file->Close();
+    if (writeCause == FileCause::None)
+        writeCause = closeCause;
+    if (writeCause != FileCause::None) {
+        services.messages.Show(MessageKind::Plain, ReasonText(writeCause, path));
+        return TextFileResult::WriteFailed;
+    }
+    if (bad != std::string::npos) {
+        services.messages.Show(MessageKind::Plain,
+                               "Cannot write " + path +
+                                   ": it would hold a character that the Windows-1252 code page cannot represent.");
+        return TextFileResult::WriteFailed;
+    }
+    return TextFileResult::Written;
+}
+
+} // namespace kivo

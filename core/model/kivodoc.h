@@ -1,0 +1,101 @@
+#pragma once
+#include "model/codeobject.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kivo {
+
+class IProfile;
+struct Services;
+
+constexpr int kPinCount = 64;
+constexpr int kKindCounterCount = 100;
+
+// One open project: settings, the pin table, the objects and the per-kind
+// counters that feed default object names.
+class CKivoDoc
+{
+public:
+    CKivoDoc() = default;
+    CKivoDoc(const CKivoDoc &) = delete;
+    CKivoDoc &operator=(const CKivoDoc &) = delete;
+
+    int32_t m_nHeaderValue = 0;
+    std::string m_strClockFreq;
+    std::string m_strFlexSpinPath;
+    std::string m_strLoadP2Path;
+    std::string m_strLibraryPath;
+    std::string m_strOptLevel;
+    std::string m_strFlexOptions;
+    int32_t m_bUseLibraryPath = 0;
+    int32_t m_bSetOptLevel = 0;
+    int32_t m_bUseFlexOptions = 0;
+    int32_t m_bSetHeapSize = 0;
+    std::string m_strHeapSize;
+    int32_t m_bShowTerminal = 0;
+    int32_t m_bUsePlan9 = 0;
+    int32_t m_bSetBaud = 0;
+    int32_t m_bUseLoadP2Options = 0;
+    int32_t m_bWaitOnExit = 0;
+    std::string m_strPlan9Path;
+    std::string m_strBaud;
+    std::string m_strLoadP2Options;
+    int32_t m_bMountSd = 0;
+    std::string m_strSdClkPin;
+    std::string m_strSdCsPin;
+    std::string m_strSdMosiPin;
+    std::string m_strSdMisoPin;
+
+    // The pin table.
+    std::array<bool, kPinCount> m_bPinUsed{};
+    std::array<std::string, kPinCount> m_strPinOwner;
+    std::array<std::string, kPinCount> m_strPinUsage;
+    std::array<std::string, kPinCount> m_strPinNote;
+
+    std::string m_strMainFilePath; // set by the last generation; never stored
+    std::array<int32_t, kKindCounterCount> m_nKindCount{};
+    std::vector<std::unique_ptr<CCodeObject>> m_objList;
+
+    // The framework's part: the file the project lives in (empty until saved).
+    std::string m_strPathName;
+
+    // New-project values, with the five tool values read from the profile.
+    bool OnNewDocument(IProfile &profile);
+
+    // The project file's name ("Untitled" style titles come from the shell).
+    std::string GetTitle() const;
+    void SetTitle(std::string title) { m_strTitle = std::move(title); }
+    // The title without its extension.
+    std::string GetProjectName() const;
+
+    // The folder of the project file. Asks for a save when the project has
+    // none; shows why and returns "" when there is still no path.
+    std::string GetProjectFolder(Services &services);
+
+    // The refresh broadcast: every attached view updates, the settings form
+    // first copying its values into the document.
+    using ViewUpdate = std::function<void()>;
+    int AddView(ViewUpdate update);
+    void RemoveView(int token);
+    void UpdateAllViews();
+
+    // Appends an accepted object and raises its kind's counter.
+    void AppendObject(std::unique_ptr<CCodeObject> object);
+
+private:
+    std::string m_strTitle;
+    std::vector<std::pair<int, ViewUpdate>> m_views;
+    int m_nextViewToken = 1;
+};
+
+// The default name format of a kind ("Servo%d"), or "" for unknown kinds.
+const char *DefaultNameFormat(int32_t kind);
+// The name proposed for a new object of `kind` in `doc`.
+std::string DefaultObjectName(const CKivoDoc &doc, int32_t kind);
+
+} // namespace kivo

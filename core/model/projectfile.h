@@ -1,0 +1,37 @@
+#pragma once
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kivo {
+
+class CKivoDoc;
+class CCodeObject;
+struct Services;
+
+constexpr const char *kUnexpectedFileFormat = "Unexpected file format.";
+constexpr const char *kFailedToOpen = "Failed to open document.";
+constexpr const char *kFailedToSave = "Failed to save document.";
+
+// The byte stream of a project file.
+std::vector<uint8_t> SerializeProject(const CKivoDoc &doc);
+
+// Reads a project stream into `doc`, which must be freshly constructed. On a
+// stream that ends early (or claims more than it holds) returns false and
+// leaves `doc` with nothing of the file: no object list, no fields.
+bool DeserializeProject(std::span<const uint8_t> bytes, CKivoDoc &doc);
+
+// Opens `path` into a fresh `doc`. Shows the file error or "Unexpected file
+// format." and returns false when the project cannot be opened.
+bool OpenProject(const std::string &path, CKivoDoc &doc, Services &services);
+
+// Runs the refresh broadcast, then writes the project atomically to `path`.
+// On failure the old file is intact, the document keeps its path, and the user
+// sees the file error text.
+bool SaveProject(CKivoDoc &doc, const std::string &path, Services &services);
+
+// Wide-string encoding of one string (marker, length prefix, UTF-16LE).
+void AppendWideString(std::vector<uint8_t> &out, const std::string &text);
+
+} // namespace kivo

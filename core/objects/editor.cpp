@@ -1,0 +1,198 @@
+#include "objects/editor.h"
+
+#include "model/kivodoc.h"
+#include "model/text.h"
+#include "objects/pinrules.h"
+#include "platform/messages.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+namespace kivo {
+
+CEditorModel::CEditorModel(int kind, CCodeObject &object, CKivoDoc &doc, int mode, IMessages &messages)
+    : m_object(object), m_doc(doc), m_messages(messages), m_kind(kind), m_mode(mode)
+{
+}
+
+const FieldSpec *CEditorModel::FindField(const std::string &key) const
+{
+    for (auto &f : Fields())
+        if (f.key == key)
+            return &f;
+    return nullptr;
+}
+
+void CEditorModel::Open()
+{
+    InitBoth();
+    if (m_mode == 0) {
+        m_text["name"] = DefaultObjectName(m_doc, m_kind);
+        InitNew();
+    } else {
+        m_text["name"] = m_object.m_strName;
+        InitExisting();
+    }
+    AfterInit();
+}
+
+OkResult CEditorModel::Ok()
+{
+    return OnOk();
+}
+
+void CEditorModel::UserSetText(const std::string &key, const std::string &text)
+{
+    m_text[key] = text;
+}
+
+void CEditorModel::UserSetFlag(const std::string &key, bool on)
+{
+    m_flag[key] = on;
+    OnFlag(key);
+}
+
+void CEditorModel::UserChoose(const std::string &key, int index)
+{
+    m_int[key] = index;
+    OnChoice(key);
+}
+
+void CEditorModel::UserSlide(const std::string &key, int position)
+{
+    auto [lo, hi] = SliderRange(key);
+    m_int[key] = std::clamp(position, std::min(lo, hi), std::max(lo, hi));
+    OnSlider(key);
+}
+
+void CEditorModel::UserPress(const std::string &key)
+{
+    OnButton(key);
+}
+
+std::string CEditorModel::Text(const std::string &key) const
+{
+    auto it = m_text.find(key);
+    return it == m_text.end() ? std::string() : it->second;
+}
+
+int CEditorModel::Int(const std::string &key) const
+{
+    auto it = m_int.find(key);
+    return it == m_int.end() ? 0 : it->second;
+}
+
+bool CEditorModel::Flag(const std::string &key) const
+{
+    auto it = m_flag.find(key);
+    return it != m_flag.end() && it->second;
+}
+
+bool CEditorModel::IsReadOnly(const std::string &key) const
+{
+    if (key == "name")
+        return m_mode == 1;
+    auto f = FindField(key);
+    return f && f->type == FieldType::ReadOnly;
+}
+
+std::pair<int, int> CEditorModel::SliderRange(const std::string &key) const
+{
+    if (auto it = m_range.find(key); it != m_range.end())
+        return it->second;
+    if (auto f = FindField(key))
+        return {f->min, f->max};
+    return {0, 0};
+}
+
+std::vector<std::string> CEditorModel::Options(const std::string &key) const
+{
+    if (auto f = FindField(key))
+        return f->options;
+    return {};
+}
+
+bool ParseToolkitInt(const std::string &text, int &value)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    std::size_t start = i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    std::size_t digits = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+        ++i;
+    if (i == digits)
+        return false;
+    std::size_t end = i;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    if (i != text.size())
+        return false;
+    errno = 0;
+    long long v = std::strtoll(text.substr(start, end - start).c_str(), nullptr, 10);
+    if (errno == ERANGE || v > 2147483647LL || v < -2147483648LL)
+        return false;
+    value = int(v);
+    return true;
+}
+
+bool CEditorModel::ReadControls()
+{
+    for (auto &f : Fields()) {
+        if (f.type != FieldType::Integer)
+            continue;
+        int v;
+        if (!ParseToolkitInt(Text(f.key), v)) {
+            ShowPlain("Please enter an integer.");
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string CEditorModel::RangeMessage(int pin, int maxPin)
+{
+    return Format("Pin %d is out of range, please set to between 0 and %d.", pin, maxPin);
+}
+
+bool CEditorModel::ClaimPinRange(int basePin, int count, int maxBase, const char *conflictPrefix,
+                                 const char *conflictSuffix)
+{
+    const std::string name = m_object.m_strName;
+    if (basePin < 0 || basePin > maxBase) {
+        ShowError(RangeMessage(basePin, maxBase));
+        m_object.m_bValid = false;
+        return false;
+    }
+    for (int p = basePin; p < basePin + count; ++p) {
+        if (!IsPinFreeFor(m_doc, p, name)) {
+            ShowError(Format(conflictPrefix, p) + m_doc.m_strPinOwner[p] + conflictSuffix);
+            m_object.m_bValid = false;
+            return false;
+        }
+    }
+    ReleasePinsOf(m_doc, name);
+    for (int p = basePin; p < basePin + count; ++p)
+        ReservePin(m_doc, p, name);
+    return true;
+}
+
+void CEditorModel::ShowError(const std::string &text)
+{
+    m_messages.Show(MessageKind::Error, text);
+}
+
+void CEditorModel::ShowWarning(const std::string &text)
+{
+    m_messages.Show(MessageKind::Warning, text);
+}
+
+void CEditorModel::ShowPlain(const std::string &text)
+{
+    m_messages.Show(MessageKind::Plain, text);
+}
+
+} // namespace kivo

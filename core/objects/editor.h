@@ -1,0 +1,143 @@
+#pragma once
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kivo {
+
+class CCodeObject;
+class CKivoDoc;
+class IMessages;
+
+// How a field is shown and set. The dialogs and the command line both build
+// on these descriptions.
+enum class FieldType {
+    Text,     // editable single-line text
+    Integer,  // editable text the toolkit reads as a whole number
+    ReadOnly, // read-only text (readouts); set by handlers only
+    Flag,     // check box
+    Choice,   // group of mutually exclusive options, held as a 0-based index
+    Slider,   // horizontal slider, held as its position
+    Combo,    // editable drop-down list, held as its text
+    Button,   // push button that runs a handler
+};
+
+struct FieldSpec {
+    std::string key;   // command-line key ("pin")
+    FieldType type = FieldType::Text;
+    std::string label; // exactly as the dialog shows it
+    std::string group; // caption of the group box holding it, or ""
+    std::vector<std::string> options;       // choice labels, combo entries
+    std::vector<std::string> optionAliases; // extra command-line names, one per option (may be "")
+    int min = 0, max = 0;                   // slider range when the editor opens
+    std::string hint;                       // tooltip or short help
+    std::string note;                       // static text shown with the field
+};
+
+enum class OkResult {
+    Accepted, // the dialog closes as accepted
+    StayOpen, // a check refused the OK; the dialog stays open
+};
+
+// The UI-free model of one kind's editor dialog. Values are held by field
+// key: texts (Text, Integer, ReadOnly, Combo), integers (Choice, Slider) and
+// flags (Flag). A front end shows the values after every step.
+class CEditorModel
+{
+public:
+    // mode 0: new object from the picker; mode 1: existing object.
+    CEditorModel(int kind, CCodeObject &object, CKivoDoc &doc, int mode, IMessages &messages);
+    virtual ~CEditorModel() = default;
+
+    int Kind() const { return m_kind; }
+    int Mode() const { return m_mode; }
+    virtual std::string Title() const = 0;
+    virtual std::string Description() const = 0;
+    // The name field's label ("Object Name:" unless the kind spells it so).
+    virtual std::string NameLabel() const { return "Object Name:"; }
+    // The kind's fields, top to bottom, without the name.
+    virtual const std::vector<FieldSpec> &Fields() const = 0;
+    const FieldSpec *FindField(const std::string &key) const;
+
+    // The dialog opens: defaults (mode 0) or the object's slots (mode 1).
+    void Open();
+    // OK pressed. Messages go to the messages interface.
+    OkResult Ok();
+    // Cancel changes nothing.
+    void Cancel() {}
+
+    // What the user does.
+    void UserSetText(const std::string &key, const std::string &text);
+    void UserSetFlag(const std::string &key, bool on);
+    void UserChoose(const std::string &key, int index);
+    // Moves the slider (clamped to its range) and runs the slider handler.
+    void UserSlide(const std::string &key, int position);
+    void UserPress(const std::string &key);
+
+    // Values as shown.
+    std::string Text(const std::string &key) const;
+    int Int(const std::string &key) const;
+    bool Flag(const std::string &key) const;
+    std::string Name() const { return Text("name"); }
+
+    // Dynamic state of a field.
+    virtual bool IsReadOnly(const std::string &key) const;
+    virtual bool IsEnabled(const std::string &key) const { return !key.empty(); }
+    virtual std::pair<int, int> SliderRange(const std::string &key) const;
+    virtual std::vector<std::string> Options(const std::string &key) const;
+
+    // Data exchange without handlers (the toolkit writing a control's value).
+    void SetText(const std::string &key, const std::string &text) { m_text[key] = text; }
+    void SetInt(const std::string &key, int value) { m_int[key] = value; }
+    void SetFlag(const std::string &key, bool on) { m_flag[key] = on; }
+
+protected:
+    // Initialisation steps that differ per kind.
+    virtual void InitBoth() {}
+    virtual void InitNew() {}
+    virtual void InitExisting() {}
+    virtual void AfterInit() {}
+    // The kind's OK sequence.
+    virtual OkResult OnOk() = 0;
+    // Handlers.
+    virtual void OnSlider(const std::string &) {}
+    virtual void OnChoice(const std::string &) {}
+    virtual void OnFlag(const std::string &) {}
+    virtual void OnButton(const std::string &) {}
+
+    // Reads the Integer fields as the toolkit would; shows "Please enter an
+    // integer." and returns false on the first that is not a whole number.
+    bool ReadControls();
+
+    // The shared OK steps for one consecutive range of pins from `basePin`:
+    // range check against 0..maxBase, conflict check of every pin, release,
+    // reserve. Refusals show the error, clear m_bValid and return false.
+    bool ClaimPinRange(int basePin, int count, int maxBase, const char *conflictPrefix = "Pin #%d is already in use by ",
+                       const char *conflictSuffix = ".");
+    void ShowError(const std::string &text);
+    void ShowWarning(const std::string &text);
+    void ShowPlain(const std::string &text);
+
+    // Range message of Part 3.1 ("Pin %d is out of range, please set to
+    // between 0 and %d.").
+    static std::string RangeMessage(int pin, int maxPin);
+
+    CCodeObject &m_object;
+    CKivoDoc &m_doc;
+    IMessages &m_messages;
+    std::map<std::string, std::string> m_text;
+    std::map<std::string, int> m_int;
+    std::map<std::string, bool> m_flag;
+    std::map<std::string, std::pair<int, int>> m_range; // slider ranges set at run time
+
+private:
+    int m_kind;
+    int m_mode;
+};
+
+// Parses a whole number the way the dialog toolkit does for integer fields:
+// optional blanks and sign, digits, optional blanks; nothing else.
+bool ParseToolkitInt(const std::string &text, int &value);
+
+} // namespace kivo

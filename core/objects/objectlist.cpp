@@ -1,0 +1,100 @@
+#include "objects/objectlist.h"
+
+#include "model/kivodoc.h"
+#include "objects/kind.h"
+#include "objects/pinrules.h"
+#include "platform/messages.h"
+
+namespace kivo {
+
+std::string ObjectLine(const CCodeObject &o)
+{
+    return o.m_strName + " - " + o.GetKindName();
+}
+
+std::vector<std::string> ObjectLines(const CKivoDoc &doc)
+{
+    std::vector<std::string> lines;
+    for (auto &o : doc.m_objList)
+        lines.push_back(ObjectLine(*o));
+    return lines;
+}
+
+std::vector<std::string> WarningLines(const CKivoDoc &doc)
+{
+    std::vector<std::string> lines;
+    for (auto &o : doc.m_objList)
+        if (!o->m_bValid)
+            lines.push_back("Invalid pin assignment in: " + ObjectLine(*o));
+    return lines;
+}
+
+bool PickerAllowsKind(const CKivoDoc &doc, int kind, IMessages &messages)
+{
+    if (kind != kRTC)
+        return true;
+    for (auto &o : doc.m_objList)
+        if (o->m_nKind == kI2CBus)
+            return true;
+    messages.Show(MessageKind::Plain, "Error.  No I2C busses found.  Please add I2C Bus object first.");
+    return false;
+}
+
+AddResult AddObject(CKivoDoc &doc, int kind, IMessages &messages, const EditorRunner &run)
+{
+    const IKind *k = FindKind(kind);
+    if (!k || !PickerAllowsKind(doc, kind, messages))
+        return AddResult::Refused;
+    auto object = std::make_unique<CCodeObject>();
+    bool accepted = false;
+    if (auto editor = k->CreateEditor(*object, doc, 0, messages)) {
+        editor->Open();
+        accepted = run(*editor);
+    }
+    if (accepted)
+        doc.AppendObject(std::move(object));
+    doc.UpdateAllViews();
+    return accepted ? AddResult::Added : AddResult::Cancelled;
+}
+
+bool EditObject(CKivoDoc &doc, std::size_t index, IMessages &messages, const EditorRunner &run)
+{
+    if (index >= doc.m_objList.size())
+        return false;
+    CCodeObject &object = *doc.m_objList[index];
+    bool accepted = false;
+    if (const IKind *k = FindKind(object.m_nKind)) {
+        if (auto editor = k->CreateEditor(object, doc, 1, messages)) {
+            editor->Open();
+            accepted = run(*editor);
+        }
+    }
+    doc.UpdateAllViews();
+    return accepted;
+}
+
+bool DeleteObject(CKivoDoc &doc, std::size_t index)
+{
+    if (index >= doc.m_objList.size())
+        return false;
+    const CCodeObject &object = *doc.m_objList[index];
+    const std::string &name = object.m_strName;
+    bool nameShared = false;
+    for (std::size_t i = 0; i < doc.m_objList.size(); ++i)
+        if (i != index && doc.m_objList[i]->m_strName == name)
+            nameShared = true;
+    if (!nameShared) {
+        for (int p = 0; p < kPinCount; ++p)
+            if (doc.m_strPinOwner[p] == name)
+                ClearPin(doc, p);
+    } else if (const IKind *k = FindKind(object.m_nKind)) {
+        for (int p : k->PinsOf(object))
+            if (p >= 0 && p < kPinCount && doc.m_strPinOwner[p] == name)
+                ClearPin(doc, p);
+    }
+    doc.m_objList.erase(doc.m_objList.begin() + std::ptrdiff_t(index));
+    doc.UpdateAllViews();
+    return true;
+}
+
+} // namespace kivo

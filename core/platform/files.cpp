@@ -1,0 +1,304 @@
+#include "platform/files.h"
+
+#include "model/text.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kivo {
+
+FileCause CauseFromErrno(int err)
+{
+    switch (err) {
+    case 0:
+        return FileCause::None;
+    case ENOENT:
+        return FileCause::FileNotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+    case EINVAL:
+        return FileCause::BadPath;
+    case EMFILE:
+    case ENFILE:
+        return FileCause::TooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+        return FileCause::AccessDenied;
+    case EBADF:
+        return FileCause::InvalidFile;
+    case EBUSY:
+    case ETXTBSY:
+        return FileCause::SharingViolation;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return FileCause::DiskFull;
+    case EMLINK:
+        return FileCause::DirectoryFull;
+    case ESPIPE:
+        return FileCause::BadSeek;
+    case EIO:
+        return FileCause::HardIO;
+    case EDEADLK:
+    case ENOLCK:
+        return FileCause::LockViolation;
+    default:
+        return FileCause::Generic;
+    }
+}
+
+std::string ReasonText(FileCause cause, const std::string &path)
+{
+    const char *pattern = "An unknown error occurred while accessing %1.";
+    switch (cause) {
+    case FileCause::None:
+        pattern = "No error occurred.";
+        break;
+    case FileCause::Generic:
+        break;
+    case FileCause::FileNotFound:
+        pattern = "%1 was not found.";
+        break;
+    case FileCause::BadPath:
+        pattern = "%1 contains an incorrect path.";
+        break;
+    case FileCause::TooManyOpenFiles:
+        pattern = "Could not open %1 because there are too many open files.";
+        break;
+    case FileCause::AccessDenied:
+        pattern = "Access to %1 was denied.";
+        break;
+    case FileCause::InvalidFile:
+        pattern = "An incorrect file handle was associated with %1.";
+        break;
+    case FileCause::RemoveCurrentDir:
+        pattern = "Could not remove %1 because it is the current directory.";
+        break;
+    case FileCause::DirectoryFull:
+        pattern = "Could not create %1 because the directory is full.";
+        break;
+    case FileCause::BadSeek:
+        pattern = "Seek failed on %1";
+        break;
+    case FileCause::HardIO:
+        pattern = "Encountered a hardware I/O error while accessing %1.";
+        break;
+    case FileCause::SharingViolation:
+        pattern = "Encountered a sharing violation while accessing %1.";
+        break;
+    case FileCause::LockViolation:
+        pattern = "Encountered a locking violation while accessing %1.";
+        break;
+    case FileCause::DiskFull:
+        pattern = "Disk full while accessing %1.";
+        break;
+    case FileCause::EndOfFile:
+        pattern = "Attempted to access %1 past its end.";
+        break;
+    }
+    std::string text = ReplacePercent1(pattern, path);
+    // Cut to 254 characters, not bytes, so no UTF-8 sequence is split.
+    std::size_t chars = 0, i = 0;
+    for (; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            if (chars == 254)
+                break;
+            ++chars;
+        }
+    }
+    text.resize(i);
+    return text;
+}
+
+namespace {
+
+class DiskOutFile : public IOutFile
+{
+public:
+    explicit DiskOutFile(int fd) : m_fd(fd) {}
+    ~DiskOutFile() override
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileCause Write(const void *data, std::size_t size) override
+    {
+        auto p = static_cast<const char *>(data);
+        while (size > 0) {
+            ssize_t n = ::write(m_fd, p, size);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return CauseFromErrno(errno);
+            }
+            p += n;
+            size -= std::size_t(n);
+        }
+        return FileCause::None;
+    }
+    FileCause Close() override
+    {
+        int fd = m_fd;
+        m_fd = -1;
+        if (::close(fd) != 0)
+            return CauseFromErrno(errno);
+        return FileCause::None;
+    }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+std::unique_ptr<IOutFile> DiskFileSystem::Create(const std::string &path, FileCause &cause)
+{
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        cause = CauseFromErrno(errno);
+        return nullptr;
+    }
+    cause = FileCause::None;
+    return std::make_unique<DiskOutFile>(fd);
+}
+
+bool DiskFileSystem::Rename(const std::string &from, const std::string &to)
+{
+    // link() refuses an existing target, which gives the no-replace rename.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        if (::unlink(from.c_str()) == 0)
+            return true;
+        ::unlink(to.c_str());
+        return false;
+    }
+    if (errno == EEXIST || errno == ENOENT)
+        return false;
+    // File systems without hard links.
+    struct stat st;
+    if (::lstat(to.c_str(), &st) == 0)
+        return false;
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+std::optional<std::vector<uint8_t>> DiskFileSystem::ReadAll(const std::string &path, FileCause &cause)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        cause = CauseFromErrno(errno);
+        return std::nullopt;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        cause = FileCause::AccessDenied;
+        return std::nullopt;
+    }
+    std::vector<uint8_t> bytes;
+    uint8_t buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            cause = CauseFromErrno(errno);
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        bytes.insert(bytes.end(), buf, buf + n);
+    }
+    ::close(fd);
+    cause = FileCause::None;
+    return bytes;
+}
+
+FileCause DiskFileSystem::ReplaceAtomically(const std::string &path, const std::vector<uint8_t> &bytes)
+{
+    std::string folder = ParentFolder(path);
+    std::string tmpl = JoinPath(folder.empty() ? "." : folder, "." + FileNameOf(path) + ".XXXXXX");
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    int fd = ::mkstemp(name.data());
+    if (fd < 0)
+        return CauseFromErrno(errno);
+    std::string tmp(name.data());
+    auto fail = [&](int err) {
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        return CauseFromErrno(err);
+    };
+    // Keep the mode of the file being replaced.
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0)
+        ::fchmod(fd, st.st_mode & 07777);
+    else
+        ::fchmod(fd, 0644);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail(errno);
+        }
+        done += std::size_t(n);
+    }
+    if (::fsync(fd) != 0)
+        return fail(errno);
+    if (::close(fd) != 0) {
+        int err = errno;
+        ::unlink(tmp.c_str());
+        return CauseFromErrno(err);
+    }
+    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+        int err = errno;
+        ::unlink(tmp.c_str());
+        return CauseFromErrno(err);
+    }
+    return FileCause::None;
+}
+
+bool DiskFileSystem::Exists(const std::string &path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+char PathSeparator()
+{
+#ifdef _WIN32
+    return '\\';
+#else
+    return '/';
+#endif
+}
+
+std::string JoinPath(const std::string &folder, const std::string &name)
+{
+    return folder + PathSeparator() + name;
+}
+
+std::string ParentFolder(const std::string &path)
+{
+    auto pos = path.find_last_of(PathSeparator() == '/' ? "/" : "\\/");
+    if (pos == std::string::npos)
+        return "";
+    if (pos == 0)
+        return path.substr(0, 1);
+    return path.substr(0, pos);
+}
+
+std::string FileNameOf(const std::string &path)
+{
+    auto pos = path.find_last_of(PathSeparator() == '/' ? "/" : "\\/");
+    return pos == std::string::npos ? path : path.substr(pos + 1);
+}
+
+} // namespace kivo

@@ -1,0 +1,76 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kivo {
+
+// The causes of a file failure, each with its reason text.
+enum class FileCause {
+    None,
+    Generic,
+    FileNotFound,
+    BadPath,
+    TooManyOpenFiles,
+    AccessDenied,
+    InvalidFile,
+    RemoveCurrentDir,
+    DirectoryFull,
+    BadSeek,
+    HardIO,
+    SharingViolation,
+    LockViolation,
+    DiskFull,
+    EndOfFile,
+};
+
+FileCause CauseFromErrno(int err);
+// The reason text with %1 replaced by `path`, cut to 254 characters.
+std::string ReasonText(FileCause cause, const std::string &path);
+
+class IOutFile
+{
+public:
+    virtual ~IOutFile() = default;
+    virtual FileCause Write(const void *data, std::size_t size) = 0;
+    // Flushes and closes; reports a failure that only shows at the end.
+    virtual FileCause Close() = 0;
+};
+
+class IFileSystem
+{
+public:
+    virtual ~IFileSystem() = default;
+    // Creates or truncates a file for output.
+    virtual std::unique_ptr<IOutFile> Create(const std::string &path, FileCause &cause) = 0;
+    // Renames; a rename onto an existing name fails and changes nothing.
+    virtual bool Rename(const std::string &from, const std::string &to) = 0;
+    virtual std::optional<std::vector<uint8_t>> ReadAll(const std::string &path, FileCause &cause) = 0;
+    // Writes a temporary file beside `path`, flushes it to disk and renames it
+    // over `path`; on any failure `path` is left as it was.
+    virtual FileCause ReplaceAtomically(const std::string &path, const std::vector<uint8_t> &bytes) = 0;
+    virtual bool Exists(const std::string &path) = 0;
+};
+
+// The real file system.
+class DiskFileSystem : public IFileSystem
+{
+public:
+    std::unique_ptr<IOutFile> Create(const std::string &path, FileCause &cause) override;
+    bool Rename(const std::string &from, const std::string &to) override;
+    std::optional<std::vector<uint8_t>> ReadAll(const std::string &path, FileCause &cause) override;
+    FileCause ReplaceAtomically(const std::string &path, const std::vector<uint8_t> &bytes) override;
+    bool Exists(const std::string &path) override;
+};
+
+// Path helpers using this host's separator.
+char PathSeparator();
+std::string JoinPath(const std::string &folder, const std::string &name);
+// Removes the last component and the separator before it.
+std::string ParentFolder(const std::string &path);
+// The last component.
+std::string FileNameOf(const std::string &path);
+
+} // namespace kivo

@@ -1,0 +1,33 @@
+#pragma once
+
+namespace kivo {
+
+class IMessages;
+class IProfile;
+class IFileSystem;
+class IClock;
+class IProcessRunner;
+class IResources;
+class CKivoDoc;
+
+// Asks the user for a file name and saves the project there (the shell's
+// Save command for a project without a file).
+class IDocumentSaver
+{
+public:
+    virtual ~IDocumentSaver() = default;
+    virtual void SaveDocument(CKivoDoc &doc) = 0;
+};
+
+// What the core asks of its host, handed to every operation that needs it.
+struct Services {
+    IMessages &messages;
+    IProfile &profile;
+    IFileSystem &files;
+    IClock &clock;
+    IProcessRunner &processes;
+    IResources &resources;
+    IDocumentSaver *saver = nullptr;
+};
+
+} // namespace kivo

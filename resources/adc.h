@@ -1,0 +1,1 @@
+// Placeholder for adc.h: stand-in until the real header lands.

@@ -1,0 +1,1 @@
+Placeholder for pyr.mod: stand-in until the real data file lands.

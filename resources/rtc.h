@@ -1,0 +1,1 @@
+// Placeholder for rtc.h: stand-in until the real header lands.

@@ -1,0 +1,17 @@
+#!/bin/sh
+# Builds Kivo and runs every test: once normally, once under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -e
+cd "$(dirname "$0")/.."
+sh scripts/deps.sh
+jobs=$(nproc 2>/dev/null || echo 2)
+gui=ON
+[ "${KIVO_GUI:-1}" = 1 ] || gui=OFF
+
+cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIVO_WERROR=ON -DKIVO_BUILD_GUI=$gui -DKIVO_BUILD_BENCHMARKS=ON
+cmake --build build/test -j "$jobs"
+QT_QPA_PLATFORM=offscreen ctest --test-dir build/test --output-on-failure -j "$jobs"
+
+cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKIVO_WERROR=ON -DKIVO_SANITIZE=ON -DKIVO_BUILD_GUI=OFF
+cmake --build build/sanitize -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
