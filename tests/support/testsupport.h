@@ -1,0 +1,193 @@
+#pragma once
+// Shared helpers for the tests: temporary folders, golden files, a test
+// service bundle and a file system that fails on demand.
+#include "model/kivodoc.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/messages.h"
+#include "platform/process.h"
+#include "platform/profile.h"
+#include "platform/resources.h"
+#include "platform/services.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kivo::test {
+
+inline std::string ReadFileBytes(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+inline void WriteFileBytes(const std::string &path, const std::string &bytes)
+{
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+// A fresh folder under the system's temporary folder, removed afterwards.
+class TempDir
+{
+public:
+    TempDir()
+    {
+        auto base = std::filesystem::temp_directory_path() / "kivo-test-XXXXXX";
+        std::string tmpl = base.string();
+        std::vector<char> buf(tmpl.begin(), tmpl.end());
+        buf.push_back('\0');
+        char *made = ::mkdtemp(buf.data());
+        m_path = made ? made : tmpl;
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    const std::string &Path() const { return m_path; }
+    std::string operator/(const std::string &name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+// Golden files live under tests/data/golden. KIVO_UPDATE_GOLDEN=1 rewrites
+// them from what the code produces now.
+inline std::string GoldenPath(const std::string &relative)
+{
+    return std::string(KIVO_TEST_DATA) + "/golden/" + relative;
+}
+
+inline bool UpdatingGolden()
+{
+    const char *v = std::getenv("KIVO_UPDATE_GOLDEN");
+    return v && *v && std::string(v) != "0";
+}
+
+// Compares `actual` byte for byte with the golden file.
+inline void ExpectGolden(const std::string &relative, const std::string &actual)
+{
+    std::string path = GoldenPath(relative);
+    if (UpdatingGolden()) {
+        WriteFileBytes(path, actual);
+        return;
+    }
+    ASSERT_TRUE(std::filesystem::exists(path)) << "missing golden file " << path
+                                               << " (run the tests with KIVO_UPDATE_GOLDEN=1 to create it)";
+    std::string expected = ReadFileBytes(path);
+    if (expected != actual) {
+        std::size_t i = 0;
+        while (i < expected.size() && i < actual.size() && expected[i] == actual[i])
+            ++i;
+        auto around = [i](const std::string &s) {
+            std::size_t from = i > 60 ? i - 60 : 0;
+            return s.substr(from, 120);
+        };
+        ADD_FAILURE() << "golden file " << relative << " differs at byte " << i << "\n--- expected ---\n"
+                      << around(expected) << "\n--- actual ---\n"
+                      << around(actual);
+    }
+}
+
+// Compares every file of a generated folder listed in `names` with the
+// golden folder `relative`.
+inline void ExpectGoldenFolder(const std::string &relative, const std::string &folder,
+                               const std::vector<std::string> &names)
+{
+    for (auto &n : names)
+        ExpectGolden(relative + "/" + n, ReadFileBytes(folder + "/" + n));
+}
+
+// A file system over the real disk whose operations can be made to fail.
+class FaultyFileSystem : public IFileSystem
+{
+public:
+    // Create fails for paths ending in one of these names.
+    std::map<std::string, FileCause> failCreate;
+    // Writes fail with this cause once `writeBudget` bytes went through.
+    FileCause writeFailure = FileCause::None;
+    std::size_t writeBudget = 0;
+    FileCause replaceFailure = FileCause::None;
+
+    std::unique_ptr<IOutFile> Create(const std::string &path, FileCause &cause) override
+    {
+        for (auto &[suffix, c] : failCreate) {
+            if (path.size() >= suffix.size() && path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0) {
+                cause = c;
+                return nullptr;
+            }
+        }
+        auto inner = m_disk.Create(path, cause);
+        if (!inner)
+            return nullptr;
+        return std::make_unique<File>(std::move(inner), *this);
+    }
+    bool Rename(const std::string &from, const std::string &to) override { return m_disk.Rename(from, to); }
+    std::optional<std::vector<uint8_t>> ReadAll(const std::string &path, FileCause &cause) override
+    {
+        return m_disk.ReadAll(path, cause);
+    }
+    FileCause ReplaceAtomically(const std::string &path, const std::vector<uint8_t> &bytes) override
+    {
+        if (replaceFailure != FileCause::None)
+            return replaceFailure;
+        return m_disk.ReplaceAtomically(path, bytes);
+    }
+    bool Exists(const std::string &path) override { return m_disk.Exists(path); }
+
+private:
+    class File : public IOutFile
+    {
+    public:
+        File(std::unique_ptr<IOutFile> inner, FaultyFileSystem &fs) : m_inner(std::move(inner)), m_fs(fs) {}
+        FileCause Write(const void *data, std::size_t size) override
+        {
+            if (m_fs.writeFailure != FileCause::None) {
+                std::size_t n = std::min(size, m_fs.writeBudget);
+                m_inner->Write(data, n);
+                m_fs.writeBudget -= n;
+                if (n < size)
+                    return m_fs.writeFailure;
+                return FileCause::None;
+            }
+            return m_inner->Write(data, size);
+        }
+        FileCause Close() override { return m_inner->Close(); }
+
+    private:
+        std::unique_ptr<IOutFile> m_inner;
+        FaultyFileSystem &m_fs;
+    };
+    DiskFileSystem m_disk;
+};
+
+// Services for a test: recorded messages, an in-memory profile, a fixed
+// clock (Wednesday 2026-12-09 13:45:30) and recorded processes.
+struct TestServices {
+    RecordingMessages messages;
+    MemoryProfile profile;
+    FaultyFileSystem files;
+    FixedClock clock{LocalDateTime{2026, 12, 9, 3, 13, 45, 30}};
+    RecordingProcessRunner processes;
+    EmbeddedResources resources;
+    Services services{messages, profile, files, clock, processes, resources, nullptr};
+};
+
+// A new project as OnNewDocument makes it, with the spec's profile defaults,
+// living at `path`.
+inline void NewProject(CKivoDoc &doc, const std::string &path)
+{
+    MemoryProfile empty;
+    doc.OnNewDocument(empty);
+    doc.m_strPathName = path;
+}
+
+} // namespace kivo::test
