@@ -1,0 +1,7 @@
+#include "grid/gridctrl.h"
+
+namespace kivo {
+
+CGridCtrl::CGridCtrl(QWidget *parent) : QAbstractScrollArea(parent) {}
+
+} // namespace kivo
