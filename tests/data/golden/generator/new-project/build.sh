@@ -1,0 +1,5 @@
+#!/bin/sh
+# Kivo Generated shell script
+'C:\FlexProp\bin/flexspin' -2 -L 'C:\FlexProp\bin/include' 'Blink.c'
+printf 'Press Enter to continue . . . '
+read kivo_pause || true

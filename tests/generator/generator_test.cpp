@@ -1,0 +1,280 @@
+#include "generator/generator.h"
+#include "generator/library.h"
+#include "generator/scripts.h"
+#include "generator/skeleton.h"
+#include "objects/editor.h"
+#include "objects/objectlist.h"
+#include "testsupport.h"
+
+using namespace kivo;
+
+namespace {
+
+const std::vector<std::string> kGenerated = {"build.bat", "load.bat", "build.sh", "load.sh", "Platform.h", "Blink.c"};
+
+struct Project {
+    test::TempDir dir;
+    test::TestServices t;
+    CKivoDoc doc;
+    Project() { test::NewProject(doc, dir / "Blink.kivo"); }
+    std::string Read(const std::string &name) const { return test::ReadFileBytes(dir / name); }
+    void AddServo(const std::string &pin = "38")
+    {
+        AddObject(doc, kServo, t.messages, [&](CEditorModel &e) {
+            e.UserSetText("pin", pin);
+            return e.Ok() == OkResult::Accepted;
+        });
+    }
+};
+
+std::string CommandLine(const std::string &script)
+{
+    auto a = script.find("\r\n") + 2;
+    return script.substr(a, script.find("\r\n", a) - a);
+}
+
+} // namespace
+
+TEST(Generate, NewProjectGivesTheSpecifiedFiles)
+{
+    Project p;
+    ASSERT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Done);
+    test::ExpectGoldenFolder("generator/new-project", p.dir.Path(), kGenerated);
+    EXPECT_EQ(p.Read("build.bat"), "REM Kivo Generated Batch file\r\n"
+                                   "C:\\FlexProp\\bin\\FlexSpin.exe -2 -L C:\\FlexProp\\bin\\include   Blink.c\r\n"
+                                   "Pause \r\n");
+    EXPECT_EQ(p.Read("load.bat"), "REM Kivo Generated Batch file\r\n"
+                                  "C:\\FlexProp\\bin\\loadp2.exe  -t -k -b 230400  Blink.binary\r\n"
+                                  "Pause \r\n");
+    EXPECT_EQ(p.t.messages.shown, (std::vector<ShownMessage>{{MessageKind::Plain, "Project files created."}}));
+    EXPECT_EQ(p.doc.m_strMainFilePath, p.dir / "Blink.c");
+    // The five tool values go back to the profile.
+    EXPECT_EQ(p.t.profile.values.at("FlexSpinPath"), "C:\\FlexProp\\bin");
+    EXPECT_EQ(p.t.profile.values.at("Plan9Path"), "C:\\FlexProp\\Plan9");
+    EXPECT_EQ(p.t.profile.values.size(), 5u);
+    // No library file for a project without objects.
+    int files = 0;
+    for (auto &e : std::filesystem::directory_iterator(p.dir.Path())) {
+        (void)e;
+        ++files;
+    }
+    EXPECT_EQ(files, 6);
+}
+
+TEST(Generate, EveryOptionOn)
+{
+    Project p;
+    auto &d = p.doc;
+    d.m_bUseLibraryPath = d.m_bSetOptLevel = d.m_bUseFlexOptions = d.m_bSetHeapSize = 1;
+    d.m_bUsePlan9 = d.m_bSetBaud = d.m_bUseLoadP2Options = d.m_bMountSd = 1;
+    d.m_strBaud = "2000000";
+    d.m_strFlexSpinPath = "/home/p2 user/flexprop/bin";
+    d.m_strLoadP2Path = "/home/p2 user/flexprop/bin";
+    d.m_strPlan9Path = "/home/p2 user/share";
+    d.m_strLibraryPath = "/home/p2 user/lib's";
+    p.AddServo();
+    ASSERT_EQ(GenerateProject(d, p.t.services), GenerateResult::Done);
+    test::ExpectGoldenFolder("generator/all-options", p.dir.Path(), kGenerated);
+}
+
+TEST(Scripts, EachOptionOnItsOwn)
+{
+    CKivoDoc d;
+    MemoryProfile profile;
+    d.OnNewDocument(profile);
+    struct Case {
+        int32_t CKivoDoc::*flag;
+        const char *build;
+        const char *load;
+    };
+    const Case cases[] = {
+        {&CKivoDoc::m_bUseLibraryPath,
+         "C:\\FlexProp\\bin\\FlexSpin.exe -2 -L C:\\FlexProp\\bin\\include  -L C:\\FlexProp\\include B.c", nullptr},
+        {&CKivoDoc::m_bSetOptLevel, "C:\\FlexProp\\bin\\FlexSpin.exe -2 -L C:\\FlexProp\\bin\\include   -O2 B.c",
+         nullptr},
+        {&CKivoDoc::m_bUseFlexOptions,
+         "C:\\FlexProp\\bin\\FlexSpin.exe -2 -L C:\\FlexProp\\bin\\include   --fixed --fcache=200 B.c", nullptr},
+        {&CKivoDoc::m_bUsePlan9, nullptr, "C:\\FlexProp\\bin\\loadp2.exe  -t -k -9 C:\\FlexProp\\Plan9 -b 230400  B.binary"},
+        {&CKivoDoc::m_bSetBaud, nullptr, "C:\\FlexProp\\bin\\loadp2.exe  -t -k -b 230400  B.binary"},
+        {&CKivoDoc::m_bUseLoadP2Options, nullptr, "C:\\FlexProp\\bin\\loadp2.exe  -t -k -b 230400 -SINGLE B.binary"},
+        {&CKivoDoc::m_bShowTerminal, nullptr, "C:\\FlexProp\\bin\\loadp2.exe  -k -b 230400  B.binary"},
+        {&CKivoDoc::m_bWaitOnExit, nullptr, "C:\\FlexProp\\bin\\loadp2.exe  -t -b 230400  B.binary"},
+    };
+    for (auto &c : cases) {
+        d.*c.flag = d.*c.flag ? 0 : 1;
+        if (c.build) {
+            EXPECT_EQ(CommandLine(BuildBat(d, "B.c")), c.build);
+        }
+        if (c.load) {
+            EXPECT_EQ(CommandLine(LoadBat(d, "B.binary")), c.load);
+        }
+        d.*c.flag = d.*c.flag ? 0 : 1;
+    }
+    d.m_bUsePlan9 = 1;
+    d.m_strPlan9Path = "";
+    d.m_bSetBaud = 1;
+    d.m_strBaud = "921600";
+    EXPECT_EQ(CommandLine(LoadBat(d, "B.binary")), "C:\\FlexProp\\bin\\loadp2.exe  -t -k -9  -b 921600  B.binary");
+}
+
+TEST(Scripts, ShellScriptsQuoteEveryPath)
+{
+    CKivoDoc d;
+    MemoryProfile profile;
+    d.OnNewDocument(profile);
+    d.m_strFlexSpinPath = "/x/it's here/bin/";
+    d.m_bUseLibraryPath = 1;
+    d.m_strLibraryPath = "/lib dir";
+    std::string s = BuildSh(d, "My Proj.c");
+    EXPECT_NE(s.find("'/x/it'\\''s here/bin/flexspin' -2 -L '/x/it'\\''s here/bin//include' -L '/lib dir' 'My Proj.c'\n"),
+              std::string::npos)
+        << s;
+    EXPECT_EQ(ShellQuote("a'b"), "'a'\\''b'");
+    // The pause keeps a console open, like Pause.
+    EXPECT_NE(s.find("read kivo_pause"), std::string::npos);
+}
+
+TEST(Generate, BackupsAreMadeOnce)
+{
+    Project p;
+    p.doc.m_strClockFreq = "1";
+    ASSERT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Done);
+    EXPECT_FALSE(std::filesystem::exists(p.dir / "Platform.h.bak"));
+    std::string firstHeader = p.Read("Platform.h"), firstMain = p.Read("Blink.c");
+    p.doc.m_strClockFreq = "2";
+    p.AddServo();
+    ASSERT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Done);
+    EXPECT_EQ(p.Read("Platform.h.bak"), firstHeader);
+    EXPECT_EQ(p.Read("Blink.c.bak"), firstMain);
+    p.doc.m_strClockFreq = "3";
+    ASSERT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Done);
+    EXPECT_EQ(p.Read("Platform.h.bak"), firstHeader);
+    EXPECT_EQ(p.Read("Blink.c.bak"), firstMain);
+    EXPECT_NE(p.Read("Platform.h").find("_clkfreq = 3}"), std::string::npos);
+}
+
+TEST(Generate, PlatformHeaderThatCannotBeCreatedStopsTheRun)
+{
+    Project p;
+    p.AddServo();
+    p.doc.m_strFlexSpinPath = "D:\\Tools";
+    p.t.files.failCreate["Platform.h"] = FileCause::AccessDenied;
+    EXPECT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Failed);
+    std::string path = p.dir / "Platform.h";
+    EXPECT_EQ(p.t.messages.shown,
+              (std::vector<ShownMessage>{
+                  {MessageKind::Plain, "Error:  Can't create " + path + " -->Access to " + path + " was denied."}}));
+    EXPECT_TRUE(std::filesystem::exists(p.dir / "build.bat"));
+    EXPECT_TRUE(std::filesystem::exists(p.dir / "load.bat"));
+    EXPECT_FALSE(std::filesystem::exists(p.dir / "Blink.c"));
+    EXPECT_FALSE(std::filesystem::exists(p.dir / "zd_servo.spin2"));
+    EXPECT_EQ(p.t.profile.values.at("FlexSpinPath"), "D:\\Tools");
+    EXPECT_EQ(p.doc.m_strMainFilePath, "");
+}
+
+TEST(Generate, MainFileThatCannotBeCreatedKeepsItsPath)
+{
+    Project p;
+    p.t.files.failCreate["Blink.c"] = FileCause::DiskFull;
+    EXPECT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Failed);
+    EXPECT_EQ(p.doc.m_strMainFilePath, p.dir / "Blink.c");
+    EXPECT_TRUE(std::filesystem::exists(p.dir / "Platform.h"));
+}
+
+TEST(Generate, FailedWriteKeepsWhatWasWritten)
+{
+    Project p;
+    p.t.files.writeFailure = FileCause::DiskFull;
+    // build.bat and load.bat fit, build.sh does not.
+    p.t.files.writeBudget = BuildBat(p.doc, "Blink.c").size() + LoadBat(p.doc, "Blink.binary").size() + 10;
+    EXPECT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Failed);
+    std::string path = p.dir / "build.sh";
+    EXPECT_EQ(p.t.messages.shown,
+              (std::vector<ShownMessage>{{MessageKind::Plain, "Disk full while accessing " + path + "."}}));
+    EXPECT_FALSE(p.Read("build.sh").empty());
+    EXPECT_FALSE(std::filesystem::exists(p.dir / "Platform.h"));
+}
+
+TEST(Generate, TextOutsideTheCodePageIsNamed)
+{
+    Project p;
+    p.doc.m_strClockFreq = "160000000 \xE6\x97\xA5"; // a CJK character
+    EXPECT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Failed);
+    std::string path = p.dir / "Platform.h";
+    ASSERT_EQ(p.t.messages.shown.size(), 1u);
+    EXPECT_EQ(p.t.messages.shown[0].text,
+              "Cannot write " + path + ": it would hold a character that the Windows-1252 code page cannot represent.");
+    // Up to the character the file was written.
+    EXPECT_EQ(p.Read("Platform.h").substr(p.Read("Platform.h").size() - 10), "160000000 ");
+    EXPECT_FALSE(std::filesystem::exists(p.dir / "Blink.c"));
+    // Characters the code page has are fine.
+    Project q;
+    q.doc.m_strClockFreq = "160000000 \xE2\x82\xAC";
+    EXPECT_EQ(GenerateProject(q.doc, q.t.services), GenerateResult::Done);
+    EXPECT_NE(q.Read("Platform.h").find("160000000 \x80};"), std::string::npos);
+}
+
+TEST(Generate, ReasonTextsAreCut)
+{
+    std::string longPath(400, 'a');
+    EXPECT_EQ(ReasonText(FileCause::AccessDenied, longPath).size(), 254u);
+    EXPECT_EQ(ReasonText(FileCause::BadSeek, "f"), "Seek failed on f");
+    EXPECT_EQ(ReasonText(CauseFromErrno(ENOSPC), "f"), "Disk full while accessing f.");
+    EXPECT_EQ(ReasonText(CauseFromErrno(ENOENT), "f"), "f was not found.");
+    EXPECT_EQ(ReasonText(CauseFromErrno(EMFILE), "f"), "Could not open f because there are too many open files.");
+}
+
+TEST(Generate, UnsavedProjectWritesNothing)
+{
+    test::TestServices t;
+    CKivoDoc doc;
+    doc.OnNewDocument(t.profile);
+    EXPECT_EQ(GenerateProject(doc, t.services), GenerateResult::NoFolder);
+    EXPECT_EQ(t.messages.shown.size(), 2u);
+    EXPECT_TRUE(t.profile.values.empty());
+}
+
+TEST(Generate, RefreshRunsBeforeAnythingIsRead)
+{
+    Project p;
+    // A settings form copies its typed value in at the broadcast.
+    p.doc.AddView([&] { p.doc.m_strClockFreq = "200000000"; });
+    ASSERT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Done);
+    EXPECT_NE(p.Read("Platform.h").find("_clkfreq = 200000000}"), std::string::npos);
+}
+
+TEST(Library, FilesAreWrittenUnchangedOncePerObject)
+{
+    Project p;
+    p.AddServo("1");
+    p.AddServo("2");
+    ASSERT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Done);
+    auto bytes = p.t.resources.Find(361);
+    EXPECT_EQ(p.Read("zd_servo.spin2"), std::string(bytes.begin(), bytes.end()));
+}
+
+TEST(Library, TableAndSilentFailures)
+{
+    CCodeObject o;
+    const std::pair<int, std::size_t> counts[] = {{0, 2}, {1, 1}, {2, 1}, {3, 0}, {4, 1}, {5, 8},
+                                                  {6, 1}, {7, 0}, {8, 0}, {9, 0}, {10, 1}, {11, 1}, {12, 0}};
+    for (auto [kind, n] : counts) {
+        o.m_nKind = kind;
+        EXPECT_EQ(LibraryFilesFor(o).size(), n) << kind;
+    }
+    o.m_nKind = kUsbKbm;
+    EXPECT_STREQ(LibraryFilesFor(o)[0].fileName, "1CogKbM_kqv3b.spin2");
+    o.m_bFlag[3] = true;
+    EXPECT_STREQ(LibraryFilesFor(o)[0].fileName, "1CogKbM_kqv3b_NoErrorLed.spin2");
+    // Every id of the table is embedded.
+    EmbeddedResources res;
+    for (auto &f : AllLibraryFiles())
+        EXPECT_FALSE(res.Find(f.resourceId).empty()) << f.fileName;
+    EXPECT_EQ(AllLibraryFiles().size(), 17u);
+
+    Project p;
+    p.AddServo();
+    p.t.files.failCreate["zd_servo.spin2"] = FileCause::AccessDenied;
+    EXPECT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Done);
+    EXPECT_EQ(p.t.messages.shown.back().text, "Project files created.");
+}
