@@ -1,0 +1,158 @@
+#include "cli_support.h"
+
+using namespace kivo;
+using test::Cli;
+
+TEST(Cli, NewShowSetGenerate)
+{
+    Cli cli;
+    auto r = cli.Run({"new", "Blink.kivo"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    // A new project is byte for byte the fixture of a new project.
+    EXPECT_EQ(test::ReadFileBytes(cli.File("Blink.kivo")), test::ReadFileBytes(test::GoldenPath("projectfile/new.kivo")));
+
+    r = cli.Run({"new", "Blink.kivo"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Kivo: " + cli.File("Blink.kivo") + " already exists.\n");
+
+    r = cli.Run({"set", "Blink.kivo", "clock_freq=300000000", "set_baud=on", "baud=2000000", "use_plan9=FALSE"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = cli.Run({"show", "Blink.kivo"});
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("  clock_freq = 300000000\n"), std::string::npos);
+    EXPECT_NE(r.out.find("  set_baud = on\n"), std::string::npos);
+    EXPECT_NE(r.out.find("  62\tNo\tSerial\tTX\tUsed for Programming the P2 and Standard I/O\n"), std::string::npos);
+
+    r = cli.Run({"show", "Blink.kivo", "--json"});
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("\"clock_freq\": \"300000000\""), std::string::npos);
+    EXPECT_NE(r.out.find("{\"pin\": 63, \"free\": false, \"owner\": \"Serial\", \"usage\": \"RX\""), std::string::npos);
+
+    r = cli.Run({"generate", "Blink.kivo"});
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "Kivo: Project files created.\n");
+    EXPECT_NE(test::ReadFileBytes(cli.File("Platform.h")).find("#define _BAUD 2000000 \r\n"), std::string::npos);
+    // Generation wrote the tool values to the shared profile.
+    EXPECT_NE(test::ReadFileBytes(cli.File("config/kivo/kivo.conf")).find("FlexSpinPath=C:\\\\FlexProp\\\\bin"),
+              std::string::npos);
+}
+
+TEST(Cli, ProfileSeedsNewProjects)
+{
+    Cli cli;
+    test::WriteFileBytes(cli.File("config/kivo/kivo.conf"), "FlexSpinPath=/home/u/flexprop/bin\n");
+    ASSERT_EQ(cli.Run({"new", "A.kivo"}).exitCode, 0);
+    EXPECT_NE(cli.Run({"show", "A.kivo"}).out.find("flex_spin_path = /home/u/flexprop/bin\n"), std::string::npos);
+}
+
+TEST(Cli, UsageErrors)
+{
+    Cli cli;
+    ASSERT_EQ(cli.Run({"new", "A.kivo"}).exitCode, 0);
+    std::string before = test::ReadFileBytes(cli.File("A.kivo"));
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"frobnicate", "A.kivo"},
+        {"set", "A.kivo"},
+        {"set", "A.kivo", "no_such_key=1"},
+        {"set", "A.kivo", "clock_freq=1", "mount_sd=maybe"},
+        {"set", "A.kivo", "=1"},
+        {"show"},
+        {"generate", "A.kivo", "extra"},
+        {"add", "A.kivo", "teapot"},
+        {"add", "A.kivo", "servo", "bogus=1"},
+        {"add", "A.kivo", "servo", "position=181"},
+        {"add", "A.kivo", "servo", "units=furlongs"},
+        {"edit", "A.kivo", "@1", "name=X"},
+        {"kinds", "--xml"},
+    };
+    for (auto &args : bad) {
+        auto r = cli.Run(args);
+        EXPECT_EQ(r.exitCode, 2) << (args.empty() ? "(none)" : args[0]);
+        EXPECT_NE(r.err.find("usage: kivo-cli"), std::string::npos);
+    }
+    EXPECT_EQ(test::ReadFileBytes(cli.File("A.kivo")), before);
+}
+
+TEST(Cli, UnreadableFilesAreNeverOverwritten)
+{
+    Cli cli;
+    test::WriteFileBytes(cli.File("Bad.kivo"), std::string("\x01\x00\x00\x00\xFF\xFE\xFF\x09", 8));
+    std::string before = test::ReadFileBytes(cli.File("Bad.kivo"));
+    for (auto cmd : {"show", "generate", "compile"}) {
+        auto r = cli.Run({cmd, "Bad.kivo"});
+        EXPECT_EQ(r.exitCode, 1) << cmd;
+        EXPECT_EQ(r.err, "Kivo: Unexpected file format.\n") << cmd;
+    }
+    auto r = cli.Run({"set", "Bad.kivo", "baud=1"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(test::ReadFileBytes(cli.File("Bad.kivo")), before);
+    r = cli.Run({"show", "Missing.kivo"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Kivo: " + cli.File("Missing.kivo") + " was not found.\n");
+    EXPECT_FALSE(std::filesystem::exists(cli.File("Missing.kivo")));
+}
+
+TEST(Cli, CompileAndLoadRunTheShellScripts)
+{
+    Cli cli;
+    ASSERT_EQ(cli.Run({"new", "Blink.kivo"}).exitCode, 0);
+    // A folder setting with a stand-in compiler and loader that log their arguments.
+    std::string bin = cli.File("tools");
+    std::filesystem::create_directories(bin);
+    for (auto tool : {"flexspin", "loadp2"}) {
+        test::WriteFileBytes(bin + "/" + tool, std::string("#!/bin/sh\necho ") + tool + " \"$@\" >> log.txt\n");
+        std::filesystem::permissions(bin + "/" + tool, std::filesystem::perms::owner_all);
+    }
+    ASSERT_EQ(cli.Run({"set", "Blink.kivo", "flex_spin_path=" + bin, "load_p2_path=" + bin}).exitCode, 0);
+    ASSERT_EQ(cli.Run({"generate", "Blink.kivo"}).exitCode, 0);
+    EXPECT_EQ(cli.Run({"compile", "Blink.kivo"}).exitCode, 0);
+    EXPECT_EQ(cli.Run({"load", "Blink.kivo"}).exitCode, 0);
+    EXPECT_EQ(test::ReadFileBytes(cli.File("log.txt")),
+              "flexspin -2 -L " + bin + "/include Blink.c\nloadp2 -t -k -b 230400 Blink.binary\n");
+}
+
+TEST(Cli, ServoAddEditDelete)
+{
+    Cli cli;
+    ASSERT_EQ(cli.Run({"new", "P.kivo"}).exitCode, 0);
+    auto r = cli.Run({"add", "P.kivo", "servo", "pin=10", "units=microseconds", "position=0"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = cli.Run({"add", "P.kivo", "6", "pin=10"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Error: Pin #10 is already in use by Servo1.\n");
+    r = cli.Run({"show", "P.kivo"});
+    EXPECT_NE(r.out.find("  Servo1 - Hobby Servo\n"), std::string::npos);
+    EXPECT_EQ(r.out.find("Servo2"), std::string::npos);
+    EXPECT_NE(r.out.find("  10\tNo\tServo1\tHobby Servo\t\n"), std::string::npos);
+
+    ASSERT_EQ(cli.Run({"edit", "P.kivo", "Servo1", "pin=11"}).exitCode, 0);
+    r = cli.Run({"show", "P.kivo"});
+    EXPECT_NE(r.out.find("  10\tYes\t\t\t\n"), std::string::npos);
+    EXPECT_NE(r.out.find("  11\tNo\tServo1\tHobby Servo\t\n"), std::string::npos);
+
+    r = cli.Run({"edit", "P.kivo", "@1", "pin=70"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Error: Pin 70 is out of range, please set to between 0 and 63.\n");
+    EXPECT_EQ(cli.Run({"edit", "P.kivo", "@2"}).exitCode, 1);
+    ASSERT_EQ(cli.Run({"delete", "P.kivo", "@1"}).exitCode, 0);
+    r = cli.Run({"show", "P.kivo", "--json"});
+    EXPECT_NE(r.out.find("\"objects\": [\n  ]"), std::string::npos);
+    EXPECT_NE(r.out.find("{\"pin\": 11, \"free\": true, \"owner\": \"\""), std::string::npos);
+    // The counter stays raised.
+    EXPECT_NE(r.out.find("\"kind_counts\": [0,0,0,0,0,0,1,"), std::string::npos);
+}
+
+TEST(Cli, KindsListsFieldsAndDefaults)
+{
+    Cli cli;
+    auto r = cli.Run({"kinds", "--json"});
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("{\"key\": \"position\", \"type\": \"slider\", \"label\": \"Starting Position:\", "
+                         "\"default\": 90, \"min\": 0, \"max\": 180}"),
+              std::string::npos)
+        << r.out;
+    r = cli.Run({"kinds"});
+    EXPECT_NE(r.out.find("servo (6, Hobby Servo)\n"), std::string::npos);
+}
