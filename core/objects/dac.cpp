@@ -69,7 +69,8 @@ protected:
     {
         m_text["pin"] = m_object.m_strPin;
         m_text["readout"] = m_object.m_strText[0];
-        m_int["level"] = m_object.m_nValue[0];
+        // The slider shows a stored level outside 0..255 at its nearest end.
+        m_int["level"] = std::clamp(m_object.m_nValue[0], 0, 255);
         m_int["drive"] = m_object.m_nValue[1];
         m_flag["random"] = m_object.m_bFlag[0];
     }
@@ -80,9 +81,6 @@ protected:
     }
     OkResult OnOk() override
     {
-        // The slider keeps the level in 0..255; a stored level from a file
-        // is brought back into range as the control would show it.
-        m_int["level"] = std::clamp(Int("level"), 0, 255);
         m_object.m_nKind = kDAC;
         m_object.m_strName = Name();
         m_object.m_strPin = Text("pin");

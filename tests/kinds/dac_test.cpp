@@ -97,6 +97,12 @@ TEST(Dac, ExistingObjectShowsStoredValues)
     EXPECT_EQ(e->Int("level"), 12);
     EXPECT_EQ(e->Int("drive"), 3);
     EXPECT_FALSE(e->Flag("random"));
+    o.m_nValue[0] = 300; // from a file: the slider stops at its end
+    auto clamped = FindKind(kDAC)->CreateEditor(o, p.doc, 1, p.t.messages);
+    clamped->Open();
+    EXPECT_EQ(clamped->Int("level"), 255);
+    ASSERT_EQ(clamped->Ok(), OkResult::Accepted);
+    EXPECT_EQ(o.m_nValue[0], 255);
 }
 
 TEST(Dac, RefusedPinsLeaveThePinTable)
