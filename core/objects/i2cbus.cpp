@@ -1,10 +1,203 @@
-#include "objects/stubkind.h"
+#include "model/kivodoc.h"
+#include "model/text.h"
+#include "objects/kind.h"
+#include "objects/pinrules.h"
 
 namespace kivo {
 
+namespace {
+
+const char *kDescription = "Adds an I2C bus driver and object and code to scan the bus for devices.  Does not use a "
+                           "cog.  Uses Smart Pins for optional internal pull-up resistors.";
+
+const std::vector<FieldSpec> &I2CFields()
+{
+    static const std::vector<FieldSpec> fields = {
+        {.key = "scl", .type = FieldType::Text, .label = "SCL Pin:", .hint = "0..63"},
+        {.key = "sda", .type = FieldType::Text, .label = "SDA Pin:", .hint = "0..63"},
+        {.key = "pullup",
+         .type = FieldType::Choice,
+         .label = "Internal Pullups",
+         .group = "Internal Pullups",
+         .options = {"None", "1.5 kOhm", "3.3 kOhm", "15 kOhm"}},
+        {.key = "speed",
+         .type = FieldType::Combo,
+         .label = "Speed (kHz):",
+         .options = {"100", "400", "1000"},
+         .hint = "bus clock in kHz; other values are taken as typed"},
+        {.key = "scan", .type = FieldType::Flag, .label = "Scan the I2C bus for devices and display result"},
+    };
+    return fields;
+}
+
+class CI2CScanner : public CEditorModel
+{
+public:
+    using CEditorModel::CEditorModel;
+    std::string Title() const override { return "I2C Bus Driver and Scanner Settings"; }
+    std::string Description() const override { return kDescription; }
+    const std::vector<FieldSpec> &Fields() const override { return I2CFields(); }
+
+protected:
+    void InitNew() override
+    {
+        m_text["scl"] = "56";
+        m_text["sda"] = "57";
+        m_int["pullup"] = 0;
+        m_text["speed"] = "100";
+        m_flag["scan"] = true;
+    }
+    void InitExisting() override
+    {
+        m_text["scl"] = m_object.m_strExtraPin[6];
+        m_text["sda"] = m_object.m_strExtraPin[5];
+        m_int["pullup"] = m_object.m_nPullUp;
+        m_text["speed"] = m_object.m_strSpeed;
+        m_flag["scan"] = m_object.m_bFlag[0];
+    }
+    // The two pins need not be adjacent: each is checked on its own, SCL
+    // first, before either is claimed.
+    OkResult OnOk() override
+    {
+        m_object.m_nKind = kI2CBus;
+        m_object.m_strName = Name();
+        m_object.m_strPin = "0";
+        m_object.m_strExtraPin[5] = Text("sda");
+        m_object.m_strExtraPin[6] = Text("scl");
+        m_object.m_strSpeed = Text("speed");
+        m_object.m_nPullUp = Int("pullup");
+        m_object.m_bFlag[0] = Flag("scan");
+        m_object.m_bValid = true;
+
+        const std::string &name = m_object.m_strName;
+        const int scl = TextToInt(m_object.m_strExtraPin[6]);
+        if (scl < 0 || scl > 63) {
+            ShowError(RangeMessage(scl, 63));
+            m_object.m_bValid = false;
+            return OkResult::StayOpen;
+        }
+        if (!IsPinFreeFor(m_doc, scl, name)) {
+            ShowError(Format("Pin #%d is already in use by ", scl) + m_doc.m_strPinOwner[scl] + ".");
+            m_object.m_bValid = false;
+            return OkResult::StayOpen;
+        }
+        const int sda = TextToInt(m_object.m_strExtraPin[5]);
+        if (sda < 0 || sda > 63) {
+            ShowPlain(RangeMessage(sda, 63));
+            m_object.m_bValid = false;
+            return OkResult::StayOpen;
+        }
+        if (!IsPinFreeFor(m_doc, sda, name)) {
+            ShowError(Format("Pin #%d is already in use by ", sda) + m_doc.m_strPinOwner[sda] + ".");
+            m_object.m_bValid = false;
+            return OkResult::StayOpen;
+        }
+        ReleasePinsOf(m_doc, name);
+        ReservePin(m_doc, scl, name, "SCL");
+        ReservePin(m_doc, sda, name, "SDA");
+        return OkResult::Accepted;
+    }
+};
+
+// The scanner; some pieces end without a line break, so the next one
+// continues the line.
+const char *const kScanPieces[] = {
+    "\nvoid ScanI2CBus(void* p)\n",
+    "{//I2C Bus Scanner\n",
+    "\tzdi2c* pi2c = p;\n",
+    "\t//I2C Scanner (adapted from P2 OBEX file zd_i2c_scanner.spin2 )\n",
+    "\tint count = 0;\n",
+    "\tint sda=pi2c->GetSdaPin();\n",
+    "\tint scl=pi2c->GetSclPin();\n",
+    "\tprintf(\"I2C Bus Scan SDA=%d, SCL=%d:\\n\", sda, scl);\n",
+    "\tprintf(\"--dddd_aaa_0(8 - bit) format\\n\\n\");\n",
+    "\tprintf(\"   00 02 04 06 08 0A 0C 0E\\n\");\n",
+    "\tfor (int type = 0b0001; type <= 0b1110; type++)  // %0000 and %1111 not valid \n",
+    "\t{\n",
+    "\t   printf(\"%2X \", type << 4);\n",
+    "\t   for (int addr = 0b000; addr <= 0b111; addr++)  // %0000 and %1111 not valid \n",
+    "\t   {\n",
+    "\t      int devid = (type << 4) | (addr << 1);\n",
+    "\t      if (pi2c->present(devid))\n",
+    "\t      {\n",
+    "\t         printf(\"%2X \", devid);\n",
+    "\t         count++;",
+    "\t      }",
+    "\t      else",
+    "\t      {\n",
+    "\t         printf(\".. \");\n",
+    "\t      }",
+    "\t      _waitms(1);",
+    "\t   }\n",
+    "\t   printf(\"\\n\");\n",
+    "\t}\n",
+    "\tprintf(\"Devices = % d\\n\\n\", count);\n\n",
+    "}\n\n",
+};
+
+class I2CBusKindImpl : public IKind
+{
+public:
+    int32_t Code() const override { return kI2CBus; }
+    const char *CliName() const override { return "i2c"; }
+    std::unique_ptr<CEditorModel> CreateEditor(CCodeObject &object, CKivoDoc &doc, int mode,
+                                               IMessages &messages) const override
+    {
+        return std::make_unique<CI2CScanner>(kI2CBus, object, doc, mode, messages);
+    }
+
+    void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
+    {
+        const std::string &n = o.m_strName;
+        s += "\n//I2C Bus Pins and Settings for " + n + "\n";
+        s += "#define " + n + "SCLPIN " + o.m_strExtraPin[6] + "\n";
+        s += "#define " + n + "SDAPIN " + o.m_strExtraPin[5] + "\n";
+        s += "#define " + n + "SPEED " + o.m_strSpeed + "\n";
+        s += "#define " + n + "PULLUP " + Format("%d \n\n", o.m_nPullUp);
+    }
+    void DeclarationBlock(GenContext &ctx, const CCodeObject &o, std::string &s) const override
+    {
+        const std::string &n = o.m_strName;
+        s += "//I2C driver from OBEX with minor modifications for " + n + "\n";
+        if (ctx.Once("zdi2c typedef"))
+            s += "typedef struct __using(\"zd_i2c_kqv2.spin2\") zdi2c;\n";
+        s += "zdi2c " + n + "; //KQV:  Visual Studio will show an error here, but it's OK\n";
+    }
+    void SetupBlock(GenContext &, const CCodeObject &o, std::string &s) const override
+    {
+        const std::string &n = o.m_strName;
+        s += "\n    " + n + ".setup(" + n + "SCLPIN, " + n + "SDAPIN, " + n + "SPEED, " + n +
+             "PULLUP); //setup(scl, sda, khz, pullup) \n";
+        s += "    printf(\"I2C Driver started.\\n\");\n";
+    }
+    void LoopBlock(GenContext &, const CCodeObject &o, std::string &s) const override
+    {
+        if (!o.m_bFlag[0])
+            return;
+        const std::string &n = o.m_strName;
+        s += "\n    //Scan the I2C Bus " + n + "\n";
+        s += "    ScanI2CBus(&" + n + ");\n\n";
+    }
+    // Written at the first bus that scans.
+    bool WantsSupportFunction(const CCodeObject &o) const override { return o.m_bFlag[0]; }
+    void SupportFunction(GenContext &ctx, const CCodeObject &, std::string &s) const override
+    {
+        if (!ctx.Once("ScanI2CBus"))
+            return;
+        for (const char *piece : kScanPieces)
+            s += piece;
+    }
+    std::vector<int> PinsOf(const CCodeObject &o) const override
+    {
+        return {TextToInt(o.m_strExtraPin[6]), TextToInt(o.m_strExtraPin[5])};
+    }
+};
+
+} // namespace
+
 const IKind &I2CBusKind()
 {
-    static const StubKind kind(1, "i2c");
+    static const I2CBusKindImpl kind;
     return kind;
 }
 

@@ -1,0 +1,22 @@
+//Kivo Generated Platform.h file
+#ifndef _PLATFORM_H_
+#define _PLATFORM_H_
+
+enum { _clkfreq = 160000000};
+
+#include "propeller2.h"
+#include "stdio.h"
+#include "stdlib.h"
+#include "stdint.h"
+#include "stdbool.h"
+
+
+//Header and settings for ADC Object: ADC1
+#include "adc.h"
+#define ADC1_AnalogPin 50
+#define ADC1_WRPIN (P_MINUS1_A|P_ADC_10X|P_ADC)
+#define ADC1_WXPIN (5)
+
+#endif /*_PLATFORM_H_*/
+/* Nothing beyond this*/
+

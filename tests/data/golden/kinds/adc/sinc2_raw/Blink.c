@@ -1,0 +1,38 @@
+//Kivo Generated C main file
+
+
+#include "Platform.h" 
+
+int nLoop;
+
+void setup()
+{//SETUP
+    //Do Setup 
+
+
+    //Configure ADC mode on I/O pin ADC1 in SINC2 filtering mode
+    ADC_StartSinc2(ADC1_AnalogPin, ADC1_WYPIN);
+}
+
+void loop()
+{//LOOP
+
+    //Show ADC1 uncalibrated reading in SINC2 filtering mode
+    printf("ADC ADC1 uncalibrated reading = %d\n", ADC_rawSinc2(ADC1_AnalogPin, ADC1_WRPIN, ADC1_WYPIN));
+
+    //End Loop 
+    printf("Loop #%d\n",nLoop++); 
+}
+
+void main()
+{//MAIN
+    setup();
+    printf("Setup complete.\n");
+
+    for (;;)
+    {
+        loop();
+        sleep(1); //wait a second
+    }
+}
+

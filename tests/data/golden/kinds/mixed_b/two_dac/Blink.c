@@ -1,0 +1,53 @@
+//Kivo Generated C main file
+
+
+#include "Platform.h" 
+
+int nLoop;
+
+void setup()
+{//SETUP
+    //Do Setup 
+
+
+    //Configure 8-bit Analog DAC mode on I/O pin DAC1 in non-Smart pin mode
+    SetDacModeAndLevel(DAC1_AnalogPin, P_DAC_990R_3V, DAC1_AnalogLevel);
+    _pinh(DAC1_AnalogPin);
+    printf("DAC: DAC1 Started.\n");
+
+    //Configure 8-bit Analog DAC mode on I/O pin DAC2 in non-Smart pin mode
+    SetDacModeAndLevel(DAC2_AnalogPin, P_DAC_124R_3V, DAC2_AnalogLevel);
+    _pinh(DAC2_AnalogPin);
+    printf("DAC: DAC2 Started.\n");
+}
+
+void loop()
+{//LOOP
+
+    //randomly change DAC DAC2 level
+    int DAC2_NewLevel = _rnd() % 255;  //random 8-bit level
+    SetDacModeAndLevel(DAC2_AnalogPin, P_DAC_124R_3V, DAC2_NewLevel);
+    printf("DAC2 level = %d\n", DAC2_NewLevel);
+
+    //End Loop 
+    printf("Loop #%d\n",nLoop++); 
+}
+
+
+void SetDacModeAndLevel(int pin, int mode, uint8_t level)
+{//set the non-Smart mode DAC level
+	_pinstart(pin, mode + (level << 8), 0, 0);
+}
+
+void main()
+{//MAIN
+    setup();
+    printf("Setup complete.\n");
+
+    for (;;)
+    {
+        loop();
+        sleep(1); //wait a second
+    }
+}
+

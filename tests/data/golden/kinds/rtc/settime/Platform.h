@@ -1,0 +1,27 @@
+//Kivo Generated Platform.h file
+#ifndef _PLATFORM_H_
+#define _PLATFORM_H_
+
+enum { _clkfreq = 160000000};
+
+#include "propeller2.h"
+#include "stdio.h"
+#include "stdlib.h"
+#include "stdint.h"
+#include "stdbool.h"
+
+
+//I2C Bus Pins and Settings for I2CScan1
+#define I2CScan1SCLPIN 56
+#define I2CScan1SDAPIN 57
+#define I2CScan1SPEED 100
+#define I2CScan1PULLUP 0 
+
+
+//Header for RTC Object: RTC1
+#include "rtc.h"
+
+
+#endif /*_PLATFORM_H_*/
+/* Nothing beyond this*/
+
