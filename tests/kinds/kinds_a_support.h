@@ -8,6 +8,7 @@
 #include "objects/editor.h"
 #include "objects/kind.h"
 #include "objects/objectlist.h"
+#include "objects/pinrules.h"
 #include "testsupport.h"
 
 #include <sys/wait.h>
