@@ -408,16 +408,11 @@ int CmdKinds(const std::vector<std::string> &a, Services &services, std::ostream
     return kExitOk;
 }
 
-// Matches a choice value: its index, its label (any case, trailing colon
-// optional), or an alias.
+// Matches a choice value: its label (any case, trailing colon optional),
+// its index, or an alias. Labels come first so that options shown as numbers
+// (a filter length of "8") are chosen by what they show.
 std::optional<int> MatchOption(const FieldSpec &f, const std::vector<std::string> &options, const std::string &value)
 {
-    if (!value.empty() && value.find_first_not_of("0123456789") == std::string::npos && value.size() < 6) {
-        int i = std::stoi(value);
-        if (i >= 0 && std::size_t(i) < options.size())
-            return i;
-        return std::nullopt;
-    }
     auto norm = [](std::string s) {
         s = Lower(s);
         while (!s.empty() && (s.back() == ' ' || s.back() == ':'))
@@ -429,6 +424,12 @@ std::optional<int> MatchOption(const FieldSpec &f, const std::vector<std::string
     for (std::size_t i = 0; i < options.size(); ++i)
         if (norm(options[i]) == norm(value))
             return int(i);
+    if (!value.empty() && value.find_first_not_of("0123456789") == std::string::npos && value.size() < 6) {
+        int i = std::stoi(value);
+        if (i >= 0 && std::size_t(i) < options.size())
+            return i;
+        return std::nullopt;
+    }
     for (std::size_t i = 0; i < f.optionAliases.size(); ++i)
         if (!f.optionAliases[i].empty() && norm(f.optionAliases[i]) == norm(value))
             return int(i);

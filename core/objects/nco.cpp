@@ -1,10 +1,195 @@
-#include "objects/stubkind.h"
+#include "model/kivodoc.h"
+#include "model/text.h"
+#include "objects/kind.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
 
 namespace kivo {
 
+namespace {
+
+const char *kDescription = "Sets Smart Pin registers on specified I/O pin to generate NCO (square wave) output.  To "
+                           "change frequency, enter desired frequency and then hit the calculate button.\r\n\r\n"
+                           "Note:  You will need to re-open this dialog if you change the P2 frequency.";
+
+const char *kGroup = "Smart Pin Settings and resulting Frequency";
+
+const std::vector<FieldSpec> &NcoFields()
+{
+    static const std::vector<FieldSpec> fields = {
+        {.key = "pin", .type = FieldType::Text, .label = "I/O Pin:", .hint = "0..63"},
+        {.key = "desired", .type = FieldType::Text, .label = "Desired Frequency [Hz]:"},
+        {.key = "calculate", .type = FieldType::Button, .label = "Calculate Smart Pin Settings"},
+        {.key = "wxpin", .type = FieldType::Text, .label = "WXPIN:", .group = kGroup, .note = "hexidecimal"},
+        {.key = "wypin", .type = FieldType::Text, .label = "WYPIN:", .group = kGroup, .note = "hexidecimal"},
+        {.key = "resulting",
+         .type = FieldType::ReadOnly,
+         .label = "Resulting Frequency [Hz]:",
+         .group = kGroup,
+         .note = "Note:  You must currently return to this dialog if you change the P2 core frequency."},
+    };
+    return fields;
+}
+
+// The register pair for a desired frequency, found by the editor's search
+// over base periods 1..132.
+struct NcoSettings {
+    uint32_t x = 0;
+    uint32_t y = 0;
+    double resulting = 0;
+};
+
+NcoSettings NcoSearch(int clock, int desired)
+{
+    const int64_t h = int64_t(clock) / 2;
+    const int64_t d = desired;
+    const double half = double(clock) * 0.5;
+    const double step = 4.656612873077393e-10; // 2^-31
+    auto q = [&](int64_t g) { return (h / g) / d; };
+    auto y = [&](int64_t qg) { return uint32_t(0x80000000u / uint64_t(qg)); };
+    auto error = [&](int64_t g) {
+        double f = std::trunc(double(y(q(g))) * step * (half / double(g)));
+        return std::fabs(double(d) - f);
+    };
+    int64_t best = 1;
+    double bestError = error(1);
+    for (int64_t g = 2; g <= 132; ++g) {
+        if (q(g) == 0)
+            break;
+        double e = error(g);
+        if (e < bestError) {
+            best = g;
+            bestError = e;
+        }
+    }
+    NcoSettings s;
+    s.x = uint32_t(best);
+    int64_t qb = q(best);
+    if (qb == 1) {
+        s.y = 0x80000000u;
+        s.resulting = half / double(best);
+    } else {
+        s.y = y(qb);
+        s.resulting = (half / double(best)) * (double(s.y) * step);
+    }
+    return s;
+}
+
+class CObjectNCO : public CEditorModel
+{
+public:
+    using CEditorModel::CEditorModel;
+    std::string Title() const override { return "NCO Frequency Object Interface"; }
+    std::string Description() const override { return kDescription; }
+    const std::vector<FieldSpec> &Fields() const override { return NcoFields(); }
+
+protected:
+    void InitBoth() override { m_text["desired"] = "12000000"; }
+    void InitNew() override { m_text["pin"] = "24"; }
+    void InitExisting() override
+    {
+        m_text["pin"] = m_object.m_strPin;
+        m_text["wxpin"] = m_object.m_strText[0];
+        m_text["wypin"] = m_object.m_strText[1];
+        m_text["desired"] = m_object.m_strText[2];
+        m_text["resulting"] = m_object.m_strText[3];
+        // Registers stored by an earlier OK count as calculated.
+        m_calculated = !m_object.m_strText[0].empty() && !m_object.m_strText[1].empty();
+    }
+    void AfterInit() override
+    {
+        if (Mode() == 0)
+            Calculate();
+    }
+    void OnButton(const std::string &key) override
+    {
+        if (key == "calculate")
+            Calculate();
+    }
+    OkResult OnOk() override
+    {
+        Calculate();
+        m_object.m_nKind = kNCO;
+        m_object.m_strName = Name();
+        m_object.m_strPin = Text("pin");
+        m_object.m_strText[0] = Text("wxpin");
+        m_object.m_strText[1] = Text("wypin");
+        m_object.m_strText[2] = Text("desired");
+        m_object.m_strText[3] = Text("resulting");
+        m_object.m_bValid = true;
+        m_object.m_nPinCount = 1;
+        // Without a calculated pair the generated _pinstart would be invalid C.
+        if (!m_calculated) {
+            m_object.m_bValid = false;
+            return OkResult::StayOpen;
+        }
+        int pin = TextToInt(m_object.m_strPin);
+        if (!ClaimPinRange(pin, 1, 63))
+            return OkResult::StayOpen;
+        m_doc.m_strPinUsage[pin] = "NCO Frequency";
+        return OkResult::Accepted;
+    }
+
+private:
+    // Refusals leave every register field as it was.
+    void Calculate()
+    {
+        int clock = TextToInt(m_doc.m_strClockFreq);
+        int desired = TextToInt(Text("desired"));
+        int half = clock / 2;
+        if (desired < 1) {
+            ShowPlain(Format("Error:  Desired frequency (%d) must be at least 1 Hz", desired));
+            return;
+        }
+        if (desired > half) {
+            ShowPlain(Format("Error:  Desired frequency (%d) cannot be greater than half P2 Frequency (%d)", desired,
+                             half));
+            return;
+        }
+        NcoSettings s = NcoSearch(clock, desired);
+        m_text["wxpin"] = Format("%08X", s.x);
+        m_text["wypin"] = Format("%08X", s.y);
+        m_text["resulting"] = Format("%f", s.resulting);
+        m_calculated = true;
+    }
+
+    bool m_calculated = false;
+};
+
+class NcoKindImpl : public IKind
+{
+public:
+    int32_t Code() const override { return kNCO; }
+    const char *CliName() const override { return "nco"; }
+    std::unique_ptr<CEditorModel> CreateEditor(CCodeObject &object, CKivoDoc &doc, int mode,
+                                               IMessages &messages) const override
+    {
+        return std::make_unique<CObjectNCO>(kNCO, object, doc, mode, messages);
+    }
+
+    void SetupBlock(GenContext &, const CCodeObject &o, std::string &s) const override
+    {
+        s += "\n    _pinstart(" + o.m_strPin + ", P_NCO_FREQ+P_OE, 0x" + o.m_strText[0] + ", 0x" + o.m_strText[1] +
+             "); //configure smart pin for NCO Freq \n";
+        s += "    printf(\"NCO Frequency Smart Pin started.\\n\");\n";
+    }
+    std::vector<int> PinsOf(const CCodeObject &o) const override
+    {
+        std::vector<int> pins;
+        int base = TextToInt(o.m_strPin);
+        for (int i = 0; i < o.m_nPinCount && i < 64; ++i)
+            pins.push_back(base + i);
+        return pins;
+    }
+};
+
+} // namespace
+
 const IKind &NcoKind()
 {
-    static const StubKind kind(3, "nco");
+    static const NcoKindImpl kind;
     return kind;
 }
 

@@ -1,10 +1,203 @@
-#include "objects/stubkind.h"
+#include "model/kivodoc.h"
+#include "model/text.h"
+#include "objects/kind.h"
+
+#include <cctype>
 
 namespace kivo {
 
+namespace {
+
+const char *kDescription = "Controls a string of Neopixel type devices using a single P2 pin.  This interface limited "
+                           "to 24-bit color types although the underlying driver also works with 32-bit devices with "
+                           "the white LED segment.";
+
+const std::vector<FieldSpec> &NeopixelFields()
+{
+    static const std::vector<FieldSpec> fields = {
+        {.key = "pin", .type = FieldType::Text, .label = "I/O Pin:", .hint = "0..63"},
+        {.key = "leds", .type = FieldType::Text, .label = "#LEDs in string:"},
+        {.key = "holdoff",
+         .type = FieldType::Slider,
+         .label = "Holdoff:",
+         .min = 1,
+         .max = 50,
+         .hint = "time between data bursts, in units of 100 us"},
+        {.key = "holdoff_us", .type = FieldType::ReadOnly},
+        {.key = "type",
+         .type = FieldType::Choice,
+         .label = "LED Type",
+         .group = "LED Type",
+         .options = {"WS2812b", "WS2811", "WS2812", "WS2813", "SK6812"}},
+        {.key = "red", .type = FieldType::Slider, .label = "Red:", .group = "Color", .min = 0, .max = 255},
+        {.key = "green", .type = FieldType::Slider, .label = "Green:", .group = "Color", .min = 0, .max = 255},
+        {.key = "blue", .type = FieldType::Slider, .label = "Blue:", .group = "Color", .min = 0, .max = 255},
+        {.key = "color", .type = FieldType::ReadOnly, .group = "Color"},
+        {.key = "random", .type = FieldType::Flag, .label = "Cycle Random Colors"},
+    };
+    return fields;
+}
+
+class CObjectNeopixel : public CEditorModel
+{
+public:
+    using CEditorModel::CEditorModel;
+    std::string Title() const override { return "RGB LED String"; }
+    std::string Description() const override { return kDescription; }
+    std::string NameLabel() const override { return "ObjectName:"; }
+    const std::vector<FieldSpec> &Fields() const override { return NeopixelFields(); }
+
+protected:
+    void InitBoth() override
+    {
+        m_text["pin"] = "53";
+        m_text["leds"] = "1";
+        m_int["holdoff"] = 5;
+        m_int["red"] = 255;
+        m_int["green"] = 50;
+        m_int["blue"] = 25;
+        UpdateReadouts();
+    }
+    void InitExisting() override
+    {
+        m_text["pin"] = m_object.m_strPin;
+        m_text["color"] = m_object.m_strText[0];
+        m_text["holdoff_us"] = m_object.m_strText[1];
+        m_text["leds"] = m_object.m_strText[2];
+        m_int["red"] = m_object.m_nValue[0];
+        m_int["green"] = m_object.m_nValue[1];
+        m_int["blue"] = m_object.m_nValue[2];
+        m_int["type"] = m_object.m_nValue[3];
+        m_int["holdoff"] = m_object.m_nValue[4];
+        m_flag["random"] = m_object.m_bFlag[0];
+    }
+    void OnSlider(const std::string &) override { UpdateReadouts(); }
+    OkResult OnOk() override
+    {
+        m_object.m_nKind = kNeopixel;
+        m_object.m_strName = Name();
+        m_object.m_strPin = Text("pin");
+        m_object.m_strText[0] = Text("color");
+        m_object.m_strText[1] = Text("holdoff_us");
+        m_object.m_strText[2] = Text("leds");
+        m_object.m_nValue[0] = Int("red");
+        m_object.m_nValue[1] = Int("green");
+        m_object.m_nValue[2] = Int("blue");
+        m_object.m_nValue[3] = Int("type");
+        m_object.m_nValue[4] = Int("holdoff");
+        m_object.m_bFlag[0] = Flag("random");
+        m_object.m_bValid = true;
+        m_object.m_nPinCount = 1;
+        int pin = TextToInt(m_object.m_strPin);
+        if (!ClaimPinRange(pin, 1, 63))
+            return OkResult::StayOpen;
+        m_doc.m_strPinUsage[pin] = "Neopixel";
+        return OkResult::Accepted;
+    }
+
+private:
+    void UpdateReadouts()
+    {
+        m_text["holdoff_us"] = Format("%d us", Int("holdoff") * 100);
+        unsigned color = unsigned(Int("red")) * 65536u + unsigned(Int("green")) * 256u + unsigned(Int("blue"));
+        m_text["color"] = Format("%8X", color);
+    }
+};
+
+const char *StartCall(int type)
+{
+    switch (type) {
+    case 0:
+        return "    neopixel.start_2812b(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF);            // start pixel "
+               "driver\n";
+    case 1:
+        return "    neopixel.start_2811(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF);            // start pixel "
+               "driver\n";
+    case 2:
+        return "    neopixel.start_2812(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF);            // start pixel "
+               "driver\n";
+    case 3:
+        return "    neopixel.start_2813(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF);            // start pixel "
+               "driver\n";
+    case 4:
+        return "    neopixel.start_6812x(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF, 24);            // start "
+               "pixel driver\n";
+    default:
+        return "";
+    }
+}
+
+std::string TrimLeft(const std::string &text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+        ++i;
+    return text.substr(i);
+}
+
+class NeopixelKindImpl : public IKind
+{
+public:
+    int32_t Code() const override { return kNeopixel; }
+    const char *CliName() const override { return "neopixel"; }
+    std::unique_ptr<CEditorModel> CreateEditor(CCodeObject &object, CKivoDoc &doc, int mode,
+                                               IMessages &messages) const override
+    {
+        return std::make_unique<CObjectNeopixel>(kNeopixel, object, doc, mode, messages);
+    }
+
+    void PlatformBlock(GenContext &ctx, const CCodeObject &o, std::string &s) const override
+    {
+        // Generation trims the colour readout in the object itself, so the
+        // project keeps the text it generated from.
+        const std::string color = TrimLeft(o.m_strText[0]);
+        for (auto &held : ctx.doc.m_objList)
+            if (held.get() == &o)
+                held->m_strText[0] = color;
+
+        s += "\n//Neopixel pin and settings for " + o.m_strName + "\n";
+        s += "#define NEOPIXELS " + o.m_strText[2] + "\n";
+        s += "#define NEOPIXEL_COLOR 0x" + color + "00\n";
+        s += "#define NEOPIXEL_PIN " + o.m_strPin + "\n";
+        s += Format("#define NEOPIXEL_HOLDOFF %d\n", o.m_nValue[4]);
+    }
+    void DeclarationBlock(GenContext &, const CCodeObject &o, std::string &s) const override
+    {
+        s += "//Neopixel driver from OBEX with minor modifications for " + o.m_strName + "\n";
+        s += "struct __using(\"zd_rgbx_pixel_kqv.spin2\") neopixel;  //KQV:  Visual Studio will show an error here, "
+             "but it's OK\n";
+        s += "uint32_t pixbuf1[NEOPIXELS];\n";
+    }
+    void SetupBlock(GenContext &, const CCodeObject &o, std::string &s) const override
+    {
+        s += "\n    for (int i = 0; i < NEOPIXELS; i++)\n";
+        s += "        pixbuf1[i] = NEOPIXEL_COLOR;\n";
+        s += StartCall(o.m_nValue[3]);
+        s += "    printf(\"Neopixel Driver Started.\\n\");\n";
+    }
+    void LoopBlock(GenContext &, const CCodeObject &o, std::string &s) const override
+    {
+        if (!o.m_bFlag[0])
+            return;
+        s += "\n    //Randomly change Neopixel color\n";
+        s += "    for (int i = 0; i < NEOPIXELS; i++)\n";
+        s += "        pixbuf1[i] = _rnd();\n";
+    }
+    std::vector<int> PinsOf(const CCodeObject &o) const override
+    {
+        std::vector<int> pins;
+        int base = TextToInt(o.m_strPin);
+        for (int i = 0; i < o.m_nPinCount && i < 64; ++i)
+            pins.push_back(base + i);
+        return pins;
+    }
+};
+
+} // namespace
+
 const IKind &NeopixelKind()
 {
-    static const StubKind kind(2, "neopixel");
+    static const NeopixelKindImpl kind;
     return kind;
 }
 

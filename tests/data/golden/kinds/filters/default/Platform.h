@@ -1,0 +1,24 @@
+//Kivo Generated Platform.h file
+#ifndef _PLATFORM_H_
+#define _PLATFORM_H_
+
+enum { _clkfreq = 160000000};
+
+#include "propeller2.h"
+#include "stdio.h"
+#include "stdlib.h"
+#include "stdint.h"
+#include "stdbool.h"
+
+#define Filter1_Length0 0
+#define Filter1_Tap0 0
+#define Filter1_Length1 0
+#define Filter1_Tap1 0
+#define Filter1_Length2 0
+#define Filter1_Tap2 0
+#define Filter1_Length3 0
+#define Filter1_Tap3 0
+
+#endif /*_PLATFORM_H_*/
+/* Nothing beyond this*/
+

@@ -1,0 +1,20 @@
+//Kivo Generated Platform.h file
+#ifndef _PLATFORM_H_
+#define _PLATFORM_H_
+
+enum { _clkfreq = 160000000};
+
+#include "propeller2.h"
+#include "stdio.h"
+#include "stdlib.h"
+#include "stdint.h"
+#include "stdbool.h"
+
+
+#define SmartPin1 38
+#define Filter1_Length2 3
+#define Filter1_Tap2 9
+
+#endif /*_PLATFORM_H_*/
+/* Nothing beyond this*/
+

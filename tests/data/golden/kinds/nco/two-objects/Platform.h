@@ -1,0 +1,16 @@
+//Kivo Generated Platform.h file
+#ifndef _PLATFORM_H_
+#define _PLATFORM_H_
+
+enum { _clkfreq = 200000000};
+
+#include "propeller2.h"
+#include "stdio.h"
+#include "stdlib.h"
+#include "stdint.h"
+#include "stdbool.h"
+
+
+#endif /*_PLATFORM_H_*/
+/* Nothing beyond this*/
+
