@@ -1,1 +1,196 @@
-// Placeholder for adc.h: stand-in until the real header lands.
+// adc.h - smart-pin ADC readings, plain or SINC2/SINC3 filtered, calibrated
+//
+// What it does: runs a pin's sigma-delta ADC in the P2's ADC smart-pin mode
+// and turns its readings into volts. Before a pin is used it is calibrated:
+// the same mode and period are run with the ADC input tied to GND and then
+// to VIO, and both readings are kept in a table per pin. A reading r then
+// gives volts = ADC_VIO_VOLTS * (r - gnd) / (vio - gnd).
+//
+// Interface (pin 0..63; wrpin and wxpin are smart-pin mode and X values):
+//   ADC_Start(pin, wrpin, wxpin)      SINC2 sampling mode, for example wrpin
+//                                     P_ADC_1X|P_ADC and wxpin n: a complete
+//                                     sample every 2^n clocks (n 0..13)
+//   ADC_StartSinc2(pin, period)       SINC2 filtering, 1x gain, this pin
+//   ADC_StartSinc3(pin, period)       SINC3 filtering, 1x gain, this pin
+//                                     (period in clocks, a power of two:
+//                                     SINC2 16..8192, SINC3 16..512)
+//   ADC_Stop(pin)                     back to a plain, floating pin
+//   ADC_raw(pin) / ADC_result(pin)    sampling mode: the pin's latest sample,
+//                                     raw or in volts (float)
+//   ADC_rawSinc2(pin, mode, period) / ADC_resultSinc2(pin, mode, period)
+//   ADC_rawSinc3(pin, mode, period) / ADC_resultSinc3(pin, mode, period)
+//                                     one filtered sample taken with WRPIN
+//                                     value mode and the period, raw (shifted
+//                                     to n+1 bits for SINC2, 2n bits for
+//                                     SINC3) or in volts; the pin is set up
+//                                     and calibrated again whenever mode or
+//                                     period differ from what it runs
+//
+// Limits: the calibration measures this pin's own ADC, so it is right for
+// 1x gain on this pin's input (P_LOCAL_A); with another gain or input the
+// volts are only relative. A reading waits for one to three ADC periods
+// (at most 512 clocks for SINC3, 8192 for SINC2) and gives up after a few
+// more, returning what the pin holds. ADC_VIO_VOLTS can be defined before
+// this header to match the board's supply.
+#ifndef KIVO_ADC_H
+#define KIVO_ADC_H
+
+#include "Platform.h"
+#include <propeller2.h>
+
+#ifndef ADC_VIO_VOLTS
+#define ADC_VIO_VOLTS 3.3f
+#endif
+
+#define ADC_INPUT_FIELD 0x001F8000   // WRPIN M[12:7]: the ADC input and gain
+#define ADC_KIND_SAMPLE 0
+#define ADC_KIND_SINC2 1
+#define ADC_KIND_SINC3 2
+
+// Per pin: the setup in force and the calibration that belongs to it.
+static int adc_kind[64];
+static int adc_mode[64];
+static int adc_period[64];
+static int adc_gnd[64];
+static int adc_vio[64];
+
+static int adc_log2(int period)
+{
+    int n = 0;
+    while (n < 15 && (2 << n) <= period)
+        n++;
+    return n;
+}
+
+static void adc_run(int pin, int kind, int mode, int period)
+{
+    int n = adc_log2(period);
+    int x = n;
+    if (kind == ADC_KIND_SINC2)
+        x |= 0x10;
+    else if (kind == ADC_KIND_SINC3)
+        x |= 0x20;
+    _pinstart(pin, mode, x, kind == ADC_KIND_SAMPLE ? 0 : period);
+}
+
+// The next period's value: waits for the pin's IN flag and reads Z (which
+// clears the flag), or returns Z as it is after a few periods without one.
+static int adc_next(int pin, int period)
+{
+    unsigned start = _cnt();
+    unsigned limit = 4 * (unsigned)period + 2000;
+    while (!_pinr(pin) && _cnt() - start < limit)
+        ;
+    return _rdpin(pin);
+}
+
+static int adc_sample(int pin, int kind, int period)
+{
+    int n = adc_log2(period);
+    int a, b, c;
+    if (kind == ADC_KIND_SAMPLE)
+        return adc_next(pin, period);
+    adc_next(pin, period); // line up on a period boundary
+    a = adc_next(pin, period);
+    b = adc_next(pin, period);
+    if (kind == ADC_KIND_SINC2)
+        return ((b - a) & 0x07FFFFFF) >> (n > 0 ? n - 1 : 0);
+    c = adc_next(pin, period);
+    return (((c - b) - (b - a)) & 0x07FFFFFF) >> n;
+}
+
+static int adc_average(int pin, int kind, int period)
+{
+    int sum = 0;
+    adc_next(pin, period); // the first periods after a start are not valid
+    adc_next(pin, period);
+    adc_next(pin, period);
+    for (int i = 0; i < 8; i++)
+        sum += adc_sample(pin, kind, period);
+    return sum / 8;
+}
+
+// Calibrates pin for this kind, mode and period, then leaves it running.
+static void adc_setup(int pin, int kind, int mode, int period)
+{
+    pin &= 63;
+    adc_run(pin, kind, (mode & ~ADC_INPUT_FIELD) | P_ADC_GIO, period);
+    adc_gnd[pin] = adc_average(pin, kind, period);
+    adc_run(pin, kind, (mode & ~ADC_INPUT_FIELD) | P_ADC_VIO, period);
+    adc_vio[pin] = adc_average(pin, kind, period);
+    adc_run(pin, kind, mode, period);
+    adc_kind[pin] = kind;
+    adc_mode[pin] = mode;
+    adc_period[pin] = period;
+    adc_average(pin, kind, period);
+}
+
+static float adc_volts(int pin, int raw)
+{
+    int span = adc_vio[pin & 63] - adc_gnd[pin & 63];
+    if (span == 0)
+        return 0.0f;
+    return ADC_VIO_VOLTS * (float)(raw - adc_gnd[pin & 63]) / (float)span;
+}
+
+static int adc_filtered(int pin, int kind, int mode, int period)
+{
+    pin &= 63;
+    if (adc_kind[pin] != kind || adc_mode[pin] != mode || adc_period[pin] != period)
+        adc_setup(pin, kind, mode, period);
+    return adc_sample(pin, kind, period);
+}
+
+void ADC_Start(int pin, int wrpin, int wxpin)
+{
+    adc_setup(pin, ADC_KIND_SAMPLE, wrpin, 1 << (wxpin & 15));
+}
+
+void ADC_StartSinc2(int pin, int period)
+{
+    adc_setup(pin, ADC_KIND_SINC2, P_ADC_1X | P_ADC, period);
+}
+
+void ADC_StartSinc3(int pin, int period)
+{
+    adc_setup(pin, ADC_KIND_SINC3, P_ADC_1X | P_ADC, period);
+}
+
+void ADC_Stop(int pin)
+{
+    _pinclear(pin);
+    adc_mode[pin & 63] = 0;
+    adc_period[pin & 63] = 0;
+}
+
+int ADC_raw(int pin)
+{
+    return _rdpin(pin);
+}
+
+float ADC_result(int pin)
+{
+    return adc_volts(pin, ADC_raw(pin));
+}
+
+int ADC_rawSinc2(int pin, int mode, int period)
+{
+    return adc_filtered(pin, ADC_KIND_SINC2, mode, period);
+}
+
+int ADC_rawSinc3(int pin, int mode, int period)
+{
+    return adc_filtered(pin, ADC_KIND_SINC3, mode, period);
+}
+
+float ADC_resultSinc2(int pin, int mode, int period)
+{
+    return adc_volts(pin, ADC_rawSinc2(pin, mode, period));
+}
+
+float ADC_resultSinc3(int pin, int mode, int period)
+{
+    return adc_volts(pin, ADC_rawSinc3(pin, mode, period));
+}
+
+#endif // KIVO_ADC_H
