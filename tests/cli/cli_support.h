@@ -14,14 +14,6 @@ struct CliRun {
     std::string err;
 };
 
-inline std::string Quote(const std::string &s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
 class Cli
 {
 public:

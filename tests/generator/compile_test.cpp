@@ -16,8 +16,8 @@ TEST(Compile, ProjectWithoutObjectsCompiles)
         if (on)
             doc.m_bSetBaud = doc.m_bSetHeapSize = doc.m_bUsePlan9 = doc.m_bMountSd = 1;
         ASSERT_EQ(GenerateProject(doc, t.services), GenerateResult::Done);
-        auto r = test::CompileWithFlexSpin(flexspin, dir.Path(), "Blink.c");
-        EXPECT_TRUE(r.ok) << label << "\n" << r.output;
+        auto r = test::CompileP2(flexspin, dir.Path(), "Blink.c");
+        EXPECT_TRUE(r.Ok()) << label << "\n" << r.output;
         EXPECT_TRUE(std::filesystem::exists(dir / "Blink.binary")) << label;
     }
 }

@@ -7,7 +7,7 @@
 #include "objects/editor.h"
 #include "objects/kind.h"
 #include "objects/objectlist.h"
-#include "testsupport.h"
+#include "flexspin.h"
 
 #include <sys/wait.h>
 
@@ -68,72 +68,14 @@ inline std::size_t CountOf(const std::string &text, const std::string &part)
     return n;
 }
 
-// FlexSpin from the FLEXSPIN variable or PATH; "" when there is none.
-inline std::string FindFlexSpin()
-{
-    if (const char *env = std::getenv("FLEXSPIN"); env && *env)
-        return std::filesystem::exists(env) ? env : "";
-    const char *path = std::getenv("PATH");
-    std::string rest = path ? path : "";
-    while (!rest.empty()) {
-        auto colon = rest.find(':');
-        std::string dir = rest.substr(0, colon);
-        rest = colon == std::string::npos ? "" : rest.substr(colon + 1);
-        auto candidate = std::filesystem::path(dir.empty() ? "." : dir) / "flexspin";
-        if (std::filesystem::exists(candidate))
-            return candidate.string();
-    }
-    return "";
-}
-
-inline std::string Quote(const std::string &s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-// Runs a shell command line; returns its exit status and fills `output`
-// with what it wrote to stdout and stderr.
-inline int Run(const std::string &command, const std::string &outputFile, std::string &output)
-{
-    int status = std::system((command + " >" + Quote(outputFile) + " 2>&1").c_str());
-    output = test::ReadFileBytes(outputFile);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Library files that are still the bare stand-ins of the resources are
-// replaced by the test's entry-point fixtures, so that the generated C is
-// checked on its own.
-inline void ReplaceStandIns(const std::string &folder)
-{
-    const std::string fixtures = std::string(KIVO_TEST_DATA) + "/kinds_b/drivers";
-    for (auto &entry : std::filesystem::directory_iterator(fixtures)) {
-        auto target = std::filesystem::path(folder) / entry.path().filename();
-        if (!std::filesystem::exists(target))
-            continue;
-        if (test::ReadFileBytes(target.string()).find("stand-in until the real") == std::string::npos)
-            continue;
-        std::filesystem::copy_file(entry.path(), target, std::filesystem::copy_options::overwrite_existing);
-    }
-}
-
 // Generates the project and compiles Blink.c with FlexSpin in its folder.
 // Skips when FlexSpin is not found.
 inline void ExpectCompiles(Project &p)
 {
-    const std::string flexspin = FindFlexSpin();
-    if (flexspin.empty())
-        GTEST_SKIP() << "flexspin not found (set FLEXSPIN or put it on PATH); compile check skipped";
+    KIVO_REQUIRE_FLEXSPIN(flexspin);
     p.Generate();
-    ReplaceStandIns(p.dir.Path());
-    const auto include = std::filesystem::path(flexspin).parent_path() / ".." / "include";
-    std::string output;
-    int rc = Run("cd " + Quote(p.dir.Path()) + " && " + Quote(flexspin) + " -2 -q -L " + Quote(include.string()) +
-                     " Blink.c",
-                 p.dir / "flexspin.log", output);
-    EXPECT_EQ(rc, 0) << output << "\n--- Blink.c ---\n" << p.MainFile();
+    auto r = test::CompileP2(flexspin, p.dir.Path(), "Blink.c");
+    EXPECT_TRUE(r.Ok()) << r.output << "\n--- Blink.c ---\n" << p.MainFile();
 }
 
 // kivo-cli with its own settings folder; returns the exit status.
@@ -144,10 +86,10 @@ struct Cli {
     std::string File() const { return dir / "Blink.kivo"; }
     int operator()(const std::vector<std::string> &args)
     {
-        std::string line = "XDG_CONFIG_HOME=" + Quote(dir / "config") + " " + Quote(KIVO_CLI);
+        std::string line = "XDG_CONFIG_HOME=" + test::Quote(dir / "config") + " " + test::Quote(KIVO_CLI);
         for (auto &a : args)
-            line += " " + Quote(a);
-        return Run(line, dir / "cli.log", output);
+            line += " " + test::Quote(a);
+        return test::RunShell(line, dir / "cli.log", output);
     }
     void New() { ASSERT_EQ((*this)({"new", File()}), 0) << output; }
     std::string Bytes() const { return test::ReadFileBytes(File()); }

@@ -7,7 +7,7 @@
 #include "objects/editor.h"
 #include "objects/kind.h"
 #include "objects/objectlist.h"
-#include "testsupport.h"
+#include "flexspin.h"
 
 #include <sys/wait.h>
 
@@ -109,82 +109,11 @@ struct Project {
 
 // ---- FlexSpin ----
 
-inline std::string FindFlexSpin()
-{
-    if (const char *env = std::getenv("FLEXSPIN"); env && *env && std::filesystem::exists(env))
-        return env;
-    if (const char *path = std::getenv("PATH")) {
-        std::stringstream ss(path);
-        std::string dir;
-        while (std::getline(ss, dir, ':')) {
-            auto candidate = std::filesystem::path(dir.empty() ? "." : dir) / "flexspin";
-            if (std::filesystem::exists(candidate))
-                return candidate.string();
-        }
-    }
-    return "";
-}
-
-inline std::string Quote(const std::string &s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-inline int ExitCode(int status)
-{
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// The library files in resources/ are bare stand-ins until the real drivers
-// land; a stand-in written into `folder` is replaced by a fixture that only
-// declares the entry points the generated code calls. Returns the names
-// replaced.
-inline std::vector<std::string> OverlayStandInDrivers(const std::string &folder)
-{
-    std::vector<std::string> replaced;
-    const std::string fixtures = std::string(KIVO_TEST_DATA) + "/kinds_c_drivers";
-    for (auto &entry : std::filesystem::directory_iterator(fixtures)) {
-        std::string name = entry.path().filename().string();
-        std::string target = folder + "/" + name;
-        if (!std::filesystem::exists(target))
-            continue;
-        std::string bytes = test::ReadFileBytes(target), narrow;
-        for (char c : bytes) // UTF-16 drivers: dropping the zero bytes is enough to spot the marker
-            if (c != '\0')
-                narrow += c;
-        if (narrow.find("stand-in until the real driver lands") == std::string::npos)
-            continue;
-        std::filesystem::copy_file(entry.path(), target, std::filesystem::copy_options::overwrite_existing);
-        replaced.push_back(name);
-    }
-    return replaced;
-}
-
-// Compiles Blink.c in `folder`; returns FlexSpin's exit code, its output in
-// `log`.
-inline int CompileBlink(const std::string &flexspin, const std::string &folder, std::string &log)
-{
-    auto include = std::filesystem::path(flexspin).parent_path() / ".." / "include";
-    std::string logFile = folder + "/flexspin.log";
-    std::string cmd = "cd " + Quote(folder) + " && " + Quote(flexspin) + " -2 -L " + Quote(include.string()) +
-                      " Blink.c > " + Quote(logFile) + " 2>&1";
-    int rc = ExitCode(std::system(cmd.c_str()));
-    log = test::ReadFileBytes(logFile);
-    return rc;
-}
-
 #define KC_COMPILE_CHECK(folder)                                                                                       \
     do {                                                                                                               \
-        std::string flexspin_ = ::kivo::kc::FindFlexSpin();                                                            \
-        if (flexspin_.empty())                                                                                         \
-            GTEST_SKIP() << "flexspin not found (set FLEXSPIN or put it on PATH)";                                     \
-        for (auto &n_ : ::kivo::kc::OverlayStandInDrivers(folder))                                                     \
-            std::cout << "[ note ] stand-in " << n_ << " replaced by its entry-point fixture\n";                       \
-        std::string log_;                                                                                              \
-        EXPECT_EQ(::kivo::kc::CompileBlink(flexspin_, folder, log_), 0) << log_;                                       \
+        KIVO_REQUIRE_FLEXSPIN(flexspin_);                                                                              \
+        auto r_ = ::kivo::test::CompileP2(flexspin_, folder, "Blink.c");                                     \
+        EXPECT_TRUE(r_.Ok()) << r_.output;                                                                               \
     } while (0)
 
 // ---- kivo-cli ----
@@ -197,12 +126,13 @@ struct CliRun {
 // Runs the real kivo-cli with a configuration folder of its own.
 inline CliRun RunKivoCli(const test::TempDir &dir, const std::vector<std::string> &args)
 {
-    std::string cmd = "XDG_CONFIG_HOME=" + Quote(dir / "config") + " " + Quote(KIVO_CLI);
+    std::string cmd = "XDG_CONFIG_HOME=" + test::Quote(dir / "config") + " " + test::Quote(KIVO_CLI);
     for (auto &a : args)
-        cmd += " " + Quote(a);
-    cmd += " > " + Quote(dir / "cli.out") + " 2> " + Quote(dir / "cli.err");
+        cmd += " " + test::Quote(a);
+    cmd += " > " + test::Quote(dir / "cli.out") + " 2> " + test::Quote(dir / "cli.err") + " </dev/null";
     CliRun r;
-    r.code = ExitCode(std::system(cmd.c_str()));
+    int status = std::system(cmd.c_str());
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     r.out = test::ReadFileBytes(dir / "cli.out");
     r.err = test::ReadFileBytes(dir / "cli.err");
     return r;

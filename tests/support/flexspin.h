@@ -4,11 +4,12 @@
 #include "testsupport.h"
 
 #include <cstdlib>
-#include <sys/wait.h>
+#include <optional>
+#include <regex>
 
 namespace kivo::test {
 
-inline std::string FindFlexSpin()
+inline std::string FindFlexspin()
 {
     if (const char *env = std::getenv("FLEXSPIN"); env && *env)
         return std::filesystem::exists(env) ? std::string(env) : std::string();
@@ -28,29 +29,34 @@ inline std::string FindFlexSpin()
 }
 
 #define KIVO_REQUIRE_FLEXSPIN(var)                                                                                    \
-    std::string var = ::kivo::test::FindFlexSpin();                                                                   \
+    std::string var = ::kivo::test::FindFlexspin();                                                                   \
     if (var.empty())                                                                                                  \
     GTEST_SKIP() << "flexspin not found (set FLEXSPIN or put it on PATH); compile check skipped"
 
 struct CompileResult {
-    bool ok = false;
-    std::string output;
+    int status = -1;
+    std::string output;              // stdout and stderr together
+    std::optional<long> programSize; // from "Program size is N bytes"
+    bool Ok() const { return status == 0; }
+    bool HasWarning() const { return std::regex_search(output, std::regex("warning", std::regex::icase)); }
 };
 
-// Runs `flexspin -2 [extra] mainFile` in `folder`, with the include folder
-// beside the compiler's own folder.
-inline CompileResult CompileWithFlexSpin(const std::string &flexspin, const std::string &folder,
-                                         const std::string &mainFile, const std::string &extra = "")
+// Compiles `main` in `folder` with `flexspin -2 <extra> -L <include>`; the
+// include folder is the one next to the compiler's own folder, as the
+// generated build script has it.
+inline CompileResult CompileP2(const std::string &flexspin, const std::string &folder, const std::string &main,
+                               const std::string &extra = "")
 {
-    std::filesystem::path include = std::filesystem::path(flexspin).parent_path().parent_path() / "include";
-    std::string cmd = "cd '" + folder + "' && '" + flexspin + "' -2 -q";
+    auto include = std::filesystem::path(flexspin).parent_path().parent_path() / "include";
+    std::string cmd = "cd " + Quote(folder) + " && " + Quote(flexspin) + " -2 " + extra;
     if (std::filesystem::exists(include))
-        cmd += " -L '" + include.string() + "'";
-    cmd += " " + extra + " '" + mainFile + "' > .flexspin.log 2>&1";
-    int status = std::system(cmd.c_str());
+        cmd += " -L " + Quote(include.string());
+    cmd += " " + Quote(main);
     CompileResult r;
-    r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    r.output = ReadFileBytes(folder + "/.flexspin.log");
+    r.status = RunShell(cmd, folder + "/flexspin.log", r.output);
+    std::smatch m;
+    if (std::regex_search(r.output, m, std::regex("Program size is ([0-9]+) bytes")))
+        r.programSize = std::stol(m[1]);
     return r;
 }
 

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -32,6 +34,24 @@ inline void WriteFileBytes(const std::string &path, const std::string &bytes)
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
+}
+
+// Quotes a text for POSIX sh.
+inline std::string Quote(const std::string &s)
+{
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// Runs a shell command line with its output (both streams) sent to
+// `outputFile`; returns the exit status and fills `output`.
+inline int RunShell(const std::string &command, const std::string &outputFile, std::string &output)
+{
+    int status = std::system((command + " >" + Quote(outputFile) + " 2>&1 </dev/null").c_str());
+    output = ReadFileBytes(outputFile);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // A fresh folder under the system's temporary folder, removed afterwards.
