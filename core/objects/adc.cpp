@@ -167,16 +167,10 @@ protected:
     }
 };
 
-class AdcKindImpl : public IKind
+class AdcKindImpl : public EditorKind<CObjectADC>
 {
 public:
-    int32_t Code() const override { return kADC; }
-    const char *CliName() const override { return "adc"; }
-    std::unique_ptr<CEditorModel> CreateEditor(CCodeObject &object, CKivoDoc &doc, int mode,
-                                               IMessages &messages) const override
-    {
-        return std::make_unique<CObjectADC>(kADC, object, doc, mode, messages);
-    }
+    AdcKindImpl() : EditorKind(kADC, "adc") {}
 
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
@@ -229,14 +223,7 @@ public:
         else
             s += "    printf(\"ADC " + n + " uncalibrated reading = %d\\n\", ADC_raw" + suffix + args;
     }
-    std::vector<int> PinsOf(const CCodeObject &o) const override
-    {
-        std::vector<int> pins;
-        int base = TextToInt(o.m_strPin);
-        for (int i = 0; i < o.m_nPinCount && i < 64; ++i)
-            pins.push_back(base + i);
-        return pins;
-    }
+    std::vector<int> PinsOf(const CCodeObject &o) const override { return ConsecutivePins(o); }
 };
 
 } // namespace

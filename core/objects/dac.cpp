@@ -98,16 +98,10 @@ protected:
     }
 };
 
-class DacKindImpl : public IKind
+class DacKindImpl : public EditorKind<CObjectDAC>
 {
 public:
-    int32_t Code() const override { return kDAC; }
-    const char *CliName() const override { return "dac"; }
-    std::unique_ptr<CEditorModel> CreateEditor(CCodeObject &object, CKivoDoc &doc, int mode,
-                                               IMessages &messages) const override
-    {
-        return std::make_unique<CObjectDAC>(kDAC, object, doc, mode, messages);
-    }
+    DacKindImpl() : EditorKind(kDAC, "dac") {}
 
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
@@ -145,14 +139,7 @@ public:
         s += "\t_pinstart(pin, mode + (level << 8), 0, 0);\n";
         s += "}\n\n";
     }
-    std::vector<int> PinsOf(const CCodeObject &o) const override
-    {
-        std::vector<int> pins;
-        int base = TextToInt(o.m_strPin);
-        for (int i = 0; i < o.m_nPinCount && i < 64; ++i)
-            pins.push_back(base + i);
-        return pins;
-    }
+    std::vector<int> PinsOf(const CCodeObject &o) const override { return ConsecutivePins(o); }
 };
 
 } // namespace

@@ -134,16 +134,10 @@ std::string PinModeText(const CCodeObject &o)
     return m;
 }
 
-class DigitalKindImpl : public IKind
+class DigitalKindImpl : public EditorKind<CObjectDigital>
 {
 public:
-    int32_t Code() const override { return kDigital; }
-    const char *CliName() const override { return "digital"; }
-    std::unique_ptr<CEditorModel> CreateEditor(CCodeObject &object, CKivoDoc &doc, int mode,
-                                               IMessages &messages) const override
-    {
-        return std::make_unique<CObjectDigital>(kDigital, object, doc, mode, messages);
-    }
+    DigitalKindImpl() : EditorKind(kDigital, "digital") {}
 
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
@@ -175,14 +169,7 @@ public:
             s += "    printf(\"" + n + " IN = % d\\n\", _pinr(" + n + "));\n";
         }
     }
-    std::vector<int> PinsOf(const CCodeObject &o) const override
-    {
-        std::vector<int> pins;
-        int base = TextToInt(o.m_strPin);
-        for (int i = 0; i < o.m_nPinCount && i < 64; ++i)
-            pins.push_back(base + i);
-        return pins;
-    }
+    std::vector<int> PinsOf(const CCodeObject &o) const override { return ConsecutivePins(o); }
 };
 
 } // namespace

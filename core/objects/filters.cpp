@@ -95,16 +95,10 @@ private:
     }
 };
 
-class FiltersKindImpl : public IKind
+class FiltersKindImpl : public EditorKind<CObjectFilters>
 {
 public:
-    int32_t Code() const override { return kFilters; }
-    const char *CliName() const override { return "filters"; }
-    std::unique_ptr<CEditorModel> CreateEditor(CCodeObject &object, CKivoDoc &doc, int mode,
-                                               IMessages &messages) const override
-    {
-        return std::make_unique<CObjectFilters>(kFilters, object, doc, mode, messages);
-    }
+    FiltersKindImpl() : EditorKind(kFilters, "filters") {}
 
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {

@@ -135,16 +135,10 @@ const char *const kScanPieces[] = {
     "}\n\n",
 };
 
-class I2CBusKindImpl : public IKind
+class I2CBusKindImpl : public EditorKind<CI2CScanner>
 {
 public:
-    int32_t Code() const override { return kI2CBus; }
-    const char *CliName() const override { return "i2c"; }
-    std::unique_ptr<CEditorModel> CreateEditor(CCodeObject &object, CKivoDoc &doc, int mode,
-                                               IMessages &messages) const override
-    {
-        return std::make_unique<CI2CScanner>(kI2CBus, object, doc, mode, messages);
-    }
+    I2CBusKindImpl() : EditorKind(kI2CBus, "i2c") {}
 
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {

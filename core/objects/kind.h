@@ -56,6 +56,27 @@ public:
     virtual std::vector<int> PinsOf(const CCodeObject &) const { return {}; }
 };
 
+// The kinds whose editor is one CEditorModel class.
+template <class Editor> class EditorKind : public IKind
+{
+public:
+    EditorKind(int32_t code, const char *cliName) : m_code(code), m_cliName(cliName) {}
+    int32_t Code() const override { return m_code; }
+    const char *CliName() const override { return m_cliName; }
+    std::unique_ptr<CEditorModel> CreateEditor(CCodeObject &object, CKivoDoc &doc, int mode,
+                                               IMessages &messages) const override
+    {
+        return std::make_unique<Editor>(m_code, object, doc, mode, messages);
+    }
+
+private:
+    int32_t m_code;
+    const char *m_cliName;
+};
+
+// The Delete rule of kinds that own m_nPinCount consecutive pins from m_strPin.
+std::vector<int> ConsecutivePins(const CCodeObject &object);
+
 // The twelve kinds, by code; null for codes outside 0..11.
 const IKind *FindKind(int32_t code);
 // By command-line name or decimal code.

@@ -158,16 +158,10 @@ private:
     bool m_calculated = false;
 };
 
-class NcoKindImpl : public IKind
+class NcoKindImpl : public EditorKind<CObjectNCO>
 {
 public:
-    int32_t Code() const override { return kNCO; }
-    const char *CliName() const override { return "nco"; }
-    std::unique_ptr<CEditorModel> CreateEditor(CCodeObject &object, CKivoDoc &doc, int mode,
-                                               IMessages &messages) const override
-    {
-        return std::make_unique<CObjectNCO>(kNCO, object, doc, mode, messages);
-    }
+    NcoKindImpl() : EditorKind(kNCO, "nco") {}
 
     void SetupBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
@@ -175,14 +169,7 @@ public:
              "); //configure smart pin for NCO Freq \n";
         s += "    printf(\"NCO Frequency Smart Pin started.\\n\");\n";
     }
-    std::vector<int> PinsOf(const CCodeObject &o) const override
-    {
-        std::vector<int> pins;
-        int base = TextToInt(o.m_strPin);
-        for (int i = 0; i < o.m_nPinCount && i < 64; ++i)
-            pins.push_back(base + i);
-        return pins;
-    }
+    std::vector<int> PinsOf(const CCodeObject &o) const override { return ConsecutivePins(o); }
 };
 
 } // namespace

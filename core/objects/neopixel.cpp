@@ -135,16 +135,10 @@ std::string TrimLeft(const std::string &text)
     return text.substr(i);
 }
 
-class NeopixelKindImpl : public IKind
+class NeopixelKindImpl : public EditorKind<CObjectNeopixel>
 {
 public:
-    int32_t Code() const override { return kNeopixel; }
-    const char *CliName() const override { return "neopixel"; }
-    std::unique_ptr<CEditorModel> CreateEditor(CCodeObject &object, CKivoDoc &doc, int mode,
-                                               IMessages &messages) const override
-    {
-        return std::make_unique<CObjectNeopixel>(kNeopixel, object, doc, mode, messages);
-    }
+    NeopixelKindImpl() : EditorKind(kNeopixel, "neopixel") {}
 
     void PlatformBlock(GenContext &ctx, const CCodeObject &o, std::string &s) const override
     {
@@ -183,14 +177,7 @@ public:
         s += "    for (int i = 0; i < NEOPIXELS; i++)\n";
         s += "        pixbuf1[i] = _rnd();\n";
     }
-    std::vector<int> PinsOf(const CCodeObject &o) const override
-    {
-        std::vector<int> pins;
-        int base = TextToInt(o.m_strPin);
-        for (int i = 0; i < o.m_nPinCount && i < 64; ++i)
-            pins.push_back(base + i);
-        return pins;
-    }
+    std::vector<int> PinsOf(const CCodeObject &o) const override { return ConsecutivePins(o); }
 };
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "model/codeobject.h"
 #include "model/text.h"
 #include "objects/kind.h"
 
@@ -33,6 +34,15 @@ const IKind *FindKindByName(std::string_view name)
     if (!name.empty() && name.find_first_not_of("0123456789") == std::string_view::npos && name.size() < 4)
         return FindKind(TextToInt(name));
     return nullptr;
+}
+
+std::vector<int> ConsecutivePins(const CCodeObject &o)
+{
+    std::vector<int> pins;
+    int base = TextToInt(o.m_strPin);
+    for (int i = 0; i < o.m_nPinCount && i < 64; ++i)
+        pins.push_back(base + i);
+    return pins;
 }
 
 std::span<const IKind *const> AllKinds()

@@ -87,16 +87,10 @@ private:
     std::vector<std::string> m_buses;
 };
 
-class RtcKindImpl : public IKind
+class RtcKindImpl : public EditorKind<CObjectRTC>
 {
 public:
-    int32_t Code() const override { return kRTC; }
-    const char *CliName() const override { return "rtc"; }
-    std::unique_ptr<CEditorModel> CreateEditor(CCodeObject &object, CKivoDoc &doc, int mode,
-                                               IMessages &messages) const override
-    {
-        return std::make_unique<CObjectRTC>(kRTC, object, doc, mode, messages);
-    }
+    RtcKindImpl() : EditorKind(kRTC, "rtc") {}
 
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {

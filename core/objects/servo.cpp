@@ -81,16 +81,10 @@ protected:
     }
 };
 
-class ServoKindImpl : public IKind
+class ServoKindImpl : public EditorKind<CObjectServo>
 {
 public:
-    int32_t Code() const override { return kServo; }
-    const char *CliName() const override { return "servo"; }
-    std::unique_ptr<CEditorModel> CreateEditor(CCodeObject &object, CKivoDoc &doc, int mode,
-                                               IMessages &messages) const override
-    {
-        return std::make_unique<CObjectServo>(kServo, object, doc, mode, messages);
-    }
+    ServoKindImpl() : EditorKind(kServo, "servo") {}
 
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
@@ -129,14 +123,7 @@ public:
         s += "    " + n + "_position = " + n + ".Read(" + n + "_MODE); //get new actual (limited) position\n";
         s += "    printf(\"Servo Position = % d\\n\", " + n + "_position);\n";
     }
-    std::vector<int> PinsOf(const CCodeObject &o) const override
-    {
-        std::vector<int> pins;
-        int base = TextToInt(o.m_strPin);
-        for (int i = 0; i < o.m_nPinCount && i < 64; ++i)
-            pins.push_back(base + i);
-        return pins;
-    }
+    std::vector<int> PinsOf(const CCodeObject &o) const override { return ConsecutivePins(o); }
 };
 
 } // namespace

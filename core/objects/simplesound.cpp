@@ -101,16 +101,10 @@ private:
     }
 };
 
-class SimpleSoundKindImpl : public IKind
+class SimpleSoundKindImpl : public EditorKind<CSimpleSound>
 {
 public:
-    int32_t Code() const override { return kSimpleSound; }
-    const char *CliName() const override { return "sound"; }
-    std::unique_ptr<CEditorModel> CreateEditor(CCodeObject &object, CKivoDoc &doc, int mode,
-                                               IMessages &messages) const override
-    {
-        return std::make_unique<CSimpleSound>(kSimpleSound, object, doc, mode, messages);
-    }
+    SimpleSoundKindImpl() : EditorKind(kSimpleSound, "sound") {}
 
     // The driver instance is always `sound` (main() polls it by that name);
     // the object's name only shows in the comments.

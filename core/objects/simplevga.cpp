@@ -59,16 +59,10 @@ protected:
     }
 };
 
-class SimpleVgaKindImpl : public IKind
+class SimpleVgaKindImpl : public EditorKind<CSimpleVGA>
 {
 public:
-    int32_t Code() const override { return kSimpleVGA; }
-    const char *CliName() const override { return "vga"; }
-    std::unique_ptr<CEditorModel> CreateEditor(CCodeObject &object, CKivoDoc &doc, int mode,
-                                               IMessages &messages) const override
-    {
-        return std::make_unique<CSimpleVGA>(kSimpleVGA, object, doc, mode, messages);
-    }
+    SimpleVgaKindImpl() : EditorKind(kSimpleVGA, "vga") {}
 
     // The driver instance and the pin name are fixed; the object's name only
     // shows in the comments.
@@ -88,14 +82,7 @@ public:
         s += "\n    vga.start(VGA_BASEPIN);\n";
         s += "    printf(\"VGA Driver started.\\n\");\n";
     }
-    std::vector<int> PinsOf(const CCodeObject &o) const override
-    {
-        std::vector<int> pins;
-        int base = TextToInt(o.m_strPin);
-        for (int i = 0; i < o.m_nPinCount && i < 64; ++i)
-            pins.push_back(base + i);
-        return pins;
-    }
+    std::vector<int> PinsOf(const CCodeObject &o) const override { return ConsecutivePins(o); }
 };
 
 } // namespace

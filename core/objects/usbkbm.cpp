@@ -238,16 +238,10 @@ private:
     }
 };
 
-class UsbKbmKindImpl : public IKind
+class UsbKbmKindImpl : public EditorKind<CObjectUsbKbm>
 {
 public:
-    int32_t Code() const override { return kUsbKbm; }
-    const char *CliName() const override { return "usb"; }
-    std::unique_ptr<CEditorModel> CreateEditor(CCodeObject &object, CKivoDoc &doc, int mode,
-                                               IMessages &messages) const override
-    {
-        return std::make_unique<CObjectUsbKbm>(kUsbKbm, object, doc, mode, messages);
-    }
+    UsbKbmKindImpl() : EditorKind(kUsbKbm, "usb") {}
 
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {

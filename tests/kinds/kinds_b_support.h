@@ -8,6 +8,7 @@
 #include "objects/kind.h"
 #include "objects/objectlist.h"
 #include "flexspin.h"
+#include "kindproject.h"
 
 #include <sys/wait.h>
 
@@ -21,44 +22,9 @@ namespace kinds_b {
 
 using namespace kivo;
 
-// What a user does in an opened editor before pressing OK.
-using Setter = std::function<void(CEditorModel &)>;
-
-inline EditorRunner PressOk(Setter set = {})
-{
-    return [set](CEditorModel &e) {
-        if (set)
-            set(e);
-        return e.Ok() == OkResult::Accepted;
-    };
-}
-
-// A new project Blink.kivo in a fresh folder.
-struct Project {
-    test::TempDir dir;
-    test::TestServices t;
-    CKivoDoc doc;
-
-    Project() { test::NewProject(doc, dir / "Blink.kivo"); }
-
-    AddResult Add(int kind, Setter set = {}) { return AddObject(doc, kind, t.messages, PressOk(std::move(set))); }
-    bool Edit(std::size_t index, Setter set = {}) { return EditObject(doc, index, t.messages, PressOk(std::move(set))); }
-    CCodeObject &Object(std::size_t index) { return *doc.m_objList.at(index); }
-
-    void Generate()
-    {
-        t.messages.shown.clear();
-        ASSERT_EQ(GenerateProject(doc, t.services), GenerateResult::Done);
-    }
-    std::string MainFile() const { return test::ReadFileBytes(dir / "Blink.c"); }
-
-    // Generates and compares Platform.h and Blink.c with the golden folder.
-    void ExpectGolden(const std::string &relative)
-    {
-        Generate();
-        test::ExpectGoldenFolder(relative, dir.Path(), {"Platform.h", "Blink.c"});
-    }
-};
+using test::PressOk;
+using test::Project;
+using test::Setter;
 
 inline std::size_t CountOf(const std::string &text, const std::string &part)
 {
