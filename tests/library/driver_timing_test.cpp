@@ -203,3 +203,41 @@ TEST(I2cTiming, PhasesMeetTheBusMinimumsAt160And300MHz)
         }
     }
 }
+
+// ---- VGA -------------------------------------------------------------------------
+
+TEST(VgaTiming, LineAndFrameMake640x480At60Hz)
+{
+    std::string src = Source("VGA_SimpleDriver1a.spin2");
+    auto k = Constants(src);
+    ExpectHas(src, "vfreq := (muldiv64(PIXEL_HZ, $4000_0000, clkfreq) << 1) + 1");
+    // One line: the four streamer commands a visible line queues.
+    auto steps = [&](const std::string &label) {
+        std::smatch m;
+        EXPECT_TRUE(std::regex_search(src, m, std::regex(label + R"(\s+long\s+X_\w+ \| X_DACS_3_2_1_0 \| (\d+))")))
+            << label;
+        return m.empty() ? 0 : std::stoi(m[1]);
+    };
+    EXPECT_EQ(steps("m_pixels"), 640);
+    EXPECT_EQ(steps("m_black"), 640);
+    int line = steps("m_pixels") + steps("m_fp") + steps("m_sync") + steps("m_bp");
+    EXPECT_EQ(line, 800);
+    EXPECT_EQ(steps("m_fp"), 16);
+    EXPECT_EQ(steps("m_sync"), 96);
+    // One frame: visible lines, then the blank lines of the front porch, sync and back porch.
+    std::vector<int> blocks;
+    std::regex lines(R"(mov\s+lines, #+(\d+))");
+    for (auto it = std::sregex_iterator(src.begin(), src.end(), lines); it != std::sregex_iterator(); ++it)
+        blocks.push_back(std::stoi((*it)[1]));
+    ASSERT_EQ(blocks, (std::vector<int>{480, 10, 2, 33}));
+    int frame = 480 + 10 + 2 + 33;
+    for (int64_t f : kClocks) {
+        SCOPED_TRACE(f);
+        int64_t freq = (MulDiv64(k.at("PIXEL_HZ"), 0x4000'0000, f) << 1) + 1;
+        double pixelHz = double(freq) * double(f) / 2147483648.0;
+        EXPECT_NEAR(pixelHz, 25.175e6, 25.175e6 * 0.0005);
+        EXPECT_NEAR(pixelHz / line, 31469, 31469 * 0.005); // line rate, Hz
+        EXPECT_NEAR(pixelHz / line / frame, 59.94, 59.94 * 0.005);
+        EXPECT_LT(freq, int64_t(1) << 31); // below one step per clock
+    }
+}

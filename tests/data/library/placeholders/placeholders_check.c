@@ -12,7 +12,6 @@ typedef struct
     char scancodes[8];
 } KbMouseInfo;
 
-struct __using("VGA_SimpleDriver1a.spin2") vga;
 struct __using("SimpleSound.spin2") sound;
 struct __using("1CogKbM_kqv3b.spin2") usb1;
 struct __using("1CogKbM_kqv3b_NoErrorLed.spin2") usb2;
@@ -20,7 +19,6 @@ KbMouseInfo info = { 0,0,0,0 };
 
 void main(void)
 {
-    vga.start(48);
     sound.start(54, 55);
     sound.Play();
     sound.playSound(_rnd() % 4 + 1);
