@@ -345,7 +345,7 @@ void ListKinds(std::ostream &out, bool json, Services &services)
             bool firstField = true;
             auto emit = [&](const std::string &key, const char *type, const std::string &label,
                             const std::string &def, const std::vector<std::string> &options, std::pair<int, int> range,
-                            bool slider) {
+                            bool slider, const std::vector<std::string> &aliases) {
                 if (json) {
                     out << (firstField ? "\n" : ",\n") << "    {\"key\": " << Json(key) << ", \"type\": " << Json(type)
                         << ", \"label\": " << Json(label) << ", \"default\": " << def;
@@ -357,6 +357,12 @@ void ListKinds(std::ostream &out, bool json, Services &services)
                             out << (i ? ", " : "") << Json(options[i]);
                         out << "]";
                     }
+                    if (std::any_of(aliases.begin(), aliases.end(), [](auto &a) { return !a.empty(); })) {
+                        out << ", \"aliases\": [";
+                        for (std::size_t i = 0; i < aliases.size(); ++i)
+                            out << (i ? ", " : "") << Json(aliases[i]);
+                        out << "]";
+                    }
                     out << "}";
                 } else {
                     out << "  " << key << " (" << type;
@@ -365,14 +371,17 @@ void ListKinds(std::ostream &out, bool json, Services &services)
                     out << ") default " << def;
                     if (!options.empty()) {
                         out << "; options:";
-                        for (std::size_t i = 0; i < options.size(); ++i)
+                        for (std::size_t i = 0; i < options.size(); ++i) {
                             out << " " << i << "=" << Json(options[i]);
+                            if (i < aliases.size() && !aliases[i].empty())
+                                out << " (" << aliases[i] << ")";
+                        }
                     }
                     out << "\n";
                 }
                 firstField = false;
             };
-            emit("name", "text", editor->NameLabel(), Json(editor->Name()), {}, {}, false);
+            emit("name", "text", editor->NameLabel(), Json(editor->Name()), {}, {}, false, {});
             for (auto &f : editor->Fields()) {
                 if (f.type == FieldType::Button || f.type == FieldType::ReadOnly)
                     continue;
@@ -389,7 +398,7 @@ void ListKinds(std::ostream &out, bool json, Services &services)
                     def = Json(editor->Text(f.key));
                 }
                 emit(f.key, TypeName(f.type), f.label, def, editor->Options(f.key), editor->SliderRange(f.key),
-                     f.type == FieldType::Slider);
+                     f.type == FieldType::Slider, f.optionAliases);
             }
         }
         if (json)

@@ -119,7 +119,7 @@ protected:
     void ShowWarning(const std::string &text);
     void ShowPlain(const std::string &text);
 
-    // Range message of Part 3.1 ("Pin %d is out of range, please set to
+    // The shared range message ("Pin %d is out of range, please set to
     // between 0 and %d.").
     static std::string RangeMessage(int pin, int maxPin);
 

@@ -201,7 +201,7 @@ struct TestServices {
     Services services{messages, profile, files, clock, processes, resources, nullptr};
 };
 
-// A new project as OnNewDocument makes it, with the spec's profile defaults,
+// A new project as OnNewDocument makes it, with the default profile values,
 // living at `path`.
 inline void NewProject(CKivoDoc &doc, const std::string &path)
 {
