@@ -607,3 +607,43 @@ TEST_F(GridCtrlTest, TextsThatFitShowNoTitleTip)
 
 } // namespace
 } // namespace kivo
+
+namespace kivo {
+namespace {
+
+struct ShortcutCase {
+    int key;
+    Qt::KeyboardModifiers mods;
+    const char *what; // "copy", "cut" or "paste"
+};
+
+class GridShortcuts : public ::testing::TestWithParam<ShortcutCase>, public GridSetup<>
+{
+};
+
+TEST_P(GridShortcuts, ReachTheClipboardCommands)
+{
+    const ShortcutCase &c = GetParam();
+    QGuiApplication::clipboard()->setText("from clipboard");
+    grid.SetSelectedRange(CCellRange(2, 2, 2, 3));
+    grid.SetFocusCell(5, 1);
+    Key(&grid, c.key, c.mods);
+    const QString what = c.what;
+    if (what == "paste") {
+        EXPECT_EQ(grid.GetItemText(5, 1), "from clipboard");
+    } else {
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), "r2c2\tr2c3");
+        EXPECT_EQ(grid.GetItemText(2, 2), what == "cut" ? QString() : CellName(2, 2));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Grid, GridShortcuts,
+                         ::testing::Values(ShortcutCase{Qt::Key_C, Qt::ControlModifier, "copy"},
+                                           ShortcutCase{Qt::Key_Insert, Qt::ControlModifier, "copy"},
+                                           ShortcutCase{Qt::Key_X, Qt::ControlModifier, "cut"},
+                                           ShortcutCase{Qt::Key_Delete, Qt::ShiftModifier, "cut"},
+                                           ShortcutCase{Qt::Key_V, Qt::ControlModifier, "paste"},
+                                           ShortcutCase{Qt::Key_Insert, Qt::ShiftModifier, "paste"}));
+
+} // namespace
+} // namespace kivo

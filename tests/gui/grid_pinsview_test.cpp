@@ -16,10 +16,15 @@
 #include <QImage>
 #include <QMenu>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace kivo {
@@ -278,6 +283,28 @@ TEST_F(PinsViewTest, TheEditMenuHoldsCutCopyAndPaste)
         EXPECT_FALSE(a->isEnabled());
 }
 
+TEST_F(PinsViewTest, RightClickingTheGridOpensTheEditMenu)
+{
+    Grid()->SetSelectedRange(CCellRange(1, 1, 1, 1));
+    QStringList texts;
+    std::vector<bool> enabled;
+    QTimer::singleShot(0, [&] {
+        QWidget *popup = QApplication::activePopupWidget();
+        if (auto *menu = qobject_cast<QMenu *>(popup)) {
+            for (QAction *a : menu->actions()) {
+                texts << a->text();
+                enabled.push_back(a->isEnabled());
+            }
+            menu->close();
+        }
+    });
+    QPoint at = Grid()->GetCellRect(1, 1).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, Grid()->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(Grid()->viewport(), &event);
+    EXPECT_EQ(texts, QStringList({"Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V"}));
+    EXPECT_EQ(enabled, (std::vector<bool>{true, true, false}));
+}
+
 // ------------------------------------------------------------ the report
 
 int CountColour(const QImage &image, QColor colour)
@@ -336,6 +363,43 @@ TEST_F(PinsViewTest, PrintingWritesOnePage)
     EXPECT_TRUE(pdf.startsWith("%PDF"));
     EXPECT_EQ(pdf.count("/Type /Page\n"), 1) << "one page";
     EXPECT_GT(pdf.size(), 2000);
+}
+
+// Closes the next modal dialog once `ready` says so, after `check` has looked at it.
+template <class Dialog>
+void CloseNextDialog(std::function<bool(Dialog *)> ready, std::function<void(Dialog *)> check)
+{
+    auto *poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, ready, check] {
+        auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
+        if (!dialog || !ready(dialog))
+            return;
+        check(dialog);
+        dialog->reject();
+        poll->deleteLater();
+    });
+    poll->start(20);
+}
+
+TEST_F(PinsViewTest, PrintPreviewShowsTheOnePageReport)
+{
+    int pages = -1;
+    CloseNextDialog<QPrintPreviewDialog>(
+        [](QPrintPreviewDialog *d) {
+            auto *w = d->findChild<QPrintPreviewWidget *>();
+            return w && w->pageCount() > 0;
+        },
+        [&](QPrintPreviewDialog *d) { pages = d->findChild<QPrintPreviewWidget *>()->pageCount(); });
+    view->OnFilePrintPreview();
+    EXPECT_EQ(pages, 1);
+}
+
+TEST_F(PinsViewTest, CancellingThePrintDialogPrintsNothing)
+{
+    bool seen = false;
+    CloseNextDialog<QPrintDialog>([](QPrintDialog *) { return true; }, [&](QPrintDialog *) { seen = true; });
+    EXPECT_FALSE(view->OnFilePrint());
+    EXPECT_TRUE(seen);
 }
 
 } // namespace
