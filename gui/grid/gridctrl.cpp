@@ -61,29 +61,46 @@ bool CGridCtrl::Create(const QRect &rect, QWidget *parent, int id)
 
 void CGridCtrl::InitDefaultCells()
 {
-    const QPalette pal = palette();
-    const QFont f = font();
+    SetDefaultColours();
+    SetDefaultFonts();
     for (int i = 0; i < 4; ++i) {
         CGridDefaultCell &def = *m_DefaultCells[i];
-        bool fixed = i != 0;
-        def.SetTextClr(pal.color(QPalette::WindowText));
-        def.SetBackClr(pal.color(fixed ? QPalette::Button : QPalette::Base));
-        def.SetFont(&f);
         def.SetFormat(GridFormat::Standard);
-        def.SetState(fixed ? CellState::Fixed | ((i & 1) ? CellState::FixedRow : 0) | ((i & 2) ? CellState::FixedCol : 0)
-                           : 0);
+        unsigned state = 0;
+        if (i & 1)
+            state |= CellState::Fixed | CellState::FixedRow;
+        if (i & 2)
+            state |= CellState::Fixed | CellState::FixedCol;
+        def.SetState(state);
     }
-    m_crGridBkColour = pal.color(QPalette::Dark); // the button-shadow colour
+}
+
+void CGridCtrl::SetDefaultColours()
+{
+    const QPalette pal = palette();
+    for (int i = 0; i < 4; ++i) {
+        m_DefaultCells[i]->SetTextClr(pal.color(QPalette::WindowText));
+        m_DefaultCells[i]->SetBackClr(pal.color(i == 0 ? QPalette::Base : QPalette::Button));
+    }
+    if (!m_bCustomGridBk)
+        m_crGridBkColour = pal.color(QPalette::Dark); // the button-shadow colour
+}
+
+void CGridCtrl::SetDefaultFonts()
+{
+    const QFont f = font();
+    for (auto &def : m_DefaultCells)
+        def->SetFont(&f);
 }
 
 void CGridCtrl::changeEvent(QEvent *e)
 {
-    if (e->type() == QEvent::FontChange || e->type() == QEvent::PaletteChange) {
-        QColor bk = m_crGridBkColour;
-        bool bkWasDefault = bk == palette().color(QPalette::Dark);
-        InitDefaultCells();
-        if (!bkWasDefault && e->type() == QEvent::FontChange)
-            m_crGridBkColour = bk;
+    // The defaults follow the widget's font and the desktop's colours.
+    if (e->type() == QEvent::FontChange) {
+        SetDefaultFonts();
+        viewport()->update();
+    } else if (e->type() == QEvent::PaletteChange) {
+        SetDefaultColours();
         viewport()->update();
     }
     QAbstractScrollArea::changeEvent(e);

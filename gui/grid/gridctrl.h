@@ -88,7 +88,11 @@ public:
     // --- Settings.
     void SetGridLineColor(const QColor &colour) { m_crGridLineColour = colour; }
     QColor GetGridLineColor() const { return m_crGridLineColour; }
-    void SetGridBkColor(const QColor &colour) { m_crGridBkColour = colour; }
+    void SetGridBkColor(const QColor &colour)
+    {
+        m_crGridBkColour = colour;
+        m_bCustomGridBk = true;
+    }
     QColor GetGridBkColor() const { return m_crGridBkColour; }
     void SetEditable(bool on) { m_bEditable = on; }
     bool IsEditable() const { return m_bEditable; }
@@ -193,6 +197,8 @@ private:
     enum class MouseMode { None, SelectCells, SelectRows, SelectCols, SizeCol, SizeRow };
 
     void InitDefaultCells();
+    void SetDefaultColours();
+    void SetDefaultFonts();
     void ResetFixedFlags();
     void DropInvalidSelection();
     void UpdateScrollBars();
@@ -218,6 +224,7 @@ private:
 
     QColor m_crGridLineColour{192, 192, 192};
     QColor m_crGridBkColour;
+    bool m_bCustomGridBk = false;
     bool m_bEditable = true;
     bool m_bTitleTips = true;
     bool m_bEnableSelection = true;

@@ -96,6 +96,20 @@ TEST_F(GridCtrlTest, StartsWithTheSystemDefaults)
     EXPECT_EQ(grid.GetCell(0, 0)->GetDefaultCell(), grid.GetDefaultCell(true, true));
 }
 
+TEST_F(GridCtrlTest, DefaultsFollowTheWidgetsFont)
+{
+    QFont big = grid.font();
+    big.setPixelSize(30);
+    grid.setFont(big);
+    CellSizes sizes = DefaultCellSizes(&big);
+    EXPECT_EQ(grid.GetDefaultCell(false, false)->GetWidth(), sizes.width);
+    EXPECT_EQ(grid.GetDefaultCell(true, true)->GetHeight(), sizes.height);
+    EXPECT_EQ(grid.GetCell(3, 3)->EffectiveFont(), big);
+    grid.SetColumnCount(6); // new columns take the new default width
+    EXPECT_EQ(grid.GetColumnWidth(5), sizes.width);
+    EXPECT_EQ(grid.GetGridBkColor(), grid.palette().color(QPalette::Dark));
+}
+
 TEST_F(GridCtrlTest, CountChangesKeepCellsAndMarkFixedOnes)
 {
     grid.SetFocusCell(1, 2);
