@@ -111,6 +111,8 @@ CMainFrame::CMainFrame(CKivoApp &app) : m_app(app)
 
 CMainFrame::~CMainFrame()
 {
+    // Focus changes while the window goes away must not reach it.
+    disconnect(qApp, nullptr, this, nullptr);
     m_closingAll = true;
     CloseAllWindows();
 }
