@@ -110,6 +110,7 @@ void ApplyLookToApplication(const Look &look)
 #ribbonBody QToolButton:pressed, #ribbonBody QToolButton:checked { background: %9; }
 #ribbonBody QToolButton:disabled { color: %10; }
 #appButton { border: none; }
+QLineEdit[readout="true"] { background: palette(window); }
 )")
                         .arg(Css(look.ribbonTop), Css(look.topText), Css(look.ribbonBody), Css(look.ribbonText),
                              Css(look.ribbonBody.darker(125)), Css(look.ribbonTop.lighter(115)), Css(bodyLow),

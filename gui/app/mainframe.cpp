@@ -485,7 +485,8 @@ void CMainFrame::MovePaneFocus(bool forward)
     for (int i = 0; i < panes.size(); ++i)
         if (focus && (panes[i] == focus || panes[i]->isAncestorOf(focus)))
             at = i;
-    int next = (at + (forward ? 1 : int(panes.size()) - 1) + (at < 0 && !forward ? 1 : 0)) % int(panes.size());
+    const int n = int(panes.size());
+    int next = at < 0 ? (forward ? 0 : n - 1) : (at + (forward ? 1 : n - 1)) % n;
     QWidget *pane = panes[next];
     // A form takes the focus on its first control.
     QWidget *target = pane;

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace kivo {
@@ -41,6 +42,17 @@ QLabel *Remark(const QString &text, QWidget *parent)
     return l;
 }
 
+// Read-only boxes show as readouts (the looks' style sheet greys them).
+void SetReadOnly(QLineEdit *edit, bool readOnly)
+{
+    if (edit->isReadOnly() == readOnly && edit->property("readout").isValid())
+        return;
+    edit->setReadOnly(readOnly);
+    edit->setProperty("readout", readOnly);
+    edit->style()->unpolish(edit);
+    edit->style()->polish(edit);
+}
+
 // Choice groups with many options lay them out in rows of four.
 constexpr int kChoicesPerRow = 4;
 
@@ -56,8 +68,11 @@ CEditorDialog::CEditorDialog(CEditorModel &model, QWidget *parent) : QDialog(par
     m_description->setReadOnly(true);
     m_description->setFocusPolicy(Qt::NoFocus);
     m_description->setMinimumWidth(460);
-    int lines = std::clamp(int(model.Description().size()) / 70 + 2, 3, 7);
-    m_description->setFixedHeight(m_description->fontMetrics().lineSpacing() * lines + 12);
+    // Tall enough for the whole text at the dialog's usual width.
+    QRect text = m_description->fontMetrics().boundingRect(QRect(0, 0, 440, 10000), Qt::TextWordWrap,
+                                                           m_description->toPlainText());
+    int lineSpacing = m_description->fontMetrics().lineSpacing();
+    m_description->setFixedHeight(std::clamp(text.height(), 2 * lineSpacing, 10 * lineSpacing) + 14);
     layout->addWidget(m_description);
 
     auto *grid = new QGridLayout;
@@ -213,8 +228,14 @@ void CEditorDialog::AddField(const FieldSpec &spec, QGridLayout *grid, int &row,
         }
         grid->addWidget(field.control, row, 1, 1, hint.isEmpty() ? 2 : 1);
     }
-    if (!hint.isEmpty())
-        grid->addWidget(Remark(hint, owner), row, 2);
+    if (!hint.isEmpty()) {
+        // Long hints wrap within a fixed width so their rows grow to fit.
+        QLabel *remark = Remark(hint, owner);
+        int natural = remark->fontMetrics().horizontalAdvance(hint) + 4;
+        remark->setFixedWidth(std::min(natural, 230));
+        remark->setMinimumHeight(remark->heightForWidth(remark->width()));
+        grid->addWidget(remark, row, 2);
+    }
     ++row;
     if (!spec.note.empty()) {
         auto *note = new QLabel(Q(spec.note), owner);
@@ -270,7 +291,7 @@ void CEditorDialog::ShowModel()
     m_showing = true;
     if (m_name->text() != Q(m_model.Name()))
         m_name->setText(Q(m_model.Name()));
-    m_name->setReadOnly(m_model.IsReadOnly("name"));
+    SetReadOnly(m_name, m_model.IsReadOnly("name"));
 
     for (auto &f : m_fields) {
         const std::string &key = f.spec->key;
@@ -283,7 +304,7 @@ void CEditorDialog::ShowModel()
             QString text = Q(m_model.Text(key));
             if (edit->text() != text)
                 edit->setText(text);
-            edit->setReadOnly(m_model.IsReadOnly(key));
+            SetReadOnly(edit, m_model.IsReadOnly(key));
             break;
         }
         case FieldType::Flag:

@@ -149,6 +149,7 @@ CFlexSpinView::CFlexSpinView(CKivoDoc &doc, QWidget *parent) : QScrollArea(paren
     outer->addStretch(1);
     form->setMaximumWidth(820);
     setWidget(form);
+    viewport()->setBackgroundRole(QPalette::Button);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     // The initial fill, then the refresh that follows it.

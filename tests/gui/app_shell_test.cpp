@@ -153,6 +153,44 @@ TEST_F(AppTest, CommandsAreEnabledAsTabled)
     EXPECT_EQ(Frame().windowTitle(), "Kivo");
 }
 
+TEST_F(AppTest, KeyboardShortcutsAreBoundToTheirCommands)
+{
+    Start();
+    struct Case {
+        int id;
+        QList<QKeySequence> keys;
+    };
+    const Case cases[] = {
+        {ID_FILE_NEW, {QKeySequence("Ctrl+N")}},
+        {ID_FILE_OPEN, {QKeySequence("Ctrl+O")}},
+        {ID_FILE_SAVE, {QKeySequence("Ctrl+S")}},
+        {ID_EDIT_UNDO, {QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}},
+        {ID_EDIT_CUT, {QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}},
+        {ID_EDIT_COPY, {QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")}},
+        {ID_EDIT_PASTE, {QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}},
+        {ID_NEXT_PANE, {QKeySequence("F6")}},
+        {ID_PREV_PANE, {QKeySequence("Shift+F6")}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(Frame().Action(c.id)->shortcuts(), c.keys) << c.id;
+    // F6 moves the focus from pane to pane and back round.
+    Frame().activateWindow();
+    QApplication::processEvents();
+    QList<QWidget *> visited;
+    for (int i = 0; i < 4; ++i) {
+        Frame().RunCommand(ID_NEXT_PANE);
+        visited << QApplication::focusWidget();
+    }
+    // The ribbon, the project's tab view, the document tabs, then round.
+    ASSERT_NE(visited[0], nullptr);
+    EXPECT_EQ(visited[0], Frame().Ribbon()->Categories());
+    EXPECT_TRUE(View()->isAncestorOf(visited[1]));
+    EXPECT_EQ(visited[2], Frame().DocumentTabs());
+    EXPECT_EQ(visited[3], visited[0]);
+    Frame().RunCommand(ID_PREV_PANE);
+    EXPECT_EQ(QApplication::focusWidget(), visited[2]);
+}
+
 TEST_F(AppTest, RibbonCarriesTheCategoriesPanelsAndQuickAccessButtons)
 {
     Start();
