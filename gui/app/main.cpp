@@ -1,12 +1,16 @@
+#include "app/icons.h"
+#include "app/kivoapp.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Kivo");
-    QMainWindow window;
-    window.setWindowTitle("Kivo");
-    window.show();
+    QApplication::setWindowIcon(kivo::AppIcon());
+    kivo::CKivoApp kivoApp;
+    // The first argument, when given, is a project file to open.
+    if (!kivoApp.Start(QApplication::arguments().mid(1)))
+        return 1;
     return app.exec();
 }

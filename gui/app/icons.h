@@ -1,0 +1,12 @@
+#pragma once
+#include <QIcon>
+
+namespace kivo {
+
+// Our own drawings, painted at whatever size is asked for: one per object
+// kind (IDI_VGA .. IDI_USB), the application icon, and the ribbon's images.
+QIcon KindIcon(int kind);
+QIcon AppIcon();
+QIcon CommandIcon(int id);
+
+} // namespace kivo

@@ -1,0 +1,221 @@
+#include "app/kivoapp.h"
+
+#include "app/dialogs.h"
+#include "app/mainframe.h"
+#include "model/kivodoc.h"
+#include "model/projectfile.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace kivo {
+
+namespace {
+
+const char *const kFilter = "Kivo Files (*.kivo)";
+
+QString RecentKey(int i)
+{
+    return QString("Recent File List/File%1").arg(i);
+}
+
+QString Normalised(const QString &path)
+{
+    QFileInfo info(path);
+    QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+} // namespace
+
+QString AbbreviatePath(const QString &path, int maxChars)
+{
+    if (path.size() <= maxChars)
+        return path;
+    const QChar sep = path.contains('\\') && !path.contains('/') ? '\\' : '/';
+    QStringList parts = path.split(sep);
+    QString name = parts.takeLast();
+    if (name.size() > maxChars)
+        return name.left(std::max(0, maxChars - 3)) + "...";
+    // The root and first folder stay, then "...", then as many of the
+    // last folders as fit.
+    QString head = parts.isEmpty() ? QString() : parts.takeFirst() + sep;
+    if (head.size() + 4 + name.size() > maxChars)
+        return name;
+    QString tail = name;
+    while (!parts.isEmpty() && head.size() + 4 + parts.last().size() + 1 + tail.size() <= maxChars)
+        tail = parts.takeLast() + sep + tail;
+    if (parts.isEmpty())
+        return head + tail;
+    return head + "..." + sep + tail;
+}
+
+CKivoApp::CKivoApp(const std::string &profilePath)
+    : m_profile(profilePath), m_processes(m_messages),
+      m_services{m_messages, m_profile, m_files, m_clock, m_processes, m_resources, this}
+{
+}
+
+CKivoApp::~CKivoApp()
+{
+    m_frame.reset();
+    m_docs.clear();
+}
+
+bool CKivoApp::Start(const QStringList &args)
+{
+    m_frame = std::make_unique<CMainFrame>(*this);
+    m_messages.SetFallbackOwner(m_frame.get());
+    m_processes.SetOwner(m_frame.get());
+    ShowRecent();
+    if (args.isEmpty()) {
+        NewProject();
+    } else if (!OpenPath(args.first())) {
+        return false;
+    }
+    m_frame->show();
+    return true;
+}
+
+CKivoDoc *CKivoApp::NewProject()
+{
+    auto doc = std::make_unique<CKivoDoc>();
+    doc->OnNewDocument(m_profile);
+    doc->SetTitle("Kivo" + std::to_string(++m_untitled));
+    CKivoDoc *raw = doc.get();
+    m_docs.push_back(std::move(doc));
+    m_frame->OpenWindow(*raw);
+    return raw;
+}
+
+CKivoDoc *CKivoApp::OpenPath(const QString &path)
+{
+    QString full = Normalised(path);
+    for (auto &d : m_docs) {
+        if (!d->m_strPathName.empty() && Normalised(QString::fromStdString(d->m_strPathName)) == full) {
+            m_frame->ActivateDocument(*d);
+            return d.get();
+        }
+    }
+    auto doc = std::make_unique<CKivoDoc>();
+    if (!OpenProject(full.toStdString(), *doc, m_services))
+        return nullptr;
+    CKivoDoc *raw = doc.get();
+    m_docs.push_back(std::move(doc));
+    m_frame->OpenWindow(*raw);
+    AddRecent(full);
+    return raw;
+}
+
+void CKivoApp::OnFileOpen()
+{
+    QString path = QFileDialog::getOpenFileName(m_frame.get(), "Open", QString(), kFilter);
+    if (!path.isEmpty())
+        OpenPath(path);
+}
+
+void CKivoApp::OnRecentFile(int index)
+{
+    QStringList files = RecentFiles();
+    if (index < 0 || index >= files.size())
+        return;
+    // An entry that no longer opens leaves the list.
+    if (!OpenPath(files[index]))
+        RemoveRecent(files[index]);
+}
+
+bool CKivoApp::Save(CKivoDoc &doc)
+{
+    if (doc.m_strPathName.empty())
+        return SaveAs(doc);
+    if (!SaveProject(doc, doc.m_strPathName, m_services))
+        return false;
+    AddRecent(QString::fromStdString(doc.m_strPathName));
+    return true;
+}
+
+bool CKivoApp::SaveAs(CKivoDoc &doc)
+{
+    QString start = doc.m_strPathName.empty() ? QDir::current().filePath(QString::fromStdString(doc.GetTitle()) + ".kivo")
+                                              : QString::fromStdString(doc.m_strPathName);
+    QString path = QFileDialog::getSaveFileName(m_frame.get(), "Save As", start, kFilter);
+    if (path.isEmpty())
+        return false;
+    if (!path.endsWith(".kivo", Qt::CaseInsensitive))
+        path += ".kivo";
+    path = Normalised(path);
+    if (!SaveProject(doc, path.toStdString(), m_services))
+        return false;
+    AddRecent(path);
+    m_frame->UpdateTitles();
+    return true;
+}
+
+void CKivoApp::SaveDocument(CKivoDoc &doc)
+{
+    Save(doc);
+}
+
+void CKivoApp::CloseDocument(CKivoDoc &doc)
+{
+    m_frame->CloseDocumentWindows(doc);
+}
+
+void CKivoApp::DocumentClosed(CKivoDoc &doc)
+{
+    std::erase_if(m_docs, [&doc](const std::unique_ptr<CKivoDoc> &d) { return d.get() == &doc; });
+}
+
+void CKivoApp::OnAbout()
+{
+    CAboutDlg about(m_frame.get());
+    about.exec();
+}
+
+QStringList CKivoApp::RecentFiles()
+{
+    QStringList files;
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        QString f = QString::fromStdString(m_profile.GetString(RecentKey(i).toStdString(), ""));
+        if (!f.isEmpty())
+            files << f;
+    }
+    return files;
+}
+
+void CKivoApp::StoreRecent(const QStringList &files)
+{
+    for (int i = 1; i <= kRecentFileCount; ++i)
+        m_profile.SetString(RecentKey(i).toStdString(), i <= files.size() ? files[i - 1].toStdString() : "");
+    ShowRecent();
+}
+
+void CKivoApp::AddRecent(const QString &path)
+{
+    QStringList files = RecentFiles();
+    files.removeAll(path);
+    files.prepend(path);
+    while (files.size() > kRecentFileCount)
+        files.removeLast();
+    StoreRecent(files);
+}
+
+void CKivoApp::RemoveRecent(const QString &path)
+{
+    QStringList files = RecentFiles();
+    files.removeAll(path);
+    StoreRecent(files);
+}
+
+void CKivoApp::ShowRecent()
+{
+    if (!m_frame)
+        return;
+    QStringList shown;
+    for (const QString &f : RecentFiles())
+        shown << AbbreviatePath(QDir::toNativeSeparators(f));
+    m_frame->SetRecentFiles(shown);
+}
+
+} // namespace kivo

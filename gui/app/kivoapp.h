@@ -1,0 +1,84 @@
+#pragma once
+#include "app/qtplatform.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/profile.h"
+#include "platform/resources.h"
+#include "platform/services.h"
+
+#include <QObject>
+#include <QStringList>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kivo {
+
+class CKivoDoc;
+class CMainFrame;
+
+constexpr int kRecentFileCount = 4;
+constexpr int kRecentFileShownChars = 30;
+
+// A path cut to at most `maxChars` characters for a menu: the start and the
+// end kept, "..." in between, the file name kept whole where it fits.
+QString AbbreviatePath(const QString &path, int maxChars = kRecentFileShownChars);
+
+// The application: the platform services, the open projects, the recent
+// files, and the application-level commands (new, open, save, about, exit).
+class CKivoApp : public QObject, public IDocumentSaver
+{
+    Q_OBJECT
+public:
+    explicit CKivoApp(const std::string &profilePath = FileProfile::DefaultPath());
+    ~CKivoApp() override;
+
+    // Creates the main frame, carries out the command line (no argument: a
+    // new project; a path: that project) and shows the window. False when
+    // the program should end at once.
+    bool Start(const QStringList &args);
+
+    CMainFrame *Frame() const { return m_frame.get(); }
+    Services &GetServices() { return m_services; }
+    IProfile &Profile() { return m_profile; }
+    CQtMessages &Messages() { return m_messages; }
+    const std::vector<std::unique_ptr<CKivoDoc>> &Documents() const { return m_docs; }
+
+    // New project titled Kivo1, Kivo2...
+    CKivoDoc *NewProject();
+    // Opens a project file, or brings it to the front when it is open.
+    CKivoDoc *OpenPath(const QString &path);
+    void OnFileOpen();
+    void OnRecentFile(int index);
+    // "Save" and "Save As..." on a project.
+    bool Save(CKivoDoc &doc);
+    bool SaveAs(CKivoDoc &doc);
+    // IDocumentSaver: the Save command of a project without a file.
+    void SaveDocument(CKivoDoc &doc) override;
+    // Closes every window of the project (no question is asked).
+    void CloseDocument(CKivoDoc &doc);
+    // The frame closed the project's last window.
+    void DocumentClosed(CKivoDoc &doc);
+    void OnAbout();
+
+    QStringList RecentFiles();
+
+private:
+    void AddRecent(const QString &path);
+    void RemoveRecent(const QString &path);
+    void StoreRecent(const QStringList &files);
+    void ShowRecent();
+
+    CQtMessages m_messages;
+    FileProfile m_profile;
+    DiskFileSystem m_files;
+    SystemClock m_clock;
+    CQtProcessRunner m_processes;
+    EmbeddedResources m_resources;
+    Services m_services;
+    std::vector<std::unique_ptr<CKivoDoc>> m_docs;
+    std::unique_ptr<CMainFrame> m_frame;
+    int m_untitled = 0;
+};
+
+} // namespace kivo

@@ -1,0 +1,36 @@
+#pragma once
+#include <QColor>
+#include <QString>
+#include <vector>
+
+namespace kivo {
+
+// The application looks (command ids 205..219) as our own Qt style and
+// palette choices.
+struct Look {
+    int id;
+    const char *name;    // the menu text, with its access key
+    const char *style;   // Qt style: "Fusion" or "Windows"
+    QColor window;       // window and button face
+    QColor highlight;    // selection
+    QColor ribbonTop;    // the tab row of the ribbon
+    QColor ribbonBody;   // the panels
+    QColor ribbonText;   // category and panel captions
+    QColor topText;      // texts on the tab row
+    bool windows7Ribbon; // the application button as a "File" tab
+};
+
+constexpr int kDefaultLook = 217;
+
+// The looks of the Style menu (215..219).
+const std::vector<Look> &OfferedLooks();
+// What a stored value means: 205..210 and 215..219 as listed, any other
+// value the Office 2007 look in its current colour (`current`).
+const Look &LookFor(int id, int current = kDefaultLook);
+
+// Restyles the whole application: style, palette and the ribbon's colours.
+void ApplyLookToApplication(const Look &look);
+// The Qt style the last look put in place ("Fusion", "Windows").
+QString AppliedStyle();
+
+} // namespace kivo

@@ -1,0 +1,333 @@
+#include "app/ribbon.h"
+
+#include "app/commands.h"
+#include "app/icons.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace kivo {
+
+namespace {
+
+// A check box bound to a checkable action in both directions.
+QCheckBox *CheckFor(QAction *action, QWidget *parent)
+{
+    auto *box = new QCheckBox(action->text(), parent);
+    box->setObjectName(QString("cmd%1").arg(action->data().toInt()));
+    auto sync = [box, action] {
+        box->setChecked(action->isChecked());
+        box->setEnabled(action->isEnabled());
+    };
+    sync();
+    QObject::connect(action, &QAction::changed, box, sync);
+    QObject::connect(box, &QCheckBox::clicked, action, [action] { action->trigger(); });
+    return box;
+}
+
+} // namespace
+
+// ---- the application menu ----
+
+CAppMenu::CAppMenu(const ActionLookup &action, QWidget *parent) : QFrame(parent, Qt::Popup)
+{
+    setObjectName("appMenu");
+    setFrameShape(QFrame::StyledPanel);
+    setAutoFillBackground(true);
+    auto *outer = new QVBoxLayout(this);
+    auto *columns = new QHBoxLayout;
+    auto *left = new QVBoxLayout;
+    left->setSpacing(0);
+    for (int id : {ID_FILE_NEW_FRAME, ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS})
+        left->addWidget(Command(action(id), this));
+
+    // "Print" opens its sub-items under the label that says what they do.
+    QToolButton *print = Command(action(ID_FILE_PRINT), this);
+    auto *printMenu = new QMenu(print);
+    printMenu->addSection("Preview and print the document");
+    for (int id : {ID_FILE_PRINT_DIRECT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP})
+        printMenu->addAction(action(id));
+    print->setMenu(printMenu);
+    print->setPopupMode(QToolButton::MenuButtonPopup);
+    left->addWidget(print);
+
+    auto *line = new QFrame(this);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    left->addWidget(line);
+    left->addWidget(Command(action(ID_FILE_CLOSE), this));
+    left->addStretch(1);
+    columns->addLayout(left);
+
+    auto *separator = new QFrame(this);
+    separator->setFrameShape(QFrame::VLine);
+    separator->setFrameShadow(QFrame::Sunken);
+    columns->addWidget(separator);
+
+    auto *recent = new QWidget(this);
+    recent->setFixedWidth(300);
+    m_recentLayout = new QVBoxLayout(recent);
+    m_recentLayout->setContentsMargins(4, 0, 0, 0);
+    m_recentLayout->setSpacing(0);
+    auto *title = new QLabel("Recent Documents", recent);
+    QFont f = title->font();
+    f.setBold(true);
+    title->setFont(f);
+    m_recentLayout->addWidget(title);
+    m_recentLayout->addStretch(1);
+    columns->addWidget(recent);
+    outer->addLayout(columns);
+
+    auto *foot = new QHBoxLayout;
+    foot->addStretch(1);
+    QToolButton *exit = Command(action(ID_APP_EXIT), this);
+    foot->addWidget(exit);
+    outer->addLayout(foot);
+}
+
+QToolButton *CAppMenu::Command(QAction *action, QWidget *parent)
+{
+    auto *b = new QToolButton(parent);
+    b->setDefaultAction(action);
+    b->setObjectName(QString("menu%1").arg(action->data().toInt()));
+    b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    b->setIconSize(QSize(24, 24));
+    b->setAutoRaise(true);
+    b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    b->setMinimumWidth(150);
+    connect(action, &QAction::triggered, this, &QWidget::hide);
+    return b;
+}
+
+void CAppMenu::SetRecentFiles(const QStringList &shown)
+{
+    for (QToolButton *b : m_recent)
+        delete b;
+    m_recent.clear();
+    for (int i = 0; i < shown.size(); ++i) {
+        auto *b = new QToolButton(this);
+        b->setText(QString("&%1 %2").arg(i + 1).arg(QString(shown[i]).replace("&", "&&")));
+        b->setAutoRaise(true);
+        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        connect(b, &QToolButton::clicked, this, [this, i] {
+            hide();
+            emit recentChosen(i);
+        });
+        m_recentLayout->insertWidget(1 + i, b);
+        m_recent << b;
+    }
+}
+
+// ---- the ribbon ----
+
+CRibbon::CRibbon(const ActionLookup &action, QMenu *styleMenu, QWidget *parent) : QWidget(parent), m_action(action)
+{
+    setObjectName("ribbon");
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto *top = new QWidget(this);
+    top->setObjectName("ribbonTop");
+    top->setAttribute(Qt::WA_StyledBackground);
+    auto *topGrid = new QGridLayout(top);
+    topGrid->setContentsMargins(4, 2, 4, 0);
+    topGrid->setHorizontalSpacing(4);
+    topGrid->setVerticalSpacing(0);
+
+    m_appButton = new QToolButton(top);
+    m_appButton->setObjectName("appButton");
+    m_appButton->setToolTip("Application menu");
+    m_appMenu = new CAppMenu(action, this);
+    connect(m_appButton, &QToolButton::clicked, this, &CRibbon::ShowAppMenu);
+    topGrid->addWidget(m_appButton, 0, 0, 2, 1, Qt::AlignTop);
+
+    // Quick access: New, Open, Save, Quick Print.
+    auto *quick = new QHBoxLayout;
+    quick->setSpacing(1);
+    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_PRINT_DIRECT}) {
+        auto *b = new QToolButton(top);
+        b->setDefaultAction(action(id));
+        b->setObjectName(QString("quick%1").arg(id));
+        b->setAutoRaise(true);
+        b->setIconSize(QSize(16, 16));
+        quick->addWidget(b);
+    }
+    quick->addStretch(1);
+    topGrid->addLayout(quick, 0, 1);
+
+    auto *tabRow = new QHBoxLayout;
+    m_categories = new QTabBar(top);
+    m_categories->setObjectName("ribbonCategories");
+    m_categories->setDrawBase(false);
+    m_categories->setExpanding(false);
+    tabRow->addWidget(m_categories);
+    tabRow->addStretch(1);
+    m_styleButton = new QToolButton(top);
+    m_styleButton->setObjectName("styleButton");
+    m_styleButton->setText("Style");
+    m_styleButton->setMenu(styleMenu);
+    m_styleButton->setPopupMode(QToolButton::InstantPopup);
+    m_styleButton->setAutoRaise(true);
+    tabRow->addWidget(m_styleButton);
+    auto *about = new QToolButton(top);
+    about->setObjectName("aboutButton");
+    about->setDefaultAction(action(ID_APP_ABOUT));
+    about->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    about->setAutoRaise(true);
+    tabRow->addWidget(about);
+    topGrid->addLayout(tabRow, 1, 1);
+    layout->addWidget(top);
+
+    m_body = new QStackedWidget(this);
+    m_body->setObjectName("ribbonBody");
+    m_body->setAttribute(Qt::WA_StyledBackground);
+    layout->addWidget(m_body);
+    connect(m_categories, &QTabBar::currentChanged, m_body, &QStackedWidget::setCurrentIndex);
+
+    // "P2 Code Generator"
+    QWidget *gen = Category("P2 Code Generator");
+    Panel(gen, "Code Generator")->addWidget(Large(ID_ButtonGenerate, gen));
+    Panel(gen, "FlexSpin")->addWidget(Large(ID_ButtonCompile, gen));
+    Panel(gen, "LoadP2")->addWidget(Large(ID_LoadP2, gen));
+    Panel(gen, "FlexProp")->addWidget(Large(ID_ButtonFlexProp, gen));
+
+    // "Home"
+    QWidget *home = Category("Home");
+    QHBoxLayout *clip = Panel(home, "Clipboard");
+    clip->addWidget(Large(ID_EDIT_PASTE, home));
+    auto *clipSmall = new QVBoxLayout;
+    clipSmall->setSpacing(0);
+    for (int id : {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_SELECT_ALL})
+        clipSmall->addWidget(Small(id, home));
+    clip->addLayout(clipSmall);
+    Panel(home, "Insert")->addWidget(Large(ID_OLE_INSERT_NEW, home));
+    QHBoxLayout *view = Panel(home, "View");
+    auto *viewChecks = new QVBoxLayout;
+    viewChecks->addWidget(CheckFor(action(ID_VIEW_STATUS_BAR), home));
+    viewChecks->addWidget(CheckFor(action(ID_VIEW_CAPTION_BAR), home));
+    viewChecks->addStretch(1);
+    view->addLayout(viewChecks);
+    QHBoxLayout *find = Panel(home, "Find/Replace");
+    auto *findSmall = new QVBoxLayout;
+    findSmall->setSpacing(0);
+    for (int id : {ID_EDIT_FIND, ID_EDIT_REPEAT, ID_EDIT_REPLACE})
+        findSmall->addWidget(Small(id, home));
+    find->addLayout(findSmall);
+    QToolButton *windows = Large(ID_WINDOW_MANAGER, home);
+    auto *windowMenu = new QMenu(windows);
+    windowMenu->addAction(action(ID_WINDOW_NEW));
+    windows->setMenu(windowMenu);
+    windows->setPopupMode(QToolButton::MenuButtonPopup);
+    Panel(home, "Window")->addWidget(windows);
+
+    for (int i = 0; i < m_body->count(); ++i)
+        if (auto *l = qobject_cast<QHBoxLayout *>(m_body->widget(i)->layout()))
+            l->addStretch(1);
+    SetWindows7(false);
+}
+
+QWidget *CRibbon::Category(const QString &title)
+{
+    auto *page = new QWidget(m_body);
+    auto *row = new QHBoxLayout(page);
+    row->setContentsMargins(2, 2, 2, 2);
+    row->setSpacing(0);
+    m_body->addWidget(page);
+    m_categories->addTab(title);
+    return page;
+}
+
+QHBoxLayout *CRibbon::Panel(QWidget *category, const QString &caption)
+{
+    auto *panel = new QWidget(category);
+    panel->setObjectName("ribbonPanel");
+    panel->setAttribute(Qt::WA_StyledBackground);
+    auto *column = new QVBoxLayout(panel);
+    column->setContentsMargins(6, 2, 6, 1);
+    column->setSpacing(1);
+    auto *buttons = new QHBoxLayout;
+    buttons->setSpacing(2);
+    column->addLayout(buttons, 1);
+    auto *label = new QLabel(caption, panel);
+    label->setObjectName("ribbonPanelCaption");
+    label->setAlignment(Qt::AlignCenter);
+    column->addWidget(label);
+    static_cast<QHBoxLayout *>(category->layout())->addWidget(panel);
+    return buttons;
+}
+
+QToolButton *CRibbon::Large(int id, QWidget *parent)
+{
+    auto *b = new QToolButton(parent);
+    b->setDefaultAction(m_action(id));
+    b->setObjectName(QString("cmd%1").arg(id));
+    b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    b->setIconSize(QSize(32, 32));
+    b->setMinimumWidth(56);
+    b->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    return b;
+}
+
+QToolButton *CRibbon::Small(int id, QWidget *parent)
+{
+    auto *b = new QToolButton(parent);
+    b->setDefaultAction(m_action(id));
+    b->setObjectName(QString("cmd%1").arg(id));
+    b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    b->setIconSize(QSize(16, 16));
+    b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    return b;
+}
+
+QWidget *CRibbon::PanelControl(int id) const
+{
+    return m_body->findChild<QWidget *>(QString("cmd%1").arg(id));
+}
+
+void CRibbon::SetWindows7(bool on)
+{
+    m_windows7 = on;
+    // The orb stands over both rows; the "File" tab sits in the tab row.
+    if (auto *grid = qobject_cast<QGridLayout *>(m_appButton->parentWidget()->layout()))
+        grid->setAlignment(m_appButton, on ? Qt::AlignBottom : Qt::AlignTop);
+    if (on) {
+        m_appButton->setIcon(QIcon());
+        m_appButton->setText("File");
+        m_appButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        m_appButton->setFixedSize(54, 24);
+        m_appButton->setStyleSheet("QToolButton { background: qlineargradient(x1:0,y1:0,x2:0,y2:1, stop:0 #3a7bd5,"
+                                   " stop:1 #1d5fb0); color: white; border: 1px solid #174e92;"
+                                   " border-top-left-radius: 3px; border-top-right-radius: 3px; }");
+    } else {
+        m_appButton->setText(QString());
+        m_appButton->setIcon(AppIcon());
+        m_appButton->setIconSize(QSize(34, 34));
+        m_appButton->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        m_appButton->setFixedSize(44, 44);
+        m_appButton->setStyleSheet("QToolButton { border: 1px solid rgba(0,0,0,60); border-radius: 22px;"
+                                   " background: qradialgradient(cx:0.5, cy:0.35, radius:0.7, fx:0.5, fy:0.3,"
+                                   " stop:0 #ffffff, stop:1 #b8c4d6); }"
+                                   "QToolButton:hover { background: qradialgradient(cx:0.5, cy:0.35, radius:0.7,"
+                                   " fx:0.5, fy:0.3, stop:0 #fff8e0, stop:1 #f0c060); }");
+    }
+}
+
+void CRibbon::ShowAppMenu()
+{
+    m_appMenu->adjustSize();
+    m_appMenu->move(m_appButton->mapToGlobal(QPoint(0, m_appButton->height())));
+    m_appMenu->show();
+}
+
+} // namespace kivo

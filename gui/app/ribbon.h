@@ -1,0 +1,75 @@
+#pragma once
+#include <QFrame>
+#include <QStringList>
+#include <QWidget>
+#include <functional>
+
+class QAction;
+class QStackedWidget;
+class QTabBar;
+class QToolButton;
+class QVBoxLayout;
+class QHBoxLayout;
+
+namespace kivo {
+
+using ActionLookup = std::function<QAction *(int id)>;
+
+// The application button's menu: the file commands on the left, "Recent
+// Documents" beside them, "Exit" at the foot.
+class CAppMenu : public QFrame
+{
+    Q_OBJECT
+public:
+    CAppMenu(const ActionLookup &action, QWidget *parent);
+    void SetRecentFiles(const QStringList &shown);
+    QList<QToolButton *> RecentButtons() const { return m_recent; }
+
+signals:
+    void recentChosen(int index);
+
+private:
+    QToolButton *Command(QAction *action, QWidget *parent);
+    QVBoxLayout *m_recentLayout;
+    QList<QToolButton *> m_recent;
+};
+
+// Our ribbon: the application button, the quick access buttons, the
+// categories "P2 Code Generator" and "Home" with their panels, the Style menu
+// and the about button at the right end of the tab row.
+class CRibbon : public QWidget
+{
+    Q_OBJECT
+public:
+    CRibbon(const ActionLookup &action, QMenu *styleMenu, QWidget *parent);
+
+    QToolButton *AppButton() const { return m_appButton; }
+    CAppMenu *AppMenu() const { return m_appMenu; }
+    QTabBar *Categories() const { return m_categories; }
+    QStackedWidget *Body() const { return m_body; }
+    QToolButton *StyleButton() const { return m_styleButton; }
+    // The button of a command on the panels (the first one showing it).
+    QWidget *PanelControl(int id) const;
+
+    void SetRecentFiles(const QStringList &shown) { m_appMenu->SetRecentFiles(shown); }
+    // The Windows 7 form: the application button becomes a "File" tab.
+    void SetWindows7(bool on);
+    bool IsWindows7() const { return m_windows7; }
+    void ShowAppMenu();
+
+private:
+    QWidget *Category(const QString &title);
+    QHBoxLayout *Panel(QWidget *category, const QString &caption);
+    QToolButton *Large(int id, QWidget *parent);
+    QToolButton *Small(int id, QWidget *parent);
+
+    ActionLookup m_action;
+    QToolButton *m_appButton;
+    CAppMenu *m_appMenu;
+    QTabBar *m_categories;
+    QStackedWidget *m_body;
+    QToolButton *m_styleButton;
+    bool m_windows7 = false;
+};
+
+} // namespace kivo

@@ -1,0 +1,273 @@
+#include "workspace/flexspinview.h"
+
+#include "model/kivodoc.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace kivo {
+
+namespace {
+
+// Which text box each Browse button fills.
+int BoxOfBrowseButton(int buttonId)
+{
+    switch (buttonId) {
+    case 1019:
+        return 1004; // FlexSpin folder
+    case 1009:
+        return 1008; // additional library folder
+    case 1007:
+        return 1006; // LoadP2 folder
+    case 1015:
+        return 1014; // Plan9 folder
+    }
+    return 0;
+}
+
+QString Id(int id)
+{
+    return QString("id%1").arg(id);
+}
+
+} // namespace
+
+CFlexSpinView::CFlexSpinView(CKivoDoc &doc, QWidget *parent) : QScrollArea(parent), m_doc(doc)
+{
+    m_rows = {
+        {1027, &CKivoDoc::m_strClockFreq, nullptr},      {1025, nullptr, &CKivoDoc::m_bSetHeapSize},
+        {1026, &CKivoDoc::m_strHeapSize, nullptr},       {1004, &CKivoDoc::m_strFlexSpinPath, nullptr},
+        {1001, nullptr, &CKivoDoc::m_bUseLibraryPath},   {1008, &CKivoDoc::m_strLibraryPath, nullptr},
+        {1003, nullptr, &CKivoDoc::m_bSetOptLevel},      {1010, &CKivoDoc::m_strOptLevel, nullptr},
+        {1011, nullptr, &CKivoDoc::m_bUseFlexOptions},   {1012, &CKivoDoc::m_strFlexOptions, nullptr},
+        {1006, &CKivoDoc::m_strLoadP2Path, nullptr},     {1016, nullptr, &CKivoDoc::m_bShowTerminal},
+        {1024, nullptr, &CKivoDoc::m_bWaitOnExit},       {1013, nullptr, &CKivoDoc::m_bUsePlan9},
+        {1014, &CKivoDoc::m_strPlan9Path, nullptr},      {1017, nullptr, &CKivoDoc::m_bSetBaud},
+        {1028, &CKivoDoc::m_strBaud, nullptr},           {1021, nullptr, &CKivoDoc::m_bUseLoadP2Options},
+        {1022, &CKivoDoc::m_strLoadP2Options, nullptr},  {1029, nullptr, &CKivoDoc::m_bMountSd},
+        {1020, &CKivoDoc::m_strSdClkPin, nullptr},       {1002, &CKivoDoc::m_strSdCsPin, nullptr},
+        {1023, &CKivoDoc::m_strSdMosiPin, nullptr},      {1018, &CKivoDoc::m_strSdMisoPin, nullptr},
+    };
+
+    setWidgetResizable(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setFrameShape(QFrame::NoFrame);
+    auto *form = new QWidget;
+    form->setObjectName("settingsForm");
+    form->setBackgroundRole(QPalette::Button);
+    form->setAutoFillBackground(true);
+    auto *outer = new QVBoxLayout(form);
+
+    // "P2"
+    auto *p2 = new QGroupBox("P2", form);
+    auto *p2Grid = new QGridLayout(p2);
+    p2Grid->addWidget(new QLabel("P2 Core Frequency:", p2), 0, 0);
+    p2Grid->addWidget(Combo(1027, {"100000000", "160000000", "200000000", "297000000", "300000000"}), 0, 1);
+    p2Grid->addWidget(new QLabel("Hz", p2), 0, 2);
+    p2Grid->addWidget(Check(1025, "Specify Heap Size:"), 1, 0);
+    p2Grid->addWidget(Edit(1026), 1, 1);
+    p2Grid->setColumnStretch(3, 1);
+    outer->addWidget(p2);
+
+    // "FlexSpin"
+    auto *flex = new QGroupBox("FlexSpin", form);
+    auto *flexLayout = new QVBoxLayout(flex);
+    auto *flexRow = new QHBoxLayout;
+    flexRow->addWidget(new QLabel("FlexSpin.exe Folder: ", flex));
+    flexRow->addWidget(Edit(1004), 1);
+    flexRow->addWidget(BrowseButton(1019));
+    flexLayout->addLayout(flexRow);
+    auto *flexOptions = new QGroupBox("Options", flex);
+    auto *fo = new QGridLayout(flexOptions);
+    fo->addWidget(Check(1001, "-L Use Additional Library Folder"), 0, 0);
+    fo->addWidget(Edit(1008), 0, 1);
+    fo->addWidget(BrowseButton(1009), 0, 2);
+    fo->addWidget(Check(1003, "-O Specify Optimization Level"), 1, 0);
+    // The list is sorted; these entries already are.
+    fo->addWidget(Combo(1010, {"0", "1", "2", "2,!cse"}), 1, 1, Qt::AlignLeft);
+    fo->addWidget(Check(1011, "Add these additional options:"), 2, 0);
+    fo->addWidget(Edit(1012), 2, 1, 1, 2);
+    fo->setColumnStretch(1, 1);
+    flexLayout->addWidget(flexOptions);
+    outer->addWidget(flex);
+
+    // "LoadP2"
+    auto *load = new QGroupBox("LoadP2", form);
+    auto *loadLayout = new QVBoxLayout(load);
+    auto *loadRow = new QHBoxLayout;
+    loadRow->addWidget(new QLabel("LoadP2.exe Folder: ", load));
+    loadRow->addWidget(Edit(1006), 1);
+    loadRow->addWidget(BrowseButton(1007));
+    loadLayout->addLayout(loadRow);
+    auto *loadOptions = new QGroupBox("Options", load);
+    auto *lo = new QGridLayout(loadOptions);
+    lo->addWidget(Check(1016, "-t Show Terminal Window"), 0, 0, 1, 3);
+    lo->addWidget(Check(1024, "-k Wait for Terminal input before exit"), 1, 0, 1, 3);
+    lo->addWidget(Check(1013, "-9 Use Plan9 to access PC Folder:"), 2, 0);
+    lo->addWidget(Edit(1014), 2, 1);
+    lo->addWidget(BrowseButton(1015), 2, 2);
+    lo->addWidget(Check(1017, "-b Specify terminal baud"), 3, 0);
+    auto *baudRow = new QHBoxLayout;
+    baudRow->addWidget(Combo(1028, {"115200", "230400", "1000000", "2000000"}));
+    baudRow->addWidget(new QLabel("Note:  Do not use with Debug", loadOptions));
+    baudRow->addStretch(1);
+    lo->addLayout(baudRow, 3, 1, 1, 2);
+    lo->addWidget(Check(1021, "Add these additional options:"), 4, 0);
+    lo->addWidget(Edit(1022), 4, 1, 1, 2);
+    lo->setColumnStretch(1, 1);
+    loadLayout->addWidget(loadOptions);
+    outer->addWidget(load);
+
+    // "SD Card"
+    auto *sd = new QGroupBox("SD Card", form);
+    auto *sdRow = new QHBoxLayout(sd);
+    sdRow->addWidget(Check(1029, "Mount SD Card"));
+    sdRow->addSpacing(16);
+    sdRow->addWidget(new QLabel("Pins:", sd));
+    for (auto [id, label] : {std::pair{1020, "CLK"}, {1002, "CS"}, {1023, "MOSI"}, {1018, "MISO"}}) {
+        sdRow->addWidget(new QLabel(label, sd));
+        QLineEdit *pin = Edit(id);
+        pin->setMaximumWidth(pin->fontMetrics().horizontalAdvance("00000") + 12);
+        sdRow->addWidget(pin);
+    }
+    sdRow->addStretch(1);
+    outer->addWidget(sd);
+
+    auto *note = new QLabel("Note:  If you change any of the paths above, you must Generate files again to take effect.",
+                            form);
+    note->setWordWrap(true);
+    outer->addWidget(note);
+    outer->addStretch(1);
+    form->setMaximumWidth(820);
+    setWidget(form);
+    viewport()->setBackgroundRole(QPalette::Button);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    // The initial fill, then the refresh that follows it.
+    for (auto &row : m_rows)
+        Show(row);
+    m_viewToken = m_doc.AddView([this] { OnUpdate(); });
+    OnUpdate();
+}
+
+CFlexSpinView::~CFlexSpinView()
+{
+    m_doc.RemoveView(m_viewToken);
+}
+
+QLineEdit *CFlexSpinView::Edit(int id)
+{
+    auto *e = new QLineEdit;
+    e->setObjectName(Id(id));
+    for (auto &row : m_rows)
+        if (row.id == id)
+            row.control = e;
+    return e;
+}
+
+QComboBox *CFlexSpinView::Combo(int id, const QStringList &entries)
+{
+    auto *c = new QComboBox;
+    c->setObjectName(Id(id));
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->addItems(entries);
+    c->setMinimumContentsLength(10);
+    for (auto &row : m_rows)
+        if (row.id == id)
+            row.control = c;
+    return c;
+}
+
+QCheckBox *CFlexSpinView::Check(int id, const QString &label)
+{
+    auto *c = new QCheckBox(label);
+    c->setObjectName(Id(id));
+    for (auto &row : m_rows)
+        if (row.id == id)
+            row.control = c;
+    return c;
+}
+
+QAbstractButton *CFlexSpinView::BrowseButton(int buttonId)
+{
+    auto *b = new QPushButton("Browse");
+    b->setObjectName(Id(buttonId));
+    connect(b, &QPushButton::clicked, this, [this, buttonId] { Browse(buttonId); });
+    return b;
+}
+
+QWidget *CFlexSpinView::Control(int id) const
+{
+    return widget()->findChild<QWidget *>(Id(id));
+}
+
+QString CFlexSpinView::Read(const Row &row) const
+{
+    if (auto *e = qobject_cast<QLineEdit *>(row.control))
+        return e->text();
+    if (auto *c = qobject_cast<QComboBox *>(row.control))
+        return c->currentText();
+    if (auto *c = qobject_cast<QCheckBox *>(row.control))
+        return c->isChecked() ? "1" : "0";
+    return {};
+}
+
+void CFlexSpinView::Show(Row &row)
+{
+    QString value = row.text ? QString::fromStdString(m_doc.*row.text) : (m_doc.*row.flag ? "1" : "0");
+    if (auto *e = qobject_cast<QLineEdit *>(row.control)) {
+        if (e->text() != value)
+            e->setText(value);
+    } else if (auto *c = qobject_cast<QComboBox *>(row.control)) {
+        if (c->currentText() != value)
+            c->setEditText(value);
+    } else if (auto *c = qobject_cast<QCheckBox *>(row.control)) {
+        c->setChecked(value == "1");
+    }
+    row.shown = value;
+}
+
+void CFlexSpinView::OnUpdate()
+{
+    // What the user changed here goes into the project; the rest is shown as
+    // the project now holds it, so that two windows on one project agree.
+    for (auto &row : m_rows) {
+        QString value = Read(row);
+        if (value == row.shown)
+            continue;
+        if (row.text)
+            m_doc.*row.text = value.toStdString();
+        else
+            m_doc.*row.flag = value == "1" ? 1 : 0;
+    }
+    for (auto &row : m_rows)
+        Show(row);
+}
+
+void CFlexSpinView::Browse(int buttonId)
+{
+    auto *box = qobject_cast<QLineEdit *>(Control(BoxOfBrowseButton(buttonId)));
+    if (!box)
+        return;
+    QString folder = QFileDialog::getExistingDirectory(this, "Browse For Folder", box->text());
+    if (!folder.isEmpty())
+        box->setText(QDir::toNativeSeparators(folder));
+}
+
+void CFlexSpinView::resizeEvent(QResizeEvent *event)
+{
+    QScrollArea::resizeEvent(event);
+    horizontalScrollBar()->setValue(0);
+}
+
+} // namespace kivo

@@ -1,0 +1,59 @@
+#pragma once
+#include <QScrollArea>
+#include <QString>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+
+namespace kivo {
+
+class CKivoDoc;
+
+// The "P2 & FlexSpin" tab: a plain two-way copy of the project's settings.
+// Controls are filled from the project when the form is made; at each
+// refresh of the project's views what the user changed in the form goes
+// into the project and the form shows the project again. Nothing is checked.
+class CFlexSpinView : public QScrollArea
+{
+    Q_OBJECT
+public:
+    explicit CFlexSpinView(CKivoDoc &doc, QWidget *parent = nullptr);
+    ~CFlexSpinView() override;
+
+    // The control of a field by its dialog id (1027 the clock box...).
+    QWidget *Control(int id) const;
+    // Browse for the folder of the text box beside button `buttonId`.
+    void Browse(int buttonId);
+
+    // The refresh of the broadcast.
+    void OnUpdate();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    struct Row {
+        int id;
+        std::string CKivoDoc::*text;
+        int32_t CKivoDoc::*flag;
+        QWidget *control = nullptr;
+        QString shown; // what the form last showed from the project
+    };
+    QString Read(const Row &row) const;
+    void Show(Row &row);
+    QLineEdit *Edit(int id);
+    QComboBox *Combo(int id, const QStringList &entries);
+    QCheckBox *Check(int id, const QString &label);
+    QAbstractButton *BrowseButton(int buttonId);
+
+    CKivoDoc &m_doc;
+    std::vector<Row> m_rows;
+    int m_viewToken = 0;
+};
+
+} // namespace kivo

@@ -1,0 +1,80 @@
+#include "workspace/kivoview.h"
+
+#include "app/commands.h"
+#include "model/kivodoc.h"
+#include "workspace/colortabbar.h"
+#include "workspace/commandtarget.h"
+#include "workspace/flexspinview.h"
+#include "workspace/objectview.h"
+#include "workspace/pinstab.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QVBoxLayout>
+
+namespace kivo {
+
+CKivoView::CKivoView(CKivoDoc &doc, Services &services, QWidget *parent)
+    : QTabWidget(parent), m_doc(doc), m_tabBar(new CColorTabBar(this))
+{
+    setTabBar(m_tabBar);
+    setTabPosition(QTabWidget::South);
+    setDocumentMode(true);
+    m_settings = new CFlexSpinView(doc, this);
+    m_objects = new CObjectView(doc, services, this);
+    m_pins = CreatePinsTab(doc, this);
+    // "&&" shows as one ampersand.
+    addTab(m_settings, "P2 && FlexSpin");
+    addTab(m_objects, "Object List");
+    addTab(m_pins, "I/O Pin View");
+    m_tabBar->SetAutoColors(true);
+    m_tabBar->SetTabBackground(SettingsTab, QColor(200, 250, 250));
+    m_tabBar->SetActiveTabBackground(QColor(250, 250, 200));
+    setCurrentIndex(SettingsTab);
+}
+
+QString CKivoView::ShownTabText(int index) const
+{
+    return tabText(index).replace("&&", "&");
+}
+
+void CKivoView::contextMenuEvent(QContextMenuEvent *event)
+{
+    // The "Edit" pop-up; its commands reach the current tab when that tab
+    // takes commands, and show disabled otherwise.
+    auto *target = dynamic_cast<ICommandTarget *>(currentWidget());
+    QMenu menu(this);
+    struct Entry {
+        const char *text;
+        int id;
+    };
+    for (const Entry &e : {Entry{"Cu&t\tCtrl+X", ID_EDIT_CUT}, Entry{"&Copy\tCtrl+C", ID_EDIT_COPY},
+                           Entry{"&Paste\tCtrl+V", ID_EDIT_PASTE}}) {
+        QAction *a = menu.addAction(e.text);
+        int id = e.id;
+        a->setEnabled(target && target->IsCommandEnabled(id));
+        connect(a, &QAction::triggered, this, [target, id] {
+            if (target)
+                target->OnCommand(id);
+        });
+    }
+    menu.exec(event->globalPos());
+}
+
+CChildFrame::CChildFrame(CKivoDoc &doc, Services &services, QWidget *parent)
+    : QWidget(parent), m_view(new CKivoView(doc, services, this))
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+}
+
+QString CChildFrame::Title() const
+{
+    QString title = QString::fromStdString(Document().GetTitle());
+    if (m_number > 0)
+        title += QString(":%1").arg(m_number);
+    return title;
+}
+
+} // namespace kivo

@@ -1,0 +1,121 @@
+#include "workspace/objectpicker.h"
+
+#include "app/icons.h"
+#include "model/codeobject.h"
+#include "model/kivodoc.h"
+#include "objects/kind.h"
+#include "platform/messages.h"
+#include "workspace/editordialog.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kivo {
+
+namespace {
+
+struct PickerButton {
+    int id;
+    int column; // 0 left, 1 right
+    int row;    // from 1
+    const char *caption;
+    const char *tooltip;
+    int kind;
+};
+
+// In the dialog's tab order.
+const PickerButton kButtons[] = {
+    {1005, 0, 1, "Simple VGA 8bpp", "Add a simple VGA 8bpp driver object", kSimpleVGA},
+    {1032, 0, 2, "I2C Bus && Scanner", "Add an I2C Bus Driver and Scanner object", kI2CBus},
+    {1033, 0, 3, "RGB LED String", "Add an Neopixel String Driver object", kNeopixel},
+    {1035, 1, 2, "I2C RTC", "Add an I2C Real Time Clock (RTC) object", kRTC},
+    {1034, 0, 4, "NCO (Square Wave)", "Add an NCO (Square Wave) object", kNCO},
+    {1036, 0, 5, "Simple Sound", "Add a Simple Sound Stereo Music and Effects object", kSimpleSound},
+    {1037, 0, 6, "Servo", "Add a Hobby Servo Control via PWM object", kServo},
+    {1038, 0, 7, "Smart Digital I/O Pin", "Add a Smart Digital I/O Pin object", kDigital},
+    {1039, 1, 7, "Global Digital Filters", "Add a Global Digital Filters object", kFilters},
+    {1040, 0, 8, "DAC Analog Output", "Add a Digital to Analog (DAC) object", kDAC},
+    {1042, 0, 9, "ADC Analog Input", "Add an Analog to Digital (ADC) Smart Pin input object", kADC},
+    {1043, 0, 10, "USB Keyboard && Mouse", "Add a USB Keyboard and/or Mouse object", kUsbKbm},
+};
+
+// Whether the kind has an editor to open yet.
+bool HasEditor(int kind, CKivoDoc &doc)
+{
+    const IKind *k = FindKind(kind);
+    if (!k)
+        return false;
+    CCodeObject scratch;
+    RecordingMessages quiet;
+    return k->CreateEditor(scratch, doc, 0, quiet) != nullptr;
+}
+
+} // namespace
+
+CObjectPicker::CObjectPicker(CKivoDoc &doc, IMessages &messages, QWidget *parent)
+    : QDialog(parent), m_doc(doc), m_messages(messages),
+      m_run([this](CEditorModel &editor) { return RunEditorDialog(editor, this); })
+{
+    setWindowTitle("Pick New Object");
+    auto *layout = new QVBoxLayout(this);
+    auto *grid = new QGridLayout;
+    grid->setHorizontalSpacing(12);
+    QWidget *previous = nullptr;
+    for (const PickerButton &b : kButtons) {
+        auto *button = new QPushButton(KindIcon(b.kind), b.caption, this);
+        button->setObjectName(QString("id%1").arg(b.id));
+        button->setToolTip(b.tooltip);
+        button->setIconSize(QSize(24, 24));
+        button->setAutoDefault(false);
+        button->setStyleSheet("text-align: left; padding: 4px 10px;");
+        button->setMinimumWidth(210);
+        int kind = b.kind;
+        connect(button, &QPushButton::clicked, this, [this, kind] { OnKind(kind); });
+        grid->addWidget(button, b.row - 1, b.column);
+        if (previous)
+            setTabOrder(previous, button);
+        previous = button;
+        m_buttons[b.kind] = button;
+    }
+    layout->addLayout(grid);
+
+    auto *bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    // The hidden default OK: Enter on the dialog does nothing visible.
+    auto *ok = new QPushButton("OK", this);
+    ok->setDefault(true);
+    ok->setVisible(false);
+    ok->setEnabled(false);
+    m_cancel = new QPushButton("Cancel", this);
+    m_cancel->setAutoDefault(false);
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    bottom->addWidget(ok);
+    bottom->addWidget(m_cancel);
+    layout->addLayout(bottom);
+    setTabOrder(previous, m_cancel);
+}
+
+QPushButton *CObjectPicker::KindButton(int kind) const
+{
+    return kind >= 0 && kind < 12 ? m_buttons[kind] : nullptr;
+}
+
+void CObjectPicker::OnKind(int kind)
+{
+    if (!PickerAllowsKind(m_doc, kind, m_messages))
+        return; // the refusal was shown; another kind may be chosen
+    if (!HasEditor(kind, m_doc)) {
+        m_messages.Show(MessageKind::Plain, "This object's editor is not available yet.");
+        return;
+    }
+    m_addRan = true;
+    m_result = AddObject(m_doc, kind, m_messages, m_run);
+    if (m_result == AddResult::Added)
+        accept();
+    else
+        reject();
+}
+
+} // namespace kivo

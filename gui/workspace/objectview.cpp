@@ -1,0 +1,104 @@
+#include "workspace/objectview.h"
+
+#include "model/kivodoc.h"
+#include "objects/objectlist.h"
+#include "platform/services.h"
+#include "workspace/editordialog.h"
+#include "workspace/objectpicker.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kivo {
+
+CObjectView::CObjectView(CKivoDoc &doc, Services &services, QWidget *parent)
+    : QWidget(parent), m_doc(doc), m_services(services)
+{
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+    auto *layout = new QVBoxLayout(this);
+    auto *heading = new QLabel("Add, Edit, or Delete an Object from List", this);
+    QFont f = heading->font();
+    f.setBold(true);
+    heading->setFont(f);
+    layout->addWidget(heading);
+
+    auto *buttons = new QHBoxLayout;
+    m_add = new QPushButton("Add Object", this);
+    m_edit = new QPushButton("Edit Object", this);
+    m_delete = new QPushButton("Delete Object", this);
+    m_add->setObjectName("id1005");
+    m_edit->setObjectName("id1006");
+    m_delete->setObjectName("id1007");
+    for (auto *b : {m_add, m_edit, m_delete})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
+
+    layout->addWidget(new QLabel("Object List:  Click to select, double-click to edit.", this));
+    m_objects = new QListWidget(this);
+    m_objects->setObjectName("id1030");
+    m_objects->setSelectionMode(QAbstractItemView::SingleSelection);
+    layout->addWidget(m_objects, 3);
+    layout->addWidget(new QLabel("Warnings:", this));
+    m_warnings = new QListWidget(this);
+    m_warnings->setObjectName("id1031");
+    m_warnings->setSelectionMode(QAbstractItemView::SingleSelection);
+    layout->addWidget(m_warnings, 1);
+
+    connect(m_add, &QPushButton::clicked, this, &CObjectView::OnAddObject);
+    connect(m_edit, &QPushButton::clicked, this, &CObjectView::OnEditObject);
+    connect(m_delete, &QPushButton::clicked, this, &CObjectView::OnDeleteObject);
+    connect(m_objects, &QListWidget::itemDoubleClicked, this, [this] { OnEditObject(); });
+
+    m_viewToken = m_doc.AddView([this] { OnUpdate(); });
+    OnUpdate();
+}
+
+CObjectView::~CObjectView()
+{
+    m_doc.RemoveView(m_viewToken);
+}
+
+void CObjectView::OnUpdate()
+{
+    m_objects->clear();
+    m_warnings->clear();
+    for (auto &line : ObjectLines(m_doc))
+        m_objects->addItem(QString::fromStdString(line));
+    for (auto &line : WarningLines(m_doc))
+        m_warnings->addItem(QString::fromStdString(line));
+}
+
+void CObjectView::OnAddObject()
+{
+    CObjectPicker picker(m_doc, m_services.messages, window());
+    picker.exec();
+    // An addition refreshes the views itself; a plain Cancel must as well.
+    if (!picker.AddRan())
+        m_doc.UpdateAllViews();
+}
+
+void CObjectView::OnEditObject()
+{
+    int row = m_objects->currentRow();
+    if (row < 0 || !m_objects->currentItem() || !m_objects->currentItem()->isSelected())
+        return;
+    if (m_objects->currentItem()->text().isEmpty())
+        return;
+    EditObject(m_doc, std::size_t(row), m_services.messages,
+               [this](CEditorModel &editor) { return RunEditorDialog(editor, window()); });
+}
+
+void CObjectView::OnDeleteObject()
+{
+    int row = m_objects->currentRow();
+    if (row < 0 || !m_objects->currentItem() || !m_objects->currentItem()->isSelected())
+        return;
+    DeleteObject(m_doc, std::size_t(row));
+}
+
+} // namespace kivo

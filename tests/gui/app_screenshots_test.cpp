@@ -1,0 +1,92 @@
+// Screenshots for the documentation: run with KIVO_SCREENSHOT_DIR set (for
+// example under xvfb-run with QT_QPA_PLATFORM=xcb); skipped otherwise.
+#include "app/commands.h"
+#include "app_support.h"
+#include "model/kivodoc.h"
+#include "objects/kind.h"
+#include "objects/objectlist.h"
+#include "workspace/editordialog.h"
+#include "workspace/objectpicker.h"
+#include "workspace/objectview.h"
+
+#include <QPixmap>
+#include <filesystem>
+
+namespace kivo::test {
+namespace {
+
+void Settle()
+{
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+}
+
+bool Shoot(QWidget *w, const std::string &folder, const char *name)
+{
+    Settle();
+    return w->grab().save(QString::fromStdString(folder + "/" + name), "PNG");
+}
+
+TEST_F(AppTest, Screenshots)
+{
+    const char *folder = std::getenv("KIVO_SCREENSHOT_DIR");
+    if (!folder || !*folder)
+        GTEST_SKIP() << "set KIVO_SCREENSHOT_DIR to write the documentation's screenshots";
+    std::filesystem::create_directories(folder);
+
+    // The bundled example when there is one, else a project with a servo.
+    std::string example = std::string(KIVO_SOURCE_DIR) + "/examples/Blink.kivo";
+    std::string project = dir / "Blink.kivo";
+    if (std::filesystem::exists(example)) {
+        std::filesystem::copy_file(example, project);
+    } else {
+        project = SavedProject("Blink.kivo").toStdString();
+    }
+    Start({QString::fromStdString(project)});
+    if (Doc().m_objList.empty()) {
+        AddObject(Doc(), kServo, app->Messages(), [](CEditorModel &e) {
+            e.UserSetText("name", "PanServo");
+            return e.Ok() == OkResult::Accepted;
+        });
+    }
+    Frame().resize(1000, 700);
+    Frame().show();
+    Frame().activateWindow();
+    const char *tabs[] = {"kivo-main-settings.png", "kivo-object-list.png", "kivo-pin-view.png"};
+    for (int t = 0; t < 3; ++t) {
+        View()->setCurrentIndex(t);
+        EXPECT_TRUE(Shoot(&Frame(), folder, tabs[t]));
+    }
+    View()->setCurrentIndex(CKivoView::ObjectsTab);
+    View()->ObjectView()->ObjectList()->setCurrentRow(0);
+    EXPECT_TRUE(Shoot(&Frame(), folder, "kivo-object-list.png"));
+
+    CObjectPicker picker(Doc(), app->Messages(), &Frame());
+    picker.show();
+    EXPECT_TRUE(Shoot(&picker, folder, "kivo-picker.png"));
+    picker.hide();
+
+    // Every kind that has an editor: a new object's dialog.
+    for (const IKind *kind : AllKinds()) {
+        CCodeObject object;
+        auto editor = kind->CreateEditor(object, Doc(), 0, app->Messages());
+        if (!editor)
+            continue;
+        editor->Open();
+        CEditorDialog dialog(*editor, &Frame());
+        dialog.show();
+        std::string name = std::string("kivo-editor-") + kind->CliName() + ".png";
+        EXPECT_TRUE(Shoot(&dialog, folder, name.c_str()));
+    }
+    // And an existing object's, whose name cannot change.
+    const CCodeObject &first = *Doc().m_objList.front();
+    auto editor = FindKind(first.m_nKind)->CreateEditor(*Doc().m_objList.front(), Doc(), 1, app->Messages());
+    ASSERT_NE(editor, nullptr);
+    editor->Open();
+    CEditorDialog dialog(*editor, &Frame());
+    dialog.show();
+    EXPECT_TRUE(Shoot(&dialog, folder, "kivo-editor-existing.png"));
+}
+
+} // namespace
+} // namespace kivo::test

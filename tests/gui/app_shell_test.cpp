@@ -1,0 +1,557 @@
+// The shell: start-up, the ribbon's commands and their enabling, looks,
+// recent files, windows, message boxes and the toolchain commands' GUI side.
+#include "app/commands.h"
+#include "app/dialogs.h"
+#include "app/looks.h"
+#include "app/ribbon.h"
+#include "app_support.h"
+#include "model/kivodoc.h"
+#include "workspace/colortabbar.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolButton>
+#include <QUrl>
+#include <filesystem>
+
+namespace kivo::test {
+namespace {
+
+QStringList TabTexts(CKivoView *view)
+{
+    QStringList out;
+    for (int i = 0; i < view->count(); ++i)
+        out << view->ShownTabText(i);
+    return out;
+}
+
+TEST_F(AppTest, StartWithoutArgumentsShowsKivo1OnItsSettingsTab)
+{
+    Start();
+    ASSERT_EQ(app->Documents().size(), 1u);
+    EXPECT_EQ(Doc().GetTitle(), "Kivo1");
+    EXPECT_TRUE(Frame().isVisible());
+    EXPECT_EQ(Frame().windowTitle(), "Kivo1 - Kivo");
+    EXPECT_EQ(View()->currentIndex(), int(CKivoView::SettingsTab));
+    EXPECT_EQ(View()->tabPosition(), QTabWidget::South);
+    EXPECT_EQ(TabTexts(View()), (QStringList{"P2 & FlexSpin", "Object List", "I/O Pin View"}));
+    // The first tab's own colour shows once another tab is active.
+    CColorTabBar *tabs = View()->ColorTabBar();
+    EXPECT_EQ(tabs->TabBackground(0), QColor(250, 250, 200));
+    View()->setCurrentIndex(CKivoView::ObjectsTab);
+    EXPECT_EQ(tabs->TabBackground(0), QColor(200, 250, 250));
+    EXPECT_EQ(tabs->TabBackground(1), QColor(250, 250, 200));
+    EXPECT_EQ(Frame().StatusPane(0)->text(), "Pane 1");
+    EXPECT_EQ(Frame().StatusPane(1)->text(), "Pane 2");
+
+    Frame().RunCommand(ID_FILE_NEW);
+    ASSERT_EQ(app->Documents().size(), 2u);
+    EXPECT_EQ(Doc().GetTitle(), "Kivo2");
+    EXPECT_EQ(View()->currentIndex(), int(CKivoView::SettingsTab));
+    EXPECT_EQ(Frame().DocumentTabs()->count(), 2);
+    EXPECT_EQ(Frame().DocumentTabs()->tabText(Frame().DocumentTabs()->currentIndex()), "Kivo2");
+}
+
+TEST_F(AppTest, StartWithAPathOpensThatProjectAndAnOpenProjectComesToTheFront)
+{
+    QString a = SavedProject("Alpha.kivo");
+    QString b = SavedProject("Beta.kivo");
+    Start({a});
+    ASSERT_EQ(app->Documents().size(), 1u);
+    EXPECT_EQ(Doc().GetTitle(), "Alpha.kivo");
+    EXPECT_EQ(View()->currentIndex(), int(CKivoView::SettingsTab));
+
+    ASSERT_NE(app->OpenPath(b), nullptr);
+    EXPECT_EQ(Doc().GetTitle(), "Beta.kivo");
+    CKivoDoc *alpha = app->OpenPath(a);
+    EXPECT_EQ(app->Documents().size(), 2u);
+    EXPECT_EQ(&Doc(), alpha);
+    EXPECT_EQ(Frame().windowTitle(), "Alpha.kivo - Kivo");
+}
+
+TEST_F(AppTest, AStartPathThatCannotBeOpenedEndsTheProgramAfterItsMessage)
+{
+    Modals::Get().ThenBox();
+    EXPECT_FALSE(app->Start({QString::fromStdString(dir / "missing.kivo")}));
+    ASSERT_EQ(Modals::Get().Boxes().size(), 1u);
+    EXPECT_EQ(Modals::Get().Boxes()[0].title, "Kivo");
+    EXPECT_TRUE(app->Documents().empty());
+}
+
+// Expected state of a command with no project, and with each tab active.
+struct CommandRow {
+    int id;
+    const char *text;
+    bool none, settings, objects, pins;
+};
+
+const CommandRow kCommands[] = {
+    {ID_FILE_NEW_FRAME, "&New Frame", false, false, false, false},
+    {ID_FILE_NEW, "&New", true, true, true, true},
+    {ID_FILE_OPEN, "&Open...", true, true, true, true},
+    {ID_FILE_SAVE, "&Save", false, true, true, true},
+    {ID_FILE_SAVE_AS, "Save &As...", false, true, true, true},
+    {ID_FILE_PRINT, "Print", false, false, false, true},
+    {ID_FILE_PRINT_DIRECT, "&Quick Print", false, false, false, true},
+    {ID_FILE_PRINT_PREVIEW, "Print Pre&view", false, false, false, true},
+    {ID_FILE_PRINT_SETUP, "Print Set&up", false, false, false, false},
+    {ID_FILE_CLOSE, "&Close", false, true, true, true},
+    {ID_APP_EXIT, "E&xit", true, true, true, true},
+    {ID_ButtonGenerate, "Generate Code", false, true, true, true},
+    {ID_ButtonCompile, "Compile", false, true, true, true},
+    {ID_LoadP2, "Load P2", false, true, true, true},
+    {ID_ButtonFlexProp, "Edit code with FlexProp", false, true, true, true},
+    {ID_EDIT_PASTE, "Paste", false, false, false, true},
+    {ID_EDIT_CUT, "Cut", false, false, false, true},
+    {ID_EDIT_COPY, "Copy", false, false, false, true},
+    {ID_EDIT_SELECT_ALL, "Select All", false, false, false, true},
+    {ID_OLE_INSERT_NEW, "Insert Object...", false, false, false, false},
+    {ID_VIEW_STATUS_BAR, "Status Bar", true, true, true, true},
+    {ID_VIEW_CAPTION_BAR, "Caption Bar", false, false, false, false},
+    {ID_EDIT_FIND, "Find...", false, false, false, false},
+    {ID_EDIT_REPEAT, "Find Next", false, false, false, false},
+    {ID_EDIT_REPLACE, "Replace", false, false, false, false},
+    {ID_WINDOW_MANAGER, "Windows", true, true, true, true},
+    {ID_WINDOW_NEW, "&New Window", false, true, true, true},
+    {ID_EDIT_UNDO, "Undo", false, false, false, false},
+};
+
+TEST_F(AppTest, CommandsAreEnabledAsTabled)
+{
+    Start();
+    auto check = [&](const char *state, bool CommandRow::*expected, int tab) {
+        if (tab >= 0)
+            View()->setCurrentIndex(tab);
+        for (const CommandRow &row : kCommands) {
+            SCOPED_TRACE(std::string(state) + ": " + row.text);
+            QAction *action = Frame().Action(row.id);
+            ASSERT_NE(action, nullptr);
+            EXPECT_EQ(action->text(), row.text);
+            EXPECT_EQ(action->isEnabled(), row.*expected);
+            // The ribbon's own button shows the same.
+            if (QWidget *button = Frame().Ribbon()->PanelControl(row.id)) {
+                EXPECT_EQ(button->isEnabled(), row.*expected);
+            }
+        }
+    };
+    check("settings tab", &CommandRow::settings, CKivoView::SettingsTab);
+    check("object list tab", &CommandRow::objects, CKivoView::ObjectsTab);
+    check("pin view tab", &CommandRow::pins, CKivoView::PinsTab);
+    Frame().RunCommand(ID_FILE_CLOSE);
+    ASSERT_EQ(Active(), nullptr);
+    check("no project", &CommandRow::none, -1);
+    EXPECT_EQ(Frame().windowTitle(), "Kivo");
+}
+
+TEST_F(AppTest, KeyboardShortcutsAreBoundToTheirCommands)
+{
+    Start();
+    struct Case {
+        int id;
+        QList<QKeySequence> keys;
+    };
+    const Case cases[] = {
+        {ID_FILE_NEW, {QKeySequence("Ctrl+N")}},
+        {ID_FILE_OPEN, {QKeySequence("Ctrl+O")}},
+        {ID_FILE_SAVE, {QKeySequence("Ctrl+S")}},
+        {ID_EDIT_UNDO, {QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}},
+        {ID_EDIT_CUT, {QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}},
+        {ID_EDIT_COPY, {QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")}},
+        {ID_EDIT_PASTE, {QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}},
+        {ID_NEXT_PANE, {QKeySequence("F6")}},
+        {ID_PREV_PANE, {QKeySequence("Shift+F6")}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(Frame().Action(c.id)->shortcuts(), c.keys) << c.id;
+    // F6 moves the focus from pane to pane and back round.
+    Frame().activateWindow();
+    QApplication::processEvents();
+    QList<QWidget *> visited;
+    for (int i = 0; i < 4; ++i) {
+        Frame().RunCommand(ID_NEXT_PANE);
+        visited << QApplication::focusWidget();
+    }
+    // The ribbon, the project's tab view, the document tabs, then round.
+    ASSERT_NE(visited[0], nullptr);
+    EXPECT_EQ(visited[0], Frame().Ribbon()->Categories());
+    EXPECT_TRUE(View()->isAncestorOf(visited[1]));
+    EXPECT_EQ(visited[2], Frame().DocumentTabs());
+    EXPECT_EQ(visited[3], visited[0]);
+    Frame().RunCommand(ID_PREV_PANE);
+    EXPECT_EQ(QApplication::focusWidget(), visited[2]);
+}
+
+TEST_F(AppTest, RibbonCarriesTheCategoriesPanelsAndQuickAccessButtons)
+{
+    Start();
+    CRibbon *ribbon = Frame().Ribbon();
+    QTabBar *categories = ribbon->Categories();
+    ASSERT_EQ(categories->count(), 2);
+    EXPECT_EQ(categories->tabText(0), "P2 Code Generator");
+    EXPECT_EQ(categories->tabText(1), "Home");
+    QStringList panels;
+    for (int page = 0; page < ribbon->Body()->count(); ++page) {
+        QLayout *row = ribbon->Body()->widget(page)->layout();
+        for (int i = 0; i < row->count(); ++i)
+            if (QWidget *panel = row->itemAt(i)->widget())
+                panels << panel->findChild<QLabel *>("ribbonPanelCaption")->text();
+    }
+    EXPECT_EQ(panels, (QStringList{"Code Generator", "FlexSpin", "LoadP2", "FlexProp", "Clipboard", "Insert", "View",
+                                   "Find/Replace", "Window"}));
+    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_PRINT_DIRECT})
+        EXPECT_NE(ribbon->findChild<QToolButton *>(QString("quick%1").arg(id)), nullptr) << id;
+    // The status bar's check box hides and shows the bar.
+    auto *statusCheck = ribbon->findChild<QCheckBox *>(QString("cmd%1").arg(ID_VIEW_STATUS_BAR));
+    ASSERT_NE(statusCheck, nullptr);
+    EXPECT_TRUE(statusCheck->isChecked());
+    statusCheck->click();
+    EXPECT_TRUE(Frame().statusBar()->isHidden());
+    EXPECT_FALSE(Frame().Action(ID_VIEW_STATUS_BAR)->isChecked());
+    statusCheck->click();
+    EXPECT_FALSE(Frame().statusBar()->isHidden());
+}
+
+TEST_F(AppTest, TheLookIsMarkedAppliedAndRemembered)
+{
+    Start();
+    EXPECT_EQ(Frame().CurrentLook(), 217);
+    QStringList names;
+    for (QAction *a : Frame().Ribbon()->StyleButton()->menu()->actions())
+        names << a->text();
+    EXPECT_EQ(names, (QStringList{"Office 2007 (&Blue Style)", "Office 2007 (B&lack Style)",
+                                  "Office 2007 (&Silver Style)", "Office 2007 (&Aqua Style)", "Win&dows 7"}));
+    auto checked = [&] {
+        QList<int> ids;
+        for (QAction *a : Frame().Ribbon()->StyleButton()->menu()->actions())
+            if (a->isChecked())
+                ids << a->data().toInt();
+        return ids;
+    };
+    EXPECT_EQ(checked(), QList<int>{217});
+    EXPECT_FALSE(Frame().Ribbon()->IsWindows7());
+
+    Frame().RunCommand(ID_VIEW_APPLOOK_WINDOWS_7);
+    EXPECT_EQ(checked(), QList<int>{219});
+    EXPECT_TRUE(Frame().Ribbon()->IsWindows7());
+    EXPECT_EQ(QApplication::palette().color(QPalette::Window), LookFor(219).window);
+
+    app.reset();
+    app = std::make_unique<CKivoApp>(ProfilePath());
+    Start();
+    EXPECT_EQ(Frame().CurrentLook(), 219);
+    EXPECT_TRUE(Frame().Ribbon()->IsWindows7());
+    Frame().RunCommand(ID_VIEW_APPLOOK_OFF_2007_BLUE);
+    EXPECT_FALSE(Frame().Ribbon()->IsWindows7());
+}
+
+TEST_F(AppTest, StoredLooksOutsideTheMenuStillApply)
+{
+    struct Case {
+        int stored;
+        const char *style;
+        int shownAs; // the look whose colours appear
+    };
+    for (Case c : {Case{205, "Windows", 205}, Case{210, "Fusion", 210}, Case{212, "Fusion", 217}}) {
+        SCOPED_TRACE(c.stored);
+        app.reset();
+        WriteFileBytes(ProfilePath(), "ApplicationLook=" + std::to_string(c.stored) + "\n");
+        app = std::make_unique<CKivoApp>(ProfilePath());
+        Start();
+        EXPECT_EQ(Frame().CurrentLook(), c.stored);
+        EXPECT_EQ(AppliedStyle(), c.style);
+        EXPECT_EQ(QApplication::palette().color(QPalette::Window), LookFor(c.shownAs).window);
+        for (QAction *a : Frame().Ribbon()->StyleButton()->menu()->actions())
+            EXPECT_FALSE(a->isChecked());
+    }
+    Frame().RunCommand(ID_VIEW_APPLOOK_OFF_2007_SILVER);
+}
+
+TEST(AbbreviatePath, KeepsTheFileNameAndAtMostThirtyCharacters)
+{
+    struct Case {
+        const char *path;
+        const char *shown;
+    };
+    const Case cases[] = {
+        {"/home/ann/Blink.kivo", "/home/ann/Blink.kivo"},
+        {"/tmp/kivo-test-abcdef/Project1.kivo", "/.../Project1.kivo"},
+        {"C:\\FlexProp\\projects\\robots\\arm\\Arm.kivo", "C:\\...\\robots\\arm\\Arm.kivo"},
+        {"/p/a-very-long-project-name-indeed-it-is.kivo", "a-very-long-project-name-in..."},
+        {"/projects/a-project-name-of-25.kivo", "/.../a-project-name-of-25.kivo"},
+        {"/projects/a-project-named-twenty8.kivo", "a-project-named-twenty8.kivo"},
+    };
+    for (const Case &c : cases) {
+        QString shown = AbbreviatePath(c.path);
+        EXPECT_EQ(shown, c.shown) << c.path;
+        EXPECT_LE(shown.size(), 30) << c.path;
+    }
+}
+
+TEST_F(AppTest, RecentFilesKeepFourEntriesAndOpenFromTheApplicationMenu)
+{
+    Start();
+    std::vector<QString> paths;
+    for (int i = 1; i <= 5; ++i) {
+        paths.push_back(SavedProject("Project" + std::to_string(i) + ".kivo"));
+        ASSERT_NE(app->OpenPath(paths.back()), nullptr);
+    }
+    QStringList recent = app->RecentFiles();
+    ASSERT_EQ(recent.size(), 4);
+    EXPECT_EQ(recent.first(), paths[4]);
+    EXPECT_EQ(recent.last(), paths[1]);
+    EXPECT_FALSE(recent.contains(paths[0]));
+
+    auto buttons = Frame().Ribbon()->AppMenu()->RecentButtons();
+    ASSERT_EQ(buttons.size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        QString prefix = QString("&%1 ").arg(i + 1);
+        ASSERT_TRUE(buttons[i]->text().startsWith(prefix));
+        EXPECT_LE(buttons[i]->text().size() - prefix.size(), 30);
+        EXPECT_TRUE(buttons[i]->text().endsWith("Project" + QString::number(5 - i) + ".kivo"));
+    }
+    // An open project comes to the front; the list keeps its order.
+    buttons[3]->click();
+    EXPECT_EQ(Doc().GetTitle(), "Project2.kivo");
+    EXPECT_EQ(app->RecentFiles(), recent);
+
+    // An entry that no longer opens leaves the list after its message.
+    Frame().RunCommand(ID_FILE_CLOSE);
+    std::filesystem::remove(paths[1].toStdString());
+    Modals::Get().ThenBox();
+    Frame().Ribbon()->AppMenu()->RecentButtons()[3]->click();
+    EXPECT_EQ(app->RecentFiles().size(), 3);
+    EXPECT_FALSE(app->RecentFiles().contains(paths[1]));
+}
+
+TEST_F(AppTest, NewWindowAndTheWindowsDialog)
+{
+    Start();
+    Frame().RunCommand(ID_WINDOW_NEW);
+    ASSERT_EQ(Frame().Children().size(), 2);
+    EXPECT_EQ(Frame().Children()[0]->Title(), "Kivo1:1");
+    EXPECT_EQ(Frame().Children()[1]->Title(), "Kivo1:2");
+    EXPECT_EQ(Frame().windowTitle(), "Kivo1:2 - Kivo");
+    EXPECT_EQ(&Frame().Children()[0]->Document(), &Frame().Children()[1]->Document());
+
+    Modals::Get().Then([](QWidget *w) {
+        auto *d = qobject_cast<CWindowsDialog *>(w);
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->windowTitle(), "Windows");
+        ASSERT_EQ(d->List()->count(), 2);
+        d->List()->clearSelection();
+        d->List()->item(1)->setSelected(true);
+        d->CloseButton()->click();
+        ASSERT_EQ(d->List()->count(), 1);
+        EXPECT_EQ(d->List()->item(0)->text(), "Kivo1");
+        d->List()->item(0)->setSelected(true);
+        d->ActivateButton()->click();
+    });
+    Frame().RunCommand(ID_WINDOW_MANAGER);
+    ASSERT_EQ(Frame().Children().size(), 1);
+    EXPECT_EQ(app->Documents().size(), 1u);
+    EXPECT_EQ(Frame().windowTitle(), "Kivo1 - Kivo");
+
+    // Closing the active document tab closes the project; nothing is asked.
+    Frame().DocumentTabs()->tabCloseRequested(0);
+    EXPECT_TRUE(app->Documents().empty());
+}
+
+TEST_F(AppTest, ExitClosesEveryProjectWithoutAQuestion)
+{
+    Start();
+    Frame().RunCommand(ID_FILE_NEW);
+    Frame().RunCommand(ID_WINDOW_NEW);
+    Frame().RunCommand(ID_APP_EXIT);
+    EXPECT_TRUE(app->Documents().empty());
+    EXPECT_TRUE(Frame().Children().isEmpty());
+    EXPECT_FALSE(Frame().isVisible());
+}
+
+TEST_F(AppTest, AboutBoxShowsTheIconTheVersionAndOk)
+{
+    Start();
+    Modals::Get().Then([](QWidget *w) {
+        EXPECT_EQ(w->windowTitle(), "About Kivo");
+        auto *version = w->findChild<QLabel *>("aboutVersion");
+        ASSERT_NE(version, nullptr);
+        EXPECT_EQ(version->text(), "Kivo, Version 1.0");
+        auto *icon = w->findChild<QLabel *>("aboutIcon");
+        ASSERT_NE(icon, nullptr);
+        EXPECT_FALSE(icon->pixmap().isNull());
+        auto *buttons = w->findChild<QDialogButtonBox *>();
+        ASSERT_NE(buttons, nullptr);
+        ASSERT_EQ(buttons->buttons().size(), 1);
+        buttons->button(QDialogButtonBox::Ok)->click();
+    });
+    Frame().RunCommand(ID_APP_ABOUT);
+    EXPECT_EQ(Modals::Get().Pending(), 0u);
+}
+
+TEST_F(AppTest, DroppedFilesOpenAsProjects)
+{
+    Start();
+    QString a = SavedProject("Dropped.kivo");
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(a)});
+    // The drop goes where the drag entered.
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&Frame(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&Frame(), &drop);
+    EXPECT_EQ(app->Documents().size(), 2u);
+    EXPECT_EQ(Doc().GetTitle(), "Dropped.kivo");
+}
+
+TEST(QtMessages, AreModalBoxesWithTheCaptionIconAndOneOk)
+{
+    struct Case {
+        MessageKind kind;
+        const char *caption;
+        QMessageBox::Icon icon;
+    };
+    for (Case c : {Case{MessageKind::Error, "Error", QMessageBox::Critical},
+                   Case{MessageKind::Warning, "Warning", QMessageBox::Warning},
+                   Case{MessageKind::Plain, "Kivo", QMessageBox::Warning}}) {
+        CQtMessages messages;
+        bool modal = false;
+        Modals::Get().Then([&modal](QWidget *w) {
+            modal = w->isModal();
+            Modals::Get().AnswerBox(w);
+        });
+        messages.Show(c.kind, "Pin 64 is out of range.");
+        EXPECT_TRUE(modal);
+        ASSERT_EQ(Modals::Get().Boxes().size(), 1u);
+        auto &box = Modals::Get().Boxes()[0];
+        EXPECT_EQ(box.title, c.caption);
+        EXPECT_EQ(box.text, "Pin 64 is out of range.");
+        EXPECT_EQ(box.icon, c.icon);
+        EXPECT_EQ(box.buttons, 1);
+        Modals::Get().Reset();
+    }
+}
+
+TEST_F(AppTest, GenerateOnANewProjectAsksForASaveFirst)
+{
+    Start();
+    Modals &m = Modals::Get();
+    // Save cancelled: the two messages, nothing written.
+    m.ThenBox();
+    m.Then([](QWidget *w) {
+        auto *fd = qobject_cast<QFileDialog *>(w);
+        ASSERT_NE(fd, nullptr);
+        EXPECT_EQ(fd->nameFilters(), QStringList{"Kivo Files (*.kivo)"});
+        fd->reject();
+    });
+    m.ThenBox();
+    Frame().RunCommand(ID_ButtonGenerate);
+    ASSERT_EQ(m.Boxes().size(), 2u);
+    EXPECT_EQ(m.Boxes()[0].text, "Project must be saved first.");
+    EXPECT_EQ(m.Boxes()[1].text, "Unable to find project path.");
+    EXPECT_TRUE(Doc().m_strPathName.empty());
+
+    // Saved under a name without extension: ".kivo" is added, then the
+    // project is generated into its folder.
+    m.Reset();
+    std::string base = dir / "Gen";
+    m.ThenBox();
+    m.Then([base](QWidget *w) {
+        auto *fd = qobject_cast<QFileDialog *>(w);
+        ASSERT_NE(fd, nullptr);
+        fd->selectFile(QString::fromStdString(base));
+        static_cast<QDialog *>(fd)->accept(); // QFileDialog hides its accept()
+    });
+    m.ThenBox();
+    Frame().RunCommand(ID_ButtonGenerate);
+    ASSERT_EQ(m.Boxes().size(), 2u);
+    EXPECT_EQ(m.Boxes()[1].text, "Project files created.");
+    EXPECT_EQ(Doc().m_strPathName, base + ".kivo");
+    EXPECT_TRUE(std::filesystem::exists(base + ".kivo"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "Gen.c"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "Platform.h"));
+    EXPECT_EQ(Frame().windowTitle(), "Gen.kivo - Kivo");
+    EXPECT_EQ(app->RecentFiles().first(), QString::fromStdString(base + ".kivo"));
+}
+
+// Sets an environment variable for one test.
+class ScopedEnv
+{
+public:
+    ScopedEnv(const char *name, const std::string &value) : m_name(name)
+    {
+        if (const char *old = std::getenv(name))
+            m_old = old, m_had = true;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv()
+    {
+        if (m_had)
+            ::setenv(m_name, m_old.c_str(), 1);
+        else
+            ::unsetenv(m_name);
+    }
+
+private:
+    const char *m_name;
+    std::string m_old;
+    bool m_had = false;
+};
+
+TEST_F(AppTest, CompileRunsTheBuildScriptInATerminalAndWaitsModally)
+{
+    Start({SavedProject("Term.kivo")});
+    // A terminal that notes how it was started, and takes a moment.
+    std::string terminal = dir / "fake-terminal";
+    WriteFileBytes(terminal, "#!/bin/sh\npwd > \"$0.cwd\"\nprintf '%s\\n' \"$@\" > \"$0.args\"\nsleep 0.3\n");
+    std::filesystem::permissions(terminal, std::filesystem::perms::owner_all);
+    ScopedEnv env("TERMINAL", terminal);
+
+    bool waited = false;
+    Modals::Get().Then([&waited](QWidget *w) {
+        waited = qobject_cast<CScriptWait *>(w) != nullptr && CScriptWait::Current() == w;
+    });
+    Frame().RunCommand(ID_ButtonCompile);
+    EXPECT_TRUE(waited);
+    EXPECT_EQ(CScriptWait::Current(), nullptr);
+    EXPECT_EQ(ReadFileBytes(terminal + ".args"), "-e\nsh\nbuild.sh\n");
+    EXPECT_EQ(ReadFileBytes(terminal + ".cwd"), dir.Path() + "\n");
+}
+
+TEST_F(AppTest, NoTerminalIsSaidInAMessageBox)
+{
+    Start({SavedProject("NoTerm.kivo")});
+    ScopedEnv terminal("TERMINAL", dir / "no-such-terminal");
+    ScopedEnv path("PATH", dir.Path());
+    Modals::Get().ThenBox();
+    Modals::Get().ThenBox();
+    Frame().RunCommand(ID_LoadP2);
+    auto &boxes = Modals::Get().Boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text,
+              "No terminal window could be opened to run load.sh.  Set TERMINAL to your terminal program, or install "
+              "xterm.");
+    EXPECT_EQ(boxes[1].text, "Error running load.sh:  2");
+}
+
+TEST_F(AppTest, FlexPropBeforeAnyGenerationSaysSo)
+{
+    Start({SavedProject("Fp.kivo")});
+    Modals::Get().ThenBox();
+    Frame().RunCommand(ID_ButtonFlexProp);
+    ASSERT_EQ(Modals::Get().Boxes().size(), 1u);
+    EXPECT_EQ(Modals::Get().Boxes()[0].text, "Please Generate Files before invoking FlexProp.");
+    EXPECT_EQ(Modals::Get().Boxes()[0].title, "Kivo");
+}
+
+} // namespace
+} // namespace kivo::test
