@@ -1,5 +1,7 @@
 #include "app/mainframe.h"
 
+#include "grid/pinsview.h"
+
 #include "app/commands.h"
 #include "app/dialogs.h"
 #include "app/icons.h"
@@ -346,6 +348,9 @@ void CMainFrame::OpenWindow(CKivoDoc &doc)
     auto *child = new CChildFrame(doc, m_app.GetServices(), m_pages);
     m_pages->addWidget(child);
     connect(child->View(), &QTabWidget::currentChanged, this, [this] { UpdateCommandUI(); });
+    // A new selection in the pin grid changes what the clipboard commands can do.
+    for (auto *pins : child->findChildren<CPinsView *>())
+        connect(pins, &CPinsView::editCommandsChanged, this, [this] { UpdateCommandUI(); });
     int index = m_docTabs->addTab(Escaped(child->Title()));
     m_docTabs->setTabData(index, QVariant::fromValue(static_cast<void *>(child)));
     RenumberWindows(doc);

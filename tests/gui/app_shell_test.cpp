@@ -8,7 +8,11 @@
 #include "model/kivodoc.h"
 #include "workspace/colortabbar.h"
 
+#include "grid/davarogrid.h"
+#include "grid/pinsview.h"
+
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDialogButtonBox>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -146,6 +150,15 @@ TEST_F(AppTest, CommandsAreEnabledAsTabled)
     };
     check("settings tab", &CommandRow::settings, CKivoView::SettingsTab);
     check("object list tab", &CommandRow::objects, CKivoView::ObjectsTab);
+    // The clipboard commands follow the pin grid: with a selection and text
+    // on the clipboard they all act.
+    View()->setCurrentIndex(CKivoView::PinsTab);
+    QApplication::clipboard()->setText("x");
+    Frame().RunCommand(ID_EDIT_SELECT_ALL);
+    auto *pins = dynamic_cast<CPinsView *>(View()->currentWidget());
+    ASSERT_NE(pins, nullptr);
+    pins->GetGrid()->SetFocusCell(1, 2);
+    Frame().UpdateCommandUI();
     check("pin view tab", &CommandRow::pins, CKivoView::PinsTab);
     Frame().RunCommand(ID_FILE_CLOSE);
     ASSERT_EQ(Active(), nullptr);
