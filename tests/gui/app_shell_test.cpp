@@ -7,8 +7,10 @@
 #include "app_support.h"
 #include "model/kivodoc.h"
 #include "workspace/colortabbar.h"
+#include "workspace/commandtarget.h"
 
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QDialogButtonBox>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -151,6 +153,53 @@ TEST_F(AppTest, CommandsAreEnabledAsTabled)
     ASSERT_EQ(Active(), nullptr);
     check("no project", &CommandRow::none, -1);
     EXPECT_EQ(Frame().windowTitle(), "Kivo");
+}
+
+// A pin tab that takes commands, as the pin view does.
+class FakePinTab : public QWidget, public ICommandTarget
+{
+public:
+    bool IsCommandEnabled(int id) const override { return id != ID_EDIT_PASTE; }
+    bool OnCommand(int id) override
+    {
+        ran << id;
+        return true;
+    }
+    QList<int> ran;
+};
+
+TEST_F(AppTest, ThePinTabTakesTheClipboardAndPrintCommandsAndTheEditMenu)
+{
+    Start();
+    auto *pins = new FakePinTab;
+    View()->removeTab(CKivoView::PinsTab);
+    View()->insertTab(CKivoView::PinsTab, pins, "I/O Pin View");
+    View()->setCurrentIndex(CKivoView::PinsTab);
+    EXPECT_TRUE(Frame().Action(ID_EDIT_COPY)->isEnabled());
+    EXPECT_FALSE(Frame().Action(ID_EDIT_PASTE)->isEnabled());
+    Frame().RunCommand(ID_EDIT_COPY);
+    Frame().RunCommand(ID_EDIT_PASTE); // disabled: not run
+    Frame().RunCommand(ID_FILE_PRINT_PREVIEW);
+    EXPECT_EQ(pins->ran, (QList<int>{ID_EDIT_COPY, ID_FILE_PRINT_PREVIEW}));
+
+    // The "Edit" pop-up over the tabbed view reaches the same commands.
+    QStringList entries;
+    QList<bool> enabled;
+    QTimer::singleShot(20, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction *a : menu->actions()) {
+            entries << a->text();
+            enabled << a->isEnabled();
+        }
+        menu->actions()[0]->trigger();
+        menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), View()->mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(View(), &event);
+    EXPECT_EQ(entries, (QStringList{"Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V"}));
+    EXPECT_EQ(enabled, (QList<bool>{true, true, false}));
+    EXPECT_EQ(pins->ran.last(), ID_EDIT_CUT);
 }
 
 TEST_F(AppTest, KeyboardShortcutsAreBoundToTheirCommands)
