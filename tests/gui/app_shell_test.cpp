@@ -333,7 +333,7 @@ TEST(AbbreviatePath, KeepsTheFileNameAndAtMostThirtyCharacters)
     };
     const Case cases[] = {
         {"/home/ann/Blink.kivo", "/home/ann/Blink.kivo"},
-        {"/tmp/kivo-test-abcdef/Project1.kivo", "/.../Project1.kivo"},
+        {"/var/kivo-test-abcdef/Project1.kivo", "/.../Project1.kivo"},
         {"C:\\FlexProp\\projects\\robots\\arm\\Arm.kivo", "C:\\...\\robots\\arm\\Arm.kivo"},
         {"/p/a-very-long-project-name-indeed-it-is.kivo", "a-very-long-project-name-in..."},
         {"/projects/a-project-name-of-25.kivo", "/.../a-project-name-of-25.kivo"},
