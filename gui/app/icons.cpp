@@ -578,6 +578,13 @@ QIcon CommandIcon(int id)
         return Make(DrawAbout);
     case ID_VIEW_APPLOOK_OFF_2007_SILVER:
         return Make(DrawStyle);
+    case ID_FILE_CLOSE:
+        return Make([](QPainter &p) {
+            DrawPage(p);
+            p.setPen(Outline(QColor(190, 40, 40), 2.4));
+            p.drawLine(QPointF(19, 19), QPointF(27, 27));
+            p.drawLine(QPointF(27, 19), QPointF(19, 27));
+        });
     case ID_APP_EXIT:
         return Make([](QPainter &p) {
             p.setPen(Outline(QColor(190, 40, 40), 3));

@@ -91,6 +91,10 @@ void ApplyLookToApplication(const Look &look)
     pal.setColor(QPalette::ButtonText, Qt::black);
     pal.setColor(QPalette::ToolTipBase, QColor(255, 255, 225));
     pal.setColor(QPalette::ToolTipText, Qt::black);
+    // setColor above set every group; disabled texts must stay grey.
+    for (auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+        pal.setColor(QPalette::Disabled, role, QColor(128, 128, 128));
+    pal.setColor(QPalette::Disabled, QPalette::Base, look.window);
     QApplication::setPalette(pal);
 
     QColor bodyLow = look.ribbonBody.darker(108);

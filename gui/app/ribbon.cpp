@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QToolButton>
@@ -110,16 +111,17 @@ QToolButton *CAppMenu::Command(QAction *action, QWidget *parent)
 
 void CAppMenu::SetRecentFiles(const QStringList &shown)
 {
-    for (QToolButton *b : m_recent)
+    for (QPushButton *b : m_recent)
         delete b;
     m_recent.clear();
     for (int i = 0; i < shown.size(); ++i) {
-        auto *b = new QToolButton(this);
+        auto *b = new QPushButton(this);
         b->setText(QString("&%1 %2").arg(i + 1).arg(QString(shown[i]).replace("&", "&&")));
-        b->setAutoRaise(true);
-        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        b->setFlat(true);
+        b->setStyleSheet("QPushButton { text-align: left; padding: 3px 6px; border: none; }"
+                         "QPushButton:hover { background: palette(highlight); }");
         b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        connect(b, &QToolButton::clicked, this, [this, i] {
+        connect(b, &QPushButton::clicked, this, [this, i] {
             hide();
             emit recentChosen(i);
         });

@@ -5,6 +5,7 @@
 #include <functional>
 
 class QAction;
+class QPushButton;
 class QStackedWidget;
 class QTabBar;
 class QToolButton;
@@ -23,7 +24,7 @@ class CAppMenu : public QFrame
 public:
     CAppMenu(const ActionLookup &action, QWidget *parent);
     void SetRecentFiles(const QStringList &shown);
-    QList<QToolButton *> RecentButtons() const { return m_recent; }
+    QList<QPushButton *> RecentButtons() const { return m_recent; }
 
 signals:
     void recentChosen(int index);
@@ -31,7 +32,7 @@ signals:
 private:
     QToolButton *Command(QAction *action, QWidget *parent);
     QVBoxLayout *m_recentLayout;
-    QList<QToolButton *> m_recent;
+    QList<QPushButton *> m_recent;
 };
 
 // Our ribbon: the application button, the quick access buttons, the

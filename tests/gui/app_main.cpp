@@ -2,13 +2,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <string>
 #include <unistd.h>
 
 int main(int argc, char **argv)
 {
     // Nothing of the user's own profile is read or written.
-    char tmpl[] = "/tmp/kivo-gui-home-XXXXXX";
-    const char *home = ::mkdtemp(tmpl);
+    std::string tmpl = (std::filesystem::temp_directory_path() / "kivo-gui-home-XXXXXX").string();
+    const char *home = ::mkdtemp(tmpl.data());
     if (home)
         ::setenv("XDG_CONFIG_HOME", home, 1);
     ::testing::InitGoogleTest(&argc, argv);

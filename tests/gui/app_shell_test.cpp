@@ -7,12 +7,14 @@
 #include "app_support.h"
 #include "model/kivodoc.h"
 #include "workspace/colortabbar.h"
+#include "workspace/commandtarget.h"
 
 #include "grid/davarogrid.h"
 #include "grid/pinsview.h"
 
 #include <QCheckBox>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDialogButtonBox>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -166,6 +168,53 @@ TEST_F(AppTest, CommandsAreEnabledAsTabled)
     EXPECT_EQ(Frame().windowTitle(), "Kivo");
 }
 
+// A pin tab that takes commands, as the pin view does.
+class FakePinTab : public QWidget, public ICommandTarget
+{
+public:
+    bool IsCommandEnabled(int id) const override { return id != ID_EDIT_PASTE; }
+    bool OnCommand(int id) override
+    {
+        ran << id;
+        return true;
+    }
+    QList<int> ran;
+};
+
+TEST_F(AppTest, ThePinTabTakesTheClipboardAndPrintCommandsAndTheEditMenu)
+{
+    Start();
+    auto *pins = new FakePinTab;
+    View()->removeTab(CKivoView::PinsTab);
+    View()->insertTab(CKivoView::PinsTab, pins, "I/O Pin View");
+    View()->setCurrentIndex(CKivoView::PinsTab);
+    EXPECT_TRUE(Frame().Action(ID_EDIT_COPY)->isEnabled());
+    EXPECT_FALSE(Frame().Action(ID_EDIT_PASTE)->isEnabled());
+    Frame().RunCommand(ID_EDIT_COPY);
+    Frame().RunCommand(ID_EDIT_PASTE); // disabled: not run
+    Frame().RunCommand(ID_FILE_PRINT_PREVIEW);
+    EXPECT_EQ(pins->ran, (QList<int>{ID_EDIT_COPY, ID_FILE_PRINT_PREVIEW}));
+
+    // The "Edit" pop-up over the tabbed view reaches the same commands.
+    QStringList entries;
+    QList<bool> enabled;
+    QTimer::singleShot(20, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction *a : menu->actions()) {
+            entries << a->text();
+            enabled << a->isEnabled();
+        }
+        menu->actions()[0]->trigger();
+        menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), View()->mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(View(), &event);
+    EXPECT_EQ(entries, (QStringList{"Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V"}));
+    EXPECT_EQ(enabled, (QList<bool>{true, true, false}));
+    EXPECT_EQ(pins->ran.last(), ID_EDIT_CUT);
+}
+
 TEST_F(AppTest, KeyboardShortcutsAreBoundToTheirCommands)
 {
     Start();
@@ -297,7 +346,7 @@ TEST(AbbreviatePath, KeepsTheFileNameAndAtMostThirtyCharacters)
     };
     const Case cases[] = {
         {"/home/ann/Blink.kivo", "/home/ann/Blink.kivo"},
-        {"/tmp/kivo-test-abcdef/Project1.kivo", "/.../Project1.kivo"},
+        {"/var/kivo-test-abcdef/Project1.kivo", "/.../Project1.kivo"},
         {"C:\\FlexProp\\projects\\robots\\arm\\Arm.kivo", "C:\\...\\robots\\arm\\Arm.kivo"},
         {"/p/a-very-long-project-name-indeed-it-is.kivo", "a-very-long-project-name-in..."},
         {"/projects/a-project-name-of-25.kivo", "/.../a-project-name-of-25.kivo"},
