@@ -10,6 +10,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QTest>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -132,20 +133,12 @@ private:
 // Types `text` into a widget as key presses (a selection is replaced).
 inline void Type(QWidget *w, const QString &text)
 {
-    for (QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(w, &press);
-        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(w, &release);
-    }
+    QTest::keyClicks(w, text);
 }
 
 inline void Key(QWidget *w, Qt::Key key)
 {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(w, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
-    QApplication::sendEvent(w, &release);
+    QTest::keyClick(w, key);
 }
 
 // Replaces the text of a line edit as a user would.
@@ -157,25 +150,15 @@ inline void Retype(QLineEdit *e, const QString &text)
     Type(e, text);
 }
 
-inline void Mouse(QWidget *w, QEvent::Type type, QPoint at)
-{
-    QMouseEvent e(type, QPointF(at), QPointF(w->mapToGlobal(at)), Qt::LeftButton,
-                  type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
-}
-
+// Clicks a line of a list, or double-clicks it.
 inline void ClickRow(QListWidget *list, int row, bool twice = false)
 {
     QListWidgetItem *item = list->item(row);
     ASSERT_NE(item, nullptr);
     QPoint at = list->visualItemRect(item).center();
-    QWidget *vp = list->viewport();
-    Mouse(vp, QEvent::MouseButtonPress, at);
-    Mouse(vp, QEvent::MouseButtonRelease, at);
-    if (twice) {
-        Mouse(vp, QEvent::MouseButtonDblClick, at);
-        Mouse(vp, QEvent::MouseButtonRelease, at);
-    }
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    if (twice)
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
 }
 
 inline QStringList Lines(const QListWidget *list)
