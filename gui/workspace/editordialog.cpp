@@ -119,20 +119,20 @@ CEditorDialog::CEditorDialog(CEditorModel &model, QWidget *parent) : QDialog(par
     ShowModel();
 }
 
-void CEditorDialog::AddField(const FieldSpec &spec, QGridLayout *grid, int &row, bool inGroup)
+void CEditorDialog::AddField(const FieldSpec &desc, QGridLayout *grid, int &row, bool inGroup)
 {
     QWidget *owner = grid->parentWidget() ? grid->parentWidget() : this;
-    Field field{&spec};
-    const std::string key = spec.key;
-    QString label = Q(spec.label);
-    QString hint = Q(spec.hint);
+    Field field{&desc};
+    const std::string key = desc.key;
+    QString label = Q(desc.label);
+    QString hint = Q(desc.hint);
 
-    switch (spec.type) {
+    switch (desc.type) {
     case FieldType::Text:
     case FieldType::Integer:
     case FieldType::ReadOnly: {
         auto *edit = new QLineEdit(owner);
-        if (spec.type == FieldType::ReadOnly) {
+        if (desc.type == FieldType::ReadOnly) {
             edit->setReadOnly(true);
             edit->setFocusPolicy(Qt::ClickFocus);
         }
@@ -154,7 +154,7 @@ void CEditorDialog::AddField(const FieldSpec &spec, QGridLayout *grid, int &row,
     }
     case FieldType::Choice: {
         // Shown framed, under the field's label (or its group's caption).
-        bool frame = !inGroup || (!spec.label.empty() && spec.label != spec.group);
+        bool frame = !inGroup || (!desc.label.empty() && desc.label != desc.group);
         QWidget *box;
         if (frame) {
             box = new QGroupBox(label, owner);
@@ -216,11 +216,11 @@ void CEditorDialog::AddField(const FieldSpec &spec, QGridLayout *grid, int &row,
 
     // Row: label | control | hint; check boxes, buttons and framed choices
     // carry their own text.
-    bool ownText = spec.type == FieldType::Flag || spec.type == FieldType::Button ||
-                   (spec.type == FieldType::Choice && qobject_cast<QGroupBox *>(field.control));
+    bool ownText = desc.type == FieldType::Flag || desc.type == FieldType::Button ||
+                   (desc.type == FieldType::Choice && qobject_cast<QGroupBox *>(field.control));
     if (ownText) {
         int span = hint.isEmpty() ? 3 : 2;
-        grid->addWidget(field.control, row, 0, 1, span, spec.type == FieldType::Button ? Qt::AlignLeft : Qt::Alignment());
+        grid->addWidget(field.control, row, 0, 1, span, desc.type == FieldType::Button ? Qt::AlignLeft : Qt::Alignment());
     } else {
         if (!label.isEmpty()) {
             field.label = new QLabel(label, owner);
@@ -237,13 +237,13 @@ void CEditorDialog::AddField(const FieldSpec &spec, QGridLayout *grid, int &row,
         grid->addWidget(remark, row, 2);
     }
     ++row;
-    if (!spec.note.empty()) {
-        auto *note = new QLabel(Q(spec.note), owner);
+    if (!desc.note.empty()) {
+        auto *note = new QLabel(Q(desc.note), owner);
         note->setWordWrap(true);
         grid->addWidget(note, row++, 0, 1, 3);
     }
     m_fields.push_back(field);
-    if (spec.type == FieldType::Choice)
+    if (desc.type == FieldType::Choice)
         BuildChoices(m_fields.back(), m_model.Options(key));
 }
 
@@ -266,7 +266,7 @@ QWidget *CEditorDialog::FieldControl(const std::string &key) const
     if (key == "name")
         return m_name;
     for (auto &f : m_fields)
-        if (f.spec->key == key)
+        if (f.desc->key == key)
             return f.control;
     return nullptr;
 }
@@ -275,7 +275,7 @@ std::vector<QRadioButton *> CEditorDialog::ChoiceButtons(const std::string &key)
 {
     std::vector<QRadioButton *> out;
     for (auto &f : m_fields)
-        if (f.spec->key == key && f.choices)
+        if (f.desc->key == key && f.choices)
             for (int i = 0; i < int(f.choices->buttons().size()); ++i)
                 out.push_back(qobject_cast<QRadioButton *>(f.choices->button(i)));
     return out;
@@ -294,9 +294,9 @@ void CEditorDialog::ShowModel()
     SetReadOnly(m_name, m_model.IsReadOnly("name"));
 
     for (auto &f : m_fields) {
-        const std::string &key = f.spec->key;
+        const std::string &key = f.desc->key;
         bool enabled = m_model.IsEnabled(key);
-        switch (f.spec->type) {
+        switch (f.desc->type) {
         case FieldType::Text:
         case FieldType::Integer:
         case FieldType::ReadOnly: {

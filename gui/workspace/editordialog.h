@@ -42,14 +42,14 @@ public slots:
 
 private:
     struct Field {
-        const FieldSpec *spec;
+        const FieldSpec *desc;
         QWidget *control = nullptr; // line edit, check box, slider, combo, button, or the choices' box
         QLabel *label = nullptr;
         QButtonGroup *choices = nullptr;
         QGridLayout *choiceLayout = nullptr;
         QWidget *choiceBox = nullptr;
     };
-    void AddField(const FieldSpec &spec, QGridLayout *grid, int &row, bool inGroup);
+    void AddField(const FieldSpec &desc, QGridLayout *grid, int &row, bool inGroup);
     void BuildChoices(Field &field, const std::vector<std::string> &options);
     void AfterUserStep();
 
