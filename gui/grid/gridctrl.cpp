@@ -1045,18 +1045,9 @@ void CGridCtrl::OnInPlaceEditEnded(int row, int col, const QString &text, bool k
         setFocus(Qt::OtherFocusReason);
     if (keep)
         OnEndEditCell(row, col, text);
-    switch (key) {
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
+    // An edit ended by a move key moves on, as the key would have.
+    if (CInPlaceEdit::IsMoveKey(key))
         MoveFocus(key, mods & ~Qt::ShiftModifier);
-        break;
-    default:
-        break;
-    }
     viewport()->update();
     emit editCommandsChanged();
 }

@@ -19,6 +19,8 @@ public:
     bool StartedByTyping() const { return m_bStartedByTyping; }
     // Ends the edit once: editEnded() is sent and the box goes away.
     void EndEdit(bool keep, int key = 0, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    // The keys that move the focus to another cell (when the edit lets them).
+    static bool IsMoveKey(int key);
 
 signals:
     // `key` is the key that ended the edit (0 for a focus loss or a call).
@@ -31,8 +33,6 @@ protected:
 
 private:
     void Grow();
-    // The keys that move the focus to another cell (when the edit lets them).
-    static bool IsMoveKey(int key);
 
     int m_nRow;
     int m_nCol;

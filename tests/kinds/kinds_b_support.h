@@ -44,27 +44,6 @@ inline void ExpectCompiles(Project &p)
     EXPECT_TRUE(r.Ok()) << r.output << "\n--- Blink.c ---\n" << p.MainFile();
 }
 
-// kivo-cli with its own settings folder; returns the exit status.
-struct Cli {
-    test::TempDir dir;
-    std::string output;
-
-    std::string File() const { return dir / "Blink.kivo"; }
-    int operator()(const std::vector<std::string> &args)
-    {
-        std::string line = "XDG_CONFIG_HOME=" + test::Quote(dir / "config") + " " + test::Quote(KIVO_CLI);
-        for (auto &a : args)
-            line += " " + test::Quote(a);
-        return test::RunShell(line, dir / "cli.log", output);
-    }
-    void New() { ASSERT_EQ((*this)({"new", File()}), 0) << output; }
-    std::string Bytes() const { return test::ReadFileBytes(File()); }
-    // The project as the file now holds it.
-    void Load(CKivoDoc &doc)
-    {
-        test::TestServices t;
-        ASSERT_TRUE(OpenProject(File(), doc, t.services));
-    }
-};
+using Cli = test::ProjectCli;
 
 } // namespace kinds_b

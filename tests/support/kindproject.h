@@ -2,6 +2,7 @@
 // A project in a temporary folder for the kind tests, with editor runners
 // that set fields the way a user does and then press OK.
 #include "generator/generator.h"
+#include "model/projectfile.h"
 #include "objects/editor.h"
 #include "objects/objectlist.h"
 #include "testsupport.h"
@@ -56,6 +57,30 @@ struct Project {
     {
         Generate();
         test::ExpectGoldenFolder(relative, dir.Path(), {"Platform.h", "Blink.c"});
+    }
+};
+
+// kivo-cli with its own settings folder, on Blink.kivo in a folder of its
+// own; a call returns the exit status and keeps both output streams.
+struct ProjectCli {
+    TempDir dir;
+    std::string output;
+
+    std::string File() const { return dir / "Blink.kivo"; }
+    int operator()(const std::vector<std::string> &args)
+    {
+        std::string line = "XDG_CONFIG_HOME=" + Quote(dir / "config") + " " + Quote(KIVO_CLI);
+        for (auto &a : args)
+            line += " " + Quote(a);
+        return RunShell(line, dir / "cli.log", output);
+    }
+    void New() { ASSERT_EQ((*this)({"new", File()}), 0) << output; }
+    std::string Bytes() const { return ReadFileBytes(File()); }
+    // The project as the file now holds it.
+    void Load(CKivoDoc &doc)
+    {
+        TestServices t;
+        ASSERT_TRUE(OpenProject(File(), doc, t.services));
     }
 };
 
