@@ -1,5 +1,6 @@
 #include "cli.h"
 
+#include "check/check.h"
 #include "generator/generator.h"
 #include "model/kivodoc.h"
 #include "model/projectfile.h"
@@ -26,7 +27,8 @@ const char *kUsage = "usage: kivo-cli COMMAND FILE.kivo [ARGS...]\n"
                      "  new FILE.kivo                      create a project with the default settings\n"
                      "  show FILE.kivo [--json]            settings, objects, warnings and pins\n"
                      "  set FILE.kivo KEY=VALUE...         change project settings\n"
-                     "  generate FILE.kivo                 write the project's code into its folder\n"
+                     "  check FILE.kivo [--json]           list the project's errors and warnings\n"
+                     "  generate FILE.kivo [--force]       write the project's code into its folder\n"
                      "  compile FILE.kivo                  run the build script\n"
                      "  load FILE.kivo                     run the load script\n"
                      "  kinds [--json]                     list the object kinds and their fields\n"
@@ -298,13 +300,75 @@ int CmdSet(const std::vector<std::string> &a, Services &services)
     return SaveBack(doc, services);
 }
 
+void FindingsJson(const std::vector<Finding> &findings, std::ostream &out)
+{
+    out << "[";
+    for (std::size_t i = 0; i < findings.size(); ++i) {
+        auto &f = findings[i];
+        out << (i ? ",\n" : "\n") << "  {\"severity\": " << Json(f.severity == Severity::Error ? "error" : "warning")
+            << ", \"name\": " << Json(f.name) << ", \"field\": " << Json(f.field) << ", \"text\": " << Json(f.text)
+            << ", \"object\": " << (f.object < 0 ? std::string("null") : std::to_string(f.object + 1))
+            << ", \"pins\": [";
+        for (std::size_t p = 0; p < f.pins.size(); ++p)
+            out << (p ? ", " : "") << f.pins[p];
+        out << "]";
+        if (f.fix == FindingFix::RecomputeNco)
+            out << ", \"fix\": \"recompute\"";
+        out << "}";
+    }
+    out << (findings.empty() ? "]\n" : "\n]\n");
+}
+
+int CmdCheck(const std::vector<std::string> &a, Services &services, std::ostream &out)
+{
+    bool json = false;
+    std::vector<std::string> rest;
+    for (std::size_t i = 1; i < a.size(); ++i) {
+        if (a[i] == "--json")
+            json = true;
+        else
+            rest.push_back(a[i]);
+    }
+    if (rest.size() != 1)
+        throw UsageError{"check takes one FILE.kivo"};
+    CKivoDoc doc;
+    if (!Open(rest[0], doc, services))
+        return kExitFailed;
+    auto findings = CheckProject(doc);
+    if (json)
+        FindingsJson(findings, out);
+    else
+        for (auto &f : findings)
+            out << FindingLine(f) << "\n";
+    return HasError(findings) ? kExitFailed : kExitOk;
+}
+
 int CmdGenerate(const std::vector<std::string> &a, Services &services)
 {
-    if (a.size() != 2)
-        throw UsageError{"generate takes one FILE.kivo"};
+    bool force = false;
+    std::vector<std::string> rest;
+    for (std::size_t i = 1; i < a.size(); ++i) {
+        if (a[i] == "--force")
+            force = true;
+        else
+            rest.push_back(a[i]);
+    }
+    if (rest.size() != 1)
+        throw UsageError{"generate takes one FILE.kivo and optionally --force"};
     CKivoDoc doc;
-    if (!Open(a[1], doc, services))
+    if (!Open(rest[0], doc, services))
         return kExitFailed;
+    // The checker runs first; an error refuses the generation unless forced.
+    auto findings = CheckProject(doc);
+    for (auto &f : findings)
+        services.messages.Show(f.severity == Severity::Error ? MessageKind::Error : MessageKind::Warning,
+                               f.name + ": " + f.text);
+    if (HasError(findings) && !force) {
+        services.messages.Show(MessageKind::Plain,
+                               "Code not generated: the project has errors (see above). Correct them, or generate "
+                               "with --force.");
+        return kExitFailed;
+    }
     return GenerateProject(doc, services) == GenerateResult::Done ? kExitOk : kExitFailed;
 }
 
@@ -596,6 +660,8 @@ int RunCli(const std::vector<std::string> &args, Services &services, std::ostrea
             return CmdShow(args, services, out);
         if (cmd == "set")
             return CmdSet(args, services);
+        if (cmd == "check")
+            return CmdCheck(args, services, out);
         if (cmd == "generate")
             return CmdGenerate(args, services);
         if (cmd == "compile")

@@ -40,6 +40,96 @@ std::string LoadBat(const CKivoDoc &d, const std::string &imageName)
     return s;
 }
 
+namespace {
+
+bool IsScriptMeta(char c)
+{
+    switch (c) {
+    case ';':
+    case '|':
+    case '&':
+    case '<':
+    case '>':
+    case '$':
+    case '`':
+    case '%':
+    case '^':
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+OptionWords SplitOptionWords(std::string_view text)
+{
+    OptionWords r;
+    std::string word;
+    bool inWord = false;
+    char quote = 0;
+    auto note = [&r](char c) {
+        if (!r.unsafe)
+            r.unsafe = c;
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\n' || c == '\r')
+            note(c);
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+            else
+                word += c;
+            continue;
+        }
+        switch (c) {
+        case ' ':
+        case '\t':
+            if (inWord)
+                r.words.push_back(word);
+            word.clear();
+            inWord = false;
+            continue;
+        case '\'':
+        case '"':
+            quote = c;
+            inWord = true;
+            continue;
+        case '\\':
+            inWord = true;
+            // The escaped character is taken as it is, but the Windows
+            // scripts carry the text unchanged, so it still counts.
+            if (i + 1 < text.size()) {
+                c = text[++i];
+                if (c == '\n' || c == '\r' || IsScriptMeta(c))
+                    note(c);
+                word += c;
+                continue;
+            }
+            break;
+        default:
+            if (IsScriptMeta(c))
+                note(c);
+            break;
+        }
+        if (c == '\n' || c == '\r') {
+            // A line break outside quotes ends the word as a blank would.
+            if (inWord)
+                r.words.push_back(word);
+            word.clear();
+            inWord = false;
+            continue;
+        }
+        word += c;
+        inWord = true;
+    }
+    r.unclosedQuote = quote != 0;
+    if (inWord)
+        r.words.push_back(word);
+    return r;
+}
+
 std::string ShellQuote(const std::string &text)
 {
     std::string out = "'";
@@ -65,6 +155,15 @@ std::string ToolPath(const std::string &folder, const char *program)
     return ShellQuote(f + "/" + program);
 }
 
+// Each word of an options field, single-quoted, with a blank before it.
+std::string QuotedWords(const std::string &options)
+{
+    std::string s;
+    for (auto &w : SplitOptionWords(options).words)
+        s += " " + ShellQuote(w);
+    return s;
+}
+
 const char *kPause = "printf 'Press Enter to continue . . . '\n"
                      "read kivo_pause || true\n";
 
@@ -79,9 +178,10 @@ std::string BuildSh(const CKivoDoc &d, const std::string &mainFileName)
         s += " -L " + ShellQuote(d.m_strLibraryPath);
     if (d.m_bSetOptLevel)
         s += " " + ShellQuote("-O" + d.m_strOptLevel);
-    // The additional options are a list of words, as the user typed them.
-    if (d.m_bUseFlexOptions && !d.m_strFlexOptions.empty())
-        s += " " + d.m_strFlexOptions;
+    // The additional options are passed as words, each quoted, so that no
+    // shell syntax in them can take effect.
+    if (d.m_bUseFlexOptions)
+        s += QuotedWords(d.m_strFlexOptions);
     s += " " + ShellQuote(mainFileName) + "\n";
     s += kPause;
     return s;
@@ -98,8 +198,8 @@ std::string LoadSh(const CKivoDoc &d, const std::string &imageName)
     if (d.m_bUsePlan9)
         s += " -9 " + ShellQuote(d.m_strPlan9Path);
     s += " -b " + (d.m_bSetBaud ? ShellQuote(d.m_strBaud) : std::string("230400"));
-    if (d.m_bUseLoadP2Options && !d.m_strLoadP2Options.empty())
-        s += " " + d.m_strLoadP2Options;
+    if (d.m_bUseLoadP2Options)
+        s += QuotedWords(d.m_strLoadP2Options);
     s += " " + ShellQuote(imageName) + "\n";
     s += kPause;
     return s;

@@ -1,3 +1,5 @@
+#include "objects/nco.h"
+
 #include "model/kivodoc.h"
 #include "model/text.h"
 #include "objects/kind.h"
@@ -173,6 +175,17 @@ public:
 };
 
 } // namespace
+
+bool ComputeNcoRegisters(int clock, int desired, std::string &wxpin, std::string &wypin, std::string &resulting)
+{
+    if (desired < 1 || desired > clock / 2)
+        return false;
+    NcoSettings s = NcoSearch(clock, desired);
+    wxpin = Format("%08X", s.x);
+    wypin = Format("%08X", s.y);
+    resulting = Format("%f", s.resulting);
+    return true;
+}
 
 const IKind &NcoKind()
 {

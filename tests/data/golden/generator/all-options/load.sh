@@ -1,5 +1,5 @@
 #!/bin/sh
 # Kivo Generated shell script
-'/home/p2 user/flexprop/bin/loadp2' -t -k -9 '/home/p2 user/share' -b '2000000' -SINGLE 'Blink.binary'
+'/home/p2 user/flexprop/bin/loadp2' -t -k -9 '/home/p2 user/share' -b '2000000' '-SINGLE' 'Blink.binary'
 printf 'Press Enter to continue . . . '
 read kivo_pause || true

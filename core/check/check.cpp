@@ -1,0 +1,771 @@
+#include "check/check.h"
+
+#include "check/names.h"
+#include "generator/library.h"
+#include "generator/scripts.h"
+#include "model/codeobject.h"
+#include "model/kivodoc.h"
+#include "model/text.h"
+#include "objects/nco.h"
+#include "platform/resources.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace kivo {
+
+namespace {
+
+// ---- numbers ----
+
+enum class Number { Ok, Empty, NotDigits, OutOfRange };
+
+// Digits only: no blanks, no sign; values past 18 digits count as too large.
+Number ParseDigits(const std::string &text, long long lo, long long hi, long long &value)
+{
+    value = 0;
+    if (text.empty())
+        return Number::Empty;
+    if (text.find_first_not_of("0123456789") != std::string::npos)
+        return Number::NotDigits;
+    if (text.size() > 18)
+        return Number::OutOfRange;
+    value = std::stoll(text);
+    return value < lo || value > hi ? Number::OutOfRange : Number::Ok;
+}
+
+std::string Quoted(const std::string &s)
+{
+    return "\"" + s + "\"";
+}
+
+std::string WithThousands(long long v)
+{
+    std::string digits = std::to_string(v);
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i && (digits.size() - i) % 3 == 0)
+            out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+// One object's pin, with the field that sets it.
+struct PinUse {
+    int pin;
+    std::string field;
+};
+
+class Checker
+{
+public:
+    Checker(const CKivoDoc &doc, std::vector<const CCodeObject *> objects) : m_doc(doc), m_objects(std::move(objects))
+    {
+    }
+
+    std::vector<Finding> Run(bool settings, bool budget)
+    {
+        if (settings)
+            CheckSettings();
+        CollectPins();
+        for (int i = 0; i < int(m_objects.size()); ++i)
+            CheckObject(i);
+        if (budget)
+            CheckBudget();
+        return std::move(m_out);
+    }
+
+private:
+    const CCodeObject &Obj(int i) const { return *m_objects[std::size_t(i)]; }
+
+    std::string DisplayName(int i) const
+    {
+        if (i < 0)
+            return kSettingsFindingName;
+        const CCodeObject &o = Obj(i);
+        if (!o.m_strName.empty())
+            return o.m_strName;
+        return Format("Object #%d (", i + 1) + o.GetKindName() + ")";
+    }
+
+    void Add(Severity severity, int object, const std::string &field, const std::string &text,
+             std::vector<int> pins = {}, FindingFix fix = FindingFix::None)
+    {
+        m_out.push_back({severity, DisplayName(object), field, text, object, std::move(pins), fix});
+    }
+    void Error(int object, const std::string &field, const std::string &text, std::vector<int> pins = {})
+    {
+        Add(Severity::Error, object, field, text, std::move(pins));
+    }
+    void Warning(int object, const std::string &field, const std::string &text, std::vector<int> pins = {})
+    {
+        Add(Severity::Warning, object, field, text, std::move(pins));
+    }
+
+    // A whole number field; reports and returns false when it is not one in
+    // lo..hi. `why` explains the range.
+    bool Whole(int object, const std::string &field, const std::string &label, const std::string &text, long long lo,
+               long long hi, long long &value, const std::string &why = "")
+    {
+        const std::string range = "from " + std::to_string(lo) + " to " + std::to_string(hi);
+        switch (ParseDigits(text, lo, hi, value)) {
+        case Number::Ok:
+            return true;
+        case Number::Empty:
+            Error(object, field, label + " is empty: enter a whole number " + range + ".");
+            break;
+        case Number::NotDigits:
+            Error(object, field,
+                  label + " is " + Quoted(text) + ": write a whole number " + range + " in digits only.");
+            break;
+        case Number::OutOfRange:
+            Error(object, field, label + " is " + text + ": it must be " + range + (why.empty() ? "" : " (" + why + ")") +
+                                     ".");
+            break;
+        }
+        return false;
+    }
+    // A pin field; the pin when it is a valid one, else -1.
+    int Pin(int object, const std::string &field, const std::string &label, const std::string &text, int max = 63)
+    {
+        long long v;
+        return Whole(object, field, label, text, 0, max, v) ? int(v) : -1;
+    }
+
+    // ---- settings ----
+
+    void Options(const std::string &field, const std::string &label, const std::string &text)
+    {
+        OptionWords w = SplitOptionWords(text);
+        if (w.unsafe == '\n' || w.unsafe == '\r')
+            Error(-1, field, label + " holds a line break: put all options on one line.");
+        else if (w.unsafe)
+            Error(-1, field,
+                  label + " holds " + Quoted(std::string(1, w.unsafe)) +
+                      " outside quotes, which the build and load scripts would take as a command: put it in quotes "
+                      "or remove it.");
+        else if (w.unclosedQuote)
+            Error(-1, field, label + " opens a quote that it does not close: close it or remove it.");
+    }
+
+    void PathField(const std::string &field, const std::string &label, const std::string &text)
+    {
+        if (text.find_first_of("\r\n") != std::string::npos)
+            Error(-1, field, label + " holds a line break: the scripts need the folder on one line; set it again.");
+    }
+
+    void CheckSettings()
+    {
+        const CKivoDoc &d = m_doc;
+        long long v;
+        if (Whole(-1, "clock_freq", "\"P2 Core Frequency:\"", d.m_strClockFreq, kClockMin, kClockMax, v,
+                  "the PLL's range from a 20 MHz crystal")) {
+            m_clock = v;
+            if (v > kClockWarn)
+                Warning(-1, "clock_freq",
+                        "\"P2 Core Frequency:\" is " + WithThousands(v) + " Hz, above the " +
+                            WithThousands(kClockWarn) + " Hz the P2 is rated for: many chips will not run reliably.");
+        }
+        if (d.m_bSetHeapSize &&
+            Whole(-1, "heap_size", "\"Specify Heap Size:\"", d.m_strHeapSize, kHeapMin, static_cast<long long>(kHubRamBytes), v,
+                  "the P2's hub RAM"))
+            m_heap = std::size_t(v);
+        if (d.m_bSetBaud &&
+            Whole(-1, "baud", "The baud rate", d.m_strBaud, kBaudMin, kBaudMax, v, "what loadp2 and its adapters run")) {
+            if (v > kBaudWarn)
+                Warning(-1, "baud",
+                        "The baud rate " + WithThousands(v) + " is above " + WithThousands(kBaudWarn) +
+                            ", which is as fast as loadp2 and the usual adapters run reliably.");
+            if (m_clock > 0 && v * 8 > m_clock)
+                Error(-1, "baud",
+                      "The baud rate " + WithThousands(v) + " is too fast for a " + WithThousands(m_clock) +
+                          " Hz clock: the serial pin needs at least 8 clocks per bit. Lower the baud rate.");
+        }
+        if (d.m_bSetOptLevel)
+            Options("opt_level", "The optimisation level", d.m_strOptLevel);
+        if (d.m_bUseFlexOptions)
+            Options("flex_options", "FlexSpin's \"Add these additional options:\"", d.m_strFlexOptions);
+        if (d.m_bUseLoadP2Options)
+            Options("load_p2_options", "LoadP2's \"Add these additional options:\"", d.m_strLoadP2Options);
+        PathField("flex_spin_path", "\"FlexSpin.exe Folder:\"", d.m_strFlexSpinPath);
+        PathField("load_p2_path", "\"LoadP2.exe Folder:\"", d.m_strLoadP2Path);
+        if (d.m_bUseLibraryPath)
+            PathField("library_path", "The library folder", d.m_strLibraryPath);
+        if (d.m_bUsePlan9)
+            PathField("plan9_path", "The Plan9 folder", d.m_strPlan9Path);
+        if (d.m_bMountSd) {
+            const std::pair<const char *, const std::string *> sd[] = {
+                {"sd_clk_pin", &d.m_strSdClkPin},
+                {"sd_cs_pin", &d.m_strSdCsPin},
+                {"sd_mosi_pin", &d.m_strSdMosiPin},
+                {"sd_miso_pin", &d.m_strSdMisoPin},
+            };
+            const char *labels[] = {"CLK", "CS", "MOSI", "MISO"};
+            for (int i = 0; i < 4; ++i) {
+                int p = Pin(-1, sd[i].first, std::string("The SD card's ") + labels[i] + " pin", *sd[i].second);
+                if (p < 0)
+                    continue;
+                for (auto &[other, label] : m_sdPins)
+                    if (other == p)
+                        Error(-1, sd[i].first,
+                              std::string("The SD card's ") + labels[i] + " pin " + std::to_string(p) +
+                                  " is also its " + label + " pin: give each SD signal a pin of its own.",
+                              {p});
+                m_sdPins.push_back({p, labels[i]});
+            }
+        }
+    }
+
+    // ---- pins of the objects ----
+
+    std::vector<PinUse> PinsOf(int i, bool report)
+    {
+        const CCodeObject &o = Obj(i);
+        std::vector<PinUse> pins;
+        auto one = [&](const char *field, const char *label, const std::string &text, int max = 63) {
+            int p = report ? Pin(i, field, label, text, max) : -1;
+            if (!report) {
+                long long v;
+                if (ParseDigits(text, 0, max, v) == Number::Ok)
+                    p = int(v);
+            }
+            if (p >= 0)
+                pins.push_back({p, field});
+            return p;
+        };
+        switch (o.m_nKind) {
+        case kSimpleVGA: {
+            int base = one("basepin", "\"Basepin:\"", o.m_strPin, 56);
+            if (base >= 0) {
+                if (base % 4 != 0) {
+                    if (report)
+                        Error(i, "basepin", Format("\"Basepin:\" %d is not a multiple of 4: choose 0, 4, 8, ... 56.", base),
+                              {base});
+                    pins.clear();
+                    break;
+                }
+                for (int k = 1; k < 5; ++k)
+                    pins.push_back({base + k, "basepin"});
+            }
+            break;
+        }
+        case kI2CBus: {
+            int scl = one("scl", "\"SCL Pin:\"", o.m_strExtraPin[6]);
+            int sda = one("sda", "\"SDA Pin:\"", o.m_strExtraPin[5]);
+            if (report && scl >= 0 && scl == sda)
+                Error(i, "sda", Format("\"SCL Pin:\" and \"SDA Pin:\" are both pin %d: give the bus two pins.", scl),
+                      {scl});
+            break;
+        }
+        case kNeopixel:
+        case kNCO:
+        case kServo:
+        case kDigital:
+        case kDAC:
+        case kADC:
+            one("pin", "The pin", o.m_strPin);
+            break;
+        case kSimpleSound: {
+            int l = one("left", "\"Left I/O Pin:\"", o.m_strText[0]);
+            int r = one("right", "\"Right I/O Pin:\"", o.m_strText[1]);
+            if (report && l >= 0 && l == r)
+                Error(i, "right",
+                      Format("\"Left I/O Pin:\" and \"Right I/O Pin:\" are both pin %d: give each channel its own "
+                             "pin.",
+                             l),
+                      {l});
+            break;
+        }
+        case kUsbKbm:
+            if (o.m_nValue[0] == 0) {
+                int base = one("basepin", "\"Basepin:\"", o.m_strPin, 56);
+                if (base >= 0) {
+                    if (base % 2 != 0) {
+                        if (report)
+                            Error(i, "basepin", Format("\"Basepin:\" %d is odd: the adapter needs an even pin.", base),
+                                  {base});
+                        pins.clear();
+                        break;
+                    }
+                    for (int k = 1; k < 8; ++k)
+                        pins.push_back({base + k, "basepin"});
+                }
+            } else {
+                int dm = one("dm", "\"DM Pin:\"", o.m_strText[0], 62);
+                if (dm >= 0) {
+                    if (dm % 2 != 0) {
+                        if (report)
+                            Error(i, "dm", Format("\"DM Pin:\" %d is odd: USB data needs an even pin and the one after it.",
+                                                  dm),
+                                  {dm});
+                    } else {
+                        pins.push_back({dm + 1, "dm"});
+                    }
+                }
+                one("activity_led", "\"Activity LED Pin:\"", o.m_strText[1]);
+                one("error_led", "\"Error LED Pin:\"", o.m_strText[2]);
+                if (o.m_bFlag[2])
+                    one("enable_pin", "\"Power Enable Pin:\"", o.m_strText[3]);
+                if (report) {
+                    static const std::map<std::string, std::string> labels = {
+                        {"dm", "\"DM Pin:\""},
+                        {"activity_led", "\"Activity LED Pin:\""},
+                        {"error_led", "\"Error LED Pin:\""},
+                        {"enable_pin", "\"Power Enable Pin:\""},
+                    };
+                    for (std::size_t a = 0; a < pins.size(); ++a)
+                        for (std::size_t b = 0; b < a; ++b)
+                            if (pins[a].pin == pins[b].pin && pins[a].field != pins[b].field)
+                                Error(i, pins[a].field,
+                                      Format("%s and %s are both pin %d: give each USB signal its own pin.",
+                                             labels.at(pins[b].field).c_str(), labels.at(pins[a].field).c_str(),
+                                             pins[a].pin),
+                                      {pins[a].pin});
+                }
+            }
+            break;
+        default:
+            break;
+        }
+        return pins;
+    }
+
+    void CollectPins()
+    {
+        m_pins.clear();
+        for (int i = 0; i < int(m_objects.size()); ++i)
+            m_pins.push_back(PinsOf(i, false));
+    }
+
+    // The adapter's error LED, driven unless the object says not to.
+    int ErrorLedPin(const CCodeObject &o) const
+    {
+        if (o.m_nKind != kUsbKbm || o.m_nValue[0] != 0 || o.m_bFlag[3])
+            return -1;
+        return 56 + (o.m_nValue[1] == 1 ? 1 : 0);
+    }
+
+    // Who else has `pin`: another object, the SD card or an owner in the pin
+    // table; "" when nobody.
+    std::string OtherOwner(int self, int pin) const
+    {
+        for (int j = 0; j < int(m_objects.size()); ++j) {
+            if (j == self)
+                continue;
+            for (auto &u : m_pins[std::size_t(j)])
+                if (u.pin == pin)
+                    return DisplayName(j);
+            if (ErrorLedPin(Obj(j)) == pin)
+                return DisplayName(j) + " (its USB error LED)";
+        }
+        for (auto &[p, label] : m_sdPins)
+            if (p == pin)
+                return std::string("the SD card's ") + label + " pin";
+        const std::string &owner = m_doc.m_strPinOwner[std::size_t(pin)];
+        if (m_doc.m_bPinUsed[std::size_t(pin)] && !owner.empty() && owner != Obj(self).m_strName)
+            return owner;
+        return "";
+    }
+
+    // ---- one object ----
+
+    void CheckName(int i)
+    {
+        const CCodeObject &o = Obj(i);
+        const std::string &n = o.m_strName;
+        const std::string advice =
+            " Choose another name (an existing object's name cannot be changed: delete the object and add it again).";
+        if (n.empty()) {
+            Error(i, "name", "The object has no name." + advice);
+            return;
+        }
+        if (!IsCIdentifier(n)) {
+            Error(i, "name",
+                  "The name " + Quoted(n) +
+                      " is not a C identifier: use letters, digits and '_' only, not starting with a digit." + advice);
+            return;
+        }
+        if (IsCKeyword(n)) {
+            Error(i, "name", "The name " + Quoted(n) + " is a C or FlexSpin keyword." + advice);
+            return;
+        }
+        if (IsCompilerBuiltin(n)) {
+            Error(i, "name",
+                  "The name " + Quoted(n) + " is reserved by the compiler (its built-in constants, registers and "
+                                            "names starting with '_')." +
+                      advice);
+            return;
+        }
+        if (GeneratedNames().count(n)) {
+            Error(i, "name", "The name " + Quoted(n) + " is already used by the generated code." + advice);
+            return;
+        }
+        for (int j = 0; j < i; ++j) {
+            if (Obj(j).m_strName == n) {
+                Error(i, "name", "Another object is already named " + Quoted(n) + "." + advice);
+                return;
+            }
+        }
+        const auto mine = DerivedNames(m_doc, o);
+        for (auto &id : mine) {
+            if (id != n && (GeneratedNames().count(id) || IsCompilerBuiltin(id))) {
+                Error(i, "name", "The name makes the generated name " + id + ", which the generated code already uses." +
+                                     advice);
+                return;
+            }
+        }
+        for (int j = 0; j < i; ++j) {
+            const CCodeObject &other = Obj(j);
+            if (other.m_strName.empty())
+                continue;
+            for (auto &id : DerivedNames(m_doc, other)) {
+                if (mine.count(id)) {
+                    Error(i, "name",
+                          "The generated name " + id + " of this object is also generated for " + other.m_strName +
+                              "." + advice);
+                    return;
+                }
+            }
+        }
+    }
+
+    void CheckNumbers(int i)
+    {
+        const CCodeObject &o = Obj(i);
+        long long v;
+        switch (o.m_nKind) {
+        case kI2CBus:
+            Whole(i, "speed", "\"Speed (kHz):\"", o.m_strSpeed, 1, 1000, v, "the I2C driver's range");
+            break;
+        case kNeopixel:
+            Whole(i, "leds", "\"#LEDs in string:\"", o.m_strText[2], 1, 65535, v);
+            break;
+        case kNCO: {
+            long long desired = 0;
+            const long long half = m_clock > 0 ? m_clock / 2 : 0x7fffffff;
+            bool desiredOk = Whole(i, "desired", "\"Desired Frequency [Hz]:\"", o.m_strText[2], 1, half, desired,
+                                   "at most half the P2 core frequency");
+            bool regsOk = true;
+            for (auto [field, label, text] : {std::tuple{"wxpin", "\"WXPIN:\"", &o.m_strText[0]},
+                                              std::tuple{"wypin", "\"WYPIN:\"", &o.m_strText[1]}}) {
+                if (text->empty() || text->size() > 8 ||
+                    text->find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+                    Error(i, field,
+                          std::string(label) + " is " + Quoted(*text) +
+                              ": it must be up to 8 hexadecimal digits; press \"Calculate Smart Pin Settings\".");
+                    regsOk = false;
+                }
+            }
+            if (desiredOk && regsOk && m_clock > 0) {
+                std::string wx, wy, resulting;
+                if (ComputeNcoRegisters(int(m_clock), int(desired), wx, wy, resulting) &&
+                    (TextToUpper(o.m_strText[0]) != wx || TextToUpper(o.m_strText[1]) != wy))
+                    Add(Severity::Warning, i, "wxpin",
+                        "The register values were computed for another clock than the project's " +
+                            WithThousands(m_clock) + " Hz, so the pin will not give " + o.m_strText[2] +
+                            " Hz: recompute them from the desired frequency.",
+                        {}, FindingFix::RecomputeNco);
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+
+    static std::string TextToUpper(std::string s)
+    {
+        for (auto &c : s)
+            if (c >= 'a' && c <= 'f')
+                c = char(c - 'a' + 'A');
+        return s;
+    }
+
+    void CheckPins(int i)
+    {
+        const CCodeObject &o = Obj(i);
+        auto pins = PinsOf(i, true);
+        std::set<int> reported;
+        for (auto &u : pins) {
+            if (reported.count(u.pin))
+                continue;
+            if (u.pin == 62 || u.pin == 63) {
+                reported.insert(u.pin);
+                Error(i, u.field,
+                      Format("Pin %d carries the serial console that the generated program prints on (pins 62 and "
+                             "63): choose another pin.",
+                             u.pin),
+                      {u.pin});
+                continue;
+            }
+            for (auto &[p, label] : m_sdPins) {
+                if (p == u.pin) {
+                    reported.insert(u.pin);
+                    Error(i, u.field,
+                          Format("Pin %d is also the SD card's %s pin (\"Mount SD Card\" is on): choose another pin "
+                                 "or other SD pins.",
+                                 u.pin, label.c_str()),
+                          {u.pin});
+                }
+            }
+            if (reported.count(u.pin))
+                continue;
+            // Objects that share a pin: reported on the later one.
+            for (int j = 0; j < i; ++j) {
+                for (auto &w : m_pins[std::size_t(j)]) {
+                    if (w.pin == u.pin && !reported.count(u.pin)) {
+                        reported.insert(u.pin);
+                        Error(i, u.field,
+                              Format("Pin %d is also used by ", u.pin) + DisplayName(j) + ": choose another pin.",
+                              {u.pin});
+                    }
+                }
+            }
+        }
+        int led = ErrorLedPin(o);
+        if (led >= 0) {
+            std::string other = OtherOwner(i, led);
+            bool own = std::any_of(pins.begin(), pins.end(), [&](const PinUse &u) { return u.pin == led; });
+            if (own)
+                other = "this object's own adapter pins";
+            if (!other.empty())
+                Error(i, "port",
+                      Format("The USB error LED drives pin %d, which ", led) + other +
+                          " also uses: choose the other port, move " + (own ? std::string("the adapter") : other) +
+                          ", or tick \"Do not use Error LED pin\".",
+                      {led});
+        }
+    }
+
+    void CheckKind(int i)
+    {
+        const CCodeObject &o = Obj(i);
+        auto countBefore = [&](auto &&pred) {
+            int n = 0;
+            for (int j = 0; j < i; ++j)
+                if (pred(Obj(j)))
+                    ++n;
+            return n;
+        };
+        auto sameKind = [&](const CCodeObject &x) { return x.m_nKind == o.m_nKind; };
+        switch (o.m_nKind) {
+        case kSimpleVGA:
+        case kSimpleSound:
+        case kNeopixel:
+        case kRTC:
+            if (countBefore(sameKind))
+                Error(i, "",
+                      "The project already has a " + o.GetKindName() +
+                          " object; the generated code has fixed names for it, so a second one redefines the "
+                          "first. Delete one of them.");
+            break;
+        case kUsbKbm:
+            if (o.m_bFlag[1] && countBefore([](const CCodeObject &x) { return x.m_nKind == kUsbKbm && x.m_bFlag[1]; }))
+                Error(i, "out_keyboard",
+                      "Another USB object already outputs keyboard input; the generated keyboard code has fixed "
+                      "names, so only one object may: untick \"Output keyboard input\" here or there.");
+            break;
+        default:
+            break;
+        }
+        if (o.m_nKind == kRTC) {
+            const std::string &bus = o.m_strText[0];
+            int at = -1;
+            for (int j = 0; j < int(m_objects.size()); ++j)
+                if (Obj(j).m_nKind == kI2CBus && Obj(j).m_strName == bus) {
+                    at = j;
+                    break;
+                }
+            if (at < 0)
+                Error(i, "bus",
+                      "Its I2C bus " + Quoted(bus) +
+                          " is not in the project: edit the clock and choose a bus, or add the bus again.");
+            else if (at > i)
+                Error(i, "bus",
+                      "Its I2C bus " + bus +
+                          " comes after it in the object list, so the clock would be read before the bus is set up: "
+                          "delete the clock and add it again after the bus.");
+        }
+        if (o.m_nKind == kDigital && o.m_nValue[0] >= 1 && o.m_nValue[0] <= 4) {
+            const int f = o.m_nValue[0] - 1;
+            bool set = false;
+            for (auto *x : m_objects)
+                if (x->m_nKind == kFilters && x->m_bFlag[std::size_t(f)])
+                    set = true;
+            if (!set)
+                Warning(i, "in_filter",
+                        Format("It uses filt%d, which no Global Digital Filters object sets, so the filter keeps the "
+                               "chip's reset setting: add a filters object that sets filter #%d, or choose another "
+                               "filter.",
+                               f, f));
+        }
+    }
+
+    void CheckObject(int i)
+    {
+        CheckName(i);
+        CheckNumbers(i);
+        CheckPins(i);
+        CheckKind(i);
+    }
+
+    // ---- budget ----
+
+    void CheckBudget()
+    {
+        Budget b = ComputeBudget();
+        if (b.cogs > kCogCount)
+            Error(-1, "",
+                  Format("The project starts %d cogs (the main cog and one per VGA, LED string, sound and USB "
+                         "object), but the P2 has %d: remove objects that start a cog.",
+                         b.cogs, kCogCount));
+        const std::string figures = WithThousands((long long)b.hubBytes) + " bytes of hub RAM (heap " +
+                                    WithThousands((long long)b.heapBytes) + ") of the " +
+                                    WithThousands((long long)kHubRamBytes);
+        if (b.hubBytes > kHubRamBytes)
+            Error(-1, "", "The project needs about " + figures +
+                              " the P2 has: remove objects or lower the heap size.");
+        else if (b.hubBytes >= kHubWarnBytes)
+            Warning(-1, "", "The project needs about " + figures +
+                                " the P2 has, close to the limit: the estimate may be short of the real size.");
+    }
+
+public:
+    Budget ComputeBudget() const
+    {
+        Budget b;
+        b.cogs = 1;
+        b.heapBytes = m_heap;
+        // The C runtime with printf and the main program, and the main cog's stack.
+        b.hubBytes = 16 * 1024 + 4 * 1024 + m_heap;
+        EmbeddedResources resources;
+        std::set<std::string> files;
+        for (auto *o : m_objects) {
+            switch (o->m_nKind) {
+            case kSimpleVGA:
+            case kNeopixel:
+            case kSimpleSound:
+            case kUsbKbm:
+                ++b.cogs;
+                break;
+            default:
+                break;
+            }
+            // Per object: its generated code and variables.
+            b.hubBytes += 256;
+            if (o->m_nKind == kNeopixel) {
+                long long leds;
+                if (ParseDigits(o->m_strText[2], 1, 1000000, leds) == Number::Ok)
+                    b.hubBytes += std::size_t(leds) * 4;
+            }
+            for (auto &lib : LibraryFilesFor(*o)) {
+                if (!files.insert(lib.fileName).second)
+                    continue;
+                b.hubBytes += LibraryHubBytes(lib, resources);
+            }
+        }
+        return b;
+    }
+
+private:
+    // Data files are embedded whole; a driver source costs its code.
+    static std::size_t LibraryHubBytes(const LibraryFile &lib, const IResources &resources)
+    {
+        const std::string name = lib.fileName;
+        auto ends = [&](const char *ext) {
+            std::string e = ext;
+            return name.size() >= e.size() && name.compare(name.size() - e.size(), e.size(), e) == 0;
+        };
+        if (ends(".bmp") || ends(".raw") || ends(".mod"))
+            return resources.Find(lib.resourceId).size();
+        static const std::map<std::string, std::size_t> code = {
+            {"VGA_SimpleDriver1a.spin2", 2048},
+            {"zd_i2c_kqv2.spin2", 2048},
+            {"zd_rgbx_pixel_kqv.spin2", 3072},
+            {"rtc.h", 2048},
+            {"SimpleSound.spin2", 2048},
+            {"reSound.spin2", 8192},
+            {"trackerPlayer.spin2", 6144},
+            {"zd_servo.spin2", 1024},
+            {"adc.h", 2048},
+            {"1CogKbM_kqv3b.spin2", 16384},
+            {"1CogKbM_kqv3b_NoErrorLed.spin2", 16384},
+        };
+        auto it = code.find(name);
+        return it == code.end() ? 2048 : it->second;
+    }
+
+    const CKivoDoc &m_doc;
+    std::vector<const CCodeObject *> m_objects;
+    std::vector<std::vector<PinUse>> m_pins;
+    std::vector<std::pair<int, std::string>> m_sdPins;
+    long long m_clock = 0;
+    std::size_t m_heap = std::size_t(kDefaultHeapBytes);
+    std::vector<Finding> m_out;
+};
+
+std::vector<const CCodeObject *> ObjectsOf(const CKivoDoc &doc)
+{
+    std::vector<const CCodeObject *> v;
+    for (auto &o : doc.m_objList)
+        v.push_back(o.get());
+    return v;
+}
+
+} // namespace
+
+std::vector<Finding> CheckProject(const CKivoDoc &doc)
+{
+    return Checker(doc, ObjectsOf(doc)).Run(true, true);
+}
+
+std::vector<Finding> CheckNewObject(const CKivoDoc &doc, const CCodeObject &object)
+{
+    auto objects = ObjectsOf(doc);
+    objects.push_back(&object);
+    const int index = int(objects.size()) - 1;
+    std::vector<Finding> mine;
+    // The settings are checked too, since the clock and the SD pins bear on
+    // the object's fields; only the object's own field errors are kept.
+    for (auto &f : Checker(doc, std::move(objects)).Run(true, false))
+        if (f.object == index && f.severity == Severity::Error && !f.field.empty())
+            mine.push_back(f);
+    return mine;
+}
+
+bool HasError(const std::vector<Finding> &findings)
+{
+    return std::any_of(findings.begin(), findings.end(), [](auto &f) { return f.severity == Severity::Error; });
+}
+
+std::string FindingLine(const Finding &f)
+{
+    return std::string(f.severity == Severity::Error ? "Error: " : "Warning: ") + f.name + ": " + f.text;
+}
+
+bool ApplyFix(CKivoDoc &doc, const Finding &f)
+{
+    if (f.fix != FindingFix::RecomputeNco || f.object < 0 || f.object >= int(doc.m_objList.size()))
+        return false;
+    CCodeObject &o = *doc.m_objList[std::size_t(f.object)];
+    if (o.m_nKind != kNCO)
+        return false;
+    std::string wx, wy, resulting;
+    if (!ComputeNcoRegisters(TextToInt(doc.m_strClockFreq), TextToInt(o.m_strText[2]), wx, wy, resulting))
+        return false;
+    o.m_strText[0] = wx;
+    o.m_strText[1] = wy;
+    o.m_strText[3] = resulting;
+    return true;
+}
+
+Budget ProjectBudget(const CKivoDoc &doc)
+{
+    Checker c(doc, ObjectsOf(doc));
+    c.Run(true, false);
+    return c.ComputeBudget();
+}
+
+} // namespace kivo

@@ -1,0 +1,76 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace kivo {
+
+class CCodeObject;
+class CKivoDoc;
+
+enum class Severity {
+    Warning, // the generated project may misbehave
+    Error,   // it would not build, or would misbehave for sure
+};
+
+// What a finding offers to mend by itself.
+enum class FindingFix {
+    None,
+    RecomputeNco, // recompute the NCO registers for the project's clock
+};
+
+// One problem of a project.
+struct Finding {
+    Severity severity = Severity::Error;
+    std::string name;  // the object's name, or kSettingsFindingName
+    std::string field; // the field's key ("pin", "clock_freq"); "" for the object as a whole
+    std::string text;  // what is wrong and what to do
+    int object = -1;   // index in the object list; -1 for the project's settings
+    std::vector<int> pins;
+    FindingFix fix = FindingFix::None;
+
+    bool operator==(const Finding &) const = default;
+};
+
+// The name that findings about the project's settings carry.
+constexpr const char *kSettingsFindingName = "P2 & FlexSpin";
+
+// Every finding of the project: settings first, then the objects in list
+// order, then the project's budget.
+std::vector<Finding> CheckProject(const CKivoDoc &doc);
+
+// The errors of a new object's own fields, checked as if it were appended to
+// the project (the editors refuse OK on these).
+std::vector<Finding> CheckNewObject(const CKivoDoc &doc, const CCodeObject &object);
+
+bool HasError(const std::vector<Finding> &findings);
+// "Error: NAME: text" or "Warning: NAME: text".
+std::string FindingLine(const Finding &finding);
+
+// Carries out the finding's fix; returns false when it has none or it
+// cannot be applied.
+bool ApplyFix(CKivoDoc &doc, const Finding &finding);
+
+// The figures of the project's budget.
+struct Budget {
+    int cogs = 0;              // cogs started, the main cog included
+    std::size_t hubBytes = 0;  // hub RAM the program needs
+    std::size_t heapBytes = 0; // of which the heap
+};
+constexpr int kCogCount = 8;
+constexpr std::size_t kHubRamBytes = 512 * 1024;
+// A warning from this much hub RAM on.
+constexpr std::size_t kHubWarnBytes = kHubRamBytes * 9 / 10;
+Budget ProjectBudget(const CKivoDoc &doc);
+
+// Limits of the settings that the checker applies.
+constexpr long long kClockMin = 4000000;   // the PLL's lowest output from a 20 MHz crystal, rounded up
+constexpr long long kClockMax = 350000000; // VCO/1 pushed as far as it goes
+constexpr long long kClockWarn = 320000000; // above the datasheet's maximum
+constexpr long long kBaudMin = 1200;
+constexpr long long kBaudMax = 3000000;  // the USB serial adapters loadp2 drives
+constexpr long long kBaudWarn = 2000000; // above what loadp2 is known to run reliably
+constexpr long long kHeapMin = 1;
+constexpr long long kDefaultHeapBytes = 4096; // FlexSpin's heap on the P2 when none is set
+
+} // namespace kivo
