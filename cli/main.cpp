@@ -1,4 +1,5 @@
 #include "cli.h"
+#include "gitmerge.h"
 
 #include "model/text.h"
 #include "platform/clock.h"
@@ -40,6 +41,7 @@ int main(int argc, char **argv)
     kivo::SystemClock clock;
     kivo::SystemProcessRunner processes;
     kivo::EmbeddedResources resources;
-    kivo::Services services{messages, profile, files, clock, processes, resources, nullptr};
+    kivo::GitTextMerger merger;
+    kivo::Services services{messages, profile, files, clock, processes, resources, nullptr, &merger};
     return kivo::RunCli(args, services, std::cout, std::cerr);
 }

@@ -1,6 +1,7 @@
 #include "generator/generator.h"
 
 #include "generator/library.h"
+#include "generator/output.h"
 #include "generator/scripts.h"
 #include "generator/skeleton.h"
 #include "generator/textfile.h"
@@ -29,36 +30,35 @@ GenerateResult GenerateProject(CKivoDoc &doc, Services &services)
     const std::string mainFileName = projectName + ".c";
     const std::string imageName = projectName + ".binary";
 
-    if (WriteTextFile(JoinPath(folder, "build.bat"), BuildBat(doc, mainFileName), services) != TextFileResult::Written)
+    CGeneratedFolder out(folder, services);
+    if (out.WriteScript("build.bat", BuildBat(doc, mainFileName), true) != TextFileResult::Written)
         return GenerateResult::Failed;
-    if (WriteTextFile(JoinPath(folder, "load.bat"), LoadBat(doc, imageName), services) != TextFileResult::Written)
+    if (out.WriteScript("load.bat", LoadBat(doc, imageName), true) != TextFileResult::Written)
         return GenerateResult::Failed;
 #ifndef _WIN32
-    if (WriteTextFile(JoinPath(folder, "build.sh"), BuildSh(doc, mainFileName), services, false) !=
-        TextFileResult::Written)
+    if (out.WriteScript("build.sh", BuildSh(doc, mainFileName), false) != TextFileResult::Written)
         return GenerateResult::Failed;
-    if (WriteTextFile(JoinPath(folder, "load.sh"), LoadSh(doc, imageName), services, false) !=
-        TextFileResult::Written)
+    if (out.WriteScript("load.sh", LoadSh(doc, imageName), false) != TextFileResult::Written)
         return GenerateResult::Failed;
 #endif
 
     bool soundFlag = false;
-    std::string path = JoinPath(folder, "Platform.h");
-    services.files.Rename(path, path + ".bak");
-    if (WriteTextFile(path, PlatformHeaderText(doc, services.clock, soundFlag), services) != TextFileResult::Written)
+    if (out.WriteSource("Platform.h", PlatformHeaderText(doc, services.clock, soundFlag)) != TextFileResult::Written)
         return GenerateResult::Failed;
 
-    path = JoinPath(folder, mainFileName);
-    doc.m_strMainFilePath = path;
-    services.files.Rename(path, path + ".bak");
-    if (WriteTextFile(path, MainFileText(doc, services.clock, soundFlag), services) != TextFileResult::Written)
+    doc.m_strMainFilePath = JoinPath(folder, mainFileName);
+    if (out.WriteSource(mainFileName, MainFileText(doc, services.clock, soundFlag)) != TextFileResult::Written)
         return GenerateResult::Failed;
 
+    // Each file once, however many objects want it.
     for (auto &o : doc.m_objList)
         for (auto &lib : LibraryFilesFor(*o))
-            WriteResourceFile(lib.resourceId, JoinPath(folder, lib.fileName), services.resources, services.files);
+            out.WriteLibrary(lib);
 
-    services.messages.Show(MessageKind::Plain, "Project files created.");
+    std::string message = "Project files created.";
+    for (auto &note : out.Notes())
+        message += "\n\n" + note;
+    services.messages.Show(MessageKind::Plain, message);
     return GenerateResult::Done;
 }
 

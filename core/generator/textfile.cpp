@@ -19,6 +19,31 @@ std::string ToCrLf(const std::string &text)
     return out;
 }
 
+std::size_t EncodeText(const std::string &text, bool crlf, std::string &bytes)
+{
+    bytes.clear();
+    return Utf8ToCp1252(crlf ? ToCrLf(text) : text, bytes);
+}
+
+TextFileResult WriteBytesFile(const std::string &path, const std::string &bytes, Services &services)
+{
+    FileCause cause;
+    auto file = services.files.Create(path, cause);
+    if (!file) {
+        services.messages.Show(MessageKind::Plain, "Error:  Can't create " + path + " -->" + ReasonText(cause, path));
+        return TextFileResult::CreateFailed;
+    }
+    FileCause writeCause = file->Write(bytes.data(), bytes.size());
+    FileCause closeCause = file->Close();
+    if (writeCause == FileCause::None)
+        writeCause = closeCause;
+    if (writeCause != FileCause::None) {
+        services.messages.Show(MessageKind::Plain, ReasonText(writeCause, path));
+        return TextFileResult::WriteFailed;
+    }
+    return TextFileResult::Written;
+}
+
 TextFileResult WriteTextFile(const std::string &path, const std::string &text, Services &services, bool crlf)
 {
     FileCause cause;
@@ -28,7 +53,7 @@ TextFileResult WriteTextFile(const std::string &path, const std::string &text, S
         return TextFileResult::CreateFailed;
     }
     std::string bytes;
-    std::size_t bad = Utf8ToCp1252(crlf ? ToCrLf(text) : text, bytes);
+    std::size_t bad = EncodeText(text, crlf, bytes);
     // Everything up to an unconvertible character is written, as a write that
     // fails part way would leave it.
     FileCause writeCause = file->Write(bytes.data(), bytes.size());

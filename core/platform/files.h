@@ -52,6 +52,8 @@ public:
     // over `path`; on any failure `path` is left as it was.
     virtual FileCause ReplaceAtomically(const std::string &path, const std::vector<uint8_t> &bytes) = 0;
     virtual bool Exists(const std::string &path) = 0;
+    // Creates a folder (and the folders above it); true when it exists after.
+    virtual bool CreateFolder(const std::string &path) = 0;
 };
 
 // The real file system.
@@ -63,6 +65,7 @@ public:
     std::optional<std::vector<uint8_t>> ReadAll(const std::string &path, FileCause &cause) override;
     FileCause ReplaceAtomically(const std::string &path, const std::vector<uint8_t> &bytes) override;
     bool Exists(const std::string &path) override;
+    bool CreateFolder(const std::string &path) override;
 };
 
 // Path helpers using this host's separator.

@@ -8,6 +8,7 @@ class IFileSystem;
 class IClock;
 class IProcessRunner;
 class IResources;
+class ITextMerger;
 class CKivoDoc;
 
 // Asks the user for a file name and saves the project there (the shell's
@@ -28,6 +29,9 @@ struct Services {
     IProcessRunner &processes;
     IResources &resources;
     IDocumentSaver *saver = nullptr;
+    // Carries the user's edits of generated files into new output; without
+    // one an edited file is left alone and the new output written beside it.
+    ITextMerger *merger = nullptr;
 };
 
 } // namespace kivo

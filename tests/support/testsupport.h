@@ -1,6 +1,7 @@
 #pragma once
 // Shared helpers for the tests: temporary folders, golden files, a test
 // service bundle and a file system that fails on demand.
+#include "gitmerge.h"
 #include "model/kivodoc.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -162,6 +163,7 @@ public:
         return m_disk.ReplaceAtomically(path, bytes);
     }
     bool Exists(const std::string &path) override { return m_disk.Exists(path); }
+    bool CreateFolder(const std::string &path) override { return m_disk.CreateFolder(path); }
 
 private:
     class File : public IOutFile
@@ -190,7 +192,8 @@ private:
 };
 
 // Services for a test: recorded messages, an in-memory profile, a fixed
-// clock (Wednesday 2026-12-09 13:45:30) and recorded processes.
+// clock (Wednesday 2026-12-09 13:45:30), recorded processes and the libgit2
+// merge.
 struct TestServices {
     RecordingMessages messages;
     MemoryProfile profile;
@@ -198,7 +201,8 @@ struct TestServices {
     FixedClock clock{LocalDateTime{2026, 12, 9, 3, 13, 45, 30}};
     RecordingProcessRunner processes;
     EmbeddedResources resources;
-    Services services{messages, profile, files, clock, processes, resources, nullptr};
+    GitTextMerger merger;
+    Services services{messages, profile, files, clock, processes, resources, nullptr, &merger};
 };
 
 // A new project as OnNewDocument makes it, with the default profile values,
