@@ -109,7 +109,8 @@ private:
     bool Whole(int object, const std::string &field, const std::string &label, const std::string &text, long long lo,
                long long hi, long long &value, const std::string &why = "")
     {
-        const std::string range = "from " + std::to_string(lo) + " to " + std::to_string(hi);
+        const std::string range = hi >= 2147483647 ? "of at least " + std::to_string(lo)
+                                                    : "from " + std::to_string(lo) + " to " + std::to_string(hi);
         switch (ParseDigits(text, lo, hi, value)) {
         case Number::Ok:
             return true;
@@ -121,8 +122,9 @@ private:
                   label + " is " + Quoted(text) + ": write a whole number " + range + " in digits only.");
             break;
         case Number::OutOfRange:
-            Error(object, field, label + " is " + text + ": it must be " + range + (why.empty() ? "" : " (" + why + ")") +
-                                     ".");
+            Error(object, field,
+                  label + " is " + text + ": enter a whole number " + range + (why.empty() ? "" : " (" + why + ")") +
+                      ".");
             break;
         }
         return false;
@@ -315,9 +317,11 @@ private:
                         {"error_led", "\"Error LED Pin:\""},
                         {"enable_pin", "\"Power Enable Pin:\""},
                     };
+                    std::set<int> told;
                     for (std::size_t a = 0; a < pins.size(); ++a)
                         for (std::size_t b = 0; b < a; ++b)
-                            if (pins[a].pin == pins[b].pin && pins[a].field != pins[b].field)
+                            if (pins[a].pin == pins[b].pin && pins[a].field != pins[b].field &&
+                                told.insert(pins[a].pin).second)
                                 Error(i, pins[a].field,
                                       Format("%s and %s are both pin %d: give each USB signal its own pin.",
                                              labels.at(pins[b].field).c_str(), labels.at(pins[a].field).c_str(),
@@ -444,9 +448,9 @@ private:
             break;
         case kNCO: {
             long long desired = 0;
-            const long long half = m_clock > 0 ? m_clock / 2 : 0x7fffffff;
+            const long long half = m_clock > 0 ? m_clock / 2 : 2147483647;
             bool desiredOk = Whole(i, "desired", "\"Desired Frequency [Hz]:\"", o.m_strText[2], 1, half, desired,
-                                   "at most half the P2 core frequency");
+                                   m_clock > 0 ? "at most half the P2 core frequency" : "");
             bool regsOk = true;
             for (auto [field, label, text] : {std::tuple{"wxpin", "\"WXPIN:\"", &o.m_strText[0]},
                                               std::tuple{"wypin", "\"WYPIN:\"", &o.m_strText[1]}}) {

@@ -101,6 +101,7 @@ void AddVariants(CKivoDoc &doc)
         auto editor = kind.CreateEditor(*object, doc, 0, quiet);
         if (!editor)
             return;
+        editor->SetProjectChecks(false);
         editor->Open();
         editor->UserSetText("name", kPlaceholder + std::to_string(++serial));
         tweak(*editor);

@@ -1,5 +1,6 @@
 #include "objects/editor.h"
 
+#include "check/check.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
 #include "objects/pinrules.h"
@@ -39,7 +40,28 @@ void CEditorModel::Open()
 
 OkResult CEditorModel::Ok()
 {
-    return OnOk();
+    if (m_mode != 0 || !m_projectChecks)
+        return OnOk();
+    // A new object must also pass the project checks of its own fields;
+    // their refusal undoes the pin claims of the kind's own OK.
+    const auto used = m_doc.m_bPinUsed;
+    const auto owner = m_doc.m_strPinOwner;
+    const auto usage = m_doc.m_strPinUsage;
+    const auto note = m_doc.m_strPinNote;
+    OkResult r = OnOk();
+    if (r != OkResult::Accepted)
+        return r;
+    const auto errors = CheckNewObject(m_doc, m_object);
+    if (errors.empty())
+        return r;
+    for (auto &f : errors)
+        ShowError(f.text);
+    m_doc.m_bPinUsed = used;
+    m_doc.m_strPinOwner = owner;
+    m_doc.m_strPinUsage = usage;
+    m_doc.m_strPinNote = note;
+    m_object.m_bValid = false;
+    return OkResult::StayOpen;
 }
 
 void CEditorModel::UserSetText(const std::string &key, const std::string &text)

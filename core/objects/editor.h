@@ -62,8 +62,11 @@ public:
 
     // The dialog opens: defaults (mode 0) or the object's slots (mode 1).
     void Open();
-    // OK pressed. Messages go to the messages interface.
+    // OK pressed. Messages go to the messages interface. A new object's OK
+    // then also refuses on the project-check errors of its own fields.
     OkResult Ok();
+    // For scratch objects that are never part of a project.
+    void SetProjectChecks(bool on) { m_projectChecks = on; }
     // Cancel changes nothing.
     void Cancel() {}
 
@@ -134,6 +137,7 @@ protected:
 private:
     int m_kind;
     int m_mode;
+    bool m_projectChecks = true;
 };
 
 // Parses a whole number the way the dialog toolkit does for integer fields:

@@ -14,7 +14,12 @@ Setter Pin(const char *key, const char *pin)
 void AddAllTwelve(Project &p)
 {
     ASSERT_EQ(p.Add(kSimpleVGA), AddResult::Added);      // 48..52
-    ASSERT_EQ(p.Add(kI2CBus), AddResult::Added);         // 56, 57
+    // Off the adapter's error LED pins 56 and 57.
+    ASSERT_EQ(p.Add(kI2CBus, [](CEditorModel &e) {
+        e.UserSetText("scl", "44");
+        e.UserSetText("sda", "45");
+    }),
+              AddResult::Added);
     ASSERT_EQ(p.Add(kNeopixel), AddResult::Added);       // 53
     ASSERT_EQ(p.Add(kNCO), AddResult::Added);            // 24
     ASSERT_EQ(p.Add(kRTC), AddResult::Added);            // on I2CScan1

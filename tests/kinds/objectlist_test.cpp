@@ -19,6 +19,8 @@ struct List {
     AddResult AddServo(const std::string &pin, const std::string &name = "")
     {
         return AddObject(doc, kServo, t.messages, [&](CEditorModel &e) {
+            // Names that the project checks refuse, as older project files hold them.
+            e.SetProjectChecks(false);
             if (!name.empty())
                 e.UserSetText("name", name);
             e.UserSetText("pin", pin);

@@ -78,8 +78,11 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, SimpleSoundPins,
     ::testing::Values(
         PinCase{"6", "7", {}, {"6:Simple Sound Left", "7:Simple Sound Right"}},
-        // Same pin twice: reserved once, with the later label.
-        PinCase{"20", "20", {}, {"20:Simple Sound Right"}},
+        // Same pin twice: the kind's checks pass, the project checks refuse.
+        PinCase{"20",
+                "20",
+                {{E, "\"Left I/O Pin:\" and \"Right I/O Pin:\" are both pin 20: give each channel its own pin."}},
+                {}},
         PinCase{"64", "70", {{E, "Pin 64 is out of range, please set to between 0 and 63."}}, {}},
         PinCase{"-1", "30", {{E, "Pin -1 is out of range, please set to between 0 and 63."}}, {}},
         PinCase{"30", "70", {{E, "Pin #30 is already in use by Other."}}, {}},

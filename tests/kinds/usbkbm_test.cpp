@@ -163,11 +163,12 @@ INSTANTIATE_TEST_SUITE_P(
                 {{"config", "1"}, {"use_enable", "0"}, {"enable_pin", "99"}},
                 {},
                 {"8:Custom USB Activity LED", "10:Custom USB Data-", "11:Custom USB Data+", "57:Custom USB Error LED"}},
-        // Reserved DM, DM+1, error LED, activity LED, enable: the later label wins.
+        // The kind's checks let pins coincide; the project checks refuse, once per pin.
         UsbCase{"coinciding",
                 {{"config", "1"}, {"activity_led", "10"}, {"error_led", "11"}, {"enable_pin", "11"}},
-                {},
-                {"10:Custom USB Activity LED", "11:Custom USB Power Enable"}},
+                {{E, "\"DM Pin:\" and \"Activity LED Pin:\" are both pin 10: give each USB signal its own pin."},
+                 {E, "\"DM Pin:\" and \"Error LED Pin:\" are both pin 11: give each USB signal its own pin."}},
+                {}},
         UsbCase{"activity range",
                 {{"config", "1"}, {"activity_led", "64"}, {"dm", "63"}},
                 {{P, "Pin 64 is out of range, please set to between 0 and 63."}},
@@ -333,7 +334,8 @@ TEST(UsbKbmCli, AliasesLabelsWarningAndRefusals)
                                   "use_enable=off"});
     ASSERT_EQ(r.code, 0) << r.err;
     // A label as shown, without its colon and in any case.
-    r = kc::RunKivoCli(dir, {"add", file, "usb", "config=using parallax adapter", "basepin=36", "port=Bottom Port"});
+    r = kc::RunKivoCli(dir, {"add", file, "usb", "config=using parallax adapter", "basepin=36", "port=Bottom Port",
+                             "out_keyboard=off"});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.err.find("Warning: Pin 36 is not a multiple of 8, which is usually the case."), std::string::npos)
         << r.err;

@@ -25,7 +25,8 @@ struct Step {
 // Pins chosen so that all kinds fit in one project.
 const std::vector<Step> kSteps = {
     {"vga", {{"basepin", "48"}}},
-    {"i2c", {{"scl", "56"}, {"sda", "57"}, {"pullup", "1"}, {"scan", "1"}}},
+    // Off the USB adapter's error LED pins 56 and 57.
+    {"i2c", {{"scl", "45"}, {"sda", "46"}, {"pullup", "1"}, {"scan", "1"}}},
     {"neopixel", {{"pin", "53"}, {"leds", "8"}, {"random", "1"}}},
     {"nco", {{"pin", "40"}}},
     {"rtc", {{"settime", "1"}}},

@@ -16,8 +16,8 @@ enum { _clkfreq = 160000000};
 
 
 //I2C Bus Pins and Settings for I2CScan1
-#define I2CScan1SCLPIN 56
-#define I2CScan1SDAPIN 57
+#define I2CScan1SCLPIN 44
+#define I2CScan1SDAPIN 45
 #define I2CScan1SPEED 100
 #define I2CScan1PULLUP 0 
 
