@@ -8,18 +8,28 @@
 #include "platform/services.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace kivo {
 
 namespace {
 
-std::optional<std::string> ReadText(IFileSystem &files, const std::string &path)
+using Bytes = std::vector<uint8_t>;
+
+std::optional<Bytes> Read(IFileSystem &files, const std::string &path)
 {
     FileCause cause;
-    auto bytes = files.ReadAll(path, cause);
-    if (!bytes)
-        return std::nullopt;
-    return std::string(bytes->begin(), bytes->end());
+    return files.ReadAll(path, cause);
+}
+
+std::string Text(const Bytes &bytes)
+{
+    return std::string(reinterpret_cast<const char *>(bytes.data()), bytes.size());
+}
+
+bool Equal(const Bytes &a, const std::string &b)
+{
+    return a.size() == b.size() && (b.empty() || std::memcmp(a.data(), b.data(), b.size()) == 0);
 }
 
 // Writes without messages; true when everything was written.
@@ -48,16 +58,16 @@ std::string CGeneratedFolder::Path(const std::string &name) const
 
 bool CGeneratedFolder::Same(const std::string &path, const std::string &bytes)
 {
-    auto current = ReadText(m_services.files, path);
-    return current && *current == bytes;
+    return m_services.files.HasContent(path, bytes.data(), bytes.size());
 }
 
-void CGeneratedFolder::SaveRecord(const std::string &name, const std::string &bytes)
+void CGeneratedFolder::SaveRecord(const std::string &name, const std::string &bytes,
+                                  const std::optional<std::vector<uint8_t>> &record)
 {
     // Failing to keep a record only means that the next run cannot merge.
     const std::string folder = Path(kRecordFolder);
     const std::string path = JoinPath(folder, name);
-    if (Same(path, bytes))
+    if (record ? Equal(*record, bytes) : Same(path, bytes))
         return;
     if (m_services.files.CreateFolder(folder))
         WriteQuietly(m_services.files, path, bytes.data(), bytes.size());
@@ -83,32 +93,35 @@ TextFileResult CGeneratedFolder::WriteSource(const std::string &name, const std:
         files.Rename(path, path + ".bak");
         return WriteTextFile(path, text, m_services);
     }
-    const auto current = ReadText(files, path);
-    const auto record = ReadText(files, JoinPath(Path(kRecordFolder), name));
+    // The usual case: the file is already right, whatever the record says.
+    if (Same(path, bytes)) {
+        if (!files.Exists(path + ".bak"))
+            WriteQuietly(files, path + ".bak", bytes.data(), bytes.size());
+        SaveRecord(name, bytes, std::nullopt);
+        return TextFileResult::Written;
+    }
+    const auto current = Read(files, path);
+    const auto record = Read(files, JoinPath(Path(kRecordFolder), name));
 
     if (current && record && *current != *record) {
         // The user changed the file since it was last written.
-        if (*current == bytes) {
-            SaveRecord(name, bytes);
-            return TextFileResult::Written;
-        }
+        const std::string mine = Text(*current);
         std::optional<MergeOutcome> merged;
         if (m_services.merger)
-            merged = m_services.merger->Merge(*record, *current, bytes);
+            merged = m_services.merger->Merge(Text(*record), mine, bytes);
         if (merged && merged->clean) {
-            if (merged->text != *current) {
+            if (merged->text != mine) {
                 // The user's file is kept before the merged one replaces it.
-                if (!WriteQuietly(files, path + ".orig", current->data(), current->size())) {
-                    FileCause cause = FileCause::Generic;
+                if (!WriteQuietly(files, path + ".orig", mine.data(), mine.size())) {
                     m_services.messages.Show(MessageKind::Plain, "Error:  Can't create " + path + ".orig -->" +
-                                                                     ReasonText(cause, path + ".orig"));
+                                                                     ReasonText(FileCause::Generic, path + ".orig"));
                     return TextFileResult::CreateFailed;
                 }
                 TextFileResult r = WriteBytesFile(path, merged->text, m_services);
                 if (r != TextFileResult::Written)
                     return r;
             }
-            SaveRecord(name, bytes);
+            SaveRecord(name, bytes, record);
             m_notes.push_back("Your changes to " + name + " were carried into the new code (your file as it was is " +
                               name + ".orig).");
             return TextFileResult::Written;
@@ -125,16 +138,11 @@ TextFileResult CGeneratedFolder::WriteSource(const std::string &name, const std:
     }
 
     // As before: a one-time backup, then the new text.
-    if (current && *current == bytes) {
-        if (!files.Exists(path + ".bak"))
-            WriteQuietly(files, path + ".bak", current->data(), current->size());
-    } else {
-        files.Rename(path, path + ".bak");
-        TextFileResult r = WriteBytesFile(path, bytes, m_services);
-        if (r != TextFileResult::Written)
-            return r;
-    }
-    SaveRecord(name, bytes);
+    files.Rename(path, path + ".bak");
+    TextFileResult r = WriteBytesFile(path, bytes, m_services);
+    if (r != TextFileResult::Written)
+        return r;
+    SaveRecord(name, bytes, record);
     return TextFileResult::Written;
 }
 
@@ -146,9 +154,7 @@ void CGeneratedFolder::WriteLibrary(const LibraryFile &lib)
     if (bytes.empty())
         return;
     const std::string path = Path(lib.fileName);
-    FileCause cause;
-    if (auto current = m_services.files.ReadAll(path, cause);
-        current && std::equal(current->begin(), current->end(), bytes.begin(), bytes.end()))
+    if (m_services.files.HasContent(path, bytes.data(), bytes.size()))
         return;
     WriteQuietly(m_services.files, path, bytes.data(), bytes.size());
 }

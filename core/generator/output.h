@@ -1,6 +1,8 @@
 #pragma once
 #include "generator/textfile.h"
 
+#include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -40,7 +42,8 @@ public:
 
 private:
     std::string Path(const std::string &name) const;
-    void SaveRecord(const std::string &name, const std::string &bytes);
+    // `record` is what the record held before (nullopt: none).
+    void SaveRecord(const std::string &name, const std::string &bytes, const std::optional<std::vector<uint8_t>> &record);
     bool Same(const std::string &path, const std::string &bytes);
 
     std::string m_folder;

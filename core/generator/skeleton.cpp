@@ -10,6 +10,7 @@ namespace kivo {
 std::string PlatformHeaderText(const CKivoDoc &d, const IClock &clock, bool &soundFlag)
 {
     std::string s;
+    s.reserve(1024 + 512 * d.m_objList.size());
     s += "//Kivo Generated Platform.h file\n";
     s += "#ifndef _PLATFORM_H_\n";
     s += "#define _PLATFORM_H_\n\n";
@@ -43,6 +44,7 @@ std::string PlatformHeaderText(const CKivoDoc &d, const IClock &clock, bool &sou
 std::string MainFileText(const CKivoDoc &d, const IClock &clock, bool soundFlag)
 {
     std::string s;
+    s.reserve(2048 + 2048 * d.m_objList.size());
     GenContext ctx{d, clock};
     s += "//Kivo Generated C main file\n\n\n";
     s += "#include \"Platform.h\" \n\n";

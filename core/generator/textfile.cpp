@@ -5,23 +5,37 @@
 #include "platform/messages.h"
 #include "platform/services.h"
 
+#include <algorithm>
+
 namespace kivo {
 
 std::string ToCrLf(const std::string &text)
 {
     std::string out;
     out.reserve(text.size() + text.size() / 16);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
+    std::size_t from = 0;
+    for (std::size_t nl = text.find('\n'); nl != std::string::npos; nl = text.find('\n', nl + 1)) {
+        out.append(text, from, nl - from);
+        if (nl == 0 || text[nl - 1] != '\r')
             out += '\r';
-        out += text[i];
+        out += '\n';
+        from = nl + 1;
     }
+    out.append(text, from, std::string::npos);
     return out;
 }
 
 std::size_t EncodeText(const std::string &text, bool crlf, std::string &bytes)
 {
     bytes.clear();
+    // Plain ASCII, the usual case, needs no conversion: one pass.
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        if (crlf)
+            bytes = ToCrLf(text);
+        else
+            bytes = text;
+        return std::string::npos;
+    }
     return Utf8ToCp1252(crlf ? ToCrLf(text) : text, bytes);
 }
 

@@ -127,6 +127,15 @@ std::size_t Utf8ToCp1252(std::string_view text, std::string &out)
 {
     out.reserve(out.size() + text.size());
     for (std::size_t i = 0; i < text.size();) {
+        // Runs of ASCII go over as they are.
+        std::size_t ascii = i;
+        while (ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80)
+            ++ascii;
+        if (ascii > i) {
+            out.append(text.data() + i, ascii - i);
+            i = ascii;
+            continue;
+        }
         uint32_t cp;
         std::size_t len;
         if (!DecodeUtf8(text, i, cp, len))

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -200,10 +201,14 @@ std::optional<std::vector<uint8_t>> DiskFileSystem::ReadAll(const std::string &p
         cause = FileCause::AccessDenied;
         return std::nullopt;
     }
-    std::vector<uint8_t> bytes;
-    uint8_t buf[65536];
+    // Read straight into the buffer, sized from the file (one byte more, so
+    // that the end shows in one pass) and grown if the file grows meanwhile.
+    std::vector<uint8_t> bytes(std::size_t(st.st_size > 0 ? st.st_size : 0) + 1);
+    std::size_t used = 0;
     for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (used == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -213,8 +218,9 @@ std::optional<std::vector<uint8_t>> DiskFileSystem::ReadAll(const std::string &p
         }
         if (n == 0)
             break;
-        bytes.insert(bytes.end(), buf, buf + n);
+        used += std::size_t(n);
     }
+    bytes.resize(used);
     ::close(fd);
     cause = FileCause::None;
     return bytes;
@@ -270,6 +276,38 @@ bool DiskFileSystem::Exists(const std::string &path)
 {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0;
+}
+
+bool IFileSystem::HasContent(const std::string &path, const void *data, std::size_t size)
+{
+    FileCause cause;
+    auto bytes = ReadAll(path, cause);
+    return bytes && bytes->size() == size && (size == 0 || std::memcmp(bytes->data(), data, size) == 0);
+}
+
+bool DiskFileSystem::HasContent(const std::string &path, const void *data, std::size_t size)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && std::size_t(st.st_size) == size;
+    const auto *expected = static_cast<const unsigned char *>(data);
+    std::size_t done = 0;
+    unsigned char buf[16384];
+    while (same) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            same = n == 0 && done == size;
+            break;
+        }
+        same = done + std::size_t(n) <= size && std::memcmp(buf, expected + done, std::size_t(n)) == 0;
+        done += std::size_t(n);
+    }
+    ::close(fd);
+    return same;
 }
 
 bool DiskFileSystem::CreateFolder(const std::string &path)

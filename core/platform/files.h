@@ -54,6 +54,8 @@ public:
     virtual bool Exists(const std::string &path) = 0;
     // Creates a folder (and the folders above it); true when it exists after.
     virtual bool CreateFolder(const std::string &path) = 0;
+    // Whether the file exists and holds exactly these bytes.
+    virtual bool HasContent(const std::string &path, const void *data, std::size_t size);
 };
 
 // The real file system.
@@ -66,6 +68,8 @@ public:
     FileCause ReplaceAtomically(const std::string &path, const std::vector<uint8_t> &bytes) override;
     bool Exists(const std::string &path) override;
     bool CreateFolder(const std::string &path) override;
+    // Compares in pieces without reading the whole file into memory.
+    bool HasContent(const std::string &path, const void *data, std::size_t size) override;
 };
 
 // Path helpers using this host's separator.
