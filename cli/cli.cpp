@@ -358,18 +358,17 @@ int CmdGenerate(const std::vector<std::string> &a, Services &services)
     CKivoDoc doc;
     if (!Open(rest[0], doc, services))
         return kExitFailed;
-    // The checker runs first; an error refuses the generation unless forced.
-    auto findings = CheckProject(doc);
-    for (auto &f : findings)
-        services.messages.Show(f.severity == Severity::Error ? MessageKind::Error : MessageKind::Warning,
-                               f.name + ": " + f.text);
-    if (HasError(findings) && !force) {
+    // The checks run first; an error refuses the generation unless forced.
+    auto r = GenerateCheckedProject(doc, services, [&](const std::vector<Finding> &findings) {
+        for (auto &f : findings)
+            services.messages.Show(f.severity == Severity::Error ? MessageKind::Error : MessageKind::Warning,
+                                   f.name + ": " + f.text);
+        return force;
+    });
+    if (r == GenerateResult::Refused)
         services.messages.Show(MessageKind::Plain,
-                               "Code not generated: the project has errors (see above). Correct them, or generate "
-                               "with --force.");
-        return kExitFailed;
-    }
-    return GenerateProject(doc, services) == GenerateResult::Done ? kExitOk : kExitFailed;
+                               "Code not generated: the project has errors. Correct them, or generate with --force.");
+    return r == GenerateResult::Done ? kExitOk : kExitFailed;
 }
 
 int CmdRun(const std::vector<std::string> &a, Services &services, bool compile)

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 
 namespace kivo {
@@ -375,6 +376,17 @@ private:
 
     // ---- one object ----
 
+    // The names an object's text makes from its name, worked out once.
+    const std::set<std::string> &Derived(int i)
+    {
+        if (m_derived.size() != m_objects.size())
+            m_derived.assign(m_objects.size(), std::nullopt);
+        auto &d = m_derived[std::size_t(i)];
+        if (!d)
+            d = DerivedNames(m_doc, Obj(i));
+        return *d;
+    }
+
     void CheckName(int i)
     {
         const CCodeObject &o = Obj(i);
@@ -412,7 +424,7 @@ private:
                 return;
             }
         }
-        const auto mine = DerivedNames(m_doc, o);
+        const auto &mine = Derived(i);
         for (auto &id : mine) {
             if (id != n && (GeneratedNames().count(id) || IsCompilerBuiltin(id))) {
                 Error(i, "name", "The name makes the generated name " + id + ", which the generated code already uses." +
@@ -424,7 +436,7 @@ private:
             const CCodeObject &other = Obj(j);
             if (other.m_strName.empty())
                 continue;
-            for (auto &id : DerivedNames(m_doc, other)) {
+            for (auto &id : Derived(j)) {
                 if (mine.count(id)) {
                     Error(i, "name",
                           "The generated name " + id + " of this object is also generated for " + other.m_strName +
@@ -704,6 +716,7 @@ private:
     const CKivoDoc &m_doc;
     std::vector<const CCodeObject *> m_objects;
     std::vector<std::vector<PinUse>> m_pins;
+    std::vector<std::optional<std::set<std::string>>> m_derived;
     std::vector<std::pair<int, std::string>> m_sdPins;
     long long m_clock = 0;
     std::size_t m_heap = std::size_t(kDefaultHeapBytes);

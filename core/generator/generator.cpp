@@ -1,5 +1,6 @@
 #include "generator/generator.h"
 
+#include "check/check.h"
 #include "generator/library.h"
 #include "generator/output.h"
 #include "generator/scripts.h"
@@ -60,6 +61,19 @@ GenerateResult GenerateProject(CKivoDoc &doc, Services &services)
         message += "\n\n" + note;
     services.messages.Show(MessageKind::Plain, message);
     return GenerateResult::Done;
+}
+
+GenerateResult GenerateCheckedProject(CKivoDoc &doc, Services &services, const FindingsHandler &handle)
+{
+    // The settings form's values reach the document first.
+    doc.UpdateAllViews();
+    const auto findings = CheckProject(doc);
+    bool goOn = true;
+    if (!findings.empty() && handle)
+        goOn = handle(findings);
+    if (HasError(findings) && (!handle || !goOn))
+        return GenerateResult::Refused;
+    return GenerateProject(doc, services);
 }
 
 } // namespace kivo
