@@ -39,6 +39,7 @@ void CEditorModel::Open()
 
 OkResult CEditorModel::Ok()
 {
+    m_focusField.clear();
     return OnOk();
 }
 
@@ -146,7 +147,12 @@ bool CEditorModel::ReadControls()
             continue;
         int v;
         if (!ParseToolkitInt(Text(f.key), v)) {
-            ShowPlain("Please enter an integer.");
+            std::string label = f.label;
+            if (!label.empty() && label.back() == ':')
+                label.pop_back();
+            std::string name = f.group.empty() ? label : f.group + " " + label;
+            ShowPlain("Please enter an integer.\nThe field \"" + name + "\" holds \"" + Text(f.key) + "\".");
+            m_focusField = f.key;
             return false;
         }
     }
