@@ -187,7 +187,7 @@ int CmdNew(const std::vector<std::string> &a, Services &services)
         return kExitFailed;
     }
     CKivoDoc doc;
-    doc.OnNewDocument(services.profile);
+    NewProjectForHost(doc, services.profile, ToolSearch::FromEnvironment());
     return SaveProject(doc, path, services) ? kExitOk : kExitFailed;
 }
 

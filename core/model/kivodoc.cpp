@@ -7,6 +7,7 @@
 #include "platform/services.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace kivo {
 
@@ -51,6 +52,8 @@ bool CKivoDoc::OnNewDocument(IProfile &profile)
     m_strPinNote[63] = "Used for Programming the P2 and stdio";
     m_nKindCount.fill(0);
     m_objList.clear();
+    m_history.Clear();
+    m_history.MarkSaved(*this);
     return true;
 }
 
@@ -108,6 +111,38 @@ void CKivoDoc::AppendObject(std::unique_ptr<CCodeObject> object)
     m_objList.push_back(std::move(object));
     if (kind >= 0 && kind < kKindCounterCount)
         ++m_nKindCount[kind];
+}
+
+ToolSearch ToolSearch::FromEnvironment()
+{
+    const char *path = std::getenv("PATH");
+    const char *home = std::getenv("HOME");
+    return {path ? path : "", home ? home : ""};
+}
+
+void NewProjectForHost(CKivoDoc &doc, IProfile &profile, const ToolSearch &search)
+{
+    doc.OnNewDocument(profile);
+#ifndef _WIN32
+    auto chosen = [&profile](const char *key) { return !profile.GetString(key, "").empty(); };
+    std::string flexspin = FindProgramOnPath("flexspin", search.path);
+    std::string flexFolder = flexspin.empty() ? "" : ParentFolder(flexspin);
+    if (!chosen("FlexSpinPath"))
+        doc.m_strFlexSpinPath = flexFolder;
+    if (!chosen("LoadP2Path")) {
+        std::string loadp2 = FindProgramOnPath("loadp2", search.path);
+        doc.m_strLoadP2Path = loadp2.empty() ? "" : ParentFolder(loadp2);
+    }
+    if (!chosen("LibraryPath")) {
+        std::string include = flexFolder.empty() ? "" : JoinPath(ParentFolder(flexFolder), "include");
+        doc.m_strLibraryPath = IsFolder(include) ? include : "";
+    }
+    if (!chosen("Plan9Path"))
+        doc.m_strPlan9Path = search.home;
+    doc.History().MarkSaved(doc);
+#else
+    (void)search;
+#endif
 }
 
 const char *DefaultNameFormat(int32_t kind)

@@ -1,5 +1,6 @@
 #pragma once
 #include "model/codeobject.h"
+#include "model/undo.h"
 
 #include <array>
 #include <cstdint>
@@ -87,11 +88,34 @@ public:
     // Appends an accepted object and raises its kind's counter.
     void AppendObject(std::unique_ptr<CCodeObject> object);
 
+    // The undo and redo steps, and the state last opened or saved.
+    CUndoHistory &History() { return m_history; }
+    const CUndoHistory &History() const { return m_history; }
+    // True when the project holds changes that are not saved.
+    bool IsModified() const { return m_history.IsModified(*this); }
+
 private:
+    CUndoHistory m_history;
     std::string m_strTitle;
     std::vector<std::pair<int, ViewUpdate>> m_views;
     int m_nextViewToken = 1;
 };
+
+// Where a new project's tool folders are looked for on this host.
+struct ToolSearch {
+    std::string path; // a PATH value
+    std::string home; // the user's home folder
+    // From the environment (PATH and HOME).
+    static ToolSearch FromEnvironment();
+};
+
+// A new project as "New" makes it on this host: OnNewDocument, then, except on
+// Windows, each tool folder the profile does not hold: the FlexSpin and
+// loadp2 folders are those of `flexspin` and `loadp2` found on the search
+// path, else empty (the scripts then run them from PATH); the library folder
+// is the compiler's "include" folder beside its own folder where that exists;
+// the Plan9 folder is the user's home.
+void NewProjectForHost(CKivoDoc &doc, IProfile &profile, const ToolSearch &search);
 
 // The default name format of a kind ("Servo%d"), or "" for unknown kinds.
 const char *DefaultNameFormat(int32_t kind);

@@ -355,10 +355,12 @@ bool OpenProject(const std::string &path, CKivoDoc &doc, Services &services)
         return false;
     }
     if (!DeserializeProject(*bytes, doc)) {
-        services.messages.Show(MessageKind::Plain, kUnexpectedFileFormat);
+        // The file's name on a line of its own, below the known text.
+        services.messages.Show(MessageKind::Plain, std::string(kUnexpectedFileFormat) + "\n" + path);
         return false;
     }
     doc.m_strPathName = path;
+    doc.History().MarkSaved(doc);
     return true;
 }
 
@@ -379,6 +381,7 @@ bool SaveProject(CKivoDoc &doc, const std::string &path, Services &services)
         return false;
     }
     doc.m_strPathName = path;
+    doc.History().MarkSaved(doc);
     return true;
 }
 

@@ -40,6 +40,7 @@ void CEditorModel::Open()
 
 OkResult CEditorModel::Ok()
 {
+    m_focusField.clear();
     if (m_mode != 0 || !m_projectChecks)
         return OnOk();
     // A new object must also pass the project checks of its own fields;
@@ -168,7 +169,12 @@ bool CEditorModel::ReadControls()
             continue;
         int v;
         if (!ParseToolkitInt(Text(f.key), v)) {
-            ShowPlain("Please enter an integer.");
+            std::string label = f.label;
+            if (!label.empty() && label.back() == ':')
+                label.pop_back();
+            std::string name = f.group.empty() ? label : f.group + " " + label;
+            ShowPlain("Please enter an integer.\nThe field \"" + name + "\" holds \"" + Text(f.key) + "\".");
+            m_focusField = f.key;
             return false;
         }
     }

@@ -67,6 +67,9 @@ public:
     OkResult Ok();
     // For scratch objects that are never part of a project.
     void SetProjectChecks(bool on) { m_projectChecks = on; }
+    // The key of the field a refused OK named, for the front end to focus
+    // ("" when the refusal named none).
+    const std::string &FocusField() const { return m_focusField; }
     // Cancel changes nothing.
     void Cancel() {}
 
@@ -110,7 +113,8 @@ protected:
     virtual void OnButton(const std::string &) {}
 
     // Reads the Integer fields as the toolkit would; shows "Please enter an
-    // integer." and returns false on the first that is not a whole number.
+    // integer." with the field's name and text below it, and returns false
+    // on the first that is not a whole number (then the field to focus).
     bool ReadControls();
 
     // The shared OK steps for one consecutive range of pins from `basePin`:
@@ -133,6 +137,7 @@ protected:
     std::map<std::string, int> m_int;
     std::map<std::string, bool> m_flag;
     std::map<std::string, std::pair<int, int>> m_range; // slider ranges set at run time
+    std::string m_focusField;
 
 private:
     int m_kind;

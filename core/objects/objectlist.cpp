@@ -1,6 +1,7 @@
 #include "objects/objectlist.h"
 
 #include "model/kivodoc.h"
+#include "model/undo.h"
 #include "objects/kind.h"
 #include "objects/pinrules.h"
 #include "platform/messages.h"
@@ -45,14 +46,20 @@ AddResult AddObject(CKivoDoc &doc, int kind, IMessages &messages, const EditorRu
     const IKind *k = FindKind(kind);
     if (!k || !PickerAllowsKind(doc, kind, messages))
         return AddResult::Refused;
+    CDocChange change(doc, "Add Object");
     auto object = std::make_unique<CCodeObject>();
     bool accepted = false;
     if (auto editor = k->CreateEditor(*object, doc, 0, messages)) {
         editor->Open();
         accepted = run(*editor);
     }
-    if (accepted)
+    if (accepted) {
         doc.AppendObject(std::move(object));
+        change.Commit();
+    } else {
+        // A refused OK may have taken pins for the object that is not added.
+        change.Revert();
+    }
     doc.UpdateAllViews();
     return accepted ? AddResult::Added : AddResult::Cancelled;
 }
@@ -62,6 +69,7 @@ bool EditObject(CKivoDoc &doc, std::size_t index, IMessages &messages, const Edi
     if (index >= doc.m_objList.size())
         return false;
     CCodeObject &object = *doc.m_objList[index];
+    CDocChange change(doc, "Edit Object");
     bool accepted = false;
     if (const IKind *k = FindKind(object.m_nKind)) {
         if (auto editor = k->CreateEditor(object, doc, 1, messages)) {
@@ -69,6 +77,12 @@ bool EditObject(CKivoDoc &doc, std::size_t index, IMessages &messages, const Edi
             accepted = run(*editor);
         }
     }
+    // A Cancel after a refused OK puts back the object and its pins as they
+    // were when the editor opened.
+    if (accepted)
+        change.Commit();
+    else
+        change.Revert();
     doc.UpdateAllViews();
     return accepted;
 }
@@ -77,6 +91,7 @@ bool DeleteObject(CKivoDoc &doc, std::size_t index)
 {
     if (index >= doc.m_objList.size())
         return false;
+    CDocChange change(doc, "Delete Object");
     const CCodeObject &object = *doc.m_objList[index];
     const std::string &name = object.m_strName;
     bool nameShared = false;
@@ -93,6 +108,7 @@ bool DeleteObject(CKivoDoc &doc, std::size_t index)
                 ClearPin(doc, p);
     }
     doc.m_objList.erase(doc.m_objList.begin() + std::ptrdiff_t(index));
+    change.Commit();
     doc.UpdateAllViews();
     return true;
 }

@@ -36,7 +36,10 @@ enum class AddResult {
 AddResult AddObject(CKivoDoc &doc, int kind, IMessages &messages, const EditorRunner &run);
 
 // "Edit Object" on the object at `index` (its line in the list). Returns what
-// the editor returned; views are refreshed whatever happens.
+// the editor returned; views are refreshed whatever happens. An editor that
+// closes without OK leaves the object and the pins as they were. Each
+// accepted addition, edit and deletion is one step of the project's undo
+// history.
 bool EditObject(CKivoDoc &doc, std::size_t index, IMessages &messages, const EditorRunner &run);
 
 // "Delete Object": frees the pins that the object's name holds and removes

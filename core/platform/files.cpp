@@ -347,4 +347,35 @@ std::string FileNameOf(const std::string &path)
     return pos == std::string::npos ? path : path.substr(pos + 1);
 }
 
+std::string FindProgramOnPath(const std::string &name, const std::string &searchPath)
+{
+    if (name.empty())
+        return "";
+    std::size_t start = 0;
+    while (start <= searchPath.size()) {
+        std::size_t end = searchPath.find(':', start);
+        if (end == std::string::npos)
+            end = searchPath.size();
+        std::string folder = searchPath.substr(start, end - start);
+        std::string candidate = folder + "/" + name;
+        struct stat st;
+        // Only absolute folders: a relative entry depends on where Kivo runs.
+        if (!folder.empty() && folder[0] == '/' && ::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        start = end + 1;
+    }
+    return "";
+}
+
+bool IsFolder(const std::string &path)
+{
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string ErrorText(int err)
+{
+    return std::strerror(err);
+}
+
 } // namespace kivo

@@ -80,4 +80,12 @@ std::string ParentFolder(const std::string &path);
 // The last component.
 std::string FileNameOf(const std::string &path);
 
+// The first executable file `name` in the absolute folders of `searchPath`
+// (a PATH value, ':'-separated), or "".
+std::string FindProgramOnPath(const std::string &name, const std::string &searchPath);
+// True when `path` is a folder.
+bool IsFolder(const std::string &path);
+// The system's text for an error number ("No such file or directory").
+std::string ErrorText(int err);
+
 } // namespace kivo

@@ -20,6 +20,13 @@ public:
     virtual ~IMessages() = default;
     // Shows the box and returns once the user has dismissed it.
     virtual void Show(MessageKind kind, const std::string &text) = 0;
+    // A question with Yes and No; true for Yes. Hosts that cannot ask show
+    // the text and answer No.
+    virtual bool Ask(MessageKind kind, const std::string &text)
+    {
+        Show(kind, text);
+        return false;
+    }
 };
 
 struct ShownMessage {
@@ -33,7 +40,14 @@ class RecordingMessages : public IMessages
 {
 public:
     void Show(MessageKind kind, const std::string &text) override { shown.push_back({kind, text}); }
+    bool Ask(MessageKind kind, const std::string &text) override
+    {
+        asked.push_back({kind, text});
+        return answer;
+    }
     std::vector<ShownMessage> shown;
+    std::vector<ShownMessage> asked;
+    bool answer = false; // what every question is answered
 };
 
 } // namespace kivo

@@ -1,5 +1,6 @@
 #include "toolchain/toolchain.h"
 
+#include "generator/generator.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
 #include "platform/files.h"
@@ -26,14 +27,63 @@ ProcessRequest ScriptRequest(const std::string &scriptBaseName, const std::strin
 
 namespace {
 
-bool RunScript(CKivoDoc &doc, Services &services, const char *script, const char *failure)
+#ifdef _WIN32
+constexpr const char *kScriptSuffix = ".bat";
+constexpr const char *kCompiler = "FlexSpin.exe";
+constexpr const char *kLoader = "loadp2.exe";
+#else
+constexpr const char *kScriptSuffix = ".sh";
+constexpr const char *kCompiler = "flexspin";
+constexpr const char *kLoader = "loadp2";
+#endif
+
+// Where the script finds its program: in the folder setting, or on PATH
+// when the setting is empty. "" when it is there, else the message.
+std::string MissingTool(const std::string &folder, const char *program, const char *what, const char *setting,
+                        Services &services)
+{
+    if (folder.empty()) {
+        std::string path = ToolSearch::FromEnvironment().path;
+        if (!FindProgramOnPath(program, path).empty())
+            return "";
+        return std::string(what) + " " + program + " was not found on PATH (" + path + ").\nSet the " + setting +
+               " on the \"P2 & FlexSpin\" tab, then Generate again.";
+    }
+    if (services.files.Exists(JoinPath(folder, program)))
+        return "";
+    return std::string(what) + " " + program + " was not found in the folder " + folder + ".\nSet the " + setting +
+           " on the \"P2 & FlexSpin\" tab, then Generate again.";
+}
+
+bool RunScript(CKivoDoc &doc, Services &services, const char *script, const char *failure, const GenerateStep &generate,
+               bool keepOpen)
 {
     std::string folder = doc.GetProjectFolder(services);
     if (folder.empty())
         return false;
-    ProcessOutcome outcome = services.processes.Run(ScriptRequest(script, folder));
+    const std::string file = std::string(script) + kScriptSuffix;
+    if (!services.files.Exists(JoinPath(folder, file))) {
+        if (!services.messages.Ask(MessageKind::Plain, file + " is not in the project folder " + folder +
+                                                           ".\nGenerate the project's files first?"))
+            return false;
+        bool generated = generate ? generate() : GenerateProject(doc, services) == GenerateResult::Done;
+        if (!generated || !services.files.Exists(JoinPath(folder, file)))
+            return false;
+    }
+    const bool load = keepOpen;
+    std::string missing = load ? MissingTool(doc.m_strLoadP2Path, kLoader, "The loader", "loadp2 folder", services)
+                               : MissingTool(doc.m_strFlexSpinPath, kCompiler, "The compiler", "FlexSpin folder",
+                                             services);
+    if (!missing.empty()) {
+        services.messages.Show(MessageKind::Plain, missing);
+        return false;
+    }
+    ProcessRequest request = ScriptRequest(script, folder);
+    request.keepOpen = keepOpen;
+    ProcessOutcome outcome = services.processes.Run(request);
     if (!outcome.started) {
-        services.messages.Show(MessageKind::Plain, Format(failure, outcome.errorCode));
+        services.messages.Show(MessageKind::Plain,
+                               Format(failure, outcome.errorCode) + "\n" + file + ": " + ErrorText(outcome.errorCode));
         return false;
     }
     return true;
@@ -41,21 +91,23 @@ bool RunScript(CKivoDoc &doc, Services &services, const char *script, const char
 
 } // namespace
 
-bool CompileProject(CKivoDoc &doc, Services &services)
+bool CompileProject(CKivoDoc &doc, Services &services, const GenerateStep &generate)
 {
 #ifdef _WIN32
-    return RunScript(doc, services, "build", "Error running build.bat:  %d");
+    return RunScript(doc, services, "build", "Error running build.bat:  %d", generate, false);
 #else
-    return RunScript(doc, services, "build", "Error running build.sh:  %d");
+    return RunScript(doc, services, "build", "Error running build.sh:  %d", generate, false);
 #endif
 }
 
-bool LoadProject(CKivoDoc &doc, Services &services)
+bool LoadProject(CKivoDoc &doc, Services &services, const GenerateStep &generate)
 {
+    // The terminal stays open: loadp2's own message (no board found) is the
+    // only account of what happened.
 #ifdef _WIN32
-    return RunScript(doc, services, "load", "Error running load.bat:  %d");
+    return RunScript(doc, services, "load", "Error running load.bat:  %d", generate, true);
 #else
-    return RunScript(doc, services, "load", "Error running load.sh:  %d");
+    return RunScript(doc, services, "load", "Error running load.sh:  %d", generate, true);
 #endif
 }
 
@@ -85,6 +137,8 @@ bool EditWithFlexProp(CKivoDoc &doc, Services &services)
         services.messages.Show(MessageKind::Plain, "Please Generate Files before invoking FlexProp.");
         return false;
     }
+    ProcessRequest r;
+#ifdef _WIN32
     if (doc.m_strFlexSpinPath.empty()) {
         services.messages.Show(MessageKind::Plain, "Please specify FlexProp path before invoking FlexProp.");
         return false;
@@ -92,11 +146,23 @@ bool EditWithFlexProp(CKivoDoc &doc, Services &services)
     std::string folder = FlexPropFolder(doc.m_strFlexSpinPath);
     if (folder.empty())
         return false;
-    ProcessRequest r;
-#ifdef _WIN32
     r.program = JoinPath(folder, "FlexProp.exe");
 #else
-    r.program = JoinPath(folder, "flexprop");
+    // The launcher above the FlexSpin folder, else the one on PATH.
+    std::string folder = FlexPropFolder(doc.m_strFlexSpinPath);
+    r.program = folder.empty() ? "" : JoinPath(folder, "flexprop");
+    if (r.program.empty() || !services.files.Exists(r.program)) {
+        std::string onPath = FindProgramOnPath("flexprop", ToolSearch::FromEnvironment().path);
+        if (!onPath.empty()) {
+            r.program = onPath;
+            folder = ParentFolder(onPath);
+        }
+    }
+    if (r.program.empty()) {
+        if (doc.m_strFlexSpinPath.empty())
+            services.messages.Show(MessageKind::Plain, "Please specify FlexProp path before invoking FlexProp.");
+        return false;
+    }
 #endif
     // The main-file path is one argument, blanks and all.
     r.args = {doc.m_strMainFilePath};
@@ -104,7 +170,8 @@ bool EditWithFlexProp(CKivoDoc &doc, Services &services)
     r.wait = false;
     ProcessOutcome outcome = services.processes.Run(r);
     if (!outcome.started) {
-        services.messages.Show(MessageKind::Plain, Format("Error running FlexProp:  %d", outcome.errorCode));
+        services.messages.Show(MessageKind::Plain, Format("Error running FlexProp:  %d", outcome.errorCode) + "\n" +
+                                                       r.program + ": " + ErrorText(outcome.errorCode));
         return false;
     }
     return true;

@@ -22,6 +22,8 @@ enum CommandId : int {
     ID_ButtonCompile = 32772,
     ID_ButtonGenerate = 32773,
     ID_LoadP2 = 32774,
+    ID_FILE_CLOSE_WINDOW = 32775,  // closes the active project window (Ctrl+W)
+    ID_PRINT_PIN_REPORT = 32776,   // prints the pin report from any tab (Ctrl+P)
     ID_FILE_NEW = 57600,
     ID_FILE_OPEN = 57601,
     ID_FILE_CLOSE = 57602,
@@ -40,6 +42,7 @@ enum CommandId : int {
     ID_EDIT_REPLACE = 57641,
     ID_EDIT_SELECT_ALL = 57642,
     ID_EDIT_UNDO = 57643,
+    ID_EDIT_REDO = 57644,
     ID_WINDOW_NEW = 57648,
     ID_APP_ABOUT = 57664,
     ID_APP_EXIT = 57665,

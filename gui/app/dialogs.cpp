@@ -41,8 +41,11 @@ CWindowsDialog::CWindowsDialog(CMainFrame &frame) : QDialog(&frame), m_frame(fra
     setWindowTitle("Windows");
     auto *layout = new QHBoxLayout(this);
     auto *left = new QVBoxLayout;
-    left->addWidget(new QLabel("Select &window:", this));
+    auto *label = new QLabel("Select &window:", this);
+    left->addWidget(label);
     m_list = new QListWidget(this);
+    // The label's "&" marks Alt+W for the list rather than showing as is.
+    label->setBuddy(m_list);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setMinimumWidth(260);
     left->addWidget(m_list);

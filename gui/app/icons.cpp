@@ -482,6 +482,29 @@ void DrawFind(QPainter &p)
     p.drawLine(QPointF(19, 19), QPointF(28, 28));
 }
 
+// A curved arrow turning left (undo) or, mirrored, right (redo).
+void DrawTurnArrow(QPainter &p, bool mirrored)
+{
+    if (mirrored) {
+        p.translate(32, 0);
+        p.scale(-1, 1);
+    }
+    QPainterPath path;
+    path.moveTo(26, 26);
+    path.cubicTo(26, 14, 20, 10, 9, 12);
+    p.setPen(Outline(QColor(30, 100, 190), 3.2));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(path);
+    QPainterPath head;
+    head.moveTo(3, 12);
+    head.lineTo(12, 5);
+    head.lineTo(12, 19);
+    head.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(30, 100, 190));
+    p.drawPath(head);
+}
+
 void DrawWindows(QPainter &p)
 {
     for (int i = 0; i < 3; ++i) {
@@ -574,6 +597,10 @@ QIcon CommandIcon(int id)
         return Make(DrawFind);
     case ID_WINDOW_MANAGER:
         return Make(DrawWindows);
+    case ID_EDIT_UNDO:
+        return Make([](QPainter &p) { DrawTurnArrow(p, false); });
+    case ID_EDIT_REDO:
+        return Make([](QPainter &p) { DrawTurnArrow(p, true); });
     case ID_APP_ABOUT:
         return Make(DrawAbout);
     case ID_VIEW_APPLOOK_OFF_2007_SILVER:

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 
 namespace kivo {
 
@@ -69,19 +70,20 @@ bool CKivoApp::Start(const QStringList &args)
     m_messages.SetFallbackOwner(m_frame.get());
     m_processes.SetOwner(m_frame.get());
     ShowRecent();
-    if (args.isEmpty()) {
-        NewProject();
-    } else if (!OpenPath(args.first())) {
-        return false;
-    }
+    // The window first, so that a file that does not open is said over it
+    // and the application stays, ready for another file.
     m_frame->show();
+    if (args.isEmpty())
+        NewProject();
+    else
+        OpenPath(args.first());
     return true;
 }
 
 CKivoDoc *CKivoApp::NewProject()
 {
     auto doc = std::make_unique<CKivoDoc>();
-    doc->OnNewDocument(m_profile);
+    NewProjectForHost(*doc, m_profile, ToolSearch::FromEnvironment());
     doc->SetTitle("Kivo" + std::to_string(++m_untitled));
     CKivoDoc *raw = doc.get();
     m_docs.push_back(std::move(doc));
@@ -157,9 +159,35 @@ void CKivoApp::SaveDocument(CKivoDoc &doc)
     Save(doc);
 }
 
-void CKivoApp::CloseDocument(CKivoDoc &doc)
+bool CKivoApp::CloseDocument(CKivoDoc &doc)
 {
+    if (!SaveModified(doc))
+        return false;
     m_frame->CloseDocumentWindows(doc);
+    return true;
+}
+
+bool CKivoApp::SaveModified(CKivoDoc &doc)
+{
+    // What is still being typed in the form is a change too.
+    doc.UpdateAllViews();
+    if (!doc.IsModified())
+        return true;
+    m_frame->ActivateDocument(doc);
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kAppTitle),
+                    QString("Save changes to %1 before closing?").arg(QString::fromStdString(doc.GetTitle())),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, m_frame.get());
+    box.setObjectName("saveChanges");
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return Save(doc);
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void CKivoApp::DocumentClosed(CKivoDoc &doc)

@@ -33,9 +33,10 @@ public:
     explicit CKivoApp(const std::string &profilePath = FileProfile::DefaultPath());
     ~CKivoApp() override;
 
-    // Creates the main frame, carries out the command line (no argument: a
-    // new project; a path: that project) and shows the window. False when
-    // the program should end at once.
+    // Creates and shows the main frame and carries out the command line (no
+    // argument: a new project; a path: that project, and when it does not
+    // open, its message over an empty frame). False when the program should
+    // end at once.
     bool Start(const QStringList &args);
 
     CMainFrame *Frame() const { return m_frame.get(); }
@@ -55,8 +56,12 @@ public:
     bool SaveAs(CKivoDoc &doc);
     // IDocumentSaver: the Save command of a project without a file.
     void SaveDocument(CKivoDoc &doc) override;
-    // Closes every window of the project (no question is asked).
-    void CloseDocument(CKivoDoc &doc);
+    // Closes every window of the project, asking first when it has unsaved
+    // changes; false when the user cancelled.
+    bool CloseDocument(CKivoDoc &doc);
+    // Save / Discard / Cancel for a project with unsaved changes: true when
+    // it was saved or its changes may go, false on Cancel or a failed save.
+    bool SaveModified(CKivoDoc &doc);
     // The frame closed the project's last window.
     void DocumentClosed(CKivoDoc &doc);
     void OnAbout();

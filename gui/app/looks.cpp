@@ -114,6 +114,8 @@ void ApplyLookToApplication(const Look &look)
 #ribbonBody QToolButton:pressed, #ribbonBody QToolButton:checked { background: %9; }
 #ribbonBody QToolButton:disabled { color: %10; }
 #appButton { border: none; }
+#styleButton { color: %2; padding: 2px 6px; border: 1px solid transparent; border-radius: 3px; }
+#styleButton:hover, #styleButton:pressed { background: %6; border-color: %5; color: %2; }
 QLineEdit[readout="true"] { background: palette(window); }
 )")
                         .arg(Css(look.ribbonTop), Css(look.topText), Css(look.ribbonBody), Css(look.ribbonText),

@@ -7,6 +7,8 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Kivo");
+    // The launcher entry the desktop matches the windows with.
+    QApplication::setDesktopFileName("kivo");
     QApplication::setWindowIcon(kivo::AppIcon());
     kivo::CKivoApp kivoApp;
     // The first argument, when given, is a project file to open.

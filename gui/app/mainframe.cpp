@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QToolButton>
@@ -51,7 +52,13 @@ CMainFrame::CMainFrame(CKivoApp &app) : m_app(app)
     setWindowTitle("Kivo");
     setWindowIcon(AppIcon());
     setAcceptDrops(true);
-    resize(1100, 780);
+    // The first size fits the screen the window opens on, frame included.
+    QSize first(1100, 780);
+    if (QScreen *s = screen()) {
+        QRect area = s->availableGeometry();
+        first = first.boundedTo(QSize(area.width() - 20, area.height() - 50));
+    }
+    resize(first);
     CreateActions();
 
     auto *central = new QWidget(this);
@@ -138,34 +145,40 @@ void CMainFrame::CreateActions()
     MakeAction(ID_FILE_NEW, "&New")->setShortcut(QKeySequence("Ctrl+N"));
     MakeAction(ID_FILE_OPEN, "&Open...")->setShortcut(QKeySequence("Ctrl+O"));
     MakeAction(ID_FILE_SAVE, "&Save")->setShortcut(QKeySequence("Ctrl+S"));
-    MakeAction(ID_FILE_SAVE_AS, "Save &As...");
-    MakeAction(ID_FILE_PRINT, "Print");
+    MakeAction(ID_FILE_SAVE_AS, "Save &As...")->setShortcut(QKeySequence("Ctrl+Shift+S"));
+    MakeAction(ID_FILE_PRINT, "&Print");
     MakeAction(ID_FILE_PRINT_DIRECT, "&Quick Print");
     MakeAction(ID_FILE_PRINT_PREVIEW, "Print Pre&view");
     MakeAction(ID_FILE_PRINT_SETUP, "Print Set&up");
     MakeAction(ID_FILE_CLOSE, "&Close");
-    MakeAction(ID_APP_EXIT, "E&xit");
-    MakeAction(ID_ButtonGenerate, "Generate Code");
-    MakeAction(ID_ButtonCompile, "Compile");
-    MakeAction(ID_LoadP2, "Load P2");
-    MakeAction(ID_ButtonFlexProp, "Edit code with FlexProp");
-    MakeAction(ID_EDIT_PASTE, "Paste")->setShortcuts({QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")});
-    MakeAction(ID_EDIT_CUT, "Cut")->setShortcuts({QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")});
-    MakeAction(ID_EDIT_COPY, "Copy")->setShortcuts({QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")});
-    MakeAction(ID_EDIT_SELECT_ALL, "Select All");
-    MakeAction(ID_OLE_INSERT_NEW, "Insert Object...");
-    MakeAction(ID_VIEW_STATUS_BAR, "Status Bar", true)->setChecked(true);
-    MakeAction(ID_VIEW_CAPTION_BAR, "Caption Bar", true);
-    MakeAction(ID_EDIT_FIND, "Find...");
-    MakeAction(ID_EDIT_REPEAT, "Find Next");
-    MakeAction(ID_EDIT_REPLACE, "Replace");
-    MakeAction(ID_WINDOW_MANAGER, "Windows");
+    MakeAction(ID_APP_EXIT, "E&xit")->setShortcut(QKeySequence("Ctrl+Q"));
+    MakeAction(ID_ButtonGenerate, "&Generate Code")->setShortcut(QKeySequence("Ctrl+G"));
+    MakeAction(ID_ButtonCompile, "&Compile")->setShortcut(QKeySequence("Ctrl+B"));
+    MakeAction(ID_LoadP2, "&Load P2")->setShortcut(QKeySequence("F5"));
+    MakeAction(ID_ButtonFlexProp, "&Edit code with FlexProp")->setShortcut(QKeySequence("Ctrl+E"));
+    MakeAction(ID_EDIT_PASTE, "&Paste")->setShortcuts({QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")});
+    MakeAction(ID_EDIT_CUT, "Cu&t")->setShortcuts({QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")});
+    MakeAction(ID_EDIT_COPY, "C&opy")->setShortcuts({QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")});
+    MakeAction(ID_EDIT_SELECT_ALL, "Select &All")->setShortcut(QKeySequence("Ctrl+A"));
+    MakeAction(ID_OLE_INSERT_NEW, "&Insert Object...");
+    MakeAction(ID_VIEW_STATUS_BAR, "Status &Bar", true)->setChecked(true);
+    MakeAction(ID_VIEW_CAPTION_BAR, "Caption Ba&r", true);
+    MakeAction(ID_EDIT_FIND, "Fi&nd...");
+    MakeAction(ID_EDIT_REPEAT, "Find Ne&xt");
+    MakeAction(ID_EDIT_REPLACE, "R&eplace");
+    MakeAction(ID_WINDOW_MANAGER, "&Windows");
     MakeAction(ID_WINDOW_NEW, "&New Window");
     MakeAction(ID_APP_ABOUT, "About")->setToolTip("About Kivo");
-    // Undo has no handler; its keys do nothing.
-    MakeAction(ID_EDIT_UNDO, "Undo")->setShortcuts({QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")});
+    MakeAction(ID_EDIT_UNDO, "&Undo")->setShortcuts({QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")});
+    MakeAction(ID_EDIT_REDO, "Re&do")->setShortcuts({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")});
+    MakeAction(ID_FILE_CLOSE_WINDOW, "Close &Window")->setShortcut(QKeySequence("Ctrl+W"));
+    MakeAction(ID_PRINT_PIN_REPORT, "Print Pin &Report")->setShortcut(QKeySequence("Ctrl+P"));
     MakeAction(ID_NEXT_PANE, "Next Pane")->setShortcut(QKeySequence("F6"));
     MakeAction(ID_PREV_PANE, "Previous Pane")->setShortcut(QKeySequence("Shift+F6"));
+    // The shortcut shows in every tool tip.
+    for (QAction *a : std::as_const(m_actions))
+        if (!a->shortcut().isEmpty())
+            a->setToolTip(QString("%1 (%2)").arg(a->toolTip(), a->shortcut().toString(QKeySequence::NativeText)));
 
     m_styleMenu = new QMenu(this);
     m_lookGroup = new QActionGroup(this);
@@ -219,17 +232,43 @@ void CMainFrame::OnCommand(int id)
     case ID_APP_EXIT:
         close();
         break;
+    case ID_FILE_CLOSE_WINDOW:
+        if (child)
+            CloseChild(child);
+        break;
+    case ID_PRINT_PIN_REPORT:
+        if (child) {
+            child->View()->setCurrentIndex(CKivoView::PinsTab);
+            RunCommand(ID_FILE_PRINT);
+        }
+        break;
+    case ID_EDIT_UNDO:
+    case ID_EDIT_REDO:
+        if (doc) {
+            // What is still being typed in the form counts as the last change.
+            doc->UpdateAllViews();
+            bool done = id == ID_EDIT_UNDO ? doc->History().Undo(*doc) : doc->History().Redo(*doc);
+            if (done)
+                doc->UpdateAllViews();
+        }
+        break;
     case ID_ButtonGenerate:
         if (doc)
             GenerateProject(*doc, services);
         break;
     case ID_ButtonCompile:
-        if (doc)
-            CompileProject(*doc, services);
-        break;
     case ID_LoadP2:
-        if (doc)
-            LoadProject(*doc, services);
+        if (doc) {
+            // A missing script is offered the ribbon's own Generate first.
+            auto generate = [this, doc] {
+                OnCommand(ID_ButtonGenerate);
+                return !doc->m_strMainFilePath.empty();
+            };
+            if (id == ID_ButtonCompile)
+                CompileProject(*doc, services, generate);
+            else
+                LoadProject(*doc, services, generate);
+        }
         break;
     case ID_ButtonFlexProp:
         if (doc)
@@ -297,9 +336,21 @@ void CMainFrame::UpdateCommandUI()
         case ID_PREV_PANE:
             enabled = true;
             break;
+        case ID_EDIT_UNDO:
+            enabled = hasChild && child->Document().History().CanUndo();
+            it.value()->setToolTip(enabled ? "Undo " + QString::fromStdString(child->Document().History().UndoLabel())
+                                           : QString("Undo"));
+            break;
+        case ID_EDIT_REDO:
+            enabled = hasChild && child->Document().History().CanRedo();
+            it.value()->setToolTip(enabled ? "Redo " + QString::fromStdString(child->Document().History().RedoLabel())
+                                           : QString("Redo"));
+            break;
         case ID_FILE_SAVE:
         case ID_FILE_SAVE_AS:
         case ID_FILE_CLOSE:
+        case ID_FILE_CLOSE_WINDOW:
+        case ID_PRINT_PIN_REPORT:
         case ID_ButtonGenerate:
         case ID_ButtonCompile:
         case ID_LoadP2:
@@ -348,6 +399,12 @@ void CMainFrame::OpenWindow(CKivoDoc &doc)
     auto *child = new CChildFrame(doc, m_app.GetServices(), m_pages);
     m_pages->addWidget(child);
     connect(child->View(), &QTabWidget::currentChanged, this, [this] { UpdateCommandUI(); });
+    // Every change shows at once in the titles (the modified mark) and in
+    // what Undo and Redo can do.
+    connect(child, &CChildFrame::documentChanged, this, [this] {
+        UpdateTitles();
+        UpdateCommandUI();
+    });
     // A new selection in the pin grid changes what the clipboard commands can do.
     for (auto *pins : child->findChildren<CPinsView *>())
         connect(pins, &CPinsView::editCommandsChanged, this, [this] { UpdateCommandUI(); });
@@ -393,10 +450,18 @@ void CMainFrame::ActivateDocument(CKivoDoc &doc)
     }
 }
 
-void CMainFrame::CloseChild(CChildFrame *child)
+bool CMainFrame::CloseChild(CChildFrame *child, bool ask)
 {
     if (!child)
-        return;
+        return true;
+    if (ask && !m_closingAll) {
+        int windows = 0;
+        for (CChildFrame *c : Children())
+            if (&c->Document() == &child->Document())
+                ++windows;
+        if (windows == 1 && !m_app.SaveModified(child->Document()))
+            return false;
+    }
     for (int i = 0; i < m_docTabs->count(); ++i) {
         if (m_docTabs->tabData(i).value<void *>() == child) {
             m_docTabs->removeTab(i);
@@ -410,7 +475,6 @@ void CMainFrame::CloseChild(CChildFrame *child)
     for (CChildFrame *c : Children())
         if (&c->Document() == &doc)
             last = false;
-    // Closing a project's last window closes the project, asking nothing.
     if (last)
         m_app.DocumentClosed(doc);
     else
@@ -421,13 +485,29 @@ void CMainFrame::CloseChild(CChildFrame *child)
         UpdateTitles();
         UpdateCommandUI();
     }
+    return true;
 }
 
 void CMainFrame::CloseDocumentWindows(CKivoDoc &doc)
 {
     for (CChildFrame *child : Children())
         if (&child->Document() == &doc)
-            CloseChild(child);
+            CloseChild(child, false);
+}
+
+bool CMainFrame::ConfirmCloseAll()
+{
+    QList<CKivoDoc *> asked;
+    for (CChildFrame *child : Children()) {
+        CKivoDoc *doc = &child->Document();
+        if (asked.contains(doc))
+            continue;
+        asked << doc;
+        ActivateChild(child);
+        if (!m_app.SaveModified(*doc))
+            return false;
+    }
+    return true;
 }
 
 void CMainFrame::CloseAllWindows()
@@ -509,7 +589,11 @@ void CMainFrame::MovePaneFocus(bool forward)
 
 void CMainFrame::closeEvent(QCloseEvent *event)
 {
-    // Exit closes every project without questions.
+    // Exit asks about each project with unsaved changes, then closes them all.
+    if (!ConfirmCloseAll()) {
+        event->ignore();
+        return;
+    }
     m_closingAll = true;
     CloseAllWindows();
     m_closingAll = false;

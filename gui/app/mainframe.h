@@ -40,9 +40,15 @@ public:
     QList<CChildFrame *> Children() const;
     void ActivateChild(CChildFrame *child);
     void ActivateDocument(CKivoDoc &doc);
-    void CloseChild(CChildFrame *child);
+    // Closes a project window. Closing a project's last window asks Save /
+    // Discard / Cancel when it has unsaved changes (unless `ask` is false);
+    // false when the user cancelled.
+    bool CloseChild(CChildFrame *child, bool ask = true);
     void CloseDocumentWindows(CKivoDoc &doc);
     void CloseAllWindows();
+    // Asks about every project with unsaved changes; false when the user
+    // cancelled.
+    bool ConfirmCloseAll();
     void UpdateTitles();
     void SetRecentFiles(const QStringList &shown);
 

@@ -32,6 +32,16 @@ void CQtMessages::Show(MessageKind kind, const std::string &text)
     box.exec();
 }
 
+bool CQtMessages::Ask(MessageKind kind, const std::string &text)
+{
+    QMessageBox box(kind == MessageKind::Error ? QMessageBox::Critical : QMessageBox::Question,
+                    QString::fromUtf8(CaptionOf(kind)), QString::fromStdString(text),
+                    QMessageBox::Yes | QMessageBox::No, OwnerFor(m_owner));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 CScriptWait::CScriptWait(const QString &script, QWidget *parent) : QDialog(parent)
 {
     setWindowTitle(QString::fromUtf8(kAppTitle));
@@ -75,7 +85,14 @@ ProcessOutcome CQtProcessRunner::Run(const ProcessRequest &request)
         process.setProcessChannelMode(QProcess::ForwardedChannels);
         process.setWorkingDirectory(QString::fromStdString(request.workingFolder));
         QStringList args = terminal.mid(1);
-        args << "-e" << QString::fromStdString(request.program);
+        args << "-e";
+        if (request.keepOpen) {
+            // The window waits for Enter after the script, whatever the
+            // script's own pause saw on its input.
+            args << "sh" << "-c"
+                 << "\"$@\"; printf '\\n%s' 'Press Enter to close this window. '; read kivo_close </dev/tty" << "sh";
+        }
+        args << QString::fromStdString(request.program);
         for (auto &a : request.args)
             args << QString::fromStdString(a);
         process.start(terminal.first(), args);

@@ -19,6 +19,8 @@ public:
     // The owner when no dialog or window is active.
     void SetFallbackOwner(QWidget *owner) { m_owner = owner; }
     void Show(MessageKind kind, const std::string &text) override;
+    // Yes and No, No the default and the answer of Escape.
+    bool Ask(MessageKind kind, const std::string &text) override;
 
 private:
     QWidget *m_owner = nullptr;

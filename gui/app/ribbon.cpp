@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QFontMetrics>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
@@ -54,7 +55,13 @@ CAppMenu::CAppMenu(const ActionLookup &action, QWidget *parent) : QFrame(parent,
     // "Print" opens its sub-items under the label that says what they do.
     QToolButton *print = Command(action(ID_FILE_PRINT), this);
     auto *printMenu = new QMenu(print);
-    printMenu->addSection("Preview and print the document");
+    const QString heading = "Preview and print the document";
+    printMenu->addSection(heading);
+    // A section heading does not widen the menu by itself; the bold heading
+    // must not be cut.
+    QFont bold = printMenu->font();
+    bold.setBold(true);
+    printMenu->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(heading) + 48);
     for (int id : {ID_FILE_PRINT_DIRECT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP})
         printMenu->addAction(action(id));
     print->setMenu(printMenu);
@@ -157,7 +164,7 @@ CRibbon::CRibbon(const ActionLookup &action, QMenu *styleMenu, QWidget *parent) 
     // Quick access: New, Open, Save, Quick Print.
     auto *quick = new QHBoxLayout;
     quick->setSpacing(1);
-    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_PRINT_DIRECT}) {
+    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_EDIT_UNDO, ID_EDIT_REDO, ID_FILE_PRINT_DIRECT}) {
         auto *b = new QToolButton(top);
         b->setDefaultAction(action(id));
         b->setObjectName(QString("quick%1").arg(id));
@@ -213,6 +220,13 @@ CRibbon::CRibbon(const ActionLookup &action, QMenu *styleMenu, QWidget *parent) 
     for (int id : {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_SELECT_ALL})
         clipSmall->addWidget(Small(id, home));
     clip->addLayout(clipSmall);
+    QHBoxLayout *undo = Panel(home, "Undo");
+    auto *undoSmall = new QVBoxLayout;
+    undoSmall->setSpacing(0);
+    for (int id : {ID_EDIT_UNDO, ID_EDIT_REDO})
+        undoSmall->addWidget(Small(id, home));
+    undoSmall->addStretch(1);
+    undo->addLayout(undoSmall);
     Panel(home, "Insert")->addWidget(Large(ID_OLE_INSERT_NEW, home));
     QHBoxLayout *view = Panel(home, "View");
     auto *viewChecks = new QVBoxLayout;
@@ -231,6 +245,8 @@ CRibbon::CRibbon(const ActionLookup &action, QMenu *styleMenu, QWidget *parent) 
     windowMenu->addAction(action(ID_WINDOW_NEW));
     windows->setMenu(windowMenu);
     windows->setPopupMode(QToolButton::MenuButtonPopup);
+    // Room for the whole caption beside the menu arrow.
+    windows->setMinimumWidth(windows->fontMetrics().horizontalAdvance(windows->text().remove('&')) + 34);
     Panel(home, "Window")->addWidget(windows);
 
     for (int i = 0; i < m_body->count(); ++i)

@@ -266,9 +266,23 @@ bool CPinsView::OfferCommand(int id, bool execute, bool *enabled)
 
 // ---------------------------------------------------------------- printing
 
+QString PinReportDocName(const CKivoDoc &doc)
+{
+    // The print dialog makes its "Print to File" name from this, so it holds
+    // no folder separator (the report's own title, "I/O Pin Report", would).
+    QString name = Q(doc.GetProjectName());
+    if (name.isEmpty())
+        name = QStringLiteral("Untitled");
+    name += QStringLiteral(" pin report");
+    for (QChar &c : name)
+        if (c == '/' || c == '\\' || c == ':')
+            c = '-';
+    return name;
+}
+
 bool CPinsView::PrintReport(QPrinter &printer) const
 {
-    printer.setDocName(QStringLiteral("I/O Pin Report"));
+    printer.setDocName(PinReportDocName(m_doc));
     QPainter painter;
     if (!painter.begin(&printer))
         return false;
@@ -281,6 +295,7 @@ bool CPinsView::PrintReport(QPrinter &printer) const
 bool CPinsView::OnFilePrint()
 {
     QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(PinReportDocName(m_doc));
     QPrintDialog dialog(&printer, this);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     if (dialog.exec() != QDialog::Accepted)
@@ -300,6 +315,7 @@ bool CPinsView::OnFilePrintDirect()
 void CPinsView::OnFilePrintPreview()
 {
     QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(PinReportDocName(m_doc));
     QPrintPreviewDialog preview(&printer, this);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *p) { PrintReport(*p); });
     preview.exec();

@@ -57,6 +57,10 @@ PinReport MakePinReport(const CKivoDoc &doc, const QDate &date);
 // 64 pins, and a count of the pins in use at the foot.
 void PaintPinReport(QPainter &painter, const QRectF &page, const PinReport &report);
 
+// The printer's document name for the pin report of `doc` ("Blink pin
+// report"): what the print dialog proposes as the PDF file's name.
+QString PinReportDocName(const CKivoDoc &doc);
+
 // Fills `menu` with "Cu&t\tCtrl+X", "&Copy\tCtrl+C" and "&Paste\tCtrl+V",
 // acting on `grid` and enabled as it allows (all disabled without a grid).
 void FillEditPopupMenu(QMenu &menu, CGridCtrl *grid);

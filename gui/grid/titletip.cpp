@@ -47,6 +47,9 @@ void CTitleTip::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.fillRect(rect(), m_crBg);
+    // A thin border sets the tip off from the cells and the header it covers.
+    p.setPen(palette().color(QPalette::Shadow));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
     p.setPen(m_crFg);
     p.setFont(font());
     p.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, m_strText);

@@ -13,6 +13,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QGuiApplication>
 #include <QSlider>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -75,18 +79,28 @@ CEditorDialog::CEditorDialog(CEditorModel &model, QWidget *parent) : QDialog(par
     m_description->setFixedHeight(std::clamp(text.height(), 2 * lineSpacing, 10 * lineSpacing) + 14);
     layout->addWidget(m_description);
 
+    // The fields scroll when the dialog would not fit the screen.
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName("fields");
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto *form = new QWidget(m_scroll);
+    auto *fieldsLayout = new QVBoxLayout(form);
+    fieldsLayout->setContentsMargins(0, 0, 0, 0);
     auto *grid = new QGridLayout;
     grid->setColumnStretch(1, 1);
     int row = 0;
-    grid->addWidget(new QLabel(Q(model.NameLabel()), this), row, 0);
-    m_name = new QLineEdit(this);
+    grid->addWidget(new QLabel(Q(model.NameLabel()), form), row, 0);
+    m_name = new QLineEdit(form);
     m_name->setObjectName("name");
     connect(m_name, &QLineEdit::textEdited, this, [this](const QString &t) {
         m_model.UserSetText("name", t.toStdString());
         AfterUserStep();
     });
     grid->addWidget(m_name, row++, 1, 1, 2);
-    layout->addLayout(grid);
+    fieldsLayout->addLayout(grid);
+    fieldsLayout->addStretch(1);
 
     // Fields in order; consecutive fields of one group share a frame.
     m_fields.reserve(model.Fields().size());
@@ -101,7 +115,7 @@ CEditorDialog::CEditorDialog(CEditorModel &model, QWidget *parent) : QDialog(par
             ++i;
             continue;
         }
-        auto *box = new QGroupBox(Q(group), this);
+        auto *box = new QGroupBox(Q(group), form);
         auto *boxGrid = new QGridLayout(box);
         boxGrid->setColumnStretch(1, 1);
         int boxRow = 0;
@@ -110,13 +124,32 @@ CEditorDialog::CEditorDialog(CEditorModel &model, QWidget *parent) : QDialog(par
         grid->addWidget(box, row++, 0, 1, 3);
     }
 
+    m_scroll->setWidget(form);
+    layout->addWidget(m_scroll, 1);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &CEditorDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CEditorDialog::reject);
-    layout->addStretch(1);
     layout->addWidget(buttons);
 
     ShowModel();
+    FitToScreen();
+}
+
+void CEditorDialog::FitToScreen()
+{
+    // The whole form where it fits; else as tall as the screen allows, the
+    // fields scrolling. The screen's work area less room for the frame.
+    QWidget *fields = m_scroll->widget();
+    fields->adjustSize();
+    QSize want = fields->sizeHint();
+    m_scroll->setMinimumWidth(want.width() + m_scroll->verticalScrollBar()->sizeHint().width());
+    QScreen *screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1366, 768);
+    int others = sizeHint().height() - m_scroll->sizeHint().height();
+    int room = area.height() - 60 - others;
+    m_scroll->setMinimumHeight(std::max(80, std::min(want.height(), room)));
+    adjustSize();
+    setMaximumHeight(std::max(area.height() - 40, 200));
 }
 
 void CEditorDialog::AddField(const FieldSpec &desc, QGridLayout *grid, int &row, bool inGroup)
@@ -367,8 +400,16 @@ void CEditorDialog::accept()
     if (m_model.Ok() == OkResult::Accepted) {
         ShowModel();
         QDialog::accept();
-    } else {
-        ShowModel();
+        return;
+    }
+    ShowModel();
+    // The field the refusal named takes the focus, its text selected.
+    if (QWidget *field = FieldControl(m_model.FocusField())) {
+        if (m_scroll)
+            m_scroll->ensureWidgetVisible(field);
+        field->setFocus(Qt::OtherFocusReason);
+        if (auto *edit = qobject_cast<QLineEdit *>(field))
+            edit->selectAll();
     }
 }
 

@@ -10,6 +10,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QRadioButton;
+class QScrollArea;
 
 namespace kivo {
 
@@ -52,10 +53,12 @@ private:
     void AddField(const FieldSpec &desc, QGridLayout *grid, int &row, bool inGroup);
     void BuildChoices(Field &field, const std::vector<std::string> &options);
     void AfterUserStep();
+    void FitToScreen();
 
     CEditorModel &m_model;
     QPlainTextEdit *m_description = nullptr;
     QLineEdit *m_name = nullptr;
+    QScrollArea *m_scroll = nullptr;
     std::vector<Field> m_fields;
     bool m_showing = false; // true while the dialog writes its controls
 };

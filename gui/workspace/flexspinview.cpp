@@ -1,6 +1,7 @@
 #include "workspace/flexspinview.h"
 
 #include "model/kivodoc.h"
+#include "model/undo.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -33,6 +34,14 @@ int BoxOfBrowseButton(int buttonId)
     }
     return 0;
 }
+
+#ifdef _WIN32
+const char *const kFlexSpinFolderLabel = "FlexSpin.exe Folder: ";
+const char *const kLoadP2FolderLabel = "LoadP2.exe Folder: ";
+#else
+const char *const kFlexSpinFolderLabel = "FlexSpin folder:";
+const char *const kLoadP2FolderLabel = "loadp2 folder:";
+#endif
 
 QString Id(int id)
 {
@@ -82,7 +91,7 @@ CFlexSpinView::CFlexSpinView(CKivoDoc &doc, QWidget *parent) : QScrollArea(paren
     auto *flex = new QGroupBox("FlexSpin", form);
     auto *flexLayout = new QVBoxLayout(flex);
     auto *flexRow = new QHBoxLayout;
-    flexRow->addWidget(new QLabel("FlexSpin.exe Folder: ", flex));
+    flexRow->addWidget(new QLabel(kFlexSpinFolderLabel, flex));
     flexRow->addWidget(Edit(1004), 1);
     flexRow->addWidget(BrowseButton(1019));
     flexLayout->addLayout(flexRow);
@@ -104,7 +113,7 @@ CFlexSpinView::CFlexSpinView(CKivoDoc &doc, QWidget *parent) : QScrollArea(paren
     auto *load = new QGroupBox("LoadP2", form);
     auto *loadLayout = new QVBoxLayout(load);
     auto *loadRow = new QHBoxLayout;
-    loadRow->addWidget(new QLabel("LoadP2.exe Folder: ", load));
+    loadRow->addWidget(new QLabel(kLoadP2FolderLabel, load));
     loadRow->addWidget(Edit(1006), 1);
     loadRow->addWidget(BrowseButton(1007));
     loadLayout->addLayout(loadRow);
@@ -168,6 +177,7 @@ QLineEdit *CFlexSpinView::Edit(int id)
 {
     auto *e = new QLineEdit;
     e->setObjectName(Id(id));
+    connect(e, &QLineEdit::editingFinished, this, [this, e] { CommitControl(e); });
     for (auto &row : m_rows)
         if (row.id == id)
             row.control = e;
@@ -182,6 +192,8 @@ QComboBox *CFlexSpinView::Combo(int id, const QStringList &entries)
     c->setInsertPolicy(QComboBox::NoInsert);
     c->addItems(entries);
     c->setMinimumContentsLength(10);
+    connect(c->lineEdit(), &QLineEdit::editingFinished, this, [this, c] { CommitControl(c); });
+    connect(c, &QComboBox::activated, this, [this, c] { CommitControl(c); });
     for (auto &row : m_rows)
         if (row.id == id)
             row.control = c;
@@ -192,6 +204,7 @@ QCheckBox *CFlexSpinView::Check(int id, const QString &label)
 {
     auto *c = new QCheckBox(label);
     c->setObjectName(Id(id));
+    connect(c, &QCheckBox::clicked, this, [this, c] { CommitControl(c); });
     for (auto &row : m_rows)
         if (row.id == id)
             row.control = c;
@@ -229,6 +242,10 @@ void CFlexSpinView::Show(Row &row)
         if (e->text() != value)
             e->setText(value);
     } else if (auto *c = qobject_cast<QComboBox *>(row.control)) {
+        // The list opens on the project's entry when it has one.
+        int index = c->findText(value);
+        if (c->currentIndex() != index)
+            c->setCurrentIndex(index);
         if (c->currentText() != value)
             c->setEditText(value);
     } else if (auto *c = qobject_cast<QCheckBox *>(row.control)) {
@@ -237,21 +254,48 @@ void CFlexSpinView::Show(Row &row)
     row.shown = value;
 }
 
+bool CFlexSpinView::Commit(Row &row)
+{
+    QString value = Read(row);
+    if (value == row.shown)
+        return false;
+    CDocChange change(m_doc, "Change Setting");
+    if (row.text)
+        m_doc.*row.text = value.toStdString();
+    else
+        m_doc.*row.flag = value == "1" ? 1 : 0;
+    row.shown = value;
+    change.Commit();
+    return true;
+}
+
+void CFlexSpinView::CommitControl(QWidget *control)
+{
+    if (m_committing)
+        return;
+    for (auto &row : m_rows) {
+        if (row.control != control)
+            continue;
+        m_committing = true;
+        bool changed = Commit(row);
+        m_committing = false;
+        if (changed)
+            m_doc.UpdateAllViews();
+        return;
+    }
+}
+
 void CFlexSpinView::OnUpdate()
 {
-    // What the user changed here goes into the project; the rest is shown as
-    // the project now holds it, so that two windows on one project agree.
-    for (auto &row : m_rows) {
-        QString value = Read(row);
-        if (value == row.shown)
-            continue;
-        if (row.text)
-            m_doc.*row.text = value.toStdString();
-        else
-            m_doc.*row.flag = value == "1" ? 1 : 0;
-    }
+    // What the user changed here goes into the project (a step per field);
+    // the rest is shown as the project now holds it, so that two windows on
+    // one project agree.
+    m_committing = true;
+    for (auto &row : m_rows)
+        Commit(row);
     for (auto &row : m_rows)
         Show(row);
+    m_committing = false;
 }
 
 void CFlexSpinView::Browse(int buttonId)
@@ -260,8 +304,10 @@ void CFlexSpinView::Browse(int buttonId)
     if (!box)
         return;
     QString folder = QFileDialog::getExistingDirectory(this, "Browse For Folder", box->text());
-    if (!folder.isEmpty())
+    if (!folder.isEmpty()) {
         box->setText(QDir::toNativeSeparators(folder));
+        CommitControl(box);
+    }
 }
 
 void CFlexSpinView::resizeEvent(QResizeEvent *event)

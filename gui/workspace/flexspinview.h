@@ -15,9 +15,11 @@ namespace kivo {
 class CKivoDoc;
 
 // The "P2 & FlexSpin" tab: a plain two-way copy of the project's settings.
-// Controls are filled from the project when the form is made; at each
-// refresh of the project's views what the user changed in the form goes
-// into the project and the form shows the project again. Nothing is checked.
+// Controls are filled from the project when the form is made. A field goes
+// into the project as one undo step when its editing finishes (a box left or
+// Enter pressed, an entry chosen, a check box clicked), and every window on
+// the project shows it at once; a refresh of the project's views also takes
+// what is still being typed. Nothing is checked.
 class CFlexSpinView : public QScrollArea
 {
     Q_OBJECT
@@ -46,6 +48,10 @@ private:
     };
     QString Read(const Row &row) const;
     void Show(Row &row);
+    // Copies the field into the project as one undo step; false when it
+    // holds what the project has.
+    bool Commit(Row &row);
+    void CommitControl(QWidget *control);
     QLineEdit *Edit(int id);
     QComboBox *Combo(int id, const QStringList &entries);
     QCheckBox *Check(int id, const QString &label);
@@ -54,6 +60,7 @@ private:
     CKivoDoc &m_doc;
     std::vector<Row> m_rows;
     int m_viewToken = 0;
+    bool m_committing = false;
 };
 
 } // namespace kivo

@@ -8,6 +8,7 @@
 #include "workspace/objectview.h"
 #include "workspace/pinstab.h"
 
+#include <QAction>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QVBoxLayout>
@@ -58,6 +59,11 @@ void CKivoView::contextMenuEvent(QContextMenuEvent *event)
                 target->OnCommand(id);
         });
     }
+    // Undo and Redo are the main window's own commands.
+    menu.addSeparator();
+    for (int id : {ID_EDIT_UNDO, ID_EDIT_REDO})
+        if (auto *action = window()->findChild<QAction *>(QString("action%1").arg(id)))
+            menu.addAction(action);
     menu.exec(event->globalPos());
 }
 
@@ -67,6 +73,13 @@ CChildFrame::CChildFrame(CKivoDoc &doc, Services &services, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
+    // After the tab views: the form has copied its values in by then.
+    m_viewToken = doc.AddView([this] { emit documentChanged(); });
+}
+
+CChildFrame::~CChildFrame()
+{
+    Document().RemoveView(m_viewToken);
 }
 
 QString CChildFrame::Title() const
@@ -74,6 +87,8 @@ QString CChildFrame::Title() const
     QString title = QString::fromStdString(Document().GetTitle());
     if (m_number > 0)
         title += QString(":%1").arg(m_number);
+    if (Document().IsModified())
+        title += "*";
     return title;
 }
 

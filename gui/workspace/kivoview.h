@@ -46,17 +46,24 @@ class CChildFrame : public QWidget
     Q_OBJECT
 public:
     CChildFrame(CKivoDoc &doc, Services &services, QWidget *parent = nullptr);
+    ~CChildFrame() override;
 
     CKivoDoc &Document() const { return m_view->Document(); }
     CKivoView *View() const { return m_view; }
     // 0 while it is the project's only window, else its number (Kivo1:2).
     int WindowNumber() const { return m_number; }
     void SetWindowNumber(int n) { m_number = n; }
+    // The title, with "*" after it while the project has unsaved changes.
     QString Title() const;
+
+signals:
+    // The project's views were refreshed (after any change).
+    void documentChanged();
 
 private:
     CKivoView *m_view;
     int m_number = 0;
+    int m_viewToken = 0;
 };
 
 } // namespace kivo

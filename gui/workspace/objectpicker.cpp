@@ -112,10 +112,11 @@ void CObjectPicker::OnKind(int kind)
     }
     m_addRan = true;
     m_result = AddObject(m_doc, kind, m_messages, m_run);
+    // A cancelled editor comes back here, so another kind can be picked.
     if (m_result == AddResult::Added)
         accept();
-    else
-        reject();
+    else if (KindButton(kind))
+        KindButton(kind)->setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace kivo

@@ -11,7 +11,8 @@ class CKivoDoc;
 class IMessages;
 
 // "Pick New Object": one button per kind. A kind's button opens its editor
-// on a new object; the picker closes as the editor did. The I2C clock is
+// on a new object; the picker closes when the editor's OK added it, and a
+// cancelled editor (Escape, Cancel) returns to the picker. The I2C clock is
 // refused while the project has no I2C bus, and the picker stays open.
 class CObjectPicker : public QDialog
 {

@@ -7,6 +7,7 @@
 #include "workspace/objectpicker.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -53,6 +54,8 @@ CObjectView::CObjectView(CKivoDoc &doc, Services &services, QWidget *parent)
     connect(m_edit, &QPushButton::clicked, this, &CObjectView::OnEditObject);
     connect(m_delete, &QPushButton::clicked, this, &CObjectView::OnDeleteObject);
     connect(m_objects, &QListWidget::itemDoubleClicked, this, [this] { OnEditObject(); });
+    // Enter edits and Delete deletes the selected object.
+    m_objects->installEventFilter(this);
 
     m_viewToken = m_doc.AddView([this] { OnUpdate(); });
     OnUpdate();
@@ -73,8 +76,31 @@ void CObjectView::OnUpdate()
         m_warnings->addItem(QString::fromStdString(line));
 }
 
+bool CObjectView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_objects && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
+            switch (key->key()) {
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                OnEditObject();
+                return true;
+            case Qt::Key_Delete:
+                OnDeleteObject();
+                return true;
+            default:
+                break;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void CObjectView::OnAddObject()
 {
+    // The editors work on the project as it is, typed settings included.
+    m_doc.UpdateAllViews();
     CObjectPicker picker(m_doc, m_services.messages, window());
     picker.exec();
     // An addition refreshes the views itself; a plain Cancel must as well.
@@ -89,6 +115,7 @@ void CObjectView::OnEditObject()
         return;
     if (m_objects->currentItem()->text().isEmpty())
         return;
+    m_doc.UpdateAllViews();
     EditObject(m_doc, std::size_t(row), m_services.messages,
                [this](CEditorModel &editor) { return RunEditorDialog(editor, window()); });
 }
@@ -98,7 +125,14 @@ void CObjectView::OnDeleteObject()
     int row = m_objects->currentRow();
     if (row < 0 || !m_objects->currentItem() || !m_objects->currentItem()->isSelected())
         return;
+    m_doc.UpdateAllViews();
+    // Undo brings a deleted object back, so nothing is asked. The next line
+    // takes the selection, for a run of deletions from the keyboard.
     DeleteObject(m_doc, std::size_t(row));
+    if (m_objects->count() > 0) {
+        m_objects->setCurrentRow(std::min(row, m_objects->count() - 1));
+        m_objects->currentItem()->setSelected(true);
+    }
 }
 
 } // namespace kivo

@@ -30,6 +30,9 @@ public:
     void OnEditObject();
     void OnDeleteObject();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     CKivoDoc &m_doc;
     Services &m_services;

@@ -24,7 +24,7 @@ public:
     CliRun Run(const std::vector<std::string> &args) const
     {
         std::string cmd = "cd " + Quote(m_dir.Path()) + " && XDG_CONFIG_HOME=" + Quote(m_dir / "config") + " " +
-                          Quote(KIVO_CLI);
+                          env + Quote(KIVO_CLI);
         for (auto &a : args)
             cmd += " " + Quote(a);
         cmd += " >" + Quote(m_dir / ".out") + " 2>" + Quote(m_dir / ".err") + " </dev/null";
@@ -35,6 +35,9 @@ public:
         r.err = ReadFileBytes(m_dir / ".err");
         return r;
     }
+
+    // Further environment settings for every run ("PATH=... HOME=... ").
+    std::string env;
 
 private:
     TempDir m_dir;

@@ -1,4 +1,7 @@
 #include "cli_support.h"
+#include "model/kivodoc.h"
+#include "model/projectfile.h"
+#include "platform/profile.h"
 
 using namespace kivo;
 using test::Cli;
@@ -6,11 +9,27 @@ using test::Cli;
 TEST(Cli, NewShowSetGenerate)
 {
     Cli cli;
+    // No FlexSpin on this search path: the tool folders stay empty.
+    cli.env = "PATH=/usr/bin:/bin HOME=" + test::Quote(cli.File("home")) + " ";
     auto r = cli.Run({"new", "Blink.kivo"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    // A new project is byte for byte the fixture of a new project.
-    EXPECT_EQ(test::ReadFileBytes(cli.File("Blink.kivo")), test::ReadFileBytes(test::GoldenPath("projectfile/new.kivo")));
+    // A new project is byte for byte the fixture of a new project with this
+    // host's tool folders.
+    {
+        CKivoDoc expected;
+        MemoryProfile empty;
+        ASSERT_TRUE(DeserializeProject(
+            [] {
+                auto bytes = test::ReadFileBytes(test::GoldenPath("projectfile/new.kivo"));
+                return std::vector<uint8_t>(bytes.begin(), bytes.end());
+            }(),
+            expected));
+        expected.m_strFlexSpinPath = expected.m_strLoadP2Path = expected.m_strLibraryPath = "";
+        expected.m_strPlan9Path = cli.File("home");
+        auto bytes = SerializeProject(expected);
+        EXPECT_EQ(test::ReadFileBytes(cli.File("Blink.kivo")), std::string(bytes.begin(), bytes.end()));
+    }
 
     r = cli.Run({"new", "Blink.kivo"});
     EXPECT_EQ(r.exitCode, 1);
@@ -34,7 +53,7 @@ TEST(Cli, NewShowSetGenerate)
     EXPECT_EQ(r.err, "Kivo: Project files created.\n");
     EXPECT_NE(test::ReadFileBytes(cli.File("Platform.h")).find("#define _BAUD 2000000 \r\n"), std::string::npos);
     // Generation wrote the tool values to the shared profile.
-    EXPECT_NE(test::ReadFileBytes(cli.File("config/kivo/kivo.conf")).find("FlexSpinPath=C:\\\\FlexProp\\\\bin"),
+    EXPECT_NE(test::ReadFileBytes(cli.File("config/kivo/kivo.conf")).find("Plan9Path=" + cli.File("home")),
               std::string::npos);
 }
 
@@ -83,7 +102,7 @@ TEST(Cli, UnreadableFilesAreNeverOverwritten)
     for (auto cmd : {"show", "generate", "compile"}) {
         auto r = cli.Run({cmd, "Bad.kivo"});
         EXPECT_EQ(r.exitCode, 1) << cmd;
-        EXPECT_EQ(r.err, "Kivo: Unexpected file format.\n") << cmd;
+        EXPECT_EQ(r.err, "Kivo: Unexpected file format. " + cli.File("Bad.kivo") + "\n") << cmd;
     }
     auto r = cli.Run({"set", "Bad.kivo", "baud=1"});
     EXPECT_EQ(r.exitCode, 1);

@@ -245,7 +245,7 @@ TEST(ProjectFile, OpenReportsUnreadableAndMalformedFiles)
     t.messages.shown.clear();
     CKivoDoc bad;
     EXPECT_FALSE(OpenProject(dir / "bad.kivo", bad, t.services));
-    EXPECT_EQ(t.messages.shown, (std::vector<ShownMessage>{{MessageKind::Plain, "Unexpected file format."}}));
+    EXPECT_EQ(t.messages.shown, (std::vector<ShownMessage>{{MessageKind::Plain, "Unexpected file format.\n" + (dir / "bad.kivo")}}));
     EXPECT_EQ(bad.m_strPathName, "");
 }
 

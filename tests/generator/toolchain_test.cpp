@@ -1,30 +1,129 @@
 #include "toolchain/toolchain.h"
 #include "platform/process.h"
 #include "testsupport.h"
+#include "model/kivodoc.h"
+#include "platform/files.h"
+
+#include <cstdlib>
+#include <filesystem>
 
 using namespace kivo;
 
-TEST(Toolchain, ScriptsRunInTheProjectFolderAndAreWaitedFor)
+namespace {
+
+void MakeProgram(const std::string &path)
 {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    test::WriteFileBytes(path, "#!/bin/sh\n");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+}
+
+// PATH set for one test.
+struct ScopedPath {
+    explicit ScopedPath(const std::string &value) : old(std::getenv("PATH") ? std::getenv("PATH") : "")
+    {
+        ::setenv("PATH", value.c_str(), 1);
+    }
+    ~ScopedPath() { ::setenv("PATH", old.c_str(), 1); }
+    std::string old;
+};
+
+// A saved project whose tool folders hold a compiler and a loader.
+struct ToolProject {
     test::TempDir dir;
     test::TestServices t;
     CKivoDoc doc;
-    test::NewProject(doc, dir / "Blink.kivo");
-    EXPECT_TRUE(CompileProject(doc, t.services));
-    EXPECT_TRUE(LoadProject(doc, t.services));
+    ToolProject()
+    {
+        test::NewProject(doc, dir / "Blink.kivo");
+        MakeProgram(dir / "bin/flexspin");
+        MakeProgram(dir / "bin/loadp2");
+        doc.m_strFlexSpinPath = doc.m_strLoadP2Path = dir / "bin";
+    }
+    void Scripts()
+    {
+        test::WriteFileBytes(dir / "build.sh", "");
+        test::WriteFileBytes(dir / "load.sh", "");
+    }
+};
+
+} // namespace
+
+TEST(Toolchain, ScriptsRunInTheProjectFolderAndAreWaitedFor)
+{
+    ToolProject p;
+    p.Scripts();
+    auto &t = p.t;
+    EXPECT_TRUE(CompileProject(p.doc, t.services));
+    EXPECT_TRUE(LoadProject(p.doc, t.services));
     ASSERT_EQ(t.processes.requests.size(), 2u);
     EXPECT_EQ(t.processes.requests[0].program, "sh");
     EXPECT_EQ(t.processes.requests[0].args, std::vector<std::string>{"build.sh"});
-    EXPECT_EQ(t.processes.requests[0].workingFolder, dir.Path());
+    EXPECT_EQ(t.processes.requests[0].workingFolder, p.dir.Path());
     EXPECT_TRUE(t.processes.requests[0].wait);
+    EXPECT_FALSE(t.processes.requests[0].keepOpen);
     EXPECT_EQ(t.processes.requests[1].args, std::vector<std::string>{"load.sh"});
+    // The loader's terminal stays open for its message.
+    EXPECT_TRUE(t.processes.requests[1].keepOpen);
     EXPECT_TRUE(t.messages.shown.empty());
 
+    // The known text first, then what failed and the system's reason.
     t.processes.outcome = {false, 2, 0};
-    EXPECT_FALSE(CompileProject(doc, t.services));
-    EXPECT_FALSE(LoadProject(doc, t.services));
-    EXPECT_EQ(t.messages.shown, (std::vector<ShownMessage>{{MessageKind::Plain, "Error running build.sh:  2"},
-                                                           {MessageKind::Plain, "Error running load.sh:  2"}}));
+    EXPECT_FALSE(CompileProject(p.doc, t.services));
+    EXPECT_FALSE(LoadProject(p.doc, t.services));
+    EXPECT_EQ(t.messages.shown,
+              (std::vector<ShownMessage>{{MessageKind::Plain, "Error running build.sh:  2\nbuild.sh: " + ErrorText(2)},
+                                         {MessageKind::Plain, "Error running load.sh:  2\nload.sh: " + ErrorText(2)}}));
+}
+
+TEST(Toolchain, AMissingScriptOffersToGenerateFirst)
+{
+    ToolProject p;
+    auto &t = p.t;
+    // No: nothing runs.
+    EXPECT_FALSE(CompileProject(p.doc, t.services));
+    ASSERT_EQ(t.messages.asked.size(), 1u);
+    EXPECT_EQ(t.messages.asked[0].text,
+              "build.sh is not in the project folder " + p.dir.Path() + ".\nGenerate the project's files first?");
+    EXPECT_TRUE(t.processes.requests.empty());
+
+    // Yes, with a generation that fails: nothing runs either.
+    t.messages.answer = true;
+    int generated = 0;
+    EXPECT_FALSE(LoadProject(p.doc, t.services, [&] { return ++generated, false; }));
+    EXPECT_EQ(generated, 1);
+    EXPECT_TRUE(t.processes.requests.empty());
+
+    // Yes: the project is generated, then the script runs.
+    EXPECT_TRUE(CompileProject(p.doc, t.services));
+    EXPECT_TRUE(std::filesystem::exists(p.dir / "build.sh"));
+    EXPECT_TRUE(std::filesystem::exists(p.dir / "Blink.c"));
+    ASSERT_EQ(t.processes.requests.size(), 1u);
+    EXPECT_EQ(t.processes.requests[0].args, std::vector<std::string>{"build.sh"});
+}
+
+TEST(Toolchain, AMissingCompilerOrLoaderIsNamedWithTheFolderSearched)
+{
+    ToolProject p;
+    p.Scripts();
+    auto &t = p.t;
+    p.doc.m_strFlexSpinPath = p.dir / "nowhere";
+    EXPECT_FALSE(CompileProject(p.doc, t.services));
+    p.doc.m_strLoadP2Path = "";
+    {
+        ScopedPath path("/nonexistent");
+        EXPECT_FALSE(LoadProject(p.doc, t.services));
+    }
+    EXPECT_TRUE(t.processes.requests.empty());
+    ASSERT_EQ(t.messages.shown.size(), 2u);
+    EXPECT_EQ(t.messages.shown[0].text, "The compiler flexspin was not found in the folder " + (p.dir / "nowhere") +
+                                            ".\nSet the FlexSpin folder on the \"P2 & FlexSpin\" tab, then Generate again.");
+    EXPECT_EQ(t.messages.shown[1].text, "The loader loadp2 was not found on PATH (/nonexistent).\nSet the loadp2 "
+                                        "folder on the \"P2 & FlexSpin\" tab, then Generate again.");
+
+    // An empty folder setting finds the program on PATH.
+    ScopedPath path(p.dir / "bin");
+    EXPECT_TRUE(LoadProject(p.doc, t.services));
 }
 
 TEST(Toolchain, UnsavedProjectStartsNothing)
@@ -74,7 +173,28 @@ TEST(Toolchain, FlexPropGetsTheMainFileAsOneArgument)
 
     t.processes.outcome = {false, 13, 0};
     EXPECT_FALSE(EditWithFlexProp(doc, t.services));
-    EXPECT_EQ(t.messages.shown.back().text, "Error running FlexProp:  13");
+    EXPECT_EQ(t.messages.shown.back().text,
+              "Error running FlexProp:  13\n/home/u/flexprop/flexprop: " + ErrorText(13));
+}
+
+TEST(Toolchain, FlexPropIsFoundOnPathWhenTheFolderDoesNotLeadToIt)
+{
+    test::TempDir dir;
+    MakeProgram(dir / "launcher/flexprop");
+    ScopedPath path(dir / "launcher");
+    test::TestServices t;
+    CKivoDoc doc;
+    doc.OnNewDocument(t.profile);
+    doc.m_strMainFilePath = dir / "Blink.c";
+    for (const char *setting : {"", "/usr/local/flexprop/bin"}) {
+        doc.m_strFlexSpinPath = setting;
+        t.processes.requests.clear();
+        EXPECT_TRUE(EditWithFlexProp(doc, t.services)) << setting;
+        ASSERT_EQ(t.processes.requests.size(), 1u);
+        EXPECT_EQ(t.processes.requests[0].program, dir / "launcher/flexprop");
+        EXPECT_EQ(t.processes.requests[0].workingFolder, dir / "launcher");
+    }
+    EXPECT_TRUE(t.messages.shown.empty());
 }
 
 TEST(Toolchain, SystemRunnerReportsStartFailuresAndExitCodes)

@@ -85,13 +85,26 @@ TEST_F(AppTest, StartWithAPathOpensThatProjectAndAnOpenProjectComesToTheFront)
     EXPECT_EQ(Frame().windowTitle(), "Alpha.kivo - Kivo");
 }
 
-TEST_F(AppTest, AStartPathThatCannotBeOpenedEndsTheProgramAfterItsMessage)
+TEST_F(AppTest, AStartPathThatCannotBeOpenedIsSaidOverTheOpenApplication)
 {
-    Modals::Get().ThenBox();
-    EXPECT_FALSE(app->Start({QString::fromStdString(dir / "missing.kivo")}));
-    ASSERT_EQ(Modals::Get().Boxes().size(), 1u);
-    EXPECT_EQ(Modals::Get().Boxes()[0].title, "Kivo");
-    EXPECT_TRUE(app->Documents().empty());
+    WriteFileBytes(dir / "bad.kivo", std::string("\x01\x00\x00\x00\xFF\xFE\xFF\x09", 8));
+    for (const std::string name : {"missing.kivo", "bad.kivo"}) {
+        bool shown = false;
+        Modals::Get().Then([&](QWidget *w) {
+            shown = Frame().isVisible();
+            Modals::Get().AnswerBox(w);
+        });
+        EXPECT_TRUE(app->Start({QString::fromStdString(dir / name)}));
+        EXPECT_TRUE(shown) << name;
+        EXPECT_TRUE(Frame().isVisible());
+        EXPECT_TRUE(app->Documents().empty());
+    }
+    auto &boxes = Modals::Get().Boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].title, "Kivo");
+    EXPECT_EQ(boxes[0].text, QString::fromStdString((dir / "missing.kivo") + " was not found."));
+    // The known text first, then the file.
+    EXPECT_EQ(boxes[1].text, QString::fromStdString("Unexpected file format.\n" + (dir / "bad.kivo")));
 }
 
 // Expected state of a command with no project, and with each tab active.
@@ -107,29 +120,33 @@ const CommandRow kCommands[] = {
     {ID_FILE_OPEN, "&Open...", true, true, true, true},
     {ID_FILE_SAVE, "&Save", false, true, true, true},
     {ID_FILE_SAVE_AS, "Save &As...", false, true, true, true},
-    {ID_FILE_PRINT, "Print", false, false, false, true},
+    {ID_FILE_PRINT, "&Print", false, false, false, true},
     {ID_FILE_PRINT_DIRECT, "&Quick Print", false, false, false, true},
     {ID_FILE_PRINT_PREVIEW, "Print Pre&view", false, false, false, true},
     {ID_FILE_PRINT_SETUP, "Print Set&up", false, false, false, false},
     {ID_FILE_CLOSE, "&Close", false, true, true, true},
     {ID_APP_EXIT, "E&xit", true, true, true, true},
-    {ID_ButtonGenerate, "Generate Code", false, true, true, true},
-    {ID_ButtonCompile, "Compile", false, true, true, true},
-    {ID_LoadP2, "Load P2", false, true, true, true},
-    {ID_ButtonFlexProp, "Edit code with FlexProp", false, true, true, true},
-    {ID_EDIT_PASTE, "Paste", false, false, false, true},
-    {ID_EDIT_CUT, "Cut", false, false, false, true},
-    {ID_EDIT_COPY, "Copy", false, false, false, true},
-    {ID_EDIT_SELECT_ALL, "Select All", false, false, false, true},
-    {ID_OLE_INSERT_NEW, "Insert Object...", false, false, false, false},
-    {ID_VIEW_STATUS_BAR, "Status Bar", true, true, true, true},
-    {ID_VIEW_CAPTION_BAR, "Caption Bar", false, false, false, false},
-    {ID_EDIT_FIND, "Find...", false, false, false, false},
-    {ID_EDIT_REPEAT, "Find Next", false, false, false, false},
-    {ID_EDIT_REPLACE, "Replace", false, false, false, false},
-    {ID_WINDOW_MANAGER, "Windows", true, true, true, true},
+    {ID_ButtonGenerate, "&Generate Code", false, true, true, true},
+    {ID_ButtonCompile, "&Compile", false, true, true, true},
+    {ID_LoadP2, "&Load P2", false, true, true, true},
+    {ID_ButtonFlexProp, "&Edit code with FlexProp", false, true, true, true},
+    {ID_EDIT_PASTE, "&Paste", false, false, false, true},
+    {ID_EDIT_CUT, "Cu&t", false, false, false, true},
+    {ID_EDIT_COPY, "C&opy", false, false, false, true},
+    {ID_EDIT_SELECT_ALL, "Select &All", false, false, false, true},
+    {ID_OLE_INSERT_NEW, "&Insert Object...", false, false, false, false},
+    {ID_VIEW_STATUS_BAR, "Status &Bar", true, true, true, true},
+    {ID_VIEW_CAPTION_BAR, "Caption Ba&r", false, false, false, false},
+    {ID_EDIT_FIND, "Fi&nd...", false, false, false, false},
+    {ID_EDIT_REPEAT, "Find Ne&xt", false, false, false, false},
+    {ID_EDIT_REPLACE, "R&eplace", false, false, false, false},
+    {ID_WINDOW_MANAGER, "&Windows", true, true, true, true},
     {ID_WINDOW_NEW, "&New Window", false, true, true, true},
-    {ID_EDIT_UNDO, "Undo", false, false, false, false},
+    // Undo and Redo act once the project has a step to take back.
+    {ID_EDIT_UNDO, "&Undo", false, false, false, false},
+    {ID_EDIT_REDO, "Re&do", false, false, false, false},
+    {ID_FILE_CLOSE_WINDOW, "Close &Window", false, true, true, true},
+    {ID_PRINT_PIN_REPORT, "Print Pin &Report", false, true, true, true},
 };
 
 TEST_F(AppTest, CommandsAreEnabledAsTabled)
@@ -210,8 +227,9 @@ TEST_F(AppTest, ThePinTabTakesTheClipboardAndPrintCommandsAndTheEditMenu)
     });
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), View()->mapToGlobal(QPoint(10, 10)));
     QApplication::sendEvent(View(), &event);
-    EXPECT_EQ(entries, (QStringList{"Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V"}));
-    EXPECT_EQ(enabled, (QList<bool>{true, true, false}));
+    // Then the main window's Undo and Redo, with nothing to take back yet.
+    EXPECT_EQ(entries, (QStringList{"Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V", "", "&Undo", "Re&do"}));
+    EXPECT_EQ(enabled, (QList<bool>{true, true, false, true, false, false}));
     EXPECT_EQ(pins->ran.last(), ID_EDIT_CUT);
 }
 
@@ -268,9 +286,9 @@ TEST_F(AppTest, RibbonCarriesTheCategoriesPanelsAndQuickAccessButtons)
             if (QWidget *panel = row->itemAt(i)->widget())
                 panels << panel->findChild<QLabel *>("ribbonPanelCaption")->text();
     }
-    EXPECT_EQ(panels, (QStringList{"Code Generator", "FlexSpin", "LoadP2", "FlexProp", "Clipboard", "Insert", "View",
-                                   "Find/Replace", "Window"}));
-    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_PRINT_DIRECT})
+    EXPECT_EQ(panels, (QStringList{"Code Generator", "FlexSpin", "LoadP2", "FlexProp", "Clipboard", "Undo", "Insert",
+                                   "View", "Find/Replace", "Window"}));
+    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_EDIT_UNDO, ID_EDIT_REDO, ID_FILE_PRINT_DIRECT})
         EXPECT_NE(ribbon->findChild<QToolButton *>(QString("quick%1").arg(id)), nullptr) << id;
     // The status bar's check box hides and shows the bar.
     auto *statusCheck = ribbon->findChild<QCheckBox *>(QString("cmd%1").arg(ID_VIEW_STATUS_BAR));
@@ -545,33 +563,25 @@ TEST_F(AppTest, GenerateOnANewProjectAsksForASaveFirst)
     EXPECT_EQ(app->RecentFiles().first(), QString::fromStdString(base + ".kivo"));
 }
 
-// Sets an environment variable for one test.
-class ScopedEnv
-{
-public:
-    ScopedEnv(const char *name, const std::string &value) : m_name(name)
-    {
-        if (const char *old = std::getenv(name))
-            m_old = old, m_had = true;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv()
-    {
-        if (m_had)
-            ::setenv(m_name, m_old.c_str(), 1);
-        else
-            ::unsetenv(m_name);
-    }
 
-private:
-    const char *m_name;
-    std::string m_old;
-    bool m_had = false;
-};
+// A project whose folder holds its scripts and whose tool folder holds a
+// stand-in compiler and loader.
+void ReadyToBuild(CKivoDoc &doc, const TempDir &dir)
+{
+    std::filesystem::create_directories(dir / "bin");
+    for (const char *tool : {"bin/flexspin", "bin/loadp2"}) {
+        WriteFileBytes(dir / tool, "#!/bin/sh\n");
+        std::filesystem::permissions(dir / tool, std::filesystem::perms::owner_all);
+    }
+    doc.m_strFlexSpinPath = doc.m_strLoadP2Path = dir / "bin";
+    WriteFileBytes(dir / "build.sh", "");
+    WriteFileBytes(dir / "load.sh", "");
+}
 
 TEST_F(AppTest, CompileRunsTheBuildScriptInATerminalAndWaitsModally)
 {
     Start({SavedProject("Term.kivo")});
+    ReadyToBuild(Doc(), dir);
     // A terminal that notes how it was started, and takes a moment.
     std::string terminal = dir / "fake-terminal";
     WriteFileBytes(terminal, "#!/bin/sh\npwd > \"$0.cwd\"\nprintf '%s\\n' \"$@\" > \"$0.args\"\nsleep 0.3\n");
@@ -592,6 +602,7 @@ TEST_F(AppTest, CompileRunsTheBuildScriptInATerminalAndWaitsModally)
 TEST_F(AppTest, NoTerminalIsSaidInAMessageBox)
 {
     Start({SavedProject("NoTerm.kivo")});
+    ReadyToBuild(Doc(), dir);
     ScopedEnv terminal("TERMINAL", dir / "no-such-terminal");
     ScopedEnv path("PATH", dir.Path());
     Modals::Get().ThenBox();
@@ -602,7 +613,7 @@ TEST_F(AppTest, NoTerminalIsSaidInAMessageBox)
     EXPECT_EQ(boxes[0].text,
               "No terminal window could be opened to run load.sh.  Set TERMINAL to your terminal program, or install "
               "xterm.");
-    EXPECT_EQ(boxes[1].text, "Error running load.sh:  2");
+    EXPECT_EQ(boxes[1].text, "Error running load.sh:  2\nload.sh: No such file or directory");
 }
 
 TEST_F(AppTest, FlexPropBeforeAnyGenerationSaysSo)

@@ -18,6 +18,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTimer>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <gtest/gtest.h>
@@ -175,6 +176,30 @@ template <class T> T *Find(QWidget *w, const QString &name)
     EXPECT_NE(found, nullptr) << "no " << name.toStdString();
     return found;
 }
+
+// Sets an environment variable for one test.
+class ScopedEnv
+{
+public:
+    ScopedEnv(const char *name, const std::string &value) : m_name(name)
+    {
+        if (const char *old = std::getenv(name))
+            m_old = old, m_had = true;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv()
+    {
+        if (m_had)
+            ::setenv(m_name, m_old.c_str(), 1);
+        else
+            ::unsetenv(m_name);
+    }
+
+private:
+    const char *m_name;
+    std::string m_old;
+    bool m_had = false;
+};
 
 // An application on a profile of its own, in a temporary folder.
 class AppTest : public ::testing::Test

@@ -92,8 +92,8 @@ TEST_F(SettingsTest, ShowsEveryFieldWithItsLabelAndListEntries)
     QStringList texts = Texts(form);
     for (const char *t :
          {"P2", "FlexSpin", "Options", "LoadP2", "SD Card", "P2 Core Frequency:", "Hz", "Specify Heap Size:",
-          "FlexSpin.exe Folder: ", "-L Use Additional Library Folder", "-O Specify Optimization Level",
-          "Add these additional options:", "LoadP2.exe Folder: ", "-t Show Terminal Window",
+          "FlexSpin folder:", "-L Use Additional Library Folder", "-O Specify Optimization Level",
+          "Add these additional options:", "loadp2 folder:", "-t Show Terminal Window",
           "-k Wait for Terminal input before exit", "-9 Use Plan9 to access PC Folder:", "-b Specify terminal baud",
           "Note:  Do not use with Debug", "Mount SD Card", "Pins:", "CLK", "CS", "MOSI", "MISO", "Browse",
           "Note:  If you change any of the paths above, you must Generate files again to take effect."})
@@ -111,18 +111,27 @@ TEST_F(SettingsTest, ShowsEveryFieldWithItsLabelAndListEntries)
     EXPECT_EQ(form->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
 }
 
-TEST_F(SettingsTest, ATypedValueReachesTheProjectAtTheNextRefreshAndTheSavedFile)
+TEST_F(SettingsTest, ATypedValueReachesTheProjectWhenItsEditingEndsOrAtTheNextRefresh)
 {
-    Retype(Combo(1027)->lineEdit(), "12345");
+    // A check box goes in when clicked, a box when Enter ends its editing.
     Check(1025)->click();
-    Retype(Box(1012), "--extra");
-    // Only in the form until the views are refreshed.
-    EXPECT_EQ(Doc().m_strClockFreq, "160000000");
-    EXPECT_EQ(Doc().m_bSetHeapSize, 0);
-    Doc().UpdateAllViews();
-    EXPECT_EQ(Doc().m_strClockFreq, "12345");
     EXPECT_EQ(Doc().m_bSetHeapSize, 1);
+    Retype(Combo(1027)->lineEdit(), "12345");
+    EXPECT_EQ(Doc().m_strClockFreq, "160000000");
+    Key(Combo(1027)->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(Doc().m_strClockFreq, "12345");
+    // Still being typed: in the project at the next refresh.
+    Retype(Box(1012), "--extra");
+    EXPECT_EQ(Doc().m_strFlexOptions, "--fixed --fcache=200");
+    Doc().UpdateAllViews();
     EXPECT_EQ(Doc().m_strFlexOptions, "--extra");
+    // A chosen list entry goes in at once; the list then opens on it.
+    Combo(1027)->setCurrentIndex(2);
+    emit Combo(1027)->activated(2);
+    EXPECT_EQ(Doc().m_strClockFreq, "200000000");
+    Doc().m_strClockFreq = "300000000";
+    Doc().UpdateAllViews();
+    EXPECT_EQ(Combo(1027)->currentIndex(), 4);
 
     // A save refreshes first, so the file holds what the form shows.
     Retype(Box(1022), "-v");
@@ -131,7 +140,7 @@ TEST_F(SettingsTest, ATypedValueReachesTheProjectAtTheNextRefreshAndTheSavedFile
     Modals::Get().Reset();
     ASSERT_TRUE(OpenProject(path.toStdString(), saved, app->GetServices()));
     EXPECT_EQ(saved.m_strLoadP2Options, "-v");
-    EXPECT_EQ(saved.m_strClockFreq, "12345");
+    EXPECT_EQ(saved.m_strClockFreq, "300000000");
 }
 
 TEST_F(SettingsTest, BrowseFillsTheBoxBesideItAndACancelKeepsWhatWasTyped)
@@ -160,8 +169,7 @@ TEST_F(SettingsTest, BrowseFillsTheBoxBesideItAndACancelKeepsWhatWasTyped)
     });
     qobject_cast<QPushButton *>(form->Control(1015))->click();
     EXPECT_EQ(Box(1014)->text(), folder);
-    EXPECT_EQ(Doc().m_strPlan9Path, "C:\\FlexProp\\Plan9");
-    Doc().UpdateAllViews();
+    // A chosen folder is in the project at once.
     EXPECT_EQ(QString::fromStdString(Doc().m_strPlan9Path), folder);
 }
 
@@ -223,7 +231,7 @@ TEST_F(ObjectListTest, AddEditAndDeleteThroughThePickerAndTheEditor)
     EXPECT_EQ(Doc().m_strPinOwner[13], "Servo1");
 
     // A refused OK shows the error, keeps the dialog open; Cancel then
-    // leaves the object marked invalid and its pin as it was.
+    // leaves the object and its pin as they were before the editor opened.
     Modals::Get().Then([](QWidget *w) {
         auto *d = qobject_cast<CEditorDialog *>(w);
         ASSERT_NE(d, nullptr);
@@ -241,7 +249,9 @@ TEST_F(ObjectListTest, AddEditAndDeleteThroughThePickerAndTheEditor)
     EXPECT_EQ(Modals::Get().Boxes()[0].title, "Error");
     EXPECT_EQ(Modals::Get().Boxes()[0].text, "Pin #62 is already in use by Serial.");
     EXPECT_EQ(Modals::Get().Boxes()[0].icon, QMessageBox::Critical);
-    EXPECT_EQ(Lines(list->WarningList()), QStringList{"Invalid pin assignment in: Servo1 - Hobby Servo"});
+    EXPECT_TRUE(Lines(list->WarningList()).isEmpty());
+    EXPECT_EQ(Doc().m_objList[0]->m_strPin, "13");
+    EXPECT_TRUE(Doc().m_objList[0]->m_bValid);
     EXPECT_EQ(Doc().m_strPinOwner[13], "Servo1");
 
     ClickRow(list->ObjectList(), 0);
@@ -256,7 +266,21 @@ TEST_F(ObjectListTest, CancelledAdditionsChangeNothingAndStillRefresh)
 {
     auto stale = [this] { list->ObjectList()->addItem("stale line"); };
     stale();
-    Add(kServo, [](CEditorDialog *d) { PressCancel(d); });
+    // A cancelled editor (Escape) returns to the picker; its Escape then ends.
+    Modals::Get().Then([](QWidget *w) {
+        auto *picker = qobject_cast<CObjectPicker *>(w);
+        ASSERT_NE(picker, nullptr);
+        picker->KindButton(kServo)->click();
+    });
+    Modals::Get().Then([](QWidget *w) {
+        ASSERT_NE(qobject_cast<CEditorDialog *>(w), nullptr);
+        Key(w, Qt::Key_Escape);
+    });
+    Modals::Get().Then([](QWidget *w) {
+        ASSERT_NE(qobject_cast<CObjectPicker *>(w), nullptr);
+        Key(w, Qt::Key_Escape);
+    });
+    list->AddButton()->click();
     EXPECT_TRUE(Lines(list->ObjectList()).isEmpty());
     stale();
     Modals::Get().Then([](QWidget *w) {
@@ -473,7 +497,9 @@ TEST_F(DialogTest, IsBuiltFromTheFieldDescriptionsAndRunsTheModelsHandlers)
     Modals::Get().ThenBox();
     PressOk(&d);
     ASSERT_EQ(Modals::Get().Boxes().size(), 1u);
-    EXPECT_EQ(Modals::Get().Boxes()[0].text, "Please enter an integer.");
+    // The known text first, then the field, which takes the focus.
+    EXPECT_EQ(Modals::Get().Boxes()[0].text, "Please enter an integer.\nThe field \"Count\" holds \"1x\".");
+    EXPECT_EQ(d.focusWidget(), d.FieldControl("count"));
     EXPECT_EQ(model.oks, 0);
     EXPECT_TRUE(d.isVisible());
     Retype(Edit(&d, "count"), "12");

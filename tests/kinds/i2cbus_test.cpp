@@ -97,10 +97,11 @@ TEST(I2CBus, OkChecksAndMessages)
         EXPECT_EQ(p.t.messages.shown, std::vector<ShownMessage>{c.message}) << c.scl << "/" << c.sda;
         EXPECT_EQ(p.doc.m_strPinOwner, owners);
         EXPECT_EQ(p.doc.m_strPinUsage, usage);
+        // The Cancel after the refusal puts the object back as it was.
         const CCodeObject &o = p.Object(1);
-        EXPECT_FALSE(o.m_bValid);
-        EXPECT_EQ(o.m_strExtraPin[6], c.scl); // stored before the checks
-        EXPECT_EQ(o.m_strExtraPin[5], c.sda);
+        EXPECT_TRUE(o.m_bValid);
+        EXPECT_EQ(o.m_strExtraPin[6], "56");
+        EXPECT_EQ(o.m_strExtraPin[5], "57");
     }
 }
 

@@ -130,7 +130,7 @@ TEST(Neopixel, PinsAfterAddEditRefusedEditAndDelete)
     EXPECT_FALSE(p.Edit(0, [](CEditorModel &e) { e.UserSetText("pin", "63"); }));
     EXPECT_EQ(p.Said(), "Error: Pin #63 is already in use by Serial.\n");
     EXPECT_EQ(PinOf(p.doc, 12), (PinEntry{true, "Neopixel1", "Neopixel"}));
-    EXPECT_EQ(WarningLines(p.doc), std::vector<std::string>{"Invalid pin assignment in: Neopixel1 - Neopixel"});
+    EXPECT_TRUE(WarningLines(p.doc).empty()); // the Cancel put the object back
 
     ASSERT_TRUE(DeleteObject(p.doc, 0));
     EXPECT_EQ(PinOf(p.doc, 12), (PinEntry{false, "", ""}));

@@ -39,18 +39,20 @@ TEST(ObjectList, LinesAndWarnings)
     EXPECT_TRUE(ObjectLines(l.doc).empty());
     EXPECT_TRUE(WarningLines(l.doc).empty());
     ASSERT_EQ(l.AddServo("3"), AddResult::Added);
-    // A refused edit leaves the object invalid, listed in both lists.
+    // A refused edit then cancelled leaves the object as it was.
     EditObject(l.doc, 0, l.t.messages, [](CEditorModel &e) {
         e.UserSetText("pin", "62");
         e.Ok();
         return false;
     });
+    EXPECT_EQ(l.t.messages.shown.back(), (ShownMessage{MessageKind::Error, "Pin #62 is already in use by Serial."}));
+    EXPECT_TRUE(WarningLines(l.doc).empty());
+    EXPECT_EQ(l.doc.m_strPinOwner[3], "Servo1");
+    EXPECT_EQ(l.doc.m_objList[0]->m_strPin, "3");
+    // An object not accepted (as a file may hold one) is in both lists.
+    l.doc.m_objList[0]->m_bValid = false;
     EXPECT_EQ(ObjectLines(l.doc), std::vector<std::string>{"Servo1 - Hobby Servo"});
     EXPECT_EQ(WarningLines(l.doc), std::vector<std::string>{"Invalid pin assignment in: Servo1 - Hobby Servo"});
-    EXPECT_EQ(l.t.messages.shown.back(), (ShownMessage{MessageKind::Error, "Pin #62 is already in use by Serial."}));
-    // The old pin is still reserved, the new value stays in the object.
-    EXPECT_EQ(l.doc.m_strPinOwner[3], "Servo1");
-    EXPECT_EQ(l.doc.m_objList[0]->m_strPin, "62");
     CCodeObject odd;
     odd.m_nKind = 42;
     EXPECT_EQ(ObjectLine(odd), " - Unkown Type");
@@ -112,13 +114,9 @@ TEST(ObjectList, DeleteFreesThePinsTheNameHoldsAfterARefusedEdit)
     ASSERT_EQ(l.AddServo("10"), AddResult::Added);
     l.doc.m_strPinNote[10] = "scope probe";
     ASSERT_EQ(l.AddServo("20"), AddResult::Added);
-    // A refused move of Servo1 onto Servo2's pin stores the new pin text.
-    EditObject(l.doc, 0, l.t.messages, [](CEditorModel &e) {
-        e.UserSetText("pin", "20");
-        e.Ok();
-        return false;
-    });
-    ASSERT_EQ(l.doc.m_objList[0]->m_strPin, "20");
+    // Servo1's pin text names Servo2's pin (a file may hold this).
+    l.doc.m_objList[0]->m_strPin = "20";
+    l.doc.m_objList[0]->m_bValid = false;
     ASSERT_TRUE(DeleteObject(l.doc, 0));
     // Servo1's own pin 10 is freed completely; Servo2 keeps pin 20.
     EXPECT_FALSE(l.doc.m_bPinUsed[10]);

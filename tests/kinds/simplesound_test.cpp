@@ -103,12 +103,12 @@ TEST(SimpleSoundEditor, EditMovesRightPinRefusedEditKeepsPins)
     EXPECT_EQ(kc::PinEntry(p.doc, 55), "free|||");
     EXPECT_EQ(kc::PinsOwnedBy(p.doc, "SimpleSound1"),
               (std::vector<std::string>{"40:Simple Sound Right", "54:Simple Sound Left"}));
-    // Refused: the new texts stay in the object, the table keeps the old pins.
+    // Refused, then cancelled: the object and the table are as they were.
     EXPECT_FALSE(p.Edit(0, {{"left", "99"}}));
-    EXPECT_EQ(p.Object(0).m_strText[0], "99");
-    EXPECT_FALSE(p.Object(0).m_bValid);
+    EXPECT_EQ(p.Object(0).m_strText[0], "54");
+    EXPECT_TRUE(p.Object(0).m_bValid);
     EXPECT_EQ(kc::PinsOwnedBy(p.doc, "SimpleSound1").size(), 2u);
-    EXPECT_EQ(FindKind(kSimpleSound)->PinsOf(p.Object(0)), (std::vector<int>{99, 40}));
+    EXPECT_EQ(FindKind(kSimpleSound)->PinsOf(p.Object(0)), (std::vector<int>{54, 40}));
     // Delete frees what the name holds.
     EXPECT_TRUE(DeleteObject(p.doc, 0));
     EXPECT_TRUE(kc::PinsOwnedBy(p.doc, "SimpleSound1").empty());

@@ -120,11 +120,11 @@ TEST(SimpleVgaEditor, EditMovesPinsAndDeleteFreesThem)
     EXPECT_EQ(kc::PinEntry(p.doc, 52), "free|||");
     EXPECT_EQ(kc::PinsOwnedBy(p.doc, "SimpleVGA1"),
               (std::vector<std::string>{"8:HSync", "9:Blue", "10:Green", "11:Red", "12:VSync"}));
-    // A refused edit keeps the old pins; delete then frees them.
+    // A refused edit keeps the old pins and object; delete then frees them.
     EXPECT_FALSE(p.Edit(0, {{"basepin", "9"}}));
-    EXPECT_FALSE(p.Object(0).m_bValid);
+    EXPECT_TRUE(p.Object(0).m_bValid);
     EXPECT_EQ(kc::PinsOwnedBy(p.doc, "SimpleVGA1").size(), 5u);
-    EXPECT_EQ(FindKind(kSimpleVGA)->PinsOf(p.Object(0)), (std::vector<int>{9, 10, 11, 12, 13}));
+    EXPECT_EQ(FindKind(kSimpleVGA)->PinsOf(p.Object(0)), (std::vector<int>{8, 9, 10, 11, 12}));
     EXPECT_TRUE(DeleteObject(p.doc, 0));
     EXPECT_TRUE(kc::PinsOwnedBy(p.doc, "SimpleVGA1").empty());
 }

@@ -210,8 +210,14 @@ TEST(UsbKbmEditor, MouseFieldsMustBeWholeNumbers)
     for (auto bad : {"abc", "1.5", "", "12x", "99999999999"}) {
         e->UserSetText("start_y", bad);
         EXPECT_EQ(e->Ok(), OkResult::StayOpen) << bad;
+        EXPECT_EQ(e->FocusField(), "start_y");
+        ASSERT_FALSE(p.t.messages.shown.empty());
+        // The known text first, then the field named.
+        EXPECT_EQ(p.t.messages.shown.back(),
+                  (ShownMessage{P, std::string("Please enter an integer.\nThe field \"Mouse Initial Position Y\" "
+                                               "holds \"") + bad + "\"."}));
     }
-    EXPECT_EQ(p.t.messages.shown, std::vector<ShownMessage>(5, {P, "Please enter an integer."}));
+    EXPECT_EQ(p.t.messages.shown.size(), 5u);
     EXPECT_EQ(o, CCodeObject{});
     EXPECT_FALSE(p.doc.m_bPinUsed[8]);
     e->UserSetText("start_y", " -5 ");
@@ -242,10 +248,10 @@ TEST(UsbKbmEditor, EditLoadsSlotsAndSwitchingConfigMovesPins)
     // The custom OK leaves the pin count as it was.
     EXPECT_EQ(p.Object(0).m_nPinCount, 8);
 
-    // A refused edit stores the new values but keeps the table.
+    // A refused edit then cancelled keeps the object and the table.
     EXPECT_FALSE(p.Edit(0, {{"dm", "21"}}));
-    EXPECT_FALSE(p.Object(0).m_bValid);
-    EXPECT_EQ(p.Object(0).m_strText[0], "21");
+    EXPECT_TRUE(p.Object(0).m_bValid);
+    EXPECT_EQ(p.Object(0).m_strText[0], "20");
     EXPECT_EQ(kc::PinsOwnedBy(p.doc, "UsbKbM1").size(), 4u);
 }
 

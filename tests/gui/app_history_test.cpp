@@ -1,0 +1,347 @@
+// Nothing is lost: the modified mark and the save prompt, undo and redo
+// through the window, the editors and windows seeing the project as it is,
+// and the keyboard and screen-size behaviour of the shell.
+#include "app/commands.h"
+#include "app_support.h"
+#include "grid/pinsview.h"
+#include "model/kivodoc.h"
+#include "model/projectfile.h"
+#include "objects/editor.h"
+#include "objects/kind.h"
+#include "workspace/colortabbar.h"
+#include "workspace/editordialog.h"
+#include "workspace/flexspinview.h"
+#include "workspace/objectpicker.h"
+#include "workspace/objectview.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QTabBar>
+#include <filesystem>
+
+namespace kivo::test
+{
+namespace
+{
+
+std::vector<uint8_t> Bytes(const CKivoDoc &doc)
+{
+    return SerializeProject(doc);
+}
+
+// Presses `button` of the message box that comes up, keeping its text.
+Modals::Step Answer(QMessageBox::StandardButton button, QString *text = nullptr)
+{
+    return [button, text](QWidget *w) {
+        auto *box = qobject_cast<QMessageBox *>(w);
+        ASSERT_NE(box, nullptr) << w->metaObject()->className();
+        if (text)
+            *text = box->text();
+        ASSERT_NE(box->button(button), nullptr);
+        box->button(button)->click();
+    };
+}
+
+void PressOk(QWidget *dialog)
+{
+    dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+}
+
+class HistoryTest : public AppTest
+{
+  protected:
+    void SetUp() override
+    {
+        AppTest::SetUp();
+        path = SavedProject("Hist.kivo");
+        Start({path});
+    }
+    CFlexSpinView *Form(CChildFrame *child = nullptr) { return (child ? child : Active())->View()->SettingsView(); }
+    QComboBox *Clock(CChildFrame *child = nullptr) { return qobject_cast<QComboBox *>(Form(child)->Control(1027)); }
+    CObjectView *List(CChildFrame *child = nullptr) { return (child ? child : Active())->View()->ObjectView(); }
+    // Types a clock into the form and ends its editing with Enter.
+    void SetClock(const QString &hz, CChildFrame *child = nullptr)
+    {
+        Retype(Clock(child)->lineEdit(), hz);
+        Key(Clock(child)->lineEdit(), Qt::Key_Return);
+    }
+    // Add Object, the kind's button, `edit` on the editor, then OK.
+    void Add(int kind, std::function<void(CEditorDialog *)> edit, CChildFrame *child = nullptr)
+    {
+        Modals::Get().Then([kind](QWidget *w) { qobject_cast<CObjectPicker *>(w)->KindButton(kind)->click(); });
+        Modals::Get().Then([edit](QWidget *w) {
+            auto *d = qobject_cast<CEditorDialog *>(w);
+            ASSERT_NE(d, nullptr);
+            edit(d);
+            PressOk(d);
+        });
+        List(child)->AddButton()->click();
+    }
+    QString TabText(int i) { return Frame().DocumentTabs()->tabText(i); }
+
+    QString path;
+};
+
+TEST_F(HistoryTest, ChangesShowTheModifiedMarkAndClosingAsksSaveDiscardOrCancel)
+{
+    EXPECT_EQ(Frame().windowTitle(), "Hist.kivo - Kivo");
+    SetClock("200000000");
+    EXPECT_EQ(Frame().windowTitle(), "Hist.kivo* - Kivo");
+    EXPECT_EQ(TabText(0), "Hist.kivo*");
+
+    // Cancel keeps the window, whichever way it was closed.
+    QString asked;
+    for (int id : {ID_FILE_CLOSE_WINDOW, ID_FILE_CLOSE, ID_APP_EXIT}) {
+        Modals::Get().Then(Answer(QMessageBox::Cancel, &asked));
+        Frame().RunCommand(id);
+        EXPECT_EQ(Frame().Children().size(), 1) << id;
+        EXPECT_TRUE(Frame().isVisible()) << id;
+    }
+    EXPECT_EQ(asked, "Save changes to Hist.kivo before closing?");
+    Modals::Get().Then(Answer(QMessageBox::Cancel));
+    emit Frame().DocumentTabs()->tabCloseRequested(0);
+    EXPECT_EQ(Frame().Children().size(), 1);
+
+    // Save writes the change, then the window closes.
+    Modals::Get().Then(Answer(QMessageBox::Save));
+    Frame().RunCommand(ID_FILE_CLOSE_WINDOW);
+    EXPECT_TRUE(Frame().Children().isEmpty());
+    CKivoDoc saved;
+    ASSERT_TRUE(OpenProject(path.toStdString(), saved, app->GetServices()));
+    EXPECT_EQ(saved.m_strClockFreq, "200000000");
+
+    // Discard: the window closes and the file stays as it was. Every change
+    // counts, a typed value still in its box too; a fresh project asks nothing.
+    app->OpenPath(path);
+    Frame().RunCommand(ID_FILE_NEW);
+    ASSERT_EQ(Frame().Children().size(), 2);
+    Frame().ActivateChild(Frame().Children()[0]);
+    Retype(Clock()->lineEdit(), "300000000");
+    Modals::Get().Then(Answer(QMessageBox::Discard));
+    Frame().RunCommand(ID_APP_EXIT);
+    EXPECT_TRUE(Frame().Children().isEmpty());
+    EXPECT_TRUE(app->Documents().empty());
+    CKivoDoc again;
+    ASSERT_TRUE(OpenProject(path.toStdString(), again, app->GetServices()));
+    EXPECT_EQ(again.m_strClockFreq, "200000000");
+}
+
+TEST_F(HistoryTest, UndoAndRedoStepThroughAddEditDeleteAndSettingsExactly)
+{
+    View()->setCurrentIndex(CKivoView::ObjectsTab);
+    std::vector<std::vector<uint8_t>> states{Bytes(Doc())};
+    Add(kServo, [](CEditorDialog *d) { Retype(qobject_cast<QLineEdit *>(d->FieldControl("pin")), "12"); });
+    states.push_back(Bytes(Doc()));
+    // Enter edits the selected object.
+    ClickRow(List()->ObjectList(), 0);
+    Modals::Get().Then([](QWidget *w) {
+        auto *d = qobject_cast<CEditorDialog *>(w);
+        ASSERT_NE(d, nullptr);
+        Retype(qobject_cast<QLineEdit *>(d->FieldControl("pin")), "13");
+        PressOk(d);
+    });
+    Key(List()->ObjectList(), Qt::Key_Return);
+    EXPECT_EQ(Doc().m_strPinOwner[13], "Servo1");
+    states.push_back(Bytes(Doc()));
+    SetClock("297000000");
+    states.push_back(Bytes(Doc()));
+    qobject_cast<QCheckBox *>(Form()->Control(1029))->click();
+    states.push_back(Bytes(Doc()));
+    // Delete deletes, and asks nothing.
+    ClickRow(List()->ObjectList(), 0);
+    Key(List()->ObjectList(), Qt::Key_Delete);
+    EXPECT_TRUE(Doc().m_objList.empty());
+    EXPECT_FALSE(Doc().m_bPinUsed[13]);
+    states.push_back(Bytes(Doc()));
+
+    Frame().activateWindow();
+    QApplication::processEvents();
+    List()->ObjectList()->setFocus();
+    for (std::size_t i = states.size() - 1; i > 0; --i) {
+        ASSERT_TRUE(Frame().Action(ID_EDIT_UNDO)->isEnabled()) << i;
+        QTest::keyClick(List()->ObjectList(), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(Bytes(Doc()), states[i - 1]) << "after undo to state " << i - 1;
+    }
+    // Back where the file was: no mark, nothing left to undo, the counter
+    // down again, every view showing it.
+    EXPECT_FALSE(Frame().Action(ID_EDIT_UNDO)->isEnabled());
+    EXPECT_EQ(Frame().windowTitle(), "Hist.kivo - Kivo");
+    EXPECT_EQ(DefaultObjectName(Doc(), kServo), "Servo1");
+    EXPECT_EQ(Clock()->currentText(), "160000000");
+    EXPECT_TRUE(Lines(List()->ObjectList()).isEmpty());
+
+    for (std::size_t i = 1; i < states.size(); ++i) {
+        QTest::keyClick(List()->ObjectList(), i % 2 ? Qt::Key_Y : Qt::Key_Z,
+                        i % 2 ? Qt::ControlModifier : Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(Bytes(Doc()), states[i]) << "after redo to state " << i;
+        if (i == 3) {
+            EXPECT_EQ(Clock()->currentText(), "297000000");
+        }
+    }
+    EXPECT_FALSE(Frame().Action(ID_EDIT_REDO)->isEnabled());
+    EXPECT_EQ(Frame().windowTitle(), "Hist.kivo* - Kivo");
+}
+
+TEST_F(HistoryTest, EditorsComputeWithTheClockJustTyped)
+{
+    // Typed, not yet confirmed: the editor still sees it.
+    Retype(Clock()->lineEdit(), "100000000");
+    View()->setCurrentIndex(CKivoView::ObjectsTab);
+    Modals::Get().Then([](QWidget *w) { qobject_cast<CObjectPicker *>(w)->KindButton(kNCO)->click(); });
+    Modals::Get().Then([](QWidget *w) {
+        auto *d = qobject_cast<CEditorDialog *>(w);
+        ASSERT_NE(d, nullptr);
+        Retype(qobject_cast<QLineEdit *>(d->FieldControl("desired")), "60000000");
+        qobject_cast<QPushButton *>(d->FieldControl("calculate"))->click();
+        d->reject();
+    });
+    Modals::Get().ThenBox();
+    Modals::Get().Then([](QWidget *w) { qobject_cast<CObjectPicker *>(w)->CancelButton()->click(); });
+    List()->AddButton()->click();
+    ASSERT_EQ(Modals::Get().Boxes().size(), 1u);
+    EXPECT_EQ(Modals::Get().Boxes()[0].text,
+              "Error:  Desired frequency (60000000) cannot be greater than half P2 Frequency (50000000)");
+    EXPECT_TRUE(Doc().m_objList.empty());
+}
+
+TEST_F(HistoryTest, TwoWindowsOnOneProjectStayInStep)
+{
+    CChildFrame *first = Active();
+    Frame().RunCommand(ID_WINDOW_NEW);
+    CChildFrame *second = Active();
+    ASSERT_NE(first, second);
+    SetClock("297000000", second);
+    EXPECT_EQ(Clock(first)->currentText(), "297000000");
+    Add(
+        kServo, [](CEditorDialog *) {}, first);
+    EXPECT_EQ(Lines(List(second)->ObjectList()), QStringList{"Servo1 - Hobby Servo"});
+    EXPECT_EQ(TabText(0), "Hist.kivo:1*");
+    EXPECT_EQ(TabText(1), "Hist.kivo:2*");
+    // Closing one of the two windows asks nothing.
+    Frame().RunCommand(ID_FILE_CLOSE_WINDOW);
+    EXPECT_EQ(Frame().Children().size(), 1);
+    Frame().RunCommand(ID_EDIT_UNDO);
+    EXPECT_TRUE(Lines(List(first)->ObjectList()).isEmpty());
+}
+
+TEST_F(HistoryTest, CommandsHaveTheDesktopsKeys)
+{
+    const std::pair<int, QList<QKeySequence>> cases[] = {
+        {ID_FILE_NEW, {QKeySequence("Ctrl+N")}},
+        {ID_FILE_OPEN, {QKeySequence("Ctrl+O")}},
+        {ID_FILE_SAVE, {QKeySequence("Ctrl+S")}},
+        {ID_FILE_SAVE_AS, {QKeySequence("Ctrl+Shift+S")}},
+        {ID_FILE_CLOSE_WINDOW, {QKeySequence("Ctrl+W")}},
+        {ID_APP_EXIT, {QKeySequence("Ctrl+Q")}},
+        {ID_PRINT_PIN_REPORT, {QKeySequence("Ctrl+P")}},
+        {ID_EDIT_UNDO, {QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}},
+        {ID_EDIT_REDO, {QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")}},
+        {ID_ButtonGenerate, {QKeySequence("Ctrl+G")}},
+        {ID_ButtonCompile, {QKeySequence("Ctrl+B")}},
+        {ID_LoadP2, {QKeySequence("F5")}},
+        {ID_ButtonFlexProp, {QKeySequence("Ctrl+E")}},
+    };
+    for (auto &[id, keys] : cases) {
+        EXPECT_EQ(Frame().Action(id)->shortcuts(), keys) << id;
+        // The ribbon's buttons and menus underline a letter of each command.
+        EXPECT_TRUE(Frame().Action(id)->text().contains('&')) << id;
+    }
+    // A key reaches its command: Ctrl+W closes the window (nothing changed).
+    Frame().activateWindow();
+    QApplication::processEvents();
+    QTest::keyClick(&Frame(), Qt::Key_W, Qt::ControlModifier);
+    EXPECT_TRUE(Frame().Children().isEmpty());
+}
+
+TEST_F(HistoryTest, PrintProposesAFileNameWithoutAFolderSeparator)
+{
+    EXPECT_EQ(PinReportDocName(Doc()), "Hist pin report");
+    QString docName;
+    Modals::Get().Then([&docName](QWidget *w) {
+        auto *dialog = qobject_cast<QPrintDialog *>(w);
+        ASSERT_NE(dialog, nullptr);
+        docName = dialog->printer()->docName();
+        dialog->reject();
+    });
+    // Ctrl+P's command prints the pin report from any tab.
+    Frame().RunCommand(ID_PRINT_PIN_REPORT);
+    EXPECT_EQ(View()->currentIndex(), CKivoView::PinsTab);
+    EXPECT_EQ(docName, "Hist pin report");
+}
+
+TEST_F(HistoryTest, EveryDialogFitsTheScreen)
+{
+    // The screen here, and never more than a 1366 x 768 one.
+    QRect area = Frame().screen()->availableGeometry();
+    const int maxWidth = std::min(1366, area.width()), maxHeight = std::min(768, area.height());
+    EXPECT_LE(Frame().frameGeometry().width(), area.width());
+    EXPECT_LE(Frame().frameGeometry().height(), area.height());
+    for (const IKind *kind : AllKinds()) {
+        CCodeObject object;
+        RecordingMessages quiet;
+        auto model = kind->CreateEditor(object, Doc(), 0, quiet);
+        ASSERT_NE(model, nullptr);
+        model->Open();
+        CEditorDialog dialog(*model, &Frame());
+        dialog.show();
+        QApplication::processEvents();
+        SCOPED_TRACE(kind->CliName());
+        EXPECT_LE(dialog.frameGeometry().height(), maxHeight);
+        EXPECT_LE(dialog.frameGeometry().width(), maxWidth);
+        // What does not fit scrolls; the OK button stays in sight.
+        auto *fields = dialog.findChild<QScrollArea *>("fields");
+        ASSERT_NE(fields, nullptr);
+        auto *ok = dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
+        EXPECT_LE(ok->mapTo(&dialog, QPoint(0, ok->height())).y(), dialog.height());
+        dialog.reject();
+    }
+}
+
+TEST_F(AppTest, LoadKeepsItsTerminalOpenUntilTheUserClosesIt)
+{
+    Start({SavedProject("Load.kivo")});
+    std::filesystem::create_directories(dir / "bin");
+    WriteFileBytes(dir / "bin/loadp2", "#!/bin/sh\n");
+    std::filesystem::permissions(dir / "bin/loadp2", std::filesystem::perms::owner_all);
+    Doc().m_strLoadP2Path = dir / "bin";
+    WriteFileBytes(dir / "load.sh", "");
+    std::string terminal = dir / "fake-terminal";
+    WriteFileBytes(terminal, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\nsleep 0.3\n");
+    std::filesystem::permissions(terminal, std::filesystem::perms::owner_all);
+    ScopedEnv env("TERMINAL", terminal);
+    Modals::Get().Then([](QWidget *) {});
+    Frame().RunCommand(ID_LoadP2);
+    std::string args = ReadFileBytes(terminal + ".args");
+    EXPECT_EQ(args.substr(0, 9), "-e\nsh\n-c\n");
+    EXPECT_NE(args.find("read kivo_close </dev/tty"), std::string::npos);
+    EXPECT_EQ(args.substr(args.size() - 15), "\nsh\nsh\nload.sh\n");
+}
+
+TEST_F(AppTest, CompileWithoutScriptsOffersGenerateFirst)
+{
+    Start({SavedProject("Gen.kivo")});
+    QString asked;
+    Modals::Get().Then(Answer(QMessageBox::No, &asked));
+    Frame().RunCommand(ID_ButtonCompile);
+    EXPECT_EQ(asked, QString::fromStdString("build.sh is not in the project folder " + dir.Path() +
+                                            ".\nGenerate the project's files first?"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "build.sh"));
+    // Yes: Generate runs (its message), then the missing compiler is named.
+    Modals::Get().Then(Answer(QMessageBox::Yes));
+    Modals::Get().ThenBox();
+    Modals::Get().ThenBox();
+    Frame().RunCommand(ID_ButtonCompile);
+    EXPECT_TRUE(std::filesystem::exists(dir / "build.sh"));
+    ASSERT_EQ(Modals::Get().Boxes().size(), 2u);
+    EXPECT_EQ(Modals::Get().Boxes()[0].text, "Project files created.");
+    EXPECT_TRUE(Modals::Get().Boxes()[1].text.startsWith("The compiler flexspin was not found in the folder "));
+}
+
+} // namespace
+} // namespace kivo::test
