@@ -1,0 +1,86 @@
+#pragma once
+// The 64 I/O pins with their smart pins, as the cogs see them. The cogs call
+// the instruction-level entry points with the clock at which the effect reaches
+// the pin (the cog applies its own output and input delays); the pins advance
+// lazily to that clock, so smart-pin counters and devices stay event-driven.
+#include "chip/time.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace kivo::sim {
+
+class Device;
+class TimeBase;
+
+// What RDPIN/RQPIN return: Z and the C flag the mode gives.
+struct PinRead {
+    std::uint32_t z = 0;
+    bool c = false;
+};
+
+class Pins {
+public:
+    explicit Pins(const TimeBase &time);
+    ~Pins();
+    Pins(const Pins &) = delete;
+    Pins &operator=(const Pins &) = delete;
+
+    // ---- the cogs ----
+    // One cog's DIR and OUT registers, both ports, from `at` on. The pins see
+    // the OR over all cogs (and the streamers' outputs, which the cog ORs in).
+    void setCogOutputs(int cog, std::uint64_t dir, std::uint64_t out, Clock at);
+    // One cog's four 8-bit DAC channels (SETDACS, streamer), from `at` on.
+    void setCogDacs(int cog, std::uint32_t dacs, Clock at);
+
+    void wrpin(int pin, std::uint32_t mode, Clock at);
+    void wxpin(int pin, std::uint32_t x, Clock at);
+    void wypin(int pin, std::uint32_t y, Clock at);
+    void akpin(int pin, Clock at);
+    PinRead rdpin(int pin, Clock at); // acknowledges
+    PinRead rqpin(int pin, Clock at); // does not
+
+    // IN of all 64 pins as a cog reads it at `at` (the smart pin's IN flag in
+    // smart modes, else the pin's logic input after the A/B selectors, filters
+    // and logic).
+    std::uint64_t in(Clock at);
+
+    // HUBSET's four digital filters: length 2..9 taps? (as the mode word
+    // gives) and tap 0..31.
+    void setFilter(int n, int lengthCode, int tap, Clock at);
+
+    // The earliest clock after `now` at which in() or anything a device
+    // watches may change without a cog acting; kNever when nothing is due.
+    // The scheduler never jumps past it while a cog waits on a pin.
+    Clock nextChange(Clock now);
+    // Brings smart pins and devices up to `to`.
+    void advance(Clock to);
+
+    // ---- the board ----
+    void attach(std::shared_ptr<Device> device);
+    const std::vector<std::shared_ptr<Device>> &devices() const { return m_devices; }
+    const TimeBase &time() const { return m_time; }
+
+    // Pin state for devices and recorders.
+    bool level(int pin) const;      // the logic level on the wire
+    double voltage(int pin) const;  // volts on the wire (DAC levels, pulls)
+    bool driven(int pin) const;     // the chip drives the pin (output enabled)
+
+    // A device's drive onto a pin, from `at` on (see device.h).
+    struct ExternalDrive {
+        enum Kind { None, Low, High, PullUp, PullDown, Voltage } kind = None;
+        double ohms = 0;  // pull resistance, or the source's resistance
+        double volts = 0; // for Voltage
+    };
+    void drive(int pin, const ExternalDrive &d, Clock at);
+
+private:
+    struct Impl;
+    const TimeBase &m_time;
+    std::unique_ptr<Impl> m_impl;
+    std::vector<std::shared_ptr<Device>> m_devices;
+};
+
+} // namespace kivo::sim
