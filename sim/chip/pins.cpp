@@ -1,55 +1,850 @@
-// Placeholder pins: plain digital I/O only, until the smart pins land.
+// The 64 pins: the cogs' DIR/OUT, the smart pins, the wire of each pin (the
+// chip's drive against the devices' drives and loads) and the delivery of
+// pin changes to devices. Everything is event-driven: the engine runs from
+// one due clock to the next, never clock by clock.
 #include "chip/pins.h"
 
+#include "chip/smartpin.h"
 #include "devices/device.h"
 
-namespace kivo::sim {
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <deque>
+#include <functional>
 
-struct Pins::Impl {
-    std::array<std::uint64_t, 8> dir{}, out{};
-    std::uint64_t allDir() const
+namespace kivo::sim
+{
+
+namespace
+{
+
+constexpr double kVio = 3.3;
+constexpr double kThreshold = kVio / 2;
+constexpr double kFastOhms = 20.0;
+constexpr double kStrongExternalOhms = 10.0;
+
+// Drive strengths of the HHH/LLL fields: a resistance, a current source, or nothing.
+struct Strength {
+    double ohms; // 0: current source or float
+    double amps; // current source, 0 for none
+};
+constexpr Strength kStrengths[8] = {{kFastOhms, 0}, {1500, 0}, {15000, 0}, {150000, 0},
+                                    {0, 1e-3},      {0, 1e-4}, {0, 1e-5},  {0, 0}};
+
+// DAC modes M[9:8]: source resistance and the open-circuit voltage of level 255.
+struct DacKind {
+    double ohms, peak;
+};
+constexpr DacKind kDacs[4] = {{990, 3.3}, {600, 2.0}, {123.75, 3.3}, {75, 2.0}};
+
+int selectedPin(int pin, std::uint32_t sel)
+{
+    static constexpr int kOffset[8] = {0, 1, 2, 3, 0, -3, -2, -1};
+    return (pin + kOffset[sel & 7]) & 63;
+}
+
+std::uint64_t bit(int pin)
+{
+    return std::uint64_t(1) << pin;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+class PinEngine
+{
+  public:
+    PinEngine(Pins &owner, const TimeBase &time) : m_owner(owner), m_time(time)
     {
-        std::uint64_t v = 0;
-        for (auto d : dir)
-            v |= d;
+        for (int i = 0; i < 64; ++i) {
+            m_sp[i].index = i;
+            m_sp[i].engine = this;
+        }
+        // The four filters' reset defaults.
+        m_filters[0] = {0, 0};
+        m_filters[1] = {1, 5};
+        m_filters[2] = {2, 19};
+        m_filters[3] = {3, 22};
+    }
+
+    Pins &m_owner;
+    const TimeBase &m_time;
+    std::array<SmartPin, 64> m_sp;
+    std::array<std::uint64_t, 8> m_cogDir{}, m_cogOut{};
+    std::array<std::uint32_t, 8> m_cogDacs{};
+    std::uint64_t m_dir = 0, m_out = 0;
+    std::uint64_t m_smart = 0;   // pins with a smart mode set
+    std::uint64_t m_plainIn = 0; // IN of the pins without a smart mode
+    std::uint64_t m_flags = 0;   // IN flags of the smart pins
+    std::uint64_t m_levels = 0;  // logic level of each wire
+    std::array<double, 64> m_volts{};
+    std::array<std::uint64_t, 8> m_dacPins{}; // per cog: the pins on its DAC channels
+    std::uint64_t m_chipDriven = 0;
+
+    struct Ext {
+        const void *source;
+        Pins::ExternalDrive drive;
+    };
+    std::array<std::vector<Ext>, 64> m_ext;
+    // The devices' aggregate on each pin: conductance, conductance × volts, current.
+    struct Load {
+        double g = 0, gv = 0, amps = 0;
+    };
+    std::array<Load, 64> m_extLoad{};
+
+    // Who depends on a pin's level: pins whose plain IN or smart mode reads it.
+    std::array<std::uint64_t, 64> m_readers{};
+    std::array<std::uint64_t, 64> m_analogReaders{};
+    std::array<std::vector<Device *>, 64> m_watchers;
+    std::vector<int> m_active; // pins with a mode object
+
+    struct Filter {
+        int length, tap;
+    };
+    std::array<Filter, 4> m_filters{};
+
+    Clock m_now = 0;
+    Clock m_due = kNever;
+    bool m_dirty = true;
+    bool m_busy = false; // inside the event loop or a delivery
+    std::deque<std::pair<Device *, int>> m_pending;
+    std::vector<std::function<void(int, std::uint32_t, int, Clock)>> m_txListeners;
+    std::uint64_t m_rng = 0x9E3779B97F4A7C15ull;
+
+    // ---- time ----
+
+    void recomputeDue()
+    {
+        Clock due = kNever;
+        for (int p : m_active)
+            due = std::min(due, m_sp[p].next);
+        for (auto &d : m_owner.devices())
+            due = std::min(due, d->nextEvent());
+        m_due = due;
+        m_dirty = false;
+    }
+
+    void advance(Clock to)
+    {
+        if (m_busy) // a device acting inside an event: it acts now
+            return;
+        if (to < m_now)
+            to = m_now;
+        if (!m_dirty && m_due > to) {
+            m_now = to;
+            return;
+        }
+        m_busy = true;
+        for (;;) {
+            if (m_dirty)
+                recomputeDue();
+            if (m_due > to)
+                break;
+            Clock t = std::max(m_due, m_now);
+            m_now = t;
+            for (std::size_t i = 0; i < m_active.size(); ++i) {
+                SmartPin &p = m_sp[m_active[i]];
+                if (p.next <= t && p.impl) {
+                    p.next = kNever;
+                    p.impl->run(p, t);
+                }
+            }
+            for (auto &d : m_owner.devices())
+                if (d->nextEvent() <= t)
+                    d->run(t);
+            deliver();
+            m_dirty = true;
+        }
+        m_now = to;
+        m_busy = false;
+    }
+
+    void noteSchedule(Clock at)
+    {
+        if (at < m_due)
+            m_due = at;
+    }
+
+    // ---- devices ----
+
+    void notifyDevices(int pin)
+    {
+        for (Device *d : m_watchers[pin])
+            m_pending.emplace_back(d, pin);
+    }
+
+    void deliver()
+    {
+        if (m_pending.empty())
+            return;
+        bool outer = !m_busy;
+        m_busy = true;
+        // A bound keeps two devices that answer each other for ever from hanging the run.
+        for (int guard = 0; !m_pending.empty() && guard < 1000000; ++guard) {
+            auto [d, pin] = m_pending.front();
+            m_pending.pop_front();
+            d->pinChanged(pin, m_now);
+        }
+        m_pending.clear();
+        m_dirty = true;
+        if (outer)
+            m_busy = false;
+    }
+
+    // ---- inputs ----
+
+    bool filterOut(int pin, bool raw) const
+    {
+        (void)pin;
+        return raw;
+    }
+
+    // A pin's read state: the wire level through the low-level input circuit.
+    bool readState(int pin) const
+    {
+        std::uint32_t m = pinmode::low(m_sp[pin].mode);
+        bool lvl = m_levels >> pin & 1;
+        if ((m >> 12) == 0) {
+            std::uint32_t kind = m >> 9; // 0..7
+            if (kind == 6 || kind == 7)  // A > B comparator against the paired pin
+                lvl = m_volts[pin] > m_volts[pin ^ 1];
+            return lvl ^ bool(m >> 7 & 1);
+        }
+        if ((m >> 11) == 3) // level comparators: pin above the level in M[7:0]
+            return m_volts[pin] > kVio * double(m & 0xFF) / 256.0;
+        return lvl;
+    }
+
+    bool selected(int pin, std::uint32_t sel) const
+    {
+        bool v = (sel & 7) == 4 ? bool(m_out >> pin & 1) : readState(selectedPin(pin, sel));
+        return v ^ bool(sel & 8);
+    }
+
+    bool inputA(int pin) const
+    {
+        std::uint32_t m = m_sp[pin].mode;
+        bool a = selected(pin, pinmode::aSel(m));
+        switch (pinmode::filt(m)) {
+        case 0:
+            return a;
+        case 1:
+            return a && selected(pin, pinmode::bSel(m));
+        case 2:
+            return a || selected(pin, pinmode::bSel(m));
+        case 3:
+            return a != selected(pin, pinmode::bSel(m));
+        default:
+            return filterOut(pin, a);
+        }
+    }
+
+    bool inputB(int pin) const
+    {
+        std::uint32_t m = m_sp[pin].mode;
+        return selected(pin, pinmode::bSel(m));
+    }
+
+    std::uint64_t selectorMask(int pin) const
+    {
+        std::uint32_t m = m_sp[pin].mode;
+        std::uint64_t mask = bit(selectedPin(pin, pinmode::aSel(m)));
+        std::uint32_t f = pinmode::filt(m);
+        if (f != 0 || m_sp[pin].impl)
+            mask |= bit(selectedPin(pin, pinmode::bSel(m)));
+        std::uint32_t low = pinmode::low(m);
+        if ((low >> 12) == 0 && ((low >> 9) == 6 || (low >> 9) == 7))
+            mask |= bit(pin ^ 1);
+        return mask;
+    }
+
+    void rebuildReaders()
+    {
+        m_readers.fill(0);
+        m_analogReaders.fill(0);
+        for (int p = 0; p < 64; ++p) {
+            SmartPin &sp = m_sp[p];
+            std::uint64_t mask = 0;
+            if (!sp.impl)
+                mask = selectorMask(p);
+            else if (sp.impl->usesInputs())
+                mask = sp.impl->watches(sp);
+            for (std::uint64_t m = mask; m; m &= m - 1)
+                m_readers[std::countr_zero(m)] |= bit(p);
+            if (sp.impl && sp.impl->readsAnalog())
+                m_analogReaders[p] |= bit(p);
+        }
+    }
+
+    void updatePlainIn(int pin)
+    {
+        if (m_sp[pin].impl)
+            return;
+        bool v = inputA(pin);
+        m_plainIn = (m_plainIn & ~bit(pin)) | (std::uint64_t(v) << pin);
+    }
+
+    // A pin's level (or the OUT a selector reads) changed: tell its readers.
+    void levelChanged(int pin)
+    {
+        for (std::uint64_t m = m_readers[pin]; m; m &= m - 1) {
+            int r = std::countr_zero(m);
+            SmartPin &sp = m_sp[r];
+            if (!sp.impl)
+                updatePlainIn(r);
+            else if (sp.running)
+                sp.impl->inputChanged(sp, m_now);
+        }
+    }
+
+    // ---- the wire ----
+
+    bool otherOut(int pin)
+    {
+        if (pin & 1)
+            return !outputValue(pin - 1, false);
+        return nextRandom() & 1;
+    }
+
+    // The digital value the pin's output stage is given (before drive strengths).
+    bool outputValue(int pin, bool allowOther = true)
+    {
+        const SmartPin &sp = m_sp[pin];
+        std::uint32_t tt = pinmode::tt(sp.mode);
+        bool v;
+        if ((tt & 2) && allowOther)
+            v = otherOut(pin);
+        else if (sp.impl && sp.impl->drivesOutput())
+            v = sp.out;
+        else
+            v = m_out >> pin & 1;
+        std::uint32_t low = pinmode::low(sp.mode);
+        if ((low >> 12) == 0 || (low >> 10) == 4) // O inverts the output
+            v ^= bool(low >> 6 & 1);
         return v;
     }
-    std::uint64_t allOut() const
+
+    double dacLevel(int pin)
     {
-        std::uint64_t v = 0;
-        for (auto o : out)
-            v |= o;
-        return v;
+        const SmartPin &sp = m_sp[pin];
+        std::uint32_t low = pinmode::low(sp.mode);
+        std::uint32_t s = pinmode::smart(sp.mode);
+        std::uint32_t tt = pinmode::tt(sp.mode);
+        if (s >= 1 && s <= 3)
+            return sp.dac < 0 ? double(low & 0xFF) : sp.dac;
+        bool bitDac;
+        if (s == 0) {
+            if (tt == 0)
+                return double(low & 0xFF);
+            if (tt == 1)
+                return double(m_cogDacs[low & 7] >> (8 * (pin & 3)) & 0xFF);
+            bitDac = tt == 2 ? bool(m_out >> pin & 1) : otherOut(pin);
+        } else {
+            bitDac = (tt & 2) ? otherOut(pin) : (sp.impl && sp.impl->drivesOutput() ? sp.out : bool(m_out >> pin & 1));
+        }
+        std::uint32_t nib = bitDac ? (low >> 4 & 15) : (low & 15);
+        return double(nib * 17);
+    }
+
+    bool outputEnabled(int pin) const
+    {
+        const SmartPin &sp = m_sp[pin];
+        if (pinmode::smart(sp.mode) != 0)
+            return pinmode::tt(sp.mode) & 1;
+        return m_dir >> pin & 1;
+    }
+
+    Load chipLoad(int pin)
+    {
+        Load l;
+        if (!outputEnabled(pin))
+            return l;
+        std::uint32_t low = pinmode::low(m_sp[pin].mode);
+        if (pinmode::dacMode(m_sp[pin].mode)) {
+            const DacKind &k = kDacs[low >> 8 & 3];
+            double v = k.peak * dacLevel(pin) / 255.0;
+            l.g = 1.0 / k.ohms;
+            l.gv = v * l.g;
+            return l;
+        }
+        bool v = outputValue(pin);
+        std::uint32_t code = v ? (low >> 3 & 7) : (low & 7);
+        if ((low >> 11) == 3) // level comparator variants drive through 1.5 kΩ
+            code = 1;
+        const Strength &s = kStrengths[code];
+        if (s.ohms > 0) {
+            l.g = 1.0 / s.ohms;
+            l.gv = v ? kVio * l.g : 0;
+        } else {
+            l.amps = v ? s.amps : -s.amps;
+        }
+        return l;
+    }
+
+    void rewire(int pin)
+    {
+        Load c = chipLoad(pin);
+        const Load &e = m_extLoad[pin];
+        bool driven = c.g > 0 || c.amps != 0;
+        m_chipDriven = (m_chipDriven & ~bit(pin)) | (std::uint64_t(driven) << pin);
+        double g = c.g + e.g, gv = c.gv + e.gv, amps = c.amps + e.amps;
+        double v;
+        if (g > 0)
+            v = (gv + amps) / g;
+        else if (amps > 0)
+            v = kVio;
+        else if (amps < 0)
+            v = 0;
+        else
+            v = m_volts[pin]; // floating: the pin keeps its charge
+        v = std::clamp(v, 0.0, kVio);
+        bool lvl = v > kThreshold;
+        bool was = m_levels >> pin & 1;
+        bool voltsChanged = v != m_volts[pin];
+        m_volts[pin] = v;
+        if (lvl != was) {
+            m_levels ^= bit(pin);
+            levelChanged(pin);
+        }
+        if (voltsChanged || lvl != was) {
+            for (std::uint64_t m = m_analogReaders[pin]; m; m &= m - 1) {
+                SmartPin &sp = m_sp[std::countr_zero(m)];
+                if (sp.running)
+                    sp.impl->analogChanged(sp, m_now);
+            }
+            notifyDevices(pin);
+        }
+    }
+
+    void rewireWithOther(int pin)
+    {
+        rewire(pin);
+        // An odd pin may output the even pin's inverted output.
+        if (!(pin & 1) && (pinmode::tt(m_sp[pin + 1].mode) & 2))
+            rewire(pin + 1);
+    }
+
+    void recomputeExt(int pin)
+    {
+        Load l;
+        for (const Ext &x : m_ext[pin]) {
+            const Pins::ExternalDrive &d = x.drive;
+            double ohms = d.ohms > 0 ? d.ohms : kStrongExternalOhms;
+            switch (d.kind) {
+            case Pins::ExternalDrive::None:
+                break;
+            case Pins::ExternalDrive::Low:
+            case Pins::ExternalDrive::PullDown:
+                l.g += 1.0 / ohms;
+                break;
+            case Pins::ExternalDrive::High:
+            case Pins::ExternalDrive::PullUp:
+                l.g += 1.0 / ohms;
+                l.gv += kVio / ohms;
+                break;
+            case Pins::ExternalDrive::Voltage:
+                l.g += 1.0 / ohms;
+                l.gv += d.volts / ohms;
+                break;
+            }
+        }
+        m_extLoad[pin] = l;
+    }
+
+    // ---- smart pins ----
+
+    void rebuildActive()
+    {
+        m_active.clear();
+        for (int p = 0; p < 64; ++p)
+            if (m_sp[p].impl)
+                m_active.push_back(p);
+        m_dirty = true;
+    }
+
+    void ack(SmartPin &sp)
+    {
+        if (sp.in) {
+            sp.in = false;
+            m_flags &= ~bit(sp.index);
+        }
+    }
+
+    void dirChanged(int pin, bool high)
+    {
+        SmartPin &sp = m_sp[pin];
+        if (!sp.impl)
+            return;
+        if (high && !sp.running) {
+            sp.running = true;
+            sp.impl->start(sp, m_now);
+        } else if (!high && sp.running) {
+            sp.running = false;
+            sp.next = kNever;
+            sp.impl->reset(sp, m_now);
+            ack(sp);
+        }
+        notifyDevices(pin);
+    }
+
+    std::uint32_t nextRandom()
+    {
+        // xorshift64*: noise for dithers and OTHER on even pins.
+        m_rng ^= m_rng >> 12;
+        m_rng ^= m_rng << 25;
+        m_rng ^= m_rng >> 27;
+        return std::uint32_t((m_rng * 0x2545F4914F6CDD1Dull) >> 32);
     }
 };
 
-Pins::Pins(const TimeBase &time) : m_time(time), m_impl(std::make_unique<Impl>()) {}
+// ---------------------------------------------------------------------------
+// SmartPin helpers for the modes.
+
+void SmartPin::raiseIn(Clock)
+{
+    if (!in) {
+        in = true;
+        engine->m_flags |= std::uint64_t(1) << index;
+    }
+}
+void SmartPin::clearIn(Clock)
+{
+    engine->ack(*this);
+}
+void SmartPin::schedule(Clock at)
+{
+    next = at;
+    engine->noteSchedule(at);
+}
+void SmartPin::setOut(bool level, Clock)
+{
+    if (out == level)
+        return;
+    out = level;
+    if (impl && impl->drivesOutput())
+        engine->rewireWithOther(index);
+}
+void SmartPin::setDac(double level, Clock)
+{
+    if (dac == level)
+        return;
+    dac = level;
+    engine->rewire(index);
+}
+bool SmartPin::inputA() const
+{
+    return engine->inputA(index);
+}
+bool SmartPin::inputB() const
+{
+    return engine->inputB(index);
+}
+bool SmartPin::level(int pin) const
+{
+    return engine->m_levels >> (pin & 63) & 1;
+}
+double SmartPin::volts(int pin) const
+{
+    return engine->m_volts[pin & 63];
+}
+bool SmartPin::cogOut() const
+{
+    return engine->m_out >> index & 1;
+}
+bool SmartPin::cogDir() const
+{
+    return engine->m_dir >> index & 1;
+}
+SmartPin &SmartPin::pin(int n) const
+{
+    return engine->m_sp[n & 63];
+}
+std::uint32_t SmartPin::random()
+{
+    return engine->nextRandom();
+}
+
+std::uint64_t SmartMode::watches(const SmartPin &p) const
+{
+    std::uint64_t mask = std::uint64_t(1) << selectedPin(p.index, pinmode::aSel(p.mode));
+    mask |= std::uint64_t(1) << selectedPin(p.index, pinmode::bSel(p.mode));
+    return mask;
+}
+
+// ---------------------------------------------------------------------------
+
+struct Pins::Impl {
+    Impl(Pins &owner, const TimeBase &time) : e(owner, time) {}
+    PinEngine e;
+};
+
+Pins::Pins(const TimeBase &time) : m_time(time), m_impl(std::make_unique<Impl>(*this, time))
+{
+    for (int p = 0; p < 64; ++p)
+        m_impl->e.updatePlainIn(p);
+    m_impl->e.rebuildReaders();
+}
 Pins::~Pins() = default;
 
-void Pins::setCogOutputs(int cog, std::uint64_t dir, std::uint64_t out, Clock)
+void Pins::setCogOutputs(int cog, std::uint64_t dir, std::uint64_t out, Clock at)
 {
-    m_impl->dir[cog & 7] = dir;
-    m_impl->out[cog & 7] = out;
+    PinEngine &e = m_impl->e;
+    e.advance(at);
+    e.m_cogDir[cog & 7] = dir;
+    e.m_cogOut[cog & 7] = out;
+    std::uint64_t d = 0, o = 0;
+    for (int c = 0; c < 8; ++c) {
+        d |= e.m_cogDir[c];
+        o |= e.m_cogOut[c];
+    }
+    std::uint64_t dirChg = d ^ e.m_dir, outChg = o ^ e.m_out;
+    if (!(dirChg | outChg))
+        return;
+    e.m_dir = d;
+    e.m_out = o;
+    for (std::uint64_t m = dirChg | outChg; m; m &= m - 1) {
+        int p = std::countr_zero(m);
+        if (dirChg >> p & 1)
+            e.dirChanged(p, d >> p & 1);
+        e.rewireWithOther(p);
+        if (outChg >> p & 1)
+            e.levelChanged(p); // selectors that read OUT
+    }
+    e.deliver();
 }
-void Pins::setCogDacs(int, std::uint32_t, Clock) {}
-void Pins::wrpin(int, std::uint32_t, Clock) {}
-void Pins::wxpin(int, std::uint32_t, Clock) {}
-void Pins::wypin(int, std::uint32_t, Clock) {}
-void Pins::akpin(int, Clock) {}
-PinRead Pins::rdpin(int, Clock) { return {}; }
-PinRead Pins::rqpin(int, Clock) { return {}; }
-std::uint64_t Pins::in(Clock) { return m_impl->allDir() & m_impl->allOut(); }
-void Pins::setFilter(int, int, int, Clock) {}
-Clock Pins::nextChange(Clock) { return kNever; }
-void Pins::advance(Clock) {}
+
+void Pins::setCogDacs(int cog, std::uint32_t dacs, Clock at)
+{
+    PinEngine &e = m_impl->e;
+    e.m_cogDacs[cog & 7] = dacs;
+    std::uint64_t pins = e.m_dacPins[cog & 7];
+    if (!pins)
+        return;
+    e.advance(at);
+    for (std::uint64_t m = pins; m; m &= m - 1)
+        e.rewire(std::countr_zero(m));
+    e.deliver();
+}
+
+void Pins::wrpin(int pin, std::uint32_t mode, Clock at)
+{
+    PinEngine &e = m_impl->e;
+    pin &= 63;
+    e.advance(at);
+    SmartPin &sp = e.m_sp[pin];
+    std::uint32_t oldMode = sp.mode;
+    std::uint32_t s = pinmode::smart(mode);
+    bool sameKind =
+        sp.impl && pinmode::smart(oldMode) == s && (s > 3 || pinmode::dacMode(oldMode) == pinmode::dacMode(mode));
+    sp.mode = mode;
+    e.ack(sp);
+    if (!sameKind) {
+        sp.impl.reset();
+        sp.running = false;
+        sp.next = kNever;
+        sp.out = false;
+        sp.dac = -1;
+        sp.z = 0;
+        if (s != 0) {
+            sp.impl = makeSmartMode(s, mode);
+            e.m_smart |= std::uint64_t(1) << pin;
+            if (e.m_dir >> pin & 1) {
+                sp.running = true;
+                sp.impl->start(sp, e.m_now);
+            } else {
+                sp.impl->reset(sp, e.m_now);
+            }
+        } else {
+            e.m_smart &= ~(std::uint64_t(1) << pin);
+        }
+        e.rebuildActive();
+    }
+    // The cogs' DAC channels reach pins in plain DAC mode with TT = %01.
+    for (auto &m : e.m_dacPins)
+        m &= ~(std::uint64_t(1) << pin);
+    if (s == 0 && pinmode::dacMode(mode) && pinmode::tt(mode) == 1)
+        e.m_dacPins[pinmode::low(mode) & 7] |= std::uint64_t(1) << pin;
+    e.rebuildReaders();
+    e.updatePlainIn(pin);
+    e.rewireWithOther(pin);
+    e.levelChanged(pin);
+    e.notifyDevices(pin);
+    e.deliver();
+}
+
+void Pins::wxpin(int pin, std::uint32_t x, Clock at)
+{
+    PinEngine &e = m_impl->e;
+    e.advance(at);
+    SmartPin &sp = e.m_sp[pin & 63];
+    sp.x = x;
+    e.ack(sp);
+    if (sp.impl)
+        sp.impl->wxpin(sp, e.m_now);
+    e.notifyDevices(pin & 63);
+    e.deliver();
+}
+
+void Pins::wypin(int pin, std::uint32_t y, Clock at)
+{
+    PinEngine &e = m_impl->e;
+    e.advance(at);
+    SmartPin &sp = e.m_sp[pin & 63];
+    sp.y = y;
+    e.ack(sp);
+    if (sp.impl)
+        sp.impl->wypin(sp, e.m_now);
+    e.deliver();
+}
+
+void Pins::akpin(int pin, Clock at)
+{
+    PinEngine &e = m_impl->e;
+    e.advance(at);
+    e.ack(e.m_sp[pin & 63]);
+}
+
+PinRead Pins::rdpin(int pin, Clock at)
+{
+    PinEngine &e = m_impl->e;
+    e.advance(at);
+    SmartPin &sp = e.m_sp[pin & 63];
+    if (!sp.impl)
+        return {};
+    sp.impl->sync(sp, e.m_now);
+    PinRead r{sp.z, sp.impl->flag(sp)};
+    e.ack(sp);
+    sp.impl->acknowledged(sp, e.m_now);
+    e.deliver();
+    return r;
+}
+
+PinRead Pins::rqpin(int pin, Clock at)
+{
+    PinEngine &e = m_impl->e;
+    e.advance(at);
+    SmartPin &sp = e.m_sp[pin & 63];
+    if (!sp.impl)
+        return {};
+    sp.impl->sync(sp, e.m_now);
+    return {sp.z, sp.impl->flag(sp)};
+}
+
+std::uint64_t Pins::in(Clock at)
+{
+    PinEngine &e = m_impl->e;
+    e.advance(at);
+    return (e.m_plainIn & ~e.m_smart) | (e.m_flags & e.m_smart);
+}
+
+void Pins::setFilter(int n, int lengthCode, int tap, Clock at)
+{
+    PinEngine &e = m_impl->e;
+    e.advance(at);
+    e.m_filters[n & 3] = {lengthCode & 3, tap & 31};
+}
+
+Clock Pins::nextChange(Clock now)
+{
+    PinEngine &e = m_impl->e;
+    if (e.m_dirty && !e.m_busy)
+        e.recomputeDue();
+    return std::max(e.m_due, now);
+}
+
+void Pins::advance(Clock to)
+{
+    m_impl->e.advance(to);
+}
+
+Clock Pins::now() const
+{
+    return m_impl->e.m_now;
+}
+
 void Pins::attach(std::shared_ptr<Device> device)
 {
+    PinEngine &e = m_impl->e;
+    m_devices.push_back(device);
+    for (int p : device->pins())
+        e.m_watchers[p & 63].push_back(device.get());
     device->connect(*this);
-    m_devices.push_back(std::move(device));
+    e.m_dirty = true;
+    e.deliver();
 }
-bool Pins::level(int pin) const { return (m_impl->allDir() & m_impl->allOut()) >> pin & 1; }
-double Pins::voltage(int pin) const { return level(pin) ? 3.3 : 0.0; }
-bool Pins::driven(int pin) const { return m_impl->allDir() >> pin & 1; }
-void Pins::drive(int, const ExternalDrive &, Clock) {}
+
+bool Pins::level(int pin) const
+{
+    return m_impl->e.m_levels >> (pin & 63) & 1;
+}
+double Pins::voltage(int pin) const
+{
+    return m_impl->e.m_volts[pin & 63];
+}
+bool Pins::driven(int pin) const
+{
+    return m_impl->e.m_chipDriven >> (pin & 63) & 1;
+}
+
+void Pins::drive(int pin, const ExternalDrive &d, Clock at, const void *source)
+{
+    PinEngine &e = m_impl->e;
+    pin &= 63;
+    e.advance(at);
+    auto &list = e.m_ext[pin];
+    auto it = std::find_if(list.begin(), list.end(), [&](const PinEngine::Ext &x) { return x.source == source; });
+    if (it == list.end())
+        list.push_back({source, d});
+    else
+        it->drive = d;
+    e.recomputeExt(pin);
+    e.rewire(pin);
+    e.deliver();
+}
+
+std::uint32_t Pins::modeWord(int pin) const
+{
+    return m_impl->e.m_sp[pin & 63].mode;
+}
+std::uint32_t Pins::xValue(int pin) const
+{
+    return m_impl->e.m_sp[pin & 63].x;
+}
+std::uint32_t Pins::yValue(int pin) const
+{
+    return m_impl->e.m_sp[pin & 63].y;
+}
+bool Pins::smartRunning(int pin) const
+{
+    return m_impl->e.m_sp[pin & 63].running;
+}
+bool Pins::cogDir(int pin) const
+{
+    return m_impl->e.m_dir >> (pin & 63) & 1;
+}
+bool Pins::cogOut(int pin) const
+{
+    return m_impl->e.m_out >> (pin & 63) & 1;
+}
+std::array<PinsFilter, 4> Pins::filters() const
+{
+    std::array<PinsFilter, 4> f{};
+    for (int i = 0; i < 4; ++i)
+        f[i] = {m_impl->e.m_filters[i].length, m_impl->e.m_filters[i].tap};
+    return f;
+}
+
+void Pins::onAsyncTx(std::function<void(int pin, std::uint32_t word, int bits, Clock at)> listener)
+{
+    m_impl->e.m_txListeners.push_back(std::move(listener));
+}
+
+void smartPinTransmitted(SmartPin &p, std::uint32_t word, int bits, Clock at)
+{
+    for (auto &l : p.engine->m_txListeners)
+        l(p.index, word, bits, at);
+}
 
 } // namespace kivo::sim

@@ -7,10 +7,12 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
-namespace kivo::sim {
+namespace kivo::sim
+{
 
 class Device;
 class TimeBase;
@@ -21,8 +23,16 @@ struct PinRead {
     bool c = false;
 };
 
-class Pins {
-public:
+// One of HUBSET's four digital filters: length code 0..3 (2, 3, 5 or 8
+// flip-flops) and tap 0..31 (a sample every 2^tap clocks).
+struct PinsFilter {
+    int length = 0;
+    int tap = 0;
+};
+
+class Pins
+{
+  public:
     explicit Pins(const TimeBase &time);
     ~Pins();
     Pins(const Pins &) = delete;
@@ -47,9 +57,10 @@ public:
     // and logic).
     std::uint64_t in(Clock at);
 
-    // HUBSET's four digital filters: length 2..9 taps? (as the mode word
-    // gives) and tap 0..31.
+    // HUBSET's four digital filters: length code 0..3 (2, 3, 5, 8 flip-flops)
+    // and tap 0..31.
     void setFilter(int n, int lengthCode, int tap, Clock at);
+    std::array<PinsFilter, 4> filters() const;
 
     // The earliest clock after `now` at which in() or anything a device
     // watches may change without a cog acting; kNever when nothing is due.
@@ -57,6 +68,14 @@ public:
     Clock nextChange(Clock now);
     // Brings smart pins and devices up to `to`.
     void advance(Clock to);
+    // The clock the pins have been brought to. Calls with an earlier clock
+    // act at this one: give the pins clocks in non-decreasing order.
+    Clock now() const;
+
+    // Every word an async serial transmit pin (%11110) sends: the pin, the
+    // word (LSB first on the wire), its bit count, and the clock its start
+    // bit begins.
+    void onAsyncTx(std::function<void(int pin, std::uint32_t word, int bits, Clock at)> listener);
 
     // ---- the board ----
     void attach(std::shared_ptr<Device> device);
@@ -64,19 +83,31 @@ public:
     const TimeBase &time() const { return m_time; }
 
     // Pin state for devices and recorders.
-    bool level(int pin) const;      // the logic level on the wire
-    double voltage(int pin) const;  // volts on the wire (DAC levels, pulls)
-    bool driven(int pin) const;     // the chip drives the pin (output enabled)
+    bool level(int pin) const;     // the logic level on the wire
+    double voltage(int pin) const; // volts on the wire (DAC levels, pulls)
+    bool driven(int pin) const;    // the chip drives the pin (output enabled)
+    // A pin's configuration as the cogs left it.
+    std::uint32_t modeWord(int pin) const; // WRPIN
+    std::uint32_t xValue(int pin) const;   // WXPIN
+    std::uint32_t yValue(int pin) const;   // WYPIN
+    bool smartRunning(int pin) const;      // smart mode set and out of reset
+    bool cogDir(int pin) const;            // DIR OR-ed over the cogs
+    bool cogOut(int pin) const;            // OUT OR-ed over the cogs
 
-    // A device's drive onto a pin, from `at` on (see device.h).
+    // A device's drive onto a pin, from `at` on (see device.h). Each source
+    // (a device, a resistor: any distinct pointer) has one drive per pin; the
+    // wire sums them with the chip's own drive, so a Low source beats a
+    // pull-up (wired-AND) and a load divides a DAC's voltage.
     struct ExternalDrive {
         enum Kind { None, Low, High, PullUp, PullDown, Voltage } kind = None;
         double ohms = 0;  // pull resistance, or the source's resistance
         double volts = 0; // for Voltage
     };
-    void drive(int pin, const ExternalDrive &d, Clock at);
+    // Low and High with ohms 0 are stiff (10 Ω). PullDown with a resistance
+    // is also how a device puts a load on a pin (a 75 Ω monitor input).
+    void drive(int pin, const ExternalDrive &d, Clock at, const void *source = nullptr);
 
-private:
+  private:
     struct Impl;
     const TimeBase &m_time;
     std::unique_ptr<Impl> m_impl;

@@ -1,0 +1,138 @@
+#pragma once
+// Inside the pins: one pin's state as a smart-pin mode sees it, and the
+// interface every mode implements. Modes are event-driven: they keep their own
+// time, schedule the next clock at which they must act (SmartPin::schedule) and
+// are woken then (run), or when a pin they watch changes level (inputChanged).
+#include "chip/time.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace kivo::sim
+{
+
+class PinEngine;
+class SmartMode;
+
+// Fields of the WRPIN mode word.
+namespace pinmode
+{
+inline constexpr std::uint32_t smart(std::uint32_t m)
+{
+    return m >> 1 & 31;
+}
+inline constexpr std::uint32_t tt(std::uint32_t m)
+{
+    return m >> 6 & 3;
+}
+inline constexpr std::uint32_t low(std::uint32_t m)
+{
+    return m >> 8 & 0x1FFF;
+} // M[12:0]
+inline constexpr bool dacMode(std::uint32_t m)
+{
+    return (low(m) >> 10) == 5;
+}
+inline constexpr bool adcMode(std::uint32_t m)
+{
+    return (low(m) >> 10) == 4;
+}
+inline constexpr std::uint32_t filt(std::uint32_t m)
+{
+    return m >> 21 & 7;
+}
+inline constexpr std::uint32_t aSel(std::uint32_t m)
+{
+    return m >> 28 & 15;
+}
+inline constexpr std::uint32_t bSel(std::uint32_t m)
+{
+    return m >> 24 & 15;
+}
+} // namespace pinmode
+
+// Bit period of the serial modes in 1/64 clocks: X[31:16] whole clocks, with
+// X[15:10] a fraction when X[31:26] is zero.
+inline std::uint64_t serialPeriod64(std::uint32_t x)
+{
+    std::uint64_t p = (x >> 26) == 0 ? std::uint64_t(x >> 10) : std::uint64_t(x >> 16) << 6;
+    return p == 0 ? 64 : p;
+}
+
+struct SmartPin {
+    int index = 0;
+    std::uint32_t mode = 0, x = 0, y = 0, z = 0;
+    bool in = false;      // the IN flag the mode raises
+    bool running = false; // smart mode set and DIR high
+    bool out = false;     // the mode's output (where the mode drives OUT)
+    double dac = -1;      // the DAC level (0..255, fractional for dithers) the mode sets, <0 none
+    Clock next = kNever;  // the mode's next self-timed action
+    std::unique_ptr<SmartMode> impl;
+    PinEngine *engine = nullptr;
+
+    // For the modes.
+    void raiseIn(Clock at);
+    void clearIn(Clock at);
+    void setOut(bool level, Clock at);
+    void setDac(double level, Clock at);
+    void schedule(Clock at); // the next run(); kNever for none
+    bool inputA() const;     // after the selectors, logic and filter
+    bool inputB() const;
+    bool level(int pin) const;   // the logic level of any pin's wire
+    double volts(int pin) const; // the voltage on any pin's wire
+    bool cogOut() const;         // this pin's OUT from the cogs
+    bool cogDir() const;
+    SmartPin &pin(int n) const; // another pin (n & 63), for paired modes
+    std::uint32_t random();     // a fresh pseudo-random long for noise and dither
+};
+
+class SmartMode
+{
+  public:
+    virtual ~SmartMode() = default;
+    // Released from reset at `at`: DIR rose, or the mode was written with DIR high.
+    virtual void start(SmartPin &p, Clock at) = 0;
+    // Held in reset from `at` (DIR fell); also when the mode is installed with DIR low.
+    virtual void reset(SmartPin &p, Clock at) { (void)p, (void)at; }
+    // X or Y was written (p.x / p.y already hold the value); also during reset.
+    virtual void wxpin(SmartPin &p, Clock at) { (void)p, (void)at; }
+    virtual void wypin(SmartPin &p, Clock at) { (void)p, (void)at; }
+    // Bring Z up to date before RDPIN/RQPIN reads it at `at`.
+    virtual void sync(SmartPin &p, Clock at) { (void)p, (void)at; }
+    // RDPIN acknowledged the pin at `at` (after Z was read).
+    virtual void acknowledged(SmartPin &p, Clock at) { (void)p, (void)at; }
+    // The C flag RDPIN/RQPIN return.
+    virtual bool flag(const SmartPin &p) const { return p.z >> 31; }
+    // p.next came due.
+    virtual void run(SmartPin &p, Clock at) { (void)p, (void)at; }
+    // A watched pin (see watches) changed level at `at`.
+    virtual void inputChanged(SmartPin &p, Clock at) { (void)p, (void)at; }
+    // Which pins' levels this mode reacts to (a mask); by default those its A
+    // and B inputs select, when usesInputs() says it uses them.
+    virtual bool usesInputs() const { return false; }
+    virtual std::uint64_t watches(const SmartPin &p) const;
+    // The mode drives the pin's output level (OUT is overridden).
+    virtual bool drivesOutput() const { return false; }
+    // Modes that stream a voltage read their pin's analog level.
+    virtual bool readsAnalog() const { return false; }
+    // The pin's analog level changed at `at` (ADC modes).
+    virtual void analogChanged(SmartPin &p, Clock at) { (void)p, (void)at; }
+};
+
+// An async transmit pin put a word on the wire (its start bit begins at `at`).
+void smartPinTransmitted(SmartPin &p, std::uint32_t word, int bits, Clock at);
+
+// The modes, by SSSSS code and whether the pin is in DAC_MODE.
+std::unique_ptr<SmartMode> makeSmartMode(std::uint32_t sssss, std::uint32_t modeWord);
+
+// The USB mode (%11011) lives in its own file; the pair's two pins each get
+// one object from this factory.
+std::unique_ptr<SmartMode> makeUsbSmartMode();
+
+// Families, each in its own source file.
+std::unique_ptr<SmartMode> makeSerialMode(std::uint32_t sssss);
+std::unique_ptr<SmartMode> makeOutputMode(std::uint32_t sssss);                         // pulse, NCO, PWM
+std::unique_ptr<SmartMode> makeCounterMode(std::uint32_t sssss);                        // quadrature, counting, timing
+std::unique_ptr<SmartMode> makeAnalogMode(std::uint32_t sssss, std::uint32_t modeWord); // repository, DAC, ADC
+
+} // namespace kivo::sim
