@@ -40,7 +40,7 @@ class Cordic {
 public:
     static constexpr int kReadyDelay = 58; // hand-off to the first 2-clock GETQx
     static constexpr int kIssueClocks = 2;  // the issuing instruction after hand-off
-    static constexpr int kTrigLsb = 2;      // QROTATE/QVECTOR: |error| <= 2 LSB
+    static constexpr int kTrigLsb = 1;      // QROTATE/QVECTOR: |error| <= 1 LSB
     static constexpr int kLogLsb = 1;       // QLOG/QEXP: |error| <= 1 LSB
 
     // The result of one command, computed at once (no timing).
@@ -50,8 +50,9 @@ public:
     //   Sqrt   x = floor(sqrt({s:d})), y = 0
     //   Rotate (d, q) rotated by angle s (2^32 = a full turn): x, y
     //   Vector (x = d, y = s) signed: x = length, y = angle
-    //   Log    x = log2(d) in 5.27 fixed point (d = 0 gives 0)
-    //   Exp    x = 2^(d / 2^27)
+    //   Log    x = log2(d) in 5.27 fixed point, rounded (d = 0 gives 0; the
+//          top value, 31.99999999966, saturates to $FFFF_FFFF)
+    //   Exp    x = 2^(d / 2^27), rounded
     // A divisor of 0, or a quotient that does not fit 32 bits, gives what a
     // 32-step restoring divider gives: by zero, x = $FFFF_FFFF and y = the
     // low 32 bits of the dividend.
