@@ -51,7 +51,7 @@ public:
     //   Rotate (d, q) rotated by angle s (2^32 = a full turn): x, y
     //   Vector (x = d, y = s) signed: x = length, y = angle
     //   Log    x = log2(d) in 5.27 fixed point, rounded (d = 0 gives 0; the
-//          top value, 31.99999999966, saturates to $FFFF_FFFF)
+    //          top value, 31.99999999966, saturates to $FFFF_FFFF)
     //   Exp    x = 2^(d / 2^27), rounded
     // A divisor of 0, or a quotient that does not fit 32 bits, gives what a
     // 32-step restoring divider gives: by zero, x = $FFFF_FFFF and y = the
