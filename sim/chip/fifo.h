@@ -65,6 +65,7 @@ public:
 
 private:
     void start(Mode mode, std::uint32_t d, std::uint32_t s);
+    std::uint32_t take(Size size, Clock at, int *bits);
     std::uint8_t takeByte(Clock at);
     void putByte(std::uint8_t b, Clock at);
     void advance(Clock at);
@@ -74,7 +75,6 @@ private:
     Mode m_mode = Mode::Idle;
     std::uint32_t m_addr = 0;       // next byte
     std::uint32_t m_left = 0;       // bytes left in the current blocks (0 = no wrap)
-    bool m_wrapping = false;
     std::uint32_t m_reloadAddr = 0; // start and block count used on a wrap
     std::uint32_t m_reloadBlocks = 0;
     Clock m_readyAt = 0;            // first data available (RDFAST)
