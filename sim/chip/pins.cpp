@@ -23,6 +23,8 @@ constexpr double kVio = 3.3;
 constexpr double kThreshold = kVio / 2;
 constexpr double kFastOhms = 20.0;
 constexpr double kStrongExternalOhms = 10.0;
+constexpr double kAdcGio = 0.1; // ADC bitstream density with its input on GIO
+constexpr double kAdcVio = 0.9; // and on VIO
 
 // Drive strengths of the HHH/LLL fields: a resistance, a current source, or nothing.
 struct Strength {
@@ -217,6 +219,41 @@ class PinEngine
         return lvl;
     }
 
+    // The ones density of a pin's read state: an ADC-mode pin's delta-sigma
+    // bitstream (GIO reads 10 %, VIO 90 %, the pin at 1x in between, the gains
+    // around mid-supply), a DAC pin's ADC at 1x, else the logic level.
+    double density(int pin) const
+    {
+        const std::uint32_t mode = m_sp[pin].mode;
+        const std::uint32_t m = pinmode::low(mode);
+        auto at1x = [](double v) { return std::clamp(kAdcGio + (kAdcVio - kAdcGio) * v / kVio, 0.0, 1.0); };
+        if (pinmode::dacMode(mode))
+            return at1x(m_volts[pin]);
+        if (!pinmode::adcMode(mode))
+            return readState(pin) ? 1.0 : 0.0;
+        static constexpr double kGain[8] = {0, 0, 0, 1, 3.16, 10, 31.6, 100};
+        switch (m >> 7 & 7) {
+        case 0:
+            return kAdcGio;
+        case 1:
+            return kAdcVio;
+        case 2:
+            return 0.5; // floating: the bias point
+        default: {
+            double g = kGain[m >> 7 & 7];
+            double mid = (kAdcGio + kAdcVio) / 2;
+            return std::clamp(mid + g * (kAdcVio - kAdcGio) * (m_volts[pin] - kVio / 2) / kVio, 0.0, 1.0);
+        }
+        }
+    }
+
+    double densityA(int pin) const
+    {
+        std::uint32_t sel = pinmode::aSel(m_sp[pin].mode);
+        double d = (sel & 7) == 4 ? double(m_out >> pin & 1) : density(selectedPin(pin, sel));
+        return (sel & 8) ? 1.0 - d : d;
+    }
+
     bool selected(int pin, std::uint32_t sel) const
     {
         bool v = (sel & 7) == 4 ? bool(m_out >> pin & 1) : readState(selectedPin(pin, sel));
@@ -273,8 +310,10 @@ class PinEngine
                 mask = sp.impl->watches(sp);
             for (std::uint64_t m = mask; m; m &= m - 1)
                 m_readers[std::countr_zero(m)] |= bit(p);
-            if (sp.impl && sp.impl->readsAnalog())
-                m_analogReaders[p] |= bit(p);
+            if (sp.impl && sp.impl->readsAnalog()) {
+                for (std::uint64_t m = sp.impl->watches(sp); m; m &= m - 1)
+                    m_analogReaders[std::countr_zero(m)] |= bit(p);
+            }
         }
     }
 
@@ -383,6 +422,15 @@ class PinEngine
         return l;
     }
 
+    void analogChanged(int pin)
+    {
+        for (std::uint64_t m = m_analogReaders[pin]; m; m &= m - 1) {
+            SmartPin &sp = m_sp[std::countr_zero(m)];
+            if (sp.running)
+                sp.impl->analogChanged(sp, m_now);
+        }
+    }
+
     void rewire(int pin)
     {
         Load c = chipLoad(pin);
@@ -409,11 +457,7 @@ class PinEngine
             levelChanged(pin);
         }
         if (voltsChanged || lvl != was) {
-            for (std::uint64_t m = m_analogReaders[pin]; m; m &= m - 1) {
-                SmartPin &sp = m_sp[std::countr_zero(m)];
-                if (sp.running)
-                    sp.impl->analogChanged(sp, m_now);
-            }
+            analogChanged(pin);
             notifyDevices(pin);
         }
     }
@@ -470,7 +514,21 @@ class PinEngine
             sp.in = false;
             m_flags &= ~bit(sp.index);
         }
+        if (sp.impl && sp.running)
+            sp.impl->acknowledged(sp, m_now);
     }
+
+    // Who observes a pin may have changed: let running modes plan again.
+    void resyncAll()
+    {
+        for (int p : m_active) {
+            SmartPin &sp = m_sp[p];
+            if (sp.running)
+                sp.impl->sync(sp, m_now);
+        }
+    }
+
+    bool observed(int pin) const { return !m_watchers[pin].empty() || m_readers[pin] != 0; }
 
     void dirChanged(int pin, bool high)
     {
@@ -548,6 +606,23 @@ bool SmartPin::level(int pin) const
 double SmartPin::volts(int pin) const
 {
     return engine->m_volts[pin & 63];
+}
+double SmartPin::densityA() const
+{
+    return engine->densityA(index);
+}
+double SmartPin::density(int pin) const
+{
+    return engine->density(pin & 63);
+}
+bool SmartPin::analogA() const
+{
+    std::uint32_t sel = pinmode::aSel(mode);
+    return (sel & 7) != 4 && pinmode::adcMode(engine->m_sp[selectedPin(index, sel)].mode);
+}
+bool SmartPin::observed() const
+{
+    return engine->observed(index);
 }
 bool SmartPin::cogOut() const
 {
@@ -667,9 +742,11 @@ void Pins::wrpin(int pin, std::uint32_t mode, Clock at)
     if (s == 0 && pinmode::dacMode(mode) && pinmode::tt(mode) == 1)
         e.m_dacPins[pinmode::low(mode) & 7] |= std::uint64_t(1) << pin;
     e.rebuildReaders();
+    e.resyncAll();
     e.updatePlainIn(pin);
     e.rewireWithOther(pin);
     e.levelChanged(pin);
+    e.analogChanged(pin); // an ADC input or gain switch changes what readers see
     e.notifyDevices(pin);
     e.deliver();
 }
@@ -679,6 +756,8 @@ void Pins::wxpin(int pin, std::uint32_t x, Clock at)
     PinEngine &e = m_impl->e;
     e.advance(at);
     SmartPin &sp = e.m_sp[pin & 63];
+    if (sp.impl && sp.running)
+        sp.impl->sync(sp, e.m_now); // what ran so far ran with the old X
     sp.x = x;
     e.ack(sp);
     if (sp.impl)
@@ -692,6 +771,8 @@ void Pins::wypin(int pin, std::uint32_t y, Clock at)
     PinEngine &e = m_impl->e;
     e.advance(at);
     SmartPin &sp = e.m_sp[pin & 63];
+    if (sp.impl && sp.running)
+        sp.impl->sync(sp, e.m_now);
     sp.y = y;
     e.ack(sp);
     if (sp.impl)
@@ -716,7 +797,6 @@ PinRead Pins::rdpin(int pin, Clock at)
     sp.impl->sync(sp, e.m_now);
     PinRead r{sp.z, sp.impl->flag(sp)};
     e.ack(sp);
-    sp.impl->acknowledged(sp, e.m_now);
     e.deliver();
     return r;
 }
@@ -771,6 +851,7 @@ void Pins::attach(std::shared_ptr<Device> device)
     for (int p : device->pins())
         e.m_watchers[p & 63].push_back(device.get());
     device->connect(*this);
+    e.resyncAll();
     e.m_dirty = true;
     e.deliver();
 }

@@ -80,10 +80,16 @@ struct SmartPin {
     bool inputB() const;
     bool level(int pin) const;   // the logic level of any pin's wire
     double volts(int pin) const; // the voltage on any pin's wire
+    bool observed() const;       // a device or another pin's input reads this pin's level
     bool cogOut() const;         // this pin's OUT from the cogs
     bool cogDir() const;
     SmartPin &pin(int n) const; // another pin (n & 63), for paired modes
-    std::uint32_t random();     // a fresh pseudo-random long for noise and dither
+    // The ones density (0..1) of the A input's bitstream: an ADC-mode pin's
+    // delta-sigma output, else its logic level as 0 or 1.
+    double densityA() const;
+    double density(int pin) const; // the same for any pin's read state
+    bool analogA() const;          // the A input comes from a pin in ADC mode
+    std::uint32_t random();        // a fresh pseudo-random long for noise and dither
 };
 
 class SmartMode
@@ -97,9 +103,11 @@ class SmartMode
     // X or Y was written (p.x / p.y already hold the value); also during reset.
     virtual void wxpin(SmartPin &p, Clock at) { (void)p, (void)at; }
     virtual void wypin(SmartPin &p, Clock at) { (void)p, (void)at; }
-    // Bring Z up to date before RDPIN/RQPIN reads it at `at`.
+    // Bring Z up to date before RDPIN/RQPIN reads it at `at`; also called when
+    // who observes the pin changes, so that a mode can schedule again.
     virtual void sync(SmartPin &p, Clock at) { (void)p, (void)at; }
-    // RDPIN acknowledged the pin at `at` (after Z was read).
+    // The pin was acknowledged at `at` (WRPIN/WXPIN/WYPIN/RDPIN/AKPIN; IN is
+    // already low): modes that only wake to raise IN schedule again here.
     virtual void acknowledged(SmartPin &p, Clock at) { (void)p, (void)at; }
     // The C flag RDPIN/RQPIN return.
     virtual bool flag(const SmartPin &p) const { return p.z >> 31; }
@@ -117,6 +125,43 @@ class SmartMode
     virtual bool readsAnalog() const { return false; }
     // The pin's analog level changed at `at` (ADC modes).
     virtual void analogChanged(SmartPin &p, Clock at) { (void)p, (void)at; }
+};
+
+// A first-order delta-sigma bitstream of a piecewise-constant density and its
+// running sums (ones, sum of ones, sum of that), each kept modulo 2^27 as the
+// smart pin's accumulators are. Sums are exact in their rate and within a
+// count of the chip's in their quantisation.
+class DeltaSigma
+{
+  public:
+    static constexpr double kWrap = 134217728.0; // 2^27
+    void restart(Clock at, double density)
+    {
+        m_t = at;
+        m_d = density;
+        m_s1 = m_s2 = m_s3 = 0;
+        m_ones = 0.5; // the integrator starts half full
+    }
+    // Integrates to `at` with the present density, then takes `density`.
+    void change(Clock at, double density)
+    {
+        advance(at);
+        m_d = density;
+    }
+    void advance(Clock at);
+    Clock time() const { return m_t; }
+    double density() const { return m_d; }
+    std::uint32_t acc1() const; // 27-bit
+    std::uint32_t acc2() const;
+    std::uint32_t acc3() const;
+    // Ones in the last `n` clocks before time() (n ≤ 32), newest in bit n-1.
+    std::uint32_t lastBits(int n) const;
+    double onesTotal() const { return m_ones; } // unwrapped ones count (+0.5)
+
+  private:
+    Clock m_t = 0;
+    double m_d = 0;
+    double m_s1 = 0, m_s2 = 0, m_s3 = 0, m_ones = 0.5;
 };
 
 // An async transmit pin put a word on the wire (its start bit begins at `at`).

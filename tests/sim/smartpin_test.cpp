@@ -237,3 +237,274 @@ TEST_F(AsyncSerial, UnreadWordsAreOverwritten)
 }
 
 } // namespace
+
+// ---- NCO, PWM, pulse and transition outputs ----
+
+namespace
+{
+
+constexpr std::uint32_t kPulse = 0x04 << 1, kTransition = 0x05 << 1, kNcoFreq = 0x06 << 1, kNcoDuty = 0x07 << 1;
+constexpr std::uint32_t kPwmTriangle = 0x08 << 1, kPwmSawtooth = 0x09 << 1;
+
+// The edges of one pin after `start`, as (clock - start, level).
+std::vector<std::pair<Clock, bool>> edgesOf(const WireLog &log, int pin, Clock start)
+{
+    std::vector<std::pair<Clock, bool>> v;
+    for (auto &e : log.edges)
+        if (e.pin == pin)
+            v.push_back({e.at - start, e.level});
+    return v;
+}
+
+} // namespace
+
+using OutputModes = PinsFixture;
+
+TEST_F(OutputModes, EdgesAndInOfEachMode)
+{
+    using Edges = std::vector<std::pair<Clock, bool>>;
+    struct Case {
+        const char *name;
+        std::uint32_t mode, x, y;
+        Clock until;
+        Edges edges;           // relative to DIR rising
+        std::vector<Clock> in; // clocks (relative) at which IN is found newly high, acked each time
+    };
+    const Case cases[] = {
+        // Z += 2^29 every 10 clocks: Z[31] high after 4 adds, overflow after 8.
+        {"NCO frequency", kNcoFreq, 10, 1u << 29, 170, {{40, true}, {80, false}, {120, true}, {160, false}}, {80, 160}},
+        // Carry every 4th add, output high for that base period.
+        {"NCO duty", kNcoDuty, 10, 1u << 30, 100, {{40, true}, {50, false}, {80, true}, {90, false}}, {40, 80}},
+        // Frame of 10 base periods of 3 clocks; high while Y >= counter 1..10.
+        {"PWM sawtooth",
+         kPwmSawtooth,
+         (10u << 16) | 3,
+         4,
+         65,
+         {{0, true}, {12, false}, {30, true}, {42, false}, {60, true}},
+         {30, 60}},
+        // Counter 5..1..5 on 1-clock base periods: Y = 2 is high for periods 3..6.
+        {"PWM triangle",
+         kPwmTriangle,
+         (5u << 16) | 1,
+         2,
+         25,
+         {{3, true}, {7, false}, {13, true}, {17, false}, {23, true}},
+         {10, 20}},
+        {"PWM sawtooth 0 stays low", kPwmSawtooth, (10u << 16) | 3, 0, 65, {}, {30, 60}},
+        {"PWM sawtooth full stays high", kPwmSawtooth, (10u << 16) | 3, 10, 65, {{0, true}}, {30, 60}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TimeBase tb(160e6);
+        Pins p(tb);
+        auto log = std::make_shared<WireLog>(std::vector<int>{20});
+        p.attach(log);
+        p.wrpin(20, c.mode | kOE, 1);
+        p.wxpin(20, c.x, 2);
+        p.wypin(20, c.y, 3);
+        const Clock t0 = 10;
+        p.setCogOutputs(0, std::uint64_t(1) << 20, 0, t0);
+        std::vector<Clock> ins;
+        for (Clock t = t0; t <= t0 + c.until; ++t)
+            if (p.in(t) >> 20 & 1) {
+                ins.push_back(t - t0);
+                p.akpin(20, t);
+            }
+        EXPECT_EQ(edgesOf(*log, 20, t0), c.edges);
+        EXPECT_EQ(ins, c.in);
+    }
+}
+
+TEST_F(OutputModes, ServoFrameTakesANewWidthAtTheNextFrame)
+{
+    // 160 MHz, 1 µs base, 20 ms frame, 1500 µs then 1000 µs.
+    auto log = std::make_shared<WireLog>(std::vector<int>{38});
+    pins.attach(log);
+    start(38, kPwmSawtooth | kOE, (20000u << 16) | 160, 1500, 0);
+    const Clock frame = 20000 * 160;
+    pins.wypin(38, 1000, 4 + 1000);
+    pins.advance(4 + 3 * frame);
+    auto e = edgesOf(*log, 38, 4);
+    ASSERT_GE(e.size(), 5u);
+    EXPECT_EQ(e[0], (std::pair<Clock, bool>{0, true}));
+    EXPECT_EQ(e[1], (std::pair<Clock, bool>{1500 * 160, false}));
+    EXPECT_EQ(e[2], (std::pair<Clock, bool>{frame, true}));
+    EXPECT_EQ(e[3], (std::pair<Clock, bool>{frame + 1000 * 160, false}));
+}
+
+TEST_F(OutputModes, FreeRunningNcoCostsNoEventsUnwatched)
+{
+    // Nobody watches the pin: once IN is up nothing is due, yet Z stays exact.
+    start(24, kNcoFreq | kOE, 7, 123456789, 0);
+    while (!in(24, pins.nextChange(pins.now())))
+        ;
+    EXPECT_EQ(pins.nextChange(pins.now()), kNever);
+    const Clock t = 4 + 7 * 1000003;
+    EXPECT_EQ(pins.rqpin(24, t).z, std::uint32_t(123456789ull * 1000003));
+    // WXPIN loads the phase into Z[31:16], even in reset.
+    setDir(24, false, t + 1);
+    pins.wxpin(24, 0xABCD0007, t + 2);
+    EXPECT_EQ(pins.rqpin(24, t + 3).z >> 16, 0xABCDu);
+}
+
+TEST_F(OutputModes, PulsesAndTransitionsCountDownYThenRaiseIn)
+{
+    auto log = std::make_shared<WireLog>(std::vector<int>{5, 6});
+    pins.attach(log);
+    // Base period 4, compare 1: three clocks high, one low, twice.
+    start(5, kPulse | kOE, (1u << 16) | 4, 0, 0);
+    start(6, kTransition | kOE, 5, 0, 0);
+    pins.wypin(5, 2, 10);
+    pins.wypin(6, 3, 10);
+    EXPECT_FALSE(in(5, 11));
+    pins.advance(40);
+    EXPECT_EQ(edgesOf(*log, 5, 0),
+              (std::vector<std::pair<Clock, bool>>{{12, true}, {15, false}, {16, true}, {19, false}}));
+    EXPECT_EQ(edgesOf(*log, 6, 0), (std::vector<std::pair<Clock, bool>>{{14, true}, {19, false}, {24, true}}));
+    EXPECT_TRUE(in(5, 40));
+    EXPECT_TRUE(in(6, 40));
+}
+
+// ---- DACs ----
+
+using Dacs = PinsFixture;
+
+TEST_F(Dacs, LevelsPerDacModeIntoTheDevicesLoad)
+{
+    struct Case {
+        const char *name;
+        std::uint32_t m; // M[12:0] of a plain DAC mode
+        int level;
+        double loadOhms; // 0: none
+        double volts;
+    };
+    const Case cases[] = {
+        {"990R 3.3V open", 0x1400, 200, 0, 3.3 * 200 / 255},
+        {"990R 3.3V into 990R", 0x1400, 255, 990, 1.65},
+        {"600R 2.0V", 0x1500, 51, 0, 0.4},
+        {"124R 3.3V into 75R", 0x1600, 255, 75, 3.3 * 75 / (75 + 123.75)},
+        {"75R 2.0V into 75R", 0x1700, 255, 75, 1.0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TimeBase tb;
+        Pins p(tb);
+        if (c.loadOhms > 0)
+            p.drive(10, {Pins::ExternalDrive::PullDown, c.loadOhms, 0}, 0);
+        p.wrpin(10, (c.m | std::uint32_t(c.level)) << 8, 1);
+        p.setCogOutputs(0, 1u << 10, 0, 2); // DIR enables the DAC
+        EXPECT_NEAR(p.voltage(10), c.volts, 1e-9);
+    }
+}
+
+TEST_F(Dacs, CogChannelsBitDacAndDither)
+{
+    // Pin 49 (channel 1) follows cog 2's DAC byte 1: 75R 2.0V, TT=01, M[3:0]=2.
+    pins.drive(49, {Pins::ExternalDrive::PullDown, 75, 0}, 0);
+    pins.wrpin(49, 0x00170000 | 0x40 | (2u << 8), 1);
+    setDir(49, true, 2);
+    pins.setCogDacs(2, 0x0000FF00, 3);
+    EXPECT_NEAR(pins.voltage(49), 1.0, 1e-9);
+    pins.setCogDacs(2, 0x00003300, 4);
+    EXPECT_NEAR(pins.voltage(49), 0.2, 1e-9);
+    pins.setCogDacs(1, 0x0000FF00, 5); // another cog's channel
+    EXPECT_NEAR(pins.voltage(49), 0.2, 1e-9);
+
+    // BIT_DAC: OUT picks {2{M[7:4]}} or {2{M[3:0]}}.
+    pins.wrpin(11, 0x00140000 | 0x80 | (0xF3u << 8), 10);
+    setDir(11, true, 11);
+    EXPECT_NEAR(pins.voltage(11), 3.3 * 0x33 / 255, 1e-9);
+    setOut(11, true, 12);
+    EXPECT_NEAR(pins.voltage(11), 3.3, 1e-9);
+
+    // 16-bit dither: Y / 256 of a step, captured at each period end with IN.
+    start(12, 0x00140000 | kOE | (0x02 << 1), 100, 0x8000, 20);
+    EXPECT_NEAR(pins.voltage(12), 3.3 * 128 / 255, 1e-9);
+    pins.wypin(12, 0x4080, 30);
+    EXPECT_NEAR(pins.voltage(12), 3.3 * 128 / 255, 1e-9) << "held until the period ends";
+    EXPECT_FALSE(in(12, 123));
+    EXPECT_TRUE(in(12, 124));
+    EXPECT_NEAR(pins.voltage(12), 3.3 * (0x4080 / 256.0) / 255, 1e-9);
+}
+
+// ---- ADC ----
+
+using Adcs = PinsFixture;
+
+namespace
+{
+constexpr std::uint32_t kAdcGio = 0x00100000, kAdcVio = 0x00108000, kAdc1x = 0x00118000, kAdc10x = 0x00128000;
+constexpr std::uint32_t kAdcMode = 0x18 << 1;
+} // namespace
+
+TEST_F(Adcs, SincModesReadTheSourceVoltage)
+{
+    // Density model: GIO 0.1, VIO 0.9, 1x linear between them.
+    struct Case {
+        const char *name;
+        std::uint32_t input;
+        double volts;
+        std::uint32_t x;
+        int diffs;    // software differences after the pin's
+        int shift;    // the documented justification
+        double ideal; // expected sample
+    };
+    const double d165 = 0.5, d33 = 0.9, d0 = 0.1;
+    const Case cases[] = {
+        {"SINC2 sampling 128 clocks", kAdc1x, 1.65, 0x07, 0, 0, 256 * d165},
+        {"SINC2 sampling 8192 clocks, GIO", kAdcGio, 1.65, 0x0D, 0, 0, 16384 * d0},
+        {"SINC2 sampling 16 clocks, VIO", kAdcVio, 0, 0x04, 0, 0, 32 * d33},
+        {"SINC2 filtering 128 clocks", kAdc1x, 2.475, 0x17, 1, 6, 256 * 0.7},
+        {"SINC2 filtering 16 clocks", kAdc1x, 0.825, 0x14, 1, 3, 32 * 0.3},
+        {"SINC3 filtering 128 clocks", kAdc1x, 1.65, 0x27, 2, 7, 16384 * d165},
+        {"SINC3 filtering 16 clocks", kAdc1x, 3.3, 0x24, 2, 4, 256 * d33},
+        {"SINC2 at 10x", kAdc10x, 1.65 + 0.033, 0x07, 0, 0, 256 * (0.5 + 10 * 0.8 * 0.01)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TimeBase tb;
+        Pins p(tb);
+        p.drive(42, {Pins::ExternalDrive::Voltage, 0, c.volts}, 0);
+        p.wrpin(42, c.input | kAdcMode, 1);
+        p.wxpin(42, c.x, 2);
+        p.setCogOutputs(0, std::uint64_t(1) << 42, 0, 3);
+        const Clock n = Clock(1) << (c.x & 15);
+        // Let the filter settle, then read consecutive periods as IN rises.
+        std::vector<std::uint32_t> z;
+        Clock t = 3 + 5 * n;
+        p.rdpin(42, t);
+        while (z.size() < 3) {
+            t = p.nextChange(t);
+            ASSERT_NE(t, kNever);
+            ASSERT_TRUE(p.in(t) >> 42 & 1);
+            z.push_back(p.rdpin(42, t).z);
+        }
+        std::uint32_t v = z[2];
+        if (c.diffs == 1)
+            v = (z[2] - z[1]) & 0x07FFFFFF;
+        if (c.diffs == 2)
+            v = ((z[2] - z[1]) - (z[1] - z[0])) & 0x07FFFFFF;
+        EXPECT_NEAR(double(v >> c.shift), c.ideal, 1.5);
+    }
+}
+
+TEST_F(Adcs, ReadingsFollowAVoltageThatMovesAndAnArbitraryPeriod)
+{
+    pins.drive(3, {Pins::ExternalDrive::Voltage, 0, 0.0}, 0);
+    start(3, kAdc1x | kAdcMode, 0x17, 100, 0); // SINC2 filtering, WYPIN 100 clocks
+    pins.drive(3, {Pins::ExternalDrive::Voltage, 0, 3.3}, 1000);
+    Clock t = 2000;
+    pins.rdpin(3, t);
+    t = pins.nextChange(t);
+    std::uint32_t a = pins.rdpin(3, t).z;
+    Clock t2 = pins.nextChange(t);
+    std::uint32_t b = pins.rdpin(3, t2).z;
+    EXPECT_EQ(t2 - t, 100u);
+    EXPECT_NEAR(double((b - a) & 0x07FFFFFF), 100.0 * 100 * 0.9, 2);
+    // Bitstream capture: 32 clocks of a 0.9 density hold 28 or 29 ones.
+    pins.wxpin(3, 0x35, t2 + 1);
+    int ones = std::popcount(pins.rqpin(3, t2 + 50).z);
+    EXPECT_GE(ones, 28);
+    EXPECT_LE(ones, 30);
+}
