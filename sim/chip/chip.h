@@ -111,12 +111,13 @@ public:
     bool cogRunning(int cog) const;
     int runningCogs() const;
     // Instructions executed since reset (all cogs), for benchmarks.
-    std::uint64_t instructions() const { return m_instructions; }
+    std::uint64_t instructions() const;
 
     // ---- used by the cogs ----
     void fault(int cog, std::uint32_t pc, std::uint32_t instr, const std::string &what);
     void setClockMode(std::uint32_t mode, Clock at);
     std::uint32_t random(Clock at);
+    void seedRandom(std::uint32_t seed);
     Cog &cog(int n) { return *m_cogs[std::size_t(n)]; }
     // COGINIT: returns the cog started, or -1 when no cog is free.
     int coginit(int requested, std::uint32_t flags, std::uint32_t addr, std::uint32_t ptra, Clock at);
@@ -124,8 +125,12 @@ public:
     // Hub locks 0..15.
     int lockNew();
     void lockRet(int n);
-    bool lockTry(int cog, int n);     // true when taken
-    bool lockRel(int cog, int n, int *owner);
+    bool lockTry(int cog, int n, Clock at);             // true when this cog holds it
+    bool lockRel(int cog, int n, int *owner, Clock at); // true when it was taken
+    // SETSCP/GETSCP: the pins whose scope channels GETSCP reads.
+    void setScope(std::uint32_t d) { m_scope = d; }
+    std::uint32_t scope(Clock at);
+    void traceInstruction(int cog, Clock at, std::uint32_t pc, std::uint32_t instr, bool executed);
     // COGATN: strobe the attention of the cogs in `mask`.
     void attention(std::uint32_t mask, int from, Clock at);
 
@@ -147,6 +152,7 @@ private:
     bool m_detectExit = true;
     int m_consoleExitStatus = -1;
     std::uint64_t m_instructions = 0;
+    std::uint32_t m_scope = 0;
 };
 
 } // namespace kivo::sim
