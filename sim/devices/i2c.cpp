@@ -9,6 +9,7 @@ I2cBus::I2cBus(int scl, int sda, double pullUpOhms) : m_scl(scl), m_sda(sda), m_
 void I2cBus::connect(Pins &pins)
 {
     Instrument::connect(pins);
+    m_connecting = true; // the pull-ups raising the lines are no bus activity
     if (m_pullUp > 0) {
         Pins::ExternalDrive up{Pins::ExternalDrive::PullUp, m_pullUp, 0};
         pins.drive(m_scl, up, pins.now(), &m_pullUp);
@@ -16,6 +17,7 @@ void I2cBus::connect(Pins &pins)
     }
     m_lastScl = pins.level(m_scl);
     m_lastSda = pins.level(m_sda);
+    m_connecting = false;
 }
 
 void I2cBus::holdSda(bool low, Clock at)
@@ -36,6 +38,8 @@ I2cTransaction *I2cBus::current()
 
 void I2cBus::pinChanged(int, Clock at)
 {
+    if (m_connecting)
+        return;
     bool scl = m_pins->level(m_scl);
     bool sda = m_pins->level(m_sda);
     bool sclWas = m_lastScl, sdaWas = m_lastSda;

@@ -61,6 +61,7 @@ private:
     int m_scl, m_sda;
     double m_pullUp;
     bool m_lastScl = true, m_lastSda = true;
+    bool m_connecting = false;
     Phase m_phase = Phase::Idle;
     int m_bits = 0; // SCL rises in the current 9-clock frame
     std::uint8_t m_shift = 0;

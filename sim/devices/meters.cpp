@@ -247,13 +247,14 @@ Json FilterReadout::observations() const
     static const int kSamples[4] = {2, 3, 5, 8};
     Json a = Json::array();
     if (m_pins) {
-        auto f = m_pins->filters();
         for (int n = 0; n < 4; n++) {
+            PinsFilter f = m_pins->filter(n);
             Json one = Json::object();
             one["filter"] = n;
-            one["lengthCode"] = f[std::size_t(n)].length;
-            one["length"] = kSamples[f[std::size_t(n)].length & 3];
-            one["tap"] = f[std::size_t(n)].tap;
+            one["set"] = f.set;
+            one["lengthCode"] = f.length;
+            one["length"] = kSamples[f.length & 3];
+            one["tap"] = f.tap;
             a.push(std::move(one));
         }
     }
