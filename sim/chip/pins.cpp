@@ -106,6 +106,14 @@ class PinEngine
         int length, tap;
     };
     std::array<Filter, 4> m_filters{};
+    // A pin whose inputs pass a filter: the raw and filtered A and B, and the
+    // clock at which a raw level that differs will have filled the flip-flops.
+    struct FilterState {
+        bool rawA = false, outA = false, rawB = false, outB = false;
+        Clock dueA = kNever, dueB = kNever;
+    };
+    std::array<FilterState, 64> m_filt{};
+    std::uint64_t m_filtered = 0; // pins with FFF = 1xx
 
     Clock m_now = 0;
     Clock m_due = kNever;
@@ -113,6 +121,8 @@ class PinEngine
     bool m_busy = false; // inside the event loop or a delivery
     std::deque<std::pair<Device *, int>> m_pending;
     std::vector<std::function<void(int, std::uint32_t, int, Clock)>> m_txListeners;
+    std::vector<std::function<void(int, double, Clock)>> m_voltListeners;
+    std::array<bool, 4> m_filterSet{};
     std::uint64_t m_rng = 0x9E3779B97F4A7C15ull;
 
     // ---- time ----
@@ -124,6 +134,10 @@ class PinEngine
             due = std::min(due, m_sp[p].next);
         for (auto &d : m_owner.devices())
             due = std::min(due, d->nextEvent());
+        for (std::uint64_t m = m_filtered; m; m &= m - 1) {
+            const FilterState &f = m_filt[std::countr_zero(m)];
+            due = std::min({due, f.dueA, f.dueB});
+        }
         m_due = due;
         m_dirty = false;
     }
@@ -146,6 +160,8 @@ class PinEngine
                 break;
             Clock t = std::max(m_due, m_now);
             m_now = t;
+            if (m_filtered)
+                runFilters(t);
             for (std::size_t i = 0; i < m_active.size(); ++i) {
                 SmartPin &p = m_sp[m_active[i]];
                 if (p.next <= t && p.impl) {
@@ -197,10 +213,76 @@ class PinEngine
 
     // ---- inputs ----
 
-    bool filterOut(int pin, bool raw) const
+    // The clock at which a level present from `at` on has been shifted into
+    // all of the filter's flip-flops (a sample each time CT's tap bit toggles).
+    Clock filterDue(int pin, Clock at) const
     {
-        (void)pin;
-        return raw;
+        static constexpr int kLength[4] = {2, 3, 5, 8};
+        const Filter &f = m_filters[pinmode::filt(m_sp[pin].mode) & 3];
+        Clock step = Clock(1) << f.tap;
+        Clock first = (at + step - 1) / step * step;
+        return first + Clock(kLength[f.length] - 1) * step;
+    }
+
+    // A filtered pin's raw inputs may have changed.
+    void refilter(int pin, bool init = false)
+    {
+        FilterState &f = m_filt[pin];
+        std::uint32_t m = m_sp[pin].mode;
+        bool a = selected(pin, pinmode::aSel(m)), b = selected(pin, pinmode::bSel(m));
+        if (init) {
+            f = {a, a, b, b, kNever, kNever};
+            return;
+        }
+        if (a != f.rawA) {
+            f.rawA = a;
+            f.dueA = a == f.outA ? kNever : filterDue(pin, m_now);
+        }
+        if (b != f.rawB) {
+            f.rawB = b;
+            f.dueB = b == f.outB ? kNever : filterDue(pin, m_now);
+        }
+        if (f.dueA != kNever || f.dueB != kNever)
+            noteSchedule(std::min(f.dueA, f.dueB));
+    }
+
+    // Filter outputs that come due at `t`.
+    void runFilters(Clock t)
+    {
+        for (std::uint64_t m = m_filtered; m; m &= m - 1) {
+            int p = std::countr_zero(m);
+            FilterState &f = m_filt[p];
+            bool changed = false;
+            if (f.dueA <= t) {
+                f.outA = f.rawA;
+                f.dueA = kNever;
+                changed = true;
+            }
+            if (f.dueB <= t) {
+                f.outB = f.rawB;
+                f.dueB = kNever;
+                changed = true;
+            }
+            if (!changed)
+                continue;
+            SmartPin &sp = m_sp[p];
+            if (!sp.impl)
+                updatePlainIn(p);
+            else if (sp.running)
+                sp.impl->inputChanged(sp, m_now);
+        }
+    }
+
+    void filtersChanged()
+    {
+        for (std::uint64_t m = m_filtered; m; m &= m - 1) {
+            FilterState &f = m_filt[std::countr_zero(m)];
+            if (f.dueA != kNever)
+                f.dueA = filterDue(std::countr_zero(m), m_now);
+            if (f.dueB != kNever)
+                f.dueB = filterDue(std::countr_zero(m), m_now);
+        }
+        m_dirty = true;
     }
 
     // A pin's read state: the wire level through the low-level input circuit.
@@ -274,13 +356,15 @@ class PinEngine
         case 3:
             return a != selected(pin, pinmode::bSel(m));
         default:
-            return filterOut(pin, a);
+            return m_filt[pin].outA;
         }
     }
 
     bool inputB(int pin) const
     {
         std::uint32_t m = m_sp[pin].mode;
+        if (pinmode::filt(m) >= 4)
+            return m_filt[pin].outB;
         return selected(pin, pinmode::bSel(m));
     }
 
@@ -331,7 +415,9 @@ class PinEngine
         for (std::uint64_t m = m_readers[pin]; m; m &= m - 1) {
             int r = std::countr_zero(m);
             SmartPin &sp = m_sp[r];
-            if (!sp.impl)
+            if (m_filtered >> r & 1)
+                refilter(r);
+            else if (!sp.impl)
                 updatePlainIn(r);
             else if (sp.running)
                 sp.impl->inputChanged(sp, m_now);
@@ -391,7 +477,7 @@ class PinEngine
     {
         const SmartPin &sp = m_sp[pin];
         if (pinmode::smart(sp.mode) != 0)
-            return pinmode::tt(sp.mode) & 1;
+            return (pinmode::tt(sp.mode) & 1) && !sp.floating;
         return m_dir >> pin & 1;
     }
 
@@ -412,6 +498,11 @@ class PinEngine
         std::uint32_t code = v ? (low >> 3 & 7) : (low & 7);
         if ((low >> 11) == 3) // level comparator variants drive through 1.5 kΩ
             code = 1;
+        if (const SmartPin &sp = m_sp[pin]; sp.impl && sp.impl->drivesOutput()) {
+            int s = sp.impl->driveStrength(sp, v);
+            if (s >= 0)
+                code = std::uint32_t(s & 7);
+        }
         const Strength &s = kStrengths[code];
         if (s.ohms > 0) {
             l.g = 1.0 / s.ohms;
@@ -436,8 +527,13 @@ class PinEngine
         Load c = chipLoad(pin);
         const Load &e = m_extLoad[pin];
         bool driven = c.g > 0 || c.amps != 0;
+        bool drivenChanged = driven != bool(m_chipDriven >> pin & 1);
         m_chipDriven = (m_chipDriven & ~bit(pin)) | (std::uint64_t(driven) << pin);
         double g = c.g + e.g, gv = c.gv + e.gv, amps = c.amps + e.amps;
+        if (const SmartPin &sp = m_sp[pin]; sp.resOhms > 0 && sp.impl) {
+            g += 1.0 / sp.resOhms;
+            gv += sp.resUp ? kVio / sp.resOhms : 0;
+        }
         double v;
         if (g > 0)
             v = (gv + amps) / g;
@@ -458,8 +554,11 @@ class PinEngine
         }
         if (voltsChanged || lvl != was) {
             analogChanged(pin);
-            notifyDevices(pin);
+            for (auto &l : m_voltListeners)
+                l(pin, v, m_now);
         }
+        if (voltsChanged || lvl != was || drivenChanged)
+            notifyDevices(pin);
     }
 
     void rewireWithOther(int pin)
@@ -591,6 +690,25 @@ void SmartPin::setDac(double level, Clock)
     dac = level;
     engine->rewire(index);
 }
+void SmartPin::setFloating(bool f, Clock)
+{
+    if (floating == f)
+        return;
+    floating = f;
+    engine->rewireWithOther(index);
+}
+void SmartPin::redrive(Clock)
+{
+    engine->rewireWithOther(index);
+}
+void SmartPin::setResistor(bool up, double ohms, Clock)
+{
+    if (resUp == up && resOhms == ohms)
+        return;
+    resUp = up;
+    resOhms = ohms;
+    engine->rewire(index);
+}
 bool SmartPin::inputA() const
 {
     return engine->inputA(index);
@@ -720,6 +838,8 @@ void Pins::wrpin(int pin, std::uint32_t mode, Clock at)
         sp.running = false;
         sp.next = kNever;
         sp.out = false;
+        sp.floating = false;
+        sp.resOhms = 0;
         sp.dac = -1;
         sp.z = 0;
         if (s != 0) {
@@ -741,6 +861,12 @@ void Pins::wrpin(int pin, std::uint32_t mode, Clock at)
         m &= ~(std::uint64_t(1) << pin);
     if (s == 0 && pinmode::dacMode(mode) && pinmode::tt(mode) == 1)
         e.m_dacPins[pinmode::low(mode) & 7] |= std::uint64_t(1) << pin;
+    if (pinmode::filt(mode) >= 4) {
+        e.m_filtered |= std::uint64_t(1) << pin;
+        e.refilter(pin, true);
+    } else {
+        e.m_filtered &= ~(std::uint64_t(1) << pin);
+    }
     e.rebuildReaders();
     e.resyncAll();
     e.updatePlainIn(pin);
@@ -824,6 +950,8 @@ void Pins::setFilter(int n, int lengthCode, int tap, Clock at)
     PinEngine &e = m_impl->e;
     e.advance(at);
     e.m_filters[n & 3] = {lengthCode & 3, tap & 31};
+    e.m_filterSet[n & 3] = true;
+    e.filtersChanged();
 }
 
 Clock Pins::nextChange(Clock now)
@@ -909,12 +1037,29 @@ bool Pins::cogOut(int pin) const
 {
     return m_impl->e.m_out >> (pin & 63) & 1;
 }
-std::array<PinsFilter, 4> Pins::filters() const
+PinsFilter Pins::filter(int n) const
 {
-    std::array<PinsFilter, 4> f{};
-    for (int i = 0; i < 4; ++i)
-        f[i] = {m_impl->e.m_filters[i].length, m_impl->e.m_filters[i].tap};
-    return f;
+    const PinEngine &e = m_impl->e;
+    return {e.m_filters[n & 3].length, e.m_filters[n & 3].tap, e.m_filterSet[n & 3]};
+}
+
+void Pins::onVoltage(std::function<void(int pin, double volts, Clock at)> listener)
+{
+    m_impl->e.m_voltListeners.push_back(std::move(listener));
+}
+
+std::uint32_t Pins::scope(int block, Clock at)
+{
+    PinEngine &e = m_impl->e;
+    e.advance(at);
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) {
+        SmartPin &sp = e.m_sp[(block & 15) * 4 + i];
+        if (sp.impl && sp.running)
+            sp.impl->sync(sp, e.m_now);
+        v = v << 8 | (sp.z & 0xFF);
+    }
+    return v;
 }
 
 void Pins::onAsyncTx(std::function<void(int pin, std::uint32_t word, int bits, Clock at)> listener)

@@ -28,6 +28,7 @@ struct PinRead {
 struct PinsFilter {
     int length = 0;
     int tap = 0;
+    bool set = false; // a HUBSET set it (else the reset default)
 };
 
 class Pins
@@ -60,7 +61,10 @@ class Pins
     // HUBSET's four digital filters: length code 0..3 (2, 3, 5, 8 flip-flops)
     // and tap 0..31.
     void setFilter(int n, int lengthCode, int tap, Clock at);
-    std::array<PinsFilter, 4> filters() const;
+    PinsFilter filter(int n) const;
+    // SETSCP/GETSCP: the low bytes of the Z of the four pins of a block
+    // (block 0..15 = pins 4*block..4*block+3), pin 4*block in bits 7:0.
+    std::uint32_t scope(int block, Clock at);
 
     // The earliest clock after `now` at which in() or anything a device
     // watches may change without a cog acting; kNever when nothing is due.
@@ -76,6 +80,9 @@ class Pins
     // word (LSB first on the wire), its bit count, and the clock its start
     // bit begins.
     void onAsyncTx(std::function<void(int pin, std::uint32_t word, int bits, Clock at)> listener);
+    // Every change of a pin's voltage (a dithering DAC reports its mean level,
+    // once per sample period; a cog DAC channel each time it changes).
+    void onVoltage(std::function<void(int pin, double volts, Clock at)> listener);
 
     // ---- the board ----
     void attach(std::shared_ptr<Device> device);

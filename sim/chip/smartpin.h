@@ -62,11 +62,14 @@ inline std::uint64_t serialPeriod64(std::uint32_t x)
 struct SmartPin {
     int index = 0;
     std::uint32_t mode = 0, x = 0, y = 0, z = 0;
-    bool in = false;      // the IN flag the mode raises
-    bool running = false; // smart mode set and DIR high
-    bool out = false;     // the mode's output (where the mode drives OUT)
-    double dac = -1;      // the DAC level (0..255, fractional for dithers) the mode sets, <0 none
-    Clock next = kNever;  // the mode's next self-timed action
+    bool in = false;       // the IN flag the mode raises
+    bool running = false;  // smart mode set and DIR high
+    bool out = false;      // the mode's output (where the mode drives OUT)
+    bool floating = false; // the mode floats its output (see setFloating)
+    double resOhms = 0;    // a mode's own resistor, to VIO if resUp else GIO
+    bool resUp = false;
+    double dac = -1;     // the DAC level (0..255, fractional for dithers) the mode sets, <0 none
+    Clock next = kNever; // the mode's next self-timed action
     std::unique_ptr<SmartMode> impl;
     PinEngine *engine = nullptr;
 
@@ -75,6 +78,12 @@ struct SmartPin {
     void clearIn(Clock at);
     void setOut(bool level, Clock at);
     void setDac(double level, Clock at);
+    // A mode that drives the pin may float it for a while (USB idle) even with
+    // TT's output enable on, and may add a resistor of its own to GIO (down)
+    // or VIO (up), as the USB resistors in the pin are; ohms <= 0 removes it.
+    void setFloating(bool floating, Clock at);
+    void setResistor(bool up, double ohms, Clock at);
+    void redrive(Clock at);  // the drive (strength, floating) changed without a level change
     void schedule(Clock at); // the next run(); kNever for none
     bool inputA() const;     // after the selectors, logic and filter
     bool inputB() const;
@@ -121,6 +130,14 @@ class SmartMode
     virtual std::uint64_t watches(const SmartPin &p) const;
     // The mode drives the pin's output level (OUT is overridden).
     virtual bool drivesOutput() const { return false; }
+    // The drive strength code (0..7, as M[5:3]/M[2:0]: fast, 1.5k, 15k,
+    // 150k, 1 mA, 100 µA, 10 µA, float) the mode drives `level` with; -1
+    // for the mode word's own. Call SmartPin::redrive when it changes.
+    virtual int driveStrength(const SmartPin &p, bool level) const
+    {
+        (void)p, (void)level;
+        return -1;
+    }
     // Modes that stream a voltage read their pin's analog level.
     virtual bool readsAnalog() const { return false; }
     // The pin's analog level changed at `at` (ADC modes).

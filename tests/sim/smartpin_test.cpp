@@ -508,3 +508,137 @@ TEST_F(Adcs, ReadingsFollowAVoltageThatMovesAndAnArbitraryPeriod)
     EXPECT_GE(ones, 28);
     EXPECT_LE(ones, 30);
 }
+
+// ---- counting and timing ----
+
+namespace
+{
+
+// Drives a pin from outside with a list of (clock, level) changes.
+void play(Pins &p, int pin, const std::vector<std::pair<Clock, bool>> &wave, const void *src)
+{
+    for (auto [at, level] : wave)
+        p.drive(pin, {level ? Pins::ExternalDrive::High : Pins::ExternalDrive::Low, 0, 0}, at, src);
+}
+
+std::vector<std::pair<Clock, bool>> square(Clock first, Clock half, int edges, bool startHigh = true)
+{
+    std::vector<std::pair<Clock, bool>> w;
+    for (int i = 0; i < edges; ++i)
+        w.push_back({first + Clock(i) * half, bool(i % 2 == 0) == startHigh});
+    return w;
+}
+
+} // namespace
+
+using Counters = PinsFixture;
+
+TEST_F(Counters, TotalizersCountEdgesAndHighsOfTheirInputs)
+{
+    // Pin 30 = A (this pin), pin 31 = B (selected as +1). A square wave on A
+    // rising at 100, 300, 500, ... (high 100 clocks); B high from 250 on.
+    struct Case {
+        const char *name;
+        std::uint32_t smart;
+        std::uint32_t y;
+        std::uint32_t z; // at clock 1000
+    };
+    const Case cases[] = {
+        {"A rises while B high", 0x0C, 0, 4},     // rises at 300, 500, 700, 900
+        {"A rises, B gives up/down", 0x0D, 0, 3}, // 100: -1, then +4
+        {"A rises", 0x0E, 0, 5},                  // 100..900
+        {"A rises minus B rises", 0x0E, 1, 4},    // B rises once
+        {"A highs", 0x0F, 0, 500},                // 5 × 100 clocks (the one from 900 ends at 1000)
+        {"A highs minus B highs", 0x0F, 1, std::uint32_t(500 - 750)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TimeBase tb;
+        Pins p(tb);
+        int srcA = 0, srcB = 0;
+        p.drive(30, {Pins::ExternalDrive::Low, 0, 0}, 0, &srcA);
+        p.drive(31, {Pins::ExternalDrive::Low, 0, 0}, 0, &srcB);
+        p.wrpin(30, (1u << 24) | (c.smart << 1), 1); // B = pin+1
+        p.wxpin(30, 0, 2);                           // continuous
+        p.wypin(30, c.y, 3);
+        p.setCogOutputs(0, 1ull << 30, 0, 4);
+        play(p, 30, square(100, 100, 2), &srcA);
+        play(p, 31, {{250, true}}, &srcB);
+        play(p, 30, square(300, 100, 7), &srcA);
+        EXPECT_EQ(p.rqpin(30, 1000).z, c.z);
+    }
+}
+
+TEST_F(Counters, PeriodicMeasurementsAndQuadrature)
+{
+    int src = 0, srcB = 0;
+    // A high 30 of every 100 clocks; count highs over periods of 1000 clocks.
+    std::vector<std::pair<Clock, bool>> w;
+    for (Clock t = 1000; t < 20000; t += 100) {
+        w.push_back({t, true});
+        w.push_back({t + 30, false});
+    }
+    pins.drive(7, {Pins::ExternalDrive::Low, 0, 0}, 0, &src);
+    start(7, 0x0F << 1, 1000, 0, 0); // periods from clock 4
+    play(pins, 7, w, &src);
+    pins.advance(2004);
+    EXPECT_TRUE(in(7, 2004));
+    EXPECT_EQ(pins.rdpin(7, 2004).z, 300u);
+    // Left alone for many periods: Z is the last complete one, IN still only once.
+    EXPECT_EQ(pins.rqpin(7, 15500).z, 300u);
+
+    // Quadrature on pins 8 (A) and 9 (B): four steps forward, two back.
+    pins.drive(8, {Pins::ExternalDrive::Low, 0, 0}, 0, &src);
+    pins.drive(9, {Pins::ExternalDrive::Low, 0, 0}, 0, &srcB);
+    start(8, (1u << 24) | (0x0B << 1), 0, 0, 20000);
+    play(pins, 8, {{20010, true}, {20030, false}, {20060, true}}, &src);
+    play(pins, 9, {{20020, true}, {20040, false}, {20050, true}}, &srcB);
+    // AB: 00 → 10 → 11 → 01 → 00 → 01 → 11: +1 +1 +1 +1 -1 -1
+    EXPECT_EQ(std::int32_t(pins.rqpin(8, 20100).z), 2);
+}
+
+TEST_F(Counters, TimersMeasureStatesHighsAndPeriods)
+{
+    int src = 0;
+    // A: high 1000..1250, low ..1600, high ..1700, low from 1700.
+    const std::vector<std::pair<Clock, bool>> w = {{1000, true}, {1250, false}, {1600, true}, {1700, false}};
+    struct Case {
+        const char *name;
+        std::uint32_t smart, x, y;
+        std::uint32_t z;
+        bool c;
+    };
+    const Case cases[] = {
+        {"time A states: the last one", 0x10, 0, 0, 100, true}, // high 1600..1700
+        {"time A highs", 0x11, 0, 0, 100, false},
+        {"time for 2 rises", 0x12, 2, 1, 1600 - 4, false}, // from start (4) to the 2nd rise
+        {"for 1 period rise to rise, time", 0x13, 1, 0, 600, false},
+        {"for 1 period rise to rise, A-high states", 0x14, 1, 0, 250, false},
+        {"periods in 100+ clocks", 0x17, 100, 0, 1, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TimeBase tb;
+        Pins p(tb);
+        p.drive(12, {Pins::ExternalDrive::Low, 0, 0}, 0, &src);
+        p.wrpin(12, c.smart << 1, 1);
+        p.wxpin(12, c.x, 2);
+        p.wypin(12, c.y, 3);
+        p.setCogOutputs(0, 1ull << 12, 0, 4);
+        play(p, 12, w, &src);
+        PinRead r = p.rqpin(12, 2000);
+        EXPECT_TRUE(p.in(2000) >> 12 & 1);
+        EXPECT_EQ(r.z, c.z);
+        if (c.smart == 0x10) {
+            EXPECT_EQ(r.c, c.c) << "C holds the state that was timed";
+        }
+    }
+}
+
+TEST_F(Counters, CountHighsOfAnAdcPinIsPlainAdcSampling)
+{
+    pins.drive(42, {Pins::ExternalDrive::Voltage, 0, 1.65}, 0);
+    start(42, 0x00118000 | (0x0F << 1), 1000, 0, 0);
+    EXPECT_TRUE(in(42, 1004));
+    EXPECT_NEAR(double(pins.rdpin(42, 1004).z), 500.0, 1.0);
+}
