@@ -69,6 +69,9 @@ public:
     {
         m_pinHook = std::move(hook);
     }
+    // Also told every DAC change (as sent to Pins::setCogDacs), for
+    // recorders and tests.
+    void setDacHook(std::function<void(std::uint32_t dacs, Clock at)> hook) { m_dacHook = std::move(hook); }
     // Four 8-bit SCOPE channels (SETSCP) for the ADC capture modes.
     void setScopeSource(std::function<std::uint32_t(Clock at)> scope) { m_scope = std::move(scope); }
 
@@ -89,6 +92,7 @@ private:
     Fifo &m_fifo;
     const std::uint32_t *m_lut;
     std::function<void(std::uint64_t, Clock)> m_pinHook;
+    std::function<void(std::uint32_t, Clock)> m_dacHook;
     std::function<std::uint32_t(Clock)> m_scope;
     std::uint64_t m_pinOut = 0;
     std::uint32_t m_dacOut = 0;
