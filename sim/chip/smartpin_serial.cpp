@@ -158,6 +158,134 @@ class AsyncRx : public SmartMode
     std::uint32_t m_shift = 0;
 };
 
+// %11100: words shifted out LSB first, each new bit two clocks after a B rise.
+class SyncTx : public SmartMode
+{
+  public:
+    bool drivesOutput() const override { return true; }
+    bool usesInputs() const override { return true; }
+
+    void reset(SmartPin &p, Clock at) override
+    {
+        m_loaded = m_full = false;
+        m_bit = 0;
+        m_pending = 0;
+        p.setOut(false, at);
+    }
+    void start(SmartPin &p, Clock at) override
+    {
+        m_lastB = p.inputB();
+        m_bit = 0;
+        p.setOut(m_loaded && (m_shift & 1), at);
+    }
+    void wypin(SmartPin &p, Clock at) override
+    {
+        bool startStop = p.x >> 5 & 1;
+        if (!p.running) { // during reset the word flows into the shifter
+            m_shift = p.y;
+            m_loaded = true;
+            return;
+        }
+        if (startStop && (!m_loaded || m_bit == 0) && m_pending == 0) {
+            m_shift = p.y;
+            m_loaded = true;
+            m_bit = 0;
+            p.raiseIn(at);
+            p.setOut(m_shift & 1, at);
+            return;
+        }
+        m_buffer = p.y;
+        m_full = true;
+    }
+    void inputChanged(SmartPin &p, Clock at) override
+    {
+        bool b = p.inputB();
+        if (b && !m_lastB) {
+            if (m_pending) // a rise before the last one's bit came out: shift that one now
+                shift(p, at);
+            ++m_pending;
+            p.schedule(at + 2);
+        }
+        m_lastB = b;
+    }
+    void run(SmartPin &p, Clock at) override
+    {
+        if (m_pending)
+            shift(p, at);
+    }
+
+  private:
+    void shift(SmartPin &p, Clock at)
+    {
+        --m_pending;
+        int bits = wordBits(p.x);
+        bool startStop = p.x >> 5 & 1;
+        if (++m_bit >= bits) {
+            m_bit = 0;
+            if (m_full) {
+                m_shift = m_buffer;
+                m_full = false;
+                m_loaded = true;
+                p.raiseIn(at);
+            } else if (startStop) {
+                m_loaded = false; // idle: the next WYPIN goes straight in
+            } else {
+                m_shift = 0;
+            }
+            p.setOut(m_loaded && (m_shift & 1), at);
+            return;
+        }
+        p.setOut(m_shift >> m_bit & 1, at);
+    }
+
+    std::uint32_t m_shift = 0, m_buffer = 0;
+    bool m_loaded = false, m_full = false, m_lastB = false;
+    int m_bit = 0, m_pending = 0;
+};
+
+// %11101: A sampled at each B rise (just before it, or with X[5] coincident);
+// words land MSB-justified in Z.
+class SyncRx : public SmartMode
+{
+  public:
+    bool usesInputs() const override { return true; }
+
+    void reset(SmartPin &, Clock) override { m_got = 0; }
+    void start(SmartPin &p, Clock at) override
+    {
+        m_a = m_aBefore = p.inputA();
+        m_aAt = at;
+        m_lastB = p.inputB();
+        m_got = 0;
+    }
+    void inputChanged(SmartPin &p, Clock at) override
+    {
+        bool a = p.inputA(), b = p.inputB();
+        if (a != m_a) {
+            m_aBefore = m_a;
+            m_a = a;
+            m_aAt = at;
+        }
+        if (b && !m_lastB) {
+            bool coincident = p.x >> 5 & 1;
+            bool bit = coincident ? m_a : (m_aAt == at ? m_aBefore : m_a);
+            m_shift = (m_shift >> 1) | (std::uint32_t(bit) << 31);
+            if (++m_got >= wordBits(p.x)) {
+                m_got = 0;
+                p.z = m_shift;
+                p.raiseIn(at);
+            }
+        }
+        m_lastB = b;
+    }
+
+  private:
+    bool m_a = false, m_aBefore = false, m_lastB = false;
+    Clock m_aAt = 0;
+    int m_got = 0;
+    std::uint32_t m_shift = 0;
+};
+
 } // namespace
 
 std::unique_ptr<SmartMode> makeSerialMode(std::uint32_t sssss)
@@ -167,6 +295,10 @@ std::unique_ptr<SmartMode> makeSerialMode(std::uint32_t sssss)
         return std::make_unique<AsyncTx>();
     case 0x1F:
         return std::make_unique<AsyncRx>();
+    case 0x1C:
+        return std::make_unique<SyncTx>();
+    case 0x1D:
+        return std::make_unique<SyncRx>();
     default:
         return nullptr;
     }

@@ -642,3 +642,37 @@ TEST_F(Counters, CountHighsOfAnAdcPinIsPlainAdcSampling)
     EXPECT_TRUE(in(42, 1004));
     EXPECT_NEAR(double(pins.rdpin(42, 1004).z), 500.0, 1.0);
 }
+
+// ---- synchronous serial ----
+
+using SyncSerial = PinsFixture;
+
+TEST_F(SyncSerial, TransmitterFeedsAReceiverOnAnExternalClock)
+{
+    // Pin 16 transmits on clock pin 18 (B = +2); pin 17 receives data A = -1 and clock B = +1.
+    int clk = 0;
+    pins.drive(18, {Pins::ExternalDrive::Low, 0, 0}, 0, &clk);
+    const std::uint32_t tx = (2u << 24) | (0x1C << 1) | kOE, rx = (7u << 28) | (1u << 24) | (0x1D << 1);
+    setDir(16, false, 0);
+    pins.wrpin(16, tx, 1);
+    pins.wxpin(16, 0x20 | 7, 2); // start-stop, 8 bits
+    pins.wrpin(17, rx, 1);
+    pins.wxpin(17, 0x20 | 7, 2); // sample coincident with the edge
+    setDir(16, true, 3);
+    setDir(17, true, 3);
+    pins.wypin(16, 0xA5, 10); // straight into the shifter
+    EXPECT_TRUE(pins.level(16)) << "bit 0 waits on the pin";
+    pins.wypin(16, 0x5A, 12); // before the first clock: replaces it
+    std::vector<std::uint32_t> words;
+    Clock t = 20;
+    for (int i = 0; i < 16; ++i, t += 10) {
+        pins.drive(18, {Pins::ExternalDrive::High, 0, 0}, t, &clk);
+        if (i == 0)
+            pins.wypin(16, 0x3C, t + 1); // after it: buffered
+        pins.drive(18, {Pins::ExternalDrive::Low, 0, 0}, t + 5, &clk);
+        if (in(17, t + 5)) {
+            words.push_back(pins.rdpin(17, t + 5).z >> 24);
+        }
+    }
+    EXPECT_EQ(words, (std::vector<std::uint32_t>{0x5A, 0x3C}));
+}
