@@ -5,10 +5,14 @@
 #include "cli.h"
 #include "platform/messages.h"
 #include "platform/services.h"
+#include "model/kivodoc.h"
+#include "model/projectfile.h"
 #include "run/image_run.h"
+#include "run/projectrun.h"
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -80,6 +84,15 @@ std::string ParseTraceLimit(SimulateOptions &o, const std::string &v)
     return "";
 }
 
+// An option of the project run: its values are kept under its name.
+std::function<std::string(SimulateOptions &, const std::string &)> Extra(const char *name)
+{
+    return [name](SimulateOptions &o, const std::string &v) {
+        o.extra[name].push_back(v);
+        return std::string();
+    };
+}
+
 // The options, in the order the usage text shows them. The project run's
 // options go below the image options; their values land in `extra`.
 const std::vector<SimulateOption> &Options()
@@ -93,6 +106,12 @@ const std::vector<SimulateOption> &Options()
              return std::string();
          }},
         {"--trace-limit", "N", "at most N trace lines (default 1000000)", ParseTraceLimit},
+        // The project run (FILE.kivo).
+        {"--json", nullptr, "print one JSON report instead of the console text", Extra("--json")},
+        {"--frame", "F.png", "write the first VGA frame the monitor captured", Extra("--frame")},
+        {"--vcd", "F.vcd", "write the project's pin levels and DAC volts as a VCD", Extra("--vcd")},
+        {"--vcd-all", nullptr, "every pin in the VCD", Extra("--vcd-all")},
+        {"--set", "NAME.KEY=VALUE", "a device setting, e.g. ADC1.volts=2.5 (repeatable)", Extra("--set")},
     };
     return options;
 }
@@ -114,12 +133,40 @@ std::string Usage()
 
 int SimulateProject(const SimulateOptions &options, Services &services, std::ostream &out, std::ostream &err)
 {
-    (void)out;
-    (void)err;
-    services.messages.Show(MessageKind::Plain,
-                           "Simulating a project is not available in this build: simulate the binary that "
-                           "Compile made instead (" + options.file + ").");
-    return kExitFailed;
+    auto last = [&](const char *name) {
+        auto it = options.extra.find(name);
+        return it == options.extra.end() || it->second.empty() ? std::string() : it->second.back();
+    };
+    sim::ProjectRunOptions ro;
+    ro.run.seconds = options.seconds;
+    ro.run.serialIn = options.serialIn;
+    ro.run.traceLimit = options.traceLimit;
+    ro.json = options.extra.count("--json") > 0;
+    ro.framePath = last("--frame");
+    ro.vcdPath = last("--vcd");
+    ro.vcdAll = options.extra.count("--vcd-all") > 0;
+    if (ro.vcdAll && ro.vcdPath.empty()) {
+        err << "kivo-cli: --vcd-all needs --vcd F.vcd\n" << Usage();
+        return kExitUsage;
+    }
+    if (auto it = options.extra.find("--set"); it != options.extra.end())
+        ro.sets = it->second;
+
+    CKivoDoc doc;
+    std::error_code ec;
+    auto path = std::filesystem::absolute(options.file, ec);
+    if (!OpenProject(ec ? options.file : path.lexically_normal().string(), doc, services))
+        return kExitFailed;
+    std::ofstream trace;
+    if (!options.traceFile.empty()) {
+        trace.open(options.traceFile);
+        if (!trace) {
+            services.messages.Show(MessageKind::Plain, "The trace file " + options.traceFile + " cannot be written.");
+            return kExitFailed;
+        }
+        ro.run.trace = &trace;
+    }
+    return sim::RunProject(doc, ro, out, err);
 }
 
 int CmdSimulate(const std::vector<std::string> &args, Services &services, std::ostream &out, std::ostream &err)

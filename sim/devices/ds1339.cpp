@@ -190,6 +190,8 @@ Json Ds1339::observations() const
     o["device"] = "DS1339";
     o["address"] = address();
     o["startTime"] = RtcTime(kStartTime).text();
+    if (m_ended)
+        o["timeAtEnd"] = m_end.text();
     o["oscillatorRunning"] = m_stoppedAt < 0;
     o["oscillatorStopFlag"] = bool(m_regs[0x0F] & 0x80);
     o["bytesRead"] = m_reads;

@@ -30,6 +30,7 @@ public:
     bool written(std::uint8_t byte, Clock at) override;
     std::uint8_t read(Clock at) override;
     Json observations() const override;
+    void finish(Clock at) override { m_end = timeAt(at); m_ended = true; }
 
     // The time the chip shows at `at`.
     RtcTime timeAt(Clock at) const;
@@ -62,6 +63,8 @@ private:
     bool m_timeWritten = false, m_secondsWritten = false;
     std::vector<SetTime> m_setTimes;
     std::uint64_t m_reads = 0, m_writes = 0;
+    RtcTime m_end;
+    bool m_ended = false;
 };
 
 } // namespace kivo::sim

@@ -21,6 +21,8 @@ public:
     // The next byte the master reads from this device.
     virtual std::uint8_t read(Clock at) = 0;
     virtual Json observations() const { return Json::object(); }
+    // The run ends at `at`.
+    virtual void finish(Clock at) { (void)at; }
 };
 
 struct I2cTransaction {
@@ -41,6 +43,11 @@ public:
     std::vector<int> pins() const override { return {m_scl, m_sda}; }
     void connect(Pins &pins) override;
     void pinChanged(int pin, Clock at) override;
+    void finish(Clock at) override
+    {
+        for (auto &t : m_targets)
+            t->finish(at);
+    }
     std::string what() const override { return "I2C bus"; }
     Json observations() const override;
 
