@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <deque>
 #include <functional>
 
 namespace kivo::sim
@@ -119,7 +118,7 @@ class PinEngine
     Clock m_due = kNever;
     bool m_dirty = true;
     bool m_busy = false; // inside the event loop or a delivery
-    std::deque<std::pair<Device *, int>> m_pending;
+    std::vector<std::pair<Device *, int>> m_pending;
     std::vector<std::function<void(int, std::uint32_t, int, Clock)>> m_txListeners;
     std::vector<std::function<void(int, double, Clock)>> m_voltListeners;
     std::array<bool, 4> m_filterSet{};
@@ -200,9 +199,8 @@ class PinEngine
         bool outer = !m_busy;
         m_busy = true;
         // A bound keeps two devices that answer each other for ever from hanging the run.
-        for (int guard = 0; !m_pending.empty() && guard < 1000000; ++guard) {
-            auto [d, pin] = m_pending.front();
-            m_pending.pop_front();
+        for (std::size_t i = 0; i < m_pending.size() && i < 1000000; ++i) {
+            auto [d, pin] = m_pending[i];
             d->pinChanged(pin, m_now);
         }
         m_pending.clear();
@@ -811,13 +809,17 @@ void Pins::setCogOutputs(int cog, std::uint64_t dir, std::uint64_t out, Clock at
 void Pins::setCogDacs(int cog, std::uint32_t dacs, Clock at)
 {
     PinEngine &e = m_impl->e;
+    std::uint32_t changed = e.m_cogDacs[cog & 7] ^ dacs;
     e.m_cogDacs[cog & 7] = dacs;
     std::uint64_t pins = e.m_dacPins[cog & 7];
-    if (!pins)
+    if (!pins || !changed)
         return;
     e.advance(at);
-    for (std::uint64_t m = pins; m; m &= m - 1)
-        e.rewire(std::countr_zero(m));
+    for (std::uint64_t m = pins; m; m &= m - 1) {
+        int p = std::countr_zero(m);
+        if (changed >> (8 * (p & 3)) & 0xFF) // only the pins whose channel byte moved
+            e.rewire(p);
+    }
     e.deliver();
 }
 
