@@ -111,6 +111,7 @@ const std::vector<SimulateOption> &Options()
         {"--frame", "F.png", "write the first VGA frame the monitor captured", Extra("--frame")},
         {"--vcd", "F.vcd", "write the project's pin levels and DAC volts as a VCD", Extra("--vcd")},
         {"--vcd-all", nullptr, "every pin in the VCD", Extra("--vcd-all")},
+        {"--wav", "F.wav", "write the sound object's two pins as a 16-bit stereo WAV", Extra("--wav")},
         {"--set", "NAME.KEY=VALUE", "a device setting, e.g. ADC1.volts=2.5 (repeatable)", Extra("--set")},
     };
     return options;
@@ -145,6 +146,7 @@ int SimulateProject(const SimulateOptions &options, Services &services, std::ost
     ro.framePath = last("--frame");
     ro.vcdPath = last("--vcd");
     ro.vcdAll = options.extra.count("--vcd-all") > 0;
+    ro.wavPath = last("--wav");
     if (ro.vcdAll && ro.vcdPath.empty()) {
         err << "kivo-cli: --vcd-all needs --vcd F.vcd\n" << Usage();
         return kExitUsage;

@@ -11,6 +11,7 @@
 #include "objects/kind.h"
 #include "run/png.h"
 #include "run/vcd.h"
+#include "run/wav.h"
 
 #include <algorithm>
 #include <cmath>
@@ -419,6 +420,17 @@ int RunProject(const CKivoDoc &doc, const ProjectRunOptions &options, std::ostre
         chip.pins().attach(vcd);
     }
 
+    std::shared_ptr<WavRecorder> wav;
+    if (!options.wavPath.empty()) {
+        int left = 0, right = 0;
+        if (!WavRecorder::SoundPins(doc, &left, &right)) {
+            err << "Error: --wav: the project has no Simple Sound object\n";
+            return 1;
+        }
+        wav = std::make_shared<WavRecorder>(left, right);
+        chip.pins().attach(wav);
+    }
+
     std::ostringstream console;
     ImageRunResult result = runLoadedChip(chip, options.run, options.json ? console : out);
     Clock end = chip.now();
@@ -435,6 +447,10 @@ int RunProject(const CKivoDoc &doc, const ProjectRunOptions &options, std::ostre
     bool filesOk = true;
     if (vcd && !vcd->close()) {
         err << "Error: " << vcd->error() << "\n";
+        filesOk = false;
+    }
+    if (wav && !wav->write(options.wavPath, &error)) {
+        err << "Error: " << error << "\n";
         filesOk = false;
     }
     Json frame = nullptr;
@@ -474,6 +490,13 @@ int RunProject(const CKivoDoc &doc, const ProjectRunOptions &options, std::ostre
             r["frame"] = frame;
         if (vcd)
             r["vcd"] = options.vcdPath;
+        if (wav) {
+            Json w = Json::object();
+            w["path"] = options.wavPath;
+            w["sampleRate"] = wav->sampleRate();
+            w["frames"] = static_cast<double>(wav->frames());
+            r["wav"] = std::move(w);
+        }
         out << r.dump(2) << "\n";
     }
     out.flush();

@@ -59,6 +59,7 @@ struct ProjectRunOptions {
     std::string framePath; // --frame F.png
     std::string vcdPath;   // --vcd F.vcd
     bool vcdAll = false;   // every pin in the VCD, not only the project's
+    std::string wavPath;   // --wav F.wav: the sound object's pins
     std::vector<std::string> sets; // NAME.KEY=VALUE
 };
 
