@@ -392,9 +392,12 @@ Chip::StopReason Chip::runForSeconds(double secs)
 
 Chip::StopReason Chip::run(Clock limit)
 {
-    // Each cog runs a batch of instructions up to the next cog's clock, so the
-    // cogs interleave at instruction level in clock order. Batches are capped
-    // so that stop requests and faults are seen promptly.
+    // The cog with the earliest clock runs a batch: instructions of its own
+    // (registers, ALU, branches) up to a cap, and instructions that touch hub
+    // RAM, pins, events, the CORDIC or another cog only up to the next cog's
+    // clock. So everything the cogs share happens in clock order, while a busy
+    // cog is not stopped at every instruction. The cap keeps stop requests
+    // and faults prompt.
     constexpr Clock kMaxBatch = 1 << 14;
     m_stopRequested = false;
     for (;;) {
@@ -432,8 +435,9 @@ Chip::StopReason Chip::run(Clock limit)
             return StopReason::Limit;
         }
         m_now = std::max(m_now, t);
-        Clock until = std::min({limit, second == kNever ? kNever : second + 1, t + kMaxBatch});
-        if (!first->run(until))
+        const Clock shared = second == kNever ? kNever : second + 1;
+        const Clock until = std::min(limit, t + kMaxBatch);
+        if (!first->run(until, shared))
             return StopReason::Fault;
         if (!first->running()) {
             const Clock stopAt = first->time() == kNever ? m_now : first->time();

@@ -20,6 +20,7 @@ constexpr Clock kStartClocks = 30;
 
 // Per-op operand traits, from the table's operand syntax.
 struct Traits {
+    bool shared = true; // touches hub RAM, pins, events, CORDIC, streamer or LUT
     bool immS = false;  // has {#}S (I bit 18)
     bool immD = false;  // has {#}D (L bit 19, or bit 18 when D is the only operand)
     bool dAlone = false;
@@ -39,6 +40,7 @@ const std::array<Traits, std::size_t(Op::Count)> &traits()
             tr.immD = f.find("{#}D") != std::string::npos;
             tr.dAlone = tr.immD && !tr.immS;
             tr.ptrS = f.find("S/P") != std::string::npos;
+            tr.shared = rows[i].shared != 0;
         }
         return t;
     }();
@@ -417,18 +419,20 @@ void Cog::checkInterrupts()
 
 // ---- the run loop ----
 
-bool Cog::run(Clock until)
+bool Cog::run(Clock until, Clock sharedUntil)
 {
     while (m_running && m_time < until) {
-        if (!step(until))
+        const Step s = step(sharedUntil);
+        if (s == Step::Fault)
             return false;
+        if (s == Step::Yield)
+            break;
     }
     return true;
 }
 
-bool Cog::step(Clock until)
+Cog::Step Cog::step(Clock sharedUntil)
 {
-    (void)until;
     if (m_anyInt && !m_waiting) [[unlikely]]
         checkInterrupts();
     const std::uint32_t pc = m_pc;
@@ -453,6 +457,15 @@ bool Cog::step(Clock until)
         }
         op = h.op;
         m_nextPc = (pc + 4) & 0xFFFFF;
+    }
+    // Shared effects wait for the other cogs to catch up: an instruction that
+    // touches them, or the pin/pointer registers, runs only before the next
+    // other cog's clock.
+    if (m_time >= sharedUntil) {
+        const std::uint32_t dF = instr >> 9 & 0x1FF, sF = instr & 0x1FF;
+        if (traits()[std::size_t(op)].shared || m_anyInt || m_altActive || dF >= 0x1F8 ||
+            (sF >= 0x1F8 && !(instr >> 18 & 1)))
+            return Step::Yield;
     }
     if (m_altActive) [[unlikely]] {
         instr = (instr & ~m_altClear) | m_altSet;
@@ -484,7 +497,7 @@ bool Cog::step(Clock until)
                 else
                     m_repActive = false;
             }
-            return true;
+            return Step::Done;
         }
         m_skipRun = 0;
     }
@@ -512,13 +525,13 @@ bool Cog::step(Clock until)
         const bool ok = execute(instr, op);
         m_inStep = false;
         if (!ok)
-            return false;
+            return Step::Fault;
         if (m_restarted) {
             m_restarted = false;
-            return true;
+            return Step::Done;
         }
         if (m_waiting)
-            return true; // re-executed when its wait may end
+            return Step::Done; // re-executed when its wait may end
         ++m_executed;
         if (!m_prefixSeen) {
             m_qFresh = 0;
@@ -550,7 +563,7 @@ bool Cog::step(Clock until)
             m_repActive = false;
         }
     }
-    return true;
+    return Step::Done;
 }
 
 } // namespace kivo::sim

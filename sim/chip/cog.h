@@ -32,8 +32,11 @@ public:
     void start(bool load, std::uint32_t addr, std::uint32_t ptra, Clock at);
     void stop(Clock at);
 
-    // Runs instructions that start before `until`. Returns false on a fault.
-    bool run(Clock until);
+    // Runs instructions that start before `until`; instructions that touch
+    // what other cogs or the pins see only while they start before
+    // `sharedUntil` (the next other cog's clock), so that those effects stay
+    // in clock order across cogs. Returns false on a fault.
+    bool run(Clock until, Clock sharedUntil = kNever);
 
     bool running() const { return m_running; }
     // The clock at which the next instruction starts (kNever when stopped).
@@ -84,7 +87,8 @@ private:
         EvXrl, EvAtn, EvQmt
     };
 
-    bool step(Clock until);
+    enum class Step { Done, Yield, Fault };
+    Step step(Clock sharedUntil);
     bool execute(std::uint32_t instr, Op op);
     bool faultHere(std::uint32_t instr, const char *what);
 

@@ -16,7 +16,7 @@ const OpInfo kTable[] = {
 };
 constexpr int kTableSize = int(sizeof(kTable) / sizeof(kTable[0]));
 
-const OpInfo kInvalid = {Op::Invalid, "<invalid>", 0, 0, 0, "", "", 0, 2, 2, 0, ""};
+const OpInfo kInvalid = {Op::Invalid, "<invalid>", 0, 0, 0, "", "", 0, 2, 2, 0, 1, ""};
 
 bool ruleOk(const OpInfo &e, std::uint32_t instr)
 {

@@ -27,6 +27,7 @@ struct OpInfo {
     int cogClocks;        // fewest clocks in cog/LUT exec
     int hubClocks;        // fewest clocks in hub exec
     int notInHubExec;     // uses the FIFO (or SKIPF): not allowed in hub exec
+    int shared;           // touches hub RAM, pins, events, the CORDIC, the streamer or the LUT
     const char *sheetClocks;
 };
 
