@@ -30,6 +30,7 @@ void Fifo::start(Mode mode, std::uint32_t d, std::uint32_t s)
 
 Clock Fifo::rdfast(std::uint32_t d, std::uint32_t s, Clock now)
 {
+    sync(now);
     const Clock begin = std::max(now, m_writesDone);
     m_readyAt = begin + kFirstData + Clock(Hub::slotWait(m_cog, s, begin));
     start(Mode::Read, d, s);
@@ -38,6 +39,7 @@ Clock Fifo::rdfast(std::uint32_t d, std::uint32_t s, Clock now)
 
 Clock Fifo::wrfast(std::uint32_t d, std::uint32_t s, Clock now)
 {
+    sync(now);
     const Clock done = (!(d >> 31) && m_writesDone > now) ? m_writesDone + 3 : now + 2;
     start(Mode::Write, d, s);
     m_readyAt = now;
@@ -46,6 +48,7 @@ Clock Fifo::wrfast(std::uint32_t d, std::uint32_t s, Clock now)
 
 Clock Fifo::fblock(std::uint32_t d, std::uint32_t s, Clock now)
 {
+    sync(now);
     m_reloadAddr = s & kHubAddressMask;
     m_reloadBlocks = d & 0x3FFF;
     return now + 2;
@@ -133,6 +136,7 @@ void Fifo::streamWrite(Size size, std::uint32_t value, Clock at)
 
 Fifo::Read Fifo::read(Size size, Clock now)
 {
+    sync(now);
     const Clock start = std::max(now, m_readyAt); // data not there yet: wait for it
     Read r;
     r.done = start + 2;
@@ -144,6 +148,7 @@ Fifo::Read Fifo::read(Size size, Clock now)
 
 Clock Fifo::write(Size size, std::uint32_t value, Clock now)
 {
+    sync(now);
     streamWrite(size, value, now);
     return now + 2;
 }

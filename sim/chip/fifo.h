@@ -19,6 +19,7 @@
 #include "chip/time.h"
 
 #include <cstdint>
+#include <functional>
 
 namespace kivo::sim {
 
@@ -63,6 +64,10 @@ public:
     // A cog (re)start leaves the FIFO idle.
     void reset();
 
+    // Called with the clock before every instruction-level call changes the
+    // FIFO, so that a lazy streamer catches up on its reads first.
+    void setSync(std::function<void(Clock)> sync) { m_sync = std::move(sync); }
+
 private:
     void start(Mode mode, std::uint32_t d, std::uint32_t s);
     std::uint32_t take(Size size, Clock at, int *bits);
@@ -70,8 +75,15 @@ private:
     void putByte(std::uint8_t b, Clock at);
     void advance(Clock at);
 
+    void sync(Clock now)
+    {
+        if (m_sync)
+            m_sync(now);
+    }
+
     Hub &m_hub;
     int m_cog;
+    std::function<void(Clock)> m_sync;
     Mode m_mode = Mode::Idle;
     std::uint32_t m_addr = 0;       // next byte
     std::uint32_t m_left = 0;       // bytes left in the current blocks (0 = no wrap)

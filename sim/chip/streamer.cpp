@@ -676,9 +676,13 @@ struct Streamer::Impl {
 Streamer::Streamer(int cog, Pins &pins, Fifo &fifo, const std::uint32_t *lut)
     : m_cog(cog), m_pins(pins), m_fifo(fifo), m_lut(lut), m_impl(std::make_unique<Impl>(*this))
 {
+    m_fifo.setSync([this](Clock now) { m_impl->advance(now); });
 }
 
-Streamer::~Streamer() = default;
+Streamer::~Streamer()
+{
+    m_fifo.setSync(nullptr);
+}
 
 void Streamer::advance(Clock to)
 {

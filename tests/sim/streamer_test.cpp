@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 #include <vector>
@@ -394,4 +395,115 @@ TEST(PixelMixer, ByteWiseSumsOfProducts)
         }
     // !D as DMIX and D as SMIX: D*(255-D) + S*D.
     EXPECT_EQ(mixPix(0x000000FF, 0x00000010, 0, 0b111'110) & 0xFF, (0xFFu * 0 + 0x10 * 0xFF + 0xFF) >> 8);
+}
+
+namespace {
+
+// The instruction sequence of resources/VGA_SimpleDriver1a.spin2 as its cog
+// runs it, with the cog's own instruction clocks in between.
+struct VgaRun {
+    static constexpr std::uint32_t kPixels = X_RFLONG_4X8_LUT | X_DACS_3_2_1_0 | 640;
+    static constexpr std::uint32_t kBlack = X_IMM_1X32_4DAC8 | X_DACS_3_2_1_0 | 640;
+    static constexpr std::uint32_t kFp = X_IMM_1X32_4DAC8 | X_DACS_3_2_1_0 | 16;
+    static constexpr std::uint32_t kSync = X_IMM_1X32_4DAC8 | X_DACS_3_2_1_0 | 96;
+    static constexpr std::uint32_t kBp = X_IMM_1X32_4DAC8 | X_DACS_3_2_1_0 | 48;
+    static constexpr std::uint32_t cBlack = 0x0000'00FF, cSync = 0;
+
+    Streamer &st;
+    Fifo &fifo;
+    Clock t = 1000;
+
+    void line(std::uint32_t pixelsCmd, std::uint32_t *row)
+    {
+        t = st.command(StreamerCmd::Cont, pixelsCmd, pixelsCmd == kBlack ? cBlack : 0, false, 0, t);
+        t = st.command(StreamerCmd::Cont, kFp, cBlack, false, 0, t);
+        t = st.command(StreamerCmd::Zero, kSync, cSync, false, 0, t);
+        if (row) {
+            t += 4; // sub row, ##640
+            *row -= 640;
+            t = fifo.rdfast(0, *row, t);
+        }
+        t = st.command(StreamerCmd::Cont, kBp, cBlack, false, 0, t);
+        t += 4; // djnz
+    }
+    void frame(std::uint32_t pixels)
+    {
+        std::uint32_t row = pixels + 640 * 479;
+        t += 6;
+        t = fifo.rdfast(0, row, t);
+        t += 4;
+        for (int y = 0; y < 480; ++y)
+            line(kPixels, &row);
+        for (int y = 0; y < 45; ++y) // porch, sync (V-sync is the cog's pin), porch
+            line(kBlack, nullptr);
+        t += 4;
+    }
+};
+
+} // namespace
+
+TEST_F(StreamerFixture, VgaDriverSequenceDrawsWholeFrames)
+{
+    // Palette $RR_GG_BB_FF (H-sync level high) and a bottom-up 8-bit image.
+    for (std::uint32_t i = 0; i < 256; ++i)
+        lut[i] = (i * 0x010203u & 0xFFFFFF) << 8 | 0xFF;
+    const std::uint32_t pixels = 0x1000;
+    auto pixel = [](int x, int y) { return std::uint8_t((x * 7 + y * 3) ^ (y >> 2)); };
+    for (int y = 0; y < 480; ++y)       // y = the line on screen
+        for (int x = 0; x < 640; ++x) // stored bottom row first
+            hub.writeByte(pixels + std::uint32_t((479 - y) * 640 + x), pixel(x, y));
+
+    Clock start = 1000;
+    for (double clk : {251.75e6, 160e6, 250e6}) {
+        dacs.clear();
+        const std::uint32_t freq =
+            (std::uint32_t((std::uint64_t(25'175'000) << 30) / std::uint64_t(clk)) << 1) + 1;
+        VgaRun run{st, fifo, start};
+        st.setFrequency(freq, run.t);
+        run.t = st.command(StreamerCmd::Init, VgaRun::kBp, VgaRun::cBlack, false, 0, run.t + 2);
+        const Clock since = run.t;
+        run.frame(pixels);
+        run.frame(pixels);
+        st.advance(run.t);
+        EXPECT_FALSE(st.occurred(StreamerEvent::Xfi, since)) << clk; // never ran dry
+        st.advance(run.t + 100000);
+
+        // Line starts: where H-sync (DAC0) falls. XZERO restarts the phase
+        // there, so every line is the same whole number of clocks.
+        std::vector<Clock> syncs;
+        for (std::size_t i = 1; i < dacs.size(); ++i)
+            if ((dacs[i].second & 0xFF) == 0 && (dacs[i - 1].second & 0xFF) == 0xFF)
+                syncs.push_back(dacs[i].first);
+        ASSERT_GE(syncs.size(), 2u * 525) << clk;
+        const Clock lineClocks = Clock((800 * (std::uint64_t(1) << 31) + freq - 1) / freq);
+        for (std::size_t i = 1; i < 2 * 525; ++i) // after that the run ends
+            ASSERT_EQ(syncs[i] - syncs[i - 1], lineClocks) << clk << " line " << i;
+        EXPECT_NEAR(clk / double(lineClocks), 31469.0, 40.0) << clk;
+
+        // Each visible pixel: sample the DACs in the middle of its step. The
+        // frame's first visible line follows the first sync's back porch.
+        auto at = [&](Clock when) {
+            auto it = std::upper_bound(dacs.begin(), dacs.end(), std::pair<Clock, std::uint32_t>{when, 0xFFFFFFFF});
+            return std::prev(it)->second;
+        };
+        auto stepClock = [&](Clock lineStart, int step) { // steps after the sync start, phase 0 there
+            return lineStart + Clock((std::uint64_t(step) * (std::uint64_t(1) << 31) + freq - 1) / freq);
+        };
+        for (int y = 0; y < 480; y += 7) {
+            // The sync before visible line y: the previous line's, or for the
+            // top line the last blank line's of the frame before.
+            const Clock s = syncs[y == 0 ? 524 : std::size_t(y - 1)];
+            for (int x = 0; x < 640; x += 3) {
+                const Clock mid = (stepClock(s, 96 + 48 + x) + stepClock(s, 96 + 48 + x + 1)) / 2;
+                ASSERT_EQ(at(mid), lut[pixel(x, y)]) << clk << " x " << x << " y " << y;
+            }
+            EXPECT_EQ(at(stepClock(s, 96 + 48 + 640) + 1), VgaRun::cBlack) << clk << " y " << y; // front porch
+            EXPECT_EQ(at(stepClock(s, 10)), VgaRun::cSync) << clk << " y " << y;
+        }
+        // The blank lines show black between the syncs.
+        const Clock blank = syncs[485];
+        EXPECT_EQ(at(stepClock(blank, 96 + 48 + 320)), VgaRun::cBlack);
+        st.command(StreamerCmd::Init, 0, 0, false, 0, run.t + 100001);
+        start = run.t + 100010;
+    }
 }
