@@ -19,6 +19,9 @@ namespace
 {
 
 constexpr double kVio = 3.3;
+// WRPIN/WXPIN/WYPIN/AKPIN and RDPIN's acknowledge land two clocks after the
+// instruction issues, so IN drops two clocks after an acknowledge.
+constexpr Clock kPinWriteDelay = 2;
 constexpr double kThreshold = kVio / 2;
 constexpr double kFastOhms = 20.0;
 constexpr double kStrongExternalOhms = 10.0;
@@ -114,6 +117,42 @@ class PinEngine
     std::array<FilterState, 64> m_filt{};
     std::uint64_t m_filtered = 0; // pins with FFF = 1xx
 
+    // Cog operations that land after the pins' present clock, in clock order.
+    struct Op {
+        Clock at;
+        enum Kind : std::uint8_t { Outputs, Wrpin, Wxpin, Wypin, Ack } kind;
+        int index; // cog or pin
+        std::uint64_t a, b;
+    };
+    std::vector<Op> m_ops;
+    std::size_t m_opHead = 0;
+
+    void submit(const Op &op)
+    {
+        if (op.at <= m_now && !m_busy && m_opHead == m_ops.size()) {
+            apply(op);
+            return;
+        }
+        auto it = std::upper_bound(m_ops.begin() + std::ptrdiff_t(m_opHead), m_ops.end(), op.at,
+                                   [](Clock t, const Op &o) { return t < o.at; });
+        m_ops.insert(it, op);
+        noteSchedule(op.at);
+        if (op.at <= m_now)
+            advance(m_now);
+    }
+    void apply(const Op &op);
+    void runOps(Clock t)
+    {
+        while (m_opHead < m_ops.size() && m_ops[m_opHead].at <= t) {
+            Op op = m_ops[m_opHead++];
+            apply(op);
+        }
+        if (m_opHead == m_ops.size()) {
+            m_ops.clear();
+            m_opHead = 0;
+        }
+    }
+
     Clock m_now = 0;
     Clock m_due = kNever;
     bool m_dirty = true;
@@ -128,7 +167,7 @@ class PinEngine
 
     void recomputeDue()
     {
-        Clock due = kNever;
+        Clock due = m_opHead < m_ops.size() ? m_ops[m_opHead].at : kNever;
         for (int p : m_active)
             due = std::min(due, m_sp[p].next);
         for (auto &d : m_owner.devices())
@@ -159,6 +198,7 @@ class PinEngine
                 break;
             Clock t = std::max(m_due, m_now);
             m_now = t;
+            runOps(t);
             if (m_filtered)
                 runFilters(t);
             for (std::size_t i = 0; i < m_active.size(); ++i) {
@@ -779,10 +819,8 @@ Pins::Pins(const TimeBase &time) : m_time(time), m_impl(std::make_unique<Impl>(*
 }
 Pins::~Pins() = default;
 
-void Pins::setCogOutputs(int cog, std::uint64_t dir, std::uint64_t out, Clock at)
+static void applyOutputs(PinEngine &e, int cog, std::uint64_t dir, std::uint64_t out)
 {
-    PinEngine &e = m_impl->e;
-    e.advance(at);
     e.m_cogDir[cog & 7] = dir;
     e.m_cogOut[cog & 7] = out;
     std::uint64_t d = 0, o = 0;
@@ -809,6 +847,8 @@ void Pins::setCogOutputs(int cog, std::uint64_t dir, std::uint64_t out, Clock at
 void Pins::setCogDacs(int cog, std::uint32_t dacs, Clock at)
 {
     PinEngine &e = m_impl->e;
+    if (e.m_dirty || e.m_due <= at) // pin writes due first (a channel pin may just be set up)
+        e.advance(at);
     std::uint32_t changed = e.m_cogDacs[cog & 7] ^ dacs;
     e.m_cogDacs[cog & 7] = dacs;
     std::uint64_t pins = e.m_dacPins[cog & 7];
@@ -823,11 +863,9 @@ void Pins::setCogDacs(int cog, std::uint32_t dacs, Clock at)
     e.deliver();
 }
 
-void Pins::wrpin(int pin, std::uint32_t mode, Clock at)
+static void applyWrpin(PinEngine &e, int pin, std::uint32_t mode)
 {
-    PinEngine &e = m_impl->e;
     pin &= 63;
-    e.advance(at);
     SmartPin &sp = e.m_sp[pin];
     std::uint32_t oldMode = sp.mode;
     std::uint32_t s = pinmode::smart(mode);
@@ -879,10 +917,8 @@ void Pins::wrpin(int pin, std::uint32_t mode, Clock at)
     e.deliver();
 }
 
-void Pins::wxpin(int pin, std::uint32_t x, Clock at)
+static void applyWxpin(PinEngine &e, int pin, std::uint32_t x)
 {
-    PinEngine &e = m_impl->e;
-    e.advance(at);
     SmartPin &sp = e.m_sp[pin & 63];
     if (sp.impl && sp.running)
         sp.impl->sync(sp, e.m_now); // what ran so far ran with the old X
@@ -894,10 +930,8 @@ void Pins::wxpin(int pin, std::uint32_t x, Clock at)
     e.deliver();
 }
 
-void Pins::wypin(int pin, std::uint32_t y, Clock at)
+static void applyWypin(PinEngine &e, int pin, std::uint32_t y)
 {
-    PinEngine &e = m_impl->e;
-    e.advance(at);
     SmartPin &sp = e.m_sp[pin & 63];
     if (sp.impl && sp.running)
         sp.impl->sync(sp, e.m_now);
@@ -908,11 +942,52 @@ void Pins::wypin(int pin, std::uint32_t y, Clock at)
     e.deliver();
 }
 
+static void applyAck(PinEngine &e, int pin)
+{
+    e.ack(e.m_sp[pin & 63]);
+    e.deliver();
+}
+
+void PinEngine::apply(const Op &op)
+{
+    switch (op.kind) {
+    case Op::Outputs:
+        applyOutputs(*this, op.index, op.a, op.b);
+        break;
+    case Op::Wrpin:
+        applyWrpin(*this, op.index, std::uint32_t(op.a));
+        break;
+    case Op::Wxpin:
+        applyWxpin(*this, op.index, std::uint32_t(op.a));
+        break;
+    case Op::Wypin:
+        applyWypin(*this, op.index, std::uint32_t(op.a));
+        break;
+    case Op::Ack:
+        applyAck(*this, op.index);
+        break;
+    }
+}
+
+void Pins::setCogOutputs(int cog, std::uint64_t dir, std::uint64_t out, Clock at)
+{
+    m_impl->e.submit({at, PinEngine::Op::Outputs, cog & 7, dir, out});
+}
+void Pins::wrpin(int pin, std::uint32_t mode, Clock at)
+{
+    m_impl->e.submit({at + kPinWriteDelay, PinEngine::Op::Wrpin, pin & 63, mode, 0});
+}
+void Pins::wxpin(int pin, std::uint32_t x, Clock at)
+{
+    m_impl->e.submit({at + kPinWriteDelay, PinEngine::Op::Wxpin, pin & 63, x, 0});
+}
+void Pins::wypin(int pin, std::uint32_t y, Clock at)
+{
+    m_impl->e.submit({at + kPinWriteDelay, PinEngine::Op::Wypin, pin & 63, y, 0});
+}
 void Pins::akpin(int pin, Clock at)
 {
-    PinEngine &e = m_impl->e;
-    e.advance(at);
-    e.ack(e.m_sp[pin & 63]);
+    m_impl->e.submit({at + kPinWriteDelay, PinEngine::Op::Ack, pin & 63, 0, 0});
 }
 
 PinRead Pins::rdpin(int pin, Clock at)
@@ -920,12 +995,13 @@ PinRead Pins::rdpin(int pin, Clock at)
     PinEngine &e = m_impl->e;
     e.advance(at);
     SmartPin &sp = e.m_sp[pin & 63];
-    if (!sp.impl)
+    if (!sp.impl) {
+        e.submit({at + kPinWriteDelay, PinEngine::Op::Ack, pin & 63, 0, 0});
         return {};
+    }
     sp.impl->sync(sp, e.m_now);
     PinRead r{sp.z, sp.impl->flag(sp)};
-    e.ack(sp);
-    e.deliver();
+    e.submit({at + kPinWriteDelay, PinEngine::Op::Ack, pin & 63, 0, 0});
     return r;
 }
 

@@ -1,8 +1,16 @@
 #pragma once
-// The 64 I/O pins with their smart pins, as the cogs see them. The cogs call
-// the instruction-level entry points with the clock at which the effect reaches
-// the pin (the cog applies its own output and input delays); the pins advance
-// lazily to that clock, so smart-pin counters and devices stay event-driven.
+// The 64 I/O pins with their smart pins, as the cogs see them. The pins advance
+// lazily from event to event, so smart-pin counters and devices cost nothing
+// between changes. Clocks the cogs pass:
+//  - setCogOutputs: the clock the change reaches the pins (issue + 3);
+//  - wrpin/wxpin/wypin/akpin/rdpin/rqpin: the instruction's issue clock; the
+//    writes and RDPIN's acknowledge land two clocks later (so IN drops two
+//    clocks after an acknowledge), RDPIN/RQPIN read Z at the issue clock;
+//  - in(): the clock whose pin state the cog samples (INA: issue - 3, TESTP:
+//    issue - 2).
+// Writes that land after the pins' present clock wait in a queue, so a read
+// at an earlier clock still sees the earlier state. A read at a clock before
+// now() sees now().
 #include "chip/time.h"
 
 #include <array>

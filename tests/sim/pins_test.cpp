@@ -56,14 +56,17 @@ TEST_F(PlainPins, CogsOutputsAreOredAndInFollowsTheWire)
     pins.setCogOutputs(5, 0, 0, 12);
     EXPECT_FALSE(in(3, 12)) << "cog 0 still drives its OUT low";
     pins.setCogOutputs(0, 0, 0, 13);
+    pins.advance(13);
     EXPECT_FALSE(pins.driven(3));
     // An input reads what a device drives; TT=%10 on an odd pin outputs the even pin's inverse.
     pins.drive(40, {Pins::ExternalDrive::High, 1000, 0}, 14);
     EXPECT_TRUE(in(40, 14));
-    pins.wrpin(9, 0x80, 15);
+    pins.wrpin(9, 0x80, 15); // lands at 17
     pins.setCogOutputs(0, bit(8) | bit(9), 0, 16);
+    pins.advance(17);
     EXPECT_TRUE(pins.level(9));
-    pins.setCogOutputs(0, bit(8) | bit(9), bit(8), 17);
+    pins.setCogOutputs(0, bit(8) | bit(9), bit(8), 18);
+    pins.advance(18);
     EXPECT_FALSE(pins.level(9));
 }
 
@@ -95,20 +98,23 @@ TEST_F(PlainPins, InputSelectorsInvertAndLogic)
         {"A XOR B", 20, (1u << 24) | (3u << 21), false},
         {"A = this pin's OUT", 22, 4u << 28, false},
     };
+    Clock t = 10;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        pins.wrpin(c.pin, c.mode, 10);
-        EXPECT_EQ(in(c.pin, 10), c.in);
-        pins.wrpin(c.pin, 0, 11);
+        pins.wrpin(c.pin, c.mode, t);
+        EXPECT_EQ(in(c.pin, t + 2), c.in);
+        pins.wrpin(c.pin, 0, t + 3);
+        t += 10;
     }
     // A input changes reach a selecting pin's IN without touching that pin.
-    pins.wrpin(19, 1u << 28, 20); // 19 reads 20
-    EXPECT_TRUE(in(19, 20));
-    pins.drive(20, {Pins::ExternalDrive::Low, 0, 0}, 21);
-    EXPECT_FALSE(in(19, 21));
-    pins.wrpin(19, 4u << 28, 22); // 19 reads its own OUT bit
-    pins.setCogOutputs(1, 0, bit(19), 23);
-    EXPECT_TRUE(in(19, 23));
+    pins.wrpin(19, 1u << 28, t); // 19 reads 20
+    EXPECT_TRUE(in(19, t + 2));
+    pins.drive(20, {Pins::ExternalDrive::Low, 0, 0}, t + 3);
+    EXPECT_FALSE(in(19, t + 3));
+    pins.wrpin(19, 4u << 28, t + 4); // 19 reads its own OUT bit
+    pins.setCogOutputs(1, 0, bit(19), t + 7);
+    EXPECT_FALSE(in(19, t + 6));
+    EXPECT_TRUE(in(19, t + 7));
 }
 
 TEST_F(PlainPins, DriveStrengthsAgainstAnExternalLoad)
@@ -143,6 +149,7 @@ TEST_F(PlainPins, DriveStrengthsAgainstAnExternalLoad)
             p.drive(5, {Pins::ExternalDrive::PullUp, 10000, 0}, 0);
         p.wrpin(5, c.m << 8, 1);
         p.setCogOutputs(0, bit(5), c.out ? bit(5) : 0, 2);
+        p.advance(3);
         EXPECT_NEAR(p.voltage(5), c.volts, 1e-6);
     }
 }
@@ -198,6 +205,7 @@ TEST_F(PlainPins, DevicesHearLevelVoltageAndDriveChangesInOrder)
     pins.setCogOutputs(0, bit(12), bit(12), 20);
     pins.setCogOutputs(0, bit(11), 0, 30);        // another pin: not told
     pins.wrpin(12, 0x00140000 | (128u << 8), 40); // DAC 990R, level 128
+    pins.advance(42);
     ASSERT_EQ(w->seen.size(), 4u);
     EXPECT_EQ(w->seen[0].at, 10u);
     EXPECT_EQ(w->seen[1].at, 20u);
@@ -205,6 +213,27 @@ TEST_F(PlainPins, DevicesHearLevelVoltageAndDriveChangesInOrder)
     EXPECT_EQ(w->seen[2].at, 30u); // pin 12's DIR fell with cog 0's DIR
     EXPECT_NEAR(w->seen[3].volts, 3.3, 1e-9) << "DIR is low: the DAC is off, the wire floats where it was";
     pins.setCogOutputs(0, bit(12), 0, 50);
+    EXPECT_EQ(pins.nextChange(49), 50u) << "a cog's output change that lands later is a change to wait for";
+    pins.advance(50);
     EXPECT_NEAR(w->seen.back().volts, 3.3 * 128 / 255, 1e-9);
     EXPECT_EQ(pins.nextChange(50), kNever);
+}
+
+TEST_F(PlainPins, WritesLandWhenTheCogSaysAndEarlierReadsSeeThePast)
+{
+    // A DRVH issued at 100 reaches the pin at 103; a TESTP at 102 samples 100.
+    pins.setCogOutputs(0, bit(1), bit(1), 103);
+    EXPECT_FALSE(in(1, 100));
+    EXPECT_FALSE(in(1, 102));
+    EXPECT_TRUE(in(1, 103));
+    // WRPIN issued at 110 lands at 112: a plain pin turns into a repository.
+    pins.wrpin(1, 0x02, 110);
+    EXPECT_TRUE(in(1, 111)) << "still the plain pin's level";
+    EXPECT_FALSE(in(1, 112)) << "now the repository's IN: low until a WXPIN";
+    pins.wxpin(1, 0x12345678, 120);
+    EXPECT_TRUE(in(1, 122));
+    PinRead r = pins.rdpin(1, 130);
+    EXPECT_EQ(r.z, 0x12345678u);
+    EXPECT_TRUE(in(1, 131)) << "RDPIN's acknowledge lands two clocks after it issues";
+    EXPECT_FALSE(in(1, 132));
 }

@@ -67,17 +67,31 @@ struct PinsFixture : ::testing::Test {
         out = high ? out | std::uint64_t(1) << pin : out & ~(std::uint64_t(1) << pin);
         pins.setCogOutputs(0, dir, out, at);
     }
-    // DIR low, WRPIN, WXPIN, WYPIN, DIR high, one clock apart from `at`.
+    // DIR low, WRPIN, WXPIN, WYPIN (each landing two clocks after it issues),
+    // then DIR high at `at` + 4.
     void start(int pin, std::uint32_t mode, std::uint32_t x, std::uint32_t y, Clock at)
     {
-        setDir(pin, false, at);
-        pins.wrpin(pin, mode, at + 1);
-        pins.wxpin(pin, x, at + 2);
-        pins.wypin(pin, y, at + 3);
+        if (dir >> pin & 1)
+            setDir(pin, false, at);
+        pins.wrpin(pin, mode, at);
+        pins.wxpin(pin, x, at + 1);
+        pins.wypin(pin, y, at + 2);
         setDir(pin, true, at + 4);
     }
     bool in(int pin, Clock at) { return pins.in(at) >> pin & 1; }
 };
+
+// The first clock from `t` on at which the pin's IN is high.
+Clock waitIn(Pins &p, int pin, Clock t)
+{
+    while (!(p.in(t) >> pin & 1)) {
+        Clock n = p.nextChange(t);
+        if (n == kNever)
+            return kNever;
+        t = std::max(t + 1, n);
+    }
+    return t;
+}
 
 // ---- asynchronous serial ----
 
@@ -111,17 +125,18 @@ TEST_F(AsyncSerial, TransmitsAWordAtTheBitPeriod)
             EXPECT_EQ(bits, c.bits);
             sent.push_back({w, at});
         });
-        p.wrpin(62, kAsyncTx | kOE, 10);
+        p.wrpin(62, kAsyncTx | kOE, 10); // lands at 12
         p.wxpin(62, c.x, 11);
+        p.advance(13);
         EXPECT_TRUE(p.level(62)) << "output high in reset";
-        p.setCogOutputs(0, std::uint64_t(1) << 62, 0, 12);
+        p.setCogOutputs(0, std::uint64_t(1) << 62, 0, 14);
         p.wypin(62, c.word, 20);
-        EXPECT_TRUE(p.rdpin(62, 21).c) << "busy right after WYPIN";
+        EXPECT_TRUE(p.rdpin(62, 22).c) << "busy once the WYPIN lands";
         p.advance(5000);
         ASSERT_EQ(sent.size(), 1u);
         EXPECT_EQ(sent[0].first, c.word);
         const Clock t0 = sent[0].second;
-        EXPECT_EQ(t0, 21u);
+        EXPECT_EQ(t0, 23u) << "the shifter loads a clock after the WYPIN lands";
         // Rebuild the level of each slot from the edges.
         auto levelAt = [&](Clock at) {
             bool l = true;
@@ -147,21 +162,23 @@ TEST_F(AsyncSerial, BufferGivesGaplessWordsAndRaisesInOnEachLoad)
     pins.onAsyncTx([&](int, std::uint32_t w, int, Clock at) { sent.push_back({w, at}); });
     start(62, kAsyncTx | kOE, (10u << 16) | 7, 0, 0);
     EXPECT_FALSE(in(62, 5)) << "WYPIN in reset is not a word";
-    pins.wypin(62, 'a', 10); // straight into the shifter
-    EXPECT_TRUE(in(62, 12)) << "IN rises as the word moves to the shifter";
-    pins.wypin(62, 'b', 14); // buffered; the WYPIN acknowledges
-    EXPECT_FALSE(in(62, 14));
-    EXPECT_TRUE(pins.rqpin(62, 15).c);
-    // 'a' takes 100 clocks from 11; 'b' follows with no gap and raises IN again.
-    EXPECT_FALSE(in(62, 110));
-    EXPECT_TRUE(in(62, 111));
-    pins.akpin(62, 112);
+    pins.wypin(62, 'a', 10); // lands at 12, straight into the shifter at 13
+    EXPECT_FALSE(in(62, 12));
+    EXPECT_TRUE(in(62, 13)) << "IN rises as the word moves to the shifter";
+    pins.wypin(62, 'b', 14); // buffered; the WYPIN acknowledges two clocks later
+    EXPECT_TRUE(in(62, 15));
+    EXPECT_FALSE(in(62, 16));
+    EXPECT_TRUE(pins.rqpin(62, 17).c);
+    // 'a' takes 100 clocks from 13; 'b' follows with no gap and raises IN again.
     EXPECT_FALSE(in(62, 112));
-    EXPECT_TRUE(pins.rqpin(62, 210).c);
-    EXPECT_FALSE(pins.rqpin(62, 211).c);
+    EXPECT_TRUE(in(62, 113));
+    pins.akpin(62, 114);
+    EXPECT_FALSE(in(62, 116));
+    EXPECT_TRUE(pins.rqpin(62, 212).c);
+    EXPECT_FALSE(pins.rqpin(62, 213).c);
     ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ(sent[0], (std::pair<std::uint32_t, Clock>{'a', 11}));
-    EXPECT_EQ(sent[1], (std::pair<std::uint32_t, Clock>{'b', 111}));
+    EXPECT_EQ(sent[0], (std::pair<std::uint32_t, Clock>{'a', 13}));
+    EXPECT_EQ(sent[1], (std::pair<std::uint32_t, Clock>{'b', 113}));
 }
 
 TEST_F(AsyncSerial, DirLowHoldsTheTransmitterInResetAndTtDisablesTheOutput)
@@ -171,12 +188,14 @@ TEST_F(AsyncSerial, DirLowHoldsTheTransmitterInResetAndTtDisablesTheOutput)
     pins.advance(20); // mid start bit
     EXPECT_FALSE(pins.level(62));
     setDir(62, false, 21);
+    pins.advance(21);
     EXPECT_TRUE(pins.level(62)) << "high in reset";
     EXPECT_FALSE(pins.rqpin(62, 22).c) << "reset clears busy";
     EXPECT_FALSE(in(62, 22));
     // Without P_OE the smart output does not reach the pin, whatever DIR says.
     pins.wrpin(62, kAsyncTx, 30);
-    setDir(62, true, 31);
+    setDir(62, true, 33);
+    pins.advance(33);
     EXPECT_FALSE(pins.driven(62));
 }
 
@@ -197,7 +216,9 @@ TEST_F(AsyncSerial, ReceivesFedBytesMsbJustifiedAtTheProgrammedBaud)
             if (!firstIn)
                 firstIn = t;
             got.push_back(char(pins.rdpin(63, t).z >> 24));
-            EXPECT_FALSE(in(63, t)) << "RDPIN acknowledges";
+            EXPECT_TRUE(in(63, t + 1));
+            EXPECT_FALSE(in(63, t + 2)) << "RDPIN's acknowledge drops IN two clocks later";
+            t += 2;
         }
     }
     EXPECT_EQ(got, "Hi");
@@ -221,6 +242,7 @@ TEST_F(AsyncSerial, TransmitterLoopsBackIntoAReceiverThroughTheASelector)
         while (!in(61, t))
             t = std::max(t + 1, pins.nextChange(t));
         got.push_back(char(pins.rdpin(61, t).z >> 24));
+        t += 2;
     }
     EXPECT_EQ(got, std::string(text, 0, 4));
 }
@@ -310,6 +332,7 @@ TEST_F(OutputModes, EdgesAndInOfEachMode)
             if (p.in(t) >> 20 & 1) {
                 ins.push_back(t - t0);
                 p.akpin(20, t);
+                t += 1; // IN drops two clocks after the acknowledge
             }
         EXPECT_EQ(edgesOf(*log, 20, t0), c.edges);
         EXPECT_EQ(ins, c.in);
@@ -345,7 +368,7 @@ TEST_F(OutputModes, FreeRunningNcoCostsNoEventsUnwatched)
     // WXPIN loads the phase into Z[31:16], even in reset.
     setDir(24, false, t + 1);
     pins.wxpin(24, 0xABCD0007, t + 2);
-    EXPECT_EQ(pins.rqpin(24, t + 3).z >> 16, 0xABCDu);
+    EXPECT_EQ(pins.rqpin(24, t + 4).z >> 16, 0xABCDu);
 }
 
 TEST_F(OutputModes, PulsesAndTransitionsCountDownYThenRaiseIn)
@@ -354,13 +377,13 @@ TEST_F(OutputModes, PulsesAndTransitionsCountDownYThenRaiseIn)
     pins.attach(log);
     // Base period 4, compare 1: three clocks high, one low, twice.
     start(5, kPulse | kOE, (1u << 16) | 4, 0, 0);
-    start(6, kTransition | kOE, 5, 0, 0);
+    start(6, kTransition | kOE, 5, 0, 5);
     pins.wypin(5, 2, 10);
     pins.wypin(6, 3, 10);
     EXPECT_FALSE(in(5, 11));
     pins.advance(40);
     EXPECT_EQ(edgesOf(*log, 5, 0),
-              (std::vector<std::pair<Clock, bool>>{{12, true}, {15, false}, {16, true}, {19, false}}));
+              (std::vector<std::pair<Clock, bool>>{{16, true}, {19, false}, {20, true}, {23, false}}));
     EXPECT_EQ(edgesOf(*log, 6, 0), (std::vector<std::pair<Clock, bool>>{{14, true}, {19, false}, {24, true}}));
     EXPECT_TRUE(in(5, 40));
     EXPECT_TRUE(in(6, 40));
@@ -394,6 +417,7 @@ TEST_F(Dacs, LevelsPerDacModeIntoTheDevicesLoad)
             p.drive(10, {Pins::ExternalDrive::PullDown, c.loadOhms, 0}, 0);
         p.wrpin(10, (c.m | std::uint32_t(c.level)) << 8, 1);
         p.setCogOutputs(0, 1u << 10, 0, 2); // DIR enables the DAC
+        p.advance(3);
         EXPECT_NEAR(p.voltage(10), c.volts, 1e-9);
     }
 }
@@ -414,14 +438,18 @@ TEST_F(Dacs, CogChannelsBitDacAndDither)
     // BIT_DAC: OUT picks {2{M[7:4]}} or {2{M[3:0]}}.
     pins.wrpin(11, 0x00140000 | 0x80 | (0xF3u << 8), 10);
     setDir(11, true, 11);
+    pins.advance(12);
     EXPECT_NEAR(pins.voltage(11), 3.3 * 0x33 / 255, 1e-9);
     setOut(11, true, 12);
+    pins.advance(12);
     EXPECT_NEAR(pins.voltage(11), 3.3, 1e-9);
 
     // 16-bit dither: Y / 256 of a step, captured at each period end with IN.
     start(12, 0x00140000 | kOE | (0x02 << 1), 100, 0x8000, 20);
+    pins.advance(24);
     EXPECT_NEAR(pins.voltage(12), 3.3 * 128 / 255, 1e-9);
     pins.wypin(12, 0x4080, 30);
+    pins.advance(40);
     EXPECT_NEAR(pins.voltage(12), 3.3 * 128 / 255, 1e-9) << "held until the period ends";
     EXPECT_FALSE(in(12, 123));
     EXPECT_TRUE(in(12, 124));
@@ -474,10 +502,14 @@ TEST_F(Adcs, SincModesReadTheSourceVoltage)
         std::vector<std::uint32_t> z;
         Clock t = 3 + 5 * n;
         p.rdpin(42, t);
+        Clock last = 0;
         while (z.size() < 3) {
-            t = p.nextChange(t);
+            t = waitIn(p, 42, t + 2);
             ASSERT_NE(t, kNever);
-            ASSERT_TRUE(p.in(t) >> 42 & 1);
+            if (last) {
+                ASSERT_EQ(t - last, n) << "IN at each period end";
+            }
+            last = t;
             z.push_back(p.rdpin(42, t).z);
         }
         std::uint32_t v = z[2];
@@ -496,9 +528,9 @@ TEST_F(Adcs, ReadingsFollowAVoltageThatMovesAndAnArbitraryPeriod)
     pins.drive(3, {Pins::ExternalDrive::Voltage, 0, 3.3}, 1000);
     Clock t = 2000;
     pins.rdpin(3, t);
-    t = pins.nextChange(t);
+    t = waitIn(pins, 3, t + 2);
     std::uint32_t a = pins.rdpin(3, t).z;
-    Clock t2 = pins.nextChange(t);
+    Clock t2 = waitIn(pins, 3, t + 2);
     std::uint32_t b = pins.rdpin(3, t2).z;
     EXPECT_EQ(t2 - t, 100u);
     EXPECT_NEAR(double((b - a) & 0x07FFFFFF), 100.0 * 100 * 0.9, 2);
@@ -661,6 +693,7 @@ TEST_F(SyncSerial, TransmitterFeedsAReceiverOnAnExternalClock)
     setDir(16, true, 3);
     setDir(17, true, 3);
     pins.wypin(16, 0xA5, 10); // straight into the shifter
+    pins.advance(12);
     EXPECT_TRUE(pins.level(16)) << "bit 0 waits on the pin";
     pins.wypin(16, 0x5A, 12); // before the first clock: replaces it
     std::vector<std::uint32_t> words;
