@@ -8,6 +8,7 @@
 #include "run/image_run.h"
 #include "run/wav.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -26,6 +27,11 @@ struct SoundRun {
     std::string error; // compile or simulator trouble
     std::vector<std::uint8_t> wav;
 
+    // The sound cog's longest pass from the end of one wait for the left
+    // pin to the start of the next, in clocks (0 when not measured).
+    std::uint64_t busiestPass = 0;
+    std::uint64_t passes = 0;
+
     // Seconds to sample index.
     std::size_t At(double seconds) const { return static_cast<std::size_t>(seconds * rate); }
 };
@@ -33,7 +39,7 @@ struct SoundRun {
 // `program` is a C main file; `defines` go to flexspin as -D options.
 inline SoundRun RunSoundProgram(const std::string &flexspin, const std::string &program, double seconds,
                                 const std::vector<std::uint8_t> *module = nullptr, const std::string &defines = "",
-                                int leftPin = 54, int rightPin = 55)
+                                int leftPin = 54, int rightPin = 55, bool measure = false)
 {
     SoundRun r;
     TempDir dir;
@@ -56,6 +62,36 @@ inline SoundRun RunSoundProgram(const std::string &flexspin, const std::string &
     }
     auto wav = std::make_shared<sim::WavRecorder>(leftPin, rightPin);
     chip.pins().attach(wav);
+    // WAITSE1 (always): the mixer's wait for the left pin's sample period.
+    constexpr std::uint32_t kWaitSe1 = 0xFD602824;
+    struct Watch {
+        int cog = -1;
+        std::uint32_t waitPc = 0;
+        sim::Clock resumed = 0;
+        bool armed = false;
+    } watch;
+    if (measure)
+        chip.setTraceHook([&watch, &r](const sim::TraceEntry &e) {
+            if (!e.executed || e.pc >= 0x400)
+                return;
+            if (e.instr == kWaitSe1) {
+                if (watch.cog < 0) {
+                    watch.cog = e.cog;
+                    watch.waitPc = e.pc;
+                }
+                // (a wait may show again when it ends: count from its first start)
+                if (e.cog == watch.cog && watch.armed) {
+                    r.busiestPass = std::max<std::uint64_t>(r.busiestPass, e.clock - watch.resumed);
+                    ++r.passes;
+                    watch.armed = false;
+                }
+                return;
+            }
+            if (e.cog == watch.cog && e.pc == watch.waitPc + 1) {
+                watch.resumed = e.clock;
+                watch.armed = true;
+            }
+        });
     sim::ImageRunOptions o;
     o.seconds = seconds;
     std::ostringstream console;
