@@ -274,6 +274,7 @@ struct Streamer::Impl {
     Clock nextRoll = kNever;
 
     Clock now = 0; // processed through this clock
+    bool advancing = false;
 
     // Commands.
     bool running = false;
@@ -676,7 +677,7 @@ struct Streamer::Impl {
 Streamer::Streamer(int cog, Pins &pins, Fifo &fifo, const std::uint32_t *lut)
     : m_cog(cog), m_pins(pins), m_fifo(fifo), m_lut(lut), m_impl(std::make_unique<Impl>(*this))
 {
-    m_fifo.setSync([this](Clock now) { m_impl->advance(now); });
+    m_fifo.setSync([this](Clock now) { advance(now); });
 }
 
 Streamer::~Streamer()
@@ -686,13 +687,20 @@ Streamer::~Streamer()
 
 void Streamer::advance(Clock to)
 {
-    m_impl->advance(to);
+    // Re-entrant calls (pins pulling streamers up to date while this one is
+    // emitting) return at once.
+    Impl &m = *m_impl;
+    if (m.advancing)
+        return;
+    m.advancing = true;
+    m.advance(to);
+    m.advancing = false;
 }
 
 Clock Streamer::command(StreamerCmd kind, std::uint32_t d, std::uint32_t s, bool hasQ, std::uint32_t q, Clock now)
 {
     Impl &m = *m_impl;
-    m.advance(now);
+    advance(now);
     const Cmd c{kind, d, s, hasQ, q};
     const Clock t = now + 1; // the first clock the command can act on
     if (kind == StreamerCmd::Init || (!m.running && m.queued == 0)) {
@@ -717,7 +725,7 @@ Clock Streamer::command(StreamerCmd kind, std::uint32_t d, std::uint32_t s, bool
 void Streamer::setFrequency(std::uint32_t freq, Clock now)
 {
     Impl &m = *m_impl;
-    m.advance(now);
+    advance(now);
     if (m.running) {
         m.phase = m.phaseAtClock(now);
         m.phaseAt = now;
@@ -729,7 +737,7 @@ void Streamer::setFrequency(std::uint32_t freq, Clock now)
 void Streamer::setDacs(std::uint32_t dacs, Clock now)
 {
     Impl &m = *m_impl;
-    m.advance(now);
+    advance(now);
     m.setdacs = dacs;
     m.emit(now + 1);
 }
@@ -737,7 +745,7 @@ void Streamer::setDacs(std::uint32_t dacs, Clock now)
 void Streamer::setColor(ColorReg reg, std::uint32_t value, Clock now)
 {
     Impl &m = *m_impl;
-    m.advance(now);
+    advance(now);
     // Keep PHS continuous across a CFRQ change.
     m.csc.phs -= m.csc.cfrq * std::uint32_t(now - m.phsAt);
     m.phsAt = now;
@@ -763,7 +771,7 @@ void Streamer::setColor(ColorReg reg, std::uint32_t value, Clock now)
 
 Streamer::Acc Streamer::getxacc(Clock now)
 {
-    m_impl->advance(now);
+    advance(now);
     return m_impl->held;
 }
 
@@ -808,8 +816,8 @@ bool Streamer::running() const
 
 void Streamer::reset(Clock now)
 {
+    advance(now);
     Impl &m = *m_impl;
-    m.advance(now);
     const Clock t = now + 1;
     const Clock lastEmit = m.lastEmit;
     m_impl = std::make_unique<Impl>(*this);
