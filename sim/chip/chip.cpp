@@ -374,6 +374,12 @@ void Chip::attention(std::uint32_t mask, int from, Clock at)
             m_cogs[std::size_t(n)]->attention(at);
 }
 
+void Chip::cogWoken(Clock at)
+{
+    if (m_current)
+        m_current->limitShared(at + 1);
+}
+
 Chip::StopReason Chip::runUntil(Clock clock) { return run(clock); }
 
 Chip::StopReason Chip::runForSeconds(double secs)
@@ -437,7 +443,10 @@ Chip::StopReason Chip::run(Clock limit)
         m_now = std::max(m_now, t);
         const Clock shared = second == kNever ? kNever : second + 1;
         const Clock until = std::min(limit, t + kMaxBatch);
-        if (!first->run(until, shared))
+        m_current = first;
+        const bool ok = first->run(until, shared);
+        m_current = nullptr;
+        if (!ok)
             return StopReason::Fault;
         if (!first->running()) {
             const Clock stopAt = first->time() == kNever ? m_now : first->time();

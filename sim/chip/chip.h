@@ -131,6 +131,9 @@ public:
     void setScope(std::uint32_t d) { m_scope = d; }
     std::uint32_t scope(Clock at);
     void traceInstruction(int cog, Clock at, std::uint32_t pc, std::uint32_t instr, bool executed);
+    // Another cog starts or wakes at `at`: the running cog keeps its shared
+    // instructions before it.
+    void cogWoken(Clock at);
     // COGATN: strobe the attention of the cogs in `mask`.
     void attention(std::uint32_t mask, int from, Clock at);
 
@@ -153,6 +156,7 @@ private:
     int m_consoleExitStatus = -1;
     std::uint64_t m_instructions = 0;
     std::uint32_t m_scope = 0;
+    Cog *m_current = nullptr; // the cog running a batch
 };
 
 } // namespace kivo::sim

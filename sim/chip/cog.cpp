@@ -121,6 +121,8 @@ void Cog::start(bool load, std::uint32_t addr, std::uint32_t ptra, Clock at)
     m_running = true;
     m_restarted = m_inStep;
     outputsChanged(at);
+    if (!m_inStep)
+        m_chip.cogWoken(m_time);
 }
 
 void Cog::stop(Clock at)
@@ -141,7 +143,7 @@ void Cog::attention(Clock at)
 {
     m_flags |= 1u << EvAtn;
     if (m_running && m_waiting && m_time > at + 2)
-        m_time = at + 2;
+        wake(at + 2);
 }
 
 void Cog::lockChanged(int lock, bool taken, Clock at)
@@ -154,7 +156,7 @@ void Cog::lockChanged(int lock, bool taken, Clock at)
         if (kind == 3 || (kind == 1 && taken) || (kind == 2 && !taken)) {
             m_flags |= 1u << (EvSe1 + n);
             if (m_running && m_waiting && m_time > at + 2)
-                m_time = at + 2;
+                wake(at + 2);
         }
     }
 }
@@ -419,10 +421,17 @@ void Cog::checkInterrupts()
 
 // ---- the run loop ----
 
+void Cog::wake(Clock at)
+{
+    m_time = at;
+    m_chip.cogWoken(at);
+}
+
 bool Cog::run(Clock until, Clock sharedUntil)
 {
+    m_sharedUntil = sharedUntil;
     while (m_running && m_time < until) {
-        const Step s = step(sharedUntil);
+        const Step s = step();
         if (s == Step::Fault)
             return false;
         if (s == Step::Yield)
@@ -431,7 +440,7 @@ bool Cog::run(Clock until, Clock sharedUntil)
     return true;
 }
 
-Cog::Step Cog::step(Clock sharedUntil)
+Cog::Step Cog::step()
 {
     if (m_anyInt && !m_waiting) [[unlikely]]
         checkInterrupts();
@@ -461,7 +470,7 @@ Cog::Step Cog::step(Clock sharedUntil)
     // Shared effects wait for the other cogs to catch up: an instruction that
     // touches them, or the pin/pointer registers, runs only before the next
     // other cog's clock.
-    if (m_time >= sharedUntil) {
+    if (m_time >= m_sharedUntil) {
         const std::uint32_t dF = instr >> 9 & 0x1FF, sF = instr & 0x1FF;
         if (traits()[std::size_t(op)].shared || m_anyInt || m_altActive || dF >= 0x1F8 ||
             (sF >= 0x1F8 && !(instr >> 18 & 1)))

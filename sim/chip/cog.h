@@ -61,7 +61,14 @@ public:
     void pinsTouched(Clock at)
     {
         if (m_running && m_waitOnPins && m_time > at + 3)
-            m_time = at + 3;
+            wake(at + 3);
+    }
+    // The running cog ends its shared instructions before `clock` (another
+    // cog woke up then).
+    void limitShared(Clock clock)
+    {
+        if (clock < m_sharedUntil)
+            m_sharedUntil = clock;
     }
     // Attention from another cog (COGATN).
     void attention(Clock at);
@@ -88,7 +95,8 @@ private:
     };
 
     enum class Step { Done, Yield, Fault };
-    Step step(Clock sharedUntil);
+    Step step();
+    void wake(Clock at);
     bool execute(std::uint32_t instr, Op op);
     bool faultHere(std::uint32_t instr, const char *what);
 
@@ -134,6 +142,7 @@ private:
     std::array<HubDecoded, 4096> m_hubDecoded{};
 
     bool m_running = false;
+    Clock m_sharedUntil = kNever;
     bool m_inStep = false;
     bool m_restarted = false; // COGINIT of this cog from its own instruction
     bool m_tracing = false;

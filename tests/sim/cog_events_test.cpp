@@ -1,0 +1,173 @@
+// Events, interrupts, locks, COGATN and LUT sharing between cogs, on programs
+// built with the test encoder. Cog 1 runs hub code at $1000 (COGINIT with
+// D[5] = 1 starts it there without loading its registers).
+#include "chip/chip.h"
+#include "p2asm.h"
+
+#include <gtest/gtest.h>
+
+using namespace kivo::sim;
+using namespace kivo::test::p2;
+
+namespace {
+
+constexpr std::uint32_t kCog1Code = 0x1000;
+
+// Cog 0's program at $0 and cog 1's at hub $1000 in one image.
+std::vector<std::uint8_t> image(const Program &cog0, const std::vector<std::uint32_t> &cog1)
+{
+    auto bytes = cog0.bytes();
+    bytes.resize(kCog1Code + 4 * cog1.size() + 16, 0);
+    for (std::size_t i = 0; i < cog1.size(); ++i)
+        for (int b = 0; b < 4; ++b)
+            bytes[kCog1Code + 4 * i + std::size_t(b)] = std::uint8_t(cog1[i] >> (8 * b));
+    return bytes;
+}
+
+// COGINIT #%1_0_0001, ##$1000: cog 1 runs the hub code.
+void startCog1(Program &p)
+{
+    p << augs(kCog1Code) << coginit(I(0x21), I(kCog1Code & 0x1FF));
+}
+
+// wrlong reg, ##addr
+std::vector<std::uint32_t> store(std::uint32_t reg, std::uint32_t addr)
+{
+    return {augs(addr), wrlong(R(reg), I(addr & 0x1FF))};
+}
+
+TEST(Interrupts, Ct1InterruptRunsTheIsrAndReturnsToMainCode)
+{
+    // Main code counts in $120; the ISR counts in $121 and re-arms CT1 every
+    // 100 clocks; after 10,000 clocks cog 0 is stopped by the run limit.
+    Program p;
+    const std::uint32_t isr = 10;
+    p << mov(0x1F4, I(isr))                 // $000 IJMP1 = isr
+      << dForm(sub9::SETINT1, I(1))         // $001 INT1 on CT1
+      << getct(0x122)                       // $002
+      << addct1(0x122, I(100))              // $003
+      << add(0x120, I(1))                   // $004 main loop
+      << jmpA(0xFFFF8, true)                // $005 jmp #$004 (relative: -2 instructions)
+      << NOP << NOP << NOP << NOP           // $006..$009
+      << add(0x121, I(1))                   // $00A isr
+      << addct1(0x122, I(100))              // $00B
+      << calld(0x1FF, R(0x1F5), WCZ);       // $00C RETI1
+    Chip chip;
+    ASSERT_TRUE(chip.loadImage(p.bytes()));
+    EXPECT_EQ(chip.runUntil(10534), Chip::StopReason::Limit) << chip.faultMessage();
+    const std::uint32_t isrRuns = chip.cogRegister(0, 0x121);
+    EXPECT_GE(isrRuns, 95u);
+    EXPECT_LE(isrRuns, 100u);
+    EXPECT_GT(chip.cogRegister(0, 0x120), 1000u); // main code kept running between interrupts
+}
+
+TEST(Events, CogatnWakesAWaitingCog)
+{
+    Program p;
+    startCog1(p);
+    p << waitx(I(300)) << getct(0x120) << dForm(sub9::COGATN, I(2)) << waitx(I(100));
+    for (auto w : store(0x120, 0x900))
+        p << w;
+    p.finish();
+    std::vector<std::uint32_t> c1 = {event(WAITATN), getct(0x120)};
+    for (auto w : store(0x120, 0x904))
+        c1.push_back(w);
+    c1.push_back(cogstop(I(1)));
+    Chip chip;
+    ASSERT_TRUE(chip.loadImage(image(p, c1)));
+    chip.runUntil(20000);
+    const std::uint32_t sent = chip.hub().readLong(0x900), woke = chip.hub().readLong(0x904);
+    EXPECT_GE(woke, sent);
+    EXPECT_LE(woke - sent, 12u);
+}
+
+TEST(Events, PinEdgeEventWakesWaitse1)
+{
+    // Cog 1 waits for pin 5 to rise; cog 0 drives it high at a known clock.
+    Program p;
+    startCog1(p);
+    p << waitx(I(400)) << getct(0x120) << dForm(sub9::DRVH, I(5)) << waitx(I(100));
+    for (auto w : store(0x120, 0x900))
+        p << w;
+    p.finish();
+    std::vector<std::uint32_t> c1 = {dForm(sub9::SETSE1, I(0x40 | 5)), event(16 + 4), getct(0x120)};
+    for (auto w : store(0x120, 0x904))
+        c1.push_back(w);
+    c1.push_back(cogstop(I(1)));
+    Chip chip;
+    ASSERT_TRUE(chip.loadImage(image(p, c1)));
+    chip.runUntil(20000);
+    const std::uint32_t driven = chip.hub().readLong(0x900), woke = chip.hub().readLong(0x904);
+    ASSERT_NE(woke, 0u) << "cog 1 never woke";
+    // DRVH reaches the pin 3 clocks on; IN shows it 3 clocks later.
+    EXPECT_GE(woke, driven + 6);
+    EXPECT_LE(woke, driven + 14);
+}
+
+TEST(Locks, NewTryReleaseAndOwner)
+{
+    Program p;
+    p << dForm(sub9::LOCKNEW, R(0x120), WC) << wrc(0x121)          // lock 0, C = 0
+      << dForm(sub9::LOCKNEW, R(0x122), WC)                         // lock 1
+      << dForm(sub9::LOCKTRY, I(0), WC) << wrc(0x123)               // got it: C = 1
+      << mov(0x124, I(0)) << dForm(sub9::LOCKREL, R(0x124), WC) << wrc(0x125); // was taken, owner 0
+    startCog1(p);
+    p << waitx(I(0x1FF)) << waitx(I(0x1FF));
+    p.finish();
+    // Cog 1: LOCKTRY #1 (free) succeeds, LOCKTRY #0 after cog 0 released it too.
+    std::vector<std::uint32_t> c1 = {dForm(sub9::LOCKTRY, I(1), WC), wrc(0x120)};
+    for (auto w : store(0x120, 0x900))
+        c1.push_back(w);
+    c1.push_back(cogstop(I(1)));
+    Chip chip;
+    ASSERT_TRUE(chip.loadImage(image(p, c1)));
+    chip.runUntil(20000);
+    EXPECT_EQ(chip.cogRegister(0, 0x120), 0u);
+    EXPECT_EQ(chip.cogRegister(0, 0x121), 0u);
+    EXPECT_EQ(chip.cogRegister(0, 0x122), 1u);
+    EXPECT_EQ(chip.cogRegister(0, 0x123), 1u);
+    EXPECT_EQ(chip.cogRegister(0, 0x125), 1u);
+    EXPECT_EQ(chip.cogRegister(0, 0x124), 0u);
+    EXPECT_EQ(chip.hub().readLong(0x900), 1u);
+}
+
+TEST(Lut, PairedCogSharesLutWritesWhenItAllowsThem)
+{
+    Program p;
+    startCog1(p);
+    p << waitx(I(300)) << wrlut(I(0x55), I(10)) << waitx(I(100));
+    p.finish();
+    std::vector<std::uint32_t> c1 = {dForm(sub9::SETLUTS, I(1)), waitx(I(0x1FF)), waitx(I(0x1FF)),
+                                     cogstop(I(1))};
+    Chip chip;
+    ASSERT_TRUE(chip.loadImage(image(p, c1)));
+    chip.runUntil(20000);
+    EXPECT_EQ(chip.lutRegister(0, 10), 0x55u);
+    EXPECT_EQ(chip.lutRegister(1, 10), 0x55u);
+}
+
+TEST(Lut, SetqTwoBlockLoadsLutAndLutExecRuns)
+{
+    // Copy 3 longs from hub $800 into LUT $000.. ($200.. in PC space) and
+    // jump there: the LUT code sets $120 and jumps back to cog $005.
+    Program p;
+    p << mov(0x130, I(0x100))                 // $000 (#$100 in RDLONG would be a PTR expression)
+      << setq2(I(2)) << rdlong(0, R(0x130))   // $001, $002: hub $100.. into LUT $000..
+      << jmpA(0x200, false)                   // $003
+      << NOP                                  // $004
+      << NOP;                                 // $005 (back here)
+    p.finish();
+    auto bytes = p.bytes();
+    bytes.resize(0x200, 0);
+    const std::uint32_t lutCode[] = {mov(0x120, I(0x77)), jmpA(5, false), NOP};
+    for (std::size_t i = 0; i < 3; ++i)
+        for (int b = 0; b < 4; ++b)
+            bytes[0x100 + 4 * i + std::size_t(b)] = std::uint8_t(lutCode[i] >> (8 * b));
+    Chip chip;
+    ASSERT_TRUE(chip.loadImage(bytes));
+    EXPECT_EQ(chip.runUntil(20000), Chip::StopReason::AllStopped) << chip.faultMessage();
+    EXPECT_EQ(chip.lutRegister(0, 0), lutCode[0]);
+    EXPECT_EQ(chip.cogRegister(0, 0x120), 0x77u);
+}
+
+} // namespace
