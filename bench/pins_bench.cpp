@@ -33,6 +33,8 @@ void BM_VgaDacChannels(benchmark::State &state)
     Pins pins(tb);
     auto sink = std::make_shared<Sink>(std::vector<int>{48, 49, 50, 51});
     pins.attach(sink);
+    for (int i = 0; i < 8; ++i) // the rest of a board's instruments, idle here
+        pins.attach(std::make_shared<Sink>(std::vector<int>{i}));
     for (int p = 49; p <= 51; ++p) {
         pins.drive(p, {Pins::ExternalDrive::PullDown, 75, 0}, 0);
         pins.wrpin(p, 0x00170000 | 0x40, 1);

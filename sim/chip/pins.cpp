@@ -191,12 +191,19 @@ class PinEngine
             return;
         }
         m_busy = true;
+        Clock lastT = kNever;
+        int rounds = 0;
         for (;;) {
             if (m_dirty)
                 recomputeDue();
             if (m_due > to)
                 break;
             Clock t = std::max(m_due, m_now);
+            // Something that keeps asking for the same clock must not hang the run.
+            rounds = t == lastT ? rounds + 1 : 0;
+            lastT = t;
+            if (rounds > 100000)
+                break;
             m_now = t;
             runOps(t);
             if (m_filtered)
@@ -242,9 +249,9 @@ class PinEngine
         for (std::size_t i = 0; i < m_pending.size() && i < 1000000; ++i) {
             auto [d, pin] = m_pending[i];
             d->pinChanged(pin, m_now);
+            noteSchedule(d->nextEvent()); // a later one only costs a spurious wake
         }
         m_pending.clear();
-        m_dirty = true;
         if (outer)
             m_busy = false;
     }
