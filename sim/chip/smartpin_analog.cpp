@@ -333,7 +333,7 @@ class Scope : public SmartMode
     void analogChanged(SmartPin &p, Clock at) override
     {
         double d = p.densityA();
-        std::uint32_t sample = std::uint32_t(std::clamp(d * 256.0, 0.0, 255.0));
+        std::uint32_t sample = std::uint32_t(std::clamp(std::lround(d * 256.0), 0l, 255l));
         p.z = sample;
         std::uint32_t a = p.x >> 2 & 63, b = p.x >> 10 & 63, s = sample >> 2;
         bool arm = a > b ? s >= a : s < a;

@@ -709,3 +709,62 @@ TEST_F(SyncSerial, TransmitterFeedsAReceiverOnAnExternalClock)
     }
     EXPECT_EQ(words, (std::vector<std::uint32_t>{0x5A, 0x3C}));
 }
+
+// ---- the remaining modes, one behaviour each ----
+
+using MoreModes = PinsFixture;
+
+TEST_F(MoreModes, SmpsCutsTheCycleWhenBRisesAndWaitsForALow)
+{
+    // A = +1 (voltage sense), B = +2 (current sense); frame 10 base periods of 1 clock, Y = 6.
+    int a = 0, b = 0;
+    pins.drive(51, {Pins::ExternalDrive::Low, 0, 0}, 0, &a);
+    pins.drive(52, {Pins::ExternalDrive::Low, 0, 0}, 0, &b);
+    auto log = std::make_shared<WireLog>(std::vector<int>{50});
+    pins.attach(log);
+    start(50, (1u << 28) | (2u << 24) | (0x0A << 1) | kOE, (10u << 16) | 1, 6, 0);
+    pins.drive(52, {Pins::ExternalDrive::High, 0, 0}, 16, &b); // over-current in the 2nd cycle
+    pins.drive(52, {Pins::ExternalDrive::Low, 0, 0}, 18, &b);
+    pins.drive(51, {Pins::ExternalDrive::High, 0, 0}, 30, &a); // output high enough: pause
+    pins.drive(51, {Pins::ExternalDrive::Low, 0, 0}, 45, &a);
+    pins.advance(64);
+    EXPECT_EQ(edgesOf(*log, 50, 4), (std::vector<std::pair<Clock, bool>>{{0, true},
+                                                                         {6, false},
+                                                                         {10, true},
+                                                                         {12, false},
+                                                                         {20, true},
+                                                                         {26, false},
+                                                                         {41, true},
+                                                                         {47, false},
+                                                                         {51, true},
+                                                                         {57, false}}));
+}
+
+TEST_F(MoreModes, TimeoutScopeAndDacNoise)
+{
+    // %10010 with Y[2]: IN when no A rise comes within X clocks; Z counts since the last one.
+    int src = 0;
+    pins.drive(33, {Pins::ExternalDrive::Low, 0, 0}, 0, &src);
+    start(33, 0x12 << 1, 100, 4 | 1, 0);
+    pins.drive(33, {Pins::ExternalDrive::High, 0, 0}, 50, &src);
+    EXPECT_FALSE(in(33, 149));
+    EXPECT_TRUE(in(33, 150));
+    EXPECT_EQ(pins.rqpin(33, 170).z, 121u);
+
+    // Scope: an 8-bit sample of the ADC input, C = armed (A trigger 30 > B trigger 20: arm at >= 30).
+    pins.drive(34, {Pins::ExternalDrive::Voltage, 0, 1.65}, 200);
+    start(34, 0x00118000 | (0x1A << 1), (20u << 10) | (30u << 2), 0, 200);
+    PinRead r = pins.rqpin(34, 210);
+    EXPECT_EQ(r.z, 128u);
+    EXPECT_TRUE(r.c);
+    pins.drive(34, {Pins::ExternalDrive::Voltage, 0, 0.0}, 220); // falls below B: triggers
+    EXPECT_TRUE(in(34, 220));
+    EXPECT_FALSE(pins.rqpin(34, 221).c);
+
+    // DAC noise: the mean of random levels, IN every X clocks.
+    start(35, 0x00140000 | (0x01 << 1) | kOE, 1000, 0, 300);
+    pins.advance(304);
+    EXPECT_NEAR(pins.voltage(35), 1.65, 1e-9);
+    EXPECT_FALSE(in(35, 1303));
+    EXPECT_TRUE(in(35, 1304));
+}
