@@ -308,3 +308,31 @@ void main(void)
     EXPECT_LT(r.busiestPass * 32000, 100'000'000u);
     ExpectNoClipping(r);
 }
+
+// The music's timing is the sound cog's own: a main loop that services the
+// engine only every 300 ms (as one blocked by an I2C scan) hears exactly the
+// same music as one that calls pollTick() every 10 ms.
+TEST(SoundSimulated, TempoDoesNotDependOnPollTick)
+{
+    KIVO_REQUIRE_FLEXSPIN(flexspin);
+    const char *program = R"(#include <propeller2.h>
+struct __using("SimpleSound.spin2") sound;
+int every = TEST_EVERY;
+void main(void)
+{
+    sound.start(54, 55);
+    sound.Play();
+    for (;;) {
+        _waitms(every);
+        sound.pollTick();
+    }
+}
+)";
+    auto often = test::RunSoundProgram(flexspin, program, 1.5, nullptr, "-DTEST_EVERY=10");
+    auto rarely = test::RunSoundProgram(flexspin, program, 1.5, nullptr, "-DTEST_EVERY=300");
+    ASSERT_EQ(often.error, "");
+    ASSERT_EQ(rarely.error, "");
+    ASSERT_GT(often.left.size(), often.At(1.4));
+    EXPECT_GT(Rms(often.left, often.At(0.1), often.At(1.4)), 300);
+    EXPECT_TRUE(often.left == rarely.left && often.right == rarely.right);
+}
