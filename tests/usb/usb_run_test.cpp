@@ -1,0 +1,160 @@
+// The generated USB project on the simulated chip, with a device on its port:
+// the driver cog enumerates it and the program's loop prints what it types or
+// where it moves the cursor. Needs FlexSpin (skipped without it).
+#include "chip/chip.h"
+#include "chip/pins.h"
+#include "devices/usb_device.h"
+#include "flexspin.h"
+#include "kindproject.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace kivo;
+using sim::UsbDevice;
+
+namespace {
+
+// Watches a pin and notes whether the chip ever drives it.
+class DriveWatch : public sim::Device {
+public:
+    explicit DriveWatch(int pin) : m_pin(pin) {}
+    std::vector<int> pins() const override { return {m_pin}; }
+    void pinChanged(int, sim::Clock) override { driven = driven || m_pins->driven(m_pin); }
+    bool driven = false;
+
+private:
+    int m_pin;
+};
+
+struct RunResult {
+    std::string console;
+    std::shared_ptr<UsbDevice> device;
+    bool errorPinDriven = false;
+};
+
+class UsbRun : public ::testing::Test {
+protected:
+    // A project with one USB object set up by `fields` (kivo-cli add), built
+    // with FlexSpin and run for `seconds` with `device` on D- pin `dm`.
+    RunResult RunProject(const std::vector<std::string> &fields, std::shared_ptr<UsbDevice> device, double seconds,
+                   int errorPin = 57)
+    {
+        RunResult r;
+        std::string flexspin = test::FindFlexspin();
+        test::ProjectCli cli;
+        cli.New();
+        std::vector<std::string> add = {"add", cli.File(), "usb"};
+        add.insert(add.end(), fields.begin(), fields.end());
+        EXPECT_EQ(cli(add), 0) << cli.output;
+        EXPECT_EQ(cli({"generate", cli.File()}), 0) << cli.output;
+        auto c = test::CompileP2(flexspin, cli.dir.Path(), "Blink.c");
+        EXPECT_TRUE(c.Ok()) << c.output;
+        EXPECT_FALSE(c.HasWarning()) << c.output;
+        std::string bin = test::ReadFileBytes(cli.dir / "Blink.binary");
+        sim::Chip chip;
+        std::string error;
+        EXPECT_TRUE(chip.loadImage(std::vector<std::uint8_t>(bin.begin(), bin.end()), &error)) << error;
+        chip.setConsoleHook([&](std::uint8_t b, sim::Clock) { r.console.push_back(char(b)); });
+        auto watch = std::make_shared<DriveWatch>(errorPin);
+        chip.pins().attach(watch);
+        if (device)
+            chip.pins().attach(device);
+        EXPECT_EQ(chip.runForSeconds(seconds), sim::Chip::StopReason::Limit) << chip.faultMessage();
+        r.device = device;
+        r.errorPinDriven = watch->driven;
+        return r;
+    }
+
+    // The characters the loop printed after "Keyboard input : ", over all passes.
+    static std::string Typed(const std::string &console)
+    {
+        std::string typed;
+        const std::string head = "Keyboard input : ";
+        for (std::size_t at = console.find(head); at != std::string::npos; at = console.find(head, at)) {
+            at += head.size();
+            std::size_t end = console.find("Loop #", at);
+            for (std::size_t i = at; i + 1 < end && i + 1 < console.size(); i += 2)
+                if (console[i] == ' ')
+                    typed.push_back(console[i + 1]);
+        }
+        return typed;
+    }
+
+    void SetUp() override
+    {
+        if (test::FindFlexspin().empty())
+            GTEST_SKIP() << "flexspin not found (set FLEXSPIN or put it on PATH); simulated USB runs skipped";
+    }
+};
+
+} // namespace
+
+TEST_F(UsbRun, KeyboardOnTheTopPortTypesIntoTheLoop)
+{
+    auto kb = std::make_shared<UsbDevice>(UsbDevice::Kind::Keyboard, 10);
+    ASSERT_TRUE(kb->typeText("hello"));
+    RunResult r = RunProject({"out_mouse=0"}, kb, 2.2, 56); // the top port's error LED
+    EXPECT_NE(r.console.find("Keyboard input :  h"), std::string::npos) << r.console;
+    EXPECT_EQ(Typed(r.console), "hello") << r.console;
+    EXPECT_TRUE(kb->configured());
+    EXPECT_EQ(kb->address(), 1);
+    EXPECT_EQ(kb->protocol(), 0) << "boot protocol";
+    EXPECT_EQ(kb->reportsSent(), 10);
+    EXPECT_TRUE(r.errorPinDriven) << "the driver with the error LED drives it (off)";
+}
+
+TEST_F(UsbRun, ShiftedLettersAndSymbols)
+{
+    auto kb = std::make_shared<UsbDevice>(UsbDevice::Kind::Keyboard, 10);
+    ASSERT_TRUE(kb->typeText("Hi! a-b"));
+    RunResult r = RunProject({"out_mouse=0"}, kb, 2.2);
+    EXPECT_EQ(Typed(r.console), "Hi! a-b") << r.console;
+}
+
+TEST_F(UsbRun, MouseMovesTheCursorWithinTheLimits)
+{
+    struct Case {
+        UsbDevice::Kind kind;
+        const char *name;
+    };
+    for (Case c : {Case{UsbDevice::Kind::Mouse, "low speed"}, Case{UsbDevice::Kind::MouseFullSpeed, "full speed"}}) {
+        SCOPED_TRACE(c.name);
+        auto m = std::make_shared<UsbDevice>(c.kind, 10);
+        // right 3 * 127 from 100 (limit 320 - 1), up 127 from 100 (floor 0), then back a little
+        m->move({{127, -127, 1}, {127, 0, 0}, {127, 0, 0}, {-19, 7, 2}});
+        RunResult r = RunProject({"out_keyboard=0", "limit_x=320", "limit_y=200"}, m, 2.2);
+        EXPECT_NE(r.console.find("USB mouse UsbKbM1 position = (300, 7)"), std::string::npos) << r.console;
+        EXPECT_EQ(m->reportsSent(), 4);
+        EXPECT_EQ(m->fullSpeed(), c.kind == UsbDevice::Kind::MouseFullSpeed);
+    }
+}
+
+TEST_F(UsbRun, KeyboardSurvivesUnplugAndReplug)
+{
+    auto kb = std::make_shared<UsbDevice>(UsbDevice::Kind::Keyboard, 10);
+    ASSERT_TRUE(kb->typeText("hello"));
+    kb->setUnplug(0.3, 0.6); // after the first key or two
+    RunResult r = RunProject({"out_mouse=0"}, kb, 3.2);
+    EXPECT_EQ(Typed(r.console), "hello") << r.console;
+    EXPECT_EQ(kb->enumerations(), 2);
+    EXPECT_TRUE(kb->plugged());
+}
+
+TEST_F(UsbRun, NoErrorLedVariantNeverDrivesTheErrorPinAndTheBottomPortWorks)
+{
+    // Bottom port of the adapter on base 8: activity 12, enable 13, D- 14, error LED 57.
+    auto kb = std::make_shared<UsbDevice>(UsbDevice::Kind::Keyboard, 14);
+    ASSERT_TRUE(kb->typeText("ok"));
+    RunResult r = RunProject({"port=bottom", "no_error_led=1", "out_mouse=0"}, kb, 2.2, 57);
+    EXPECT_EQ(Typed(r.console), "ok") << r.console;
+    EXPECT_FALSE(r.errorPinDriven);
+}
+
+TEST_F(UsbRun, NoDeviceMeansNoKeys)
+{
+    RunResult r = RunProject({}, nullptr, 1.2);
+    EXPECT_NE(r.console.find("No keyboard input."), std::string::npos) << r.console;
+    EXPECT_NE(r.console.find("position = (100, 100)"), std::string::npos) << r.console;
+}
