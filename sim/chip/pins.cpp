@@ -153,6 +153,19 @@ class PinEngine
         }
     }
 
+    // Lazy producers outside the pins (the streamers) are brought up to a
+    // clock before the pins act at it; not while one is catching up.
+    std::function<void(Clock)> m_catchUp;
+    bool m_catchingUp = false;
+    void catchUp(Clock at)
+    {
+        if (!m_catchUp || m_catchingUp || m_busy)
+            return;
+        m_catchingUp = true;
+        m_catchUp(at);
+        m_catchingUp = false;
+    }
+
     Clock m_now = 0;
     Clock m_due = kNever;
     bool m_dirty = true;
@@ -853,6 +866,7 @@ static void applyOutputs(PinEngine &e, int cog, std::uint64_t dir, std::uint64_t
 
 void Pins::setCogDacs(int cog, std::uint32_t dacs, Clock at)
 {
+    m_impl->e.catchUp(at);
     PinEngine &e = m_impl->e;
     if (e.m_dirty || e.m_due <= at) // pin writes due first (a channel pin may just be set up)
         e.advance(at);
@@ -978,27 +992,33 @@ void PinEngine::apply(const Op &op)
 
 void Pins::setCogOutputs(int cog, std::uint64_t dir, std::uint64_t out, Clock at)
 {
+    m_impl->e.catchUp(at);
     m_impl->e.submit({at, PinEngine::Op::Outputs, cog & 7, dir, out});
 }
 void Pins::wrpin(int pin, std::uint32_t mode, Clock at)
 {
+    m_impl->e.catchUp(at);
     m_impl->e.submit({at + kPinWriteDelay, PinEngine::Op::Wrpin, pin & 63, mode, 0});
 }
 void Pins::wxpin(int pin, std::uint32_t x, Clock at)
 {
+    m_impl->e.catchUp(at);
     m_impl->e.submit({at + kPinWriteDelay, PinEngine::Op::Wxpin, pin & 63, x, 0});
 }
 void Pins::wypin(int pin, std::uint32_t y, Clock at)
 {
+    m_impl->e.catchUp(at);
     m_impl->e.submit({at + kPinWriteDelay, PinEngine::Op::Wypin, pin & 63, y, 0});
 }
 void Pins::akpin(int pin, Clock at)
 {
+    m_impl->e.catchUp(at);
     m_impl->e.submit({at + kPinWriteDelay, PinEngine::Op::Ack, pin & 63, 0, 0});
 }
 
 PinRead Pins::rdpin(int pin, Clock at)
 {
+    m_impl->e.catchUp(at);
     PinEngine &e = m_impl->e;
     e.advance(at);
     SmartPin &sp = e.m_sp[pin & 63];
@@ -1014,6 +1034,7 @@ PinRead Pins::rdpin(int pin, Clock at)
 
 PinRead Pins::rqpin(int pin, Clock at)
 {
+    m_impl->e.catchUp(at);
     PinEngine &e = m_impl->e;
     e.advance(at);
     SmartPin &sp = e.m_sp[pin & 63];
@@ -1025,6 +1046,7 @@ PinRead Pins::rqpin(int pin, Clock at)
 
 std::uint64_t Pins::in(Clock at)
 {
+    m_impl->e.catchUp(at);
     PinEngine &e = m_impl->e;
     e.advance(at);
     return (e.m_plainIn & ~e.m_smart) | (e.m_flags & e.m_smart);
@@ -1032,6 +1054,7 @@ std::uint64_t Pins::in(Clock at)
 
 void Pins::setFilter(int n, int lengthCode, int tap, Clock at)
 {
+    m_impl->e.catchUp(at);
     PinEngine &e = m_impl->e;
     e.advance(at);
     e.m_filters[n & 3] = {lengthCode & 3, tap & 31};
@@ -1041,6 +1064,7 @@ void Pins::setFilter(int n, int lengthCode, int tap, Clock at)
 
 Clock Pins::nextChange(Clock now)
 {
+    m_impl->e.catchUp(now);
     PinEngine &e = m_impl->e;
     if (e.m_dirty && !e.m_busy)
         e.recomputeDue();
@@ -1049,6 +1073,7 @@ Clock Pins::nextChange(Clock now)
 
 void Pins::advance(Clock to)
 {
+    m_impl->e.catchUp(to);
     m_impl->e.advance(to);
 }
 
@@ -1084,6 +1109,7 @@ bool Pins::driven(int pin) const
 
 void Pins::drive(int pin, const ExternalDrive &d, Clock at, const void *source)
 {
+    m_impl->e.catchUp(at);
     PinEngine &e = m_impl->e;
     pin &= 63;
     e.advance(at);
@@ -1135,6 +1161,7 @@ void Pins::onVoltage(std::function<void(int pin, double volts, Clock at)> listen
 
 std::uint32_t Pins::scope(int block, Clock at)
 {
+    m_impl->e.catchUp(at);
     PinEngine &e = m_impl->e;
     e.advance(at);
     std::uint32_t v = 0;
@@ -1158,4 +1185,12 @@ void smartPinTransmitted(SmartPin &p, std::uint32_t word, int bits, Clock at)
         l(p.index, word, bits, at);
 }
 
+} // namespace kivo::sim
+
+namespace kivo::sim
+{
+void Pins::setCatchUp(std::function<void(Clock at)> catchUp)
+{
+    m_impl->e.m_catchUp = std::move(catchUp);
+}
 } // namespace kivo::sim

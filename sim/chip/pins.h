@@ -84,6 +84,12 @@ class Pins
     // act at this one: give the pins clocks in non-decreasing order.
     Clock now() const;
 
+    // Called with a clock before the pins act at it (every entry above that
+    // takes a clock, and drive/scope), so that lazy producers of pin
+    // changes (the streamers) can deliver theirs up to that clock first. Not
+    // called again while it runs.
+    void setCatchUp(std::function<void(Clock at)> catchUp);
+
     // Every word an async serial transmit pin (%11110) sends: the pin, the
     // word (LSB first on the wire), its bit count, and the clock its start
     // bit begins.

@@ -237,3 +237,28 @@ TEST_F(PlainPins, WritesLandWhenTheCogSaysAndEarlierReadsSeeThePast)
     EXPECT_TRUE(in(1, 131)) << "RDPIN's acknowledge lands two clocks after it issues";
     EXPECT_FALSE(in(1, 132));
 }
+
+TEST_F(PlainPins, LazyProducersCatchUpBeforeThePinsAct)
+{
+    // A stand-in for a lazy streamer: it owes DAC bytes for clocks up to the one asked for.
+    pins.wrpin(4, 0x00140000 | 0x40, 0); // 990R DAC on cog 0's channel 0
+    pins.setCogOutputs(0, bit(4), 0, 3);
+    pins.advance(3);
+    Clock delivered = 3;
+    int calls = 0;
+    pins.setCatchUp([&](Clock at) {
+        ++calls;
+        for (; delivered + 10 <= at; delivered += 10)
+            pins.setCogDacs(0, std::uint32_t(delivered / 10), delivered + 10); // re-entry: not caught up again
+    });
+    auto w = std::make_shared<Watcher>(4);
+    pins.attach(w);
+    const int before = calls;
+    pins.in(53);
+    EXPECT_EQ(calls, before + 1);
+    // Values 0 (no change), 1, 2, 3, 4 owed for 13..53.
+    ASSERT_EQ(w->seen.size(), 4u) << "each owed value reached the pin at its own clock";
+    EXPECT_EQ(w->seen[0].at, 23u);
+    EXPECT_EQ(w->seen[3].at, 53u);
+    EXPECT_NEAR(w->seen[3].volts, 3.3 * 4 / 255, 1e-9);
+}
