@@ -194,10 +194,10 @@ void Chip::setTraceHook(std::function<void(const TraceEntry &)> hook)
         c->setTracing(bool(m_impl->traceHook));
 }
 
-void Chip::traceInstruction(int cog, Clock at, std::uint32_t pc, std::uint32_t instr, bool executed)
+void Chip::traceInstruction(const TraceEntry &entry)
 {
     if (m_impl->traceHook)
-        m_impl->traceHook(TraceEntry{at, cog, pc, instr, executed});
+        m_impl->traceHook(entry);
 }
 
 CogState Chip::cogState(int cog) const
@@ -430,6 +430,8 @@ Chip::StopReason Chip::run(Clock limit)
         if (!first) {
             // Let the serial output drain before reporting that all stopped.
             m_pins->advance(m_now);
+            if (m_stopRequested)
+                continue;
             return StopReason::AllStopped;
         }
         const Clock t = first->time();

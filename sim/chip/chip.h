@@ -30,6 +30,8 @@ struct TraceEntry {
     std::uint32_t pc = 0;     // cog/LUT address ($000..$3FF) or hub address
     std::uint32_t instr = 0;  // the instruction long
     bool executed = true;     // false when its condition failed or SKIP skipped it
+    std::int64_t augs = -1;   // a pending AUGS/AUGD value the instruction may use, or -1
+    std::int64_t augd = -1;
 };
 
 // A snapshot of one cog for tests and debuggers.
@@ -130,7 +132,7 @@ public:
     // SETSCP/GETSCP: the pins whose scope channels GETSCP reads.
     void setScope(std::uint32_t d) { m_scope = d; }
     std::uint32_t scope(Clock at);
-    void traceInstruction(int cog, Clock at, std::uint32_t pc, std::uint32_t instr, bool executed);
+    void traceInstruction(const TraceEntry &entry);
     // Another cog starts or wakes at `at`: the running cog keeps its shared
     // instructions before it.
     void cogWoken(Clock at);

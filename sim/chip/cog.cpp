@@ -421,6 +421,19 @@ void Cog::checkInterrupts()
 
 // ---- the run loop ----
 
+void Cog::trace(std::uint32_t pc, std::uint32_t instr, bool executed)
+{
+    TraceEntry e;
+    e.clock = m_time;
+    e.cog = m_id;
+    e.pc = pc;
+    e.instr = instr;
+    e.executed = executed;
+    e.augs = m_augsValid ? std::int64_t(m_augs) : -1;
+    e.augd = m_augdValid ? std::int64_t(m_augd) : -1;
+    m_chip.traceInstruction(e);
+}
+
 void Cog::wake(Clock at)
 {
     m_time = at;
@@ -491,7 +504,7 @@ Cog::Step Cog::step()
         m_skip >>= 1;
         if (skipIt) {
             if (m_tracing)
-                m_chip.traceInstruction(m_id, m_time, pc, instr, false);
+                trace(pc, instr, false);
             // SKIPF steps over (no clocks) except the first after SKIPF and
             // every 8th in a row; SKIP cancels (2 clocks).
             ++m_skipRun;
@@ -514,7 +527,7 @@ Cog::Step Cog::step()
     const unsigned cond = instr >> 28;
     const bool execute_ = op == Op::NOP || cond == 0 || condMet(cond, m_c, m_z);
     if (m_tracing) [[unlikely]]
-        m_chip.traceInstruction(m_id, m_time, pc, instr, execute_);
+        trace(pc, instr, execute_);
     if (!execute_) {
         // A cancelled instruction still takes its AUG value if it would use one.
         const Traits &t = traits()[std::size_t(op)];
@@ -551,6 +564,10 @@ Cog::Step Cog::step()
         if (cond == 0 && op != Op::NOP && !m_branched) {
             // _RET_: return unless the instruction branched.
             const std::uint32_t w = pop();
+            if ((w & 0xFFFFF) == 0x1FF) {
+                faultHere(instr, "XBYTE (a return to $1FF) is not modelled");
+                return Step::Fault;
+            }
             m_nextPc = w & 0xFFFFF;
             m_branched = true;
             m_cost += m_nextPc < 0x400 ? 2 : branchCost(m_nextPc) - 2;

@@ -97,6 +97,7 @@ private:
     enum class Step { Done, Yield, Fault };
     Step step();
     void wake(Clock at);
+    void trace(std::uint32_t pc, std::uint32_t instr, bool executed);
     bool execute(std::uint32_t instr, Op op);
     bool faultHere(std::uint32_t instr, const char *what);
 

@@ -1235,6 +1235,8 @@ bool Cog::execute(std::uint32_t instr, Op op)
         int extra = 0;
         if (op == Op::RET) {
             w = pop();
+            if ((w & 0xFFFFF) == 0x1FF)
+                return faultHere(instr, "XBYTE (a return to $1FF) is not modelled");
         } else {
             const std::uint32_t p = op == Op::RETA ? kPTRA : kPTRB;
             m_reg[p] -= 4;

@@ -8,12 +8,12 @@
 
 namespace kivo::sim {
 
-std::string traceLine(std::uint64_t clock, int cog, std::uint32_t pc, std::uint32_t instr, bool executed)
+std::string traceLine(const TraceEntry &e)
 {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%12llu %d %05X %08X %s", static_cast<unsigned long long>(clock), cog, pc, instr,
-                  executed ? "" : "(skipped) ");
-    return buf + disassemble(instr, pc);
+    std::snprintf(buf, sizeof buf, "%12llu %d %05X %08X %s", static_cast<unsigned long long>(e.clock), e.cog, e.pc,
+                  e.instr, e.executed ? "" : "(skipped) ");
+    return buf + disassemble(e.instr, e.pc, e.augs, e.augd);
 }
 
 ImageRunResult runLoadedChip(Chip &chip, const ImageRunOptions &options, std::ostream &console)
@@ -30,7 +30,7 @@ ImageRunResult runLoadedChip(Chip &chip, const ImageRunOptions &options, std::os
         chip.setTraceHook([trace, limit, &lines](const TraceEntry &e) {
             if (lines >= limit)
                 return;
-            *trace << traceLine(e.clock, e.cog, e.pc, e.instr, e.executed) << '\n';
+            *trace << traceLine(e) << '\n';
             ++lines;
         });
     }

@@ -39,6 +39,7 @@ ImageRunResult runImage(const std::vector<std::uint8_t> &image, const ImageRunOp
                         std::ostream &console);
 
 // "clock cog pc disassembly" for one trace line.
-std::string traceLine(std::uint64_t clock, int cog, std::uint32_t pc, std::uint32_t instr, bool executed);
+struct TraceEntry;
+std::string traceLine(const TraceEntry &entry);
 
 } // namespace kivo::sim
