@@ -719,6 +719,8 @@ Clock Streamer::command(StreamerCmd kind, std::uint32_t d, std::uint32_t s, bool
     const Clock handover = m.endOfActive();
     m.queue[1] = c;
     m.queued = 2;
+    if (handover == kNever) // an NCO frequency of 0 never rolls over: waits for ever
+        return kNever;
     return std::max(now + 2, handover + 1);
 }
 

@@ -135,6 +135,14 @@ TEST_F(StreamerFixture, CommandBufferBlocksUntilTheLastClock)
     EXPECT_FALSE(st.occurred(StreamerEvent::Xfi, 35));
     EXPECT_EQ(st.nextEvent(100), kNever);
 
+    // A stopped NCO never reaches the last clock: a full buffer waits for ever.
+    st.setFrequency(0, 100);
+    st.command(StreamerCmd::Init, imm | 1, 0xE, false, 0, 100);
+    st.command(StreamerCmd::Cont, imm | 1, 0xF, false, 0, 102);
+    EXPECT_EQ(st.command(StreamerCmd::Cont, imm | 1, 0xF, false, 0, 104), kNever);
+    st.command(StreamerCmd::Init, 0, 0, false, 0, 106);
+    st.setFrequency(0x2000'0000, 108);
+
     // Nothing running: XCONT starts at once and does not wait.
     EXPECT_EQ(st.command(StreamerCmd::Cont, imm | 1, 0xD, false, 0, 200), 202u);
     st.advance(300);
