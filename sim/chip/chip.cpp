@@ -106,6 +106,12 @@ Chip::Chip() : m_pins(std::make_unique<Pins>(m_time)), m_impl(std::make_unique<I
 {
     for (int i = 0; i < 8; ++i)
         m_cogs[std::size_t(i)] = std::make_unique<Cog>(*this, m_hub, *m_pins, m_impl->cordic, i);
+    // The streamers are lazy: before the pins act at a clock, they deliver
+    // their pin and DAC changes up to it.
+    m_pins->setCatchUp([this](Clock at) {
+        for (auto &c : m_cogs)
+            c->streamer().advance(at);
+    });
     m_time.setFrequency(0, 20e6);
     m_pins->onAsyncTx([this](int pin, std::uint32_t word, int bits, Clock at) {
         (void)bits;

@@ -62,6 +62,7 @@ Cog::Cog(Chip &chip, Hub &hub, Pins &pins, Cordic &cordic, int id)
     m_fifo = std::make_unique<Fifo>(hub, id);
     m_streamer = std::make_unique<Streamer>(id, pins, *m_fifo, m_lut.data());
     m_streamer->setPinOutputHook([this](std::uint64_t, Clock at) { outputsChanged(at); });
+    m_streamer->setScopeSource([this](Clock t) { return m_chip.scope(t); });
     (void)traits();
 }
 
@@ -137,7 +138,11 @@ void Cog::stop(Clock at)
     m_cordic.resetCog(m_id);
 }
 
-void Cog::lutWriteFromPartner(std::uint32_t a, std::uint32_t v) { m_lut[a & 0x1FF] = v; }
+void Cog::lutWriteFromPartner(std::uint32_t a, std::uint32_t v, Clock at)
+{
+    m_streamer->advance(at); // it reads the LUT lazily
+    m_lut[a & 0x1FF] = v;
+}
 
 void Cog::attention(Clock at)
 {
@@ -194,10 +199,11 @@ std::uint32_t Cog::lutRead(std::uint32_t a) { return m_lut[a & 0x1FF]; }
 void Cog::lutWrite(std::uint32_t a, std::uint32_t v)
 {
     a &= 0x1FF;
+    m_streamer->advance(m_time); // it reads the LUT lazily
     m_lut[a] = v;
     Cog &partner = m_chip.cog(m_id ^ 1);
     if (partner.lutShared() && partner.running())
-        partner.lutWriteFromPartner(a, v);
+        partner.lutWriteFromPartner(a, v, m_time);
     for (int n = 0; n < 4; ++n) {
         std::uint32_t cfg = m_se[std::size_t(n)];
         if ((cfg >> 4) == 0 && (cfg >> 2 & 3) == 1 && a == (0x1FC | (cfg & 3)))

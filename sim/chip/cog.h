@@ -50,7 +50,7 @@ public:
     void setReg(std::uint32_t a, std::uint32_t v) { m_reg[a & 0x1FF] = v; }
     std::uint32_t lut(std::uint32_t a) const { return m_lut[a & 0x1FF]; }
     // A write by the paired cog while this cog shares its LUT (SETLUTS #1).
-    void lutWriteFromPartner(std::uint32_t a, std::uint32_t v);
+    void lutWriteFromPartner(std::uint32_t a, std::uint32_t v, Clock at);
     bool lutShared() const { return m_lutShare; }
 
     std::uint64_t outputsDir() const { return m_dirOut[0]; }
