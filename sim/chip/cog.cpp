@@ -396,6 +396,18 @@ Clock Cog::eventWake(int ev)
     }
 }
 
+Clock Cog::interruptWake()
+{
+    Clock wake = kNever;
+    for (int ch = 0; ch < 3; ++ch) {
+        if (m_intPending[std::size_t(ch)])
+            return m_time;
+        if (m_intSource[std::size_t(ch)])
+            wake = std::min(wake, eventWake(m_intSource[std::size_t(ch)]));
+    }
+    return wake;
+}
+
 void Cog::checkInterrupts()
 {
     if (m_stalli || m_shield || m_repActive || m_altActive || m_augsValid || m_augdValid || m_qFresh)
@@ -461,8 +473,17 @@ bool Cog::run(Clock until, Clock sharedUntil)
 
 Cog::Step Cog::step()
 {
-    if (m_anyInt && !m_waiting) [[unlikely]]
+    if (m_anyInt) [[unlikely]] {
+        // A waiting cog takes interrupts too; the wait runs again after RETI.
+        const bool waiting = m_waiting;
+        const std::uint32_t before = m_pc;
+        m_waiting = false;
         checkInterrupts();
+        if (m_pc == before)
+            m_waiting = waiting;
+        else
+            m_waitOnPins = false;
+    }
     const std::uint32_t pc = m_pc;
     std::uint32_t instr;
     Op op;

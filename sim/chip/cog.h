@@ -122,6 +122,7 @@ private:
     void setCtTarget(int n, std::uint32_t target);
     bool pinEventNow(int n);
     void checkInterrupts();
+    Clock interruptWake();
 
     Chip &m_chip;
     Hub &m_hub;

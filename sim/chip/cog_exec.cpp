@@ -217,6 +217,8 @@ bool Cog::execute(std::uint32_t instr, Op op)
             return true;
         }
         Clock wake = std::min(ev < 0 ? kNever : eventWake(ev), m_waitTimeout);
+        if (m_anyInt)
+            wake = std::min(wake, interruptWake());
         if (wake <= m_time)
             wake = m_time + 1;
         if (wake == kNever)
@@ -1144,19 +1146,6 @@ bool Cog::execute(std::uint32_t instr, Op op)
     case Op::WAITSE3: case Op::WAITSE4: case Op::WAITPAT: case Op::WAITFBW: case Op::WAITXMT: case Op::WAITXFI:
     case Op::WAITXRO: case Op::WAITXRL: case Op::WAITATN: {
         const int ev = int(dF & 15);
-        if (ev == EvInt && !m_anyInt && !m_waiting && m_qFresh != 1)
-            return faultHere(instr, "WAITINT with no interrupt enabled and no timeout waits for ever");
-        if (ev == EvInt) {
-            // Interrupts are taken between instructions; wake when one could.
-            if (!waitEvent(ev)) {
-                Clock wake = m_waitTimeout;
-                for (int ch = 0; ch < 3; ++ch)
-                    if (m_intSource[std::size_t(ch)])
-                        wake = std::min(wake, eventWake(m_intSource[std::size_t(ch)]));
-                m_time = std::max(std::min(wake, m_time), m_time);
-            }
-            return true;
-        }
         waitEvent(ev);
         return true;
     }

@@ -61,6 +61,31 @@ TEST(Interrupts, Ct1InterruptRunsTheIsrAndReturnsToMainCode)
     EXPECT_GT(chip.cogRegister(0, 0x120), 1000u); // main code kept running between interrupts
 }
 
+TEST(Interrupts, WaitintSleepsUntilTheInterruptHasRun)
+{
+    Program p;
+    p << mov(0x1F4, I(10))                  // $000 IJMP1 = $00A
+      << dForm(sub9::SETINT1, I(1))         // $001 INT1 on CT1
+      << getct(0x122)                       // $002
+      << addct1(0x122, I(200))              // $003
+      << event(16)                          // $004 WAITINT
+      << getct(0x123)                       // $005
+      << jmpA(13, false)                    // $006 to the end
+      << NOP << NOP << NOP                  // $007..$009
+      << add(0x121, I(1))                   // $00A isr
+      << calld(0x1FF, R(0x1F5), WCZ)        // $00B RETI1
+      << NOP;                               // $00C
+    p.finish();                             // $00D..
+    Chip chip;
+    ASSERT_TRUE(chip.loadImage(p.bytes()));
+    EXPECT_EQ(chip.runUntil(100000), Chip::StopReason::AllStopped) << chip.faultMessage();
+    EXPECT_EQ(chip.cogRegister(0, 0x121), 1u);
+    // ADDCT1 left the target in $122.
+    const std::uint32_t slept = chip.cogRegister(0, 0x123) - (chip.cogRegister(0, 0x122) - 200);
+    EXPECT_GE(slept, 200u);
+    EXPECT_LE(slept, 220u);
+}
+
 TEST(Events, CogatnWakesAWaitingCog)
 {
     Program p;
