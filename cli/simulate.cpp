@@ -113,6 +113,10 @@ const std::vector<SimulateOption> &Options()
         {"--vcd-all", nullptr, "every pin in the VCD", Extra("--vcd-all")},
         {"--wav", "F.wav", "write the sound object's two pins as a 16-bit stereo WAV", Extra("--wav")},
         {"--set", "NAME.KEY=VALUE", "a device setting, e.g. ADC1.volts=2.5 (repeatable)", Extra("--set")},
+        {"--usb-device", "keyboard|mouse|mouse-fs", "the USB device on the USB object's port", Extra("--usb-device")},
+        {"--usb-keys", "TEXT", "the keyboard types TEXT after enumeration (\\n Enter, \\t Tab)", Extra("--usb-keys")},
+        {"--usb-mouse", "DX,DY,BUTTONS[;...]", "the mouse sends these reports, 20 ms apart", Extra("--usb-mouse")},
+        {"--usb-unplug", "T1:T2", "the USB cable is pulled from T1 to T2 seconds", Extra("--usb-unplug")},
     };
     return options;
 }
@@ -153,6 +157,19 @@ int SimulateProject(const SimulateOptions &options, Services &services, std::ost
     }
     if (auto it = options.extra.find("--set"); it != options.extra.end())
         ro.sets = it->second;
+    for (auto [name, parse] : {std::pair{"--usb-device", &sim::ParseUsbDevice}, std::pair{"--usb-keys", &sim::ParseUsbKeys},
+                               std::pair{"--usb-mouse", &sim::ParseUsbMouse}, std::pair{"--usb-unplug", &sim::ParseUsbUnplug}}) {
+        if (options.extra.count(name) == 0)
+            continue;
+        if (std::string problem = parse(ro.usb, last(name)); !problem.empty()) {
+            err << "kivo-cli: " << problem << "\n";
+            return kExitUsage;
+        }
+    }
+    if (std::string problem = sim::CheckUsbOptions(ro.usb); !problem.empty()) {
+        err << "kivo-cli: " << problem << "\n" << Usage();
+        return kExitUsage;
+    }
 
     CKivoDoc doc;
     std::error_code ec;

@@ -420,6 +420,25 @@ int RunProject(const CKivoDoc &doc, const ProjectRunOptions &options, std::ostre
         chip.pins().attach(vcd);
     }
 
+    // The USB device on the first USB object's port (one port, no hub).
+    std::shared_ptr<Instrument> usb;
+    if (options.usb.any()) {
+        const CCodeObject *u = nullptr;
+        for (const auto &o : doc.m_objList)
+            if (!u && o->m_nKind == kUsbKbm)
+                u = o.get();
+        if (!u) {
+            err << "Error: --usb-*: the project has no USB object\n";
+            return 1;
+        }
+        usb = MakeUsbDevice(options.usb, UsbDmPin(*u), &error);
+        if (!usb) {
+            err << "kivo-cli: " << error << "\n";
+            return 2;
+        }
+        chip.pins().attach(usb);
+    }
+
     std::shared_ptr<WavRecorder> wav;
     if (!options.wavPath.empty()) {
         int left = 0, right = 0;
@@ -490,6 +509,12 @@ int RunProject(const CKivoDoc &doc, const ProjectRunOptions &options, std::ostre
             r["frame"] = frame;
         if (vcd)
             r["vcd"] = options.vcdPath;
+        if (usb) {
+            Json u = Json::object();
+            u["device"] = usb->what();
+            u["observations"] = usb->observations();
+            r["usb"] = std::move(u);
+        }
         if (wav) {
             Json w = Json::object();
             w["path"] = options.wavPath;

@@ -4,6 +4,7 @@
 // user would wire to them (see ProjectBoard). The run ends with a report.
 #include "chip/chip.h"
 #include "devices/instrument.h"
+#include "devices/usb_board.h"
 #include "run/image_run.h"
 #include "run/json.h"
 
@@ -60,6 +61,7 @@ struct ProjectRunOptions {
     std::string vcdPath;   // --vcd F.vcd
     bool vcdAll = false;   // every pin in the VCD, not only the project's
     std::string wavPath;   // --wav F.wav: the sound object's pins
+    UsbRunOptions usb;     // --usb-*: the device plugged into the first USB object's port
     std::vector<std::string> sets; // NAME.KEY=VALUE
 };
 
