@@ -101,7 +101,17 @@ class PinEngine
     // Who depends on a pin's level: pins whose plain IN or smart mode reads it.
     std::array<std::uint64_t, 64> m_readers{};
     std::array<std::uint64_t, 64> m_analogReaders{};
-    std::array<std::vector<Device *>, 64> m_watchers;
+    std::array<std::vector<int>, 64> m_watchers; // device indexes
+    // Each device's next event as it last said; devices change theirs only
+    // when called, or between the scheduler's calls (then all are re-read).
+    std::vector<Clock> m_devNext;
+    bool m_devStale = true;
+    Device &device(int i) const { return *m_owner.devices()[std::size_t(i)]; }
+    void refreshDevice(int i)
+    {
+        m_devNext[std::size_t(i)] = device(i).nextEvent();
+        noteSchedule(m_devNext[std::size_t(i)]);
+    }
     std::vector<int> m_active; // pins with a mode object
 
     struct Filter {
@@ -169,8 +179,8 @@ class PinEngine
     Clock m_now = 0;
     Clock m_due = kNever;
     bool m_dirty = true;
-    bool m_busy = false; // inside the event loop or a delivery
-    std::vector<std::pair<Device *, int>> m_pending;
+    bool m_busy = false;                        // inside the event loop or a delivery
+    std::vector<std::pair<int, int>> m_pending; // device index, pin
     std::vector<std::function<void(int, std::uint32_t, int, Clock)>> m_txListeners;
     std::vector<std::function<void(int, double, Clock)>> m_voltListeners;
     std::array<bool, 4> m_filterSet{};
@@ -183,8 +193,14 @@ class PinEngine
         Clock due = m_opHead < m_ops.size() ? m_ops[m_opHead].at : kNever;
         for (int p : m_active)
             due = std::min(due, m_sp[p].next);
-        for (auto &d : m_owner.devices())
-            due = std::min(due, d->nextEvent());
+        if (m_devStale) {
+            m_devNext.resize(m_owner.devices().size());
+            for (std::size_t i = 0; i < m_devNext.size(); ++i)
+                m_devNext[i] = m_owner.devices()[i]->nextEvent();
+            m_devStale = false;
+        }
+        for (Clock c : m_devNext)
+            due = std::min(due, c);
         for (std::uint64_t m = m_filtered; m; m &= m - 1) {
             const FilterState &f = m_filt[std::countr_zero(m)];
             due = std::min({due, f.dueA, f.dueB});
@@ -228,9 +244,11 @@ class PinEngine
                     p.impl->run(p, t);
                 }
             }
-            for (auto &d : m_owner.devices())
-                if (d->nextEvent() <= t)
-                    d->run(t);
+            for (std::size_t i = 0; i < m_devNext.size(); ++i)
+                if (m_devNext[i] <= t) {
+                    device(int(i)).run(t);
+                    m_devNext[i] = device(int(i)).nextEvent();
+                }
             deliver();
             m_dirty = true;
         }
@@ -248,7 +266,7 @@ class PinEngine
 
     void notifyDevices(int pin)
     {
-        for (Device *d : m_watchers[pin])
+        for (int d : m_watchers[pin])
             m_pending.emplace_back(d, pin);
     }
 
@@ -261,8 +279,9 @@ class PinEngine
         // A bound keeps two devices that answer each other for ever from hanging the run.
         for (std::size_t i = 0; i < m_pending.size() && i < 1000000; ++i) {
             auto [d, pin] = m_pending[i];
-            d->pinChanged(pin, m_now);
-            noteSchedule(d->nextEvent()); // a later one only costs a spurious wake
+            device(d).pinChanged(pin, m_now);
+            if (!m_devStale)
+                refreshDevice(d);
         }
         m_pending.clear();
         if (outer)
@@ -1073,8 +1092,13 @@ Clock Pins::nextChange(Clock now)
 
 void Pins::advance(Clock to)
 {
-    m_impl->e.catchUp(to);
-    m_impl->e.advance(to);
+    PinEngine &e = m_impl->e;
+    e.catchUp(to);
+    if (!e.m_busy) { // devices may have been set up from outside since
+        e.m_devStale = true;
+        e.m_dirty = true;
+    }
+    e.advance(to);
 }
 
 Clock Pins::now() const
@@ -1087,7 +1111,9 @@ void Pins::attach(std::shared_ptr<Device> device)
     PinEngine &e = m_impl->e;
     m_devices.push_back(device);
     for (int p : device->pins())
-        e.m_watchers[p & 63].push_back(device.get());
+        e.m_watchers[p & 63].push_back(int(m_devices.size() - 1));
+    e.m_devStale = true;
+    e.m_dirty = true;
     device->connect(*this);
     e.resyncAll();
     e.m_dirty = true;
