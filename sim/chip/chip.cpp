@@ -94,6 +94,7 @@ struct Chip::Impl {
     Cordic cordic;
     std::array<bool, 16> lockAllocated{};
     std::array<int, 16> lockOwner{};
+    std::array<int, 16> lockLastOwner{};
     std::uint64_t rnd[2] = {0x1234567890ABCDEFull, 0x0FEDCBA987654321ull};
     std::function<void(std::uint8_t, Clock)> consoleHook;
     std::function<void(const TraceEntry &)> traceHook;
@@ -312,8 +313,10 @@ int Chip::coginit(int requested, std::uint32_t flags, std::uint32_t addr, std::u
     }
     // Locks held by a restarted cog are released.
     for (int l = 0; l < 16; ++l)
-        if (m_impl->lockOwner[std::size_t(l)] == target)
+        if (m_impl->lockOwner[std::size_t(l)] == target) {
+            m_impl->lockLastOwner[std::size_t(l)] = target;
             m_impl->lockOwner[std::size_t(l)] = -1;
+        }
     m_cogs[std::size_t(target)]->start(load, addr, ptra, at);
     return target;
 }
@@ -322,6 +325,7 @@ void Chip::cogstop(int n, Clock at)
 {
     for (int l = 0; l < 16; ++l)
         if (m_impl->lockOwner[std::size_t(l)] == n) {
+            m_impl->lockLastOwner[std::size_t(l)] = n;
             m_impl->lockOwner[std::size_t(l)] = -1;
             for (auto &c : m_cogs)
                 if (c->running())
@@ -345,6 +349,8 @@ void Chip::lockRet(int n) { m_impl->lockAllocated[std::size_t(n & 15)] = false; 
 
 bool Chip::lockTry(int cog, int n, Clock at)
 {
+    if (!m_impl->lockAllocated[std::size_t(n & 15)])
+        return false; // not allocated: never taken
     int &owner = m_impl->lockOwner[std::size_t(n & 15)];
     if (owner == cog)
         return true;
@@ -362,8 +368,9 @@ bool Chip::lockRel(int cog, int n, int *ownerOut, Clock at)
     int &owner = m_impl->lockOwner[std::size_t(n & 15)];
     const bool taken = owner >= 0;
     if (ownerOut)
-        *ownerOut = taken ? owner : 0;
+        *ownerOut = taken ? owner : m_impl->lockLastOwner[std::size_t(n & 15)];
     if (owner == cog) {
+        m_impl->lockLastOwner[std::size_t(n & 15)] = owner;
         owner = -1;
         for (auto &c : m_cogs)
             if (c->running())

@@ -2,7 +2,12 @@
 """Generates isa_ops.inc and isa_table.inc from the P2 Rev B/C instruction
 sheet exported as TSV (syntax, group, encoding, alias, shield, clocks...).
 
-    python3 sim/chip/isa_table.py instructions-v35.tsv sim/chip
+    python3 sim/chip/isa_table.py instructions-v35.tsv sim/chip [--check p2silicon.md]
+
+With --check, every row's encoding is compared with the instruction list in
+the silicon documentation (lines "EEEE 0001000 CZI DDDDDDDDD SSSSSSSSS  ADD ...")
+and the rows whose mnemonic the documentation lists with other fixed bits are
+reported (exit status 1).
 
 Aliases, prefixes and MODCZ operand names are left out: the decoder works on
 the real encodings, the disassembler prints the base mnemonic.
@@ -48,6 +53,53 @@ def flags_form(syntax):
     return m.group(1) if m else ""
 
 
+def fixed_bits(bits):
+    mask = value = 0
+    for i, ch in enumerate(bits):
+        bit = 1 << (31 - i)
+        if ch in "01":
+            mask |= bit
+            if ch == "1":
+                value |= bit
+    return mask & 0x0FFFFFFF, value & 0x0FFFFFFF
+
+
+# Rows where the documentation's listing and the sheet differ, and why the
+# sheet is kept.
+DOC_DIFFERENCES = {
+    "LOCKREL": "the listing shows 00L, but its own syntax and the lock section give LOCKREL WC: C0L kept",
+    "GETRND": "the listing merges GETRND D (I=0) and GETRND WC/WZ/WCZ (I=1, no D) into one line",
+}
+
+
+def check_against_doc(rows, doc_path):
+    doc = {}
+    pattern = re.compile(r"^(EEEE|0000|1111) ([01A-Za-z]{7}) ([01A-Za-z]{3}) ([01A-Za-z]{9}) ([01A-Za-z]{9})\s+([A-Z_0-9]+)")
+    with open(doc_path, encoding="utf-8") as f:
+        for line in f:
+            m = pattern.match(line)
+            if m:
+                doc.setdefault(m.group(6), []).append(fixed_bits("".join(m.group(i) for i in range(1, 6))))
+    problems = []
+    seen = 0
+    for r in rows:
+        listed = doc.get(r["mnemonic"])
+        if not listed:
+            continue
+        seen += 1
+        if (r["mask"] & 0x0FFFFFFF, r["value"] & 0x0FFFFFFF) not in listed:
+            if r["name"] in DOC_DIFFERENCES:
+                print("  known: %s: %s" % (r["name"], DOC_DIFFERENCES[r["name"]]))
+                continue
+            problems.append("%s (%s): %08X/%08X not in the documentation's %s" % (
+                r["name"], r["syntax"], r["mask"], r["value"],
+                ", ".join("%08X/%08X" % e for e in listed)))
+    print("checked %d of %d rows against %s" % (seen, len(rows), doc_path))
+    for p in problems:
+        print("  " + p)
+    return not problems
+
+
 def first_int(text, default):
     m = re.match(r"\s*(\d+)", text)
     return int(m.group(1)) if m else default
@@ -55,6 +107,7 @@ def first_int(text, default):
 
 def main():
     src, out = sys.argv[1], sys.argv[2]
+    doc = sys.argv[4] if len(sys.argv) > 4 and sys.argv[3] == "--check" else None
     rows = []
     seen = {}
     with open(src, encoding="utf-8") as f:
@@ -103,6 +156,10 @@ def main():
                 r["name"], r["mnemonic"], r["mask"], r["value"], r["rule"], r["form"].replace("\\", "\\\\"),
                 r["flags"], r["shield"], r["cog"], r["hub"], r["illegal_hub"], r["shared"], r["cog_text"],
                 r["hub_text"]))
+
+
+    if doc and not check_against_doc(rows, doc):
+        sys.exit(1)
 
 
 if __name__ == "__main__":

@@ -139,9 +139,12 @@ TEST(Locks, NewTryReleaseAndOwner)
     startCog1(p);
     p << waitx(I(0x1FF)) << waitx(I(0x1FF));
     p.finish();
-    // Cog 1: LOCKTRY #1 (free) succeeds, LOCKTRY #0 after cog 0 released it too.
-    std::vector<std::uint32_t> c1 = {dForm(sub9::LOCKTRY, I(1), WC), wrc(0x120)};
+    // Cog 1: LOCKTRY #1 (allocated, free) succeeds; #5 (never allocated) fails.
+    std::vector<std::uint32_t> c1 = {dForm(sub9::LOCKTRY, I(1), WC), wrc(0x120), dForm(sub9::LOCKTRY, I(5), WC),
+                                     wrc(0x121)};
     for (auto w : store(0x120, 0x900))
+        c1.push_back(w);
+    for (auto w : store(0x121, 0x904))
         c1.push_back(w);
     c1.push_back(cogstop(I(1)));
     Chip chip;
@@ -154,6 +157,7 @@ TEST(Locks, NewTryReleaseAndOwner)
     EXPECT_EQ(chip.cogRegister(0, 0x125), 1u);
     EXPECT_EQ(chip.cogRegister(0, 0x124), 0u);
     EXPECT_EQ(chip.hub().readLong(0x900), 1u);
+    EXPECT_EQ(chip.hub().readLong(0x904), 0u);
 }
 
 TEST(Lut, PairedCogSharesLutWritesWhenItAllowsThem)
