@@ -230,3 +230,145 @@ inline std::vector<RowStep> RowOrder(const ModFile &m, int count)
 }
 
 } // namespace kivo::test
+
+namespace kivo::test {
+
+// What the four music voices get on one tick: period (before the output
+// clamp) and volume, with the song's place.
+struct TickState {
+    int pos = 0, row = 0, tick = 0;
+    int period[4] = {}, vol[4] = {};
+};
+
+// The whole replay routine on a module, tick by tick, for `count` ticks:
+// notes, samples and all effects, with the row order of RowOrder.
+inline std::vector<TickState> SongTicks(const ModFile &m, const PlayerTables &t, int count)
+{
+    std::vector<TickState> out;
+    struct Chan {
+        ChannelModel c;
+        int sample = 0;
+        ModCell delayed;
+        int lrow = 0, lcount = 0;
+    };
+    std::vector<Chan> ch(4, Chan{ChannelModel{&t}});
+    for (auto &c : ch)
+        c.c.vol = 0;
+    int pos = 0, row = 0, speed = 6, pdelay = 0;
+    auto note = [&](Chan &c, const ModCell &cell, int e, int x) {
+        if (cell.sample) {
+            c.sample = cell.sample;
+            const ModSample &s = m.samples.at(cell.sample - 1);
+            c.c.vol = std::min(s.volume, 64);
+            c.c.ft = s.finetune & 15;
+        }
+        if (!cell.period)
+            return;
+        if (e == 0x15)
+            c.c.ft = x;
+        int fp = cell.period * t.finetunes[c.c.ft] >> 15;
+        if ((e == 3 || e == 5) && c.c.period) {
+            c.c.target = fp;
+            return;
+        }
+        c.c.period = fp;
+        c.c.target = 0;
+        if (!(c.c.vibwave & 4))
+            c.c.vibpos = 0;
+        if (!(c.c.trwave & 4))
+            c.c.trpos = 0;
+    };
+    auto code = [](const ModCell &cell, int *x) {
+        *x = cell.param;
+        if (cell.effect != 0xE)
+            return cell.effect;
+        *x = cell.param & 15;
+        return 0x10 + (cell.param >> 4);
+    };
+    while (static_cast<int>(out.size()) < count) {
+        const ModPattern &p = m.patterns.at(m.order.at(pos));
+        int flags = 0, nextPos = 0, nextRow = 0, pdset = 0;
+        for (int repeat = 0; repeat <= pdelay || repeat == 0; ++repeat) {
+            for (int tick = 0; tick < speed; ++tick) {
+                TickState s{pos, row, tick, {}, {}};
+                for (int k = 0; k < 4; ++k) {
+                    Chan &c = ch[k];
+                    const ModCell &cell = p[row][k];
+                    int x = 0, e = code(cell, &x);
+                    c.c.outper = c.c.period;
+                    c.c.outvol = c.c.vol;
+                    if (tick == 0 && repeat == 0) {
+                        if (e == 0x1D && x)
+                            c.delayed = cell;
+                        else
+                            note(c, cell, e, x);
+                        switch (e) {
+                        case 0xB:
+                            nextPos = x;
+                            if (!(flags & 2))
+                                nextRow = 0;
+                            flags |= 1;
+                            break;
+                        case 0xD:
+                            nextRow = (x >> 4) * 10 + (x & 15);
+                            if (nextRow > 63)
+                                nextRow = 0;
+                            if (!(flags & 1))
+                                nextPos = pos + 1;
+                            flags |= 2;
+                            break;
+                        case 0xF:
+                            if (x && x < 32)
+                                speed = x;
+                            break;
+                        case 0x16:
+                            if (!x) {
+                                c.lrow = row;
+                            } else if (c.lcount == 0 || --c.lcount != 0) {
+                                if (c.lcount == 0)
+                                    c.lcount = x;
+                                nextRow = c.lrow;
+                                nextPos = pos;
+                                flags |= 4;
+                            }
+                            break;
+                        case 0x1E:
+                            if (!pdelay)
+                                pdset = x;
+                            break;
+                        }
+                        c.c.Tick0(e, x);
+                    } else {
+                        c.c.Tick(tick, e, x);
+                        if (e == 0x1D && tick == x && repeat == 0) {
+                            note(c, c.delayed, 0, 0);
+                            c.c.outper = c.c.period;
+                            c.c.outvol = c.c.vol;
+                        }
+                    }
+                    s.period[k] = c.c.outper;
+                    s.vol[k] = c.sample ? c.c.outvol : 0;
+                }
+                out.push_back(s);
+            }
+            if (repeat == 0 && pdset) {
+                pdelay = pdset;
+                pdset = 0;
+            }
+        }
+        pdelay = 0;
+        if (flags) {
+            pos = nextPos;
+            row = nextRow;
+        } else if (++row == 64) {
+            row = 0;
+            ++pos;
+        }
+        if (pos >= static_cast<int>(m.order.size()))
+            pos = 0;
+    }
+    out.resize(count);
+    return out;
+}
+
+} // namespace kivo::test
