@@ -768,3 +768,19 @@ TEST_F(MoreModes, TimeoutScopeAndDacNoise)
     EXPECT_FALSE(in(35, 1303));
     EXPECT_TRUE(in(35, 1304));
 }
+
+TEST_F(Adcs, ReadingsStayRightAfterALongUnreadStretch)
+{
+    // Ten simulated seconds at 160 MHz nobody reads: the next periods still read the source.
+    pins.drive(42, {Pins::ExternalDrive::Voltage, 0, 2.475}, 0);
+    start(42, kAdc1x | kAdcMode, 0x27, 0, 0); // SINC3 filtering, 128 clocks
+    Clock t = 1'600'000'000;
+    pins.rdpin(42, t);
+    std::uint32_t z[3];
+    for (auto &v : z) {
+        t = waitIn(pins, 42, t + 2);
+        v = pins.rdpin(42, t).z;
+    }
+    std::uint32_t s = ((z[2] - z[1]) - (z[1] - z[0])) & 0x07FFFFFF;
+    EXPECT_NEAR(double(s >> 7), 16384 * 0.7, 1.5);
+}
