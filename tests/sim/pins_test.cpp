@@ -262,3 +262,29 @@ TEST_F(PlainPins, LazyProducersCatchUpBeforeThePinsAct)
     EXPECT_EQ(w->seen[3].at, 53u);
     EXPECT_NEAR(w->seen[3].volts, 3.3 * 4 / 255, 1e-9);
 }
+
+TEST_F(PlainPins, ComparatorsReadVoltagesNotLevels)
+{
+    pins.drive(20, {Pins::ExternalDrive::Voltage, 0, 1.0}, 0);
+    pins.drive(21, {Pins::ExternalDrive::Voltage, 0, 1.2}, 0);
+    struct Case {
+        const char *name;
+        int pin;
+        std::uint32_t m; // M[12:0]
+        bool in;
+    };
+    const Case cases[] = {
+        {"1.0 V reads low as logic", 20, 0, false},
+        {"A > B: 1.0 V against its pair's 1.2 V", 20, 6u << 9, false},
+        {"A > B: 1.2 V against 1.0 V", 21, 6u << 9, true},
+        {"above level 64 (0.825 V)", 20, (0x18u << 8) | 64, true},
+        {"above level 128 (1.65 V)", 21, (0x18u << 8) | 128, false},
+    };
+    Clock t = 10;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        pins.wrpin(c.pin, c.m << 8, t);
+        EXPECT_EQ(in(c.pin, t + 2), c.in);
+        t += 10;
+    }
+}
