@@ -168,20 +168,11 @@ void Cog::lockChanged(int lock, bool taken, Clock at)
 
 // ---- registers ----
 
-std::uint32_t Cog::readReg(std::uint32_t a)
+std::uint32_t Cog::readIn(std::uint32_t a)
 {
-    if (a < kINA)
-        return m_reg[a];
     const Clock at = m_time >= 3 ? m_time - 3 : 0;
     const std::uint64_t in = m_pins.in(at);
     return a == kINA ? std::uint32_t(in) : std::uint32_t(in >> 32);
-}
-
-void Cog::writeReg(std::uint32_t a, std::uint32_t v)
-{
-    m_reg[a] = v;
-    if (a >= kDIRA && a < kINA) [[unlikely]]
-        outputsChanged(m_time + 3);
 }
 
 void Cog::outputsChanged(Clock at)

@@ -101,8 +101,19 @@ private:
     bool execute(std::uint32_t instr, Op op);
     bool faultHere(std::uint32_t instr, const char *what);
 
-    std::uint32_t readReg(std::uint32_t a);
-    void writeReg(std::uint32_t a, std::uint32_t v);
+    std::uint32_t readReg(std::uint32_t a)
+    {
+        if (a < 0x1FE) [[likely]]
+            return m_reg[a];
+        return readIn(a);
+    }
+    void writeReg(std::uint32_t a, std::uint32_t v)
+    {
+        m_reg[a] = v;
+        if (a >= 0x1FA && a < 0x1FE) [[unlikely]]
+            outputsChanged(m_time + 3);
+    }
+    std::uint32_t readIn(std::uint32_t a);
     void outputsChanged(Clock at);
     std::uint32_t lutRead(std::uint32_t a);
     void lutWrite(std::uint32_t a, std::uint32_t v);

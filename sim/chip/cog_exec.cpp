@@ -45,7 +45,7 @@ bool Cog::execute(std::uint32_t instr, Op op)
 
     // Operand helpers. S: immediate (with a pending AUGS) or register; an SCA/
     // SCAS/XORO32/GETXACC result replaces the next S value.
-    auto sImm = [&]() -> std::uint32_t {
+    auto sImm = [&]() __attribute__((always_inline)) -> std::uint32_t {
         std::uint32_t v = sF;
         if (m_augsValid) {
             v |= m_augs;
@@ -53,7 +53,7 @@ bool Cog::execute(std::uint32_t instr, Op op)
         }
         return v;
     };
-    auto S = [&]() -> std::uint32_t {
+    auto S = [&]() __attribute__((always_inline)) -> std::uint32_t {
         std::uint32_t v = iS ? sImm() : readReg(sF);
         if (m_scaValid) {
             v = m_scaValue;
@@ -61,7 +61,7 @@ bool Cog::execute(std::uint32_t instr, Op op)
         }
         return v;
     };
-    auto dImm = [&](bool imm) -> std::uint32_t {
+    auto dImm = [&](bool imm) __attribute__((always_inline)) -> std::uint32_t {
         if (!imm)
             return readReg(dF);
         std::uint32_t v = dF;
@@ -71,29 +71,29 @@ bool Cog::execute(std::uint32_t instr, Op op)
         }
         return v;
     };
-    auto D = [&]() -> std::uint32_t { return readReg(dF); };
-    auto result = [&](std::uint32_t v) {
+    auto D = [&]() __attribute__((always_inline)) -> std::uint32_t { return readReg(dF); };
+    auto result = [&](std::uint32_t v) __attribute__((always_inline)) {
         if (m_altR == -2)
             return;
         writeReg(m_altR >= 0 ? std::uint32_t(m_altR) : dF, v);
     };
-    auto flags = [&](bool c, bool z) {
+    auto flags = [&](bool c, bool z) __attribute__((always_inline)) {
         if (wc)
             m_c = c;
         if (wz)
             m_z = z;
     };
-    auto logicOp = [&](std::uint32_t r, bool write) {
+    auto logicOp = [&](std::uint32_t r, bool write) __attribute__((always_inline)) {
         if (write)
             result(r);
         flags(parity(r), r == 0);
     };
-    auto jumpS = [&](std::uint32_t s) {
+    auto jumpS = [&](std::uint32_t s) __attribute__((always_inline)) {
         // #S: relative 9-bit instruction count; register: absolute.
         branch(iS ? relTarget9(s) : s);
     };
-    auto nField = [&](int bits) -> std::uint32_t { return instr >> 19 & ((1u << bits) - 1); };
-    auto prefix = [&]() {
+    auto nField = [&](int bits) __attribute__((always_inline)) -> std::uint32_t { return instr >> 19 & ((1u << bits) - 1); };
+    auto prefix = [&]() __attribute__((always_inline)) {
         m_prefixSeen = true;
         m_shield = true;
         m_qDirect = false;
