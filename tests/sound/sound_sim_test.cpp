@@ -19,9 +19,10 @@ const char *kProgram = R"(#include <propeller2.h>
 struct __using("SimpleSound.spin2") sound;
 int effect = TEST_EFFECT;
 int play = TEST_PLAY;
+int left = TEST_LEFT, right = TEST_RIGHT;
 void main(void)
 {
-    int ok = sound.start(54, 55);
+    int ok = sound.start(left, right);
     printf("start %d module %d rate %d\n", ok, sound.musicOk(), sound.sampleRate());
     if (play)
         sound.Play();
@@ -34,7 +35,11 @@ void main(void)
 }
 )";
 
-std::string Defines(int effect, int play) { return "-DTEST_EFFECT=" + std::to_string(effect) + " -DTEST_PLAY=" + std::to_string(play); }
+std::string Defines(int effect, int play, int left = 54, int right = 55)
+{
+    return "-DTEST_EFFECT=" + std::to_string(effect) + " -DTEST_PLAY=" + std::to_string(play) +
+           " -DTEST_LEFT=" + std::to_string(left) + " -DTEST_RIGHT=" + std::to_string(right);
+}
 
 double Rms(const std::vector<std::int16_t> &v, std::size_t from, std::size_t to)
 {
@@ -394,4 +399,26 @@ void main(void)
     EXPECT_EQ(Peak(three.left, three.At(0.6), three.At(0.95)), 0);
     EXPECT_EQ(Peak(three.right, three.At(0.6), three.At(0.95)), 0);
     EXPECT_GT(Peak(two.left, two.At(0.6), two.At(0.95)), 100) << "the explosion goes on with two effects";
+}
+
+// Any two pins, in either port, or one pin for both sides (the mean of the two).
+TEST(SoundSimulated, PlaysOnAnyTwoPinsOrOne)
+{
+    KIVO_REQUIRE_FLEXSPIN(flexspin);
+    auto apart = test::RunSoundProgram(flexspin, kProgram, 0.8, nullptr, Defines(0, 1, 7, 50), 7, 50);
+    ASSERT_EQ(apart.error, "");
+    EXPECT_GT(Rms(apart.left, apart.At(0.1), apart.At(0.75)), 300);
+    EXPECT_GT(Rms(apart.right, apart.At(0.1), apart.At(0.75)), 300);
+    auto stereo = test::RunSoundProgram(flexspin, kProgram, 0.8, nullptr, Defines(0, 1));
+    auto mono = test::RunSoundProgram(flexspin, kProgram, 0.8, nullptr, Defines(0, 1, 54, 54), 54, 54);
+    ASSERT_EQ(mono.error, "");
+    ASSERT_EQ(stereo.error, "");
+    EXPECT_EQ(apart.left, stereo.left);
+    EXPECT_EQ(apart.right, stereo.right);
+    EXPECT_EQ(mono.left, mono.right);
+    ASSERT_EQ(mono.left.size(), stereo.left.size());
+    std::size_t off = 0;
+    for (std::size_t i = 0; i < mono.left.size(); ++i)
+        off += std::abs(mono.left[i] - (stereo.left[i] + stereo.right[i]) / 2) > 1;
+    EXPECT_EQ(off, 0u) << "mono is the mean of the two sides";
 }
