@@ -152,3 +152,44 @@ TEST_F(FifoFixture, SetupTiming)
     fifo.reset();
     EXPECT_EQ(fifo.mode(), Fifo::Mode::Idle);
 }
+
+// The FIFO as a program on the chip uses it: RDFAST, RFLONG/RFVAR/RFBYTE WC,
+// GETPTR, WRFAST and WFLONG/WFBYTE, from hand-encoded instructions.
+#include "chip/chip.h"
+#include "p2asm.h"
+
+TEST(FifoProgram, ReadsAndWritesHubThroughTheInstructions)
+{
+    using namespace kivo::test::p2;
+    constexpr std::uint32_t kTable = 0x2000, kOut = 0x3000;
+    Program p;
+    p.set(0x120, kTable)
+        << dlsForm(0xC7, I(0), R(0x120))        // rdfast #0, $120
+        << dForm(0x012, R(0x100))               // rflong $100
+        << dForm(0x013, R(0x101))               // rfvar $101
+        << dForm(0x010, R(0x102), WC)           // rfbyte $102 wc
+        << wrc(0x103)
+        << dForm(0x034, R(0x104));              // getptr $104
+    p.set(0x121, kOut)
+        << dlsForm(0xC8, I(0), R(0x121))        // wrfast #0, $121
+        << dForm(0x017, R(0x100))               // wflong $100
+        << dForm(0x015, I(0x5A))                // wfbyte #$5A
+        << waitx(I(20));
+    p.finish();
+    std::vector<std::uint8_t> image = p.bytes();
+    image.resize(kOut + 16, 0);
+    const std::uint8_t table[] = {0x78, 0x56, 0x34, 0x12, 0x81, 0x02, 0x80};
+    std::copy(std::begin(table), std::end(table), image.begin() + kTable);
+
+    kivo::sim::Chip chip;
+    ASSERT_TRUE(chip.loadImage(image));
+    chip.runUntil(20000);
+    EXPECT_FALSE(chip.cogRunning(0)) << chip.faultMessage();
+    EXPECT_EQ(chip.cogRegister(0, 0x100), 0x12345678u);
+    EXPECT_EQ(chip.cogRegister(0, 0x101), 0x101u); // %1_0000001, %0_0000010
+    EXPECT_EQ(chip.cogRegister(0, 0x102), 0x80u);
+    EXPECT_EQ(chip.cogRegister(0, 0x103), 1u); // C = the byte's top bit
+    EXPECT_EQ(chip.cogRegister(0, 0x104), kTable + 7);
+    EXPECT_EQ(chip.hub().readLong(kOut), 0x12345678u);
+    EXPECT_EQ(chip.hub().readByte(kOut + 4), 0x5A);
+}
