@@ -97,6 +97,15 @@ bool UsbDevice::typeText(const std::string &text, double hold, double gap, std::
     return true;
 }
 
+void UsbDevice::pressKeys(std::uint8_t modifiers, const std::vector<std::uint8_t> &usages, double hold, double gap)
+{
+    std::vector<std::uint8_t> press = {modifiers, 0, 0, 0, 0, 0, 0, 0};
+    for (std::size_t i = 0; i < usages.size() && i < 6; ++i)
+        press[2 + i] = usages[i];
+    m_script.push_back({m_script.empty() ? 0.1 : gap, press});
+    m_script.push_back({hold, {0, 0, 0, 0, 0, 0, 0, 0}});
+}
+
 void UsbDevice::move(const std::vector<std::array<int, 3>> &moves, double periodSeconds)
 {
     bool first = true;
@@ -123,6 +132,7 @@ void UsbDevice::plug(bool in, Clock at)
     m_address = 0;
     m_pendingAddress = -1;
     m_configuration = 0;
+    m_lastActivity = 0;
     m_protocol = 1;
     m_leds = 0;
     m_stage = Stage::Idle;
@@ -157,6 +167,11 @@ void UsbDevice::pinChanged(int, Clock at)
     if (now == UsbLine::SE0) {
         m_se0Since = at;
     } else if (before == UsbLine::SE0 && !m_tx.busy()) {
+        if (m_configuration) { // an EOP: the end of a packet or a keep-alive
+            if (m_lastActivity)
+                m_maxIdle = std::max(m_maxIdle, m_pins->time().seconds(at) - m_pins->time().seconds(m_lastActivity));
+            m_lastActivity = at;
+        }
         double held = m_pins->time().seconds(at) - m_pins->time().seconds(m_se0Since);
         if (held >= kResetSeconds)
             resetBus(at);
@@ -166,6 +181,7 @@ void UsbDevice::pinChanged(int, Clock at)
 void UsbDevice::resetBus(Clock)
 {
     ++m_resets;
+    m_lastActivity = 0;
     m_address = 0;
     m_pendingAddress = -1;
     m_configuration = 0;
@@ -348,8 +364,9 @@ void UsbDevice::setup(const std::uint8_t *s, Clock at)
     bool keyboard = m_kind == Kind::Keyboard;
     if (type == 0x80 && request == 6 && (value >> 8) == 1) {
         std::uint8_t maxPacket = fullSpeed() ? 64 : 8;
-        std::uint8_t product = keyboard ? 1 : fullSpeed() ? 3 : 2;
-        m_ctlData = {18, 1, 0x10, 0x01, 0, 0, 0, maxPacket, 0x09, 0x12, product, 0x00, 0x00, 0x01, 0, 0, 0, 1};
+        std::uint8_t product = std::uint8_t(int(m_kind) + 1);
+        std::uint8_t cls = m_kind == Kind::Hub ? 9 : 0;
+        m_ctlData = {18, 1, 0x10, 0x01, cls, 0, 0, maxPacket, 0x09, 0x12, product, 0x00, 0x00, 0x01, 0, 0, 0, 1};
     } else if (type == 0x80 && request == 6 && (value >> 8) == 2) {
         m_ctlData = configDescriptor();
     } else if (type == 0x81 && request == 6 && (value >> 8) == 0x22) {
@@ -449,6 +466,8 @@ void UsbDevice::inToken(int endpoint, Clock at)
 std::vector<std::uint8_t> UsbDevice::configDescriptor() const
 {
     bool keyboard = m_kind == Kind::Keyboard;
+    if (m_kind == Kind::Hub) // one interface of class 9, its status-change endpoint
+        return {9, 2, 25, 0, 1, 1, 0, 0xE0, 0, 9, 4, 0, 0, 1, 9, 0, 0, 0, 7, 5, 0x81, 3, 1, 0, 255};
     const auto &report = keyboard ? kKeyboardReportDescriptor : kMouseReportDescriptor;
     std::uint8_t epSize = keyboard ? 8 : 4;
     std::uint8_t interval = fullSpeed() ? 2 : 10;
@@ -469,6 +488,8 @@ std::string UsbDevice::what() const
         return "USB mouse (low speed)";
     case Kind::MouseFullSpeed:
         return "USB mouse (full speed)";
+    case Kind::Hub:
+        return "USB hub (full speed)";
     }
     return "USB device";
 }
@@ -476,7 +497,8 @@ std::string UsbDevice::what() const
 Json UsbDevice::observations() const
 {
     Json o = Json::object();
-    o["device"] = m_kind == Kind::Keyboard ? "keyboard" : m_kind == Kind::Mouse ? "mouse" : "mouse-fs";
+    static const char *kNames[] = {"keyboard", "mouse", "mouse-fs", "hub"};
+    o["device"] = kNames[int(m_kind)];
     o["speed"] = fullSpeed() ? "full" : "low";
     o["plugged"] = m_plugged;
     o["enumerated"] = m_configuration != 0;
@@ -487,6 +509,7 @@ Json UsbDevice::observations() const
     o["reportsSent"] = m_reportsSent;
     o["reportsLeft"] = int(m_script.size() - m_scriptNext + m_queue.size());
     o["naks"] = m_naks;
+    o["maxBusIdleMs"] = Rounded(m_maxIdle * 1000.0, 3);
     if (m_kind == Kind::Keyboard)
         o["leds"] = int(m_leds);
     return o;

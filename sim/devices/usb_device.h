@@ -21,7 +21,8 @@ namespace kivo::sim {
 
 class UsbDevice : public Instrument {
 public:
-    enum class Kind { Keyboard, Mouse, MouseFullSpeed };
+    // A hub (full speed, device class 9) only shows what a host does with one.
+    enum class Kind { Keyboard, Mouse, MouseFullSpeed, Hub };
 
     // D- on dmPin, D+ on dmPin + 1. Plugged in from the start.
     UsbDevice(Kind kind, int dmPin);
@@ -36,6 +37,10 @@ public:
     // need it; false (and nothing queued) when the text has one it cannot type.
     bool typeText(const std::string &text, double holdSeconds = 0.05, double gapSeconds = 0.05,
                   std::string *error = nullptr);
+    // Keyboard: one press of up to six keys (usages) with modifiers, held
+    // `holdSeconds`, after `gapSeconds` (or 0.1 s for the first).
+    void pressKeys(std::uint8_t modifiers, const std::vector<std::uint8_t> &usages, double holdSeconds = 0.05,
+                   double gapSeconds = 0.05);
     // Mouse: reports (dx, dy, buttons), `periodSeconds` apart, after configuration.
     void move(const std::vector<std::array<int, 3>> &moves, double periodSeconds = 0.02);
 
@@ -63,7 +68,10 @@ public:
     int enumerations() const { return m_enumerations; }
     std::uint8_t leds() const { return m_leds; }
     int protocol() const { return m_protocol; }
-    bool fullSpeed() const { return m_kind == Kind::MouseFullSpeed; }
+    bool fullSpeed() const { return m_kind == Kind::MouseFullSpeed || m_kind == Kind::Hub; }
+    // The longest time the bus went without a packet or keep-alive while the
+    // device was configured (a device suspends after 3 ms).
+    double maxIdleSeconds() const { return m_maxIdle; }
 
 private:
     enum class Stage { Idle, DataIn, DataOut, StatusIn, StatusOut, Stalled };
@@ -119,6 +127,10 @@ private:
     std::size_t m_scriptNext = 0;
     bool m_scriptStarted = false;
     double m_scriptOrigin = 0;
+
+    // bus activity while configured
+    Clock m_lastActivity = 0;
+    double m_maxIdle = 0;
 
     // counts
     int m_reportsSent = 0, m_naks = 0, m_resets = 0, m_enumerations = 0;

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 
 using namespace kivo;
@@ -32,6 +33,7 @@ struct RunResult {
     std::string console;
     std::shared_ptr<UsbDevice> device;
     bool errorPinDriven = false;
+    std::array<bool, 64> driven{}, level{}; // at the end of the run
 };
 
 class UsbRun : public ::testing::Test {
@@ -64,6 +66,10 @@ protected:
         EXPECT_EQ(chip.runForSeconds(seconds), sim::Chip::StopReason::Limit) << chip.faultMessage();
         r.device = device;
         r.errorPinDriven = watch->driven;
+        for (int p = 0; p < 64; ++p) {
+            r.driven[std::size_t(p)] = chip.pins().driven(p);
+            r.level[std::size_t(p)] = chip.pins().level(p);
+        }
         return r;
     }
 
@@ -103,6 +109,40 @@ TEST_F(UsbRun, KeyboardOnTheTopPortTypesIntoTheLoop)
     EXPECT_EQ(kb->protocol(), 0) << "boot protocol";
     EXPECT_EQ(kb->reportsSent(), 10);
     EXPECT_TRUE(r.errorPinDriven) << "the driver with the error LED drives it (off)";
+    EXPECT_TRUE(r.driven[56] && r.level[56]) << "error LED off (high)";
+    EXPECT_TRUE(r.driven[9] && r.level[9]) << "port power on: the enable pin is active high";
+    EXPECT_GT(kb->maxIdleSeconds(), 0.0);
+    EXPECT_LT(kb->maxIdleSeconds(), 0.0012) << "a keep-alive every millisecond";
+}
+
+TEST_F(UsbRun, CapsLockWithItsLedControlKeysAndKeyRepeat)
+{
+    auto kb = std::make_shared<UsbDevice>(UsbDevice::Kind::Keyboard, 10);
+    kb->pressKeys(0, {0x39});           // caps lock on
+    ASSERT_TRUE(kb->typeText("aB"));    // caps and shift: A b
+    kb->pressKeys(0x01, {0x06});        // Ctrl+C
+    kb->pressKeys(0, {0x39});           // caps lock off
+    kb->pressKeys(0, {0x3A});           // F1: no character
+    kb->pressKeys(0, {0x07}, 0.79);     // d held: 500 ms delay, then every 40 ms
+    RunResult r = RunProject({"out_mouse=0"}, kb, 3.2, 56);
+    std::string typed = Typed(r.console);
+    ASSERT_GE(typed.size(), 4u) << r.console;
+    EXPECT_EQ(typed.substr(0, 4), std::string("Ab\x03" "d")) << r.console;
+    std::size_t repeats = typed.size() - 3;
+    EXPECT_GE(repeats, 7u) << typed;
+    EXPECT_LE(repeats, 9u) << typed;
+    EXPECT_EQ(typed.find_first_not_of('d', 3), std::string::npos) << typed;
+    EXPECT_EQ(kb->leds(), 0) << "the caps-lock LED went on and off again";
+}
+
+TEST_F(UsbRun, AHubIsRefusedWithTheErrorLed)
+{
+    auto hub = std::make_shared<UsbDevice>(UsbDevice::Kind::Hub, 10);
+    RunResult r = RunProject({}, hub, 1.2, 56);
+    EXPECT_FALSE(hub->configured()) << "the driver does not configure a hub";
+    EXPECT_EQ(hub->address(), 1) << "it got as far as reading the device descriptor";
+    EXPECT_TRUE(r.driven[56] && !r.level[56]) << "error LED on (low)";
+    EXPECT_NE(r.console.find("No keyboard input."), std::string::npos);
 }
 
 TEST_F(UsbRun, ShiftedLettersAndSymbols)
