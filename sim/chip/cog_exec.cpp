@@ -451,7 +451,7 @@ bool Cog::execute(std::uint32_t instr, Op op)
         const std::uint32_t d = D(), n = S() & 31;
         const std::uint32_t r = n == 31 ? d : d & ((2u << n) - 1);
         result(r);
-        flags(r >> n & 1, r == 0);
+        flags(r >> 31, r == 0); // "C = MSB of result
         return true;
     }
     case Op::SIGNX: {
@@ -1121,6 +1121,7 @@ bool Cog::execute(std::uint32_t instr, Op op)
             dv &= m_chip.random(m_time);
         m_time += Clock(dv); // 2 + D clocks: D here, 2 as every instruction
         m_cost = 2;
+        flags(false, false);
         return true;
     }
     case Op::SETSE1: case Op::SETSE2: case Op::SETSE3: case Op::SETSE4: {
