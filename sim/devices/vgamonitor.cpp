@@ -95,7 +95,8 @@ void VgaMonitor::vsyncEdge(bool level, Clock at)
     // The V-sync lead starts a frame.
     if (m_vLeads > 0) {
         m_framePeriod = span(m_vLead, at);
-        m_linesLastFrame = m_linesThisFrame;
+        // Whole lines between the two leads, wherever in its line each fell.
+        m_linesLastFrame = lineHz() > 0 ? std::lround(m_framePeriod * lineHz()) : m_linesThisFrame;
     }
     m_vLead = at;
     m_vLeads++;

@@ -36,6 +36,7 @@ struct Board {
         dir = driven ? dir | 1ull << pin : dir & ~(1ull << pin);
         out = high ? out | 1ull << pin : out & ~(1ull << pin);
         pins.setCogOutputs(0, dir, out, at);
+        pins.advance(at); // the pins apply what the cogs give them in clock order
     }
     template <class T, class... A> std::shared_ptr<T> attach(A &&...a)
     {
@@ -113,6 +114,7 @@ TEST(Meters, VoltmeterFollowsTheDacWhileDriven)
     b.pins.wrpin(9, kDac990 | 255u << 8, 30);
     b.pins.wrpin(9, kDac990 | 0u << 8, 40);
     b.pins.wrpin(9, kDac990 | 102u << 8, 50);
+    b.pins.advance(60);
     meter->finish(60);
     ASSERT_TRUE(meter->measured());
     EXPECT_NEAR(meter->first(), 51 / 255.0 * 3.3, 0.01);
