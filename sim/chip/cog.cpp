@@ -131,8 +131,8 @@ void Cog::stop(Clock at)
     if (!m_running)
         return;
     m_running = false;
+    // A stopped cog lets go of its pins; its registers keep their values.
     m_dirOut = {0, 0};
-    m_reg[kDIRA] = m_reg[kDIRA + 1] = m_reg[kDIRA + 2] = m_reg[kDIRA + 3] = 0;
     m_pins.setCogOutputs(m_id, 0, 0, at);
     m_streamer->reset(at);
     m_cordic.resetCog(m_id);
@@ -177,6 +177,10 @@ std::uint32_t Cog::readIn(std::uint32_t a)
 
 void Cog::outputsChanged(Clock at)
 {
+    if (!m_running) {
+        m_pins.setCogOutputs(m_id, 0, 0, at);
+        return;
+    }
     m_dirOut[0] = std::uint64_t(m_reg[kDIRA]) | std::uint64_t(m_reg[kDIRA + 1]) << 32;
     m_dirOut[1] = std::uint64_t(m_reg[kDIRA + 2]) | std::uint64_t(m_reg[kDIRA + 3]) << 32;
     m_pins.setCogOutputs(m_id, m_dirOut[0], m_dirOut[1] | m_streamer->pinOutputs(), at);
@@ -527,8 +531,9 @@ Cog::Step Cog::step()
             // every 8th in a row; SKIP cancels (2 clocks).
             ++m_skipRun;
             int cost = 2;
-            if (m_skipFast && pc < 0x400 && m_skipRun > 1 && (m_skipRun % 8) != 0)
+            if (m_skipFast && pc < 0x400 && !m_skipFirst && (m_skipRun % 8) != 0)
                 cost = 0;
+            m_skipFirst = false;
             m_time += Clock(cost);
             m_pc = m_nextPc;
             if (m_repActive && m_pc == m_repEnd) {
@@ -540,6 +545,7 @@ Cog::Step Cog::step()
             return Step::Done;
         }
         m_skipRun = 0;
+        m_skipFirst = false;
     }
 
     const unsigned cond = instr >> 28;

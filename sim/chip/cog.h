@@ -193,6 +193,7 @@ private:
     std::uint32_t m_skip = 0;
     bool m_skipFast = false;
     int m_skipRun = 0;
+    bool m_skipFirst = false; // the next instruction comes right after SKIPF/EXECF
     std::uint32_t m_skipSaved = 0;
     bool m_skipSavedFast = false;
     int m_skipCallDepth = 0;

@@ -975,6 +975,7 @@ bool Cog::execute(std::uint32_t instr, Op op)
         m_skip = dImm(lD1);
         m_skipFast = op == Op::SKIPF && m_pc < 0x400;
         m_skipRun = 0;
+        m_skipFirst = true;
         m_skipCallDepth = 0;
         return true;
     }
@@ -983,6 +984,7 @@ bool Cog::execute(std::uint32_t instr, Op op)
         m_skip = dv >> 10;
         m_skipFast = true;
         m_skipRun = 0;
+        m_skipFirst = true;
         m_skipCallDepth = 0;
         branch(dv & 0x3FF);
         return true;

@@ -321,6 +321,54 @@ TEST(Cog, RepRepeatsAndSkipCancels)
     EXPECT_EQ(r.reg(RY), 9u);
 }
 
+TEST(Cog, SkipResumesAfterACalledSubroutine)
+{
+    // SKIP #%1010: the 2nd and 4th instructions after it are cancelled; the
+    // CALL (1st) runs its whole subroutine, whose instructions are not skipped.
+    Program p;
+    p << dForm(sub9::SKIP, I(0b1010))       // $000
+      << callA(5 * 4, true)                 // $001 -> $007 (runs)
+      << add(RX, I(1))                      // $002 skipped
+      << add(RX, I(2))                      // $003 runs
+      << add(RX, I(4))                      // $004 skipped
+      << jmpA(10, false)                    // $005 -> $00A
+      << NOP                                // $006
+      << add(RY, I(1))                      // $007 subroutine: all three run
+      << add(RY, I(2))                      // $008
+      << cond(RET_, add(RY, I(4)))          // $009
+      << NOP;                               // $00A
+    p.finish();
+    Ran r = run(p);
+    EXPECT_EQ(r.reg(RX), 2u);
+    EXPECT_EQ(r.reg(RY), 7u);
+}
+
+TEST(Cog, SkipfLeapsOverSkippedInstructionsWithoutClocks)
+{
+    // Between two GETCTs: SKIPF, then 4 instructions of which the middle two
+    // are leapt over: 2 (SKIPF) + 2 + 2 clocks.
+    Program p;
+    p << getct(0x130) << dForm(sub9::SKIPF, I(0b0110)) << add(RX, I(1)) << add(RX, I(2)) << add(RX, I(4))
+      << add(RX, I(8)) << getct(0x131);
+    p.finish();
+    Ran r = run(p);
+    EXPECT_EQ(r.reg(RX), 9u);
+    EXPECT_EQ(r.reg(0x131) - r.reg(0x130), 2u + 2u + 2u + 2u);
+}
+
+TEST(Cog, PinSpansSetDirAndOutOfSeveralPins)
+{
+    Program p;
+    p << dForm(sub9::DRVH, I(4 | 3 << 6))   // pins 4..7 driven high
+      << dForm(sub9::DIRL, I(6))            // pin 6 floats again
+      << augd(0x1E << 6) << dForm(sub9::OUTH, I(((0x1E << 6) & 0x1FF) | 34)); // 31 pins from 34: 34..63, then 32
+    p.finish();
+    Ran r = run(p);
+    EXPECT_EQ(r.reg(DIRA), 0xB0u);
+    EXPECT_EQ(r.reg(OUTA), 0xF0u);
+    EXPECT_EQ(r.reg(OUTA + 1), 0xFFFFFFFDu);
+}
+
 TEST(Cog, AltdAndAltsSubstituteFields)
 {
     Program p;
