@@ -41,7 +41,7 @@ protected:
     // A project with one USB object set up by `fields` (kivo-cli add), built
     // with FlexSpin and run for `seconds` with `device` on D- pin `dm`.
     RunResult RunProject(const std::vector<std::string> &fields, std::shared_ptr<UsbDevice> device, double seconds,
-                   int errorPin = 57)
+                         int errorPin = 57, const char *clockHz = nullptr)
     {
         RunResult r;
         std::string flexspin = test::FindFlexspin();
@@ -50,6 +50,9 @@ protected:
         std::vector<std::string> add = {"add", cli.File(), "usb"};
         add.insert(add.end(), fields.begin(), fields.end());
         EXPECT_EQ(cli(add), 0) << cli.output;
+        if (clockHz) {
+            EXPECT_EQ(cli({"set", cli.File(), std::string("clock_freq=") + clockHz}), 0) << cli.output;
+        }
         EXPECT_EQ(cli({"generate", cli.File()}), 0) << cli.output;
         auto c = test::CompileP2(flexspin, cli.dir.Path(), "Blink.c");
         EXPECT_TRUE(c.Ok()) << c.output;
@@ -169,6 +172,18 @@ TEST_F(UsbRun, MouseMovesTheCursorWithinTheLimits)
         EXPECT_EQ(m->reportsSent(), 4);
         EXPECT_EQ(m->fullSpeed(), c.kind == UsbDevice::Kind::MouseFullSpeed);
     }
+}
+
+TEST_F(UsbRun, LowSpeedAtTwentyAndFullSpeedAtHundredMegahertz)
+{
+    auto kb = std::make_shared<UsbDevice>(UsbDevice::Kind::Keyboard, 10);
+    ASSERT_TRUE(kb->typeText("slow"));
+    RunResult r = RunProject({"out_mouse=0"}, kb, 2.2, 56, "20000000");
+    EXPECT_EQ(Typed(r.console), "slow") << r.console;
+    auto m = std::make_shared<UsbDevice>(UsbDevice::Kind::MouseFullSpeed, 10);
+    m->move({{-50, 50, 0}});
+    r = RunProject({"out_keyboard=0"}, m, 1.2, 56, "100000000");
+    EXPECT_NE(r.console.find("position = (50, 150)"), std::string::npos) << r.console;
 }
 
 TEST_F(UsbRun, KeyboardSurvivesUnplugAndReplug)
