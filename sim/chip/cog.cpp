@@ -95,6 +95,8 @@ void Cog::start(bool load, std::uint32_t addr, std::uint32_t ptra, Clock at)
     m_repActive = false;
     m_skip = 0;
     m_skipCallDepth = 0;
+    m_xbyteMode = 0;
+    m_xbyteOnce = -1;
     m_ctEventAt.fill(kNever);
     m_ct.fill(0);
     m_flags = 0;
@@ -447,6 +449,64 @@ void Cog::trace(std::uint32_t pc, std::uint32_t instr, bool executed)
     m_chip.traceInstruction(e);
 }
 
+void Cog::xbyte()
+{
+    // Fetch the bytecode from the FIFO, look up its EXECF long in the LUT
+    // by the mode's table, PA = bytecode, PB = the FIFO pointer, optional
+    // C/Z from the index, then EXECF. The stack keeps $1FF on top.
+    const std::uint32_t mode = m_xbyteOnce >= 0 ? std::uint32_t(m_xbyteOnce) : m_xbyteMode;
+    m_xbyteOnce = -1;
+    m_streamer->advance(m_time);
+    const std::uint32_t b = m_fifo->read(Fifo::Size::Byte, m_time).value & 0xFF;
+    std::uint32_t index = b, addr = 0;
+    const bool high = mode >> 1 & 1;
+    switch (mode >> 2 & 3) {
+    case 0: { // 8 bits, with %BBBB compressing the upper sets of 16
+        const std::uint32_t base = (mode >> 8 & 1) << 8, sets = mode >> 4 & 15;
+        if (sets == 0 || (b >> 4) < sets) {
+            index = b;
+            addr = base | b;
+        } else {
+            index = (b >> 4) - sets;
+            addr = base | sets << 4 | index;
+        }
+        break;
+    }
+    case 1:
+        if (mode >> 4 & 1) { // 6 bits
+            index = high ? b >> 2 : b & 0x3F;
+            addr = (mode >> 6 & 7) << 6 | index;
+        } else { // 7 bits
+            index = high ? b >> 1 : b & 0x7F;
+            addr = (mode >> 7 & 3) << 7 | index;
+        }
+        break;
+    case 2: // 5 bits
+        index = high ? b >> 3 : b & 0x1F;
+        addr = (mode >> 5 & 15) << 5 | index;
+        break;
+    default: // 4 bits
+        index = high ? b >> 4 : b & 0xF;
+        addr = (mode >> 4 & 31) << 4 | index;
+        break;
+    }
+    m_reg[0x1F6] = b;
+    const std::uint32_t d = m_lut[addr & 0x1FF];
+    m_reg[0x1F7] = m_fifo->pointer();
+    if (mode & 1) {
+        m_c = index >> 1 & 1;
+        m_z = index & 1;
+    }
+    m_skip = d >> 10;
+    m_skipFast = true;
+    m_skipRun = 0;
+    m_skipFirst = true;
+    m_skipCallDepth = 0;
+    m_nextPc = d & 0x3FF;
+    m_branched = true;
+    m_repActive = false;
+}
+
 void Cog::wake(Clock at)
 {
     m_time = at;
@@ -587,11 +647,16 @@ Cog::Step Cog::step()
         (void)wasShield;
         if (cond == 0 && op != Op::NOP && !m_branched) {
             // _RET_: return unless the instruction branched.
+            if ((m_stack[0] & 0xFFFFF) == 0x1FF) {
+                // A return to $1FF runs XBYTE; _RET_ SETQ/SETQ2 set its mode.
+                if (op == Op::SETQ)
+                    m_xbyteMode = m_q & 0x1FF;
+                else if (op == Op::SETQ2)
+                    m_xbyteOnce = int(m_q & 0x1FF);
+                xbyte();
+                m_cost += 6;
+            } else {
             const std::uint32_t w = pop();
-            if ((w & 0xFFFFF) == 0x1FF) {
-                faultHere(instr, "XBYTE (a return to $1FF) is not modelled");
-                return Step::Fault;
-            }
             m_nextPc = w & 0xFFFFF;
             m_branched = true;
             m_cost += m_nextPc < 0x400 ? 2 : branchCost(m_nextPc) - 2;
@@ -599,6 +664,7 @@ Cog::Step Cog::step()
             if (m_skipCallDepth > 0 && --m_skipCallDepth == 0) {
                 m_skip = m_skipSaved;
                 m_skipFast = m_skipSavedFast;
+            }
             }
         }
     }

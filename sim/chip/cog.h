@@ -98,6 +98,7 @@ private:
     Step step();
     void wake(Clock at);
     void trace(std::uint32_t pc, std::uint32_t instr, bool executed);
+    void xbyte();
     bool execute(std::uint32_t instr, Op op);
     bool faultHere(std::uint32_t instr, const char *what);
 
@@ -197,6 +198,9 @@ private:
     std::uint32_t m_skipSaved = 0;
     bool m_skipSavedFast = false;
     int m_skipCallDepth = 0;
+    // XBYTE: the mode (SETQ value) and a one-bytecode mode (SETQ2), -1 none
+    std::uint32_t m_xbyteMode = 0;
+    int m_xbyteOnce = -1;
 
     // Events
     std::array<Clock, 3> m_ctEventAt{kNever, kNever, kNever};

@@ -1226,9 +1226,12 @@ bool Cog::execute(std::uint32_t instr, Op op)
         std::uint32_t w;
         int extra = 0;
         if (op == Op::RET) {
+            if ((m_stack[0] & 0xFFFFF) == 0x1FF) {
+                xbyte(); // a return to $1FF runs the next bytecode, without popping
+                m_cost = 8;
+                return true;
+            }
             w = pop();
-            if ((w & 0xFFFFF) == 0x1FF)
-                return faultHere(instr, "XBYTE (a return to $1FF) is not modelled");
         } else {
             const std::uint32_t p = op == Op::RETA ? kPTRA : kPTRB;
             m_reg[p] -= 4;
@@ -1254,10 +1257,10 @@ bool Cog::execute(std::uint32_t instr, Op op)
         std::uint32_t target;
         if (rel) {
             const std::int32_t off = std::int32_t(sx(a, 20));
-            target = m_pc < 0x400 ? std::uint32_t(std::int32_t(m_nextPc) + off / 4)
-                                  : std::uint32_t(std::int32_t(m_nextPc) + off);
-            if (op == Op::LOC_A && m_pc < 0x400)
-                target = std::uint32_t(std::int32_t(m_nextPc) + off / 4);
+            // Branches in cog/LUT exec step A/4 instructions; LOC gives PC + A
+            // as it stands (its result is an address, not an instruction count).
+            target = m_pc < 0x400 && op != Op::LOC_A ? std::uint32_t(std::int32_t(m_nextPc) + off / 4)
+                                                     : std::uint32_t(std::int32_t(m_nextPc) + off);
         } else {
             target = a;
         }

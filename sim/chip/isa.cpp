@@ -221,7 +221,8 @@ std::string disassemble(std::uint32_t instr, std::uint32_t pc, std::int64_t augs
         }
         if (rel) {
             std::int32_t off = std::int32_t(a << 12) >> 12;
-            std::uint32_t target = pc < 0x400 ? std::uint32_t(std::int32_t(pc + 1) + off / 4)
+            const bool isLoc = m == "loc";
+            std::uint32_t target = pc < 0x400 ? std::uint32_t(std::int32_t(pc + 1) + (isLoc ? off : off / 4))
                                               : std::uint32_t(std::int32_t(pc + 4) + off);
             ops.push_back("#" + hex(target & 0xFFFFF));
         } else {
