@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 
 namespace kivo::sim
 {
@@ -254,6 +255,35 @@ std::uint64_t rotl64(std::uint64_t v, int n)
     return n ? (v << n) | (v >> (64 - n)) : v;
 }
 
+// DVI's 8b/10b TMDS code: transition-minimised, DC-balanced by the running
+// disparity `cnt` of the channel.
+std::uint32_t tmds(std::uint32_t d, int &cnt)
+{
+    const int n1 = std::popcount(d & 0xFF);
+    const bool useXnor = n1 > 4 || (n1 == 4 && !(d & 1));
+    std::uint32_t qm = d & 1;
+    for (int i = 1; i < 8; ++i) {
+        const std::uint32_t prev = (qm >> (i - 1)) & 1, bit = (d >> i) & 1;
+        qm |= (useXnor ? ~(prev ^ bit) & 1 : prev ^ bit) << i;
+    }
+    if (!useXnor)
+        qm |= 1u << 8;
+    const int ones = std::popcount(qm & 0xFF), zeros = 8 - ones;
+    const bool q8 = (qm >> 8) & 1;
+    std::uint32_t out;
+    if (cnt == 0 || ones == zeros) {
+        out = (q8 ? 0u : 1u << 9) | (qm & 0x100) | (q8 ? qm & 0xFF : ~qm & 0xFF);
+        cnt += q8 ? ones - zeros : zeros - ones;
+    } else if ((cnt > 0 && ones > zeros) || (cnt < 0 && zeros > ones)) {
+        out = 1u << 9 | (qm & 0x100) | (~qm & 0xFF);
+        cnt += 2 * int(q8) + zeros - ones;
+    } else {
+        out = (qm & 0x100) | (qm & 0xFF);
+        cnt += -2 * int(!q8) + ones - zeros;
+    }
+    return out;
+}
+
 struct Cmd {
     StreamerCmd kind = StreamerCmd::Init;
     std::uint32_t d = 0, s = 0;
@@ -293,6 +323,37 @@ struct Streamer::Impl {
     int inBits = 0;
     std::uint32_t x = 0;  // X3..X0
     std::uint32_t pv = 0; // what goes to the pins
+
+    // Digital video (CMOD[8]): the step's red, green and blue 10-bit symbols,
+    // sent one bit a clock from symAt on.
+    std::array<std::uint32_t, 3> sym{};
+    std::array<int, 3> disparity{};
+    Clock symAt = 0;
+    bool dvi() const { return (csc.cmod >> 8) & 1; }
+    bool dviOut() const { return running && mode.enable && isOutput() && dvi(); }
+    void latchSymbols(Clock t)
+    {
+        symAt = t;
+        if (pv & 2) { // P[1]: literal (control) symbols; a control period restarts the balance
+            sym = {pv >> 22 & 0x3FF, pv >> 12 & 0x3FF, pv >> 2 & 0x3FF};
+            disparity = {0, 0, 0};
+            return;
+        }
+        for (int c = 0; c < 3; ++c)
+            sym[std::size_t(c)] = tmds(pv >> (24 - 8 * c) & 0xFF, disparity[std::size_t(c)]);
+    }
+    // The eight DVI pins at clock t; the clock pair is high for the first
+    // five bits of each symbol.
+    std::uint32_t dviPins(Clock t) const
+    {
+        const int i = int((t - symAt) % 10);
+        const std::uint32_t r = sym[0] >> i & 1, g = sym[1] >> i & 1, b = sym[2] >> i & 1;
+        const std::uint32_t c = i < 5 ? 1 : 0;
+        auto pair = [](std::uint32_t v) { return v << 1 | (v ^ 1); }; // +, -
+        if ((csc.cmod >> 7) & 1) // reversed: CLK-, CLK+, BLU-, BLU+, GRN-, GRN+, RED-, RED+ from +7 down
+            return pair(c ^ 1) << 6 | pair(b ^ 1) << 4 | pair(g ^ 1) << 2 | pair(r ^ 1);
+        return pair(r) << 6 | pair(g) << 4 | pair(b) << 2 | pair(c);
+    }
 
     // DACs and the converter.
     std::uint32_t setdacs = 0;
@@ -405,7 +466,9 @@ struct Streamer::Impl {
             lastEmit = at;
         }
         std::uint64_t bus = 0;
-        if (running && mode.enable && isOutput())
+        if (dviOut())
+            bus = rotl64(dviPins(t), mode.pin);
+        else if (running && mode.enable && isOutput())
             bus = rotl64(pv, mode.pin);
         if (bus != self.m_pinOut) {
             self.m_pinOut = bus;
@@ -454,6 +517,8 @@ struct Streamer::Impl {
         // Narrow modes put their bits on as many pins; LUT and RGB modes put 32.
         const bool narrow = mode.source == Source::Imm || mode.source == Source::Fifo;
         pv = narrow && mode.width < 32 ? value() : x;
+        if (dvi())
+            latchSymbols(t);
     }
     void compute(Clock t, bool first)
     {
@@ -646,7 +711,7 @@ struct Streamer::Impl {
         emit(t);
         scheduleRoll();
     }
-    bool perClock() const { return (running && mode.source == Source::Dds) || csc.modulates(); }
+    bool perClock() const { return (running && mode.source == Source::Dds) || csc.modulates() || dviOut(); }
 
     void advance(Clock to)
     {
@@ -658,7 +723,7 @@ struct Streamer::Impl {
                 } else if (running && mode.source == Source::Dds) {
                     dds(t);
                 }
-                if (csc.modulates() || (running && mode.source == Source::Dds))
+                if (csc.modulates() || (running && mode.source == Source::Dds) || dviOut())
                     emit(t);
                 now = t;
                 continue;

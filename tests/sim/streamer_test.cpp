@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
@@ -349,6 +351,70 @@ TEST_F(StreamerFixture, DdsOutputsTheLutEveryClockAndGoertzelAccumulates)
     const Streamer::Acc acc = st.getxacc(45);
     EXPECT_EQ(std::int32_t(acc.sin), -10 * 16);
     EXPECT_EQ(std::int32_t(acc.cos), 20 * 16);
+}
+
+TEST_F(StreamerFixture, DigitalVideoSendsTmdsSymbolsOneBitAClock)
+{
+    // DVI forward on pins 16..23 at 1/10 of the clock: per 10-clock step each
+    // colour pair sends one TMDS symbol, least significant bit first.
+    auto decode = [](std::uint32_t q) {
+        const std::uint32_t d = (q >> 9 & 1) ? ~q & 0xFF : q & 0xFF;
+        std::uint32_t v = d & 1;
+        for (int i = 1; i < 8; ++i) {
+            const std::uint32_t x = ((d >> i) ^ (d >> (i - 1))) & 1;
+            v |= ((q >> 8 & 1) ? x : x ^ 1) << i;
+        }
+        return v;
+    };
+    const std::uint32_t pins16 = 2u << 20;
+    for (std::uint32_t cmod : {0x100u, 0x180u}) {
+        outs.clear();
+        const Clock t0 = 1000 * cmod + 1;
+        st.setColor(ColorReg::Cmod, cmod, t0 - 1);
+        st.setFrequency(0x0CCC'CCCD, t0 - 1);
+        const std::uint32_t pixel = 0x10'F7'00'00; // R few ones, G many, B zero
+        st.command(StreamerCmd::Init, X_IMM_1X32_4DAC8 | X_PINS_ON | pins16 | 200, pixel, false, 0, t0 - 1);
+        st.advance(t0 + 2000);
+        const bool rev = cmod & 0x80;
+        // Pin offsets of (+, -) for red, green, blue, clock.
+        const int plus[4] = {rev ? 0 : 7, rev ? 2 : 5, rev ? 4 : 3, rev ? 6 : 1};
+        const int minus[4] = {rev ? 1 : 6, rev ? 3 : 4, rev ? 5 : 2, rev ? 7 : 0};
+        int balance[3] = {0, 0, 0};
+        for (int k = 0; k < 200; ++k) {
+            std::uint32_t sym[4] = {0, 0, 0, 0};
+            for (int i = 0; i < 10; ++i) {
+                const std::uint64_t bus = outAt(t0 + Clock(10 * k + i));
+                for (int c = 0; c < 4; ++c) {
+                    const std::uint32_t p = (bus >> (16 + plus[c])) & 1, m = (bus >> (16 + minus[c])) & 1;
+                    ASSERT_NE(p, m) << "pair " << c << " step " << k << " bit " << i;
+                    sym[c] |= p << i;
+                }
+                ASSERT_EQ(bus & ~(std::uint64_t(0xFF) << 16), 0u);
+            }
+            EXPECT_EQ(sym[3], 0x01Fu) << k; // the clock: five high, five low
+            EXPECT_EQ(decode(sym[0]), 0x10u) << k;
+            EXPECT_EQ(decode(sym[1]), 0xF7u) << k;
+            EXPECT_EQ(decode(sym[2]), 0x00u) << k;
+            for (int c = 0; c < 3; ++c) {
+                balance[c] += 2 * std::popcount(sym[c]) - 10;
+                EXPECT_LE(std::abs(balance[c]), 10) << "channel " << c << " step " << k; // DC balanced
+            }
+        }
+        EXPECT_EQ(outAt(t0 + 2000), 0u); // ended: pins released
+    }
+    // P[1] = 1: the three 10-bit fields go out as they are (control symbols).
+    outs.clear();
+    st.setColor(ColorReg::Cmod, 0x100, 500000);
+    const std::uint32_t ctl = 0b1101010100u << 22 | 0b0010101011u << 12 | 0b1101010100u << 2 | 2;
+    st.command(StreamerCmd::Init, X_IMM_1X32_4DAC8 | X_PINS_ON | 1, ctl, false, 0, 500000);
+    st.advance(500020);
+    std::uint32_t red = 0, green = 0;
+    for (int i = 0; i < 10; ++i) {
+        red |= std::uint32_t(outAt(500001 + Clock(i)) >> 7 & 1) << i;
+        green |= std::uint32_t(outAt(500001 + Clock(i)) >> 5 & 1) << i;
+    }
+    EXPECT_EQ(red, 0b1101010100u);
+    EXPECT_EQ(green, 0b0010101011u);
 }
 
 TEST(ColorSpace, ConverterModes)
