@@ -258,6 +258,7 @@ void UsbDevice::output(UsbLineTransmitter::Out o, Clock at)
     case Out::Idle:
         m_pins->drive(m_dm, none, at, this);
         m_pins->drive(m_dm + 1, none, at, this);
+        m_sentAt = at;
         break;
     case Out::SE0:
         m_pins->drive(m_dm, low, at, this);
@@ -325,7 +326,15 @@ void UsbDevice::packet(const std::vector<std::uint8_t> &bytes, bool ok, Clock at
         }
         return;
     }
-    case usb::kAck:
+    case usb::kAck: {
+        // The host must start its handshake within 18 bit times of our EOP;
+        // the ACK itself (SYNC, PID, EOP) takes 19 more.
+        double bits = double(at - m_sentAt) * 65536.0 / double(period(at));
+        if (m_awaiting != Awaiting::None && bits > 18 + 19 + 1) {
+            ++m_lateAcks;
+            m_awaiting = Awaiting::None; // timed out: the data counts as not delivered
+            return;
+        }
         if (m_awaiting == Awaiting::ControlIn) {
             if (m_stage == Stage::DataIn) {
                 m_ctlOffset += m_ctlLast;
@@ -347,6 +356,7 @@ void UsbDevice::packet(const std::vector<std::uint8_t> &bytes, bool ok, Clock at
         }
         m_awaiting = Awaiting::None;
         return;
+    }
     default:
         return; // SOF, and handshakes we do not wait for
     }
@@ -509,6 +519,7 @@ Json UsbDevice::observations() const
     o["reportsSent"] = m_reportsSent;
     o["reportsLeft"] = int(m_script.size() - m_scriptNext + m_queue.size());
     o["naks"] = m_naks;
+    o["lateHandshakes"] = m_lateAcks;
     o["maxBusIdleMs"] = Rounded(m_maxIdle * 1000.0, 3);
     if (m_kind == Kind::Keyboard)
         o["leds"] = int(m_leds);

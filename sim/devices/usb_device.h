@@ -64,6 +64,8 @@ public:
     int address() const { return m_address; }
     int reportsSent() const { return m_reportsSent; }
     int naks() const { return m_naks; }
+    // Handshakes that came after the 18 bit times a device waits for them.
+    int lateAcks() const { return m_lateAcks; }
     int resets() const { return m_resets; }
     int enumerations() const { return m_enumerations; }
     std::uint8_t leds() const { return m_leds; }
@@ -127,6 +129,9 @@ private:
     std::size_t m_scriptNext = 0;
     bool m_scriptStarted = false;
     double m_scriptOrigin = 0;
+
+    Clock m_sentAt = 0; // when our last packet's EOP ended
+    int m_lateAcks = 0;
 
     // bus activity while configured
     Clock m_lastActivity = 0;

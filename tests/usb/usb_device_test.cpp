@@ -111,6 +111,12 @@ TEST_F(UsbFixture, AMissedAckResendsTheSameReportWithTheSameToggle)
     ASSERT_EQ(first.size(), 6u) << "boot mouse: buttons, x, y";
     EXPECT_EQ(first[0], usb::kData0);
     EXPECT_EQ(Bytes(first.begin() + 1, first.end() - 2), (Bytes{1, 5, 0xFD}));
+    // An ACK that starts 30 bit times late: the device has given up waiting.
+    h->keepAlive();
+    Bytes late = h->transaction(usb::kIn, 1, 1, {}, 0, true, 30);
+    EXPECT_EQ(late, first);
+    EXPECT_EQ(dev->lateAcks(), 1);
+    EXPECT_EQ(dev->reportsSent(), 0);
     Bytes again = poll(*h, 10);
     EXPECT_EQ(again, first);
     Bytes next = poll(*h, 400);

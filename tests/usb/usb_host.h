@@ -111,7 +111,7 @@ public:
     // One transaction: token, then (OUT/SETUP) the data packet; the answer.
     std::vector<std::uint8_t> transaction(std::uint8_t tokenPid, int addr, int ep,
                                           const std::vector<std::uint8_t> &data = {}, std::uint8_t dataPid = 0,
-                                          bool ack = true)
+                                          bool ack = true, double ackDelayBits = 0)
     {
         send(usb::Token(tokenPid, addr, ep));
         if (tokenPid != usb::kIn)
@@ -119,8 +119,10 @@ public:
         auto answer = receive();
         if (ack && tokenPid == usb::kIn && answer.size() >= 3 &&
             (answer[0] == usb::kData0 || answer[0] == usb::kData1) &&
-            usb::Crc16Ok(answer.data() + 1, answer.size() - 1))
+            usb::Crc16Ok(answer.data() + 1, answer.size() - 1)) {
+            step(Clock(ackDelayBits * bitClocks()));
             send({usb::kAck});
+        }
         step(Clock(4 * bitClocks()));
         return answer;
     }
