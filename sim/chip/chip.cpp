@@ -401,6 +401,8 @@ Chip::StopReason Chip::runForSeconds(double secs)
     // The clock may change on the way: run in steps, re-reading the time base.
     for (;;) {
         const Clock limit = m_time.clockAt(target);
+        if (limit <= m_now)
+            return StopReason::Limit; // rounding: no whole clock left
         StopReason r = run(limit);
         if (r != StopReason::Limit)
             return r;
