@@ -199,4 +199,37 @@ TEST(Lut, SetqTwoBlockLoadsLutAndLutExecRuns)
     EXPECT_EQ(chip.cogRegister(0, 0x120), 0x77u);
 }
 
+TEST(Xbyte, ReturnToThe1ffRunsBytecodesThroughTheLutTable)
+{
+    // Bytecodes 0, 1, 0, 2, 3 from hub $900; LUT $000..$003 hold the EXECF
+    // longs of the routines at $008.. ($008: _ret_ add $130; $009: _ret_ add
+    // $131; $00A: _ret_ mov $132, PA; $00B: the end).
+    Program p;
+    p.set(0x140, 0x800).set(0x141, 0x900);                       // $000..$003
+    p << setq2(I(3)) << rdlong(0, R(0x140))                      // $004, $005
+      << dlsForm(0xC7, I(0), R(0x141))                           // $006 rdfast #0, $141
+      << push(I(0x1FF));                                         // $007
+    p.code.push_back(cond(RET_, setq(I(0))));                    // $008 start XBYTE: 8-bit table at LUT $000
+    const std::uint32_t r0 = p.here();
+    p << cond(RET_, add(0x130, I(1))) << cond(RET_, add(0x131, I(1))) << cond(RET_, mov(0x132, R(PA)));
+    const std::uint32_t end = p.here();
+    p.finish();
+    auto bytes = p.bytes();
+    bytes.resize(0xA00, 0);
+    const std::uint32_t table[] = {r0, r0 + 1, r0 + 2, end};
+    for (std::size_t i = 0; i < 4; ++i)
+        for (int b = 0; b < 4; ++b)
+            bytes[0x800 + 4 * i + std::size_t(b)] = std::uint8_t(table[i] >> (8 * b));
+    const std::uint8_t codes[] = {0, 1, 0, 2, 3};
+    for (std::size_t i = 0; i < sizeof codes; ++i)
+        bytes[0x900 + i] = codes[i];
+    Chip chip;
+    ASSERT_TRUE(chip.loadImage(bytes));
+    EXPECT_EQ(chip.runUntil(20000), Chip::StopReason::AllStopped) << chip.faultMessage();
+    EXPECT_EQ(chip.cogRegister(0, 0x130), 2u);
+    EXPECT_EQ(chip.cogRegister(0, 0x131), 1u);
+    EXPECT_EQ(chip.cogRegister(0, 0x132), 2u);
+    EXPECT_EQ(chip.cogRegister(0, PB), 0x905u); // the FIFO pointer after the last bytecode
+}
+
 } // namespace
