@@ -718,7 +718,7 @@ struct Streamer::Impl {
         while (now < to) {
             if (perClock()) {
                 const Clock t = now + 1;
-                if (running && nextRoll == t) {
+                if (running && nextRoll <= t) {
                     rolloverAt(t);
                 } else if (running && mode.source == Source::Dds) {
                     dds(t);
@@ -767,7 +767,9 @@ Clock Streamer::command(StreamerCmd kind, std::uint32_t d, std::uint32_t s, bool
     Impl &m = *m_impl;
     advance(now);
     const Cmd c{kind, d, s, hasQ, q};
-    const Clock t = now + 1; // the first clock the command can act on
+    // The first clock the command can act on. The pins may have pulled the
+    // streamer a few clocks past its cog; its timeline stays in order.
+    const Clock t = std::max(now, m.now) + 1;
     if (kind == StreamerCmd::Init || (!m.running && m.queued == 0)) {
         m.queued = 0; // XINIT drops a buffered command
         m.start(c, t);
@@ -793,6 +795,7 @@ void Streamer::setFrequency(std::uint32_t freq, Clock now)
 {
     Impl &m = *m_impl;
     advance(now);
+    now = std::max(now, m.now);
     if (m.running) {
         m.phase = m.phaseAtClock(now);
         m.phaseAt = now;
@@ -806,13 +809,14 @@ void Streamer::setDacs(std::uint32_t dacs, Clock now)
     Impl &m = *m_impl;
     advance(now);
     m.setdacs = dacs;
-    m.emit(now + 1);
+    m.emit(std::max(now, m.now) + 1);
 }
 
 void Streamer::setColor(ColorReg reg, std::uint32_t value, Clock now)
 {
     Impl &m = *m_impl;
     advance(now);
+    now = std::max(now, m.now);
     // Keep PHS continuous across a CFRQ change.
     m.csc.phs -= m.csc.cfrq * std::uint32_t(now - m.phsAt);
     m.phsAt = now;
@@ -885,6 +889,7 @@ void Streamer::reset(Clock now)
 {
     advance(now);
     Impl &m = *m_impl;
+    now = std::max(now, m.now);
     const Clock t = now + 1;
     const Clock lastEmit = m.lastEmit;
     m_impl = std::make_unique<Impl>(*this);

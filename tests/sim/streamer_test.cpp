@@ -196,6 +196,29 @@ TEST_F(StreamerFixture, ForeverStopAndHandOverAtTheNextRollover)
         EXPECT_NE(v, 0x88u);
 }
 
+TEST_F(StreamerFixture, CallsFromACogBehindThePinsPullStayInOrder)
+{
+    // The pins may pull a streamer a few clocks past its cog's own clock; a
+    // later call with the cog's (earlier) clock acts from where it stands.
+    const std::uint32_t imm = X_IMM_1X32_4DAC8 | X_DACS_3_2_1_0;
+    st.setFrequency(0x2000'0000, 0);
+    st.command(StreamerCmd::Init, imm | 0xFFFF, 0x11, false, 0, 10); // steps at 11, 15, .., 103
+    st.advance(103);
+    st.setFrequency(0x8000'0000, 100); // from 104 on: every clock
+    st.command(StreamerCmd::Cont, imm | 1, 0x22, false, 0, 101);
+    st.advance(200);
+    EXPECT_EQ(dacAt(103), 0x11u);
+    EXPECT_EQ(dacAt(104), 0x22u); // the buffered command at the next (1-clock) rollover
+    EXPECT_EQ(dacAt(105), 0u);
+    for (std::size_t i = 1; i < dacs.size(); ++i)
+        EXPECT_LE(dacs[i - 1].first, dacs[i].first);
+    st.advance(300);
+    st.command(StreamerCmd::Init, imm | 1, 0x33, false, 0, 250);
+    st.advance(400);
+    EXPECT_EQ(dacAt(301), 0x33u);
+    EXPECT_EQ(dacAt(300), 0u);
+}
+
 TEST_F(StreamerFixture, DacOverrideFollowsDddd)
 {
     st.setDacs(0xA0B0C0D0, 0);
