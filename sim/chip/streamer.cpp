@@ -52,6 +52,8 @@ void decodeNarrow4(Mode &m, std::uint32_t low, std::uint32_t d)
     m.pin = int((d >> 19) & 15) * 4;
 }
 
+// Sub-modes the documentation does not list decode to Source::None: such a
+// command keeps its timing but outputs nothing.
 Mode decode(std::uint32_t d, std::uint32_t s)
 {
     Mode m;
@@ -82,8 +84,6 @@ Mode decode(std::uint32_t d, std::uint32_t s)
         default:
             break;
         }
-        if (src != Source::Imm && m.width < 16)
-            m.wordBits = std::max(m.wordBits, 8);
     };
     switch (mm) {
     case 0:
