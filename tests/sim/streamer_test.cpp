@@ -310,6 +310,17 @@ TEST_F(StreamerFixture, FifoModesReadHubDataInOrder)
     EXPECT_EQ(outAt(301), std::uint64_t(5) << 16);
     EXPECT_EQ(dacAt(302) & 0xFF, 6u);
 
+    // RFBYTE -> 1 pin: eight steps a byte, bottom bit first, pin 5.
+    hub.writeByte(0x1100, 0xA5);
+    hub.writeByte(0x1101, 0x01);
+    fifo.rdfast(0, 0x1100, 500);
+    st.command(StreamerCmd::Init, 0x8000'0000 | X_PINS_ON | 5u << 17 | 10, 0, false, 0, 600);
+    st.advance(700);
+    const int bits[10] = {1, 0, 1, 0, 0, 1, 0, 1, 1, 0};
+    for (int k = 0; k < 10; ++k)
+        EXPECT_EQ(outAt(601 + Clock(k)), std::uint64_t(bits[k]) << 5) << k;
+    EXPECT_EQ(fifo.pointer(), 0x1102u);
+
     // The RGB modes: one pixel a step, {R, G, B, 0} on X3..X0.
     struct Case {
         std::uint32_t mode, s;
