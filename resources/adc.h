@@ -31,10 +31,12 @@
 // only relative. When the ADC counts another pin's bitstream (P_PLUS1_A ..
 // P_MINUS1_A, P_OUTBIT_A) the GIO/VIO calibration switches only this pin's
 // input and cannot see that signal, so a nominal scale is used instead: GIO
-// at ADC_NOMINAL_GIO and VIO at ADC_NOMINAL_VIO of the full count (10 % and
-// 90 % unless defined before this header); such readings are as good as
-// that assumption. A SINC2/SINC3 reading takes its two or three samples in
-// one tight loop (so no period is missed even at 16 clocks), waiting for one
+// at ADC_NOMINAL_GIO and VIO at ADC_NOMINAL_VIO percent of the full count
+// (10 and 90 unless defined before this header: an assumption, as the
+// documentation gives no figures; measure your board and define them). The
+// other pin must run its ADC (an ADC mode, or DAC mode with OUT high).
+// A SINC2/SINC3 reading takes its two or three samples in one tight loop
+// (so no period is missed even at 16 clocks), waiting for one
 // to three ADC periods (at most 512 clocks for SINC3, 8192 for SINC2) and
 // giving up after a few more, returning what the pin holds. The volts are
 // worked out in integer arithmetic under 16.16 fixed point (flexspin

@@ -34,8 +34,11 @@ TEST(AllKindsRun, EveryDeviceSeesItsObject)
     auto mon = run->Device<sim::VgaMonitor>("SimpleVGA1");
     ASSERT_TRUE(mon && mon->captured());
     EXPECT_EQ(mon->observations().find("mode")->string(), "640x480@60");
+    EXPECT_EQ(CompareFrame(mon->frame(), Bitmap2()), 0); // the other cogs do not disturb the picture
 
-    EXPECT_EQ(run->Lines("D0 D0 ").size(), 2u); // the scanner finds the DS1339 on each loop
+    auto loops = run->Lines("Devices =");
+    ASSERT_GE(loops.size(), 2u);
+    EXPECT_EQ(run->Lines("D0 D0 ").size(), loops.size()); // the scanner finds the DS1339 on each loop
     EXPECT_FALSE(run->Lines("RTC time 2026-01-01 12:00:00").empty());
     auto bus = run->Device<sim::I2cBus>("I2CScan1");
     EXPECT_EQ(bus->observations().find("acknowledgedAddresses")->items().at(0).number(), 0x68);
@@ -53,9 +56,9 @@ TEST(AllKindsRun, EveryDeviceSeesItsObject)
     EXPECT_LE(servo->maxWidthUs(), 2400 + 0.05);
 
     auto ins = run->Lines("SmartPin1 IN =");
-    ASSERT_EQ(ins.size(), 2u);
-    EXPECT_EQ(ValueOf(ins[0]), 1);
-    EXPECT_EQ(ValueOf(ins[1]), 0);
+    ASSERT_GE(ins.size(), 2u);
+    for (std::size_t i = 0; i < ins.size(); i++)
+        EXPECT_EQ(ValueOf(ins[i]), i % 2 == 0 ? 1 : 0);
 
     sim::Json filters = *run->Report("Filter1").find("observations")->find("filters");
     for (const auto &f : filters.items())
