@@ -131,16 +131,19 @@ class AsyncRx : public SmartMode
             p.schedule(sample(1));
             return;
         }
+        if (m_state == Capture) {
+            // A bit period after the last data bit (mid stop bit), as the documented sequence goes.
+            p.z = m_shift;
+            p.raiseIn(at);
+            m_state = a ? WaitLow : WaitHigh;
+            return;
+        }
         if (m_state != Bits)
             return;
         m_shift = (m_shift >> 1) | (std::uint32_t(a) << 31);
-        if (++m_got < m_bits) {
-            p.schedule(sample(m_got + 1));
-            return;
-        }
-        p.z = m_shift;
-        p.raiseIn(at);
-        m_state = a ? WaitLow : WaitHigh;
+        if (++m_got >= m_bits)
+            m_state = Capture;
+        p.schedule(sample(m_got + 1));
     }
 
   private:
@@ -151,7 +154,7 @@ class AsyncRx : public SmartMode
         return c > m_fall ? c : m_fall + 1;
     }
 
-    enum State { Off, WaitHigh, WaitLow, Check, Bits } m_state = Off;
+    enum State { Off, WaitHigh, WaitLow, Check, Bits, Capture } m_state = Off;
     Clock m_fall = 0;
     std::uint64_t m_period64 = 64;
     int m_bits = 8, m_got = 0;

@@ -222,8 +222,9 @@ TEST_F(AsyncSerial, ReceivesFedBytesMsbJustifiedAtTheProgrammedBaud)
         }
     }
     EXPECT_EQ(got, "Hi");
-    // One bit of idle line, then start + 8 data bits: the word is in after 9.5 bit times.
-    EXPECT_NEAR(double(firstIn - 1004), 1389.0 * 9.5, 3);
+    // One bit of idle line, then start + 8 data bits sampled mid-bit; the word is in Z one bit
+    // period after the last data bit: 1 + 9.5 bit times.
+    EXPECT_NEAR(double(firstIn - 1004), 1389.0 * 10.5, 3);
     pins.advance(t + 2 * 1389);
     EXPECT_TRUE(feeder->idle());
 }
