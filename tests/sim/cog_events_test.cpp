@@ -86,6 +86,56 @@ TEST(Interrupts, WaitintSleepsUntilTheInterruptHasRun)
     EXPECT_LE(slept, 220u);
 }
 
+TEST(Events, EventBranchesTestAndClearTheFlag)
+{
+    // JNCT1 before the target passes is taken; JCT1 after it is taken and
+    // clears the flag, so a POLLCT1 right after reads 0.
+    const std::uint32_t jct1 = 0xF0000000u | 0x5Eu << 21 | 1u << 19 | 1u << 18 | 1u << 9;  // JCT1 #S
+    const std::uint32_t jnct1 = 0xF0000000u | 0x5Eu << 21 | 1u << 19 | 1u << 18 | 17u << 9; // JNCT1 #S
+    Program p;
+    p << getct(0x122) << addct1(0x122, I(100))  // $000, $001
+      << (jnct1 | 1)                            // $002: not passed yet -> $004
+      << mov(0x130, I(1))                       // $003 skipped
+      << waitx(I(150))                          // $004
+      << (jct1 | 1)                             // $005: passed -> $007
+      << mov(0x131, I(1))                       // $006 skipped
+      << event(POLLCT1, WC) << wrc(0x132);      // $007, $008
+    p.finish();
+    Chip chip;
+    ASSERT_TRUE(chip.loadImage(p.bytes()));
+    EXPECT_EQ(chip.runUntil(20000), Chip::StopReason::AllStopped) << chip.faultMessage();
+    EXPECT_EQ(chip.cogRegister(0, 0x130), 0u);
+    EXPECT_EQ(chip.cogRegister(0, 0x131), 0u);
+    EXPECT_EQ(chip.cogRegister(0, 0x132), 0u);
+}
+
+TEST(Events, WaitpatWakesOnAPinPattern)
+{
+    // Cog 1 waits until pins 8..11 read %0101 (SETPAT with C = 0: port A, Z = 1:
+    // equal); cog 0 drives them so at a known clock.
+    Program p;
+    startCog1(p);
+    p << waitx(I(400)) << getct(0x120) << dForm(sub9::DRVH, I(8 | 0 << 6)) << dForm(sub9::DRVH, I(10))
+      << dForm(sub9::DRVL, I(9)) << dForm(sub9::DRVL, I(11)) << waitx(I(100));
+    for (auto w : store(0x120, 0x900))
+        p << w;
+    p.finish();
+    // SETPAT ##$F00, ##$500 (EEEE 1011111 1LI), then WAITPAT.
+    std::vector<std::uint32_t> c1 = {modcz(0, 0xF), augd(0xF00), augs(0x500),
+                                     dlsForm(0xBF, I(0xF00 & 0x1FF), I(0x500 & 0x1FF)), event(16 + 8),
+                                     getct(0x120)};
+    for (auto w : store(0x120, 0x904))
+        c1.push_back(w);
+    c1.push_back(cogstop(I(1)));
+    Chip chip;
+    ASSERT_TRUE(chip.loadImage(image(p, c1)));
+    chip.runUntil(20000);
+    const std::uint32_t driven = chip.hub().readLong(0x900), woke = chip.hub().readLong(0x904);
+    ASSERT_NE(woke, 0u) << "cog 1 never woke";
+    EXPECT_GE(woke, driven + 6);
+    EXPECT_LE(woke, driven + 20);
+}
+
 TEST(Events, CogatnWakesAWaitingCog)
 {
     Program p;
