@@ -103,7 +103,9 @@ class Pins
     const std::vector<std::shared_ptr<Device>> &devices() const { return m_devices; }
     const TimeBase &time() const { return m_time; }
 
-    // Pin state for devices and recorders.
+    // Pin state for devices and recorders, as of now(). A free-running smart
+    // output (NCO, PWM, pulse) that no device watches and no pin's input
+    // selects is not worked out edge by edge: watch a pin to see its edges.
     bool level(int pin) const;     // the logic level on the wire
     double voltage(int pin) const; // volts on the wire (DAC levels, pulls)
     bool driven(int pin) const;    // the chip drives the pin (output enabled)
