@@ -146,6 +146,12 @@ TEST_F(UsbRun, AHubIsRefusedWithTheErrorLed)
     EXPECT_EQ(hub->address(), 1) << "it got as far as reading the device descriptor";
     EXPECT_TRUE(r.driven[56] && !r.level[56]) << "error LED on (low)";
     EXPECT_NE(r.console.find("No keyboard input."), std::string::npos);
+
+    // The same refusal with the driver that has no error LED: the pin stays untouched.
+    hub = std::make_shared<UsbDevice>(UsbDevice::Kind::Hub, 10);
+    r = RunProject({"no_error_led=1"}, hub, 1.2, 56);
+    EXPECT_FALSE(hub->configured());
+    EXPECT_FALSE(r.errorPinDriven);
 }
 
 TEST_F(UsbRun, ShiftedLettersAndSymbols)
