@@ -785,3 +785,49 @@ TEST_F(Adcs, ReadingsStayRightAfterALongUnreadStretch)
     std::uint32_t s = ((z[2] - z[1]) - (z[1] - z[0])) & 0x07FFFFFF;
     EXPECT_NEAR(double(s >> 7), 16384 * 0.7, 1.5);
 }
+
+TEST_F(Counters, PeriodsInXPlusClocksAndAnExternallyClockedAdc)
+{
+    // A (and B, the same pin) high 30 of every 100 clocks from 1000; X = 250 clocks.
+    struct Case {
+        const char *name;
+        std::uint32_t smart;
+        std::uint32_t z;
+    };
+    const Case cases[] = {{"time", 0x15, 300}, {"A-high states", 0x16, 90}, {"periods", 0x17, 3}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TimeBase tb;
+        Pins p(tb);
+        int src = 0;
+        p.drive(12, {Pins::ExternalDrive::Low, 0, 0}, 0, &src);
+        p.wrpin(12, c.smart << 1, 0);
+        p.wxpin(12, 250, 1);
+        p.setCogOutputs(0, 1ull << 12, 0, 4);
+        for (Clock t = 1000; t < 1400; t += 100) {
+            p.drive(12, {Pins::ExternalDrive::High, 0, 0}, t, &src);
+            p.drive(12, {Pins::ExternalDrive::Low, 0, 0}, t + 30, &src);
+        }
+        EXPECT_TRUE(p.in(1400) >> 12 & 1);
+        EXPECT_EQ(p.rqpin(12, 1400).z, c.z);
+    }
+
+    // %11001: A sampled on each B rise; SINC2 filtering over 16 samples of a 1-in-4 pattern.
+    int a = 0, b = 0;
+    pins.drive(2, {Pins::ExternalDrive::Low, 0, 0}, 0, &a);
+    pins.drive(3, {Pins::ExternalDrive::Low, 0, 0}, 0, &b);
+    start(2, (1u << 24) | (0x19 << 1), 0x14, 0, 0); // B = +1, SINC2 filtering, 16 samples
+    std::vector<std::uint32_t> z;
+    Clock t = 100;
+    for (int i = 0; i < 16 * 6; ++i, t += 10) {
+        pins.drive(2, {i % 4 == 0 ? Pins::ExternalDrive::High : Pins::ExternalDrive::Low, 0, 0}, t, &a);
+        pins.drive(3, {Pins::ExternalDrive::High, 0, 0}, t + 2, &b);
+        pins.drive(3, {Pins::ExternalDrive::Low, 0, 0}, t + 5, &b);
+        if (in(2, t + 6)) {
+            z.push_back(pins.rdpin(2, t + 6).z);
+        }
+    }
+    ASSERT_GE(z.size(), 4u);
+    const std::size_t k = z.size() - 1;
+    EXPECT_NEAR(double((z[k] - z[k - 1]) & 0x07FFFFFF), 16.0 * 16 / 4, 2.0);
+}
