@@ -447,6 +447,22 @@ TEST(Timing, DocumentedAndMeasuredAnchors)
     EXPECT_EQ(std::set<std::uint32_t>(wr.begin(), wr.end()), (std::set<std::uint32_t>{3, 4, 5, 6, 7, 8, 9, 10}));
 }
 
+TEST(Timing, DocumentedClockCountsPerInstruction)
+{
+    auto setOf = [](const std::vector<std::uint32_t> &v) { return std::set<std::uint32_t>(v.begin(), v.end()); };
+    // DJNZ: 2 when it falls through, 4 when it branches (to the next instruction here).
+    EXPECT_EQ(clocksByPhase({mov(RD, I(1)), djnz(RD, I(0))}), std::vector<std::uint32_t>(8, 2 + 2));
+    EXPECT_EQ(clocksByPhase({mov(RD, I(2)), djnz(RD, I(0))}), std::vector<std::uint32_t>(8, 2 + 4));
+    EXPECT_EQ(clocksByPhase({rdlut(RX, I(5))}), std::vector<std::uint32_t>(8, 3));
+    EXPECT_EQ(clocksByPhase({grp(0x149, RX, R(RS))}), std::vector<std::uint32_t>(8, 7)); // MULPIX
+    // CALLA writes the return long to hub at PTRA++: 5..12; RETA reads it back: 11..18.
+    // The sequence sits at $002..: CALLA at $004 jumps to the NOP at $005.
+    const auto calla = clocksByPhase({mov(0x133, I(5)), mov(PTRA, I(0x100)), dForm(sub9::CALLA, R(0x133)), NOP});
+    EXPECT_EQ(setOf(calla).size(), 8u);
+    EXPECT_EQ(*setOf(calla).begin(), 6u + 5u);
+    EXPECT_EQ(*setOf(calla).rbegin(), 6u + 12u);
+}
+
 TEST(Timing, CoginitToTheNewCogsFirstGetct)
 {
     std::set<std::uint32_t> seen;
