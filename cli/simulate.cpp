@@ -230,6 +230,11 @@ int CmdSimulate(const std::vector<std::string> &args, Services &services, std::o
         }
         const std::string problem = opt->apply(o, value);
         if (!problem.empty()) {
+            // A file that cannot be read is a failure, not a usage error.
+            if (problem.find(" cannot be ") != std::string::npos) {
+                services.messages.Show(MessageKind::Plain, problem + ".");
+                return kExitFailed;
+            }
             err << "kivo-cli: " << problem << "\n";
             return kExitUsage;
         }

@@ -102,6 +102,8 @@ TEST(Simulate, BadFilesAndOptionsAreRefused)
     EXPECT_EQ(cli({"simulate", cli.Write("x.binary", {0, 0, 0, 0}), "--time", "-1"}), 2);
     EXPECT_EQ(cli({"simulate", cli.Write("y.binary", {0, 0, 0, 0}), "--bogus"}), 2);
     EXPECT_EQ(cli({"simulate"}), 2);
+    EXPECT_EQ(cli({"simulate", cli.Write("z.binary", {0, 0, 0, 0}), "--serial-in", "@" + cli.dir / "none.txt"}), 1);
+    EXPECT_NE(cli.output.find("none.txt cannot be opened"), std::string::npos) << cli.output;
 }
 
 } // namespace
