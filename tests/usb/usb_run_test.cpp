@@ -201,6 +201,15 @@ TEST_F(UsbRun, KeyboardSurvivesUnplugAndReplug)
     EXPECT_EQ(Typed(r.console), "hello") << r.console;
     EXPECT_EQ(kb->enumerations(), 2);
     EXPECT_TRUE(kb->plugged());
+
+    // Pulled in the middle of the enumeration (the descriptors go out at about 0.13 s).
+    kb = std::make_shared<UsbDevice>(UsbDevice::Kind::Keyboard, 10);
+    ASSERT_TRUE(kb->typeText("hello"));
+    kb->setUnplug(0.1333, 0.4);
+    r = RunProject({"out_mouse=0"}, kb, 2.2);
+    EXPECT_EQ(Typed(r.console), "hello") << r.console;
+    EXPECT_EQ(kb->enumerations(), 1);
+    EXPECT_GE(kb->resets(), 2);
 }
 
 TEST_F(UsbRun, NoErrorLedVariantNeverDrivesTheErrorPinAndTheBottomPortWorks)
