@@ -349,6 +349,8 @@ void UsbDevice::packet(const std::vector<std::uint8_t> &bytes, bool ok, Clock at
                 m_stage = Stage::Idle;
             }
         } else if (m_awaiting == Awaiting::Interrupt) {
+            if (m_lastCorrupt)
+                ++m_corruptAcked;
             if (!m_queue.empty())
                 m_queue.pop_front();
             m_intToggle = !m_intToggle;
@@ -437,7 +439,13 @@ void UsbDevice::inToken(int endpoint, Clock at)
         std::vector<std::uint8_t> report = m_queue.front();
         if (m_kind != Kind::Keyboard && m_protocol == 1)
             report.push_back(0); // the report protocol adds the wheel
-        send(usb::DataPacket(m_intToggle ? usb::kData1 : usb::kData0, report), at);
+        std::vector<std::uint8_t> packet = usb::DataPacket(m_intToggle ? usb::kData1 : usb::kData0, report);
+        m_lastCorrupt = m_corrupt > 0;
+        if (m_lastCorrupt) {
+            --m_corrupt;
+            packet.back() ^= 0x10;
+        }
+        send(packet, at);
         m_awaiting = Awaiting::Interrupt;
         return;
     }

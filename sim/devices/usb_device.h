@@ -44,6 +44,13 @@ public:
     // Mouse: reports (dx, dy, buttons), `periodSeconds` apart, after configuration.
     void move(const std::vector<std::array<int, 3>> &moves, double periodSeconds = 0.02);
 
+    // The next `n` reports go out with a broken CRC (a noisy cable); the host
+    // must not acknowledge them, and gets each again on its next IN.
+    void corruptReports(int n) { m_corrupt = n; }
+    int corruptLeft() const { return m_corrupt; }
+    // Broken reports the host acknowledged all the same (it must not).
+    int corruptAcked() const { return m_corruptAcked; }
+
     // The keyboard report a character needs (modifiers, usage); false when none.
     static bool KeyFor(char c, std::uint8_t *modifiers, std::uint8_t *usage);
 
@@ -132,6 +139,8 @@ private:
 
     Clock m_sentAt = 0; // when our last packet's EOP ended
     int m_lateAcks = 0;
+    int m_corrupt = 0, m_corruptAcked = 0;
+    bool m_lastCorrupt = false;
 
     // bus activity while configured
     Clock m_lastActivity = 0;

@@ -154,12 +154,16 @@ TEST_F(UsbRun, AHubIsRefusedWithTheErrorLed)
     EXPECT_FALSE(r.errorPinDriven);
 }
 
-TEST_F(UsbRun, ShiftedLettersAndSymbols)
+TEST_F(UsbRun, ShiftedLettersAndSymbolsOverANoisyCable)
 {
     auto kb = std::make_shared<UsbDevice>(UsbDevice::Kind::Keyboard, 10);
     ASSERT_TRUE(kb->typeText("Hi! a-b"));
+    kb->corruptReports(3); // the driver drops them unacknowledged and asks again
     RunResult r = RunProject({"out_mouse=0"}, kb, 2.2);
     EXPECT_EQ(Typed(r.console), "Hi! a-b") << r.console;
+    EXPECT_EQ(kb->corruptLeft(), 0);
+    EXPECT_EQ(kb->corruptAcked(), 0);
+    EXPECT_EQ(kb->reportsSent(), 14);
 }
 
 TEST_F(UsbRun, MouseMovesTheCursorWithinTheLimits)
