@@ -80,6 +80,7 @@ test::ModFile EffectsModule()
     p[5][3] = c(0, 0, 0xF, 0x7D);
     p[20][3] = c(2, 285, 0x3, 0x04);
     p[24][3] = c(0, 0, 0x3, 0x00);
+    p[30][3] = c(40, 428, 0x0, 0x00); // no sample 40: the note plays the sample there is
     // The next pattern is entered at row 5; there B and D in one row.
     q[5][0] = c(1, 428, 0x0, 0x00);
     q[6][0] = c(0, 0, 0xB, 0x02);

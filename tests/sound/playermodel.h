@@ -256,7 +256,7 @@ inline std::vector<TickState> SongTicks(const ModFile &m, const PlayerTables &t,
         c.c.vol = 0;
     int pos = 0, row = 0, speed = 6, pdelay = 0;
     auto note = [&](Chan &c, const ModCell &cell, int e, int x) {
-        if (cell.sample) {
+        if (cell.sample && cell.sample < 32) {
             c.sample = cell.sample;
             const ModSample &s = m.samples.at(cell.sample - 1);
             c.c.vol = std::min(s.volume, 64);
