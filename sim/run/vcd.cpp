@@ -61,14 +61,16 @@ void VcdRecorder::connect(Pins &pins)
     Device::connect(pins);
     if (!m_file)
         return;
+    // Levels in the module p2, volts in p2.volts: both name the pin P<n>.
     std::fprintf(m_file, "$version Kivo P2 simulator $end\n$timescale 1ns $end\n$scope module p2 $end\n");
-    for (const auto &s : m_signals) {
-        if (s.analog)
-            std::fprintf(m_file, "$var real 64 %s P%d_volts $end\n", s.id.c_str(), s.pin);
-        else
+    for (const auto &s : m_signals)
+        if (!s.analog)
             std::fprintf(m_file, "$var wire 1 %s P%d $end\n", s.id.c_str(), s.pin);
-    }
-    std::fprintf(m_file, "$upscope $end\n$enddefinitions $end\n");
+    std::fprintf(m_file, "$scope module volts $end\n");
+    for (const auto &s : m_signals)
+        if (s.analog)
+            std::fprintf(m_file, "$var real 64 %s P%d $end\n", s.id.c_str(), s.pin);
+    std::fprintf(m_file, "$upscope $end\n$upscope $end\n$enddefinitions $end\n");
     stamp(pins.now());
     std::fprintf(m_file, "$dumpvars\n");
     for (auto &s : m_signals) {

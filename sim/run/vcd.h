@@ -1,7 +1,7 @@
 #pragma once
 // Writes pin activity as a Value Change Dump for a wave viewer (GTKWave):
-// each digital pin's level as a wire named P<n>, and each analog pin's
-// volts as a real value, at most once a microsecond.
+// each digital pin's level as a wire P<n> in the module p2, and each analog
+// pin's volts as a real P<n> in p2.volts, at most once a microsecond.
 #include "devices/device.h"
 
 #include <cstdio>

@@ -475,7 +475,7 @@ TEST(Recorders, VcdHoldsLevelsAndThrottledVolts)
     text << in.rdbuf();
     std::string s = text.str();
     EXPECT_NE(s.find("$var wire 1 ! P5 $end"), std::string::npos);
-    EXPECT_NE(s.find("$var real 64 \" P9_volts $end"), std::string::npos);
+    EXPECT_NE(s.find("$scope module volts $end\n$var real 64 \" P9 $end"), std::string::npos);
     EXPECT_NE(s.find("#1000\n1!"), std::string::npos);
     EXPECT_NE(s.find("#2000\n0!"), std::string::npos);
     std::size_t reals = 0;

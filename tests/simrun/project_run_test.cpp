@@ -106,7 +106,7 @@ TEST(ProjectRun, VcdNamesTheProjectPins)
     ASSERT_EQ(cli({"simulate", cli.File(), "--time", "0.001", "--vcd", vcd}), 0) << cli.output;
     std::string text = ReadFileBytes(vcd);
     for (const char *s : {"$timescale 1ns $end", " P24 $end", " P41 $end", " P62 $end", " P63 $end",
-                          "$var real 64 ", " P41_volts $end", "$enddefinitions $end"})
+                          "$scope module volts $end\n$var real 64 ", "$enddefinitions $end"})
         EXPECT_NE(text.find(s), std::string::npos) << s;
     EXPECT_EQ(text.find(" P0 $end"), std::string::npos);
     ASSERT_EQ(cli({"simulate", cli.File(), "--time", "0.001", "--vcd", vcd, "--vcd-all"}), 0) << cli.output;
