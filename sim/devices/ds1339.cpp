@@ -50,7 +50,7 @@ std::string RtcTime::text() const
     return buf;
 }
 
-Ds1339::Ds1339(const TimeBase &time, RtcTime start) : m_time(time)
+Ds1339::Ds1339(const TimeBase &time, RtcTime start) : m_time(time), m_start(start)
 {
     m_baseSeconds = ToSeconds(start);
     m_baseWday = start.wday;
@@ -189,7 +189,7 @@ Json Ds1339::observations() const
     Json o = Json::object();
     o["device"] = "DS1339";
     o["address"] = address();
-    o["startTime"] = RtcTime(kStartTime).text();
+    o["startTime"] = m_start.text();
     if (m_ended)
         o["timeAtEnd"] = m_end.text();
     o["oscillatorRunning"] = m_stoppedAt < 0;

@@ -47,6 +47,7 @@ private:
     void setFrom(const std::array<std::uint8_t, 7> &regs, Clock at, bool resetChain);
 
     const TimeBase &m_time;
+    RtcTime m_start;
     // The time as set, and the simulated second it was set at: the chip
     // counts whole seconds from there while its oscillator runs.
     long long m_baseSeconds = 0; // seconds since 2000-01-01 00:00:00

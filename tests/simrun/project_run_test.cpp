@@ -61,6 +61,11 @@ TEST(ProjectRun, JsonReportNamesEveryObjectWithItsDevice)
     cli.Make({{"nco"}, {"servo"}, {"i2c"}, {"rtc", "bus=I2CScan1"}, {"adc", "source=Pin# -1"}, {"sound"}});
     cli.StubBinary();
     ASSERT_EQ(cli({"simulate", cli.File(), "--time", "0.001", "--json", "--set", "ADC1.volts=2.5"}), 0) << cli.output;
+    std::string r1 = cli.output;
+    ASSERT_EQ(cli({"simulate", cli.File(), "--time", "0.001", "--json", "--set", "RTC1.start=2030-05-06 07:08:09"}), 0)
+        << cli.output;
+    EXPECT_NE(cli.output.find("\"startTime\": \"2030-05-06 07:08:09\""), std::string::npos) << cli.output;
+    cli.output = r1;
     const std::string &r = cli.output;
     EXPECT_EQ(r.rfind("{", 0), 0u) << r; // nothing before the report
     for (const char *s : {"\"exit\": {", "\"reason\": \"time limit\"", "\"status\": 0", "\"console\": \"\"",
