@@ -245,6 +245,10 @@ int CmdSimulate(const std::vector<std::string> &args, Services &services, std::o
     }
     if (EndsWith(o.file, ".kivo"))
         return SimulateProject(o, services, out, err);
+    if (!o.extra.empty()) { // the board's options need a project
+        err << "kivo-cli: " << o.extra.begin()->first << " needs a .kivo project, not an image\n" << Usage();
+        return kExitUsage;
+    }
 
     std::vector<std::uint8_t> image;
     std::string why;

@@ -100,6 +100,9 @@ TEST(ProjectRun, OptionErrorsAreClear)
         EXPECT_EQ(cli(args), c.status) << c.says;
         EXPECT_NE(cli.output.find(c.says), std::string::npos) << cli.output;
     }
+    // The board's options on a plain image.
+    EXPECT_EQ(cli({"simulate", cli.Binary(), "--time", "0.001", "--json"}), 2);
+    EXPECT_NE(cli.output.find("--json needs a .kivo project, not an image"), std::string::npos) << cli.output;
 }
 
 TEST(ProjectRun, VcdNamesTheProjectPins)
