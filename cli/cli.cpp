@@ -1,4 +1,5 @@
 #include "cli.h"
+#include "simulate.h"
 
 #include "check/check.h"
 #include "generator/generator.h"
@@ -34,7 +35,9 @@ const char *kUsage = "usage: kivo-cli COMMAND FILE.kivo [ARGS...]\n"
                      "  kinds [--json]                     list the object kinds and their fields\n"
                      "  add FILE.kivo KIND [KEY=VALUE...]  add an object\n"
                      "  edit FILE.kivo NAME|@N [KEY=VALUE...]  change an object\n"
-                     "  delete FILE.kivo NAME|@N           delete an object\n";
+                     "  delete FILE.kivo NAME|@N           delete an object\n"
+                     "  simulate FILE [--time S] [--serial-in TEXT|@FILE] [--trace FILE] [--trace-limit N]\n"
+                     "                                     run an image or project on the P2 simulator\n";
 
 struct UsageError {
     std::string text;
@@ -675,6 +678,8 @@ int RunCli(const std::vector<std::string> &args, Services &services, std::ostrea
             return CmdEdit(args, services);
         if (cmd == "delete")
             return CmdDelete(args, services);
+        if (cmd == "simulate")
+            return CmdSimulate(args, services, out, err);
         throw UsageError{"unknown command '" + cmd + "'"};
     } catch (const UsageError &e) {
         err << "kivo-cli: " << e.text << "\n" << kUsage;

@@ -27,11 +27,22 @@
 //                                     period differ from what it runs
 //
 // Limits: the calibration measures this pin's own ADC, so it is right for
-// 1x gain on this pin's input (P_LOCAL_A); with another gain or input the
-// volts are only relative. A reading waits for one to three ADC periods
-// (at most 512 clocks for SINC3, 8192 for SINC2) and gives up after a few
-// more, returning what the pin holds. ADC_VIO_VOLTS can be defined before
-// this header to match the board's supply.
+// 1x gain on this pin's input (P_LOCAL_A); with another gain the volts are
+// only relative. When the ADC counts another pin's bitstream (P_PLUS1_A ..
+// P_MINUS1_A, P_OUTBIT_A) the GIO/VIO calibration switches only this pin's
+// input and cannot see that signal, so a nominal scale is used instead: GIO
+// at ADC_NOMINAL_GIO and VIO at ADC_NOMINAL_VIO percent of the full count
+// (10 and 90 unless defined before this header: an assumption, as the
+// documentation gives no figures; measure your board and define them). The
+// other pin must run its ADC (an ADC mode, or DAC mode with OUT high).
+// A SINC2/SINC3 reading takes its two or three samples in one tight loop
+// (so no period is missed even at 16 clocks), waiting for one
+// to three ADC periods (at most 512 clocks for SINC3, 8192 for SINC2) and
+// giving up after a few more, returning what the pin holds. The volts are
+// worked out in integer arithmetic under 16.16 fixed point (flexspin
+// --fixed), whose products and quotients of these sizes would overflow or
+// lose precision. ADC_VIO_VOLTS can be defined before this header to match
+// the board's supply.
 #ifndef KIVO_ADC_H
 #define KIVO_ADC_H
 
@@ -42,7 +53,15 @@
 #define ADC_VIO_VOLTS 3.3f
 #endif
 
+#ifndef ADC_NOMINAL_GIO
+#define ADC_NOMINAL_GIO 10           // percent of the full count
+#endif
+#ifndef ADC_NOMINAL_VIO
+#define ADC_NOMINAL_VIO 90
+#endif
+
 #define ADC_INPUT_FIELD 0x001F8000   // WRPIN M[12:7]: the ADC input and gain
+#define ADC_A_SELECT 0x70000000      // WRPIN A input: 0 = this pin
 #define ADC_KIND_SAMPLE 0
 #define ADC_KIND_SINC2 1
 #define ADC_KIND_SINC3 2
@@ -84,18 +103,54 @@ static int adc_next(int pin, int period)
     return _rdpin(pin);
 }
 
+// Two or three consecutive periods' values, each read as soon as the pin's
+// IN flag rises: a tight loop in cog RAM keeps up with 16-clock periods. A
+// NOP follows each RDPIN because IN drops two clocks after the acknowledge.
+// Each wait gives up after `limit` turns (6 clocks each).
+static int adc_r0, adc_r1, adc_r2;
+
+static void adc_burst(int pin, int three, int limit)
+{
+    int r0 = 0, r1 = 0, r2 = 0, left = 0;
+    __asm volatile {
+        mov     left, limit
+wait0
+        testp   pin wc
+  if_nc djnz    left, #wait0
+        rdpin   r0, pin
+        nop
+        mov     left, limit
+wait1
+        testp   pin wc
+  if_nc djnz    left, #wait1
+        rdpin   r1, pin
+        nop
+        cmp     three, #0 wz
+  if_z  jmp     #burst_done
+        mov     left, limit
+wait2
+        testp   pin wc
+  if_nc djnz    left, #wait2
+        rdpin   r2, pin
+burst_done
+    }
+    adc_r0 = r0;
+    adc_r1 = r1;
+    adc_r2 = r2;
+}
+
 static int adc_sample(int pin, int kind, int period)
 {
     int n = adc_log2(period);
     int a, b, c;
     if (kind == ADC_KIND_SAMPLE)
         return adc_next(pin, period);
-    adc_next(pin, period); // line up on a period boundary
-    a = adc_next(pin, period);
-    b = adc_next(pin, period);
+    adc_burst(pin, kind == ADC_KIND_SINC3, (4 * period + 2000) / 6);
+    a = adc_r0;
+    b = adc_r1;
+    c = adc_r2;
     if (kind == ADC_KIND_SINC2)
         return ((b - a) & 0x07FFFFFF) >> (n > 0 ? n - 1 : 0);
-    c = adc_next(pin, period);
     return (((c - b) - (b - a)) & 0x07FFFFFF) >> n;
 }
 
@@ -110,14 +165,31 @@ static int adc_average(int pin, int kind, int period)
     return sum / 8;
 }
 
+// The full count of a reading with a period of 2^n clocks: n + 1 bits for
+// SINC2 sampling and filtering, 2n bits for SINC3.
+static int adc_full_count(int kind, int period)
+{
+    int n = adc_log2(period);
+    if (kind == ADC_KIND_SINC3)
+        return 1 << (2 * n);
+    return 2 << n;
+}
+
 // Calibrates pin for this kind, mode and period, then leaves it running.
 static void adc_setup(int pin, int kind, int mode, int period)
 {
     pin &= 63;
-    adc_run(pin, kind, (mode & ~ADC_INPUT_FIELD) | P_ADC_GIO, period);
-    adc_gnd[pin] = adc_average(pin, kind, period);
-    adc_run(pin, kind, (mode & ~ADC_INPUT_FIELD) | P_ADC_VIO, period);
-    adc_vio[pin] = adc_average(pin, kind, period);
+    if (mode & ADC_A_SELECT) {
+        // Another pin's bitstream: calibration cannot reach it.
+        int full = adc_full_count(kind, period);
+        adc_gnd[pin] = full / 100 * ADC_NOMINAL_GIO + full % 100 * ADC_NOMINAL_GIO / 100;
+        adc_vio[pin] = full / 100 * ADC_NOMINAL_VIO + full % 100 * ADC_NOMINAL_VIO / 100;
+    } else {
+        adc_run(pin, kind, (mode & ~ADC_INPUT_FIELD) | P_ADC_GIO, period);
+        adc_gnd[pin] = adc_average(pin, kind, period);
+        adc_run(pin, kind, (mode & ~ADC_INPUT_FIELD) | P_ADC_VIO, period);
+        adc_vio[pin] = adc_average(pin, kind, period);
+    }
     adc_run(pin, kind, mode, period);
     adc_kind[pin] = kind;
     adc_mode[pin] = mode;
@@ -125,12 +197,33 @@ static void adc_setup(int pin, int kind, int mode, int period)
     adc_average(pin, kind, period);
 }
 
+// 16.16 fixed point (flexspin --fixed) holds 1.0 as 0x10000.
+static int adc_fixed_point(void)
+{
+    union {
+        float f;
+        int i;
+    } one;
+    one.f = 1.0f;
+    return one.i == 0x10000;
+}
+
 static float adc_volts(int pin, int raw)
 {
-    int span = adc_vio[pin & 63] - adc_gnd[pin & 63];
+    int gnd = adc_gnd[pin & 63];
+    int span = adc_vio[pin & 63] - gnd;
+    union {
+        float f;
+        int i;
+    } vio, volts;
     if (span == 0)
         return 0.0f;
-    return ADC_VIO_VOLTS * (float)(raw - adc_gnd[pin & 63]) / (float)span;
+    if (adc_fixed_point()) {
+        vio.f = ADC_VIO_VOLTS;
+        volts.i = (int)(((long long)(raw - gnd) * vio.i) / span);
+        return volts.f;
+    }
+    return ADC_VIO_VOLTS * ((float)(raw - gnd) / (float)span);
 }
 
 static int adc_filtered(int pin, int kind, int mode, int period)

@@ -26,8 +26,7 @@ bool EndsWith(const std::string &s, const std::string &tail)
 }
 
 // Files still standing in for the drivers of later work.
-const std::set<std::string> kPlaceholders = {"SimpleSound.spin2", "reSound.spin2", "trackerPlayer.spin2",
-                                             "1CogKbM_kqv3b.spin2", "1CogKbM_kqv3b_NoErrorLed.spin2"};
+const std::set<std::string> kPlaceholders = {};
 
 const std::set<std::string> kUtf16 = {"1CogKbM_kqv3b.spin2", "1CogKbM_kqv3b_NoErrorLed.spin2"};
 

@@ -188,7 +188,8 @@ const Bar kBars[4] = {
     {{"G-1", "D-2"}, "G-2", 0x47},
 };
 
-// Bass, chords and drums for the four bars; `busy` adds 16th hi-hats.
+// Bass, chords and drums for the four bars; `busy` adds 16th hi-hats (cut
+// short with ECx) and a snare roll (E9x) into the next pattern.
 void Backing(Pattern &p, bool busy)
 {
     for (int bar = 0; bar < 4; ++bar) {
@@ -205,8 +206,24 @@ void Backing(Pattern &p, bool busy)
             if (sample == kKick && r == 10 && !busy)
                 sample = kHat;
             Note(p, r0 + r, 3, sample, "C-3");
+            if (sample == kHat)
+                Effect(p, r0 + r, 3, r % 4 == 2 ? 0xC : 0xE, r % 4 == 2 ? 40 : (busy ? 0xC2 : 0xC4)); // accents, short hats
         }
     }
+    if (busy) {
+        for (int r = 60; r < 64; ++r) {
+            Note(p, r, 3, kSnare, "C-3", 0xE, r < 62 ? 0x93 : 0x92); // roll, faster at the end
+        }
+        Effect(p, 63, 0, 0x2, 0x03); // the bass falls into the loop
+    }
+}
+
+// A held lead note fades: volume slide down on the rows after it.
+void Fade(Pattern &p, int from, int to, int param)
+{
+    for (int r = from; r < to; ++r)
+        if (p[r][1].period == 0 && p[r][1].effect == 0)
+            Effect(p, r, 1, 0xA, param);
 }
 
 struct Melody {
@@ -224,21 +241,39 @@ std::array<Pattern, 4> Patterns()
 {
     std::array<Pattern, 4> ps{};
     Backing(ps[0], false);
+    Effect(ps[0], 0, 1, 0xF, 125); // tempo
+    Effect(ps[0], 1, 1, 0xF, 6);   // ticks per row
     Backing(ps[1], false);
     Lead(ps[1], {{0, "A-2"}, {4, "C-3"}, {6, "B-2"}, {8, "A-2"}, {12, "E-2"},
                  {16, "F-2"}, {20, "A-2"}, {24, "C-3"}, {28, "A-2"}, {30, "G-2"},
                  {32, "E-2"}, {36, "G-2"}, {40, "C-3"}, {42, "D-3"}, {44, "E-3"},
                  {48, "D-3"}, {52, "B-2"}, {56, "G-2"}, {60, "B-2"}, {62, "D-3"}});
+    Fade(ps[1], 2, 4, 0x02);
+    Fade(ps[1], 14, 16, 0x03);
+    Fade(ps[1], 50, 52, 0x02);
+    Fade(ps[1], 58, 60, 0x02);
     Backing(ps[2], false);
     Lead(ps[2], {{0, "E-3"}, {2, "D-3"}, {4, "C-3"}, {8, "B-2"}, {10, "C-3"}, {12, "A-2"},
                  {16, "A-2"}, {20, "F-2"}, {22, "G-2"}, {24, "A-2"}, {28, "C-3"},
-                 {32, "G-2"}, {34, "E-2"}, {36, "G-2"}, {40, "C-3"}, {44, "E-3"}, {46, "D-3"},
+                 {32, "G-2"}, {34, "E-2"}, {40, "C-3"}, {44, "E-3"}, {46, "D-3"},
                  {48, "D-3"}, {56, "B-2"}, {60, "G-2"}});
-    for (int r = 49; r < 56; ++r) // let the long D sing
+    Note(ps[2], 36, 1, 0, "G-2", 0x3, 0x06); // slide up from E into G
+    for (int r = 37; r < 40; ++r)
+        Effect(ps[2], r, 1, 0x3, 0x00);
+    for (int r = 49; r < 54; ++r) // let the long D sing
         Effect(ps[2], r, 1, 0x4, 0x44);
+    for (int r = 54; r < 56; ++r)
+        Effect(ps[2], r, 1, 0x6, 0x03); // and fade with the vibrato
+    Fade(ps[2], 13, 16, 0x02);
     Backing(ps[3], true);
+    for (int r = 32; r < 64; ++r) // the last two bars: a sustained chord with tremolo
+        Effect(ps[3], r, 2, 0x7, r == 32 ? 0x46 : 0x00);
+    Note(ps[3], 32, 2, kChord, "C-2", 0x7, 0x46);
+    Note(ps[3], 48, 2, kChord, "G-2", 0x7, 0x00);
     Lead(ps[3], {{0, "C-3"}, {8, "E-3"}, {16, "F-3"}, {24, "A-3"},
                  {32, "G-3"}, {40, "E-3"}, {48, "D-3"}, {52, "B-2"}, {56, "G-2"}, {60, "D-2"}});
+    for (int r : {1, 9, 17, 25, 33, 41})
+        Effect(ps[3], r, 1, 0x4, 0x33);
     Effect(ps[3], 63, 1, 0xB, 0x01); // back to the first melody
     return ps;
 }

@@ -1,0 +1,475 @@
+#include "chip/chip.h"
+
+#include "chip/cog.h"
+#include "chip/cordic.h"
+#include "chip/fifo.h"
+#include "chip/pins.h"
+#include "chip/smartpin.h"
+#include "chip/streamer.h"
+#include "devices/device.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <deque>
+
+namespace kivo::sim {
+
+namespace {
+
+// Feeds queued console input into pin 63 as async serial words, back to back
+// at the baud of the receive smart pin there, once that pin runs.
+class ConsoleInput : public Device {
+public:
+    std::vector<int> pins() const override { return {63}; }
+    void connect(Pins &pins) override
+    {
+        Device::connect(pins);
+        drive(true, 0);
+    }
+    void queue(const std::vector<std::uint8_t> &bytes, Clock now)
+    {
+        m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
+        if (m_next == kNever && !m_bytes.empty())
+            m_next = now + kPoll;
+    }
+    Clock nextEvent() const override { return m_next; }
+    void run(Clock at) override
+    {
+        if (m_bit < 0) {
+            // Between words: start one once the receiver runs.
+            if (m_bytes.empty()) {
+                m_next = kNever;
+                return;
+            }
+            const std::uint32_t mode = m_pins->modeWord(63);
+            if (!m_pins->smartRunning(63) || (mode >> 1 & 31) != 0x1F) {
+                m_next = at + kPoll;
+                return;
+            }
+            m_period64 = serialPeriod64(m_pins->xValue(63));
+            m_bits = int(m_pins->xValue(63) & 31) + 1;
+            m_word = m_bytes.front();
+            m_bytes.pop_front();
+            m_bit = 0;
+            m_start64 = std::uint64_t(at) * 64;
+            drive(false, at); // start bit
+            m_next = clockOf(1);
+            return;
+        }
+        ++m_bit;
+        if (m_bit <= m_bits) {
+            drive(m_word >> (m_bit - 1) & 1, at);
+            m_next = clockOf(m_bit + 1);
+        } else {
+            drive(true, at); // stop bit, then the next word right after
+            m_bit = -1;
+            m_next = m_bytes.empty() ? kNever : clockOf(m_bits + 2);
+        }
+    }
+
+private:
+    static constexpr Clock kPoll = 2000;
+    Clock clockOf(int bitIndex) const
+    {
+        return Clock((m_start64 + std::uint64_t(bitIndex) * m_period64 + 63) / 64);
+    }
+    void drive(bool high, Clock at)
+    {
+        Pins::ExternalDrive d;
+        d.kind = high ? Pins::ExternalDrive::High : Pins::ExternalDrive::Low;
+        m_pins->drive(63, d, at, this);
+    }
+    std::deque<std::uint8_t> m_bytes;
+    Clock m_next = kNever;
+    int m_bit = -1;
+    int m_bits = 8;
+    std::uint32_t m_word = 0;
+    std::uint64_t m_period64 = 64;
+    std::uint64_t m_start64 = 0;
+};
+
+} // namespace
+
+struct Chip::Impl {
+    Cordic cordic;
+    std::array<bool, 16> lockAllocated{};
+    std::array<int, 16> lockOwner{};
+    std::array<int, 16> lockLastOwner{};
+    std::uint64_t rnd[2] = {0x1234567890ABCDEFull, 0x0FEDCBA987654321ull};
+    std::function<void(std::uint8_t, Clock)> consoleHook;
+    std::function<void(const TraceEntry &)> traceHook;
+    std::vector<std::uint8_t> held; // console bytes held while $FF $00 S may follow
+    std::shared_ptr<ConsoleInput> input;
+    Impl() { lockOwner.fill(-1); }
+};
+
+Chip::Chip() : m_pins(std::make_unique<Pins>(m_time)), m_impl(std::make_unique<Impl>())
+{
+    for (int i = 0; i < 8; ++i)
+        m_cogs[std::size_t(i)] = std::make_unique<Cog>(*this, m_hub, *m_pins, m_impl->cordic, i);
+    // The streamers are lazy: before the pins act at a clock, they deliver
+    // their pin and DAC changes up to it.
+    m_pins->setCatchUp([this](Clock at) {
+        for (auto &c : m_cogs)
+            c->streamer().advance(at);
+    });
+    m_time.setFrequency(0, 20e6);
+    m_pins->onAsyncTx([this](int pin, std::uint32_t word, int bits, Clock at) {
+        (void)bits;
+        if (pin != 62)
+            return;
+        const std::uint8_t b = std::uint8_t(word);
+        auto &held = m_impl->held;
+        auto emit = [&](std::uint8_t v) {
+            if (m_impl->consoleHook)
+                m_impl->consoleHook(v, at);
+        };
+        if (!m_detectExit) {
+            emit(b);
+            return;
+        }
+        if (held.empty()) {
+            if (b == 0xFF)
+                held.push_back(b);
+            else
+                emit(b);
+        } else if (held.size() == 1) {
+            if (b == 0x00) {
+                held.push_back(b);
+            } else {
+                emit(0xFF);
+                held.clear();
+                if (b == 0xFF)
+                    held.push_back(b);
+                else
+                    emit(b);
+            }
+        } else {
+            held.clear();
+            m_consoleExitStatus = b;
+            m_stopRequested = true;
+        }
+    });
+}
+
+Chip::~Chip() = default;
+
+bool Chip::loadImage(const std::vector<std::uint8_t> &image, std::string *error)
+{
+    if (image.empty()) {
+        if (error)
+            *error = "the image is empty";
+        return false;
+    }
+    if (image.size() > kHubSize) {
+        if (error)
+            *error = "the image is larger than hub RAM (" + std::to_string(image.size()) + " bytes, at most " +
+                     std::to_string(kHubSize) + ")";
+        return false;
+    }
+    std::copy(image.begin(), image.end(), m_hub.data());
+    startCog(0, 0, 0);
+    return true;
+}
+
+void Chip::startCog(int cog, std::uint32_t addr, std::uint32_t ptra)
+{
+    m_cogs[std::size_t(cog & 7)]->start(true, addr, ptra, m_now);
+    // The boot loader hands over with the cog's first instruction at once.
+    (void)0;
+}
+
+double Chip::seconds() const { return m_time.seconds(m_now); }
+
+double Chip::clockHz() const { return m_time.frequencyAt(m_now); }
+
+void Chip::setConsoleHook(std::function<void(std::uint8_t, Clock)> hook) { m_impl->consoleHook = std::move(hook); }
+
+void Chip::queueConsoleInput(const std::vector<std::uint8_t> &bytes)
+{
+    if (!m_impl->input) {
+        m_impl->input = std::make_shared<ConsoleInput>();
+        m_pins->attach(m_impl->input);
+    }
+    m_impl->input->queue(bytes, m_now);
+}
+
+void Chip::setTraceHook(std::function<void(const TraceEntry &)> hook)
+{
+    m_impl->traceHook = std::move(hook);
+    for (auto &c : m_cogs)
+        c->setTracing(bool(m_impl->traceHook));
+}
+
+void Chip::traceInstruction(const TraceEntry &entry)
+{
+    if (m_impl->traceHook)
+        m_impl->traceHook(entry);
+}
+
+CogState Chip::cogState(int cog) const
+{
+    const Cog &c = *m_cogs[std::size_t(cog & 7)];
+    return CogState{c.running(), c.pc(), c.c(), c.z(), c.pc() >= 0x400};
+}
+
+std::uint32_t Chip::cogRegister(int cog, std::uint32_t addr) const { return m_cogs[std::size_t(cog & 7)]->reg(addr); }
+
+void Chip::setCogRegister(int cog, std::uint32_t addr, std::uint32_t value)
+{
+    m_cogs[std::size_t(cog & 7)]->setReg(addr, value);
+}
+
+std::uint32_t Chip::lutRegister(int cog, std::uint32_t addr) const { return m_cogs[std::size_t(cog & 7)]->lut(addr); }
+
+bool Chip::cogRunning(int cog) const { return m_cogs[std::size_t(cog & 7)]->running(); }
+
+int Chip::runningCogs() const
+{
+    int n = 0;
+    for (const auto &c : m_cogs)
+        n += c->running() ? 1 : 0;
+    return n;
+}
+
+std::uint64_t Chip::instructions() const
+{
+    std::uint64_t n = 0;
+    for (const auto &c : m_cogs)
+        n += c->executed();
+    return n;
+}
+
+void Chip::fault(int cog, std::uint32_t pc, std::uint32_t instr, const std::string &what)
+{
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "cog %d, PC $%05X, instruction $%08X: ", cog, pc, instr);
+    if (m_fault.empty())
+        m_fault = buf + what;
+}
+
+void Chip::setClockMode(std::uint32_t mode, Clock at)
+{
+    m_clockMode = mode;
+    double hz = 20e6;
+    switch (mode & 3) {
+    case 0: hz = 20e6; break; // RCFAST (at least 20 MHz; FlexSpin assumes 20 MHz)
+    case 1: hz = 20e3; break; // RCSLOW
+    case 2: hz = m_crystalHz; break;
+    default: {
+        const double div = double((mode >> 18 & 63) + 1);
+        const double mul = double((mode >> 8 & 1023) + 1);
+        const unsigned p = mode >> 4 & 15;
+        const double post = p == 15 ? 1.0 : double((p + 1) * 2);
+        hz = (mode >> 24 & 1) ? m_crystalHz / div * mul / post : 20e6;
+        break;
+    }
+    }
+    m_time.setFrequency(at, hz);
+}
+
+std::uint32_t Chip::random(Clock at)
+{
+    (void)at;
+    // xoroshiro128**
+    std::uint64_t s0 = m_impl->rnd[0], s1 = m_impl->rnd[1];
+    const std::uint64_t r = std::rotl(s0 * 5, 7) * 9;
+    s1 ^= s0;
+    m_impl->rnd[0] = std::rotl(s0, 24) ^ s1 ^ (s1 << 16);
+    m_impl->rnd[1] = std::rotl(s1, 37);
+    return std::uint32_t(r >> 32);
+}
+
+void Chip::seedRandom(std::uint32_t seed)
+{
+    m_impl->rnd[0] = 0x8000000000000000ull | std::uint64_t(seed & 0x7FFFFFFF) << 32 | 1;
+    m_impl->rnd[1] = 0x9E3779B97F4A7C15ull;
+}
+
+std::uint32_t Chip::scope(Clock at)
+{
+    (void)at;
+    return 0;
+}
+
+int Chip::coginit(int requested, std::uint32_t flags, std::uint32_t addr, std::uint32_t ptra, Clock at)
+{
+    const bool load = !(flags & 0x20);
+    int target = -1;
+    if (flags & 0x10) {
+        const bool pair = flags & 1;
+        for (int n = 0; n < 8; n += pair ? 2 : 1) {
+            if (!m_cogs[std::size_t(n)]->running() && (!pair || !m_cogs[std::size_t(n + 1)]->running())) {
+                target = n;
+                break;
+            }
+        }
+        if (target < 0)
+            return -1;
+        if (pair)
+            m_cogs[std::size_t(target + 1)]->start(load, addr, ptra, at);
+    } else {
+        target = requested & 7;
+    }
+    // Locks held by a restarted cog are released.
+    for (int l = 0; l < 16; ++l)
+        if (m_impl->lockOwner[std::size_t(l)] == target) {
+            m_impl->lockLastOwner[std::size_t(l)] = target;
+            m_impl->lockOwner[std::size_t(l)] = -1;
+        }
+    m_cogs[std::size_t(target)]->start(load, addr, ptra, at);
+    return target;
+}
+
+void Chip::cogstop(int n, Clock at)
+{
+    for (int l = 0; l < 16; ++l)
+        if (m_impl->lockOwner[std::size_t(l)] == n) {
+            m_impl->lockLastOwner[std::size_t(l)] = n;
+            m_impl->lockOwner[std::size_t(l)] = -1;
+            for (auto &c : m_cogs)
+                if (c->running())
+                    c->lockChanged(l, false, at);
+        }
+    m_cogs[std::size_t(n & 7)]->stop(at);
+}
+
+int Chip::lockNew()
+{
+    for (int l = 0; l < 16; ++l)
+        if (!m_impl->lockAllocated[std::size_t(l)]) {
+            m_impl->lockAllocated[std::size_t(l)] = true;
+            m_impl->lockOwner[std::size_t(l)] = -1;
+            return l;
+        }
+    return -1;
+}
+
+void Chip::lockRet(int n) { m_impl->lockAllocated[std::size_t(n & 15)] = false; }
+
+bool Chip::lockTry(int cog, int n, Clock at)
+{
+    if (!m_impl->lockAllocated[std::size_t(n & 15)])
+        return false; // not allocated: never taken
+    int &owner = m_impl->lockOwner[std::size_t(n & 15)];
+    if (owner == cog)
+        return true;
+    if (owner >= 0)
+        return false;
+    owner = cog;
+    for (auto &c : m_cogs)
+        if (c->running())
+            c->lockChanged(n & 15, true, at);
+    return true;
+}
+
+bool Chip::lockRel(int cog, int n, int *ownerOut, Clock at)
+{
+    int &owner = m_impl->lockOwner[std::size_t(n & 15)];
+    const bool taken = owner >= 0;
+    if (ownerOut)
+        *ownerOut = taken ? owner : m_impl->lockLastOwner[std::size_t(n & 15)];
+    if (owner == cog) {
+        m_impl->lockLastOwner[std::size_t(n & 15)] = owner;
+        owner = -1;
+        for (auto &c : m_cogs)
+            if (c->running())
+                c->lockChanged(n & 15, false, at);
+    }
+    return taken;
+}
+
+void Chip::attention(std::uint32_t mask, int from, Clock at)
+{
+    (void)from;
+    for (int n = 0; n < 8; ++n)
+        if ((mask >> n & 1) && m_cogs[std::size_t(n)]->running())
+            m_cogs[std::size_t(n)]->attention(at);
+}
+
+void Chip::cogWoken(Clock at)
+{
+    if (m_current)
+        m_current->limitShared(at + 1);
+}
+
+Chip::StopReason Chip::runUntil(Clock clock) { return run(clock); }
+
+Chip::StopReason Chip::runForSeconds(double secs)
+{
+    const double target = m_time.seconds(m_now) + secs;
+    // The clock may change on the way: run in steps, re-reading the time base.
+    for (;;) {
+        const Clock limit = m_time.clockAt(target);
+        if (limit <= m_now)
+            return StopReason::Limit; // rounding: no whole clock left
+        StopReason r = run(limit);
+        if (r != StopReason::Limit)
+            return r;
+        if (m_time.seconds(m_now) + 1e-12 >= target)
+            return r;
+    }
+}
+
+Chip::StopReason Chip::run(Clock limit)
+{
+    // The cog with the earliest clock runs a batch: instructions of its own
+    // (registers, ALU, branches) up to a cap, and instructions that touch hub
+    // RAM, pins, events, the CORDIC or another cog only up to the next cog's
+    // clock. So everything the cogs share happens in clock order, while a busy
+    // cog is not stopped at every instruction. The cap keeps stop requests
+    // and faults prompt.
+    constexpr Clock kMaxBatch = 1 << 14;
+    m_stopRequested = false;
+    for (;;) {
+        if (m_stopRequested) {
+            m_stopRequested = false;
+            return m_consoleExitStatus >= 0 ? StopReason::ConsoleExit : StopReason::Stopped;
+        }
+        if (!m_fault.empty())
+            return StopReason::Fault;
+        Cog *first = nullptr;
+        Clock second = kNever;
+        for (auto &c : m_cogs) {
+            const Clock t = c->time();
+            if (t == kNever)
+                continue;
+            if (!first || t < first->time()) {
+                if (first)
+                    second = std::min(second, first->time());
+                first = c.get();
+            } else {
+                second = std::min(second, t);
+            }
+        }
+        if (!first) {
+            // Let the serial output drain before reporting that all stopped.
+            m_pins->advance(m_now);
+            if (m_stopRequested)
+                continue;
+            return StopReason::AllStopped;
+        }
+        const Clock t = first->time();
+        if (t >= limit) {
+            m_now = std::max(m_now, limit);
+            m_pins->advance(m_now);
+            if (m_stopRequested)
+                continue;
+            return StopReason::Limit;
+        }
+        m_now = std::max(m_now, t);
+        const Clock shared = second == kNever ? kNever : second + 1;
+        const Clock until = std::min(limit, t + kMaxBatch);
+        m_current = first;
+        const bool ok = first->run(until, shared);
+        m_current = nullptr;
+        if (!ok)
+            return StopReason::Fault;
+        if (!first->running()) {
+            const Clock stopAt = first->time() == kNever ? m_now : first->time();
+            m_now = std::max(m_now, stopAt);
+        }
+    }
+}
+
+} // namespace kivo::sim

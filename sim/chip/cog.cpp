@@ -1,0 +1,685 @@
+#include "chip/cog.h"
+
+#include "chip/chip.h"
+#include "chip/cordic.h"
+#include "chip/fifo.h"
+#include "chip/pins.h"
+#include "chip/pixel.h"
+#include "chip/streamer.h"
+
+#include <bit>
+#include <cstdio>
+#include <string>
+
+namespace kivo::sim {
+
+namespace {
+
+constexpr Clock kLoadClocks = 534;
+constexpr Clock kStartClocks = 30;
+
+// Per-op operand traits, from the table's operand syntax.
+struct Traits {
+    bool shared = true; // touches hub RAM, pins, events, CORDIC, streamer or LUT
+    bool immS = false;  // has {#}S (I bit 18)
+    bool immD = false;  // has {#}D (L bit 19, or bit 18 when D is the only operand)
+    bool dAlone = false;
+    bool ptrS = false;  // S may be a PTR expression
+};
+
+const std::array<Traits, std::size_t(Op::Count)> &traits()
+{
+    static const auto table = [] {
+        std::array<Traits, std::size_t(Op::Count)> t{};
+        int n = 0;
+        const OpInfo *rows = opTable(&n);
+        for (int i = 0; i < n; ++i) {
+            std::string f = rows[i].operands;
+            Traits &tr = t[std::size_t(rows[i].op)];
+            tr.immS = f.find("{#}S") != std::string::npos;
+            tr.immD = f.find("{#}D") != std::string::npos;
+            tr.dAlone = tr.immD && !tr.immS;
+            tr.ptrS = f.find("S/P") != std::string::npos;
+            tr.shared = rows[i].shared != 0;
+        }
+        return t;
+    }();
+    return table;
+}
+
+constexpr std::uint32_t kPTRA = 0x1F8, kPTRB = 0x1F9;
+constexpr std::uint32_t kDIRA = 0x1FA, kINA = 0x1FE;
+
+std::uint32_t sx(std::uint32_t v, int bits) { return std::uint32_t(std::int32_t(v << (32 - bits)) >> (32 - bits)); }
+
+bool condMet(unsigned cond, bool c, bool z) { return (cond >> (unsigned(c) * 2 + unsigned(z))) & 1; }
+
+} // namespace
+
+Cog::Cog(Chip &chip, Hub &hub, Pins &pins, Cordic &cordic, int id)
+    : m_chip(chip), m_hub(hub), m_pins(pins), m_cordic(cordic), m_id(id)
+{
+    m_fifo = std::make_unique<Fifo>(hub, id);
+    m_streamer = std::make_unique<Streamer>(id, pins, *m_fifo, m_lut.data());
+    m_streamer->setPinOutputHook([this](std::uint64_t, Clock at) { outputsChanged(at); });
+    m_streamer->setScopeSource([this](Clock t) { return m_chip.scope(t); });
+    (void)traits();
+}
+
+Cog::~Cog() = default;
+
+void Cog::start(bool load, std::uint32_t addr, std::uint32_t ptra, Clock at)
+{
+    m_reg.fill(0);
+    if (load)
+        for (std::uint32_t i = 0; i < 0x1F8; ++i)
+            m_reg[i] = m_hub.readLong(addr + 4 * i);
+    m_reg[kPTRA] = ptra;
+    m_reg[kPTRB] = addr;
+    // The decode cache is keyed on raw values: store the complement of
+    // what each long holds so that every entry decodes afresh.
+    for (std::uint32_t i = 0; i < 512; ++i) {
+        m_decoded[i].raw = ~m_reg[i];
+        m_decoded[512 + i].raw = ~m_lut[i];
+    }
+    m_pc = load ? 0 : (addr & 0xFFFFF);
+    m_c = m_z = false;
+    m_stack.fill(0);
+    m_augsValid = m_augdValid = false;
+    m_q = 0;
+    m_qFresh = 0;
+    m_qDirect = false;
+    m_altActive = false;
+    m_altR = -1;
+    m_scaValid = false;
+    m_repActive = false;
+    m_skip = 0;
+    m_skipCallDepth = 0;
+    m_xbyteMode = 0;
+    m_xbyteOnce = -1;
+    m_ctEventAt.fill(kNever);
+    m_ct.fill(0);
+    m_flags = 0;
+    m_se.fill(0);
+    m_intSource.fill(0);
+    m_isrActive.fill(false);
+    m_stalli = false;
+    m_shield = false;
+    m_anyInt = false;
+    m_lutShare = false;
+    m_waiting = false;
+    m_waitOnPins = false;
+    m_dirOut = {0, 0};
+    m_pixV = m_pixM = 0;
+    m_fbwSeen = m_fifo->wraps();
+    m_fifo->reset();
+    m_streamer->reset(at);
+    m_cordic.resetCog(m_id);
+    m_streamerSince.fill(at);
+    m_rndState = 0x9E3779B9u * std::uint32_t(m_id + 1);
+    // Start-up: loading 504 longs takes one per clock plus the pipeline
+    // start; measured on a chip, COGINIT to the new cog's first GETCT is
+    // 534..541 clocks by hub phase (the phase is in `at`).
+    m_time = at + (load ? kLoadClocks : kStartClocks);
+    m_running = true;
+    m_restarted = m_inStep;
+    outputsChanged(at);
+    if (!m_inStep)
+        m_chip.cogWoken(m_time);
+}
+
+void Cog::stop(Clock at)
+{
+    if (!m_running)
+        return;
+    m_running = false;
+    // A stopped cog lets go of its pins; its registers keep their values.
+    m_dirOut = {0, 0};
+    m_pins.setCogOutputs(m_id, 0, 0, at);
+    m_streamer->reset(at);
+    m_cordic.resetCog(m_id);
+}
+
+void Cog::lutWriteFromPartner(std::uint32_t a, std::uint32_t v, Clock at)
+{
+    m_streamer->advance(at); // it reads the LUT lazily
+    m_lut[a & 0x1FF] = v;
+}
+
+void Cog::attention(Clock at)
+{
+    m_flags |= 1u << EvAtn;
+    if (m_running && m_waiting && m_time > at + 2)
+        wake(at + 2);
+}
+
+void Cog::lockChanged(int lock, bool taken, Clock at)
+{
+    for (int n = 0; n < 4; ++n) {
+        std::uint32_t cfg = m_se[std::size_t(n)];
+        if ((cfg >> 6) != 0 || (cfg >> 4 & 3) == 0 || int(cfg & 15) != lock)
+            continue;
+        const int kind = int(cfg >> 4 & 3); // 1 rises, 2 falls, 3 changes
+        if (kind == 3 || (kind == 1 && taken) || (kind == 2 && !taken)) {
+            m_flags |= 1u << (EvSe1 + n);
+            if (m_running && m_waiting && m_time > at + 2)
+                wake(at + 2);
+        }
+    }
+}
+
+// ---- registers ----
+
+std::uint32_t Cog::readIn(std::uint32_t a)
+{
+    const Clock at = m_time >= 3 ? m_time - 3 : 0;
+    const std::uint64_t in = m_pins.in(at);
+    return a == kINA ? std::uint32_t(in) : std::uint32_t(in >> 32);
+}
+
+void Cog::outputsChanged(Clock at)
+{
+    if (!m_running) {
+        m_pins.setCogOutputs(m_id, 0, 0, at);
+        return;
+    }
+    m_dirOut[0] = std::uint64_t(m_reg[kDIRA]) | std::uint64_t(m_reg[kDIRA + 1]) << 32;
+    m_dirOut[1] = std::uint64_t(m_reg[kDIRA + 2]) | std::uint64_t(m_reg[kDIRA + 3]) << 32;
+    m_pins.setCogOutputs(m_id, m_dirOut[0], m_dirOut[1] | m_streamer->pinOutputs(), at);
+    for (int n = 0; n < 8; ++n)
+        if (n != m_id)
+            m_chip.cog(n).pinsTouched(at);
+}
+
+std::uint32_t Cog::lutRead(std::uint32_t a) { return m_lut[a & 0x1FF]; }
+
+void Cog::lutWrite(std::uint32_t a, std::uint32_t v)
+{
+    a &= 0x1FF;
+    m_streamer->advance(m_time); // it reads the LUT lazily
+    m_lut[a] = v;
+    Cog &partner = m_chip.cog(m_id ^ 1);
+    if (partner.lutShared() && partner.running())
+        partner.lutWriteFromPartner(a, v, m_time);
+    for (int n = 0; n < 4; ++n) {
+        std::uint32_t cfg = m_se[std::size_t(n)];
+        if ((cfg >> 4) == 0 && (cfg >> 2 & 3) == 1 && a == (0x1FC | (cfg & 3)))
+            m_flags |= 1u << (EvSe1 + n);
+    }
+}
+
+// ---- stack and branches ----
+
+void Cog::push(std::uint32_t v)
+{
+    for (int i = 7; i > 0; --i)
+        m_stack[std::size_t(i)] = m_stack[std::size_t(i - 1)];
+    m_stack[0] = v;
+}
+
+std::uint32_t Cog::pop()
+{
+    std::uint32_t v = m_stack[0];
+    for (int i = 0; i < 7; ++i)
+        m_stack[std::size_t(i)] = m_stack[std::size_t(i + 1)];
+    return v;
+}
+
+std::uint32_t Cog::callWord() const
+{
+    return (m_c ? 0x80000000u : 0) | (m_z ? 0x40000000u : 0) | (m_nextPc & 0xFFFFF);
+}
+
+int Cog::branchCost(std::uint32_t target) const
+{
+    if (target < 0x400)
+        return 4;
+    return 13 + Hub::slotWait(m_id, target, m_time) + ((target & 3) ? 1 : 0);
+}
+
+void Cog::branch(std::uint32_t target)
+{
+    target &= 0xFFFFF;
+    m_nextPc = target;
+    m_branched = true;
+    m_cost = branchCost(target);
+    m_repActive = false;
+}
+
+void Cog::retTo(std::uint32_t word, bool wc, bool wz)
+{
+    if (wc)
+        m_c = word >> 31 & 1;
+    if (wz)
+        m_z = word >> 30 & 1;
+    branch(word);
+}
+
+std::uint32_t Cog::relTarget9(std::uint32_t s) const
+{
+    const std::int32_t off = std::int32_t(sx(s, 9));
+    return m_pc < 0x400 ? (std::uint32_t(std::int32_t(m_nextPc) + off) & 0x3FF)
+                        : std::uint32_t(std::int32_t(m_nextPc) + off * 4);
+}
+
+bool Cog::faultHere(std::uint32_t instr, const char *what)
+{
+    m_chip.fault(m_id, m_pc, instr, what);
+    m_running = false;
+    return false;
+}
+
+// ---- events ----
+
+void Cog::setCtTarget(int n, std::uint32_t target)
+{
+    m_ct[std::size_t(n)] = target;
+    m_flags &= ~(1u << (EvCt1 + n));
+    // The comparator passes when CT[31:0] reaches the target: the next clock
+    // (after this instruction) with that low word.
+    const Clock from = m_time + 2;
+    const std::uint32_t low = std::uint32_t(from);
+    Clock at = (from & ~Clock(0xFFFFFFFFu)) | target;
+    if (target < low)
+        at += Clock(1) << 32;
+    m_ctEventAt[std::size_t(n)] = at;
+}
+
+bool Cog::pinEventNow(int n)
+{
+    const std::uint32_t cfg = m_se[std::size_t(n)];
+    const int kind = int(cfg >> 6 & 7);
+    if (kind == 0)
+        return false;
+    const int pin = int(cfg & 63);
+    const Clock at = m_time >= 3 ? m_time - 3 : 0;
+    const bool level = m_pins.in(at) >> pin & 1;
+    const bool last = m_seLast[std::size_t(n)];
+    m_seLast[std::size_t(n)] = level;
+    switch (kind) {
+    case 1: return level && !last;
+    case 2: return !level && last;
+    case 3: return level != last;
+    case 4:
+    case 5: return !level;
+    default: return level;
+    }
+}
+
+bool Cog::eventFlag(int ev)
+{
+    switch (ev) {
+    case EvCt1:
+    case EvCt2:
+    case EvCt3: {
+        const std::size_t n = std::size_t(ev - EvCt1);
+        if (m_ctEventAt[n] <= m_time) {
+            m_flags |= 1u << ev;
+            m_ctEventAt[n] += Clock(1) << 32;
+        }
+        break;
+    }
+    case EvSe1:
+    case EvSe2:
+    case EvSe3:
+    case EvSe4:
+        if (pinEventNow(ev - EvSe1))
+            m_flags |= 1u << ev;
+        break;
+    case EvPat: {
+        const Clock at = m_time >= 3 ? m_time - 3 : 0;
+        const std::uint64_t in = m_pins.in(at);
+        const std::uint32_t port = m_patB ? std::uint32_t(in >> 32) : std::uint32_t(in);
+        if (((port & m_patMask) == m_patMatch) == m_patEqual)
+            m_flags |= 1u << ev;
+        break;
+    }
+    case EvFbw:
+        if (m_fifo->wraps() != m_fbwSeen)
+            m_flags |= 1u << ev;
+        break;
+    case EvXmt:
+    case EvXfi:
+    case EvXro:
+    case EvXrl: {
+        m_streamer->advance(m_time);
+        const std::size_t k = std::size_t(ev - EvXmt);
+        if (m_streamer->occurred(StreamerEvent(int(k)), m_streamerSince[k]))
+            m_flags |= 1u << ev;
+        break;
+    }
+    default: break;
+    }
+    return m_flags >> ev & 1;
+}
+
+void Cog::clearEvent(int ev)
+{
+    m_flags &= ~(1u << ev);
+    if (ev == EvFbw)
+        m_fbwSeen = m_fifo->wraps();
+    if (ev >= EvXmt && ev <= EvXrl)
+        m_streamerSince[std::size_t(ev - EvXmt)] = m_time;
+}
+
+Clock Cog::eventWake(int ev)
+{
+    switch (ev) {
+    case EvCt1:
+    case EvCt2:
+    case EvCt3: return m_ctEventAt[std::size_t(ev - EvCt1)];
+    case EvSe1:
+    case EvSe2:
+    case EvSe3:
+    case EvSe4: {
+        const std::uint32_t cfg = m_se[std::size_t(ev - EvSe1)];
+        if ((cfg >> 6) == 0)
+            return kNever; // LUT and lock events come from other instructions
+        [[fallthrough]];
+    }
+    case EvPat: {
+        Clock c = m_pins.nextChange(m_time);
+        return c == kNever ? kNever : c + 3;
+    }
+    case EvFbw:
+    case EvXmt:
+    case EvXfi:
+    case EvXro:
+    case EvXrl: {
+        Clock c = m_streamer->nextEvent(m_time);
+        return c == kNever ? kNever : c + 1;
+    }
+    default: return kNever;
+    }
+}
+
+Clock Cog::interruptWake()
+{
+    Clock wake = kNever;
+    for (int ch = 0; ch < 3; ++ch) {
+        if (m_intPending[std::size_t(ch)])
+            return m_time;
+        if (m_intSource[std::size_t(ch)])
+            wake = std::min(wake, eventWake(m_intSource[std::size_t(ch)]));
+    }
+    return wake;
+}
+
+void Cog::checkInterrupts()
+{
+    if (m_stalli || m_shield || m_repActive || m_altActive || m_augsValid || m_augdValid || m_qFresh)
+        return;
+    for (int ch = 0; ch < 3; ++ch) {
+        // INT1 (ch 0) is highest; a channel may interrupt only lower ones.
+        bool blocked = false;
+        for (int k = 0; k <= ch; ++k)
+            if (m_isrActive[std::size_t(k)])
+                blocked = true;
+        const int src = m_intSource[std::size_t(ch)];
+        if (src != 0 && eventFlag(src)) {
+            m_intPending[std::size_t(ch)] = true;
+            clearEvent(src);
+        }
+        if (blocked || !m_intPending[std::size_t(ch)])
+            continue;
+        m_intPending[std::size_t(ch)] = false;
+        m_isrActive[std::size_t(ch)] = true;
+        m_flags |= 1u << EvInt;
+        // CALLD IRETx, IJMPx: IJMP3=$1F0 IRET3=$1F1, IJMP2=$1F2 ... IJMP1=$1F4.
+        const std::uint32_t ijmp = 0x1F4 - 2 * std::uint32_t(ch);
+        m_reg[ijmp + 1] = (m_c ? 0x80000000u : 0) | (m_z ? 0x40000000u : 0) | m_pc;
+        m_pc = m_reg[ijmp] & 0xFFFFF;
+        m_time += branchCost(m_pc);
+        return;
+    }
+}
+
+// ---- the run loop ----
+
+void Cog::trace(std::uint32_t pc, std::uint32_t instr, bool executed)
+{
+    TraceEntry e;
+    e.clock = m_time;
+    e.cog = m_id;
+    e.pc = pc;
+    e.instr = instr;
+    e.executed = executed;
+    e.augs = m_augsValid ? std::int64_t(m_augs) : -1;
+    e.augd = m_augdValid ? std::int64_t(m_augd) : -1;
+    m_chip.traceInstruction(e);
+}
+
+void Cog::xbyte()
+{
+    // Fetch the bytecode from the FIFO, look up its EXECF long in the LUT
+    // by the mode's table, PA = bytecode, PB = the FIFO pointer, optional
+    // C/Z from the index, then EXECF. The stack keeps $1FF on top.
+    const std::uint32_t mode = m_xbyteOnce >= 0 ? std::uint32_t(m_xbyteOnce) : m_xbyteMode;
+    m_xbyteOnce = -1;
+    m_streamer->advance(m_time);
+    const std::uint32_t b = m_fifo->read(Fifo::Size::Byte, m_time).value & 0xFF;
+    std::uint32_t index = b, addr = 0;
+    const bool high = mode >> 1 & 1;
+    switch (mode >> 2 & 3) {
+    case 0: { // 8 bits, with %BBBB compressing the upper sets of 16
+        const std::uint32_t base = (mode >> 8 & 1) << 8, sets = mode >> 4 & 15;
+        if (sets == 0 || (b >> 4) < sets) {
+            index = b;
+            addr = base | b;
+        } else {
+            index = (b >> 4) - sets;
+            addr = base | sets << 4 | index;
+        }
+        break;
+    }
+    case 1:
+        if (mode >> 4 & 1) { // 6 bits
+            index = high ? b >> 2 : b & 0x3F;
+            addr = (mode >> 6 & 7) << 6 | index;
+        } else { // 7 bits
+            index = high ? b >> 1 : b & 0x7F;
+            addr = (mode >> 7 & 3) << 7 | index;
+        }
+        break;
+    case 2: // 5 bits
+        index = high ? b >> 3 : b & 0x1F;
+        addr = (mode >> 5 & 15) << 5 | index;
+        break;
+    default: // 4 bits
+        index = high ? b >> 4 : b & 0xF;
+        addr = (mode >> 4 & 31) << 4 | index;
+        break;
+    }
+    m_reg[0x1F6] = b;
+    const std::uint32_t d = m_lut[addr & 0x1FF];
+    m_reg[0x1F7] = m_fifo->pointer();
+    if (mode & 1) {
+        m_c = index >> 1 & 1;
+        m_z = index & 1;
+    }
+    m_skip = d >> 10;
+    m_skipFast = true;
+    m_skipRun = 0;
+    m_skipFirst = true;
+    m_skipCallDepth = 0;
+    m_nextPc = d & 0x3FF;
+    m_branched = true;
+    m_repActive = false;
+}
+
+void Cog::wake(Clock at)
+{
+    m_time = at;
+    m_chip.cogWoken(at);
+}
+
+bool Cog::run(Clock until, Clock sharedUntil)
+{
+    m_sharedUntil = sharedUntil;
+    while (m_running && m_time < until) {
+        const Step s = step();
+        if (s == Step::Fault)
+            return false;
+        if (s == Step::Yield)
+            break;
+    }
+    return true;
+}
+
+Cog::Step Cog::step()
+{
+    if (m_anyInt) [[unlikely]] {
+        // A waiting cog takes interrupts too; the wait runs again after RETI.
+        const bool waiting = m_waiting;
+        const std::uint32_t before = m_pc;
+        m_waiting = false;
+        checkInterrupts();
+        if (m_pc == before)
+            m_waiting = waiting;
+        else
+            m_waitOnPins = false;
+    }
+    const std::uint32_t pc = m_pc;
+    std::uint32_t instr;
+    Op op;
+    if (pc < 0x400) {
+        instr = pc < 0x200 ? m_reg[pc] : m_lut[pc - 0x200];
+        Decoded &d = m_decoded[pc];
+        if (d.raw != instr) [[unlikely]] {
+            d.raw = instr;
+            d.op = decode(instr);
+        }
+        op = d.op;
+        m_nextPc = (pc + 1) & 0x3FF;
+    } else {
+        instr = m_hub.readLong(pc);
+        HubDecoded &h = m_hubDecoded[(pc >> 2) & 4095];
+        if (h.addr != pc || h.raw != instr) [[unlikely]] {
+            h.addr = pc;
+            h.raw = instr;
+            h.op = decode(instr);
+        }
+        op = h.op;
+        m_nextPc = (pc + 4) & 0xFFFFF;
+    }
+    // Shared effects wait for the other cogs to catch up: an instruction that
+    // touches them, or the pin/pointer registers, runs only before the next
+    // other cog's clock.
+    if (m_time >= m_sharedUntil) {
+        const std::uint32_t dF = instr >> 9 & 0x1FF, sF = instr & 0x1FF;
+        if (traits()[std::size_t(op)].shared || m_anyInt || m_altActive || dF >= 0x1F8 ||
+            (sF >= 0x1F8 && !(instr >> 18 & 1)))
+            return Step::Yield;
+    }
+    if (m_altActive) [[unlikely]] {
+        instr = (instr & ~m_altClear) | m_altSet;
+        op = decode(instr);
+        m_altActive = false;
+    }
+    m_branched = false;
+    m_prefixSeen = false;
+    m_cost = 2;
+
+    // SKIP/SKIPF: this instruction is skipped when the pattern's LSB is set.
+    if (m_skip && !m_isrActive[0] && !m_isrActive[1] && !m_isrActive[2]) [[unlikely]] {
+        const bool skipIt = m_skip & 1;
+        m_skip >>= 1;
+        if (skipIt) {
+            if (m_tracing)
+                trace(pc, instr, false);
+            // SKIPF steps over (no clocks) except the first after SKIPF and
+            // every 8th in a row; SKIP cancels (2 clocks).
+            ++m_skipRun;
+            int cost = 2;
+            if (m_skipFast && pc < 0x400 && !m_skipFirst && (m_skipRun % 8) != 0)
+                cost = 0;
+            m_skipFirst = false;
+            m_time += Clock(cost);
+            m_pc = m_nextPc;
+            if (m_repActive && m_pc == m_repEnd) {
+                if (m_repLeft == 0 || --m_repLeft != 0)
+                    m_pc = m_repStart;
+                else
+                    m_repActive = false;
+            }
+            return Step::Done;
+        }
+        m_skipRun = 0;
+        m_skipFirst = false;
+    }
+
+    const unsigned cond = instr >> 28;
+    const bool execute_ = op == Op::NOP || cond == 0 || condMet(cond, m_c, m_z);
+    if (m_tracing) [[unlikely]]
+        trace(pc, instr, execute_);
+    if (!execute_) {
+        // A cancelled instruction still takes its AUG value if it would use one.
+        const Traits &t = traits()[std::size_t(op)];
+        if (m_augsValid && t.immS && (instr >> 18 & 1))
+            m_augsValid = false;
+        if (m_augdValid && t.immD && (instr >> (t.dAlone ? 18 : 19) & 1))
+            m_augdValid = false;
+        m_qFresh = 0;
+        m_qDirect = false;
+        m_altR = -1;
+        m_scaValid = false;
+        m_shield = false;
+    } else {
+        const bool wasShield = m_shield;
+        m_shield = false;
+        m_inStep = true;
+        const bool ok = execute(instr, op);
+        m_inStep = false;
+        if (!ok)
+            return Step::Fault;
+        if (m_restarted) {
+            m_restarted = false;
+            return Step::Done;
+        }
+        if (m_waiting)
+            return Step::Done; // re-executed when its wait may end
+        ++m_executed;
+        if (!m_prefixSeen) {
+            m_qFresh = 0;
+            m_qDirect = false;
+            m_altR = -1;
+        }
+        (void)wasShield;
+        if (cond == 0 && op != Op::NOP && !m_branched) {
+            // _RET_: return unless the instruction branched.
+            if ((m_stack[0] & 0xFFFFF) == 0x1FF) {
+                // A return to $1FF runs XBYTE; _RET_ SETQ/SETQ2 set its mode.
+                if (op == Op::SETQ)
+                    m_xbyteMode = m_q & 0x1FF;
+                else if (op == Op::SETQ2)
+                    m_xbyteOnce = int(m_q & 0x1FF);
+                xbyte();
+                m_cost += 6;
+            } else {
+            const std::uint32_t w = pop();
+            m_nextPc = w & 0xFFFFF;
+            m_branched = true;
+            m_cost += m_nextPc < 0x400 ? 2 : branchCost(m_nextPc) - 2;
+            m_repActive = false;
+            if (m_skipCallDepth > 0 && --m_skipCallDepth == 0) {
+                m_skip = m_skipSaved;
+                m_skipFast = m_skipSavedFast;
+            }
+            }
+        }
+    }
+    m_time += Clock(m_cost);
+    m_pc = m_nextPc;
+    if (m_repActive && !m_branched && m_pc == m_repEnd) {
+        if (m_repLeft == 0 || --m_repLeft != 0) {
+            m_pc = m_repStart;
+            if (m_repStart >= 0x400)
+                m_time += 13; // the hidden jump back in hub exec
+        } else {
+            m_repActive = false;
+        }
+    }
+    return Step::Done;
+}
+
+} // namespace kivo::sim

@@ -1,0 +1,232 @@
+#pragma once
+// One cog: 512 registers, 512 LUT longs, the hardware stack, the ALTx/AUGx/
+// SETQ state, REP, SKIP/SKIPF, events and interrupts. Instructions are
+// predecoded (the op of each cog/LUT long is cached beside its raw value) and
+// dispatched through one switch; the cog runs a batch of instructions up to a
+// clock the scheduler gives it.
+#include "chip/hub.h"
+#include "chip/isa.h"
+#include "chip/time.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+namespace kivo::sim {
+
+class Chip;
+class Pins;
+class Cordic;
+class Fifo;
+class Streamer;
+
+class Cog {
+public:
+    Cog(Chip &chip, Hub &hub, Pins &pins, Cordic &cordic, int id);
+    ~Cog();
+    Cog(const Cog &) = delete;
+    Cog &operator=(const Cog &) = delete;
+
+    // COGINIT: `load` copies $000..$1F7 from hub `addr` and starts at $000;
+    // otherwise starts at `addr`. PTRB = addr, PTRA = ptra.
+    void start(bool load, std::uint32_t addr, std::uint32_t ptra, Clock at);
+    void stop(Clock at);
+
+    // Runs instructions that start before `until`; instructions that touch
+    // what other cogs or the pins see only while they start before
+    // `sharedUntil` (the next other cog's clock), so that those effects stay
+    // in clock order across cogs. Returns false on a fault.
+    bool run(Clock until, Clock sharedUntil = kNever);
+
+    bool running() const { return m_running; }
+    // The clock at which the next instruction starts (kNever when stopped).
+    Clock time() const { return m_running ? m_time : kNever; }
+    int id() const { return m_id; }
+
+    std::uint32_t pc() const { return m_pc; }
+    bool c() const { return m_c; }
+    bool z() const { return m_z; }
+    std::uint32_t reg(std::uint32_t a) const { return m_reg[a & 0x1FF]; }
+    void setReg(std::uint32_t a, std::uint32_t v) { m_reg[a & 0x1FF] = v; }
+    std::uint32_t lut(std::uint32_t a) const { return m_lut[a & 0x1FF]; }
+    // A write by the paired cog while this cog shares its LUT (SETLUTS #1).
+    void lutWriteFromPartner(std::uint32_t a, std::uint32_t v, Clock at);
+    bool lutShared() const { return m_lutShare; }
+
+    std::uint64_t outputsDir() const { return m_dirOut[0]; }
+    std::uint64_t outputsOut() const { return m_dirOut[1]; }
+
+    // Another cog changed its pin outputs or a smart pin at `at`: a cog
+    // waiting for a pin event looks again.
+    void pinsTouched(Clock at)
+    {
+        if (m_running && m_waitOnPins && m_time > at + 3)
+            wake(at + 3);
+    }
+    // The running cog ends its shared instructions before `clock` (another
+    // cog woke up then).
+    void limitShared(Clock clock)
+    {
+        if (clock < m_sharedUntil)
+            m_sharedUntil = clock;
+    }
+    // Attention from another cog (COGATN).
+    void attention(Clock at);
+    // A hub lock changed state (for SETSEn lock events).
+    void lockChanged(int lock, bool taken, Clock at);
+
+    // Instructions executed, for benchmarks and the chip's total.
+    std::uint64_t executed() const { return m_executed; }
+
+    // Trace every instruction (slow path).
+    void setTracing(bool on) { m_tracing = on; }
+
+    Fifo &fifo() { return *m_fifo; }
+    Streamer &streamer() { return *m_streamer; }
+
+private:
+    struct Decoded {
+        std::uint32_t raw = 0xFFFFFFFFu;
+        Op op = Op::Invalid;
+    };
+    enum Event : int {
+        EvInt = 0, EvCt1, EvCt2, EvCt3, EvSe1, EvSe2, EvSe3, EvSe4, EvPat, EvFbw, EvXmt, EvXfi, EvXro,
+        EvXrl, EvAtn, EvQmt
+    };
+
+    enum class Step { Done, Yield, Fault };
+    Step step();
+    void wake(Clock at);
+    void trace(std::uint32_t pc, std::uint32_t instr, bool executed);
+    void xbyte();
+    bool execute(std::uint32_t instr, Op op);
+    bool faultHere(std::uint32_t instr, const char *what);
+
+    std::uint32_t readReg(std::uint32_t a)
+    {
+        if (a < 0x1FE) [[likely]]
+            return m_reg[a];
+        return readIn(a);
+    }
+    void writeReg(std::uint32_t a, std::uint32_t v)
+    {
+        m_reg[a] = v;
+        if (a >= 0x1FA && a < 0x1FE) [[unlikely]]
+            outputsChanged(m_time + 3);
+    }
+    std::uint32_t readIn(std::uint32_t a);
+    void outputsChanged(Clock at);
+    std::uint32_t lutRead(std::uint32_t a);
+    void lutWrite(std::uint32_t a, std::uint32_t v);
+
+    void push(std::uint32_t v);
+    std::uint32_t pop();
+    void branch(std::uint32_t target);
+    std::uint32_t relTarget9(std::uint32_t s) const;
+    std::uint32_t callWord() const;
+    void retTo(std::uint32_t word, bool wc, bool wz);
+    int branchCost(std::uint32_t target) const;
+
+    // Events
+    bool eventFlag(int ev);
+    void clearEvent(int ev);
+    Clock eventWake(int ev);
+    void setCtTarget(int n, std::uint32_t target);
+    bool pinEventNow(int n);
+    void checkInterrupts();
+    Clock interruptWake();
+
+    Chip &m_chip;
+    Hub &m_hub;
+    Pins &m_pins;
+    Cordic &m_cordic;
+    int m_id;
+    std::unique_ptr<Fifo> m_fifo;
+    std::unique_ptr<Streamer> m_streamer;
+
+    std::array<std::uint32_t, 512> m_reg{};
+    std::array<std::uint32_t, 512> m_lut{};
+    std::array<Decoded, 1024> m_decoded{};
+
+    struct HubDecoded {
+        std::uint32_t addr = 0xFFFFFFFFu;
+        std::uint32_t raw = 0;
+        Op op = Op::Invalid;
+    };
+    std::array<HubDecoded, 4096> m_hubDecoded{};
+
+    bool m_running = false;
+    Clock m_sharedUntil = kNever;
+    bool m_inStep = false;
+    bool m_restarted = false; // COGINIT of this cog from its own instruction
+    bool m_tracing = false;
+    Clock m_time = 0;
+    std::uint32_t m_pc = 0;
+    std::uint32_t m_nextPc = 0;
+    bool m_c = false, m_z = false;
+    bool m_branched = false;
+    std::uint64_t m_executed = 0;
+    int m_cost = 2;
+
+    std::array<std::uint32_t, 8> m_stack{};
+
+    // Prefix state for the next instruction(s).
+    bool m_augsValid = false, m_augdValid = false;
+    std::uint32_t m_augs = 0, m_augd = 0;
+    std::uint32_t m_q = 0;
+    int m_qFresh = 0;     // 1: SETQ, 2: SETQ2 came right before (ALTx/AUGx in between allowed)
+    bool m_qDirect = false; // ... and nothing in between (block PTRx update)
+    bool m_altActive = false;
+    std::uint32_t m_altClear = 0, m_altSet = 0; // bits of the next instruction replaced
+    int m_altR = -1;       // result register override (-2: no write)
+    bool m_prefixSeen = false; // this instruction was an ALTx/AUGx/SETQ prefix
+    bool m_scaValid = false;   // SCA/SCAS/GETXACC value for the next S
+    std::uint32_t m_scaValue = 0;
+    bool m_waiting = false;    // a WAITxxx is waiting; it runs again at m_time
+    Clock m_waitTimeout = kNever;
+    bool m_waitOnPins = false; // ... for a pin or pattern event
+
+    // REP
+    bool m_repActive = false;
+    std::uint32_t m_repStart = 0, m_repEnd = 0;
+    std::uint32_t m_repLeft = 0; // iterations left, 0 = for ever
+    // SKIP/SKIPF
+    std::uint32_t m_skip = 0;
+    bool m_skipFast = false;
+    int m_skipRun = 0;
+    bool m_skipFirst = false; // the next instruction comes right after SKIPF/EXECF
+    std::uint32_t m_skipSaved = 0;
+    bool m_skipSavedFast = false;
+    int m_skipCallDepth = 0;
+    // XBYTE: the mode (SETQ value) and a one-bytecode mode (SETQ2), -1 none
+    std::uint32_t m_xbyteMode = 0;
+    int m_xbyteOnce = -1;
+
+    // Events
+    std::array<Clock, 3> m_ctEventAt{kNever, kNever, kNever};
+    std::array<std::uint32_t, 3> m_ct{};
+    std::uint32_t m_flags = 0; // latched event flags (bits by Event)
+    std::array<std::uint32_t, 4> m_se{};
+    std::array<bool, 4> m_seLast{};
+    std::uint32_t m_patMask = 0, m_patMatch = 0;
+    bool m_patB = false, m_patEqual = false;
+    std::uint64_t m_fbwSeen = 0;
+    std::array<Clock, 4> m_streamerSince{};
+
+    // Interrupts
+    std::array<int, 3> m_intSource{}; // for INT1..INT3
+    int m_inIsr = 0;                  // 0: main code, else the active interrupt (1..3) ... nesting
+    std::array<bool, 3> m_isrActive{};
+    bool m_stalli = false;
+    bool m_shield = false;
+    std::array<bool, 3> m_intPending{};
+    bool m_anyInt = false;
+
+    bool m_lutShare = false;
+    std::array<std::uint64_t, 2> m_dirOut{}; // DIR (both ports), OUT
+    std::uint32_t m_rndState = 0;
+    std::uint32_t m_pixV = 0, m_pixM = 0;
+    std::uint32_t m_brk = 0;
+};
+
+} // namespace kivo::sim

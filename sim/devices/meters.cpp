@@ -1,0 +1,266 @@
+#include "devices/meters.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kivo::sim {
+
+double Rounded(double v, int decimals)
+{
+    double f = std::pow(10.0, decimals);
+    return std::round(v * f) / f;
+}
+
+// ---- frequency counter ----
+
+void FrequencyCounter::connect(Pins &pins)
+{
+    Instrument::connect(pins);
+    m_level = pins.level(m_pin);
+}
+
+void FrequencyCounter::pinChanged(int, Clock at)
+{
+    bool level = m_pins->level(m_pin);
+    if (level == m_level)
+        return;
+    m_level = level;
+    if (!level) {
+        m_lastFall = at;
+        if (m_rises > 0)
+            m_pendingHigh = at - m_lastRise;
+        return;
+    }
+    if (m_rises == 0)
+        m_firstRise = at;
+    else
+        m_high += m_pendingHigh;
+    m_pendingHigh = 0;
+    m_lastRise = at;
+    m_rises++;
+}
+
+double FrequencyCounter::frequency() const
+{
+    if (m_rises < 2)
+        return 0.0;
+    double s = span(m_firstRise, m_lastRise);
+    return s > 0 ? double(m_rises - 1) / s : 0.0;
+}
+
+double FrequencyCounter::duty() const
+{
+    if (m_rises < 2 || m_lastRise <= m_firstRise)
+        return 0.0;
+    return double(m_high) / double(m_lastRise - m_firstRise);
+}
+
+double FrequencyCounter::resolution() const
+{
+    if (m_rises < 2 || m_lastRise <= m_firstRise)
+        return 0.0;
+    return frequency() / double(m_lastRise - m_firstRise);
+}
+
+Json FrequencyCounter::observations() const
+{
+    Json o = Json::object();
+    o["frequencyHz"] = Rounded(frequency(), 6);
+    o["resolutionHz"] = resolution();
+    o["duty"] = Rounded(duty(), 6);
+    o["risingEdges"] = m_rises;
+    if (m_rises > 0) {
+        o["firstRiseS"] = Rounded(seconds(m_firstRise), 9);
+        o["lastRiseS"] = Rounded(seconds(m_lastRise), 9);
+    }
+    return o;
+}
+
+// ---- logic probe ----
+
+void LogicProbe::connect(Pins &pins)
+{
+    Instrument::connect(pins);
+    m_level = pins.level(m_pin);
+    if (m_input)
+        setInput(m_input, pins.now());
+}
+
+void LogicProbe::setInput(std::optional<bool> input, Clock at)
+{
+    m_input = input;
+    if (!m_pins)
+        return;
+    Pins::ExternalDrive d;
+    if (input) {
+        d.kind = *input ? Pins::ExternalDrive::High : Pins::ExternalDrive::Low;
+        d.ohms = 1000;
+    }
+    m_pins->drive(m_pin, d, at, this);
+}
+
+void LogicProbe::pinChanged(int, Clock at)
+{
+    bool level = m_pins->level(m_pin);
+    if (level == m_level)
+        return;
+    m_level = level;
+    (level ? m_rises : m_falls)++;
+    if (!m_started)
+        m_first = at;
+    m_started = true;
+    m_last = at;
+}
+
+Json LogicProbe::observations() const
+{
+    Json o = Json::object();
+    o["level"] = int(m_level);
+    o["transitions"] = transitions();
+    o["rises"] = m_rises;
+    o["falls"] = m_falls;
+    if (m_started) {
+        o["firstChangeS"] = Rounded(seconds(m_first), 9);
+        o["lastChangeS"] = Rounded(seconds(m_last), 9);
+    }
+    if (m_input)
+        o["inputDriven"] = int(*m_input);
+    if (m_pins)
+        o["chipDrives"] = m_pins->driven(m_pin);
+    return o;
+}
+
+// ---- voltmeter ----
+
+void Voltmeter::pinChanged(int, Clock)
+{
+    if (!m_pins->driven(m_pin))
+        return;
+    double v = m_pins->voltage(m_pin);
+    if (m_count > 0 && v == m_last)
+        return;
+    if (m_count == 0) {
+        m_first = m_low = m_high = v;
+    }
+    m_low = std::min(m_low, v);
+    m_high = std::max(m_high, v);
+    m_last = v;
+    m_count++;
+}
+
+Json Voltmeter::observations() const
+{
+    Json o = Json::object();
+    if (!m_count) {
+        o["driven"] = false;
+        return o;
+    }
+    o["driven"] = true;
+    o["firstVolts"] = Rounded(m_first, 4);
+    o["lastVolts"] = Rounded(m_last, 4);
+    o["lowestVolts"] = Rounded(m_low, 4);
+    o["highestVolts"] = Rounded(m_high, 4);
+    o["levels"] = m_count;
+    return o;
+}
+
+// ---- voltage source ----
+
+void VoltageSource::connect(Pins &pins)
+{
+    Instrument::connect(pins);
+    Pins::ExternalDrive d;
+    d.kind = Pins::ExternalDrive::Voltage;
+    d.volts = m_volts;
+    d.ohms = 0; // an ideal source: the ADC reads it unloaded
+    pins.drive(m_pin, d, pins.now(), this);
+}
+
+Json VoltageSource::observations() const
+{
+    Json o = Json::object();
+    o["sourcePin"] = m_pin;
+    o["volts"] = m_volts;
+    return o;
+}
+
+// ---- pulse meter ----
+
+void PulseMeter::pinChanged(int, Clock at)
+{
+    bool level = m_pins->level(m_pin);
+    if (level == m_level)
+        return;
+    m_level = level;
+    if (level) {
+        if (m_seenRise) {
+            double ms = span(m_rise, at) * 1e3;
+            m_minPeriod = m_periods ? std::min(m_minPeriod, ms) : ms;
+            m_maxPeriod = m_periods ? std::max(m_maxPeriod, ms) : ms;
+            m_lastPeriod = ms;
+            m_periods++;
+        }
+        m_seenRise = true;
+        m_rise = at;
+        return;
+    }
+    if (!m_seenRise)
+        return;
+    double us = span(m_rise, at) * 1e6;
+    m_minWidth = m_pulses ? std::min(m_minWidth, us) : us;
+    m_maxWidth = m_pulses ? std::max(m_maxWidth, us) : us;
+    if (!m_pulses)
+        m_firstWidth = us;
+    m_lastWidth = us;
+    m_pulses++;
+    double r = Rounded(us, 3);
+    if ((m_widths.empty() || m_widths.back() != r) && m_widths.size() < 1000)
+        m_widths.push_back(r);
+}
+
+Json PulseMeter::observations() const
+{
+    Json o = Json::object();
+    o["pulses"] = m_pulses;
+    if (m_pulses) {
+        o["firstWidthUs"] = Rounded(m_firstWidth, 3);
+        o["lastWidthUs"] = Rounded(m_lastWidth, 3);
+        o["minWidthUs"] = Rounded(m_minWidth, 3);
+        o["maxWidthUs"] = Rounded(m_maxWidth, 3);
+    }
+    if (m_periods) {
+        o["periodMs"] = Rounded(m_lastPeriod, 6);
+        o["minPeriodMs"] = Rounded(m_minPeriod, 6);
+        o["maxPeriodMs"] = Rounded(m_maxPeriod, 6);
+    }
+    Json w = Json::array();
+    for (double v : m_widths)
+        w.push(v);
+    o["widthsUs"] = std::move(w);
+    return o;
+}
+
+// ---- filters ----
+
+Json FilterReadout::observations() const
+{
+    static const int kSamples[4] = {2, 3, 5, 8};
+    Json a = Json::array();
+    if (m_pins) {
+        for (int n = 0; n < 4; n++) {
+            PinsFilter f = m_pins->filter(n);
+            Json one = Json::object();
+            one["filter"] = n;
+            one["set"] = f.set;
+            one["lengthCode"] = f.length;
+            one["length"] = kSamples[f.length & 3];
+            one["tap"] = f.tap;
+            a.push(std::move(one));
+        }
+    }
+    Json o = Json::object();
+    o["filters"] = std::move(a);
+    return o;
+}
+
+} // namespace kivo::sim

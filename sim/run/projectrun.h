@@ -1,0 +1,79 @@
+#pragma once
+// A Kivo project on a simulated board: the program Compile made in the
+// project's folder runs on the chip, and each object's pins get the device a
+// user would wire to them (see ProjectBoard). The run ends with a report.
+#include "chip/chip.h"
+#include "devices/instrument.h"
+#include "devices/usb_board.h"
+#include "run/image_run.h"
+#include "run/json.h"
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kivo {
+class CKivoDoc;
+class CCodeObject;
+} // namespace kivo
+
+namespace kivo::sim {
+
+class VgaMonitor;
+
+// The devices of one project, by object.
+class ProjectBoard {
+public:
+    struct Wired {
+        const CCodeObject *object = nullptr;
+        std::vector<int> pins;                   // as the pin table gives them
+        std::shared_ptr<Instrument> device;      // null when nothing is wired
+        std::shared_ptr<Json> extra;             // observations of shared devices (an RTC's chip)
+        std::function<Json()> observe;           // when the observations come from elsewhere
+    };
+
+    // Builds the devices; `sets` are NAME.KEY=VALUE texts. False with a
+    // message when a set names no object or a key the object does not take.
+    bool build(const CKivoDoc &doc, const std::vector<std::string> &sets, const TimeBase &time, std::string *error);
+    void attach(Pins &pins);
+    // The pins of the objects and the DAC pins among them (for --vcd).
+    std::vector<int> objectPins() const;
+    std::vector<int> analogPins() const { return m_analog; }
+    // The first VGA monitor, if any.
+    std::shared_ptr<VgaMonitor> monitor() const { return m_monitor; }
+    const std::vector<Wired> &objects() const { return m_objects; }
+    Json report() const;
+
+private:
+    std::vector<Wired> m_objects;
+    std::vector<std::shared_ptr<Device>> m_devices; // everything to attach
+    std::vector<int> m_analog;
+    std::shared_ptr<VgaMonitor> m_monitor;
+};
+
+// The settings a `.kivo` simulate call takes beyond the image run's own.
+struct ProjectRunOptions {
+    ImageRunOptions run;   // time limit, console input, trace
+    bool json = false;     // standard output is one JSON report
+    std::string framePath; // --frame F.png
+    std::string vcdPath;   // --vcd F.vcd
+    bool vcdAll = false;   // every pin in the VCD, not only the project's
+    std::string wavPath;   // --wav F.wav: the sound object's pins
+    UsbRunOptions usb;     // --usb-*: the device plugged into the first USB object's port
+    std::vector<std::string> sets; // NAME.KEY=VALUE
+};
+
+// Where Compile leaves the program: <folder>/<project>.binary. Empty, with
+// the message in *error, when it is missing or older than the generated
+// files (then the user must run Compile).
+std::string FindProjectBinary(const CKivoDoc &doc, std::string *error);
+
+// Runs the project. Exit status: the program's own ($FF $00 S), 0 at the
+// time limit or when every cog stopped, 1 when the binary is missing or
+// stale or an output file cannot be written, 2 for a bad --set, 3 for a
+// simulator fault.
+int RunProject(const CKivoDoc &doc, const ProjectRunOptions &options, std::ostream &out, std::ostream &err);
+
+} // namespace kivo::sim

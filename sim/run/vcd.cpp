@@ -1,0 +1,179 @@
+#include "run/vcd.h"
+
+#include "chip/pins.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kivo::sim {
+
+namespace {
+std::string IdFor(std::size_t n)
+{
+    std::string id;
+    do {
+        id += char('!' + n % 94);
+        n /= 94;
+    } while (n);
+    return id;
+}
+} // namespace
+
+VcdRecorder::VcdRecorder(const std::string &path, std::vector<int> digitalPins, std::vector<int> analogPins)
+    : m_path(path), m_index(64, -1), m_analogIndex(64, -1)
+{
+    std::sort(digitalPins.begin(), digitalPins.end());
+    digitalPins.erase(std::unique(digitalPins.begin(), digitalPins.end()), digitalPins.end());
+    std::sort(analogPins.begin(), analogPins.end());
+    analogPins.erase(std::unique(analogPins.begin(), analogPins.end()), analogPins.end());
+    for (int p : digitalPins)
+        if (p >= 0 && p < 64) {
+            m_index[std::size_t(p)] = int(m_signals.size());
+            m_signals.push_back({p, false, IdFor(m_signals.size())});
+        }
+    for (int p : analogPins)
+        if (p >= 0 && p < 64) {
+            m_analogIndex[std::size_t(p)] = int(m_signals.size());
+            m_signals.push_back({p, true, IdFor(m_signals.size())});
+        }
+    m_file = std::fopen(path.c_str(), "w");
+    if (!m_file)
+        m_error = "cannot create " + path;
+}
+
+VcdRecorder::~VcdRecorder()
+{
+    if (m_file)
+        std::fclose(m_file);
+}
+
+std::vector<int> VcdRecorder::pins() const
+{
+    std::vector<int> p;
+    for (const auto &s : m_signals)
+        if (std::find(p.begin(), p.end(), s.pin) == p.end())
+            p.push_back(s.pin);
+    return p;
+}
+
+void VcdRecorder::connect(Pins &pins)
+{
+    Device::connect(pins);
+    if (!m_file)
+        return;
+    // Levels in the module p2, volts in p2.volts: both name the pin P<n>.
+    std::fprintf(m_file, "$version Kivo P2 simulator $end\n$timescale 1ns $end\n$scope module p2 $end\n");
+    for (const auto &s : m_signals)
+        if (!s.analog)
+            std::fprintf(m_file, "$var wire 1 %s P%d $end\n", s.id.c_str(), s.pin);
+    std::fprintf(m_file, "$scope module volts $end\n");
+    for (const auto &s : m_signals)
+        if (s.analog)
+            std::fprintf(m_file, "$var real 64 %s P%d $end\n", s.id.c_str(), s.pin);
+    std::fprintf(m_file, "$upscope $end\n$upscope $end\n$enddefinitions $end\n");
+    stamp(pins.now());
+    std::fprintf(m_file, "$dumpvars\n");
+    for (auto &s : m_signals) {
+        if (s.analog)
+            s.pending = pins.voltage(s.pin);
+        writeValue(s);
+        s.writtenAt = pins.now();
+    }
+    std::fprintf(m_file, "$end\n");
+}
+
+void VcdRecorder::stamp(Clock at)
+{
+    long long ns = std::llround(m_pins->time().seconds(at) * 1e9);
+    if (ns <= m_lastStamp)
+        return;
+    m_lastStamp = ns;
+    std::fprintf(m_file, "#%lld\n", ns);
+}
+
+void VcdRecorder::writeValue(Signal &s)
+{
+    if (s.analog) {
+        s.volts = s.pending;
+        s.hasPending = false;
+        std::fprintf(m_file, "r%.6g %s\n", s.volts, s.id.c_str());
+    } else {
+        s.bit = m_pins->level(s.pin) ? 1 : 0;
+        std::fprintf(m_file, "%d%s\n", s.bit, s.id.c_str());
+    }
+}
+
+void VcdRecorder::pinChanged(int pin, Clock at)
+{
+    if (!m_file || pin < 0 || pin >= 64)
+        return;
+    if (int i = m_index[std::size_t(pin)]; i >= 0) {
+        Signal &s = m_signals[std::size_t(i)];
+        if ((m_pins->level(pin) ? 1 : 0) != s.bit) {
+            stamp(at);
+            writeValue(s);
+        }
+    }
+    if (int i = m_analogIndex[std::size_t(pin)]; i >= 0) {
+        Signal &s = m_signals[std::size_t(i)];
+        double v = m_pins->voltage(pin);
+        if (v == (s.hasPending ? s.pending : s.volts))
+            return;
+        s.pending = v;
+        s.hasPending = true;
+        Clock due = m_pins->time().clockAt(m_pins->time().seconds(s.writtenAt) + 1e-6);
+        if (at >= due) {
+            stamp(at);
+            writeValue(s);
+            s.writtenAt = at;
+        } else {
+            m_flushAt = std::min(m_flushAt, due);
+        }
+    }
+}
+
+void VcdRecorder::run(Clock at)
+{
+    m_flushAt = kNever;
+    if (!m_file)
+        return;
+    for (auto &s : m_signals) {
+        if (!s.hasPending)
+            continue;
+        Clock due = m_pins->time().clockAt(m_pins->time().seconds(s.writtenAt) + 1e-6);
+        if (at >= due) {
+            stamp(at);
+            writeValue(s);
+            s.writtenAt = at;
+        } else {
+            m_flushAt = std::min(m_flushAt, due);
+        }
+    }
+}
+
+void VcdRecorder::finish(Clock at)
+{
+    if (!m_file)
+        return;
+    for (auto &s : m_signals)
+        if (s.hasPending) {
+            stamp(at);
+            writeValue(s);
+        }
+    stamp(at);
+    m_flushAt = kNever;
+}
+
+bool VcdRecorder::close()
+{
+    if (!m_file)
+        return false;
+    bool ok = std::ferror(m_file) == 0;
+    ok = std::fclose(m_file) == 0 && ok;
+    m_file = nullptr;
+    if (!ok)
+        m_error = "cannot write " + m_path;
+    return ok;
+}
+
+} // namespace kivo::sim

@@ -1,0 +1,169 @@
+// kivo-cli simulate on .kivo projects without FlexSpin: the compiled-program
+// checks, the options, the report's shape on a stand-in image, and the
+// example project's pins.
+#include "model/projectfile.h"
+#include "objects/kind.h"
+#include "simrun_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+
+namespace kivo::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliProject : ProjectCli {
+    void Make(const std::vector<std::vector<std::string>> &objects)
+    {
+        New();
+        for (const auto &o : objects) {
+            std::vector<std::string> args = {"add", File()};
+            args.insert(args.end(), o.begin(), o.end());
+            ASSERT_EQ((*this)(args), 0) << output;
+        }
+        ASSERT_EQ((*this)({"generate", File()}), 0) << output;
+    }
+    std::string Binary() const { return dir / "Blink.binary"; }
+    // A stand-in for the compiled program: hub RAM of NOPs, running until
+    // the time limit.
+    void StubBinary() { std::ofstream(Binary(), std::ios::binary) << std::string(16, '\0'); }
+};
+
+TEST(ProjectRun, AsksForCompileWhenTheBinaryIsMissingOrStale)
+{
+    CliProject cli;
+    cli.Make({{"nco"}});
+    EXPECT_EQ(cli({"simulate", cli.File(), "--time", "0.001"}), 1);
+    EXPECT_NE(cli.output.find("Error: The project has not been compiled"), std::string::npos) << cli.output;
+    EXPECT_NE(cli.output.find("run Compile first."), std::string::npos) << cli.output;
+
+    cli.StubBinary();
+    auto old = fs::last_write_time(cli.dir / "Platform.h") - std::chrono::seconds(10);
+    fs::last_write_time(cli.Binary(), old);
+    EXPECT_EQ(cli({"simulate", cli.File(), "--time", "0.001"}), 1);
+    EXPECT_NE(cli.output.find("Error: Blink.binary is older than the generated Platform.h: run Compile again."),
+              std::string::npos)
+        << cli.output;
+
+    fs::remove(cli.dir / "Blink.c");
+    EXPECT_EQ(cli({"simulate", cli.File(), "--time", "0.001"}), 1);
+    EXPECT_NE(cli.output.find("run Generate Code, then Compile."), std::string::npos) << cli.output;
+}
+
+TEST(ProjectRun, JsonReportNamesEveryObjectWithItsDevice)
+{
+    CliProject cli;
+    cli.Make({{"nco"}, {"servo"}, {"i2c"}, {"rtc", "bus=I2CScan1"}, {"adc", "source=Pin# -1"}, {"sound"}});
+    cli.StubBinary();
+    ASSERT_EQ(cli({"simulate", cli.File(), "--time", "0.001", "--json", "--set", "ADC1.volts=2.5"}), 0) << cli.output;
+    std::string r1 = cli.output;
+    ASSERT_EQ(cli({"simulate", cli.File(), "--time", "0.001", "--json", "--set", "RTC1.start=2030-05-06 07:08:09"}), 0)
+        << cli.output;
+    EXPECT_NE(cli.output.find("\"startTime\": \"2030-05-06 07:08:09\""), std::string::npos) << cli.output;
+    cli.output = r1;
+    const std::string &r = cli.output;
+    EXPECT_EQ(r.rfind("{", 0), 0u) << r; // nothing before the report
+    for (const char *s : {"\"exit\": {", "\"reason\": \"time limit\"", "\"status\": 0", "\"console\": \"\"",
+                          "\"name\": \"NCO_Freq1\"", "\"kind\": \"NCO-Frequency\"", "\"device\": \"frequency counter\"",
+                          "\"device\": \"pulse meter\"", "\"device\": \"I2C bus\"", "\"device\": \"DS1339 on the bus\"",
+                          "\"startTime\": \"2026-01-01 12:00:00\"", "\"sourcePin\": 49", "\"volts\": 2.5",
+                          "\"name\": \"SimpleSound1\"", "\"boardPullUpOhms\": 4700"})
+        EXPECT_NE(r.find(s), std::string::npos) << s << "\n" << r;
+}
+
+TEST(ProjectRun, OptionErrorsAreClear)
+{
+    CliProject cli;
+    cli.Make({{"nco"}, {"adc"}});
+    cli.StubBinary();
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char *says;
+    } cases[] = {
+        {{"--set", "ADC9.volts=1"}, 2, "--set: the project has no object ADC9"},
+        {{"--set", "ADC1.gain=1"}, 2, "--set: object ADC1 has no setting 'gain'"},
+        {{"--set", "ADC1.volts=4"}, 2, "--set ADC1.volts takes 0 to 3.3, not '4'"},
+        {{"--set", "volts=4"}, 2, "--set takes NAME.KEY=VALUE, not 'volts=4'"},
+        {{"--vcd-all"}, 2, "--vcd-all needs --vcd F.vcd"},
+        {{"--frame", "x.png"}, 1, "Error: --frame: the project has no VGA object"},
+        {{"--vcd", "/nonexistent-folder/x.vcd"}, 1, "Error: cannot create /nonexistent-folder/x.vcd"},
+    };
+    for (const Case &c : cases) {
+        std::vector<std::string> args = {"simulate", cli.File(), "--time", "0.001"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        EXPECT_EQ(cli(args), c.status) << c.says;
+        EXPECT_NE(cli.output.find(c.says), std::string::npos) << cli.output;
+    }
+    // The board's options on a plain image.
+    EXPECT_EQ(cli({"simulate", cli.Binary(), "--time", "0.001", "--json"}), 2);
+    EXPECT_NE(cli.output.find("--json needs a .kivo project, not an image"), std::string::npos) << cli.output;
+}
+
+TEST(ProjectRun, VcdNamesTheProjectPins)
+{
+    CliProject cli;
+    cli.Make({{"nco", "pin=24"}, {"dac", "pin=41"}});
+    cli.StubBinary();
+    std::string vcd = cli.dir / "run.vcd";
+    ASSERT_EQ(cli({"simulate", cli.File(), "--time", "0.001", "--vcd", vcd}), 0) << cli.output;
+    std::string text = ReadFileBytes(vcd);
+    for (const char *s : {"$timescale 1ns $end", " P24 $end", " P41 $end", " P62 $end", " P63 $end",
+                          "$scope module volts $end\n$var real 64 ", "$enddefinitions $end"})
+        EXPECT_NE(text.find(s), std::string::npos) << s;
+    EXPECT_EQ(text.find(" P0 $end"), std::string::npos);
+    ASSERT_EQ(cli({"simulate", cli.File(), "--time", "0.001", "--vcd", vcd, "--vcd-all"}), 0) << cli.output;
+    EXPECT_NE(ReadFileBytes(vcd).find(" P0 $end"), std::string::npos);
+}
+
+TEST(ProjectRun, AllKindsExampleHasEveryKindOnItsOwnPins)
+{
+    CKivoDoc doc;
+    TestServices t;
+    ASSERT_TRUE(OpenProject(std::string(KIVO_SOURCE_DIR) + "/examples/AllKinds.kivo", doc, t.services));
+    ASSERT_EQ(doc.m_objList.size(), 12u);
+    std::set<int> kinds;
+    std::map<int, std::string> owner;
+    for (const auto &o : doc.m_objList) {
+        kinds.insert(o->m_nKind);
+        for (int pin : FindKind(o->m_nKind)->PinsOf(*o)) {
+            EXPECT_TRUE(owner.emplace(pin, o->m_strName).second) << "pin " << pin << " taken twice";
+            EXPECT_EQ(doc.m_strPinOwner[std::size_t(pin)], o->m_strName) << pin;
+        }
+    }
+    EXPECT_EQ(kinds.size(), 12u);
+    auto named = [&](int kind) -> const CCodeObject & {
+        for (const auto &o : doc.m_objList)
+            if (o->m_nKind == kind)
+                return *o;
+        return *doc.m_objList.front();
+    };
+    EXPECT_EQ(named(kSimpleVGA).m_strPin, "48");
+    EXPECT_EQ(named(kI2CBus).m_strExtraPin[6], "56");
+    EXPECT_EQ(named(kI2CBus).m_strExtraPin[5], "57");
+    EXPECT_EQ(named(kI2CBus).m_nPullUp, 1); // 1.5 kOhm
+    EXPECT_EQ(named(kNeopixel).m_strPin, "40");
+    EXPECT_EQ(named(kNCO).m_strPin, "24");
+    EXPECT_EQ(named(kRTC).m_strText[0], named(kI2CBus).m_strName);
+    EXPECT_EQ(named(kSimpleSound).m_strText[0], "54");
+    EXPECT_EQ(named(kSimpleSound).m_strText[1], "55");
+    EXPECT_EQ(named(kServo).m_strPin, "38");
+    EXPECT_EQ(named(kDigital).m_strPin, "39");
+    EXPECT_EQ(named(kDAC).m_strPin, "41");
+    EXPECT_EQ(named(kADC).m_strPin, "42");
+    const CCodeObject &usb = named(kUsbKbm);
+    EXPECT_EQ(usb.m_strPin, "8");
+    EXPECT_EQ(usb.m_nValue[0], 0); // the Parallax adapter
+    EXPECT_EQ(usb.m_nValue[1], 0); // top port
+    EXPECT_TRUE(usb.m_bFlag[3]);   // "Do not use Error LED pin"
+    EXPECT_EQ(owner.count(56), 1u);
+    EXPECT_EQ(owner[56], named(kI2CBus).m_strName); // the error LED would have sat here
+}
+
+} // namespace
+} // namespace kivo::test
