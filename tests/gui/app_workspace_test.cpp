@@ -241,7 +241,11 @@ TEST_F(ObjectListTest, AddEditAndDeleteThroughThePickerAndTheEditor)
     EXPECT_EQ(Modals::Get().Boxes()[0].title, "Error");
     EXPECT_EQ(Modals::Get().Boxes()[0].text, "Pin #62 is already in use by Serial.");
     EXPECT_EQ(Modals::Get().Boxes()[0].icon, QMessageBox::Critical);
-    EXPECT_EQ(Lines(list->WarningList()), QStringList{"Invalid pin assignment in: Servo1 - Hobby Servo"});
+    // The project checks list what the stored pin would do.
+    EXPECT_EQ(Lines(list->WarningList()),
+              (QStringList{"Invalid pin assignment in: Servo1 - Hobby Servo",
+                           "Error: Servo1: Pin 62 carries the serial console that the generated program prints on "
+                           "(pins 62 and 63): choose another pin."}));
     EXPECT_EQ(Doc().m_strPinOwner[13], "Servo1");
 
     ClickRow(list->ObjectList(), 0);
@@ -380,6 +384,8 @@ public:
 protected:
     void InitNew() override
     {
+        // Not a kind of the project: the project checks do not apply.
+        SetProjectChecks(false);
         m_text["pin"] = "5";
         m_text["count"] = "1";
         m_int["level"] = 3;
