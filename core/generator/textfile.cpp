@@ -5,7 +5,8 @@
 #include "platform/messages.h"
 #include "platform/services.h"
 
-#include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace kivo {
 
@@ -25,11 +26,32 @@ std::string ToCrLf(const std::string &text)
     return out;
 }
 
+namespace {
+
+// Eight bytes at a time: no byte with its top bit set.
+bool IsAscii(const std::string &text)
+{
+    const char *p = text.data();
+    std::size_t n = text.size(), i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        if (word & 0x8080808080808080ull)
+            return false;
+    }
+    for (; i < n; ++i)
+        if (static_cast<unsigned char>(p[i]) >= 0x80)
+            return false;
+    return true;
+}
+
+} // namespace
+
 std::size_t EncodeText(const std::string &text, bool crlf, std::string &bytes)
 {
     bytes.clear();
     // Plain ASCII, the usual case, needs no conversion: one pass.
-    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    if (IsAscii(text)) {
         if (crlf)
             bytes = ToCrLf(text);
         else

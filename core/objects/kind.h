@@ -2,6 +2,7 @@
 #include "objects/editor.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <set>
 #include <span>
@@ -73,6 +74,13 @@ private:
     int32_t m_code;
     const char *m_cliName;
 };
+
+// Appends the pieces in order, without the temporaries of chained "+".
+inline void Append(std::string &s, std::initializer_list<std::string_view> pieces)
+{
+    for (auto p : pieces)
+        s.append(p);
+}
 
 // The Delete rule of kinds that own m_nPinCount consecutive pins from m_strPin.
 std::vector<int> ConsecutivePins(const CCodeObject &object);

@@ -86,28 +86,30 @@ class ServoKindImpl : public EditorKind<CObjectServo>
 public:
     ServoKindImpl() : EditorKind(kServo, "servo") {}
 
+    // Projects hold many servos, so the text is appended piece by piece.
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         const std::string &n = o.m_strName;
-        s += "\n#define " + n + "_PIN " + o.m_strPin + " //I/O pin to use for " + n + "\n";
-        s += "#define " + n + (o.m_bFlag[0] ? "_MODE 1" : "_MODE 0") + " //0 for degrees, 1 for microseconds\n";
+        Append(s, {"\n#define ", n, "_PIN ", o.m_strPin, " //I/O pin to use for ", n, "\n"});
+        Append(s, {"#define ", n, o.m_bFlag[0] ? "_MODE 1" : "_MODE 0", " //0 for degrees, 1 for microseconds\n"});
     }
     void DeclarationBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         const std::string &n = o.m_strName;
-        s += "//OBEX Servo code by Brannok for " + n + "\n";
-        s += "struct __using(\"zd_servo.spin2\") " + n + "; //KQV:  Visual Studio will show an error here, but it's OK\n";
+        Append(s, {"//OBEX Servo code by Brannok for ", n, "\n"});
+        Append(s, {"struct __using(\"zd_servo.spin2\") ", n,
+                   "; //KQV:  Visual Studio will show an error here, but it's OK\n"});
         s += "//Note:  Range for position is limted by driver to 600..2400 for us mode and 0..180 for degree mode\n";
-        s += "int " + n + "_position=" + (o.m_bFlag[0] ? o.m_strText[1] : o.m_strText[0]) + ";\n";
+        Append(s, {"int ", n, "_position=", o.m_bFlag[0] ? o.m_strText[1] : o.m_strText[0], ";\n"});
     }
     void SetupBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         const std::string &n = o.m_strName;
-        s += "\n    //Start " + n + " driver in either degree or us mode\n";
+        Append(s, {"\n    //Start ", n, " driver in either degree or us mode\n"});
         if (o.m_bFlag[0])
-            s += "    " + n + ".startx(" + n + "_PIN, " + n + "_position);  //position in microseconds\n";
+            Append(s, {"    ", n, ".startx(", n, "_PIN, ", n, "_position);  //position in microseconds\n"});
         else
-            s += "    " + n + ".start(" + n + "_PIN, " + n + "_position);  //position in degrees\n";
+            Append(s, {"    ", n, ".start(", n, "_PIN, ", n, "_position);  //position in degrees\n"});
         s += "    printf(\"Servo Started.\\n\");\n";
     }
     void LoopBlock(GenContext &, const CCodeObject &o, std::string &s) const override
@@ -115,13 +117,13 @@ public:
         const std::string &n = o.m_strName;
         if (o.m_bFlag[1]) {
             s += "\n    //randomly move servo position\n";
-            s += "    " + n + "_position += (_rnd() % 11) - 5;  //move randomly between -5 and +5 units\n";
-            s += "    " + n + ".Write(" + n + "_MODE, " + n + "_position);  //use this to set new position\n";
+            Append(s, {"    ", n, "_position += (_rnd() % 11) - 5;  //move randomly between -5 and +5 units\n"});
+            Append(s, {"    ", n, ".Write(", n, "_MODE, ", n, "_position);  //use this to set new position\n"});
         } else {
-            s += "    //" + n + ".Write(" + n + "_MODE, " + n + "_position);  //use this to set new position\n";
+            Append(s, {"    //", n, ".Write(", n, "_MODE, ", n, "_position);  //use this to set new position\n"});
         }
-        s += "    " + n + "_position = " + n + ".Read(" + n + "_MODE); //get new actual (limited) position\n";
-        s += "    printf(\"Servo Position = % d\\n\", " + n + "_position);\n";
+        Append(s, {"    ", n, "_position = ", n, ".Read(", n, "_MODE); //get new actual (limited) position\n"});
+        Append(s, {"    printf(\"Servo Position = % d\\n\", ", n, "_position);\n"});
     }
     std::vector<int> PinsOf(const CCodeObject &o) const override { return ConsecutivePins(o); }
 };

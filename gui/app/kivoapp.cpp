@@ -54,7 +54,7 @@ QString AbbreviatePath(const QString &path, int maxChars)
 
 CKivoApp::CKivoApp(const std::string &profilePath)
     : m_profile(profilePath), m_processes(m_messages),
-      m_services{m_messages, m_profile, m_files, m_clock, m_processes, m_resources, this}
+      m_services{m_messages, m_profile, m_files, m_clock, m_processes, m_resources, this, &m_merger}
 {
 }
 

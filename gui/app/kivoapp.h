@@ -1,4 +1,5 @@
 #pragma once
+#include "gitmerge.h"
 #include "app/qtplatform.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -80,6 +81,7 @@ private:
     SystemClock m_clock;
     CQtProcessRunner m_processes;
     EmbeddedResources m_resources;
+    GitTextMerger m_merger;
     Services m_services;
     std::vector<std::unique_ptr<CKivoDoc>> m_docs;
     std::unique_ptr<CMainFrame> m_frame;

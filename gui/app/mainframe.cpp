@@ -8,6 +8,7 @@
 #include "app/kivoapp.h"
 #include "app/looks.h"
 #include "app/ribbon.h"
+#include "check/check.h"
 #include "generator/generator.h"
 #include "model/kivodoc.h"
 #include "toolchain/toolchain.h"
@@ -24,6 +25,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
 #include <QStackedWidget>
@@ -205,6 +207,33 @@ void CMainFrame::RunCommand(int id)
     }
 }
 
+// The checks found problems: warnings are listed in the object list and do
+// not stop the generation; errors do unless the user says otherwise.
+bool CMainFrame::AskToGenerateAnyway(const std::vector<Finding> &findings)
+{
+    if (!HasError(findings))
+        return true;
+    QStringList lines;
+    int errors = 0;
+    for (auto &f : findings) {
+        if (f.severity != Severity::Error)
+            continue;
+        if (++errors <= 8)
+            lines << QString::fromStdString(f.name + ": " + f.text);
+    }
+    if (errors > 8)
+        lines << QString("... and %1 more (see the object list's warnings).").arg(errors - 8);
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kAppTitle),
+                    QString("The project has %1 error%2, so the generated code would not build or would "
+                            "misbehave:\n\n%3\n\nGenerate the code anyway?")
+                        .arg(errors)
+                        .arg(errors == 1 ? "" : "s")
+                        .arg(lines.join("\n")),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void CMainFrame::OnCommand(int id)
 {
     CChildFrame *child = ActiveChild();
@@ -254,7 +283,8 @@ void CMainFrame::OnCommand(int id)
         break;
     case ID_ButtonGenerate:
         if (doc)
-            GenerateProject(*doc, services);
+            GenerateCheckedProject(*doc, services,
+                                   [this](const std::vector<Finding> &findings) { return AskToGenerateAnyway(findings); });
         break;
     case ID_ButtonCompile:
     case ID_LoadP2:

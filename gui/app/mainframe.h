@@ -2,6 +2,8 @@
 #include <QMainWindow>
 #include <QMap>
 
+#include <vector>
+
 class QAction;
 class QActionGroup;
 class QLabel;
@@ -12,6 +14,7 @@ class QToolButton;
 namespace kivo {
 
 class CChildFrame;
+struct Finding;
 class CColorTabBar;
 class CKivoApp;
 class CKivoDoc;
@@ -69,6 +72,8 @@ private:
     QAction *MakeAction(int id, const QString &text, bool checkable = false);
     void CreateActions();
     void OnCommand(int id);
+    // Asked before generating a project whose checks found errors.
+    bool AskToGenerateAnyway(const std::vector<Finding> &findings);
     void MovePaneFocus(bool forward);
     void FillWindowList();
     void ChildTabChanged();

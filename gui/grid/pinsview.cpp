@@ -1,9 +1,13 @@
 #include "grid/pinsview.h"
 
 #include "grid/davarogrid.h"
+#include "check/check.h"
 #include "model/kivodoc.h"
 
 #include <QContextMenuEvent>
+
+#include <algorithm>
+#include <array>
 #include <QCursor>
 #include <QFontMetricsF>
 #include <QLocale>
@@ -210,7 +214,18 @@ void CPinsView::OnUpdate()
         m_pGrid->SetItemText(row, 2, Q(m_doc.m_strPinOwner[p]));
         m_pGrid->SetItemText(row, 3, Q(m_doc.m_strPinUsage[p]));
         m_pGrid->SetItemText(row, 4, Q(m_doc.m_strPinNote[p]));
+        m_pGrid->SetItemBkColour(row, 0, QColor());
     }
+    // Rows of pins that a finding of the project checks concerns are marked
+    // on their pin number: errors over warnings.
+    std::array<int, kPinCount> mark{};
+    for (auto &f : CheckProject(m_doc))
+        for (int p : f.pins)
+            if (p >= 0 && p < kPinCount)
+                mark[std::size_t(p)] = std::max(mark[std::size_t(p)], f.severity == Severity::Error ? 2 : 1);
+    for (int p = 0; p < kPinCount; ++p)
+        if (mark[std::size_t(p)])
+            m_pGrid->SetItemBkColour(p + 1, 0, mark[std::size_t(p)] == 2 ? PinErrorColour() : PinWarningColour());
     // Only a request: the grid shows the new texts when it next paints.
     m_pGrid->viewport()->update();
 }

@@ -40,6 +40,9 @@ constexpr int kPinViewCols = 5;
 constexpr int kPinGridId = 100;
 inline QColor PinUsedColour() { return QColor(250, 150, 150); }
 inline QColor PinFreeColour() { return QColor(150, 250, 150); }
+// The pin number of a pin that a finding of the project checks concerns.
+inline QColor PinErrorColour() { return QColor(255, 110, 60); }
+inline QColor PinWarningColour() { return QColor(255, 215, 80); }
 
 // What the printed pin report shows.
 struct PinReport {

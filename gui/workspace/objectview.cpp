@@ -1,7 +1,9 @@
 #include "workspace/objectview.h"
 
+#include "check/check.h"
 #include "model/kivodoc.h"
 #include "objects/objectlist.h"
+#include "platform/messages.h"
 #include "platform/services.h"
 #include "workspace/editordialog.h"
 #include "workspace/objectpicker.h"
@@ -10,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -56,6 +59,7 @@ CObjectView::CObjectView(CKivoDoc &doc, Services &services, QWidget *parent)
     connect(m_objects, &QListWidget::itemDoubleClicked, this, [this] { OnEditObject(); });
     // Enter edits and Delete deletes the selected object.
     m_objects->installEventFilter(this);
+    connect(m_warnings, &QListWidget::itemDoubleClicked, this, &CObjectView::OnFindingActivated);
 
     m_viewToken = m_doc.AddView([this] { OnUpdate(); });
     OnUpdate();
@@ -74,6 +78,32 @@ void CObjectView::OnUpdate()
         m_objects->addItem(QString::fromStdString(line));
     for (auto &line : WarningLines(m_doc))
         m_warnings->addItem(QString::fromStdString(line));
+    // The project checks follow, each line keeping its finding's place.
+    m_findings = CheckProject(m_doc);
+    for (std::size_t i = 0; i < m_findings.size(); ++i) {
+        auto *item = new QListWidgetItem(QString::fromStdString(FindingLine(m_findings[i])), m_warnings);
+        item->setData(Qt::UserRole, int(i));
+        item->setToolTip(m_findings[i].fix == FindingFix::RecomputeNco
+                             ? QString("Double-click to recompute the registers for the project's clock.")
+                             : item->text());
+    }
+}
+
+void CObjectView::OnFindingActivated(QListWidgetItem *item)
+{
+    QVariant v = item ? item->data(Qt::UserRole) : QVariant();
+    if (!v.isValid() || v.toInt() < 0 || std::size_t(v.toInt()) >= m_findings.size())
+        return;
+    const Finding f = m_findings[std::size_t(v.toInt())];
+    if (f.fix != FindingFix::RecomputeNco)
+        return;
+    if (QMessageBox::question(window(), QString::fromUtf8(kAppTitle),
+                              QString::fromStdString("Recompute the register values of " + f.name +
+                                                     " from its desired frequency for the project's clock?")) !=
+        QMessageBox::Yes)
+        return;
+    if (ApplyFix(m_doc, f))
+        m_doc.UpdateAllViews();
 }
 
 bool CObjectView::eventFilter(QObject *watched, QEvent *event)

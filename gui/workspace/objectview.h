@@ -1,7 +1,12 @@
 #pragma once
+#include "check/check.h"
+
 #include <QWidget>
 
+#include <vector>
+
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 
 namespace kivo {
@@ -34,6 +39,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // A double-click on a finding offers its fix.
+    void OnFindingActivated(QListWidgetItem *item);
+    std::vector<Finding> m_findings;
+
     CKivoDoc &m_doc;
     Services &m_services;
     QListWidget *m_objects;

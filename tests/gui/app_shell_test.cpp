@@ -626,5 +626,39 @@ TEST_F(AppTest, FlexPropBeforeAnyGenerationSaysSo)
     EXPECT_EQ(Modals::Get().Boxes()[0].title, "Kivo");
 }
 
+TEST_F(AppTest, GenerateAsksBeforeGeneratingAProjectWithErrors)
+{
+    Start();
+    Doc().m_strPathName = dir / "Bad.kivo";
+    auto servo = std::make_unique<CCodeObject>();
+    servo->m_nKind = kServo;
+    servo->m_strName = "Servo1";
+    servo->m_strPin = "12abc";
+    servo->m_nPinCount = 1;
+    servo->m_strText[0] = "90";
+    servo->m_strText[1] = "1500";
+    Doc().m_objList.push_back(std::move(servo));
+    Modals &m = Modals::Get();
+    auto answer = [](QMessageBox::StandardButton button) {
+        return [button](QWidget *w) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+            EXPECT_TRUE(box->text().contains("Servo1: The pin is \"12abc\"")) << box->text().toStdString();
+            box->button(button)->click();
+        };
+    };
+    m.Then(answer(QMessageBox::No));
+    Frame().RunCommand(ID_ButtonGenerate);
+    EXPECT_FALSE(std::filesystem::exists(dir / "Bad.c"));
+    m.Reset();
+    m.Then(answer(QMessageBox::Yes));
+    m.ThenBox();
+    Frame().RunCommand(ID_ButtonGenerate);
+    ASSERT_EQ(m.Boxes().size(), 1u);
+    EXPECT_EQ(m.Boxes()[0].text, "Project files created.");
+    EXPECT_TRUE(std::filesystem::exists(dir / "Bad.c"));
+}
+
 } // namespace
 } // namespace kivo::test

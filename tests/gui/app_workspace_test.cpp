@@ -404,6 +404,8 @@ public:
 protected:
     void InitNew() override
     {
+        // Not a kind of the project: the project checks do not apply.
+        SetProjectChecks(false);
         m_text["pin"] = "5";
         m_text["count"] = "1";
         m_int["level"] = 3;

@@ -402,5 +402,25 @@ TEST_F(PinsViewTest, CancellingThePrintDialogPrintsNothing)
     EXPECT_TRUE(seen);
 }
 
+TEST_F(PinsViewTest, PinsOfFindingsAreMarkedOnTheirNumber)
+{
+    // Two servos on pin 5: an error of the project checks on that pin.
+    for (const char *name : {"Servo1", "Servo2"}) {
+        auto servo = std::make_unique<CCodeObject>();
+        servo->m_nKind = kServo;
+        servo->m_strName = name;
+        servo->m_strPin = "5";
+        servo->m_nPinCount = 1;
+        servo->m_strText[0] = "90";
+        servo->m_strText[1] = "1500";
+        doc.AppendObject(std::move(servo));
+    }
+    doc.UpdateAllViews();
+    EXPECT_EQ(Grid()->GetItemBkColour(6, 0), PinErrorColour());
+    EXPECT_FALSE(Grid()->GetItemBkColour(7, 0).isValid());
+    ASSERT_TRUE(DeleteObject(doc, 1));
+    EXPECT_FALSE(Grid()->GetItemBkColour(6, 0).isValid());
+}
+
 } // namespace
 } // namespace kivo
