@@ -6,6 +6,7 @@
 #include "devices/ledchain.h"
 #include "devices/meters.h"
 #include "devices/vgamonitor.h"
+#include "generator/library.h"
 #include "model/codeobject.h"
 #include "model/kivodoc.h"
 #include "objects/kind.h"
@@ -342,6 +343,11 @@ std::string FindProjectBinary(const CKivoDoc &doc, std::string *error)
         *error = "The project has not been compiled (" + binary.string() + " is missing): run Compile first.";
         return "";
     }
+    // The library files the objects need are generated files too.
+    for (const auto &o : doc.m_objList)
+        for (const LibraryFile &f : LibraryFilesFor(*o))
+            if (fs::exists(folder / f.fileName, ec))
+                generated.push_back(folder / f.fileName);
     auto built = fs::last_write_time(binary, ec);
     for (const auto &g : generated) {
         auto t = fs::last_write_time(g, ec);

@@ -37,7 +37,7 @@ struct CliProject : ProjectCli {
 TEST(ProjectRun, AsksForCompileWhenTheBinaryIsMissingOrStale)
 {
     CliProject cli;
-    cli.Make({{"nco"}});
+    cli.Make({{"nco"}, {"adc"}});
     EXPECT_EQ(cli({"simulate", cli.File(), "--time", "0.001"}), 1);
     EXPECT_NE(cli.output.find("Error: The project has not been compiled"), std::string::npos) << cli.output;
     EXPECT_NE(cli.output.find("run Compile first."), std::string::npos) << cli.output;
@@ -49,6 +49,14 @@ TEST(ProjectRun, AsksForCompileWhenTheBinaryIsMissingOrStale)
     EXPECT_NE(cli.output.find("Error: Blink.binary is older than the generated Platform.h: run Compile again."),
               std::string::npos)
         << cli.output;
+
+    // A library file written after the compile counts as well.
+    cli.StubBinary();
+    fs::last_write_time(cli.Binary(), fs::last_write_time(cli.dir / "Platform.h"));
+    EXPECT_EQ(cli({"simulate", cli.File(), "--time", "0.001"}), 0) << cli.output;
+    fs::last_write_time(cli.dir / "adc.h", fs::last_write_time(cli.Binary()) + std::chrono::seconds(5));
+    EXPECT_EQ(cli({"simulate", cli.File(), "--time", "0.001"}), 1);
+    EXPECT_NE(cli.output.find("older than the generated adc.h"), std::string::npos) << cli.output;
 
     fs::remove(cli.dir / "Blink.c");
     EXPECT_EQ(cli({"simulate", cli.File(), "--time", "0.001"}), 1);
