@@ -350,15 +350,18 @@ void CMainFrame::UpdateCommandUI()
             enabled = true;
             break;
         case ID_EDIT_UNDO:
-            enabled = hasChild && child->Document().History().CanUndo();
-            it.value()->setToolTip(enabled ? "Undo " + QString::fromStdString(child->Document().History().UndoLabel())
-                                           : QString("Undo"));
+        case ID_EDIT_REDO: {
+            // The tip names the step ("Undo Add Object (Ctrl+Z)").
+            const bool undo = id == ID_EDIT_UNDO;
+            const CUndoHistory *history = hasChild ? &child->Document().History() : nullptr;
+            enabled = history && (undo ? history->CanUndo() : history->CanRedo());
+            QString tip = undo ? "Undo" : "Redo";
+            if (enabled)
+                tip += " " + QString::fromStdString(undo ? history->UndoLabel() : history->RedoLabel());
+            it.value()->setToolTip(
+                QString("%1 (%2)").arg(tip, it.value()->shortcut().toString(QKeySequence::NativeText)));
             break;
-        case ID_EDIT_REDO:
-            enabled = hasChild && child->Document().History().CanRedo();
-            it.value()->setToolTip(enabled ? "Redo " + QString::fromStdString(child->Document().History().RedoLabel())
-                                           : QString("Redo"));
-            break;
+        }
         case ID_FILE_SAVE:
         case ID_FILE_SAVE_AS:
         case ID_FILE_CLOSE:

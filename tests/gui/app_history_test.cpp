@@ -160,6 +160,7 @@ TEST_F(HistoryTest, UndoAndRedoStepThroughAddEditDeleteAndSettingsExactly)
     EXPECT_TRUE(Doc().m_objList.empty());
     EXPECT_FALSE(Doc().m_bPinUsed[13]);
     states.push_back(Bytes(Doc()));
+    EXPECT_EQ(Frame().Action(ID_EDIT_UNDO)->toolTip(), "Undo Delete Object (Ctrl+Z)");
 
     Frame().activateWindow();
     QApplication::processEvents();
