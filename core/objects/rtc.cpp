@@ -67,12 +67,19 @@ protected:
         m_flag["settime"] = m_object.m_bFlag[0];
     }
     // No pins. With nothing selected in a list the stored text is kept, so
-    // that a clock whose bus was deleted still names that bus.
+    // that a clock whose bus was deleted still names that bus; but while the
+    // project has buses one of them must be chosen, or the clock would stay
+    // bound to a bus that is gone.
     OkResult OnOk() override
     {
+        const auto buses = Options("bus");
+        if (int i = Int("bus"); (i < 0 || i >= int(buses.size())) && !buses.empty()) {
+            ShowPlain("Please choose the I2C bus.\nThe bus " + m_object.m_strText[0] + " is no longer in the project.");
+            m_focusField = "bus";
+            return OkResult::StayOpen;
+        }
         m_object.m_nKind = kRTC;
         m_object.m_strName = Name();
-        const auto buses = Options("bus");
         if (int i = Int("bus"); i >= 0 && i < int(buses.size()))
             m_object.m_strText[0] = buses[std::size_t(i)];
         const auto types = Options("type");

@@ -28,6 +28,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QToolButton>
@@ -72,6 +73,18 @@ CMainFrame::CMainFrame(CKivoApp &app) : m_app(app)
     m_ribbon = new CRibbon([this](int id) { return Action(id); }, m_styleMenu, central);
     connect(m_ribbon->AppMenu(), &CAppMenu::recentChosen, this, [this](int i) { m_app.OnRecentFile(i); });
     layout->addWidget(m_ribbon);
+    // Alt with a command's underlined letter runs it from anywhere in the
+    // window (the ribbon's buttons do not take mnemonics themselves); Alt+F
+    // opens the application menu.
+    for (int id : {ID_ButtonGenerate, ID_ButtonCompile, ID_LoadP2, ID_ButtonFlexProp, ID_EDIT_PASTE, ID_EDIT_CUT,
+                   ID_EDIT_COPY, ID_EDIT_SELECT_ALL, ID_EDIT_UNDO, ID_EDIT_REDO, ID_OLE_INSERT_NEW, ID_EDIT_FIND,
+                   ID_EDIT_REPEAT, ID_EDIT_REPLACE, ID_WINDOW_MANAGER}) {
+        auto *key = new QShortcut(QKeySequence::mnemonic(Action(id)->text()), this);
+        key->setObjectName(QString("keyTip%1").arg(id));
+        connect(key, &QShortcut::activated, this, [this, id] { RunCommand(id); });
+    }
+    auto *appMenuKey = new QShortcut(QKeySequence("Alt+F"), this);
+    connect(appMenuKey, &QShortcut::activated, m_ribbon, &CRibbon::ShowAppMenu);
 
     // Document tabs: coloured, a close button on the active tab, the list of
     // open windows at the right end.
@@ -164,10 +177,10 @@ void CMainFrame::CreateActions()
     MakeAction(ID_EDIT_SELECT_ALL, "Select &All")->setShortcut(QKeySequence("Ctrl+A"));
     MakeAction(ID_OLE_INSERT_NEW, "&Insert Object...");
     MakeAction(ID_VIEW_STATUS_BAR, "Status &Bar", true)->setChecked(true);
-    MakeAction(ID_VIEW_CAPTION_BAR, "Caption Ba&r", true);
+    MakeAction(ID_VIEW_CAPTION_BAR, "Caption Bar", true);
     MakeAction(ID_EDIT_FIND, "Fi&nd...");
     MakeAction(ID_EDIT_REPEAT, "Find Ne&xt");
-    MakeAction(ID_EDIT_REPLACE, "R&eplace");
+    MakeAction(ID_EDIT_REPLACE, "&Replace");
     MakeAction(ID_WINDOW_MANAGER, "&Windows");
     MakeAction(ID_WINDOW_NEW, "&New Window");
     MakeAction(ID_APP_ABOUT, "About")->setToolTip("About Kivo");
@@ -367,15 +380,18 @@ void CMainFrame::UpdateCommandUI()
             enabled = true;
             break;
         case ID_EDIT_UNDO:
-            enabled = hasChild && child->Document().History().CanUndo();
-            it.value()->setToolTip(enabled ? "Undo " + QString::fromStdString(child->Document().History().UndoLabel())
-                                           : QString("Undo"));
+        case ID_EDIT_REDO: {
+            // The tip names the step ("Undo Add Object (Ctrl+Z)").
+            const bool undo = id == ID_EDIT_UNDO;
+            const CUndoHistory *history = hasChild ? &child->Document().History() : nullptr;
+            enabled = history && (undo ? history->CanUndo() : history->CanRedo());
+            QString tip = undo ? "Undo" : "Redo";
+            if (enabled)
+                tip += " " + QString::fromStdString(undo ? history->UndoLabel() : history->RedoLabel());
+            it.value()->setToolTip(
+                QString("%1 (%2)").arg(tip, it.value()->shortcut().toString(QKeySequence::NativeText)));
             break;
-        case ID_EDIT_REDO:
-            enabled = hasChild && child->Document().History().CanRedo();
-            it.value()->setToolTip(enabled ? "Redo " + QString::fromStdString(child->Document().History().RedoLabel())
-                                           : QString("Redo"));
-            break;
+        }
         case ID_FILE_SAVE:
         case ID_FILE_SAVE_AS:
         case ID_FILE_CLOSE:

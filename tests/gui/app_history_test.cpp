@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QTabBar>
 #include <filesystem>
 
@@ -159,6 +160,7 @@ TEST_F(HistoryTest, UndoAndRedoStepThroughAddEditDeleteAndSettingsExactly)
     EXPECT_TRUE(Doc().m_objList.empty());
     EXPECT_FALSE(Doc().m_bPinUsed[13]);
     states.push_back(Bytes(Doc()));
+    EXPECT_EQ(Frame().Action(ID_EDIT_UNDO)->toolTip(), "Undo Delete Object (Ctrl+Z)");
 
     Frame().activateWindow();
     QApplication::processEvents();
@@ -252,6 +254,24 @@ TEST_F(HistoryTest, CommandsHaveTheDesktopsKeys)
         // The ribbon's buttons and menus underline a letter of each command.
         EXPECT_TRUE(Frame().Action(id)->text().contains('&')) << id;
     }
+    // Every Alt key of the main window does one thing only.
+    QList<QKeySequence> altKeys{QKeySequence("Alt+F"), QKeySequence("Alt+B")}; // the menu, the status bar box
+    for (QShortcut *key : Frame().findChildren<QShortcut *>())
+        if (key->objectName().startsWith("keyTip"))
+            altKeys << key->key();
+    EXPECT_EQ(altKeys.size(), 17);
+    for (const QKeySequence &k : altKeys)
+        EXPECT_EQ(altKeys.count(k), 1) << k.toString().toStdString();
+    // Alt and the underlined letter run a ribbon command: Alt+W the windows.
+    bool windows = false;
+    Modals::Get().Then([&windows](QWidget *w) {
+        windows = w->windowTitle() == "Windows";
+        qobject_cast<QDialog *>(w)->reject();
+    });
+    Frame().activateWindow();
+    QApplication::processEvents();
+    QTest::keyClick(&Frame(), Qt::Key_W, Qt::AltModifier);
+    EXPECT_TRUE(windows);
     // A key reaches its command: Ctrl+W closes the window (nothing changed).
     Frame().activateWindow();
     QApplication::processEvents();

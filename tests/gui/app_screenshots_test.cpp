@@ -1,6 +1,8 @@
 // Screenshots for the documentation: run with KIVO_SCREENSHOT_DIR set (for
 // example under xvfb-run with QT_QPA_PLATFORM=xcb); skipped otherwise.
 #include "app/commands.h"
+#include "app/looks.h"
+#include "app/ribbon.h"
 #include "app_support.h"
 #include "model/kivodoc.h"
 #include "objects/kind.h"
@@ -10,6 +12,7 @@
 #include "workspace/objectview.h"
 
 #include <QPixmap>
+#include <QTabBar>
 #include <filesystem>
 
 namespace kivo::test {
@@ -61,13 +64,22 @@ TEST_F(AppTest, Screenshots)
     View()->ObjectView()->ObjectList()->setCurrentRow(0);
     EXPECT_TRUE(Shoot(&Frame(), folder, "app-object-list.png"));
 
+    // The "Home" category, and the Black look's top row.
+    Frame().Ribbon()->Categories()->setCurrentIndex(1);
+    EXPECT_TRUE(Shoot(Frame().Ribbon(), folder, "app-ribbon-home.png"));
+    Frame().RunCommand(ID_VIEW_APPLOOK_OFF_2007_BLACK);
+    EXPECT_TRUE(Shoot(Frame().Ribbon(), folder, "app-ribbon-black.png"));
+    Frame().RunCommand(kDefaultLook);
+    Frame().Ribbon()->Categories()->setCurrentIndex(0);
+
     CObjectPicker picker(Doc(), app->Messages(), &Frame());
     picker.show();
     EXPECT_TRUE(Shoot(&picker, folder, "app-picker.png"));
     picker.hide();
 
     // A new object's dialog for kinds with sliders, choices and readouts.
-    for (const IKind *kind : {FindKind(kADC), FindKind(kNCO)}) {
+    // The USB editor is taller than a 1366 x 768 screen: its fields scroll.
+    for (const IKind *kind : {FindKind(kADC), FindKind(kNCO), FindKind(kUsbKbm)}) {
         CCodeObject object;
         auto editor = kind->CreateEditor(object, Doc(), 0, app->Messages());
         if (!editor)

@@ -136,10 +136,10 @@ const CommandRow kCommands[] = {
     {ID_EDIT_SELECT_ALL, "Select &All", false, false, false, true},
     {ID_OLE_INSERT_NEW, "&Insert Object...", false, false, false, false},
     {ID_VIEW_STATUS_BAR, "Status &Bar", true, true, true, true},
-    {ID_VIEW_CAPTION_BAR, "Caption Ba&r", false, false, false, false},
+    {ID_VIEW_CAPTION_BAR, "Caption Bar", false, false, false, false},
     {ID_EDIT_FIND, "Fi&nd...", false, false, false, false},
     {ID_EDIT_REPEAT, "Find Ne&xt", false, false, false, false},
-    {ID_EDIT_REPLACE, "R&eplace", false, false, false, false},
+    {ID_EDIT_REPLACE, "&Replace", false, false, false, false},
     {ID_WINDOW_MANAGER, "&Windows", true, true, true, true},
     {ID_WINDOW_NEW, "&New Window", false, true, true, true},
     // Undo and Redo act once the project has a step to take back.

@@ -115,7 +115,7 @@ TEST(Rtc, BusListHoldsTheProjectsBusesInOrder)
     EXPECT_EQ(again->Int("type"), 0);
 }
 
-TEST(Rtc, ClockWhoseBusWasDeletedKeepsTheName)
+TEST(Rtc, ClockWhoseBusWasDeletedIsBoundAgainToABusOfTheProject)
 {
     Project p;
     ASSERT_EQ(p.Add(kI2CBus), AddResult::Added);
@@ -132,10 +132,24 @@ TEST(Rtc, ClockWhoseBusWasDeletedKeepsTheName)
     EXPECT_EQ(e->Int("bus"), -1); // nothing selected
     EXPECT_TRUE(e->Flag("settime"));
     e->UserSetFlag("settime", false);
+    // The project's buses are offered; OK needs one of them.
+    ASSERT_EQ(e->Ok(), OkResult::StayOpen);
+    EXPECT_EQ(e->FocusField(), "bus");
+    EXPECT_EQ(p.t.messages.shown,
+              (std::vector<ShownMessage>{
+                  {MessageKind::Plain, "Please choose the I2C bus.\nThe bus I2CScan1 is no longer in the project."}}));
+    EXPECT_TRUE(p.Object(1).m_bFlag[0]);
+    e->UserChoose("bus", 0);
     ASSERT_EQ(e->Ok(), OkResult::Accepted);
-    EXPECT_EQ(p.Object(1).m_strText[0], "I2CScan1");
+    EXPECT_EQ(p.Object(1).m_strText[0], "I2CScan2");
     EXPECT_FALSE(p.Object(1).m_bFlag[0]);
-    EXPECT_TRUE(p.t.messages.shown.empty());
+
+    // With no bus left at all the clock keeps the name it has.
+    ASSERT_TRUE(DeleteObject(p.doc, 0));
+    auto alone = FindKind(kRTC)->CreateEditor(p.Object(0), p.doc, 1, p.t.messages);
+    alone->Open();
+    ASSERT_EQ(alone->Ok(), OkResult::Accepted);
+    EXPECT_EQ(p.Object(0).m_strText[0], "I2CScan2");
 }
 
 TEST(Rtc, TwoClocksGiveTwoLoopBlocks)
