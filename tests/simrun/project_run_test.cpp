@@ -5,6 +5,7 @@
 #include "objects/kind.h"
 #include "simrun_support.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -52,7 +53,11 @@ TEST(ProjectRun, AsksForCompileWhenTheBinaryIsMissingOrStale)
 
     // A library file written after the compile counts as well.
     cli.StubBinary();
-    fs::last_write_time(cli.Binary(), fs::last_write_time(cli.dir / "Platform.h"));
+    auto newest = fs::last_write_time(cli.dir / "Platform.h");
+    for (auto &e : fs::directory_iterator(fs::path(cli.dir / "")))
+        if (e.is_regular_file())
+            newest = std::max(newest, e.last_write_time());
+    fs::last_write_time(cli.Binary(), newest);
     EXPECT_EQ(cli({"simulate", cli.File(), "--time", "0.001"}), 0) << cli.output;
     fs::last_write_time(cli.dir / "adc.h", fs::last_write_time(cli.Binary()) + std::chrono::seconds(5));
     EXPECT_EQ(cli({"simulate", cli.File(), "--time", "0.001"}), 1);
