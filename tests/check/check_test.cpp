@@ -242,8 +242,8 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"options that run a command", [](auto &d) { d.m_bUseFlexOptions = 1, d.m_strFlexOptions = "-O1; rm x"; },
                   [](auto &d) { d.m_bUseFlexOptions = 1, d.m_strFlexOptions = "-D 'X=a;b'"; }, E, S, "flex_options",
                   "\";\" outside quotes"},
-        CheckCase{"line break in a path", [](auto &d) { d.m_strLoadP2Path = "/opt/p2\nrm -rf ~"; },
-                  [](auto &d) { d.m_strLoadP2Path = "/opt/p2 tools"; }, E, S, "load_p2_path", "line break"},
+        CheckCase{"line break in a path", [](auto &d) { d.m_strLoadP2Path = "tools/p2\nrm -rf ~"; },
+                  [](auto &d) { d.m_strLoadP2Path = "tools/p2 tools"; }, E, S, "load_p2_path", "line break"},
         // Budget.
         CheckCase{"cogs",
                   [](auto &d) {

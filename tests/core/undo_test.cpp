@@ -228,11 +228,11 @@ TEST(NewProject, ToolFoldersComeFromTheProfileElseFromThePath)
 
     // What the user chose wins, folder by folder.
     MemoryProfile chosen;
-    chosen.SetString("FlexSpinPath", "/opt/fs/bin");
+    chosen.SetString("FlexSpinPath", "fs/bin");
     chosen.SetString("Plan9Path", "/srv/p9");
     CKivoDoc mine;
     NewProjectForHost(mine, chosen, search);
-    EXPECT_EQ(mine.m_strFlexSpinPath, "/opt/fs/bin");
+    EXPECT_EQ(mine.m_strFlexSpinPath, "fs/bin");
     EXPECT_EQ(mine.m_strLoadP2Path, dir / "loader");
     EXPECT_EQ(mine.m_strLibraryPath, dir / "flexprop/include");
     EXPECT_EQ(mine.m_strPlan9Path, "/srv/p9");
