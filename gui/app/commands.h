@@ -1,55 +1,54 @@
 #pragma once
 
-namespace kivo {
+namespace kivo::cmd {
 
-// Command ids of the main frame. The numbers are the ones the ribbon and the
-// window list have always used, so that a profile or a test can name them.
-enum CommandId : int {
-    ID_WINDOW_MANAGER = 131,
-    ID_VIEW_APPLOOK_WIN_2000 = 205,
-    ID_VIEW_APPLOOK_OFF_XP = 206,
-    ID_VIEW_APPLOOK_WIN_XP = 207,
-    ID_VIEW_APPLOOK_OFF_2003 = 208,
-    ID_VIEW_APPLOOK_VS_2005 = 209,
-    ID_VIEW_APPLOOK_VS_2008 = 210,
-    ID_VIEW_APPLOOK_OFF_2007_BLUE = 215,
-    ID_VIEW_APPLOOK_OFF_2007_BLACK = 216,
-    ID_VIEW_APPLOOK_OFF_2007_SILVER = 217,
-    ID_VIEW_APPLOOK_OFF_2007_AQUA = 218,
-    ID_VIEW_APPLOOK_WINDOWS_7 = 219,
-    ID_VIEW_CAPTION_BAR = 221,
-    ID_ButtonFlexProp = 32771,
-    ID_ButtonCompile = 32772,
-    ID_ButtonGenerate = 32773,
-    ID_LoadP2 = 32774,
-    ID_FILE_CLOSE_WINDOW = 32775,  // closes the active project window (Ctrl+W)
-    ID_PRINT_PIN_REPORT = 32776,   // prints the pin report from any tab (Ctrl+P)
-    ID_FILE_NEW = 57600,
-    ID_FILE_OPEN = 57601,
-    ID_FILE_CLOSE = 57602,
-    ID_FILE_SAVE = 57603,
-    ID_FILE_SAVE_AS = 57604,
-    ID_FILE_PRINT_SETUP = 57606,
-    ID_FILE_PRINT = 57607,
-    ID_FILE_PRINT_DIRECT = 57608,
-    ID_FILE_PRINT_PREVIEW = 57609,
-    ID_FILE_NEW_FRAME = 57613,
-    ID_EDIT_COPY = 57634,
-    ID_EDIT_CUT = 57635,
-    ID_EDIT_FIND = 57636,
-    ID_EDIT_PASTE = 57637,
-    ID_EDIT_REPEAT = 57640,
-    ID_EDIT_REPLACE = 57641,
-    ID_EDIT_SELECT_ALL = 57642,
-    ID_EDIT_UNDO = 57643,
-    ID_EDIT_REDO = 57644,
-    ID_WINDOW_NEW = 57648,
-    ID_APP_ABOUT = 57664,
-    ID_APP_EXIT = 57665,
-    ID_NEXT_PANE = 57680,
-    ID_PREV_PANE = 57681,
-    ID_OLE_INSERT_NEW = 57856,
-    ID_VIEW_STATUS_BAR = 59393,
-};
+// The ids of the commands: each is the objectName of its QAction, found with
+// CMainFrame::ActionById(). "<group>.<name>", lower case, words joined by "-".
+inline constexpr char kFileNew[] = "file.new";
+inline constexpr char kFileNewFrame[] = "file.new-frame";
+inline constexpr char kFileOpen[] = "file.open";
+inline constexpr char kFileSave[] = "file.save";
+inline constexpr char kFileSaveAs[] = "file.save-as";
+inline constexpr char kFilePrint[] = "file.print";
+inline constexpr char kFileQuickPrint[] = "file.quick-print";
+inline constexpr char kFilePrintPreview[] = "file.print-preview";
+inline constexpr char kFilePrintSetup[] = "file.print-setup";
+inline constexpr char kFilePrintPinReport[] = "file.print-pin-report";
+inline constexpr char kFileClose[] = "file.close";
+inline constexpr char kFileCloseWindow[] = "file.close-window";
+inline constexpr char kFileExit[] = "file.exit";
 
-} // namespace kivo
+inline constexpr char kProjectGenerate[] = "project.generate";
+inline constexpr char kProjectCompile[] = "project.compile";
+inline constexpr char kProjectLoad[] = "project.load";
+inline constexpr char kProjectFlexProp[] = "project.flexprop";
+
+inline constexpr char kEditUndo[] = "edit.undo";
+inline constexpr char kEditRedo[] = "edit.redo";
+inline constexpr char kEditCut[] = "edit.cut";
+inline constexpr char kEditCopy[] = "edit.copy";
+inline constexpr char kEditPaste[] = "edit.paste";
+inline constexpr char kEditSelectAll[] = "edit.select-all";
+inline constexpr char kEditInsertObject[] = "edit.insert-object";
+inline constexpr char kEditFind[] = "edit.find";
+inline constexpr char kEditFindNext[] = "edit.find-next";
+inline constexpr char kEditReplace[] = "edit.replace";
+
+inline constexpr char kViewStatusBar[] = "view.status-bar";
+inline constexpr char kViewCaptionBar[] = "view.caption-bar";
+// The Style menu's looks are "view.look.<name>" (LookCommand()).
+
+inline constexpr char kWindowManage[] = "window.manage";
+inline constexpr char kWindowNew[] = "window.new";
+inline constexpr char kWindowNextPane[] = "window.next-pane";
+inline constexpr char kWindowPreviousPane[] = "window.previous-pane";
+
+inline constexpr char kHelpAbout[] = "help.about";
+
+// The object list's commands, one set per project window; ActionById()
+// gives the active window's.
+inline constexpr char kObjectAdd[] = "object.add";
+inline constexpr char kObjectEdit[] = "object.edit";
+inline constexpr char kObjectDelete[] = "object.delete";
+
+} // namespace kivo::cmd

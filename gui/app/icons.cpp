@@ -1,6 +1,7 @@
 #include "app/icons.h"
 
 #include "app/commands.h"
+#include "app/looks.h"
 
 #include <QIconEngine>
 #include <QPainter>
@@ -8,6 +9,7 @@
 #include <QPixmap>
 #include <cmath>
 #include <functional>
+#include <initializer_list>
 #include <utility>
 
 namespace kivo {
@@ -556,71 +558,67 @@ QIcon AppIcon()
     return Make(DrawApp);
 }
 
-QIcon CommandIcon(int id)
+QIcon CommandIcon(const QString &id)
 {
-    switch (id) {
-    case ID_FILE_NEW:
-    case ID_FILE_NEW_FRAME:
-    case ID_WINDOW_NEW:
+    using namespace cmd;
+    auto is = [&id](std::initializer_list<const char *> ids) {
+        for (const char *one : ids)
+            if (id == QLatin1String(one))
+                return true;
+        return false;
+    };
+    if (is({kFileNew, kFileNewFrame, kWindowNew}))
         return Make(DrawNew);
-    case ID_FILE_OPEN:
+    if (is({kFileOpen}))
         return Make(DrawOpen);
-    case ID_FILE_SAVE:
-    case ID_FILE_SAVE_AS:
+    if (is({kFileSave, kFileSaveAs}))
         return Make(DrawSave);
-    case ID_FILE_PRINT:
-    case ID_FILE_PRINT_DIRECT:
-    case ID_FILE_PRINT_PREVIEW:
-    case ID_FILE_PRINT_SETUP:
+    if (is({kFilePrint, kFileQuickPrint, kFilePrintPreview, kFilePrintSetup}))
         return Make(DrawPrint);
-    case ID_ButtonGenerate:
+    if (is({kProjectGenerate}))
         return Make(DrawGenerate);
-    case ID_ButtonCompile:
+    if (is({kProjectCompile}))
         return Make(DrawCompile);
-    case ID_LoadP2:
+    if (is({kProjectLoad}))
         return Make(DrawLoad);
-    case ID_ButtonFlexProp:
+    if (is({kProjectFlexProp}))
         return Make(DrawEditor);
-    case ID_EDIT_PASTE:
+    if (is({kEditPaste}))
         return Make(DrawPaste);
-    case ID_EDIT_CUT:
+    if (is({kEditCut}))
         return Make(DrawCut);
-    case ID_EDIT_COPY:
+    if (is({kEditCopy}))
         return Make(DrawCopy);
-    case ID_EDIT_SELECT_ALL:
+    if (is({kEditSelectAll}))
         return Make(DrawSelectAll);
-    case ID_OLE_INSERT_NEW:
+    if (is({kEditInsertObject}))
         return Make(DrawInsert);
-    case ID_EDIT_FIND:
-    case ID_EDIT_REPEAT:
-    case ID_EDIT_REPLACE:
+    if (is({kEditFind, kEditFindNext, kEditReplace}))
         return Make(DrawFind);
-    case ID_WINDOW_MANAGER:
+    if (is({kWindowManage}))
         return Make(DrawWindows);
-    case ID_EDIT_UNDO:
+    if (is({kEditUndo}))
         return Make([](QPainter &p) { DrawTurnArrow(p, false); });
-    case ID_EDIT_REDO:
+    if (is({kEditRedo}))
         return Make([](QPainter &p) { DrawTurnArrow(p, true); });
-    case ID_APP_ABOUT:
+    if (is({kHelpAbout}))
         return Make(DrawAbout);
-    case ID_VIEW_APPLOOK_OFF_2007_SILVER:
+    if (id == LookCommand(kDefaultLook))
         return Make(DrawStyle);
-    case ID_FILE_CLOSE:
+    if (is({kFileClose}))
         return Make([](QPainter &p) {
             DrawPage(p);
             p.setPen(Outline(QColor(190, 40, 40), 2.4));
             p.drawLine(QPointF(19, 19), QPointF(27, 27));
             p.drawLine(QPointF(27, 19), QPointF(19, 27));
         });
-    case ID_APP_EXIT:
+    if (is({kFileExit}))
         return Make([](QPainter &p) {
             p.setPen(Outline(QColor(190, 40, 40), 3));
             p.drawLine(QPointF(8, 8), QPointF(24, 24));
             p.drawLine(QPointF(24, 8), QPointF(8, 24));
         });
-    default:
-        return QIcon();
-    }
+    return QIcon();
 }
 
 } // namespace kivo

@@ -7,6 +7,7 @@ namespace kivo {
 // kind (IDI_VGA .. IDI_USB), the application icon, and the ribbon's images.
 QIcon KindIcon(int kind);
 QIcon AppIcon();
-QIcon CommandIcon(int id);
+// The image of a command (its id in app/commands.h), or an empty icon.
+QIcon CommandIcon(const QString &id);
 
 } // namespace kivo

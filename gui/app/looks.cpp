@@ -51,6 +51,24 @@ const std::vector<Look> &OfferedLooks()
     return offered;
 }
 
+QString LookCommand(int id)
+{
+    switch (id) {
+    case 215:
+        return "view.look.office2007-blue";
+    case 216:
+        return "view.look.office2007-black";
+    case 217:
+        return "view.look.office2007-silver";
+    case 218:
+        return "view.look.office2007-aqua";
+    case 219:
+        return "view.look.windows7";
+    default:
+        return QString();
+    }
+}
+
 const Look &LookFor(int id, int current)
 {
     for (const Look &l : AllLooks())

@@ -24,6 +24,9 @@ constexpr int kDefaultLook = 217;
 
 // The looks of the Style menu (215..219).
 const std::vector<Look> &OfferedLooks();
+// The command id of an offered look ("view.look.windows7"); empty for the
+// others, which only a stored profile names.
+QString LookCommand(int id);
 // What a stored value means: 205..210 and 215..219 as listed, any other
 // value the Office 2007 look in its current colour (`current`).
 const Look &LookFor(int id, int current = kDefaultLook);

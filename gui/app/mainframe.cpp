@@ -43,10 +43,13 @@ QString Escaped(QString text)
     return text.replace("&", "&&");
 }
 
-bool IsLook(int id)
-{
-    return id >= ID_VIEW_APPLOOK_WIN_2000 && id <= ID_VIEW_APPLOOK_WINDOWS_7;
-}
+// Enabled while there is a project window.
+const char *const kProjectCommands[] = {
+    cmd::kFileSave,        cmd::kFileSaveAs,      cmd::kFileClose,   cmd::kFileCloseWindow, cmd::kFilePrintPinReport,
+    cmd::kProjectGenerate, cmd::kProjectCompile, cmd::kProjectLoad, cmd::kProjectFlexProp, cmd::kWindowNew};
+// Enabled while the pin view is the active tab and offers them.
+const char *const kTabCommands[] = {cmd::kFilePrint, cmd::kFileQuickPrint, cmd::kFilePrintPreview, cmd::kEditPaste,
+                                    cmd::kEditCut,   cmd::kEditCopy,       cmd::kEditSelectAll};
 
 } // namespace
 
@@ -70,18 +73,20 @@ CMainFrame::CMainFrame(CKivoApp &app) : m_app(app)
     layout->setSpacing(0);
 
     // The ribbon, loaded from our own description of it.
-    m_ribbon = new CRibbon([this](int id) { return Action(id); }, m_styleMenu, central);
+    m_ribbon = new CRibbon([this](const QString &id) { return ActionById(id); }, m_styleMenu, central);
     connect(m_ribbon->AppMenu(), &CAppMenu::recentChosen, this, [this](int i) { m_app.OnRecentFile(i); });
     layout->addWidget(m_ribbon);
     // Alt with a command's underlined letter runs it from anywhere in the
     // window (the ribbon's buttons do not take mnemonics themselves); Alt+F
     // opens the application menu.
-    for (int id : {ID_ButtonGenerate, ID_ButtonCompile, ID_LoadP2, ID_ButtonFlexProp, ID_EDIT_PASTE, ID_EDIT_CUT,
-                   ID_EDIT_COPY, ID_EDIT_SELECT_ALL, ID_EDIT_UNDO, ID_EDIT_REDO, ID_OLE_INSERT_NEW, ID_EDIT_FIND,
-                   ID_EDIT_REPEAT, ID_EDIT_REPLACE, ID_WINDOW_MANAGER}) {
-        auto *key = new QShortcut(QKeySequence::mnemonic(Action(id)->text()), this);
-        key->setObjectName(QString("keyTip%1").arg(id));
-        connect(key, &QShortcut::activated, this, [this, id] { RunCommand(id); });
+    for (const char *id : {cmd::kProjectGenerate, cmd::kProjectCompile, cmd::kProjectLoad, cmd::kProjectFlexProp,
+                           cmd::kEditPaste, cmd::kEditCut, cmd::kEditCopy, cmd::kEditSelectAll, cmd::kEditUndo,
+                           cmd::kEditRedo, cmd::kEditInsertObject, cmd::kEditFind, cmd::kEditFindNext,
+                           cmd::kEditReplace, cmd::kWindowManage}) {
+        const QString command = id;
+        auto *key = new QShortcut(QKeySequence::mnemonic(ActionById(command)->text()), this);
+        key->setObjectName("keyTip:" + command);
+        connect(key, &QShortcut::activated, this, [this, command] { RunCommand(command); });
     }
     auto *appMenuKey = new QShortcut(QKeySequence("Alt+F"), this);
     connect(appMenuKey, &QShortcut::activated, m_ribbon, &CRibbon::ShowAppMenu);
@@ -116,8 +121,7 @@ CMainFrame::CMainFrame(CKivoApp &app) : m_app(app)
         auto *child = static_cast<CChildFrame *>(m_docTabs->tabData(index).value<void *>());
         if (child)
             m_pages->setCurrentWidget(child);
-        UpdateTitles();
-        UpdateCommandUI();
+        ActiveChildChanged();
     });
     connect(m_docTabs, &QTabBar::tabCloseRequested, this, [this](int index) {
         CloseChild(static_cast<CChildFrame *>(m_docTabs->tabData(index).value<void *>()));
@@ -129,67 +133,77 @@ CMainFrame::CMainFrame(CKivoApp &app) : m_app(app)
     statusBar()->addPermanentWidget(m_pane2);
 
     OnApplicationLook(m_app.Profile().GetInt("ApplicationLook", kDefaultLook));
-    connect(qApp, &QApplication::focusChanged, this, [this] { UpdateCommandUI(); });
-    UpdateCommandUI();
+    ActiveChildChanged();
 }
 
 CMainFrame::~CMainFrame()
 {
-    // Focus changes while the window goes away must not reach it.
-    disconnect(qApp, nullptr, this, nullptr);
     m_closingAll = true;
     CloseAllWindows();
 }
 
-QAction *CMainFrame::MakeAction(int id, const QString &text, bool checkable)
+QAction *CMainFrame::AddCommand(const QString &id, const QString &text, const QList<QKeySequence> &keys, Slot slot)
 {
     auto *a = new QAction(CommandIcon(id), text, this);
-    a->setData(id);
-    a->setObjectName(QString("action%1").arg(id));
-    a->setCheckable(checkable);
+    a->setObjectName(id);
+    a->setShortcuts(keys);
     a->setShortcutContext(Qt::WindowShortcut);
-    connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    if (slot)
+        connect(a, &QAction::triggered, this, std::move(slot));
+    else
+        a->setEnabled(false);
     addAction(a);
-    m_actions[id] = a;
+    m_actions.insert(id, a);
+    m_actionIds << id;
     return a;
 }
 
 void CMainFrame::CreateActions()
 {
-    MakeAction(ID_FILE_NEW_FRAME, "&New Frame");
-    MakeAction(ID_FILE_NEW, "&New")->setShortcut(QKeySequence("Ctrl+N"));
-    MakeAction(ID_FILE_OPEN, "&Open...")->setShortcut(QKeySequence("Ctrl+O"));
-    MakeAction(ID_FILE_SAVE, "&Save")->setShortcut(QKeySequence("Ctrl+S"));
-    MakeAction(ID_FILE_SAVE_AS, "Save &As...")->setShortcut(QKeySequence("Ctrl+Shift+S"));
-    MakeAction(ID_FILE_PRINT, "&Print");
-    MakeAction(ID_FILE_PRINT_DIRECT, "&Quick Print");
-    MakeAction(ID_FILE_PRINT_PREVIEW, "Print Pre&view");
-    MakeAction(ID_FILE_PRINT_SETUP, "Print Set&up");
-    MakeAction(ID_FILE_CLOSE, "&Close");
-    MakeAction(ID_APP_EXIT, "E&xit")->setShortcut(QKeySequence("Ctrl+Q"));
-    MakeAction(ID_ButtonGenerate, "&Generate Code")->setShortcut(QKeySequence("Ctrl+G"));
-    MakeAction(ID_ButtonCompile, "&Compile")->setShortcut(QKeySequence("Ctrl+B"));
-    MakeAction(ID_LoadP2, "&Load P2")->setShortcut(QKeySequence("F5"));
-    MakeAction(ID_ButtonFlexProp, "&Edit code with FlexProp")->setShortcut(QKeySequence("Ctrl+E"));
-    MakeAction(ID_EDIT_PASTE, "&Paste")->setShortcuts({QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")});
-    MakeAction(ID_EDIT_CUT, "Cu&t")->setShortcuts({QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")});
-    MakeAction(ID_EDIT_COPY, "C&opy")->setShortcuts({QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")});
-    MakeAction(ID_EDIT_SELECT_ALL, "Select &All")->setShortcut(QKeySequence("Ctrl+A"));
-    MakeAction(ID_OLE_INSERT_NEW, "&Insert Object...");
-    MakeAction(ID_VIEW_STATUS_BAR, "Status &Bar", true)->setChecked(true);
-    MakeAction(ID_VIEW_CAPTION_BAR, "Caption Bar", true);
-    MakeAction(ID_EDIT_FIND, "Fi&nd...");
-    MakeAction(ID_EDIT_REPEAT, "Find Ne&xt");
-    MakeAction(ID_EDIT_REPLACE, "&Replace");
-    MakeAction(ID_WINDOW_MANAGER, "&Windows");
-    MakeAction(ID_WINDOW_NEW, "&New Window");
-    MakeAction(ID_APP_ABOUT, "About")->setToolTip("About Kivo");
-    MakeAction(ID_EDIT_UNDO, "&Undo")->setShortcuts({QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")});
-    MakeAction(ID_EDIT_REDO, "Re&do")->setShortcuts({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")});
-    MakeAction(ID_FILE_CLOSE_WINDOW, "Close &Window")->setShortcut(QKeySequence("Ctrl+W"));
-    MakeAction(ID_PRINT_PIN_REPORT, "Print Pin &Report")->setShortcut(QKeySequence("Ctrl+P"));
-    MakeAction(ID_NEXT_PANE, "Next Pane")->setShortcut(QKeySequence("F6"));
-    MakeAction(ID_PREV_PANE, "Previous Pane")->setShortcut(QKeySequence("Shift+F6"));
+    using namespace cmd;
+    auto keys = [](std::initializer_list<const char *> names) {
+        QList<QKeySequence> out;
+        for (const char *name : names)
+            out << QKeySequence(name);
+        return out;
+    };
+    auto tab = [this](const char *id) { return [this, id] { OnTabCommand(id); }; };
+    AddCommand(kFileNewFrame, "&New Frame", {}, nullptr);
+    AddCommand(kFileNew, "&New", keys({"Ctrl+N"}), [this] { m_app.NewProject(); });
+    AddCommand(kFileOpen, "&Open...", keys({"Ctrl+O"}), [this] { m_app.OnFileOpen(); });
+    AddCommand(kFileSave, "&Save", keys({"Ctrl+S"}), [this] { OnFileSave(); });
+    AddCommand(kFileSaveAs, "Save &As...", keys({"Ctrl+Shift+S"}), [this] { OnFileSaveAs(); });
+    AddCommand(kFilePrint, "&Print", {}, tab(kFilePrint));
+    AddCommand(kFileQuickPrint, "&Quick Print", {}, tab(kFileQuickPrint));
+    AddCommand(kFilePrintPreview, "Print Pre&view", {}, tab(kFilePrintPreview));
+    AddCommand(kFilePrintSetup, "Print Set&up", {}, nullptr);
+    AddCommand(kFileClose, "&Close", {}, [this] { OnFileClose(); });
+    AddCommand(kFileExit, "E&xit", keys({"Ctrl+Q"}), [this] { close(); });
+    AddCommand(kProjectGenerate, "&Generate Code", keys({"Ctrl+G"}), [this] { OnGenerate(); });
+    AddCommand(kProjectCompile, "&Compile", keys({"Ctrl+B"}), [this] { OnCompile(false); });
+    AddCommand(kProjectLoad, "&Load P2", keys({"F5"}), [this] { OnCompile(true); });
+    AddCommand(kProjectFlexProp, "&Edit code with FlexProp", keys({"Ctrl+E"}), [this] { OnFlexProp(); });
+    AddCommand(kEditPaste, "&Paste", keys({"Ctrl+V", "Shift+Ins"}), tab(kEditPaste));
+    AddCommand(kEditCut, "Cu&t", keys({"Ctrl+X", "Shift+Del"}), tab(kEditCut));
+    AddCommand(kEditCopy, "C&opy", keys({"Ctrl+C", "Ctrl+Ins"}), tab(kEditCopy));
+    AddCommand(kEditSelectAll, "Select &All", keys({"Ctrl+A"}), tab(kEditSelectAll));
+    AddCommand(kEditInsertObject, "&Insert Object...", {}, nullptr);
+    QAction *statusBarShown = AddCommand(kViewStatusBar, "Status &Bar", {}, [this] { OnStatusBar(); });
+    statusBarShown->setCheckable(true);
+    statusBarShown->setChecked(true);
+    AddCommand(kViewCaptionBar, "Caption Bar", {}, nullptr)->setCheckable(true);
+    AddCommand(kEditFind, "Fi&nd...", {}, nullptr);
+    AddCommand(kEditFindNext, "Find Ne&xt", {}, nullptr);
+    AddCommand(kEditReplace, "&Replace", {}, nullptr);
+    AddCommand(kWindowManage, "&Windows", {}, [this] { OnWindowManager(); });
+    AddCommand(kWindowNew, "&New Window", {}, [this] { OnWindowNew(); });
+    AddCommand(kHelpAbout, "About", {}, [this] { m_app.OnAbout(); })->setToolTip("About Kivo");
+    AddCommand(kEditUndo, "&Undo", keys({"Ctrl+Z", "Alt+Backspace"}), [this] { OnUndo(true); });
+    AddCommand(kEditRedo, "Re&do", keys({"Ctrl+Shift+Z", "Ctrl+Y"}), [this] { OnUndo(false); });
+    AddCommand(kFileCloseWindow, "Close &Window", keys({"Ctrl+W"}), [this] { OnFileCloseWindow(); });
+    AddCommand(kFilePrintPinReport, "Print Pin &Report", keys({"Ctrl+P"}), [this] { OnPrintPinReport(); });
+    AddCommand(kWindowNextPane, "Next Pane", keys({"F6"}), [this] { MovePaneFocus(true); });
+    AddCommand(kWindowPreviousPane, "Previous Pane", keys({"Shift+F6"}), [this] { MovePaneFocus(false); });
     // The shortcut shows in every tool tip.
     for (QAction *a : std::as_const(m_actions))
         if (!a->shortcut().isEmpty())
@@ -199,25 +213,29 @@ void CMainFrame::CreateActions()
     m_lookGroup = new QActionGroup(this);
     m_lookGroup->setExclusive(true);
     for (const Look &look : OfferedLooks()) {
-        QAction *a = MakeAction(look.id, look.name, true);
+        const int id = look.id;
+        QAction *a = AddCommand(LookCommand(id), look.name, {}, [this, id] { OnApplicationLook(id); });
         a->setIcon(QIcon());
+        a->setData(id);
+        a->setCheckable(true);
         m_lookGroup->addAction(a);
         m_styleMenu->addAction(a);
     }
 }
 
-QAction *CMainFrame::Action(int id) const
+QAction *CMainFrame::ActionById(const QString &id) const
 {
-    return m_actions.value(id, nullptr);
+    if (QAction *a = m_actions.value(id, nullptr))
+        return a;
+    CChildFrame *child = ActiveChild();
+    return child ? child->findChild<QAction *>(id) : nullptr;
 }
 
-void CMainFrame::RunCommand(int id)
+void CMainFrame::RunCommand(const QString &id)
 {
-    if (QAction *a = Action(id)) {
-        UpdateCommandUI();
-        if (a->isEnabled())
-            a->trigger();
-    }
+    QAction *a = ActionById(id);
+    if (a && a->isEnabled())
+        a->trigger();
 }
 
 // The checks found problems: warnings are listed in the object list and do
@@ -247,182 +265,109 @@ bool CMainFrame::AskToGenerateAnyway(const std::vector<Finding> &findings)
     return box.exec() == QMessageBox::Yes;
 }
 
-void CMainFrame::OnCommand(int id)
+// ---- the slots ----
+
+CKivoDoc *CMainFrame::ActiveDocument() const
 {
     CChildFrame *child = ActiveChild();
-    CKivoDoc *doc = child ? &child->Document() : nullptr;
-    Services &services = m_app.GetServices();
-    switch (id) {
-    case ID_FILE_NEW:
-        m_app.NewProject();
-        break;
-    case ID_FILE_OPEN:
-        m_app.OnFileOpen();
-        break;
-    case ID_FILE_SAVE:
-        if (doc)
-            m_app.Save(*doc);
-        break;
-    case ID_FILE_SAVE_AS:
-        if (doc)
-            m_app.SaveAs(*doc);
-        break;
-    case ID_FILE_CLOSE:
-        if (doc)
-            m_app.CloseDocument(*doc);
-        break;
-    case ID_APP_EXIT:
-        close();
-        break;
-    case ID_FILE_CLOSE_WINDOW:
-        if (child)
-            CloseChild(child);
-        break;
-    case ID_PRINT_PIN_REPORT:
-        if (child) {
-            child->View()->setCurrentIndex(CKivoView::PinsTab);
-            RunCommand(ID_FILE_PRINT);
-        }
-        break;
-    case ID_EDIT_UNDO:
-    case ID_EDIT_REDO:
-        if (doc) {
-            // What is still being typed in the form counts as the last change.
-            doc->UpdateAllViews();
-            bool done = id == ID_EDIT_UNDO ? doc->History().Undo(*doc) : doc->History().Redo(*doc);
-            if (done)
-                doc->UpdateAllViews();
-        }
-        break;
-    case ID_ButtonGenerate:
-        if (doc)
-            GenerateCheckedProject(*doc, services,
-                                   [this](const std::vector<Finding> &findings) { return AskToGenerateAnyway(findings); });
-        break;
-    case ID_ButtonCompile:
-    case ID_LoadP2:
-        if (doc) {
-            // A missing script is offered the ribbon's own Generate first.
-            auto generate = [this, doc] {
-                OnCommand(ID_ButtonGenerate);
-                return !doc->m_strMainFilePath.empty();
-            };
-            if (id == ID_ButtonCompile)
-                CompileProject(*doc, services, generate);
-            else
-                LoadProject(*doc, services, generate);
-        }
-        break;
-    case ID_ButtonFlexProp:
-        if (doc)
-            EditWithFlexProp(*doc, services);
-        break;
-    case ID_EDIT_PASTE:
-    case ID_EDIT_CUT:
-    case ID_EDIT_COPY:
-    case ID_EDIT_SELECT_ALL:
-    case ID_FILE_PRINT:
-    case ID_FILE_PRINT_DIRECT:
-    case ID_FILE_PRINT_PREVIEW:
-        if (child)
-            if (auto *target = dynamic_cast<ICommandTarget *>(child->View()->currentWidget()))
-                target->OnCommand(id);
-        break;
-    case ID_VIEW_STATUS_BAR:
-        statusBar()->setVisible(Action(id)->isChecked());
-        break;
-    case ID_WINDOW_MANAGER: {
-        CWindowsDialog dialog(*this);
-        dialog.exec();
-        break;
-    }
-    case ID_WINDOW_NEW:
-        if (doc)
-            OpenWindow(*doc);
-        break;
-    case ID_APP_ABOUT:
-        m_app.OnAbout();
-        break;
-    case ID_NEXT_PANE:
-    case ID_PREV_PANE:
-        MovePaneFocus(id == ID_NEXT_PANE);
-        break;
-    default:
-        if (IsLook(id))
-            OnApplicationLook(id);
-        break;
-    }
-    UpdateCommandUI();
+    return child ? &child->Document() : nullptr;
 }
 
-void CMainFrame::UpdateCommandUI()
+void CMainFrame::OnFileSave()
 {
-    if (m_actions.isEmpty())
-        return;
-    CChildFrame *child = ActiveChild();
-    const bool hasChild = child != nullptr;
-    const bool pinTab = hasChild && child->View()->currentIndex() == CKivoView::PinsTab;
-    auto *target = pinTab ? dynamic_cast<ICommandTarget *>(child->View()->currentWidget()) : nullptr;
-    auto pinCommand = [&](int id) { return pinTab && (!target || target->IsCommandEnabled(id)); };
+    if (CKivoDoc *doc = ActiveDocument())
+        m_app.Save(*doc);
+}
 
-    for (auto it = m_actions.begin(); it != m_actions.end(); ++it) {
-        const int id = it.key();
-        bool enabled = false;
-        switch (id) {
-        case ID_FILE_NEW:
-        case ID_FILE_OPEN:
-        case ID_APP_EXIT:
-        case ID_APP_ABOUT:
-        case ID_VIEW_STATUS_BAR:
-        case ID_WINDOW_MANAGER:
-        case ID_NEXT_PANE:
-        case ID_PREV_PANE:
-            enabled = true;
-            break;
-        case ID_EDIT_UNDO:
-        case ID_EDIT_REDO: {
-            // The tip names the step ("Undo Add Object (Ctrl+Z)").
-            const bool undo = id == ID_EDIT_UNDO;
-            const CUndoHistory *history = hasChild ? &child->Document().History() : nullptr;
-            enabled = history && (undo ? history->CanUndo() : history->CanRedo());
-            QString tip = undo ? "Undo" : "Redo";
-            if (enabled)
-                tip += " " + QString::fromStdString(undo ? history->UndoLabel() : history->RedoLabel());
-            it.value()->setToolTip(
-                QString("%1 (%2)").arg(tip, it.value()->shortcut().toString(QKeySequence::NativeText)));
-            break;
-        }
-        case ID_FILE_SAVE:
-        case ID_FILE_SAVE_AS:
-        case ID_FILE_CLOSE:
-        case ID_FILE_CLOSE_WINDOW:
-        case ID_PRINT_PIN_REPORT:
-        case ID_ButtonGenerate:
-        case ID_ButtonCompile:
-        case ID_LoadP2:
-        case ID_ButtonFlexProp:
-        case ID_WINDOW_NEW:
-            enabled = hasChild;
-            break;
-        case ID_FILE_PRINT:
-        case ID_FILE_PRINT_DIRECT:
-        case ID_FILE_PRINT_PREVIEW:
-        case ID_EDIT_PASTE:
-        case ID_EDIT_CUT:
-        case ID_EDIT_COPY:
-        case ID_EDIT_SELECT_ALL:
-            enabled = pinCommand(id);
-            break;
-        default:
-            // The looks act; every other command has no handler.
-            enabled = IsLook(id);
-            break;
-        }
-        it.value()->setEnabled(enabled);
-        if (IsLook(id))
-            it.value()->setChecked(id == m_look);
+void CMainFrame::OnFileSaveAs()
+{
+    if (CKivoDoc *doc = ActiveDocument())
+        m_app.SaveAs(*doc);
+}
+
+void CMainFrame::OnFileClose()
+{
+    if (CKivoDoc *doc = ActiveDocument())
+        m_app.CloseDocument(*doc);
+}
+
+void CMainFrame::OnFileCloseWindow()
+{
+    if (CChildFrame *child = ActiveChild())
+        CloseChild(child);
+}
+
+void CMainFrame::OnPrintPinReport()
+{
+    if (CChildFrame *child = ActiveChild()) {
+        child->View()->setCurrentIndex(CKivoView::PinsTab);
+        RunCommand(cmd::kFilePrint);
     }
-    Action(ID_VIEW_STATUS_BAR)->setChecked(!statusBar()->isHidden());
+}
+
+void CMainFrame::OnUndo(bool undo)
+{
+    CKivoDoc *doc = ActiveDocument();
+    if (!doc)
+        return;
+    // What is still being typed in the form counts as the last change.
+    doc->UpdateAllViews();
+    bool done = undo ? doc->History().Undo(*doc) : doc->History().Redo(*doc);
+    if (done)
+        doc->UpdateAllViews();
+}
+
+void CMainFrame::OnGenerate()
+{
+    if (CKivoDoc *doc = ActiveDocument())
+        GenerateCheckedProject(*doc, m_app.GetServices(),
+                               [this](const std::vector<Finding> &findings) { return AskToGenerateAnyway(findings); });
+}
+
+void CMainFrame::OnCompile(bool load)
+{
+    CKivoDoc *doc = ActiveDocument();
+    if (!doc)
+        return;
+    // A missing script is offered the ribbon's own Generate first.
+    auto generate = [this, doc] {
+        OnGenerate();
+        return !doc->m_strMainFilePath.empty();
+    };
+    if (load)
+        LoadProject(*doc, m_app.GetServices(), generate);
+    else
+        CompileProject(*doc, m_app.GetServices(), generate);
+}
+
+void CMainFrame::OnFlexProp()
+{
+    if (CKivoDoc *doc = ActiveDocument())
+        EditWithFlexProp(*doc, m_app.GetServices());
+}
+
+void CMainFrame::OnTabCommand(const QString &id)
+{
+    if (CChildFrame *child = ActiveChild())
+        if (auto *target = dynamic_cast<ICommandTarget *>(child->View()->currentWidget()))
+            target->OnCommand(id);
+}
+
+void CMainFrame::OnStatusBar()
+{
+    statusBar()->setVisible(m_actions.value(cmd::kViewStatusBar)->isChecked());
+}
+
+void CMainFrame::OnWindowManager()
+{
+    CWindowsDialog dialog(*this);
+    dialog.exec();
+}
+
+void CMainFrame::OnWindowNew()
+{
+    if (CKivoDoc *doc = ActiveDocument())
+        OpenWindow(*doc);
 }
 
 void CMainFrame::OnApplicationLook(int id)
@@ -435,7 +380,51 @@ void CMainFrame::OnApplicationLook(int id)
     update();
     QApplication::restoreOverrideCursor();
     m_app.Profile().SetInt("ApplicationLook", id);
-    UpdateCommandUI();
+    // A stored look outside the menu leaves every entry unchecked.
+    for (QAction *a : m_lookGroup->actions())
+        a->setChecked(a->data().toInt() == id);
+}
+
+// ---- enabling ----
+
+void CMainFrame::ActiveChildChanged()
+{
+    UpdateTitles();
+    UpdateProjectCommands();
+    UpdateHistoryCommands();
+    UpdateTabCommands();
+}
+
+void CMainFrame::UpdateProjectCommands()
+{
+    const bool hasChild = ActiveChild() != nullptr;
+    for (const char *id : kProjectCommands)
+        m_actions.value(id)->setEnabled(hasChild);
+}
+
+void CMainFrame::UpdateHistoryCommands()
+{
+    CKivoDoc *doc = ActiveDocument();
+    const CUndoHistory *history = doc ? &doc->History() : nullptr;
+    for (bool undo : {true, false}) {
+        QAction *a = m_actions.value(undo ? cmd::kEditUndo : cmd::kEditRedo);
+        const bool enabled = history && (undo ? history->CanUndo() : history->CanRedo());
+        a->setEnabled(enabled);
+        // The tip names the step ("Undo Add Object (Ctrl+Z)").
+        QString tip = undo ? "Undo" : "Redo";
+        if (enabled)
+            tip += " " + QString::fromStdString(undo ? history->UndoLabel() : history->RedoLabel());
+        a->setToolTip(QString("%1 (%2)").arg(tip, a->shortcut().toString(QKeySequence::NativeText)));
+    }
+}
+
+void CMainFrame::UpdateTabCommands()
+{
+    CChildFrame *child = ActiveChild();
+    const bool pinTab = child && child->View()->currentIndex() == CKivoView::PinsTab;
+    auto *target = pinTab ? dynamic_cast<ICommandTarget *>(child->View()->currentWidget()) : nullptr;
+    for (const char *id : kTabCommands)
+        m_actions.value(id)->setEnabled(pinTab && (!target || target->IsCommandEnabled(id)));
 }
 
 // ---- project windows ----
@@ -444,16 +433,23 @@ void CMainFrame::OpenWindow(CKivoDoc &doc)
 {
     auto *child = new CChildFrame(doc, m_app.GetServices(), m_pages);
     m_pages->addWidget(child);
-    connect(child->View(), &QTabWidget::currentChanged, this, [this] { UpdateCommandUI(); });
+    // Another tab takes or gives back the clipboard and print commands.
+    connect(child->View(), &QTabWidget::currentChanged, this, [this, child] {
+        if (child == ActiveChild())
+            UpdateTabCommands();
+    });
     // Every change shows at once in the titles (the modified mark) and in
     // what Undo and Redo can do.
     connect(child, &CChildFrame::documentChanged, this, [this] {
         UpdateTitles();
-        UpdateCommandUI();
+        UpdateHistoryCommands();
     });
     // A new selection in the pin grid changes what the clipboard commands can do.
     for (auto *pins : child->findChildren<CPinsView *>())
-        connect(pins, &CPinsView::editCommandsChanged, this, [this] { UpdateCommandUI(); });
+        connect(pins, &CPinsView::editCommandsChanged, this, [this, child] {
+            if (child == ActiveChild())
+                UpdateTabCommands();
+        });
     int index = m_docTabs->addTab(Escaped(child->Title()));
     m_docTabs->setTabData(index, QVariant::fromValue(static_cast<void *>(child)));
     RenumberWindows(doc);
@@ -482,8 +478,7 @@ void CMainFrame::ActivateChild(CChildFrame *child)
             m_pages->setCurrentWidget(child);
         }
     }
-    UpdateTitles();
-    UpdateCommandUI();
+    ActiveChildChanged();
 }
 
 void CMainFrame::ActivateDocument(CKivoDoc &doc)
@@ -528,8 +523,7 @@ bool CMainFrame::CloseChild(CChildFrame *child, bool ask)
     if (!m_closingAll) {
         if (CChildFrame *active = ActiveChild())
             m_pages->setCurrentWidget(active);
-        UpdateTitles();
-        UpdateCommandUI();
+        ActiveChildChanged();
     }
     return true;
 }
@@ -643,8 +637,7 @@ void CMainFrame::closeEvent(QCloseEvent *event)
     m_closingAll = true;
     CloseAllWindows();
     m_closingAll = false;
-    UpdateTitles();
-    UpdateCommandUI();
+    ActiveChildChanged();
     event->accept();
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 #include <QMainWindow>
-#include <QMap>
+#include <QHash>
+#include <QKeySequence>
+#include <QStringList>
 
+#include <functional>
 #include <vector>
 
 class QAction;
@@ -21,8 +24,12 @@ class CKivoDoc;
 class CRibbon;
 
 // The main window: our ribbon, the document tabs across the top (one per
-// project window), the status bar. Application commands go to CKivoApp; the
-// others to the active project window and its active tab.
+// project window), the status bar. Every command is a QAction named by its
+// id (app/commands.h) and connected to its slot; the ribbon, the menus and
+// the keys use those actions. Application commands go to CKivoApp; the
+// others to the active project window and its active tab. Each command is
+// enabled where the state it depends on changes: the active window, its
+// active tab, the pin grid's selection, the project's history.
 class CMainFrame : public QMainWindow
 {
     Q_OBJECT
@@ -31,7 +38,11 @@ public:
     ~CMainFrame() override;
 
     CKivoApp &App() const { return m_app; }
-    QAction *Action(int id) const;
+    // The command with this id: the main window's own, else the active
+    // project window's (the object list's); null when there is none.
+    QAction *ActionById(const QString &id) const;
+    // The ids of the main window's own commands.
+    QStringList ActionIds() const { return m_actionIds; }
     CRibbon *Ribbon() const { return m_ribbon; }
     CColorTabBar *DocumentTabs() const { return m_docTabs; }
     QToolButton *WindowListButton() const { return m_windowList; }
@@ -55,10 +66,8 @@ public:
     void UpdateTitles();
     void SetRecentFiles(const QStringList &shown);
 
-    // Runs a command as its button would.
-    void RunCommand(int id);
-    // Enables, disables and checks the commands as the state asks.
-    void UpdateCommandUI();
+    // Runs a command as its button would: only while it is enabled.
+    void RunCommand(const QString &id);
 
     int CurrentLook() const { return m_look; }
     void OnApplicationLook(int id);
@@ -69,9 +78,33 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
-    QAction *MakeAction(int id, const QString &text, bool checkable = false);
+    using Slot = std::function<void()>;
+    // A command; one without a slot has no handler and stays disabled.
+    QAction *AddCommand(const QString &id, const QString &text, const QList<QKeySequence> &keys, Slot slot);
     void CreateActions();
-    void OnCommand(int id);
+
+    // The slots.
+    CKivoDoc *ActiveDocument() const;
+    void OnFileSave();
+    void OnFileSaveAs();
+    void OnFileClose();
+    void OnFileCloseWindow();
+    void OnPrintPinReport();
+    void OnUndo(bool undo);
+    void OnGenerate();
+    void OnCompile(bool load);
+    void OnFlexProp();
+    // The clipboard and print commands go to the active tab.
+    void OnTabCommand(const QString &id);
+    void OnStatusBar();
+    void OnWindowManager();
+    void OnWindowNew();
+
+    // Enabling, each group where its state changes.
+    void ActiveChildChanged();
+    void UpdateProjectCommands();
+    void UpdateHistoryCommands();
+    void UpdateTabCommands();
     // Asked before generating a project whose checks found errors.
     bool AskToGenerateAnyway(const std::vector<Finding> &findings);
     void MovePaneFocus(bool forward);
@@ -80,7 +113,8 @@ private:
     void RenumberWindows(CKivoDoc &doc);
 
     CKivoApp &m_app;
-    QMap<int, QAction *> m_actions;
+    QHash<QString, QAction *> m_actions;
+    QStringList m_actionIds;
     QActionGroup *m_lookGroup = nullptr;
     QMenu *m_styleMenu = nullptr;
     CRibbon *m_ribbon = nullptr;

@@ -25,7 +25,7 @@ namespace {
 QCheckBox *CheckFor(QAction *action, QWidget *parent)
 {
     auto *box = new QCheckBox(action->text(), parent);
-    box->setObjectName(QString("cmd%1").arg(action->data().toInt()));
+    box->setObjectName("cmd:" + action->objectName());
     auto sync = [box, action] {
         box->setChecked(action->isChecked());
         box->setEnabled(action->isEnabled());
@@ -49,11 +49,11 @@ CAppMenu::CAppMenu(const ActionLookup &action, QWidget *parent) : QFrame(parent,
     auto *columns = new QHBoxLayout;
     auto *left = new QVBoxLayout;
     left->setSpacing(0);
-    for (int id : {ID_FILE_NEW_FRAME, ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS})
+    for (const char *id : {cmd::kFileNewFrame, cmd::kFileNew, cmd::kFileOpen, cmd::kFileSave, cmd::kFileSaveAs})
         left->addWidget(Command(action(id), this));
 
     // "Print" opens its sub-items under the label that says what they do.
-    QToolButton *print = Command(action(ID_FILE_PRINT), this);
+    QToolButton *print = Command(action(cmd::kFilePrint), this);
     auto *printMenu = new QMenu(print);
     const QString heading = "Preview and print the document";
     printMenu->addSection(heading);
@@ -62,7 +62,7 @@ CAppMenu::CAppMenu(const ActionLookup &action, QWidget *parent) : QFrame(parent,
     QFont bold = printMenu->font();
     bold.setBold(true);
     printMenu->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(heading) + 48);
-    for (int id : {ID_FILE_PRINT_DIRECT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP})
+    for (const char *id : {cmd::kFileQuickPrint, cmd::kFilePrintPreview, cmd::kFilePrintSetup})
         printMenu->addAction(action(id));
     print->setMenu(printMenu);
     print->setPopupMode(QToolButton::MenuButtonPopup);
@@ -72,7 +72,7 @@ CAppMenu::CAppMenu(const ActionLookup &action, QWidget *parent) : QFrame(parent,
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
     left->addWidget(line);
-    left->addWidget(Command(action(ID_FILE_CLOSE), this));
+    left->addWidget(Command(action(cmd::kFileClose), this));
     left->addStretch(1);
     columns->addLayout(left);
 
@@ -97,7 +97,7 @@ CAppMenu::CAppMenu(const ActionLookup &action, QWidget *parent) : QFrame(parent,
 
     auto *foot = new QHBoxLayout;
     foot->addStretch(1);
-    QToolButton *exit = Command(action(ID_APP_EXIT), this);
+    QToolButton *exit = Command(action(cmd::kFileExit), this);
     foot->addWidget(exit);
     outer->addLayout(foot);
 }
@@ -106,7 +106,7 @@ QToolButton *CAppMenu::Command(QAction *action, QWidget *parent)
 {
     auto *b = new QToolButton(parent);
     b->setDefaultAction(action);
-    b->setObjectName(QString("menu%1").arg(action->data().toInt()));
+    b->setObjectName("menu:" + action->objectName());
     b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     b->setIconSize(QSize(24, 24));
     b->setAutoRaise(true);
@@ -164,10 +164,11 @@ CRibbon::CRibbon(const ActionLookup &action, QMenu *styleMenu, QWidget *parent) 
     // Quick access: New, Open, Save, Quick Print.
     auto *quick = new QHBoxLayout;
     quick->setSpacing(1);
-    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_EDIT_UNDO, ID_EDIT_REDO, ID_FILE_PRINT_DIRECT}) {
+    for (const char *id : {cmd::kFileNew, cmd::kFileOpen, cmd::kFileSave, cmd::kEditUndo, cmd::kEditRedo,
+                           cmd::kFileQuickPrint}) {
         auto *b = new QToolButton(top);
         b->setDefaultAction(action(id));
-        b->setObjectName(QString("quick%1").arg(id));
+        b->setObjectName(QString("quick:") + id);
         b->setAutoRaise(true);
         b->setIconSize(QSize(16, 16));
         quick->addWidget(b);
@@ -191,7 +192,7 @@ CRibbon::CRibbon(const ActionLookup &action, QMenu *styleMenu, QWidget *parent) 
     tabRow->addWidget(m_styleButton);
     auto *about = new QToolButton(top);
     about->setObjectName("aboutButton");
-    about->setDefaultAction(action(ID_APP_ABOUT));
+    about->setDefaultAction(action(cmd::kHelpAbout));
     about->setToolButtonStyle(Qt::ToolButtonIconOnly);
     about->setAutoRaise(true);
     tabRow->addWidget(about);
@@ -206,43 +207,43 @@ CRibbon::CRibbon(const ActionLookup &action, QMenu *styleMenu, QWidget *parent) 
 
     // "P2 Code Generator"
     QWidget *gen = Category("P2 Code Generator");
-    Panel(gen, "Code Generator")->addWidget(Large(ID_ButtonGenerate, gen));
-    Panel(gen, "FlexSpin")->addWidget(Large(ID_ButtonCompile, gen));
-    Panel(gen, "LoadP2")->addWidget(Large(ID_LoadP2, gen));
-    Panel(gen, "FlexProp")->addWidget(Large(ID_ButtonFlexProp, gen));
+    Panel(gen, "Code Generator")->addWidget(Large(cmd::kProjectGenerate, gen));
+    Panel(gen, "FlexSpin")->addWidget(Large(cmd::kProjectCompile, gen));
+    Panel(gen, "LoadP2")->addWidget(Large(cmd::kProjectLoad, gen));
+    Panel(gen, "FlexProp")->addWidget(Large(cmd::kProjectFlexProp, gen));
 
     // "Home"
     QWidget *home = Category("Home");
     QHBoxLayout *clip = Panel(home, "Clipboard");
-    clip->addWidget(Large(ID_EDIT_PASTE, home));
+    clip->addWidget(Large(cmd::kEditPaste, home));
     auto *clipSmall = new QVBoxLayout;
     clipSmall->setSpacing(0);
-    for (int id : {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_SELECT_ALL})
+    for (const char *id : {cmd::kEditCut, cmd::kEditCopy, cmd::kEditSelectAll})
         clipSmall->addWidget(Small(id, home));
     clip->addLayout(clipSmall);
     QHBoxLayout *undo = Panel(home, "Undo");
     auto *undoSmall = new QVBoxLayout;
     undoSmall->setSpacing(0);
-    for (int id : {ID_EDIT_UNDO, ID_EDIT_REDO})
+    for (const char *id : {cmd::kEditUndo, cmd::kEditRedo})
         undoSmall->addWidget(Small(id, home));
     undoSmall->addStretch(1);
     undo->addLayout(undoSmall);
-    Panel(home, "Insert")->addWidget(Large(ID_OLE_INSERT_NEW, home));
+    Panel(home, "Insert")->addWidget(Large(cmd::kEditInsertObject, home));
     QHBoxLayout *view = Panel(home, "View");
     auto *viewChecks = new QVBoxLayout;
-    viewChecks->addWidget(CheckFor(action(ID_VIEW_STATUS_BAR), home));
-    viewChecks->addWidget(CheckFor(action(ID_VIEW_CAPTION_BAR), home));
+    viewChecks->addWidget(CheckFor(action(cmd::kViewStatusBar), home));
+    viewChecks->addWidget(CheckFor(action(cmd::kViewCaptionBar), home));
     viewChecks->addStretch(1);
     view->addLayout(viewChecks);
     QHBoxLayout *find = Panel(home, "Find/Replace");
     auto *findSmall = new QVBoxLayout;
     findSmall->setSpacing(0);
-    for (int id : {ID_EDIT_FIND, ID_EDIT_REPEAT, ID_EDIT_REPLACE})
+    for (const char *id : {cmd::kEditFind, cmd::kEditFindNext, cmd::kEditReplace})
         findSmall->addWidget(Small(id, home));
     find->addLayout(findSmall);
-    QToolButton *windows = Large(ID_WINDOW_MANAGER, home);
+    QToolButton *windows = Large(cmd::kWindowManage, home);
     auto *windowMenu = new QMenu(windows);
-    windowMenu->addAction(action(ID_WINDOW_NEW));
+    windowMenu->addAction(action(cmd::kWindowNew));
     windows->setMenu(windowMenu);
     windows->setPopupMode(QToolButton::MenuButtonPopup);
     // Room for the whole caption beside the menu arrow.
@@ -285,11 +286,11 @@ QHBoxLayout *CRibbon::Panel(QWidget *category, const QString &caption)
     return buttons;
 }
 
-QToolButton *CRibbon::Large(int id, QWidget *parent)
+QToolButton *CRibbon::Large(const QString &id, QWidget *parent)
 {
     auto *b = new QToolButton(parent);
     b->setDefaultAction(m_action(id));
-    b->setObjectName(QString("cmd%1").arg(id));
+    b->setObjectName("cmd:" + id);
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     b->setIconSize(QSize(32, 32));
     b->setMinimumWidth(56);
@@ -297,20 +298,20 @@ QToolButton *CRibbon::Large(int id, QWidget *parent)
     return b;
 }
 
-QToolButton *CRibbon::Small(int id, QWidget *parent)
+QToolButton *CRibbon::Small(const QString &id, QWidget *parent)
 {
     auto *b = new QToolButton(parent);
     b->setDefaultAction(m_action(id));
-    b->setObjectName(QString("cmd%1").arg(id));
+    b->setObjectName("cmd:" + id);
     b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     b->setIconSize(QSize(16, 16));
     b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     return b;
 }
 
-QWidget *CRibbon::PanelControl(int id) const
+QWidget *CRibbon::PanelControl(const QString &id) const
 {
-    return m_body->findChild<QWidget *>(QString("cmd%1").arg(id));
+    return m_body->findChild<QWidget *>("cmd:" + id);
 }
 
 void CRibbon::SetWindows7(bool on)

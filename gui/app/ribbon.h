@@ -14,7 +14,8 @@ class QHBoxLayout;
 
 namespace kivo {
 
-using ActionLookup = std::function<QAction *(int id)>;
+// Finds a command's action by its id (app/commands.h).
+using ActionLookup = std::function<QAction *(const QString &id)>;
 
 // The application button's menu: the file commands on the left, "Recent
 // Documents" beside them, "Exit" at the foot.
@@ -50,7 +51,7 @@ public:
     QStackedWidget *Body() const { return m_body; }
     QToolButton *StyleButton() const { return m_styleButton; }
     // The button of a command on the panels (the first one showing it).
-    QWidget *PanelControl(int id) const;
+    QWidget *PanelControl(const QString &id) const;
 
     void SetRecentFiles(const QStringList &shown) { m_appMenu->SetRecentFiles(shown); }
     // The Windows 7 form: the application button becomes a "File" tab.
@@ -61,8 +62,8 @@ public:
 private:
     QWidget *Category(const QString &title);
     QHBoxLayout *Panel(QWidget *category, const QString &caption);
-    QToolButton *Large(int id, QWidget *parent);
-    QToolButton *Small(int id, QWidget *parent);
+    QToolButton *Large(const QString &id, QWidget *parent);
+    QToolButton *Small(const QString &id, QWidget *parent);
 
     ActionLookup m_action;
     QToolButton *m_appButton;

@@ -3,7 +3,6 @@
 #include "app/commands.h"
 #include "model/kivodoc.h"
 #include "workspace/colortabbar.h"
-#include "workspace/commandtarget.h"
 #include "workspace/flexspinview.h"
 #include "workspace/objectview.h"
 #include "workspace/pinstab.h"
@@ -41,28 +40,26 @@ QString CKivoView::ShownTabText(int index) const
 
 void CKivoView::contextMenuEvent(QContextMenuEvent *event)
 {
-    // The "Edit" pop-up; its commands reach the current tab when that tab
-    // takes commands, and show disabled otherwise.
-    auto *target = dynamic_cast<ICommandTarget *>(currentWidget());
+    // The "Edit" pop-up: its own texts over the main window's clipboard
+    // commands, which act on the current tab when it takes them; then the
+    // main window's Undo and Redo themselves.
+    auto command = [this](const char *id) { return window()->findChild<QAction *>(id); };
     QMenu menu(this);
     struct Entry {
         const char *text;
-        int id;
+        const char *id;
     };
-    for (const Entry &e : {Entry{"Cu&t\tCtrl+X", ID_EDIT_CUT}, Entry{"&Copy\tCtrl+C", ID_EDIT_COPY},
-                           Entry{"&Paste\tCtrl+V", ID_EDIT_PASTE}}) {
+    for (const Entry &e : {Entry{"Cu&t\tCtrl+X", cmd::kEditCut}, Entry{"&Copy\tCtrl+C", cmd::kEditCopy},
+                           Entry{"&Paste\tCtrl+V", cmd::kEditPaste}}) {
         QAction *a = menu.addAction(e.text);
-        int id = e.id;
-        a->setEnabled(target && target->IsCommandEnabled(id));
-        connect(a, &QAction::triggered, this, [target, id] {
-            if (target)
-                target->OnCommand(id);
-        });
+        QAction *target = command(e.id);
+        a->setEnabled(target && target->isEnabled());
+        if (target)
+            connect(a, &QAction::triggered, target, &QAction::trigger);
     }
-    // Undo and Redo are the main window's own commands.
     menu.addSeparator();
-    for (int id : {ID_EDIT_UNDO, ID_EDIT_REDO})
-        if (auto *action = window()->findChild<QAction *>(QString("action%1").arg(id)))
+    for (const char *id : {cmd::kEditUndo, cmd::kEditRedo})
+        if (QAction *action = command(id))
             menu.addAction(action);
     menu.exec(event->globalPos());
 }

@@ -1,5 +1,6 @@
 #include "workspace/objectview.h"
 
+#include "app/commands.h"
 #include "check/check.h"
 #include "model/kivodoc.h"
 #include "objects/objectlist.h"
@@ -8,6 +9,7 @@
 #include "workspace/editordialog.h"
 #include "workspace/objectpicker.h"
 
+#include <QAction>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -53,10 +55,23 @@ CObjectView::CObjectView(CKivoDoc &doc, Services &services, QWidget *parent)
     m_warnings->setSelectionMode(QAbstractItemView::SingleSelection);
     layout->addWidget(m_warnings, 1);
 
-    connect(m_add, &QPushButton::clicked, this, &CObjectView::OnAddObject);
-    connect(m_edit, &QPushButton::clicked, this, &CObjectView::OnEditObject);
-    connect(m_delete, &QPushButton::clicked, this, &CObjectView::OnDeleteObject);
-    connect(m_objects, &QListWidget::itemDoubleClicked, this, [this] { OnEditObject(); });
+    // The buttons, the double-click, Enter and Delete all go through the
+    // actions, which know when there is an object to act on.
+    m_addAction = new QAction("Add Object", this);
+    m_editAction = new QAction("Edit Object", this);
+    m_deleteAction = new QAction("Delete Object", this);
+    m_addAction->setObjectName(cmd::kObjectAdd);
+    m_editAction->setObjectName(cmd::kObjectEdit);
+    m_deleteAction->setObjectName(cmd::kObjectDelete);
+    connect(m_addAction, &QAction::triggered, this, &CObjectView::OnAddObject);
+    connect(m_editAction, &QAction::triggered, this, &CObjectView::OnEditObject);
+    connect(m_deleteAction, &QAction::triggered, this, &CObjectView::OnDeleteObject);
+    connect(m_add, &QPushButton::clicked, m_addAction, &QAction::trigger);
+    connect(m_edit, &QPushButton::clicked, m_editAction, &QAction::trigger);
+    connect(m_delete, &QPushButton::clicked, m_deleteAction, &QAction::trigger);
+    connect(m_objects, &QListWidget::itemDoubleClicked, m_editAction, &QAction::trigger);
+    connect(m_objects, &QListWidget::itemSelectionChanged, this, &CObjectView::UpdateActions);
+    connect(m_objects, &QListWidget::currentItemChanged, this, &CObjectView::UpdateActions);
     // Enter edits and Delete deletes the selected object.
     m_objects->installEventFilter(this);
     connect(m_warnings, &QListWidget::itemDoubleClicked, this, &CObjectView::OnFindingActivated);
@@ -76,6 +91,7 @@ void CObjectView::OnUpdate()
     m_warnings->clear();
     for (auto &line : ObjectLines(m_doc))
         m_objects->addItem(QString::fromStdString(line));
+    UpdateActions();
     for (auto &line : WarningLines(m_doc))
         m_warnings->addItem(QString::fromStdString(line));
     // The project checks follow, each line keeping its finding's place.
@@ -114,10 +130,10 @@ bool CObjectView::eventFilter(QObject *watched, QEvent *event)
             switch (key->key()) {
             case Qt::Key_Return:
             case Qt::Key_Enter:
-                OnEditObject();
+                m_editAction->trigger();
                 return true;
             case Qt::Key_Delete:
-                OnDeleteObject();
+                m_deleteAction->trigger();
                 return true;
             default:
                 break;
@@ -138,12 +154,23 @@ void CObjectView::OnAddObject()
         m_doc.UpdateAllViews();
 }
 
+int CObjectView::SelectedRow() const
+{
+    QListWidgetItem *item = m_objects->currentItem();
+    return item && item->isSelected() ? m_objects->currentRow() : -1;
+}
+
+void CObjectView::UpdateActions()
+{
+    const int row = SelectedRow();
+    m_editAction->setEnabled(row >= 0 && !m_objects->item(row)->text().isEmpty());
+    m_deleteAction->setEnabled(row >= 0);
+}
+
 void CObjectView::OnEditObject()
 {
-    int row = m_objects->currentRow();
-    if (row < 0 || !m_objects->currentItem() || !m_objects->currentItem()->isSelected())
-        return;
-    if (m_objects->currentItem()->text().isEmpty())
+    int row = SelectedRow();
+    if (row < 0 || m_objects->item(row)->text().isEmpty())
         return;
     m_doc.UpdateAllViews();
     EditObject(m_doc, std::size_t(row), m_services.messages,
@@ -152,8 +179,8 @@ void CObjectView::OnEditObject()
 
 void CObjectView::OnDeleteObject()
 {
-    int row = m_objects->currentRow();
-    if (row < 0 || !m_objects->currentItem() || !m_objects->currentItem()->isSelected())
+    int row = SelectedRow();
+    if (row < 0)
         return;
     m_doc.UpdateAllViews();
     // Undo brings a deleted object back, so nothing is asked. The next line

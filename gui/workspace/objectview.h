@@ -5,6 +5,7 @@
 
 #include <vector>
 
+class QAction;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
@@ -16,7 +17,10 @@ struct Services;
 
 // The "Object List" tab: the project's objects and warnings, with Add, Edit
 // and Delete. The project is the only source of truth; the lists are rebuilt
-// at every refresh of its views.
+// at every refresh of its views. Add, Edit and Delete are actions of the
+// view ("object.add", "object.edit", "object.delete"); Edit and Delete act
+// while an object is selected. The buttons stay enabled and do nothing
+// without a selection.
 class CObjectView : public QWidget
 {
     Q_OBJECT
@@ -29,6 +33,9 @@ public:
     QPushButton *AddButton() const { return m_add; }
     QPushButton *EditButton() const { return m_edit; }
     QPushButton *DeleteButton() const { return m_delete; }
+    QAction *AddAction() const { return m_addAction; }
+    QAction *EditAction() const { return m_editAction; }
+    QAction *DeleteAction() const { return m_deleteAction; }
 
     void OnUpdate();
     void OnAddObject();
@@ -41,6 +48,9 @@ protected:
 private:
     // A double-click on a finding offers its fix.
     void OnFindingActivated(QListWidgetItem *item);
+    // The selected object's row, or -1.
+    int SelectedRow() const;
+    void UpdateActions();
     std::vector<Finding> m_findings;
 
     CKivoDoc &m_doc;
@@ -50,6 +60,9 @@ private:
     QPushButton *m_add;
     QPushButton *m_edit;
     QPushButton *m_delete;
+    QAction *m_addAction;
+    QAction *m_editAction;
+    QAction *m_deleteAction;
     int m_viewToken = 0;
 };
 

@@ -1,7 +1,6 @@
 // Nothing is lost: the modified mark and the save prompt, undo and redo
 // through the window, the editors and windows seeing the project as it is,
 // and the keyboard and screen-size behaviour of the shell.
-#include "app/commands.h"
 #include "app_support.h"
 #include "grid/pinsview.h"
 #include "model/kivodoc.h"
@@ -98,7 +97,7 @@ TEST_F(HistoryTest, ChangesShowTheModifiedMarkAndClosingAsksSaveDiscardOrCancel)
 
     // Cancel keeps the window, whichever way it was closed.
     QString asked;
-    for (int id : {ID_FILE_CLOSE_WINDOW, ID_FILE_CLOSE, ID_APP_EXIT}) {
+    for (const char *id : {"file.close-window", "file.close", "file.exit"}) {
         Modals::Get().Then(Answer(QMessageBox::Cancel, &asked));
         Frame().RunCommand(id);
         EXPECT_EQ(Frame().Children().size(), 1) << id;
@@ -111,7 +110,7 @@ TEST_F(HistoryTest, ChangesShowTheModifiedMarkAndClosingAsksSaveDiscardOrCancel)
 
     // Save writes the change, then the window closes.
     Modals::Get().Then(Answer(QMessageBox::Save));
-    Frame().RunCommand(ID_FILE_CLOSE_WINDOW);
+    Frame().RunCommand("file.close-window");
     EXPECT_TRUE(Frame().Children().isEmpty());
     CKivoDoc saved;
     ASSERT_TRUE(OpenProject(path.toStdString(), saved, app->GetServices()));
@@ -120,12 +119,12 @@ TEST_F(HistoryTest, ChangesShowTheModifiedMarkAndClosingAsksSaveDiscardOrCancel)
     // Discard: the window closes and the file stays as it was. Every change
     // counts, a typed value still in its box too; a fresh project asks nothing.
     app->OpenPath(path);
-    Frame().RunCommand(ID_FILE_NEW);
+    Frame().RunCommand("file.new");
     ASSERT_EQ(Frame().Children().size(), 2);
     Frame().ActivateChild(Frame().Children()[0]);
     Retype(Clock()->lineEdit(), "300000000");
     Modals::Get().Then(Answer(QMessageBox::Discard));
-    Frame().RunCommand(ID_APP_EXIT);
+    Frame().RunCommand("file.exit");
     EXPECT_TRUE(Frame().Children().isEmpty());
     EXPECT_TRUE(app->Documents().empty());
     CKivoDoc again;
@@ -160,19 +159,19 @@ TEST_F(HistoryTest, UndoAndRedoStepThroughAddEditDeleteAndSettingsExactly)
     EXPECT_TRUE(Doc().m_objList.empty());
     EXPECT_FALSE(Doc().m_bPinUsed[13]);
     states.push_back(Bytes(Doc()));
-    EXPECT_EQ(Frame().Action(ID_EDIT_UNDO)->toolTip(), "Undo Delete Object (Ctrl+Z)");
+    EXPECT_EQ(Frame().ActionById("edit.undo")->toolTip(), "Undo Delete Object (Ctrl+Z)");
 
     Frame().activateWindow();
     QApplication::processEvents();
     List()->ObjectList()->setFocus();
     for (std::size_t i = states.size() - 1; i > 0; --i) {
-        ASSERT_TRUE(Frame().Action(ID_EDIT_UNDO)->isEnabled()) << i;
+        ASSERT_TRUE(Frame().ActionById("edit.undo")->isEnabled()) << i;
         QTest::keyClick(List()->ObjectList(), Qt::Key_Z, Qt::ControlModifier);
         EXPECT_EQ(Bytes(Doc()), states[i - 1]) << "after undo to state " << i - 1;
     }
     // Back where the file was: no mark, nothing left to undo, the counter
     // down again, every view showing it.
-    EXPECT_FALSE(Frame().Action(ID_EDIT_UNDO)->isEnabled());
+    EXPECT_FALSE(Frame().ActionById("edit.undo")->isEnabled());
     EXPECT_EQ(Frame().windowTitle(), "Hist.kivo - Kivo");
     EXPECT_EQ(DefaultObjectName(Doc(), kServo), "Servo1");
     EXPECT_EQ(Clock()->currentText(), "160000000");
@@ -186,7 +185,7 @@ TEST_F(HistoryTest, UndoAndRedoStepThroughAddEditDeleteAndSettingsExactly)
             EXPECT_EQ(Clock()->currentText(), "297000000");
         }
     }
-    EXPECT_FALSE(Frame().Action(ID_EDIT_REDO)->isEnabled());
+    EXPECT_FALSE(Frame().ActionById("edit.redo")->isEnabled());
     EXPECT_EQ(Frame().windowTitle(), "Hist.kivo* - Kivo");
 }
 
@@ -215,7 +214,7 @@ TEST_F(HistoryTest, EditorsComputeWithTheClockJustTyped)
 TEST_F(HistoryTest, TwoWindowsOnOneProjectStayInStep)
 {
     CChildFrame *first = Active();
-    Frame().RunCommand(ID_WINDOW_NEW);
+    Frame().RunCommand("window.new");
     CChildFrame *second = Active();
     ASSERT_NE(first, second);
     SetClock("297000000", second);
@@ -226,33 +225,33 @@ TEST_F(HistoryTest, TwoWindowsOnOneProjectStayInStep)
     EXPECT_EQ(TabText(0), "Hist.kivo:1*");
     EXPECT_EQ(TabText(1), "Hist.kivo:2*");
     // Closing one of the two windows asks nothing.
-    Frame().RunCommand(ID_FILE_CLOSE_WINDOW);
+    Frame().RunCommand("file.close-window");
     EXPECT_EQ(Frame().Children().size(), 1);
-    Frame().RunCommand(ID_EDIT_UNDO);
+    Frame().RunCommand("edit.undo");
     EXPECT_TRUE(Lines(List(first)->ObjectList()).isEmpty());
 }
 
 TEST_F(HistoryTest, CommandsHaveTheDesktopsKeys)
 {
-    const std::pair<int, QList<QKeySequence>> cases[] = {
-        {ID_FILE_NEW, {QKeySequence("Ctrl+N")}},
-        {ID_FILE_OPEN, {QKeySequence("Ctrl+O")}},
-        {ID_FILE_SAVE, {QKeySequence("Ctrl+S")}},
-        {ID_FILE_SAVE_AS, {QKeySequence("Ctrl+Shift+S")}},
-        {ID_FILE_CLOSE_WINDOW, {QKeySequence("Ctrl+W")}},
-        {ID_APP_EXIT, {QKeySequence("Ctrl+Q")}},
-        {ID_PRINT_PIN_REPORT, {QKeySequence("Ctrl+P")}},
-        {ID_EDIT_UNDO, {QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}},
-        {ID_EDIT_REDO, {QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")}},
-        {ID_ButtonGenerate, {QKeySequence("Ctrl+G")}},
-        {ID_ButtonCompile, {QKeySequence("Ctrl+B")}},
-        {ID_LoadP2, {QKeySequence("F5")}},
-        {ID_ButtonFlexProp, {QKeySequence("Ctrl+E")}},
+    const std::pair<const char *, QList<QKeySequence>> cases[] = {
+        {"file.new", {QKeySequence("Ctrl+N")}},
+        {"file.open", {QKeySequence("Ctrl+O")}},
+        {"file.save", {QKeySequence("Ctrl+S")}},
+        {"file.save-as", {QKeySequence("Ctrl+Shift+S")}},
+        {"file.close-window", {QKeySequence("Ctrl+W")}},
+        {"file.exit", {QKeySequence("Ctrl+Q")}},
+        {"file.print-pin-report", {QKeySequence("Ctrl+P")}},
+        {"edit.undo", {QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}},
+        {"edit.redo", {QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")}},
+        {"project.generate", {QKeySequence("Ctrl+G")}},
+        {"project.compile", {QKeySequence("Ctrl+B")}},
+        {"project.load", {QKeySequence("F5")}},
+        {"project.flexprop", {QKeySequence("Ctrl+E")}},
     };
     for (auto &[id, keys] : cases) {
-        EXPECT_EQ(Frame().Action(id)->shortcuts(), keys) << id;
+        EXPECT_EQ(Frame().ActionById(id)->shortcuts(), keys) << id;
         // The ribbon's buttons and menus underline a letter of each command.
-        EXPECT_TRUE(Frame().Action(id)->text().contains('&')) << id;
+        EXPECT_TRUE(Frame().ActionById(id)->text().contains('&')) << id;
     }
     // Every Alt key of the main window does one thing only.
     QList<QKeySequence> altKeys{QKeySequence("Alt+F"), QKeySequence("Alt+B")}; // the menu, the status bar box
@@ -290,7 +289,7 @@ TEST_F(HistoryTest, PrintProposesAFileNameWithoutAFolderSeparator)
         dialog->reject();
     });
     // Ctrl+P's command prints the pin report from any tab.
-    Frame().RunCommand(ID_PRINT_PIN_REPORT);
+    Frame().RunCommand("file.print-pin-report");
     EXPECT_EQ(View()->currentIndex(), CKivoView::PinsTab);
     EXPECT_EQ(docName, "Hist pin report");
 }
@@ -336,7 +335,7 @@ TEST_F(AppTest, LoadKeepsItsTerminalOpenUntilTheUserClosesIt)
     std::filesystem::permissions(terminal, std::filesystem::perms::owner_all);
     ScopedEnv env("TERMINAL", terminal);
     Modals::Get().Then([](QWidget *) {});
-    Frame().RunCommand(ID_LoadP2);
+    Frame().RunCommand("project.load");
     std::string args = ReadFileBytes(terminal + ".args");
     EXPECT_EQ(args.substr(0, 9), "-e\nsh\n-c\n");
     EXPECT_NE(args.find("read kivo_close </dev/tty"), std::string::npos);
@@ -348,7 +347,7 @@ TEST_F(AppTest, CompileWithoutScriptsOffersGenerateFirst)
     Start({SavedProject("Gen.kivo")});
     QString asked;
     Modals::Get().Then(Answer(QMessageBox::No, &asked));
-    Frame().RunCommand(ID_ButtonCompile);
+    Frame().RunCommand("project.compile");
     EXPECT_EQ(asked, QString::fromStdString("build.sh is not in the project folder " + dir.Path() +
                                             ".\nGenerate the project's files first?"));
     EXPECT_FALSE(std::filesystem::exists(dir / "build.sh"));
@@ -356,7 +355,7 @@ TEST_F(AppTest, CompileWithoutScriptsOffersGenerateFirst)
     Modals::Get().Then(Answer(QMessageBox::Yes));
     Modals::Get().ThenBox();
     Modals::Get().ThenBox();
-    Frame().RunCommand(ID_ButtonCompile);
+    Frame().RunCommand("project.compile");
     EXPECT_TRUE(std::filesystem::exists(dir / "build.sh"));
     ASSERT_EQ(Modals::Get().Boxes().size(), 2u);
     EXPECT_EQ(Modals::Get().Boxes()[0].text, "Project files created.");

@@ -1,6 +1,5 @@
 // Screenshots for the documentation: run with KIVO_SCREENSHOT_DIR set (for
 // example under xvfb-run with QT_QPA_PLATFORM=xcb); skipped otherwise.
-#include "app/commands.h"
 #include "app/looks.h"
 #include "app/ribbon.h"
 #include "app_support.h"
@@ -67,9 +66,9 @@ TEST_F(AppTest, Screenshots)
     // The "Home" category, and the Black look's top row.
     Frame().Ribbon()->Categories()->setCurrentIndex(1);
     EXPECT_TRUE(Shoot(Frame().Ribbon(), folder, "app-ribbon-home.png"));
-    Frame().RunCommand(ID_VIEW_APPLOOK_OFF_2007_BLACK);
+    Frame().RunCommand("view.look.office2007-black");
     EXPECT_TRUE(Shoot(Frame().Ribbon(), folder, "app-ribbon-black.png"));
-    Frame().RunCommand(kDefaultLook);
+    Frame().RunCommand(LookCommand(kDefaultLook));
     Frame().Ribbon()->Categories()->setCurrentIndex(0);
 
     CObjectPicker picker(Doc(), app->Messages(), &Frame());

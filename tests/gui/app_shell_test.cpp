@@ -1,6 +1,5 @@
 // The shell: start-up, the ribbon's commands and their enabling, looks,
 // recent files, windows, message boxes and the toolchain commands' GUI side.
-#include "app/commands.h"
 #include "app/dialogs.h"
 #include "app/looks.h"
 #include "app/ribbon.h"
@@ -60,7 +59,7 @@ TEST_F(AppTest, StartWithoutArgumentsShowsKivo1OnItsSettingsTab)
     EXPECT_EQ(Frame().StatusPane(0)->text(), "Pane 1");
     EXPECT_EQ(Frame().StatusPane(1)->text(), "Pane 2");
 
-    Frame().RunCommand(ID_FILE_NEW);
+    Frame().RunCommand("file.new");
     ASSERT_EQ(app->Documents().size(), 2u);
     EXPECT_EQ(Doc().GetTitle(), "Kivo2");
     EXPECT_EQ(View()->currentIndex(), int(CKivoView::SettingsTab));
@@ -109,44 +108,44 @@ TEST_F(AppTest, AStartPathThatCannotBeOpenedIsSaidOverTheOpenApplication)
 
 // Expected state of a command with no project, and with each tab active.
 struct CommandRow {
-    int id;
+    const char *id;
     const char *text;
     bool none, settings, objects, pins;
 };
 
 const CommandRow kCommands[] = {
-    {ID_FILE_NEW_FRAME, "&New Frame", false, false, false, false},
-    {ID_FILE_NEW, "&New", true, true, true, true},
-    {ID_FILE_OPEN, "&Open...", true, true, true, true},
-    {ID_FILE_SAVE, "&Save", false, true, true, true},
-    {ID_FILE_SAVE_AS, "Save &As...", false, true, true, true},
-    {ID_FILE_PRINT, "&Print", false, false, false, true},
-    {ID_FILE_PRINT_DIRECT, "&Quick Print", false, false, false, true},
-    {ID_FILE_PRINT_PREVIEW, "Print Pre&view", false, false, false, true},
-    {ID_FILE_PRINT_SETUP, "Print Set&up", false, false, false, false},
-    {ID_FILE_CLOSE, "&Close", false, true, true, true},
-    {ID_APP_EXIT, "E&xit", true, true, true, true},
-    {ID_ButtonGenerate, "&Generate Code", false, true, true, true},
-    {ID_ButtonCompile, "&Compile", false, true, true, true},
-    {ID_LoadP2, "&Load P2", false, true, true, true},
-    {ID_ButtonFlexProp, "&Edit code with FlexProp", false, true, true, true},
-    {ID_EDIT_PASTE, "&Paste", false, false, false, true},
-    {ID_EDIT_CUT, "Cu&t", false, false, false, true},
-    {ID_EDIT_COPY, "C&opy", false, false, false, true},
-    {ID_EDIT_SELECT_ALL, "Select &All", false, false, false, true},
-    {ID_OLE_INSERT_NEW, "&Insert Object...", false, false, false, false},
-    {ID_VIEW_STATUS_BAR, "Status &Bar", true, true, true, true},
-    {ID_VIEW_CAPTION_BAR, "Caption Bar", false, false, false, false},
-    {ID_EDIT_FIND, "Fi&nd...", false, false, false, false},
-    {ID_EDIT_REPEAT, "Find Ne&xt", false, false, false, false},
-    {ID_EDIT_REPLACE, "&Replace", false, false, false, false},
-    {ID_WINDOW_MANAGER, "&Windows", true, true, true, true},
-    {ID_WINDOW_NEW, "&New Window", false, true, true, true},
+    {"file.new-frame", "&New Frame", false, false, false, false},
+    {"file.new", "&New", true, true, true, true},
+    {"file.open", "&Open...", true, true, true, true},
+    {"file.save", "&Save", false, true, true, true},
+    {"file.save-as", "Save &As...", false, true, true, true},
+    {"file.print", "&Print", false, false, false, true},
+    {"file.quick-print", "&Quick Print", false, false, false, true},
+    {"file.print-preview", "Print Pre&view", false, false, false, true},
+    {"file.print-setup", "Print Set&up", false, false, false, false},
+    {"file.close", "&Close", false, true, true, true},
+    {"file.exit", "E&xit", true, true, true, true},
+    {"project.generate", "&Generate Code", false, true, true, true},
+    {"project.compile", "&Compile", false, true, true, true},
+    {"project.load", "&Load P2", false, true, true, true},
+    {"project.flexprop", "&Edit code with FlexProp", false, true, true, true},
+    {"edit.paste", "&Paste", false, false, false, true},
+    {"edit.cut", "Cu&t", false, false, false, true},
+    {"edit.copy", "C&opy", false, false, false, true},
+    {"edit.select-all", "Select &All", false, false, false, true},
+    {"edit.insert-object", "&Insert Object...", false, false, false, false},
+    {"view.status-bar", "Status &Bar", true, true, true, true},
+    {"view.caption-bar", "Caption Bar", false, false, false, false},
+    {"edit.find", "Fi&nd...", false, false, false, false},
+    {"edit.find-next", "Find Ne&xt", false, false, false, false},
+    {"edit.replace", "&Replace", false, false, false, false},
+    {"window.manage", "&Windows", true, true, true, true},
+    {"window.new", "&New Window", false, true, true, true},
     // Undo and Redo act once the project has a step to take back.
-    {ID_EDIT_UNDO, "&Undo", false, false, false, false},
-    {ID_EDIT_REDO, "Re&do", false, false, false, false},
-    {ID_FILE_CLOSE_WINDOW, "Close &Window", false, true, true, true},
-    {ID_PRINT_PIN_REPORT, "Print Pin &Report", false, true, true, true},
+    {"edit.undo", "&Undo", false, false, false, false},
+    {"edit.redo", "Re&do", false, false, false, false},
+    {"file.close-window", "Close &Window", false, true, true, true},
+    {"file.print-pin-report", "Print Pin &Report", false, true, true, true},
 };
 
 TEST_F(AppTest, CommandsAreEnabledAsTabled)
@@ -157,7 +156,7 @@ TEST_F(AppTest, CommandsAreEnabledAsTabled)
             View()->setCurrentIndex(tab);
         for (const CommandRow &row : kCommands) {
             SCOPED_TRACE(std::string(state) + ": " + row.text);
-            QAction *action = Frame().Action(row.id);
+            QAction *action = Frame().ActionById(row.id);
             ASSERT_NE(action, nullptr);
             EXPECT_EQ(action->text(), row.text);
             EXPECT_EQ(action->isEnabled(), row.*expected);
@@ -173,13 +172,12 @@ TEST_F(AppTest, CommandsAreEnabledAsTabled)
     // on the clipboard they all act.
     View()->setCurrentIndex(CKivoView::PinsTab);
     QApplication::clipboard()->setText("x");
-    Frame().RunCommand(ID_EDIT_SELECT_ALL);
+    Frame().RunCommand("edit.select-all");
     auto *pins = dynamic_cast<CPinsView *>(View()->currentWidget());
     ASSERT_NE(pins, nullptr);
     pins->GetGrid()->SetFocusCell(1, 2);
-    Frame().UpdateCommandUI();
     check("pin view tab", &CommandRow::pins, CKivoView::PinsTab);
-    Frame().RunCommand(ID_FILE_CLOSE);
+    Frame().RunCommand("file.close");
     ASSERT_EQ(Active(), nullptr);
     check("no project", &CommandRow::none, -1);
     EXPECT_EQ(Frame().windowTitle(), "Kivo");
@@ -189,13 +187,13 @@ TEST_F(AppTest, CommandsAreEnabledAsTabled)
 class FakePinTab : public QWidget, public ICommandTarget
 {
 public:
-    bool IsCommandEnabled(int id) const override { return id != ID_EDIT_PASTE; }
-    bool OnCommand(int id) override
+    bool IsCommandEnabled(const QString &id) const override { return id != "edit.paste"; }
+    bool OnCommand(const QString &id) override
     {
         ran << id;
         return true;
     }
-    QList<int> ran;
+    QStringList ran;
 };
 
 TEST_F(AppTest, ThePinTabTakesTheClipboardAndPrintCommandsAndTheEditMenu)
@@ -205,12 +203,12 @@ TEST_F(AppTest, ThePinTabTakesTheClipboardAndPrintCommandsAndTheEditMenu)
     View()->removeTab(CKivoView::PinsTab);
     View()->insertTab(CKivoView::PinsTab, pins, "I/O Pin View");
     View()->setCurrentIndex(CKivoView::PinsTab);
-    EXPECT_TRUE(Frame().Action(ID_EDIT_COPY)->isEnabled());
-    EXPECT_FALSE(Frame().Action(ID_EDIT_PASTE)->isEnabled());
-    Frame().RunCommand(ID_EDIT_COPY);
-    Frame().RunCommand(ID_EDIT_PASTE); // disabled: not run
-    Frame().RunCommand(ID_FILE_PRINT_PREVIEW);
-    EXPECT_EQ(pins->ran, (QList<int>{ID_EDIT_COPY, ID_FILE_PRINT_PREVIEW}));
+    EXPECT_TRUE(Frame().ActionById("edit.copy")->isEnabled());
+    EXPECT_FALSE(Frame().ActionById("edit.paste")->isEnabled());
+    Frame().RunCommand("edit.copy");
+    Frame().RunCommand("edit.paste"); // disabled: not run
+    Frame().RunCommand("file.print-preview");
+    EXPECT_EQ(pins->ran, (QStringList{"edit.copy", "file.print-preview"}));
 
     // The "Edit" pop-up over the tabbed view reaches the same commands.
     QStringList entries;
@@ -230,35 +228,35 @@ TEST_F(AppTest, ThePinTabTakesTheClipboardAndPrintCommandsAndTheEditMenu)
     // Then the main window's Undo and Redo, with nothing to take back yet.
     EXPECT_EQ(entries, (QStringList{"Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V", "", "&Undo", "Re&do"}));
     EXPECT_EQ(enabled, (QList<bool>{true, true, false, true, false, false}));
-    EXPECT_EQ(pins->ran.last(), ID_EDIT_CUT);
+    EXPECT_EQ(pins->ran.last(), "edit.cut");
 }
 
 TEST_F(AppTest, KeyboardShortcutsAreBoundToTheirCommands)
 {
     Start();
     struct Case {
-        int id;
+        const char *id;
         QList<QKeySequence> keys;
     };
     const Case cases[] = {
-        {ID_FILE_NEW, {QKeySequence("Ctrl+N")}},
-        {ID_FILE_OPEN, {QKeySequence("Ctrl+O")}},
-        {ID_FILE_SAVE, {QKeySequence("Ctrl+S")}},
-        {ID_EDIT_UNDO, {QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}},
-        {ID_EDIT_CUT, {QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}},
-        {ID_EDIT_COPY, {QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")}},
-        {ID_EDIT_PASTE, {QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}},
-        {ID_NEXT_PANE, {QKeySequence("F6")}},
-        {ID_PREV_PANE, {QKeySequence("Shift+F6")}},
+        {"file.new", {QKeySequence("Ctrl+N")}},
+        {"file.open", {QKeySequence("Ctrl+O")}},
+        {"file.save", {QKeySequence("Ctrl+S")}},
+        {"edit.undo", {QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}},
+        {"edit.cut", {QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}},
+        {"edit.copy", {QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")}},
+        {"edit.paste", {QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}},
+        {"window.next-pane", {QKeySequence("F6")}},
+        {"window.previous-pane", {QKeySequence("Shift+F6")}},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(Frame().Action(c.id)->shortcuts(), c.keys) << c.id;
+        EXPECT_EQ(Frame().ActionById(c.id)->shortcuts(), c.keys) << c.id;
     // F6 moves the focus from pane to pane and back round.
     Frame().activateWindow();
     QApplication::processEvents();
     QList<QWidget *> visited;
     for (int i = 0; i < 4; ++i) {
-        Frame().RunCommand(ID_NEXT_PANE);
+        Frame().RunCommand("window.next-pane");
         visited << QApplication::focusWidget();
     }
     // The ribbon, the project's tab view, the document tabs, then round.
@@ -267,7 +265,7 @@ TEST_F(AppTest, KeyboardShortcutsAreBoundToTheirCommands)
     EXPECT_TRUE(View()->isAncestorOf(visited[1]));
     EXPECT_EQ(visited[2], Frame().DocumentTabs());
     EXPECT_EQ(visited[3], visited[0]);
-    Frame().RunCommand(ID_PREV_PANE);
+    Frame().RunCommand("window.previous-pane");
     EXPECT_EQ(QApplication::focusWidget(), visited[2]);
 }
 
@@ -288,15 +286,15 @@ TEST_F(AppTest, RibbonCarriesTheCategoriesPanelsAndQuickAccessButtons)
     }
     EXPECT_EQ(panels, (QStringList{"Code Generator", "FlexSpin", "LoadP2", "FlexProp", "Clipboard", "Undo", "Insert",
                                    "View", "Find/Replace", "Window"}));
-    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_EDIT_UNDO, ID_EDIT_REDO, ID_FILE_PRINT_DIRECT})
-        EXPECT_NE(ribbon->findChild<QToolButton *>(QString("quick%1").arg(id)), nullptr) << id;
+    for (const char *id : {"file.new", "file.open", "file.save", "edit.undo", "edit.redo", "file.quick-print"})
+        EXPECT_NE(ribbon->findChild<QToolButton *>(QString("quick:") + id), nullptr) << id;
     // The status bar's check box hides and shows the bar.
-    auto *statusCheck = ribbon->findChild<QCheckBox *>(QString("cmd%1").arg(ID_VIEW_STATUS_BAR));
+    auto *statusCheck = ribbon->findChild<QCheckBox *>("cmd:view.status-bar");
     ASSERT_NE(statusCheck, nullptr);
     EXPECT_TRUE(statusCheck->isChecked());
     statusCheck->click();
     EXPECT_TRUE(Frame().statusBar()->isHidden());
-    EXPECT_FALSE(Frame().Action(ID_VIEW_STATUS_BAR)->isChecked());
+    EXPECT_FALSE(Frame().ActionById("view.status-bar")->isChecked());
     statusCheck->click();
     EXPECT_FALSE(Frame().statusBar()->isHidden());
 }
@@ -320,7 +318,7 @@ TEST_F(AppTest, TheLookIsMarkedAppliedAndRemembered)
     EXPECT_EQ(checked(), QList<int>{217});
     EXPECT_FALSE(Frame().Ribbon()->IsWindows7());
 
-    Frame().RunCommand(ID_VIEW_APPLOOK_WINDOWS_7);
+    Frame().RunCommand("view.look.windows7");
     EXPECT_EQ(checked(), QList<int>{219});
     EXPECT_TRUE(Frame().Ribbon()->IsWindows7());
     EXPECT_EQ(QApplication::palette().color(QPalette::Window), LookFor(219).window);
@@ -330,7 +328,7 @@ TEST_F(AppTest, TheLookIsMarkedAppliedAndRemembered)
     Start();
     EXPECT_EQ(Frame().CurrentLook(), 219);
     EXPECT_TRUE(Frame().Ribbon()->IsWindows7());
-    Frame().RunCommand(ID_VIEW_APPLOOK_OFF_2007_BLUE);
+    Frame().RunCommand("view.look.office2007-blue");
     EXPECT_FALSE(Frame().Ribbon()->IsWindows7());
 }
 
@@ -353,7 +351,7 @@ TEST_F(AppTest, StoredLooksOutsideTheMenuStillApply)
         for (QAction *a : Frame().Ribbon()->StyleButton()->menu()->actions())
             EXPECT_FALSE(a->isChecked());
     }
-    Frame().RunCommand(ID_VIEW_APPLOOK_OFF_2007_SILVER);
+    Frame().RunCommand("view.look.office2007-silver");
 }
 
 TEST(AbbreviatePath, KeepsTheFileNameAndAtMostThirtyCharacters)
@@ -405,7 +403,7 @@ TEST_F(AppTest, RecentFilesKeepFourEntriesAndOpenFromTheApplicationMenu)
     EXPECT_EQ(app->RecentFiles(), recent);
 
     // An entry that no longer opens leaves the list after its message.
-    Frame().RunCommand(ID_FILE_CLOSE);
+    Frame().RunCommand("file.close");
     std::filesystem::remove(paths[1].toStdString());
     Modals::Get().ThenBox();
     Frame().Ribbon()->AppMenu()->RecentButtons()[3]->click();
@@ -416,7 +414,7 @@ TEST_F(AppTest, RecentFilesKeepFourEntriesAndOpenFromTheApplicationMenu)
 TEST_F(AppTest, NewWindowAndTheWindowsDialog)
 {
     Start();
-    Frame().RunCommand(ID_WINDOW_NEW);
+    Frame().RunCommand("window.new");
     ASSERT_EQ(Frame().Children().size(), 2);
     EXPECT_EQ(Frame().Children()[0]->Title(), "Kivo1:1");
     EXPECT_EQ(Frame().Children()[1]->Title(), "Kivo1:2");
@@ -436,7 +434,7 @@ TEST_F(AppTest, NewWindowAndTheWindowsDialog)
         d->List()->item(0)->setSelected(true);
         d->ActivateButton()->click();
     });
-    Frame().RunCommand(ID_WINDOW_MANAGER);
+    Frame().RunCommand("window.manage");
     ASSERT_EQ(Frame().Children().size(), 1);
     EXPECT_EQ(app->Documents().size(), 1u);
     EXPECT_EQ(Frame().windowTitle(), "Kivo1 - Kivo");
@@ -449,9 +447,9 @@ TEST_F(AppTest, NewWindowAndTheWindowsDialog)
 TEST_F(AppTest, ExitClosesEveryProjectWithoutAQuestion)
 {
     Start();
-    Frame().RunCommand(ID_FILE_NEW);
-    Frame().RunCommand(ID_WINDOW_NEW);
-    Frame().RunCommand(ID_APP_EXIT);
+    Frame().RunCommand("file.new");
+    Frame().RunCommand("window.new");
+    Frame().RunCommand("file.exit");
     EXPECT_TRUE(app->Documents().empty());
     EXPECT_TRUE(Frame().Children().isEmpty());
     EXPECT_FALSE(Frame().isVisible());
@@ -473,7 +471,7 @@ TEST_F(AppTest, AboutBoxShowsTheIconTheVersionAndOk)
         ASSERT_EQ(buttons->buttons().size(), 1);
         buttons->button(QDialogButtonBox::Ok)->click();
     });
-    Frame().RunCommand(ID_APP_ABOUT);
+    Frame().RunCommand("help.about");
     EXPECT_EQ(Modals::Get().Pending(), 0u);
 }
 
@@ -534,7 +532,7 @@ TEST_F(AppTest, GenerateOnANewProjectAsksForASaveFirst)
         fd->reject();
     });
     m.ThenBox();
-    Frame().RunCommand(ID_ButtonGenerate);
+    Frame().RunCommand("project.generate");
     ASSERT_EQ(m.Boxes().size(), 2u);
     EXPECT_EQ(m.Boxes()[0].text, "Project must be saved first.");
     EXPECT_EQ(m.Boxes()[1].text, "Unable to find project path.");
@@ -552,7 +550,7 @@ TEST_F(AppTest, GenerateOnANewProjectAsksForASaveFirst)
         static_cast<QDialog *>(fd)->accept(); // QFileDialog hides its accept()
     });
     m.ThenBox();
-    Frame().RunCommand(ID_ButtonGenerate);
+    Frame().RunCommand("project.generate");
     ASSERT_EQ(m.Boxes().size(), 2u);
     EXPECT_EQ(m.Boxes()[1].text, "Project files created.");
     EXPECT_EQ(Doc().m_strPathName, base + ".kivo");
@@ -592,7 +590,7 @@ TEST_F(AppTest, CompileRunsTheBuildScriptInATerminalAndWaitsModally)
     Modals::Get().Then([&waited](QWidget *w) {
         waited = qobject_cast<CScriptWait *>(w) != nullptr && CScriptWait::Current() == w;
     });
-    Frame().RunCommand(ID_ButtonCompile);
+    Frame().RunCommand("project.compile");
     EXPECT_TRUE(waited);
     EXPECT_EQ(CScriptWait::Current(), nullptr);
     EXPECT_EQ(ReadFileBytes(terminal + ".args"), "-e\nsh\nbuild.sh\n");
@@ -607,7 +605,7 @@ TEST_F(AppTest, NoTerminalIsSaidInAMessageBox)
     ScopedEnv path("PATH", dir.Path());
     Modals::Get().ThenBox();
     Modals::Get().ThenBox();
-    Frame().RunCommand(ID_LoadP2);
+    Frame().RunCommand("project.load");
     auto &boxes = Modals::Get().Boxes();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].text,
@@ -620,7 +618,7 @@ TEST_F(AppTest, FlexPropBeforeAnyGenerationSaysSo)
 {
     Start({SavedProject("Fp.kivo")});
     Modals::Get().ThenBox();
-    Frame().RunCommand(ID_ButtonFlexProp);
+    Frame().RunCommand("project.flexprop");
     ASSERT_EQ(Modals::Get().Boxes().size(), 1u);
     EXPECT_EQ(Modals::Get().Boxes()[0].text, "Please Generate Files before invoking FlexProp.");
     EXPECT_EQ(Modals::Get().Boxes()[0].title, "Kivo");
@@ -649,12 +647,12 @@ TEST_F(AppTest, GenerateAsksBeforeGeneratingAProjectWithErrors)
         };
     };
     m.Then(answer(QMessageBox::No));
-    Frame().RunCommand(ID_ButtonGenerate);
+    Frame().RunCommand("project.generate");
     EXPECT_FALSE(std::filesystem::exists(dir / "Bad.c"));
     m.Reset();
     m.Then(answer(QMessageBox::Yes));
     m.ThenBox();
-    Frame().RunCommand(ID_ButtonGenerate);
+    Frame().RunCommand("project.generate");
     ASSERT_EQ(m.Boxes().size(), 1u);
     EXPECT_EQ(m.Boxes()[0].text, "Project files created.");
     EXPECT_TRUE(std::filesystem::exists(dir / "Bad.c"));

@@ -1,7 +1,6 @@
 // The project window's tabs through their widgets: the settings form's copy
 // semantics, the object list with the picker and the editors, the dialogs
 // built from field descriptions.
-#include "app/commands.h"
 #include "app_support.h"
 #include "model/kivodoc.h"
 #include "objects/editor.h"
@@ -135,7 +134,7 @@ TEST_F(SettingsTest, ATypedValueReachesTheProjectWhenItsEditingEndsOrAtTheNextRe
 
     // A save refreshes first, so the file holds what the form shows.
     Retype(Box(1022), "-v");
-    Frame().RunCommand(ID_FILE_SAVE);
+    Frame().RunCommand("file.save");
     CKivoDoc saved;
     Modals::Get().Reset();
     ASSERT_TRUE(OpenProject(path.toStdString(), saved, app->GetServices()));
@@ -343,9 +342,9 @@ TEST_F(AppTest, TwoProjectsStayIndependentAndEveryWindowOfOneIsRefreshed)
 {
     Start();
     CKivoDoc &a = Doc();
-    Frame().RunCommand(ID_WINDOW_NEW);
+    Frame().RunCommand("window.new");
     CChildFrame *a2 = Active();
-    Frame().RunCommand(ID_FILE_NEW);
+    Frame().RunCommand("file.new");
     CKivoDoc &b = Doc();
     CChildFrame *bWindow = Active();
     ASSERT_NE(&a, &b);
