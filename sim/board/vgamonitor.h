@@ -5,7 +5,7 @@
 // (640 x 480 at 60 Hz), and once it has synced captures the first complete
 // visible frame: each colour sampled in the middle of each pixel, 0..0.7 V
 // mapped to 0..255.
-#include "devices/instrument.h"
+#include "board/instrument.h"
 
 #include <array>
 #include <cstdint>

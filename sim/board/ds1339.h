@@ -4,7 +4,7 @@
 // oscillator-stop flag, the register pointer that wraps from $10 to $00.
 // It starts at kStartTime with its oscillator running and the flag clear,
 // and counts on with simulated time.
-#include "devices/i2c.h"
+#include "board/i2c.h"
 
 #include <array>
 #include <string>

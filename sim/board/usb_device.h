@@ -9,7 +9,7 @@
 // on the host's ACK. A bus reset (SE0 longer than 2.5 us) takes them back to
 // address 0.
 #include "chip/smartpin_usb.h"
-#include "devices/instrument.h"
+#include "board/instrument.h"
 
 #include <array>
 #include <cstdint>
