@@ -53,7 +53,6 @@ private:
     long long m_baseSeconds = 0; // seconds since 2000-01-01 00:00:00
     int m_baseWday = 5;
     bool m_twelveHour = false;
-    bool m_century = false;
     double m_baseAt = 0;
     double m_stoppedAt = -1; // >= 0 while EOSC stops the oscillator
     std::array<std::uint8_t, 17> m_regs{};

@@ -126,7 +126,6 @@ private:
     enum class Awaiting { None, ControlIn, Interrupt } m_awaiting = Awaiting::None;
     enum class Expect { None, SetupData, OutData } m_expect = Expect::None;
     int m_expectEndpoint = 0;
-    bool m_outToggle = true;
     std::uint8_t m_setupRequest[8] = {};
 
     // interrupt endpoint

@@ -72,8 +72,6 @@ private:
     double m_framePeriod = 0; // seconds
     double m_hSyncUs = 0;
     double m_vSyncLines = 0;
-    double m_lineSum = 0; // seconds over m_lineCount lines, for the rate
-    std::uint64_t m_lineCount = 0;
     int m_frames = 0; // V-sync leads seen while locked
 
     // Capture.
