@@ -2,7 +2,7 @@
 // rate, and an observed NCO output, against a device that reads every change.
 #include "chip/pins.h"
 #include "chip/time.h"
-#include "devices/device.h"
+#include "chip/device.h"
 
 #include <benchmark/benchmark.h>
 

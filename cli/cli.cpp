@@ -1,6 +1,8 @@
 #include "cli.h"
 #include "simulate.h"
 
+#include "json.h"
+
 #include "check/check.h"
 #include "generator/generator.h"
 #include "model/kivodoc.h"
@@ -106,35 +108,8 @@ std::pair<std::string, std::string> SplitAssignment(const std::string &arg)
 
 // ---- JSON ----
 
-std::string Json(const std::string &s)
-{
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20)
-                out += Format("\\u%04x", c);
-            else
-                out += char(c);
-        }
-    }
-    return out + "\"";
-}
+// A JSON string literal, as the listings print names and texts.
+std::string Quoted(const std::string &s) { return JsonText(s); }
 
 const char *TypeName(FieldType t)
 {
@@ -220,37 +195,39 @@ void ShowText(const CKivoDoc &doc, std::ostream &out)
 
 void ShowJson(const CKivoDoc &doc, std::ostream &out)
 {
-    out << "{\n  \"project\": " << Json(doc.GetProjectName()) << ",\n  \"settings\": {";
+    out << "{\n  \"project\": " << Quoted(doc.GetProjectName()) << ",\n  \"settings\": {";
     bool first = true;
     for (auto &s : kSettings) {
-        out << (first ? "\n" : ",\n") << "    " << Json(s.key) << ": ";
+        out << (first ? "\n" : ",\n") << "    " << Quoted(s.key) << ": ";
         first = false;
-        if (s.text)
-            out << Json(doc.*s.text);
-        else
-            out << (doc.*s.flag ? "true" : "false");
+        out << JsonText(s.text ? Json(doc.*s.text) : Json(doc.*s.flag != 0));
     }
     out << "\n  },\n  \"objects\": [";
     for (std::size_t i = 0; i < doc.m_objList.size(); ++i) {
         auto &o = *doc.m_objList[i];
-        out << (i ? ",\n" : "\n") << "    {\"index\": " << i + 1 << ", \"name\": " << Json(o.m_strName)
-            << ", \"kind\": " << o.m_nKind << ", \"label\": " << Json(o.GetKindName())
-            << ", \"line\": " << Json(ObjectLine(o)) << ", \"valid\": " << (o.m_bValid ? "true" : "false") << "}";
+        Json row = Json::object();
+        row["index"] = i + 1;
+        row["name"] = o.m_strName;
+        row["kind"] = o.m_nKind;
+        row["label"] = o.GetKindName();
+        row["line"] = ObjectLine(o);
+        row["valid"] = bool(o.m_bValid);
+        out << (i ? ",\n" : "\n") << "    " << JsonLine(row);
     }
-    out << "\n  ],\n  \"warnings\": [";
-    auto warnings = WarningLines(doc);
-    for (std::size_t i = 0; i < warnings.size(); ++i)
-        out << (i ? ", " : "") << Json(warnings[i]);
-    out << "],\n  \"pins\": [";
+    out << "\n  ],\n  \"warnings\": " << JsonLine(WarningLines(doc)) << ",\n  \"pins\": [";
     for (int p = 0; p < kPinCount; ++p) {
-        out << (p ? ",\n" : "\n") << "    {\"pin\": " << p << ", \"free\": " << (doc.m_bPinUsed[p] ? "false" : "true")
-            << ", \"owner\": " << Json(doc.m_strPinOwner[p]) << ", \"usage\": " << Json(doc.m_strPinUsage[p])
-            << ", \"note\": " << Json(doc.m_strPinNote[p]) << "}";
+        Json row = Json::object();
+        row["pin"] = p;
+        row["free"] = !doc.m_bPinUsed[p];
+        row["owner"] = doc.m_strPinOwner[p];
+        row["usage"] = doc.m_strPinUsage[p];
+        row["note"] = doc.m_strPinNote[p];
+        out << (p ? ",\n" : "\n") << "    " << JsonLine(row);
     }
-    out << "\n  ],\n  \"kind_counts\": [";
+    Json counts = Json::array();
     for (int k = 0; k < kKindCounterCount; ++k)
-        out << (k ? "," : "") << doc.m_nKindCount[k];
-    out << "]\n}\n";
+        counts.push_back(doc.m_nKindCount[k]);
+    out << "\n  ],\n  \"kind_counts\": " << JsonText(counts) << "\n}\n";
 }
 
 int CmdShow(const std::vector<std::string> &a, Services &services, std::ostream &out)
@@ -308,16 +285,18 @@ void FindingsJson(const std::vector<Finding> &findings, std::ostream &out)
     out << "[";
     for (std::size_t i = 0; i < findings.size(); ++i) {
         auto &f = findings[i];
-        out << (i ? ",\n" : "\n") << "  {\"severity\": " << Json(f.severity == Severity::Error ? "error" : "warning")
-            << ", \"name\": " << Json(f.name) << ", \"field\": " << Json(f.field) << ", \"text\": " << Json(f.text)
-            << ", \"object\": " << (f.object < 0 ? std::string("null") : std::to_string(f.object + 1))
-            << ", \"pins\": [";
-        for (std::size_t p = 0; p < f.pins.size(); ++p)
-            out << (p ? ", " : "") << f.pins[p];
-        out << "]";
+        Json row = Json::object();
+        row["severity"] = f.severity == Severity::Error ? "error" : "warning";
+        row["name"] = f.name;
+        row["field"] = f.field;
+        row["text"] = f.text;
+        row["object"] = f.object < 0 ? Json(nullptr) : Json(f.object + 1);
+        row["pins"] = Json::array();
+        for (int p : f.pins)
+            row["pins"].push_back(p);
         if (f.fix == FindingFix::RecomputeNco)
-            out << ", \"fix\": \"recompute\"";
-        out << "}";
+            row["fix"] = "recompute";
+        out << (i ? ",\n" : "\n") << "  " << JsonLine(row);
     }
     out << (findings.empty() ? "]\n" : "\n]\n");
 }
@@ -400,8 +379,8 @@ void ListKinds(std::ostream &out, bool json, Services &services)
         CCodeObject object;
         auto editor = k->CreateEditor(object, doc, 0, quiet);
         if (json) {
-            out << (firstKind ? "\n" : ",\n") << "  {\"kind\": " << Json(k->CliName()) << ", \"code\": " << k->Code()
-                << ", \"label\": " << Json(KindLabel(k->Code())) << ", \"fields\": [";
+            out << (firstKind ? "\n" : ",\n") << "  {\"kind\": " << Quoted(k->CliName()) << ", \"code\": " << k->Code()
+                << ", \"label\": " << Quoted(KindLabel(k->Code())) << ", \"fields\": [";
         } else {
             out << k->CliName() << " (" << k->Code() << ", " << KindLabel(k->Code()) << ")\n";
         }
@@ -409,36 +388,33 @@ void ListKinds(std::ostream &out, bool json, Services &services)
         if (editor) {
             editor->Open();
             bool firstField = true;
-            auto emit = [&](const std::string &key, const char *type, const std::string &label,
-                            const std::string &def, const std::vector<std::string> &options, std::pair<int, int> range,
-                            bool slider, const std::vector<std::string> &aliases) {
+            auto emit = [&](const std::string &key, const char *type, const std::string &label, const Json &def,
+                            const std::vector<std::string> &options, std::pair<int, int> range, bool slider,
+                            const std::vector<std::string> &aliases) {
                 if (json) {
-                    out << (firstField ? "\n" : ",\n") << "    {\"key\": " << Json(key) << ", \"type\": " << Json(type)
-                        << ", \"label\": " << Json(label) << ", \"default\": " << def;
-                    if (slider)
-                        out << ", \"min\": " << range.first << ", \"max\": " << range.second;
-                    if (!options.empty()) {
-                        out << ", \"options\": [";
-                        for (std::size_t i = 0; i < options.size(); ++i)
-                            out << (i ? ", " : "") << Json(options[i]);
-                        out << "]";
+                    Json row = Json::object();
+                    row["key"] = key;
+                    row["type"] = type;
+                    row["label"] = label;
+                    row["default"] = def;
+                    if (slider) {
+                        row["min"] = range.first;
+                        row["max"] = range.second;
                     }
-                    if (std::any_of(aliases.begin(), aliases.end(), [](auto &a) { return !a.empty(); })) {
-                        out << ", \"aliases\": [";
-                        for (std::size_t i = 0; i < aliases.size(); ++i)
-                            out << (i ? ", " : "") << Json(aliases[i]);
-                        out << "]";
-                    }
-                    out << "}";
+                    if (!options.empty())
+                        row["options"] = options;
+                    if (std::any_of(aliases.begin(), aliases.end(), [](auto &a) { return !a.empty(); }))
+                        row["aliases"] = aliases;
+                    out << (firstField ? "\n" : ",\n") << "    " << JsonLine(row);
                 } else {
                     out << "  " << key << " (" << type;
                     if (slider)
                         out << " " << range.first << ".." << range.second;
-                    out << ") default " << def;
+                    out << ") default " << JsonText(def);
                     if (!options.empty()) {
                         out << "; options:";
                         for (std::size_t i = 0; i < options.size(); ++i) {
-                            out << " " << i << "=" << Json(options[i]);
+                            out << " " << i << "=" << Quoted(options[i]);
                             if (i < aliases.size() && !aliases[i].empty())
                                 out << " (" << aliases[i] << ")";
                         }
@@ -447,21 +423,21 @@ void ListKinds(std::ostream &out, bool json, Services &services)
                 }
                 firstField = false;
             };
-            emit("name", "text", editor->NameLabel(), Json(editor->Name()), {}, {}, false, {});
+            emit("name", "text", editor->NameLabel(), editor->Name(), {}, {}, false, {});
             for (auto &f : editor->Fields()) {
                 if (f.type == FieldType::Button || f.type == FieldType::ReadOnly)
                     continue;
-                std::string def;
+                Json def;
                 switch (f.type) {
                 case FieldType::Flag:
-                    def = editor->Flag(f.key) ? "true" : "false";
+                    def = bool(editor->Flag(f.key));
                     break;
                 case FieldType::Choice:
                 case FieldType::Slider:
-                    def = std::to_string(editor->Int(f.key));
+                    def = editor->Int(f.key);
                     break;
                 default:
-                    def = Json(editor->Text(f.key));
+                    def = editor->Text(f.key);
                 }
                 emit(f.key, TypeName(f.type), f.label, def, editor->Options(f.key), editor->SliderRange(f.key),
                      f.type == FieldType::Slider, f.optionAliases);

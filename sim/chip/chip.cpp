@@ -6,89 +6,11 @@
 #include "chip/pins.h"
 #include "chip/smartpin.h"
 #include "chip/streamer.h"
-#include "devices/device.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <deque>
 
 namespace kivo::sim {
-
-namespace {
-
-// Feeds queued console input into pin 63 as async serial words, back to back
-// at the baud of the receive smart pin there, once that pin runs.
-class ConsoleInput : public Device {
-public:
-    std::vector<int> pins() const override { return {63}; }
-    void connect(Pins &pins) override
-    {
-        Device::connect(pins);
-        drive(true, 0);
-    }
-    void queue(const std::vector<std::uint8_t> &bytes, Clock now)
-    {
-        m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
-        if (m_next == kNever && !m_bytes.empty())
-            m_next = now + kPoll;
-    }
-    Clock nextEvent() const override { return m_next; }
-    void run(Clock at) override
-    {
-        if (m_bit < 0) {
-            // Between words: start one once the receiver runs.
-            if (m_bytes.empty()) {
-                m_next = kNever;
-                return;
-            }
-            const std::uint32_t mode = m_pins->modeWord(63);
-            if (!m_pins->smartRunning(63) || (mode >> 1 & 31) != 0x1F) {
-                m_next = at + kPoll;
-                return;
-            }
-            m_period64 = serialPeriod64(m_pins->xValue(63));
-            m_bits = int(m_pins->xValue(63) & 31) + 1;
-            m_word = m_bytes.front();
-            m_bytes.pop_front();
-            m_bit = 0;
-            m_start64 = std::uint64_t(at) * 64;
-            drive(false, at); // start bit
-            m_next = clockOf(1);
-            return;
-        }
-        ++m_bit;
-        if (m_bit <= m_bits) {
-            drive(m_word >> (m_bit - 1) & 1, at);
-            m_next = clockOf(m_bit + 1);
-        } else {
-            drive(true, at); // stop bit, then the next word right after
-            m_bit = -1;
-            m_next = m_bytes.empty() ? kNever : clockOf(m_bits + 2);
-        }
-    }
-
-private:
-    static constexpr Clock kPoll = 2000;
-    Clock clockOf(int bitIndex) const
-    {
-        return Clock((m_start64 + std::uint64_t(bitIndex) * m_period64 + 63) / 64);
-    }
-    void drive(bool high, Clock at)
-    {
-        Pins::ExternalDrive d;
-        d.kind = high ? Pins::ExternalDrive::High : Pins::ExternalDrive::Low;
-        m_pins->drive(63, d, at, this);
-    }
-    std::deque<std::uint8_t> m_bytes;
-    Clock m_next = kNever;
-    int m_bit = -1;
-    int m_bits = 8;
-    std::uint32_t m_word = 0;
-    std::uint64_t m_period64 = 64;
-    std::uint64_t m_start64 = 0;
-};
-
-} // namespace
 
 struct Chip::Impl {
     Cordic cordic;
@@ -96,10 +18,7 @@ struct Chip::Impl {
     std::array<int, 16> lockOwner{};
     std::array<int, 16> lockLastOwner{};
     std::uint64_t rnd[2] = {0x1234567890ABCDEFull, 0x0FEDCBA987654321ull};
-    std::function<void(std::uint8_t, Clock)> consoleHook;
     std::function<void(const TraceEntry &)> traceHook;
-    std::vector<std::uint8_t> held; // console bytes held while $FF $00 S may follow
-    std::shared_ptr<ConsoleInput> input;
     Impl() { lockOwner.fill(-1); }
 };
 
@@ -114,42 +33,6 @@ Chip::Chip() : m_pins(std::make_unique<Pins>(m_time)), m_impl(std::make_unique<I
             c->streamer().advance(at);
     });
     m_time.setFrequency(0, 20e6);
-    m_pins->onAsyncTx([this](int pin, std::uint32_t word, int bits, Clock at) {
-        (void)bits;
-        if (pin != 62)
-            return;
-        const std::uint8_t b = std::uint8_t(word);
-        auto &held = m_impl->held;
-        auto emit = [&](std::uint8_t v) {
-            if (m_impl->consoleHook)
-                m_impl->consoleHook(v, at);
-        };
-        if (!m_detectExit) {
-            emit(b);
-            return;
-        }
-        if (held.empty()) {
-            if (b == 0xFF)
-                held.push_back(b);
-            else
-                emit(b);
-        } else if (held.size() == 1) {
-            if (b == 0x00) {
-                held.push_back(b);
-            } else {
-                emit(0xFF);
-                held.clear();
-                if (b == 0xFF)
-                    held.push_back(b);
-                else
-                    emit(b);
-            }
-        } else {
-            held.clear();
-            m_consoleExitStatus = b;
-            m_stopRequested = true;
-        }
-    });
 }
 
 Chip::~Chip() = default;
@@ -182,17 +65,6 @@ void Chip::startCog(int cog, std::uint32_t addr, std::uint32_t ptra)
 double Chip::seconds() const { return m_time.seconds(m_now); }
 
 double Chip::clockHz() const { return m_time.frequencyAt(m_now); }
-
-void Chip::setConsoleHook(std::function<void(std::uint8_t, Clock)> hook) { m_impl->consoleHook = std::move(hook); }
-
-void Chip::queueConsoleInput(const std::vector<std::uint8_t> &bytes)
-{
-    if (!m_impl->input) {
-        m_impl->input = std::make_shared<ConsoleInput>();
-        m_pins->attach(m_impl->input);
-    }
-    m_impl->input->queue(bytes, m_now);
-}
 
 void Chip::setTraceHook(std::function<void(const TraceEntry &)> hook)
 {
@@ -424,7 +296,7 @@ Chip::StopReason Chip::run(Clock limit)
     for (;;) {
         if (m_stopRequested) {
             m_stopRequested = false;
-            return m_consoleExitStatus >= 0 ? StopReason::ConsoleExit : StopReason::Stopped;
+            return StopReason::Stopped;
         }
         if (!m_fault.empty())
             return StopReason::Fault;

@@ -6,7 +6,6 @@
 //   Chip chip;
 //   std::string error;
 //   if (!chip.loadImage(bytes, &error)) ...;     // hub $0, cog 0 starts at $0
-//   chip.setConsoleHook([](std::uint8_t b, Clock) { ... });
 //   Chip::StopReason r = chip.runForSeconds(10.0);
 #include "chip/hub.h"
 #include "chip/time.h"
@@ -47,9 +46,8 @@ public:
     enum class StopReason {
         Limit,        // reached the requested clock or time
         AllStopped,   // every cog has stopped
-        ConsoleExit,  // the program sent $FF $00 status on the console
         Fault,        // an instruction the simulator cannot execute, or similar
-        Stopped,      // requestStop() was called (by a hook)
+        Stopped,      // requestStop() was called (by a hook or a device)
     };
 
     Chip();
@@ -87,17 +85,6 @@ public:
     // Crystal frequency the clock modes refer to (default 20 MHz, as on the
     // P2 Edge boards).
     void setCrystalHz(double hz) { m_crystalHz = hz; }
-
-    // Each byte the async transmitter on pin 62 sends, when it has been sent.
-    void setConsoleHook(std::function<void(std::uint8_t byte, Clock at)> hook);
-    // Bytes to send to pin 63, back to back at the baud the program sets,
-    // once its receive smart pin runs. Bytes nobody reads are lost.
-    void queueConsoleInput(const std::vector<std::uint8_t> &bytes);
-    // Where $FF $00 S appeared on the console: the status S.
-    int consoleExitStatus() const { return m_consoleExitStatus; }
-    // When false, the $FF $00 S sequence is passed to the hook like any
-    // other bytes and does not stop the run (default true).
-    void setConsoleExitDetection(bool on) { m_detectExit = on; }
 
     // One call per executed (or skipped) instruction while set; slows the run.
     void setTraceHook(std::function<void(const TraceEntry &)> hook);
@@ -154,8 +141,6 @@ private:
     double m_crystalHz = 20e6;
     std::string m_fault;
     bool m_stopRequested = false;
-    bool m_detectExit = true;
-    int m_consoleExitStatus = -1;
     std::uint64_t m_instructions = 0;
     std::uint32_t m_scope = 0;
     Cog *m_current = nullptr; // the cog running a batch

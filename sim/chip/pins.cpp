@@ -5,7 +5,7 @@
 #include "chip/pins.h"
 
 #include "chip/smartpin.h"
-#include "devices/device.h"
+#include "chip/device.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,5 +1,6 @@
 #include "run/image_run.h"
 
+#include "board/console.h"
 #include "chip/chip.h"
 #include "chip/isa.h"
 
@@ -18,7 +19,8 @@ std::string traceLine(const TraceEntry &e)
 
 ImageRunResult runLoadedChip(Chip &chip, const ImageRunOptions &options, std::ostream &console)
 {
-    chip.setConsoleHook([&console](std::uint8_t b, Clock) {
+    Console port(chip);
+    port.setOutput([&console](std::uint8_t b, Clock) {
         console.put(char(b));
         if (b == '\n')
             console.flush();
@@ -35,15 +37,11 @@ ImageRunResult runLoadedChip(Chip &chip, const ImageRunOptions &options, std::os
         });
     }
     if (!options.serialIn.empty())
-        chip.queueConsoleInput(options.serialIn);
+        port.send(options.serialIn);
 
     ImageRunResult r;
     const Chip::StopReason stop = chip.runForSeconds(options.seconds);
     switch (stop) {
-    case Chip::StopReason::ConsoleExit:
-        r.end = ImageRunResult::End::ConsoleExit;
-        r.exitCode = chip.consoleExitStatus();
-        break;
     case Chip::StopReason::AllStopped:
         r.end = ImageRunResult::End::AllStopped;
         break;
@@ -53,11 +51,17 @@ ImageRunResult runLoadedChip(Chip &chip, const ImageRunOptions &options, std::os
         r.error = chip.faultMessage();
         break;
     default:
-        r.end = ImageRunResult::End::TimeLimit;
+        // A stop on request: the console's exit, else as at the time limit.
+        if (stop == Chip::StopReason::Stopped && port.exitStatus() >= 0) {
+            r.end = ImageRunResult::End::ConsoleExit;
+            r.exitCode = port.exitStatus();
+        } else {
+            r.end = ImageRunResult::End::TimeLimit;
+        }
         break;
     }
     console.flush();
-    chip.setConsoleHook(nullptr);
+    port.setOutput(nullptr);
     chip.setTraceHook(nullptr);
     r.seconds = chip.seconds();
     r.clocks = chip.now();

@@ -1,14 +1,15 @@
 #include "run/projectrun.h"
 
 #include "chip/pins.h"
-#include "devices/ds1339.h"
-#include "devices/i2c.h"
-#include "devices/ledchain.h"
-#include "devices/meters.h"
-#include "devices/vgamonitor.h"
+#include "board/ds1339.h"
+#include "board/i2c.h"
+#include "board/ledchain.h"
+#include "board/meters.h"
+#include "board/vgamonitor.h"
 #include "generator/library.h"
 #include "model/codeobject.h"
 #include "model/kivodoc.h"
+#include "model/text.h"
 #include "objects/kind.h"
 #include "run/png.h"
 #include "run/vcd.h"
@@ -305,7 +306,7 @@ Json ProjectBoard::report() const
         j["kindName"] = k ? k->CliName() : "";
         Json pins = Json::array();
         for (int p : w.pins)
-            pins.push(p);
+            pins.push_back(p);
         j["pins"] = std::move(pins);
         if (w.device) {
             j["device"] = w.device->what();
@@ -317,7 +318,7 @@ Json ProjectBoard::report() const
             j["device"] = nullptr;
             j["observations"] = Json::object();
         }
-        list.push(std::move(j));
+        list.push_back(std::move(j));
     }
     return list;
 }
@@ -362,21 +363,27 @@ std::string FindProjectBinary(const CKivoDoc &doc, std::string *error)
 
 namespace {
 
-const char *ReasonText(Chip::StopReason r)
+const char *ReasonText(ImageRunResult::End end)
 {
-    switch (r) {
-    case Chip::StopReason::Limit:
+    switch (end) {
+    case ImageRunResult::End::TimeLimit:
         return "time limit";
-    case Chip::StopReason::AllStopped:
+    case ImageRunResult::End::AllStopped:
         return "all cogs stopped";
-    case Chip::StopReason::ConsoleExit:
+    case ImageRunResult::End::ConsoleExit:
         return "console exit";
-    case Chip::StopReason::Fault:
+    case ImageRunResult::End::Fault:
         return "fault";
-    case Chip::StopReason::Stopped:
-        return "stopped";
     }
     return "";
+}
+
+// The D- pin of a USB object as its generated Platform.h defines it.
+int UsbDmPin(const CCodeObject &u)
+{
+    if (u.m_nValue[0] == 0) // the Parallax adapter: activity, enable, D-, D+ per port
+        return TextToInt(u.m_strPin) + 4 * u.m_nValue[1] + 2;
+    return TextToInt(u.m_strText[0]);
 }
 
 } // namespace
@@ -462,10 +469,7 @@ int RunProject(const CKivoDoc &doc, const ProjectRunOptions &options, std::ostre
     chip.pins().advance(end);
     for (auto &d : chip.pins().devices())
         d->finish(end);
-    Chip::StopReason reason = result.end == ImageRunResult::End::ConsoleExit  ? Chip::StopReason::ConsoleExit
-                              : result.end == ImageRunResult::End::AllStopped ? Chip::StopReason::AllStopped
-                              : result.end == ImageRunResult::End::Fault      ? Chip::StopReason::Fault
-                                                                              : Chip::StopReason::Limit;
+    const ImageRunResult::End reason = result.end;
 
     int status = result.exitCode;
 
@@ -494,7 +498,7 @@ int RunProject(const CKivoDoc &doc, const ProjectRunOptions &options, std::ostre
             frame = options.framePath;
         }
     }
-    if (reason == Chip::StopReason::Fault)
+    if (reason == ImageRunResult::End::Fault)
         err << "Error: " << result.error << "\n";
 
     if (options.json) {
@@ -506,12 +510,12 @@ int RunProject(const CKivoDoc &doc, const ProjectRunOptions &options, std::ostre
         Json exit = Json::object();
         exit["reason"] = ReasonText(reason);
         exit["status"] = status;
-        if (reason == Chip::StopReason::Fault)
+        if (reason == ImageRunResult::End::Fault)
             exit["message"] = result.error;
         r["exit"] = std::move(exit);
         r["console"] = console.str();
         r["objects"] = board.report();
-        if (!frame.isNull())
+        if (!frame.is_null())
             r["frame"] = frame;
         if (vcd)
             r["vcd"] = options.vcdPath;
@@ -528,7 +532,7 @@ int RunProject(const CKivoDoc &doc, const ProjectRunOptions &options, std::ostre
             w["frames"] = static_cast<double>(wav->frames());
             r["wav"] = std::move(w);
         }
-        out << r.dump(2) << "\n";
+        out << JsonText(r, 2) << "\n";
     }
     out.flush();
     if (status == 0 && !filesOk)

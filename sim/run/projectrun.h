@@ -3,10 +3,10 @@
 // project's folder runs on the chip, and each object's pins get the device a
 // user would wire to them (see ProjectBoard). The run ends with a report.
 #include "chip/chip.h"
-#include "devices/instrument.h"
-#include "devices/usb_board.h"
+#include "board/instrument.h"
+#include "board/usb_board.h"
 #include "run/image_run.h"
-#include "run/json.h"
+#include "json.h"
 
 #include <functional>
 #include <iosfwd>

@@ -2,7 +2,7 @@
 // Writes pin activity as a Value Change Dump for a wave viewer (GTKWave):
 // each digital pin's level as a wire P<n> in the module p2, and each analog
 // pin's volts as a real P<n> in p2.volts, at most once a microsecond.
-#include "devices/device.h"
+#include "chip/device.h"
 
 #include <cstdio>
 #include <string>

@@ -4,7 +4,7 @@
 // DAC dither or noise mode, its periods counted from its own start), each the
 // mean pin voltage over that period, scaled so that the DAC's span maps onto
 // the 16-bit range (its middle on 0).
-#include "devices/device.h"
+#include "chip/device.h"
 
 #include <cstdint>
 #include <string>

@@ -3,7 +3,7 @@
 // delivery of changes to devices.
 #include "chip/pins.h"
 #include "chip/time.h"
-#include "devices/device.h"
+#include "chip/device.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,8 @@
 // Smart-pin modes driven directly through Pins, no cog: the documented
 // register and IN behaviour of each mode family is the oracle.
 #include "chip/pins.h"
-#include "chip/smartpin_uart.h"
 #include "chip/time.h"
-#include "devices/device.h"
+#include "chip/device.h"
 
 #include <gtest/gtest.h>
 
@@ -199,36 +198,6 @@ TEST_F(AsyncSerial, DirLowHoldsTheTransmitterInResetAndTtDisablesTheOutput)
     EXPECT_FALSE(pins.driven(62));
 }
 
-TEST_F(AsyncSerial, ReceivesFedBytesMsbJustifiedAtTheProgrammedBaud)
-{
-    auto feeder = std::make_shared<SerialFeeder>(63);
-    pins.attach(feeder);
-    feeder->send("Hi");
-    pins.advance(1000);
-    EXPECT_EQ(feeder->pending(), 2u) << "nothing is sent before the receiver runs";
-    const std::uint32_t x = (1389u << 16) | 7; // 115200 baud at 160 MHz
-    start(63, kAsyncRx, x, 0, 1000);
-    std::string got;
-    Clock t = 1005, firstIn = 0;
-    while (got.size() < 2 && t < 100000) {
-        t = std::max(t + 1, pins.nextChange(t));
-        if (in(63, t)) {
-            if (!firstIn)
-                firstIn = t;
-            got.push_back(char(pins.rdpin(63, t).z >> 24));
-            EXPECT_TRUE(in(63, t + 1));
-            EXPECT_FALSE(in(63, t + 2)) << "RDPIN's acknowledge drops IN two clocks later";
-            t += 2;
-        }
-    }
-    EXPECT_EQ(got, "Hi");
-    // One bit of idle line, then start + 8 data bits sampled mid-bit; the word is in Z one bit
-    // period after the last data bit: 1 + 9.5 bit times.
-    EXPECT_NEAR(double(firstIn - 1004), 1389.0 * 10.5, 3);
-    pins.advance(t + 2 * 1389);
-    EXPECT_TRUE(feeder->idle());
-}
-
 TEST_F(AsyncSerial, TransmitterLoopsBackIntoAReceiverThroughTheASelector)
 {
     // Pin 61 receives what pin 62 sends: A = relative +1 pin.
@@ -246,17 +215,6 @@ TEST_F(AsyncSerial, TransmitterLoopsBackIntoAReceiverThroughTheASelector)
         t += 2;
     }
     EXPECT_EQ(got, std::string(text, 0, 4));
-}
-
-TEST_F(AsyncSerial, UnreadWordsAreOverwritten)
-{
-    auto feeder = std::make_shared<SerialFeeder>(63);
-    pins.attach(feeder);
-    start(63, kAsyncRx, (16u << 16) | 7, 0, 0);
-    feeder->send("xyz");
-    pins.advance(2000);
-    EXPECT_TRUE(in(63, 2000));
-    EXPECT_EQ(pins.rdpin(63, 2001).z >> 24, std::uint32_t('z'));
 }
 
 } // namespace

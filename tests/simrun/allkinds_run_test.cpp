@@ -1,9 +1,9 @@
 // The example project with one object of every kind, compiled and run: all
 // the devices see their objects at work at once.
-#include "devices/i2c.h"
-#include "devices/ledchain.h"
-#include "devices/meters.h"
-#include "devices/vgamonitor.h"
+#include "board/i2c.h"
+#include "board/ledchain.h"
+#include "board/meters.h"
+#include "board/vgamonitor.h"
 #include "generator/generator.h"
 #include "model/projectfile.h"
 #include "simrun_support.h"
@@ -33,7 +33,7 @@ TEST(AllKindsRun, EveryDeviceSeesItsObject)
 
     auto mon = run->Device<sim::VgaMonitor>("SimpleVGA1");
     ASSERT_TRUE(mon && mon->captured());
-    EXPECT_EQ(mon->observations().find("mode")->string(), "640x480@60");
+    EXPECT_EQ(mon->observations().at("mode").get<std::string>(), "640x480@60");
     EXPECT_EQ(CompareFrame(mon->frame(), Bitmap2()), 0); // the other cogs do not disturb the picture
 
     auto loops = run->Lines("Devices =");
@@ -41,7 +41,7 @@ TEST(AllKindsRun, EveryDeviceSeesItsObject)
     EXPECT_EQ(run->Lines("D0 D0 ").size(), loops.size()); // the scanner finds the DS1339 on each loop
     EXPECT_FALSE(run->Lines("RTC time 2026-01-01 12:00:00").empty());
     auto bus = run->Device<sim::I2cBus>("I2CScan1");
-    EXPECT_EQ(bus->observations().find("acknowledgedAddresses")->items().at(0).number(), 0x68);
+    EXPECT_EQ(bus->observations().at("acknowledgedAddresses").at(0).get<double>(), 0x68);
 
     auto leds = run->Device<sim::LedChain>("Neopixel1");
     EXPECT_EQ(leds->shown(), std::vector<std::uint32_t>{0xFF3219});
@@ -60,9 +60,9 @@ TEST(AllKindsRun, EveryDeviceSeesItsObject)
     for (std::size_t i = 0; i < ins.size(); i++)
         EXPECT_EQ(ValueOf(ins[i]), i % 2 == 0 ? 1 : 0);
 
-    sim::Json filters = *run->Report("Filter1").find("observations")->find("filters");
-    for (const auto &f : filters.items())
-        EXPECT_TRUE(f.find("set")->boolean());
+    kivo::Json filters = run->Report("Filter1").at("observations").at("filters");
+    for (const auto &f : filters)
+        EXPECT_TRUE(f.at("set").get<bool>());
 
     auto dac = run->Device<sim::Voltmeter>("DAC1");
     EXPECT_NEAR(dac->first(), 122 / 255.0 * 3.3, 0.002);

@@ -3,7 +3,7 @@
 // calibration when the ADC reads another pin. (The ADC's short periods and
 // 16.16 fixed point, the WS2812B windows and the VGA levels are checked in
 // the kind runs.)
-#include "devices/ledchain.h"
+#include "board/ledchain.h"
 #include "simrun_support.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 // Each object kind alone in a generated project, compiled with FlexSpin and
 // run on the simulated board: the device on its pins sees what the object is
 // meant to do.
-#include "devices/ds1339.h"
-#include "devices/i2c.h"
-#include "devices/ledchain.h"
-#include "devices/meters.h"
+#include "board/ds1339.h"
+#include "board/i2c.h"
+#include "board/ledchain.h"
+#include "board/meters.h"
 #include "simrun_support.h"
 
 #include <gtest/gtest.h>
@@ -125,12 +125,12 @@ TEST(KindRun, DigitalPinTogglesAndReadsBack)
     // high from the start, except while _pinstart drives it low for a moment;
     // the first toggle (to high) makes no edge.
     auto driven = Simulate(p.doc, 2.5, {"SmartPin1.input=1"});
-    sim::Json o = *driven->Report("SmartPin1").find("observations");
-    EXPECT_LT(o.find("firstChangeS")->number(), 0.001);
-    EXPECT_EQ(o.find("inputDriven")->number(), 1);
+    kivo::Json o = driven->Report("SmartPin1").at("observations");
+    EXPECT_LT(o.at("firstChangeS").get<double>(), 0.001);
+    EXPECT_EQ(o.at("inputDriven").get<double>(), 1);
     auto ins = driven->Lines("SmartPin1 IN =");
     ASSERT_GE(ins.size(), 2u);
-    EXPECT_EQ(o.find("falls")->number(), double(1 + ins.size() / 2));
+    EXPECT_EQ(o.at("falls").get<double>(), double(1 + ins.size() / 2));
 }
 
 TEST(KindRun, FiltersAreSetAsTheProgramSetsThem)
@@ -142,18 +142,18 @@ TEST(KindRun, FiltersAreSetAsTheProgramSetsThem)
               AddResult::Added);
     Build(p, flexspin);
     auto run = Simulate(p.doc, 0.3);
-    sim::Json f = *run->Report("Filter1").find("observations")->find("filters");
+    kivo::Json f = run->Report("Filter1").at("observations").at("filters");
     ASSERT_EQ(f.size(), 4u);
     const int expect[4][3] = {{1, 3, 5}, {0, 0, 0}, {1, 1, 31}, {1, 2, 7}}; // set, length code, tap
     for (int n = 0; n < 4; n++) {
-        const sim::Json &one = f.items()[std::size_t(n)];
-        EXPECT_EQ(one.find("set")->boolean(), expect[n][0] == 1) << n;
+        const kivo::Json &one = f[std::size_t(n)];
+        EXPECT_EQ(one.at("set").get<bool>(), expect[n][0] == 1) << n;
         if (expect[n][0]) {
-            EXPECT_EQ(one.find("lengthCode")->number(), expect[n][1]) << n;
-            EXPECT_EQ(one.find("tap")->number(), expect[n][2]) << n;
+            EXPECT_EQ(one.at("lengthCode").get<double>(), expect[n][1]) << n;
+            EXPECT_EQ(one.at("tap").get<double>(), expect[n][2]) << n;
         }
     }
-    EXPECT_EQ(f.items()[0].find("length")->number(), 8);
+    EXPECT_EQ(f[0].at("length").get<double>(), 8);
 }
 
 TEST(KindRun, DacVoltmeterReadsEachDriveAndTheRandomLevels)
@@ -306,15 +306,15 @@ TEST(KindRun, RtcTimeFollowsTheDs1339AndSetTimeIsRecorded)
         auto run = Simulate(p.doc, 3.5);
         auto bus = run->Device<I2cBus>("I2CScan1");
         ASSERT_TRUE(bus);
-        sim::Json rtc = *run->Report("RTC1").find("observations");
-        EXPECT_EQ(rtc.find("startTime")->string(), "2026-01-01 12:00:00");
-        const sim::Json &sets = *rtc.find("setTimeWrites");
+        kivo::Json rtc = run->Report("RTC1").at("observations");
+        EXPECT_EQ(rtc.at("startTime").get<std::string>(), "2026-01-01 12:00:00");
+        const kivo::Json &sets = rtc.at("setTimeWrites");
         // The test clock says Wednesday 2026-12-09 13:45:30 at generation.
         std::string expectStart = setTime ? "2026-12-09 13:45:3" : "2026-01-01 12:00:0";
         if (setTime) {
             ASSERT_EQ(sets.size(), 1u);
-            EXPECT_EQ(sets.items()[0].find("time")->string(), "2026-12-09 13:45:30");
-            EXPECT_EQ(sets.items()[0].find("wday")->number(), 4);
+            EXPECT_EQ(sets[0].at("time").get<std::string>(), "2026-12-09 13:45:30");
+            EXPECT_EQ(sets[0].at("wday").get<double>(), 4);
         } else {
             EXPECT_EQ(sets.size(), 0u);
         }
@@ -324,7 +324,7 @@ TEST(KindRun, RtcTimeFollowsTheDs1339AndSetTimeIsRecorded)
         // Each loop prints the time the software clock counts from the chip's.
         auto printed = run->Lines(setTime ? " Wed Dec 09 13:45:" : " Thu Jan 01 12:00:");
         ASSERT_GE(printed.size(), 3u) << run->console;
-        std::string end = rtc.find("timeAtEnd")->string();
+        std::string end = rtc.at("timeAtEnd").get<std::string>();
         int endSec = std::atoi(end.substr(17, 2).c_str());
         int lastSec = std::atoi(printed.back().substr(18, 2).c_str());
         EXPECT_EQ(end.substr(0, 17), std::string(setTime ? "2026-12-09 13:45:" : "2026-01-01 12:00:"));

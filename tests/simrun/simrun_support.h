@@ -59,11 +59,11 @@ struct BoardRun {
         return nullptr;
     }
     // The report entry of one object.
-    sim::Json Report(const std::string &name) const
+    kivo::Json Report(const std::string &name) const
     {
-        sim::Json all = board.report();
-        for (const auto &o : all.items())
-            if (o.find("name")->string() == name)
+        kivo::Json all = board.report();
+        for (const auto &o : all)
+            if (o.at("name").get<std::string>() == name)
                 return o;
         return nullptr;
     }

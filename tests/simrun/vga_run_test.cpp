@@ -1,7 +1,7 @@
 // The VGA object's driver on the simulated monitor at every clock the
 // project settings offer: the monitor syncs on 640 x 480 at 60 Hz with
 // negative syncs and captures the embedded bitmap2.bmp.
-#include "devices/vgamonitor.h"
+#include "board/vgamonitor.h"
 #include "simrun_support.h"
 
 #include <gtest/gtest.h>
@@ -29,14 +29,14 @@ TEST(VgaRun, MonitorCapturesBitmap2AtEveryOfferedClock)
         EXPECT_TRUE(mon->vsyncNegative());
         EXPECT_NEAR(mon->lineHz(), 31469, 31469 * 0.001);
         EXPECT_NEAR(mon->frameHz(), 59.94, 59.94 * 0.001);
-        sim::Json o = mon->observations();
-        EXPECT_EQ(o.find("linesPerFrame")->number(), 525);
-        EXPECT_NEAR(o.find("hsyncPixels")->number(), 96, 0.5);
-        EXPECT_NEAR(o.find("vsyncLines")->number(), 2, 0.05);
-        EXPECT_EQ(o.find("vBackPorchLines")->number(), 33); // the white border lights the first line
-        EXPECT_EQ(o.find("vFrontPorchLines")->number(), 10);
-        EXPECT_NEAR(o.find("hBackPorchPixels")->number(), 48, 0.6);
-        EXPECT_NEAR(o.find("hFrontPorchPixels")->number(), 16, 0.6);
+        kivo::Json o = mon->observations();
+        EXPECT_EQ(o.at("linesPerFrame").get<double>(), 525);
+        EXPECT_NEAR(o.at("hsyncPixels").get<double>(), 96, 0.5);
+        EXPECT_NEAR(o.at("vsyncLines").get<double>(), 2, 0.05);
+        EXPECT_EQ(o.at("vBackPorchLines").get<double>(), 33); // the white border lights the first line
+        EXPECT_EQ(o.at("vFrontPorchLines").get<double>(), 10);
+        EXPECT_NEAR(o.at("hBackPorchPixels").get<double>(), 48, 0.6);
+        EXPECT_NEAR(o.at("hFrontPorchPixels").get<double>(), 16, 0.6);
         ASSERT_TRUE(mon->captured());
         EXPECT_EQ(CompareFrame(mon->frame(), bitmap), 0);
     }

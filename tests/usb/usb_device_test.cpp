@@ -1,7 +1,7 @@
 // The device models against a host that drives the USB smart-pin pair
 // through the pins: enumeration as a host does it, reports with their
 // toggles, NAKs while idle, bus reset, and the cable.
-#include "devices/usb_device.h"
+#include "board/usb_device.h"
 #include "usb_host.h"
 
 #include <gtest/gtest.h>

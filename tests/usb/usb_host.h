@@ -4,7 +4,7 @@
 // device models and the smart-pin mode are tested together without a cog.
 #include "chip/pins.h"
 #include "chip/time.h"
-#include "devices/usb_protocol.h"
+#include "board/usb_protocol.h"
 
 #include <cstdint>
 #include <vector>

@@ -3,7 +3,7 @@
 // receiver decoding what the transmitter sends, also between clocks that
 // differ a little.
 #include "chip/smartpin_usb.h"
-#include "devices/usb_protocol.h"
+#include "board/usb_protocol.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,10 @@
 // The generated USB project on the simulated chip, with a device on its port:
 // the driver cog enumerates it and the program's loop prints what it types or
 // where it moves the cursor. Needs FlexSpin (skipped without it).
+#include "board/console.h"
 #include "chip/chip.h"
 #include "chip/pins.h"
-#include "devices/usb_device.h"
+#include "board/usb_device.h"
 #include "flexspin.h"
 #include "kindproject.h"
 
@@ -61,7 +62,8 @@ protected:
         sim::Chip chip;
         std::string error;
         EXPECT_TRUE(chip.loadImage(std::vector<std::uint8_t>(bin.begin(), bin.end()), &error)) << error;
-        chip.setConsoleHook([&](std::uint8_t b, sim::Clock) { r.console.push_back(char(b)); });
+        sim::Console console(chip);
+        console.setOutput([&](std::uint8_t b, sim::Clock) { r.console.push_back(char(b)); });
         auto watch = std::make_shared<DriveWatch>(errorPin);
         chip.pins().attach(watch);
         if (device)

@@ -1,7 +1,7 @@
 #pragma once
 // An I2C bus on two pins: the board's pull-ups, a recorder of every
 // transaction, and the target devices on it (which answer through the bus).
-#include "devices/instrument.h"
+#include "board/instrument.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "devices/ledchain.h"
+#include "board/ledchain.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -168,11 +168,11 @@ Json LedChain::observations() const
     o["part"] = m_part.timings.front().part;
     Json windows = Json::array();
     for (const auto &t : m_part.timings)
-        windows.push(t.part);
+        windows.push_back(t.part);
     o["checkedAgainst"] = std::move(windows);
     Json shown = Json::array();
     for (auto c : m_shown)
-        shown.push(hex(c));
+        shown.push_back(hex(c));
     o["colours"] = std::move(shown);
     o["latchCount"] = m_latchCount;
     Json latches = Json::array();
@@ -182,9 +182,9 @@ Json LedChain::observations() const
         j["bits"] = l.bits;
         Json cs = Json::array();
         for (auto c : l.colours)
-            cs.push(hex(c));
+            cs.push_back(hex(c));
         j["colours"] = std::move(cs);
-        latches.push(std::move(j));
+        latches.push_back(std::move(j));
     }
     o["latches"] = std::move(latches);
     o["violationCount"] = m_violationCount;
@@ -194,7 +194,7 @@ Json LedChain::observations() const
         j["atS"] = Rounded(seconds(v.at), 9);
         j["bit"] = v.bit;
         j["what"] = v.text;
-        vs.push(std::move(j));
+        vs.push_back(std::move(j));
     }
     o["violations"] = std::move(vs);
     return o;

@@ -1,8 +1,6 @@
-#include "devices/usb_board.h"
+#include "board/usb_board.h"
 
-#include "devices/usb_device.h"
-#include "model/codeobject.h"
-#include "model/text.h"
+#include "board/usb_device.h"
 
 #include <cstdlib>
 
@@ -140,13 +138,6 @@ std::shared_ptr<Instrument> MakeUsbDevice(const UsbRunOptions &o, int dmPin, std
     if (o.unplugAt >= 0)
         d->setUnplug(o.unplugAt, o.replugAt);
     return d;
-}
-
-int UsbDmPin(const CCodeObject &u)
-{
-    if (u.m_nValue[0] == 0) // the Parallax adapter: activity, enable, D-, D+ per port
-        return TextToInt(u.m_strPin) + 4 * u.m_nValue[1] + 2;
-    return TextToInt(u.m_strText[0]);
 }
 
 } // namespace kivo::sim

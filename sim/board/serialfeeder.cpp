@@ -1,4 +1,4 @@
-#include "chip/smartpin_uart.h"
+#include "board/serialfeeder.h"
 
 #include "chip/pins.h"
 #include "chip/smartpin.h"

@@ -5,7 +5,7 @@
 // (640 x 480 at 60 Hz), and once it has synced captures the first complete
 // visible frame: each colour sampled in the middle of each pixel, 0..0.7 V
 // mapped to 0..255.
-#include "devices/instrument.h"
+#include "board/instrument.h"
 
 #include <array>
 #include <cstdint>
@@ -72,8 +72,6 @@ private:
     double m_framePeriod = 0; // seconds
     double m_hSyncUs = 0;
     double m_vSyncLines = 0;
-    double m_lineSum = 0; // seconds over m_lineCount lines, for the rate
-    std::uint64_t m_lineCount = 0;
     int m_frames = 0; // V-sync leads seen while locked
 
     // Capture.

@@ -4,7 +4,7 @@
 // oscillator-stop flag, the register pointer that wraps from $10 to $00.
 // It starts at kStartTime with its oscillator running and the flag clear,
 // and counts on with simulated time.
-#include "devices/i2c.h"
+#include "board/i2c.h"
 
 #include <array>
 #include <string>
@@ -53,7 +53,6 @@ private:
     long long m_baseSeconds = 0; // seconds since 2000-01-01 00:00:00
     int m_baseWday = 5;
     bool m_twelveHour = false;
-    bool m_century = false;
     double m_baseAt = 0;
     double m_stoppedAt = -1; // >= 0 while EOSC stops the oscillator
     std::array<std::uint8_t, 17> m_regs{};

@@ -9,7 +9,7 @@
 // on the host's ACK. A bus reset (SE0 longer than 2.5 us) takes them back to
 // address 0.
 #include "chip/smartpin_usb.h"
-#include "devices/instrument.h"
+#include "board/instrument.h"
 
 #include <array>
 #include <cstdint>
@@ -126,7 +126,6 @@ private:
     enum class Awaiting { None, ControlIn, Interrupt } m_awaiting = Awaiting::None;
     enum class Expect { None, SetupData, OutData } m_expect = Expect::None;
     int m_expectEndpoint = 0;
-    bool m_outToggle = true;
     std::uint8_t m_setupRequest[8] = {};
 
     // interrupt endpoint

@@ -1,4 +1,4 @@
-#include "devices/meters.h"
+#include "board/meters.h"
 
 #include <algorithm>
 #include <cmath>
@@ -235,7 +235,7 @@ Json PulseMeter::observations() const
     }
     Json w = Json::array();
     for (double v : m_widths)
-        w.push(v);
+        w.push_back(v);
     o["widthsUs"] = std::move(w);
     return o;
 }
@@ -255,7 +255,7 @@ Json FilterReadout::observations() const
             one["lengthCode"] = f.length;
             one["length"] = kSamples[f.length & 3];
             one["tap"] = f.tap;
-            a.push(std::move(one));
+            a.push_back(std::move(one));
         }
     }
     Json o = Json::object();

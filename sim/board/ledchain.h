@@ -3,7 +3,7 @@
 // time is checked against the part's data-sheet windows, the bits are shifted
 // into the LEDs in order (the first LED keeps the first 24 or 32 bits), and a
 // low time of at least the part's reset time latches every LED.
-#include "devices/instrument.h"
+#include "board/instrument.h"
 
 #include <array>
 #include <string>

@@ -1,4 +1,4 @@
-#include "devices/usb_protocol.h"
+#include "board/usb_protocol.h"
 
 namespace kivo::sim::usb {
 

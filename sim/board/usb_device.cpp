@@ -1,7 +1,7 @@
-#include "devices/usb_device.h"
+#include "board/usb_device.h"
 
 #include "chip/pins.h"
-#include "devices/usb_protocol.h"
+#include "board/usb_protocol.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,16 +1,12 @@
 #pragma once
 // The USB device a project run plugs into a USB object's port, from the
 // --usb-* options of `kivo-cli simulate`.
-#include "devices/instrument.h"
+#include "board/instrument.h"
 
 #include <array>
 #include <memory>
 #include <string>
 #include <vector>
-
-namespace kivo {
-class CCodeObject;
-}
 
 namespace kivo::sim {
 
@@ -33,7 +29,5 @@ std::string CheckUsbOptions(const UsbRunOptions &o);
 
 // The device for a USB object whose D- is on dmPin; null when none is asked for.
 std::shared_ptr<Instrument> MakeUsbDevice(const UsbRunOptions &o, int dmPin, std::string *error);
-// The D- pin of a USB object as its generated Platform.h defines it.
-int UsbDmPin(const CCodeObject &usbObject);
 
 } // namespace kivo::sim

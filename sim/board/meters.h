@@ -2,7 +2,7 @@
 // The simple instruments: frequency counter, logic probe, voltmeter,
 // adjustable voltage source, pulse meter and the readout of the hub's
 // digital filter settings.
-#include "devices/instrument.h"
+#include "board/instrument.h"
 
 #include <optional>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "devices/ds1339.h"
+#include "board/ds1339.h"
 
 #include <cmath>
 #include <cstdio>
@@ -202,7 +202,7 @@ Json Ds1339::observations() const
         j["atS"] = Rounded(m_time.seconds(s.at), 9);
         j["time"] = s.time.text();
         j["wday"] = s.time.wday;
-        sets.push(std::move(j));
+        sets.push_back(std::move(j));
     }
     o["setTimeWrites"] = std::move(sets);
     return o;

@@ -2,8 +2,8 @@
 // A device that measures what the program does on its pins and reports it:
 // the meters, probes and models a project run wires to its objects.
 #include "chip/pins.h"
-#include "devices/device.h"
-#include "run/json.h"
+#include "chip/device.h"
+#include "json.h"
 
 #include <string>
 

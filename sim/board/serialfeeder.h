@@ -2,7 +2,7 @@
 // The console's far end: a sender that feeds bytes into an async receive pin
 // back to back at whatever bit period the program gave that pin, once its
 // receive smart pin runs (bytes nobody reads are lost, as on the chip).
-#include "devices/device.h"
+#include "chip/device.h"
 
 #include <cstdint>
 #include <deque>

@@ -1,4 +1,4 @@
-#include "devices/i2c.h"
+#include "board/i2c.h"
 
 #include <algorithm>
 
@@ -194,7 +194,7 @@ Json I2cBus::observations() const
         o["boardPullUpOhms"] = nullptr;
     Json answered = Json::array();
     for (int a : m_answered)
-        answered.push(a);
+        answered.push_back(a);
     o["acknowledgedAddresses"] = std::move(answered);
     o["transactionCount"] = m_count;
     Json log = Json::array();
@@ -211,17 +211,17 @@ Json I2cBus::observations() const
             Json one = Json::object();
             one["value"] = t.bytes[i];
             one["ack"] = bool(t.acks[i]);
-            b.push(std::move(one));
+            b.push_back(std::move(one));
         }
         j["bytes"] = std::move(b);
         j["stop"] = t.stopped;
-        log.push(std::move(j));
+        log.push_back(std::move(j));
     }
     o["transactions"] = std::move(log);
     Json devices = Json::array();
     for (const auto &t : m_targets) {
         Json d = t->observations();
-        devices.push(std::move(d));
+        devices.push_back(std::move(d));
     }
     o["devices"] = std::move(devices);
     return o;

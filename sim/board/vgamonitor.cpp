@@ -1,4 +1,4 @@
-#include "devices/vgamonitor.h"
+#include "board/vgamonitor.h"
 
 #include <algorithm>
 #include <cmath>
