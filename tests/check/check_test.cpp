@@ -2,7 +2,7 @@
 // refusal, the fix it offers and the budget figures.
 #include "check/check.h"
 #include "check/names.h"
-#include "kindproject.h"
+#include "project.h"
 #include "model/text.h"
 #include "objects/kind.h"
 #include "objects/nco.h"

@@ -1,5 +1,5 @@
 // kivo-cli check, and generate refusing a project with errors.
-#include "cli_support.h"
+#include "kivocli.h"
 
 #include <filesystem>
 
@@ -7,7 +7,7 @@ using namespace kivo;
 
 TEST(CliCheck, ListsFindingsAndRefusesGenerateUnlessForced)
 {
-    test::Cli cli;
+    test::KivoCli cli;
     const std::string file = cli.File("Blink.kivo");
     ASSERT_EQ(cli.Run({"new", file}).exitCode, 0);
     auto r = cli.Run({"check", file});

@@ -1,10 +1,10 @@
-#include "cli_support.h"
+#include "kivocli.h"
 #include "model/kivodoc.h"
 #include "model/projectfile.h"
 #include "platform/profile.h"
 
 using namespace kivo;
-using test::Cli;
+using Cli = test::KivoCli;
 
 TEST(Cli, NewShowSetGenerate)
 {
@@ -21,7 +21,7 @@ TEST(Cli, NewShowSetGenerate)
         MemoryProfile empty;
         ASSERT_TRUE(DeserializeProject(
             [] {
-                auto bytes = test::ReadFileBytes(test::GoldenPath("projectfile/new.kivo"));
+                auto bytes = test::ReadFileBytes(KIVO_TEST_CASES "/new-project/expected/Blink.kivo");
                 return std::vector<uint8_t>(bytes.begin(), bytes.end());
             }(),
             expected));

@@ -1,7 +1,7 @@
 // kivo-cli simulate on hand-built images: console output, the $FF $00 S exit,
 // time limit, faults, traces and bad input.
 #include "../sim/p2asm.h"
-#include "testsupport.h"
+#include "kivocli.h"
 
 #include <gtest/gtest.h>
 
@@ -26,21 +26,12 @@ Program serialProgram(const std::vector<std::uint8_t> &bytes)
     return p;
 }
 
-struct Cli {
-    test::TempDir dir;
-    std::string output;
+struct Cli : test::KivoCli {
     std::string Write(const std::string &name, const std::vector<std::uint8_t> &bytes)
     {
         std::ofstream(dir / name, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()),
                                                           std::streamsize(bytes.size()));
         return dir / name;
-    }
-    int operator()(const std::vector<std::string> &args)
-    {
-        std::string line = "XDG_CONFIG_HOME=" + test::Quote(dir / "config") + " " + test::Quote(KIVO_CLI);
-        for (auto &a : args)
-            line += " " + test::Quote(a);
-        return test::RunShell(line, dir / "cli.log", output);
     }
 };
 

@@ -1,7 +1,7 @@
 // The project's history: snapshots, undo and redo across the object list's
 // operations and settings, the modified state, Cancel putting an object back,
 // and the tool folders of a new project on this host.
-#include "kindproject.h"
+#include "project.h"
 #include "model/kivodoc.h"
 #include "model/projectfile.h"
 #include "model/undo.h"

@@ -1,6 +1,6 @@
 // Generate again after the user edited the generated files, and generate
 // again with nothing changed.
-#include "kindproject.h"
+#include "project.h"
 
 #include <filesystem>
 

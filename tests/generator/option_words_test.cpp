@@ -1,7 +1,7 @@
 // The additional options as words, and scripts that do only what the
 // settings say.
 #include "generator/scripts.h"
-#include "kindproject.h"
+#include "project.h"
 
 #include <sys/stat.h>
 

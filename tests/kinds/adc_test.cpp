@@ -4,6 +4,7 @@ using namespace kinds_b;
 
 namespace {
 
+// The settings the compile check puts together in one project.
 struct AdcCase {
     const char *name;
     std::vector<Setter> objects; // one ADC per entry, pins 50, 51, ...
@@ -50,22 +51,6 @@ const AdcCase kAdcCases[] = {
               e.UserChoose("source", 5);
           })}},
 };
-
-class AdcGolden : public testing::TestWithParam<AdcCase>
-{
-};
-
-TEST_P(AdcGolden, GeneratesAsGolden)
-{
-    Project p;
-    for (auto &set : GetParam().objects)
-        ASSERT_EQ(p.Add(kADC, set), AddResult::Added);
-    p.ExpectGolden(std::string("kinds/adc/") + GetParam().name);
-    EXPECT_TRUE(std::filesystem::exists(p.dir / "adc.h"));
-}
-
-INSTANTIATE_TEST_SUITE_P(Adc, AdcGolden, testing::ValuesIn(kAdcCases),
-                         [](const testing::TestParamInfo<AdcCase> &i) { return std::string(i.param.name); });
 
 TEST(Adc, NewObjectDefaultsAreStoredAndPinReserved)
 {

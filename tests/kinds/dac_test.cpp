@@ -4,45 +4,6 @@ using namespace kinds_b;
 
 namespace {
 
-struct DacCase {
-    const char *name;
-    Setter set;
-};
-
-const DacCase kDacCases[] = {
-    {"defaults", {}},
-    {"level255_124r",
-     [](CEditorModel &e) {
-         e.UserSlide("level", 255);
-         e.UserChoose("drive", 2);
-     }},
-    {"fixed_level0_600r",
-     [](CEditorModel &e) {
-         e.UserSetText("pin", "12");
-         e.UserSlide("level", 0);
-         e.UserChoose("drive", 1);
-         e.UserSetFlag("random", false);
-     }},
-    {"drive_75r",
-     [](CEditorModel &e) {
-         e.UserChoose("drive", 3);
-     }},
-};
-
-class DacGolden : public testing::TestWithParam<DacCase>
-{
-};
-
-TEST_P(DacGolden, GeneratesAsGolden)
-{
-    Project p;
-    ASSERT_EQ(p.Add(kDAC, GetParam().set), AddResult::Added);
-    p.ExpectGolden(std::string("kinds/dac/") + GetParam().name);
-}
-
-INSTANTIATE_TEST_SUITE_P(Dac, DacGolden, testing::ValuesIn(kDacCases),
-                         [](const testing::TestParamInfo<DacCase> &i) { return std::string(i.param.name); });
-
 TEST(Dac, NewObjectDefaultsAreStoredAndPinReserved)
 {
     Project p;

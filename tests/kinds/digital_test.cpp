@@ -156,40 +156,6 @@ TEST(Digital, PinsAndConflictMessage)
     EXPECT_EQ(PinOf(p.doc, 38), (PinEntry{true, "DAC1", "Digital To Analog"}));
 }
 
-TEST(Digital, GoldenText)
-{
-    {
-        Project p;
-        ASSERT_EQ(p.Add(kDigital), AddResult::Added);
-        p.ExpectGolden("kinds/digital/default");
-    }
-    {
-        Project p;
-        ASSERT_EQ(p.Add(kDigital,
-                        [](CEditorModel &e) {
-                            e.UserSetText("name", "Button");
-                            e.UserSetText("pin", "40");
-                            e.UserChoose("start", 1);
-                            e.UserChoose("in_source", 4);
-                            e.UserChoose("in_filter", 3);
-                            e.UserSetFlag("invert_in", true);
-                            e.UserSetFlag("clocked", true);
-                            e.UserSetFlag("toggle_out", false);
-                        }),
-                  AddResult::Added);
-        ASSERT_EQ(p.Add(kDigital,
-                        [](CEditorModel &e) {
-                            e.UserChoose("start", 2);
-                            e.UserChoose("high_drive", 5);
-                            e.UserChoose("low_drive", 7);
-                            e.UserSetFlag("show_in", false);
-                            e.UserSetFlag("toggle_out", false);
-                        }),
-                  AddResult::Added);
-        p.ExpectGolden("kinds/digital/variants");
-    }
-}
-
 TEST(Digital, Compiles)
 {
     KINDS_A_REQUIRE_FLEXSPIN(flexspin);

@@ -108,39 +108,6 @@ TEST(Filters, DeleteReleasesNoPin)
     EXPECT_EQ(p.doc.m_nKindCount[kFilters], 1);
 }
 
-TEST(Filters, GoldenText)
-{
-    {
-        Project p;
-        ASSERT_EQ(p.Add(kFilters), AddResult::Added);
-        p.ExpectGolden("kinds/filters/default");
-    }
-    {
-        // Only filter 2, behind a digital pin that selects it.
-        Project p;
-        ASSERT_EQ(p.Add(kDigital, [](CEditorModel &e) { e.UserChoose("in_filter", 3); }), AddResult::Added);
-        ASSERT_EQ(p.Add(kFilters,
-                        [](CEditorModel &e) {
-                            for (auto key : {"set0", "set1", "set3"})
-                                e.UserSetFlag(key, false);
-                            e.UserChoose("length2", 3);
-                            e.UserSlide("tap2", 9);
-                        }),
-                  AddResult::Added);
-        p.ExpectGolden("kinds/filters/filter2-with-pin");
-    }
-    {
-        Project p;
-        ASSERT_EQ(p.Add(kFilters,
-                        [](CEditorModel &e) {
-                            for (auto key : {"set0", "set1", "set2", "set3"})
-                                e.UserSetFlag(key, false);
-                        }),
-                  AddResult::Added);
-        p.ExpectGolden("kinds/filters/none-set");
-    }
-}
-
 TEST(Filters, Compiles)
 {
     KINDS_A_REQUIRE_FLEXSPIN(flexspin);

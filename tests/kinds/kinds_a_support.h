@@ -1,7 +1,7 @@
 #pragma once
 // Helpers for the NCO, RGB LED string, smart digital I/O and global filter
-// kind tests: a project in a temporary folder, an editor opened on its own,
-// golden comparison, the FlexSpin compile check and kivo-cli runs.
+// kind tests: an editor opened on its own, the text of one block, pin table
+// entries and the FlexSpin compile check.
 #include "generator/generator.h"
 #include "model/projectfile.h"
 #include "model/text.h"
@@ -10,7 +10,8 @@
 #include "objects/objectlist.h"
 #include "objects/pinrules.h"
 #include "flexspin.h"
-#include "kindproject.h"
+#include "kivocli.h"
+#include "project.h"
 
 #include <sys/wait.h>
 
@@ -98,6 +99,6 @@ inline void ExpectCompiles(const std::string &flexspin, Project &p, const std::s
     EXPECT_TRUE(r.Ok()) << label << "\n" << r.output << "\n--- Blink.c ---\n" << p.MainFile();
 }
 
-using Cli = test::ProjectCli;
+using Cli = test::KivoCli;
 
 } // namespace kinds_a

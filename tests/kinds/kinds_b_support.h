@@ -1,14 +1,14 @@
 #pragma once
-// Helpers for the DAC, ADC, I2C bus and RTC kind tests: a project in a
-// temporary folder, editor runners, golden comparison, the FlexSpin compile
-// check and kivo-cli runs.
+// Helpers for the DAC, ADC, I2C bus and RTC kind tests: counting a text in
+// the generated code and the FlexSpin compile check.
 #include "generator/generator.h"
 #include "model/projectfile.h"
 #include "objects/editor.h"
 #include "objects/kind.h"
 #include "objects/objectlist.h"
 #include "flexspin.h"
-#include "kindproject.h"
+#include "kivocli.h"
+#include "project.h"
 
 #include <sys/wait.h>
 
@@ -44,6 +44,6 @@ inline void ExpectCompiles(Project &p)
     EXPECT_TRUE(r.Ok()) << r.output << "\n--- Blink.c ---\n" << p.MainFile();
 }
 
-using Cli = test::ProjectCli;
+using Cli = test::KivoCli;
 
 } // namespace kinds_b

@@ -36,7 +36,6 @@ TEST(MixedA, FourKindsTogether)
     EXPECT_EQ(ObjectLines(p.doc), (std::vector<std::string>{"NCO_Freq1 - NCO-Frequency", "Neopixel1 - Neopixel",
                                                             "Filter1 - Global Digital Filters",
                                                             "SmartPin1 - Smart Digital I/O Pin"}));
-    p.ExpectGolden("kinds/mixed_a/four-kinds");
 }
 
 TEST(MixedA, Compiles)

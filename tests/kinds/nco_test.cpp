@@ -219,30 +219,6 @@ TEST(Nco, PinsAfterAddEditRefusedEditAndDelete)
     EXPECT_EQ(PinOf(p.doc, 62), (PinEntry{true, "Serial", "TX"}));
 }
 
-TEST(Nco, GoldenText)
-{
-    {
-        Project p;
-        ASSERT_EQ(p.Add(kNCO), AddResult::Added);
-        p.ExpectGolden("kinds/nco/default");
-    }
-    {
-        // The pin text goes in as typed; two objects write two blocks.
-        Project p;
-        p.doc.m_strClockFreq = "200000000";
-        ASSERT_EQ(p.Add(kNCO,
-                        [](CEditorModel &e) {
-                            // As an older project may hold it; the project checks want digits only.
-                            e.SetProjectChecks(false);
-                            e.UserSetText("pin", " 7");
-                            e.UserSetText("desired", "440");
-                        }),
-                  AddResult::Added);
-        ASSERT_EQ(p.Add(kNCO, [](CEditorModel &e) { e.UserSetText("desired", "1000000"); }), AddResult::Added);
-        p.ExpectGolden("kinds/nco/two-objects");
-    }
-}
-
 TEST(Nco, Compiles)
 {
     KINDS_A_REQUIRE_FLEXSPIN(flexspin);

@@ -137,31 +137,6 @@ TEST(Neopixel, PinsAfterAddEditRefusedEditAndDelete)
     EXPECT_EQ(PinOf(p.doc, 63), (PinEntry{true, "Serial", "RX"}));
 }
 
-TEST(Neopixel, GoldenText)
-{
-    {
-        Project p;
-        ASSERT_EQ(p.Add(kNeopixel), AddResult::Added);
-        p.ExpectGolden("kinds/neopixel/default");
-    }
-    {
-        Project p;
-        ASSERT_EQ(p.Add(kNeopixel,
-                        [](CEditorModel &e) {
-                            e.UserSetText("pin", "16");
-                            e.UserSetText("leds", "60");
-                            e.UserSlide("holdoff", 50);
-                            e.UserChoose("type", 4);
-                            e.UserSlide("red", 0);
-                            e.UserSlide("green", 255);
-                            e.UserSlide("blue", 0);
-                            e.UserSetFlag("random", true);
-                        }),
-                  AddResult::Added);
-        p.ExpectGolden("kinds/neopixel/sk6812-green-random");
-    }
-}
-
 TEST(Neopixel, Compiles)
 {
     KINDS_A_REQUIRE_FLEXSPIN(flexspin);

@@ -114,29 +114,6 @@ TEST(SimpleSoundEditor, EditMovesRightPinRefusedEditKeepsPins)
     EXPECT_TRUE(kc::PinsOwnedBy(p.doc, "SimpleSound1").empty());
 }
 
-struct TextCase {
-    const char *golden;
-    kc::FieldValues values;
-};
-
-class SimpleSoundGenerated : public ::testing::TestWithParam<TextCase>
-{
-};
-
-TEST_P(SimpleSoundGenerated, Golden)
-{
-    Project p;
-    ASSERT_EQ(p.Add(kSimpleSound, GetParam().values), AddResult::Added);
-    p.Generate();
-    test::ExpectGoldenFolder(std::string("kinds/sound/") + GetParam().golden, p.dir.Path(), {"Platform.h", "Blink.c"});
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, SimpleSoundGenerated,
-                         ::testing::Values(TextCase{"default", {}},
-                                           TextCase{"quiet", {{"left", "6"}, {"right", "7"}, {"music", "0"},
-                                                              {"effects", "0"}}}),
-                         [](const auto &info) { return std::string(info.param.golden); });
-
 TEST(SimpleSoundGeneratedFiles, DriverNamedAsWrittenAndAllFilesWritten)
 {
     Project p;
@@ -165,22 +142,22 @@ TEST(SimpleSoundGeneratedFiles, Compiles)
 
 TEST(SimpleSoundCli, RightPinRangeIsPlainAndRefusalLeavesFile)
 {
-    test::TempDir dir;
-    std::string file = dir / "Blink.kivo";
-    ASSERT_EQ(kc::RunKivoCli(dir, {"new", file}).code, 0);
+    test::KivoCli cli;
+    std::string file = cli.File();
+    ASSERT_EQ(cli.Run({"new", file}).exitCode, 0);
     std::string before = test::ReadFileBytes(file);
-    auto r = kc::RunKivoCli(dir, {"add", file, "sound", "right=64"});
-    EXPECT_EQ(r.code, 1);
+    auto r = cli.Run({"add", file, "sound", "right=64"});
+    EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Kivo: Pin 64 is out of range, please set to between 0 and 63."), std::string::npos)
         << r.err;
     EXPECT_EQ(test::ReadFileBytes(file), before);
-    r = kc::RunKivoCli(dir, {"add", file, "sound", "music=off", "effects=false"});
-    ASSERT_EQ(r.code, 0) << r.err;
-    r = kc::RunKivoCli(dir, {"edit", file, "@1", "music=on", "left=50"});
-    ASSERT_EQ(r.code, 0) << r.err;
-    r = kc::RunKivoCli(dir, {"show", file});
+    r = cli.Run({"add", file, "sound", "music=off", "effects=false"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = cli.Run({"edit", file, "@1", "music=on", "left=50"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = cli.Run({"show", file});
     EXPECT_NE(r.out.find("  50\tNo\tSimpleSound1\tSimple Sound Left"), std::string::npos) << r.out;
-    EXPECT_EQ(kc::RunKivoCli(dir, {"add", file, "sound", "music=maybe"}).code, 2);
+    EXPECT_EQ(cli.Run({"add", file, "sound", "music=maybe"}).exitCode, 2);
 }
 
 } // namespace

@@ -281,7 +281,7 @@ TEST(UsbKbmKind, DeleteCustomWithoutEnableLeavesThatPin)
 }
 
 struct TextCase {
-    const char *golden;
+    const char *name;
     kc::FieldValues values;
 };
 
@@ -307,12 +307,11 @@ class UsbKbmGenerated : public ::testing::TestWithParam<TextCase>
 {
 };
 
-TEST_P(UsbKbmGenerated, Golden)
+TEST_P(UsbKbmGenerated, WritesTheDriverOfItsErrorLedFlag)
 {
     Project p;
     ASSERT_EQ(p.Add(kUsbKbm, GetParam().values), AddResult::Added);
     p.Generate();
-    test::ExpectGoldenFolder(std::string("kinds/usb/") + GetParam().golden, p.dir.Path(), {"Platform.h", "Blink.c"});
     // The error-LED flag picks the one driver file that is written.
     bool noLed = p.Object(0).m_bFlag[3];
     EXPECT_EQ(std::filesystem::exists(p.dir / "1CogKbM_kqv3b_NoErrorLed.spin2"), noLed);
@@ -328,38 +327,38 @@ TEST_P(UsbKbmGenerated, Compiles)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, UsbKbmGenerated, ::testing::ValuesIn(kTextCases),
-                         [](const auto &info) { return std::string(info.param.golden); });
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(UsbKbmCli, AliasesLabelsWarningAndRefusals)
 {
-    test::TempDir dir;
-    std::string file = dir / "Blink.kivo";
-    ASSERT_EQ(kc::RunKivoCli(dir, {"new", file}).code, 0);
+    test::KivoCli cli;
+    std::string file = cli.File();
+    ASSERT_EQ(cli.Run({"new", file}).exitCode, 0);
 
-    auto r = kc::RunKivoCli(dir, {"add", file, "usb", "config=custom", "dm=20", "activity_led=22", "error_led=23",
+    auto r = cli.Run({"add", file, "usb", "config=custom", "dm=20", "activity_led=22", "error_led=23",
                                   "use_enable=off"});
-    ASSERT_EQ(r.code, 0) << r.err;
+    ASSERT_EQ(r.exitCode, 0) << r.err;
     // A label as shown, without its colon and in any case.
-    r = kc::RunKivoCli(dir, {"add", file, "usb", "config=using parallax adapter", "basepin=36", "port=Bottom Port",
+    r = cli.Run({"add", file, "usb", "config=using parallax adapter", "basepin=36", "port=Bottom Port",
                              "out_keyboard=off"});
-    ASSERT_EQ(r.code, 0) << r.err;
+    ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.err.find("Warning: Pin 36 is not a multiple of 8, which is usually the case."), std::string::npos)
         << r.err;
-    r = kc::RunKivoCli(dir, {"show", file});
+    r = cli.Run({"show", file});
     EXPECT_NE(r.out.find("  21\tNo\tUsbKbM1\tCustom USB Data+"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("  43\tNo\tUsbKbM2\tParallax USB Lower Data+"), std::string::npos) << r.out;
 
     std::string before = test::ReadFileBytes(file);
-    r = kc::RunKivoCli(dir, {"edit", file, "UsbKbM2", "limit_x=6.4"});
-    EXPECT_EQ(r.code, 1);
+    r = cli.Run({"edit", file, "UsbKbM2", "limit_x=6.4"});
+    EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Kivo: Please enter an integer."), std::string::npos) << r.err;
     EXPECT_EQ(test::ReadFileBytes(file), before);
-    r = kc::RunKivoCli(dir, {"add", file, "usb", "port=sideways"});
-    EXPECT_EQ(r.code, 2);
+    r = cli.Run({"add", file, "usb", "port=sideways"});
+    EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("port"), std::string::npos) << r.err;
     EXPECT_EQ(test::ReadFileBytes(file), before);
 
-    r = kc::RunKivoCli(dir, {"kinds"});
+    r = cli.Run({"kinds"});
     EXPECT_NE(r.out.find("  limit_x (integer) default \"640\""), std::string::npos) << r.out;
 }
 

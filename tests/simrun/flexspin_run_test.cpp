@@ -4,7 +4,7 @@
 // output, which came from a chip.
 #include "chip/chip.h"
 #include "flexspin.h"
-#include "kindproject.h"
+#include "project.h"
 #include "run/image_run.h"
 
 #include <gtest/gtest.h>

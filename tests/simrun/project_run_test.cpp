@@ -18,7 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliProject : ProjectCli {
+struct CliProject : KivoCli {
     void Make(const std::vector<std::vector<std::string>> &objects)
     {
         New();

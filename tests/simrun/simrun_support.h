@@ -4,7 +4,8 @@
 #include "chip/chip.h"
 #include "chip/pins.h"
 #include "flexspin.h"
-#include "kindproject.h"
+#include "kivocli.h"
+#include "project.h"
 #include "run/image_run.h"
 #include "run/projectrun.h"
 

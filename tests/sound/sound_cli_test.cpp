@@ -1,7 +1,7 @@
 // kivo-cli simulate P.kivo --wav F.wav on a generated sound project: a PCM
 // WAV at the mixer's rate with the music on both channels; a project without
 // a sound object is refused.
-#include "kindproject.h"
+#include "kivocli.h"
 #include "soundsim.h"
 
 #include <cmath>
@@ -23,7 +23,7 @@ std::uint32_t Le(const std::string &b, std::size_t at, int n)
 TEST(SoundCli, SimulateRecordsTheSoundPinsAsWav)
 {
     KIVO_REQUIRE_FLEXSPIN(flexspin);
-    test::ProjectCli cli;
+    test::KivoCli cli;
     cli.New();
     ASSERT_EQ(cli({"add", cli.File(), "sound", "left=20", "right=61"}), 0) << cli.output;
     ASSERT_EQ(cli({"generate", cli.File()}), 0) << cli.output;
@@ -50,7 +50,7 @@ TEST(SoundCli, SimulateRecordsTheSoundPinsAsWav)
         EXPECT_GT(std::sqrt(sum[ch] / double(frames - frames / 10)), 300) << "channel " << ch;
 
     // The same run asked of a project with no sound object.
-    test::ProjectCli none;
+    test::KivoCli none;
     none.New();
     ASSERT_EQ(none({"add", none.File(), "nco"}), 0) << none.output;
     ASSERT_EQ(none({"generate", none.File()}), 0) << none.output;

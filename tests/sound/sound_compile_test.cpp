@@ -1,6 +1,6 @@
 // The sound files compile for the P2 without a warning, each on its own, and
 // the projects holding them fit the hub RAM with room left for the stacks.
-#include "kindproject.h"
+#include "kivocli.h"
 #include "soundsim.h"
 
 #include <filesystem>
@@ -48,7 +48,7 @@ TEST(SoundProjects, FitTheHubWithRoomForTheirStacks)
 {
     KIVO_REQUIRE_FLEXSPIN(flexspin);
     // A project with one sound object, as the user makes it.
-    test::ProjectCli cli;
+    test::KivoCli cli;
     cli.New();
     ASSERT_EQ(cli({"add", cli.File(), "sound"}), 0) << cli.output;
     ASSERT_EQ(cli({"generate", cli.File()}), 0) << cli.output;
@@ -57,7 +57,7 @@ TEST(SoundProjects, FitTheHubWithRoomForTheirStacks)
     ASSERT_TRUE(sound.programSize.has_value());
 
     // The example with one object of every kind.
-    test::ProjectCli all;
+    test::KivoCli all;
     std::filesystem::copy_file(std::string(KIVO_SOURCE_DIR) + "/examples/AllKinds.kivo", all.dir / "AllKinds.kivo");
     ASSERT_EQ(all({"generate", all.dir / "AllKinds.kivo"}), 0) << all.output;
     auto every = test::CompileP2(flexspin, all.dir.Path(), "AllKinds.c");

@@ -1,6 +1,7 @@
 #pragma once
-// Shared helpers for the tests: temporary folders, golden files, a test
-// service bundle and a file system that fails on demand.
+// Shared helpers for the tests, header only (the Qt tests use them too):
+// temporary folders, files, shell runs, a test service bundle and a file
+// system that fails on demand.
 #include "gitmerge.h"
 #include "model/kivodoc.h"
 #include "platform/clock.h"
@@ -79,53 +80,6 @@ public:
 private:
     std::string m_path;
 };
-
-// Golden files live under tests/data/golden. KIVO_UPDATE_GOLDEN=1 rewrites
-// them from what the code produces now.
-inline std::string GoldenPath(const std::string &relative)
-{
-    return std::string(KIVO_TEST_DATA) + "/golden/" + relative;
-}
-
-inline bool UpdatingGolden()
-{
-    const char *v = std::getenv("KIVO_UPDATE_GOLDEN");
-    return v && *v && std::string(v) != "0";
-}
-
-// Compares `actual` byte for byte with the golden file.
-inline void ExpectGolden(const std::string &relative, const std::string &actual)
-{
-    std::string path = GoldenPath(relative);
-    if (UpdatingGolden()) {
-        WriteFileBytes(path, actual);
-        return;
-    }
-    ASSERT_TRUE(std::filesystem::exists(path)) << "missing golden file " << path
-                                               << " (run the tests with KIVO_UPDATE_GOLDEN=1 to create it)";
-    std::string expected = ReadFileBytes(path);
-    if (expected != actual) {
-        std::size_t i = 0;
-        while (i < expected.size() && i < actual.size() && expected[i] == actual[i])
-            ++i;
-        auto around = [i](const std::string &s) {
-            std::size_t from = i > 60 ? i - 60 : 0;
-            return s.substr(from, 120);
-        };
-        ADD_FAILURE() << "golden file " << relative << " differs at byte " << i << "\n--- expected ---\n"
-                      << around(expected) << "\n--- actual ---\n"
-                      << around(actual);
-    }
-}
-
-// Compares every file of a generated folder listed in `names` with the
-// golden folder `relative`.
-inline void ExpectGoldenFolder(const std::string &relative, const std::string &folder,
-                               const std::vector<std::string> &names)
-{
-    for (auto &n : names)
-        ExpectGolden(relative + "/" + n, ReadFileBytes(folder + "/" + n));
-}
 
 // A file system over the real disk whose operations can be made to fail.
 class FaultyFileSystem : public IFileSystem

@@ -1,7 +1,7 @@
 // kivo-cli simulate's USB options: bad values and impossible combinations are
 // usage errors before anything runs; a run reports the device's state.
 #include "flexspin.h"
-#include "kindproject.h"
+#include "kivocli.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@ using namespace kivo;
 
 TEST(UsbCli, BadOptionsAreUsageErrors)
 {
-    test::ProjectCli cli;
+    test::KivoCli cli;
     cli.New();
     ASSERT_EQ(cli({"add", cli.File(), "usb"}), 0) << cli.output;
     std::string before = cli.Bytes();
@@ -39,7 +39,7 @@ TEST(UsbCli, BadOptionsAreUsageErrors)
 TEST(UsbCli, JsonReportGivesTheDeviceState)
 {
     KIVO_REQUIRE_FLEXSPIN(flexspin);
-    test::ProjectCli cli;
+    test::KivoCli cli;
     cli.New();
     ASSERT_EQ(cli({"add", cli.File(), "usb", "out_mouse=0"}), 0) << cli.output;
     ASSERT_EQ(cli({"generate", cli.File()}), 0) << cli.output;

@@ -6,7 +6,8 @@
 #include "chip/pins.h"
 #include "board/usb_device.h"
 #include "flexspin.h"
-#include "kindproject.h"
+#include "kivocli.h"
+#include "project.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +47,7 @@ protected:
     {
         RunResult r;
         std::string flexspin = test::FindFlexspin();
-        test::ProjectCli cli;
+        test::KivoCli cli;
         cli.New();
         std::vector<std::string> add = {"add", cli.File(), "usb"};
         add.insert(add.end(), fields.begin(), fields.end());
