@@ -156,7 +156,6 @@ private:
     bool m_stopRequested = false;
     bool m_detectExit = true;
     int m_consoleExitStatus = -1;
-    std::uint64_t m_instructions = 0;
     std::uint32_t m_scope = 0;
     Cog *m_current = nullptr; // the cog running a batch
 };

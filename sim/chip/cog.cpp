@@ -1,6 +1,7 @@
 #include "chip/cog.h"
 
 #include "chip/chip.h"
+#include "chip/exec.h"
 #include "chip/cordic.h"
 #include "chip/fifo.h"
 #include "chip/pins.h"
@@ -16,15 +17,16 @@ namespace kivo::sim {
 namespace {
 
 constexpr Clock kLoadClocks = 534;
+// An instruction whose condition fails, or SKIP passes over.
+constexpr int kCancelledClocks = 2;
 constexpr Clock kStartClocks = 30;
 
-// Per-op operand traits, from the table's operand syntax.
+// Per-op operand traits, from the table's operand forms.
 struct Traits {
     bool shared = true; // touches hub RAM, pins, events, CORDIC, streamer or LUT
     bool immS = false;  // has {#}S (I bit 18)
     bool immD = false;  // has {#}D (L bit 19, or bit 18 when D is the only operand)
     bool dAlone = false;
-    bool ptrS = false;  // S may be a PTR expression
 };
 
 const std::array<Traits, std::size_t(Op::Count)> &traits()
@@ -34,12 +36,10 @@ const std::array<Traits, std::size_t(Op::Count)> &traits()
         int n = 0;
         const OpInfo *rows = opTable(&n);
         for (int i = 0; i < n; ++i) {
-            std::string f = rows[i].operands;
             Traits &tr = t[std::size_t(rows[i].op)];
-            tr.immS = f.find("{#}S") != std::string::npos;
-            tr.immD = f.find("{#}D") != std::string::npos;
-            tr.dAlone = tr.immD && !tr.immS;
-            tr.ptrS = f.find("S/P") != std::string::npos;
+            tr.immS = hasImmS(rows[i].operands);
+            tr.immD = hasImmD(rows[i].operands);
+            tr.dAlone = rows[i].operands == OperandForm::ImmD;
             tr.shared = rows[i].shared != 0;
         }
         return t;
@@ -47,12 +47,10 @@ const std::array<Traits, std::size_t(Op::Count)> &traits()
     return table;
 }
 
-constexpr std::uint32_t kPTRA = 0x1F8, kPTRB = 0x1F9;
 constexpr std::uint32_t kDIRA = 0x1FA, kINA = 0x1FE;
 
-std::uint32_t sx(std::uint32_t v, int bits) { return std::uint32_t(std::int32_t(v << (32 - bits)) >> (32 - bits)); }
-
-bool condMet(unsigned cond, bool c, bool z) { return (cond >> (unsigned(c) * 2 + unsigned(z))) & 1; }
+// The executor's handlers by op: in hub exec the FIFO ops fault instead.
+using HandlerTable = std::array<bool (Cog::*)(std::uint32_t), std::size_t(Op::Count)>;
 
 } // namespace
 
@@ -230,29 +228,36 @@ std::uint32_t Cog::callWord() const
     return (m_c ? 0x80000000u : 0) | (m_z ? 0x40000000u : 0) | (m_nextPc & 0xFFFFF);
 }
 
-int Cog::branchCost(std::uint32_t target) const
+int Cog::hubBranchWait(std::uint32_t target) const
 {
-    if (target < 0x400)
-        return 4;
-    return 13 + Hub::slotWait(m_id, target, m_time) + ((target & 3) ? 1 : 0);
+    // The FIFO refills from the target's hub slot; a target off a long
+    // boundary takes one clock more.
+    return Hub::slotWait(m_id, target, m_time) + ((target & 3) ? 1 : 0);
 }
 
-void Cog::branch(std::uint32_t target)
+int Cog::branchCost(std::uint32_t target, Op op) const
+{
+    if (target < 0x400)
+        return kCogTakenClocks[std::size_t(op)];
+    return kHubTakenClocks[std::size_t(op)] + hubBranchWait(target);
+}
+
+void Cog::branch(std::uint32_t target, Op op)
 {
     target &= 0xFFFFF;
     m_nextPc = target;
     m_branched = true;
-    m_cost = branchCost(target);
+    m_cost = branchCost(target, op);
     m_repActive = false;
 }
 
-void Cog::retTo(std::uint32_t word, bool wc, bool wz)
+void Cog::retTo(std::uint32_t word, bool wc, bool wz, Op op)
 {
     if (wc)
         m_c = word >> 31 & 1;
     if (wz)
         m_z = word >> 30 & 1;
-    branch(word);
+    branch(word, op);
 }
 
 std::uint32_t Cog::relTarget9(std::uint32_t s) const
@@ -578,7 +583,7 @@ Cog::Step Cog::step()
     }
     m_branched = false;
     m_prefixSeen = false;
-    m_cost = 2;
+    m_cost = kCancelledClocks;
 
     // SKIP/SKIPF: this instruction is skipped when the pattern's LSB is set.
     if (m_skip && !m_isrActive[0] && !m_isrActive[1] && !m_isrActive[2]) [[unlikely]] {
@@ -627,8 +632,23 @@ Cog::Step Cog::step()
     } else {
         const bool wasShield = m_shield;
         m_shield = false;
+        static constexpr HandlerTable kCogExec = {
+#define KIVO_OP(name) &Cog::exec##name,
+#include "chip/isa/ops.inc"
+#undef KIVO_OP
+            &Cog::execInvalid,
+        };
+        static constexpr HandlerTable kHubExec = [] {
+            HandlerTable t = kCogExec;
+            for (std::size_t i = 0; i < t.size(); ++i)
+                if (kFifoInUseInHubExec[i])
+                    t[i] = &Cog::execFifoInHubExec;
+            return t;
+        }();
+        const bool hubExec = pc >= 0x400;
+        m_cost = hubExec ? kHubClocks[std::size_t(op)] : kCogClocks[std::size_t(op)];
         m_inStep = true;
-        const bool ok = execute(instr, op);
+        const bool ok = (this->*(hubExec ? kHubExec : kCogExec)[std::size_t(op)])(instr);
         m_inStep = false;
         if (!ok)
             return Step::Fault;
@@ -654,12 +674,12 @@ Cog::Step Cog::step()
                 else if (op == Op::SETQ2)
                     m_xbyteOnce = int(m_q & 0x1FF);
                 xbyte();
-                m_cost += 6;
+                m_cost += kXbyteClocks - kRetCogClocks;
             } else {
             const std::uint32_t w = pop();
             m_nextPc = w & 0xFFFFF;
             m_branched = true;
-            m_cost += m_nextPc < 0x400 ? 2 : branchCost(m_nextPc) - 2;
+            m_cost += m_nextPc < 0x400 ? kRetCogClocks : kRetHubClocks + hubBranchWait(m_nextPc);
             m_repActive = false;
             if (m_skipCallDepth > 0 && --m_skipCallDepth == 0) {
                 m_skip = m_skipSaved;

@@ -571,9 +571,9 @@ TEST(Isa, EveryTableRowDecodesToItself)
         std::uint32_t w = rows[i].value | 0xF0000000u;
         if (rows[i].op == Op::NOP)
             w = 0;
-        if (rows[i].czRule == 1 || (rows[i].flags[0] && rows[i].flags[0] != '{'))
+        if (rows[i].czRule == CzRule::OneOf || rows[i].flags == FlagForm::AnyRequired)
             w |= (1u << 20) & ~rows[i].mask; // exactly one of C/Z, or a flag it needs
-        EXPECT_EQ(decode(w), rows[i].op) << rows[i].mnemonic << " " << rows[i].operands;
+        EXPECT_EQ(decode(w), rows[i].op) << rows[i].mnemonic << " " << rows[i].sheetClocks;
     }
 }
 
