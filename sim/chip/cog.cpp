@@ -531,6 +531,94 @@ bool Cog::run(Clock until, Clock sharedUntil)
     return true;
 }
 
+inline Cog::Handler Cog::handler(Op op, bool hubExec)
+{
+    static constexpr HandlerTable kCogExec = {
+#define KIVO_OP(name) &Cog::exec##name,
+#include "chip/isa/ops.inc"
+#undef KIVO_OP
+        &Cog::execInvalid,
+    };
+    static constexpr HandlerTable kHubExec = [] {
+        HandlerTable t = kCogExec;
+        for (std::size_t i = 0; i < t.size(); ++i)
+            if (kFifoInUseInHubExec[i])
+                t[i] = &Cog::execFifoInHubExec;
+        return t;
+    }();
+    return (hubExec ? kHubExec : kCogExec)[std::size_t(op)];
+}
+
+// SKIP/SKIPF: the instruction is skipped when the pattern's LSB is set.
+bool Cog::skipped(std::uint32_t pc, std::uint32_t instr)
+{
+    const bool skipIt = m_skip & 1;
+    m_skip >>= 1;
+    if (!skipIt) {
+        m_skipRun = 0;
+        m_skipFirst = false;
+        return false;
+    }
+    if (m_tracing)
+        trace(pc, instr, false);
+    // SKIPF steps over (no clocks) except the first after SKIPF and every
+    // 8th in a row; SKIP cancels (2 clocks).
+    ++m_skipRun;
+    int cost = kCancelledClocks;
+    if (m_skipFast && pc < 0x400 && !m_skipFirst && (m_skipRun % 8) != 0)
+        cost = 0;
+    m_skipFirst = false;
+    m_time += Clock(cost);
+    m_pc = m_nextPc;
+    if (m_repActive && m_pc == m_repEnd) {
+        if (m_repLeft == 0 || --m_repLeft != 0)
+            m_pc = m_repStart;
+        else
+            m_repActive = false;
+    }
+    return true;
+}
+
+// An instruction whose condition fails.
+void Cog::cancel(std::uint32_t instr, Op op)
+{
+    // It still takes its AUG value if it would use one.
+    const Traits &t = traits()[std::size_t(op)];
+    if (m_augsValid && t.immS && (instr >> 18 & 1))
+        m_augsValid = false;
+    if (m_augdValid && t.immD && (instr >> (t.dAlone ? 18 : 19) & 1))
+        m_augdValid = false;
+    m_qFresh = 0;
+    m_qDirect = false;
+    m_altR = -1;
+    m_scaValid = false;
+    m_shield = false;
+}
+
+// _RET_: return after an instruction that did not branch.
+void Cog::retPrefix(Op op)
+{
+    if ((m_stack[0] & 0xFFFFF) == 0x1FF) {
+        // A return to $1FF runs XBYTE; _RET_ SETQ/SETQ2 set its mode.
+        if (op == Op::SETQ)
+            m_xbyteMode = m_q & 0x1FF;
+        else if (op == Op::SETQ2)
+            m_xbyteOnce = int(m_q & 0x1FF);
+        xbyte();
+        m_cost += kXbyteClocks - kRetCogClocks;
+        return;
+    }
+    const std::uint32_t w = pop();
+    m_nextPc = w & 0xFFFFF;
+    m_branched = true;
+    m_cost += m_nextPc < 0x400 ? kRetCogClocks : kRetHubClocks + hubBranchWait(m_nextPc);
+    m_repActive = false;
+    if (m_skipCallDepth > 0 && --m_skipCallDepth == 0) {
+        m_skip = m_skipSaved;
+        m_skipFast = m_skipSavedFast;
+    }
+}
+
 Cog::Step Cog::step()
 {
     if (m_anyInt) [[unlikely]] {
@@ -585,70 +673,21 @@ Cog::Step Cog::step()
     m_prefixSeen = false;
     m_cost = kCancelledClocks;
 
-    // SKIP/SKIPF: this instruction is skipped when the pattern's LSB is set.
-    if (m_skip && !m_isrActive[0] && !m_isrActive[1] && !m_isrActive[2]) [[unlikely]] {
-        const bool skipIt = m_skip & 1;
-        m_skip >>= 1;
-        if (skipIt) {
-            if (m_tracing)
-                trace(pc, instr, false);
-            // SKIPF steps over (no clocks) except the first after SKIPF and
-            // every 8th in a row; SKIP cancels (2 clocks).
-            ++m_skipRun;
-            int cost = 2;
-            if (m_skipFast && pc < 0x400 && !m_skipFirst && (m_skipRun % 8) != 0)
-                cost = 0;
-            m_skipFirst = false;
-            m_time += Clock(cost);
-            m_pc = m_nextPc;
-            if (m_repActive && m_pc == m_repEnd) {
-                if (m_repLeft == 0 || --m_repLeft != 0)
-                    m_pc = m_repStart;
-                else
-                    m_repActive = false;
-            }
-            return Step::Done;
-        }
-        m_skipRun = 0;
-        m_skipFirst = false;
-    }
+    if (m_skip && !m_isrActive[0] && !m_isrActive[1] && !m_isrActive[2] && skipped(pc, instr)) [[unlikely]]
+        return Step::Done;
 
     const unsigned cond = instr >> 28;
-    const bool execute_ = op == Op::NOP || cond == 0 || condMet(cond, m_c, m_z);
+    const bool execute = op == Op::NOP || cond == 0 || condMet(cond, m_c, m_z);
     if (m_tracing) [[unlikely]]
-        trace(pc, instr, execute_);
-    if (!execute_) {
-        // A cancelled instruction still takes its AUG value if it would use one.
-        const Traits &t = traits()[std::size_t(op)];
-        if (m_augsValid && t.immS && (instr >> 18 & 1))
-            m_augsValid = false;
-        if (m_augdValid && t.immD && (instr >> (t.dAlone ? 18 : 19) & 1))
-            m_augdValid = false;
-        m_qFresh = 0;
-        m_qDirect = false;
-        m_altR = -1;
-        m_scaValid = false;
-        m_shield = false;
+        trace(pc, instr, execute);
+    if (!execute) {
+        cancel(instr, op);
     } else {
-        const bool wasShield = m_shield;
         m_shield = false;
-        static constexpr HandlerTable kCogExec = {
-#define KIVO_OP(name) &Cog::exec##name,
-#include "chip/isa/ops.inc"
-#undef KIVO_OP
-            &Cog::execInvalid,
-        };
-        static constexpr HandlerTable kHubExec = [] {
-            HandlerTable t = kCogExec;
-            for (std::size_t i = 0; i < t.size(); ++i)
-                if (kFifoInUseInHubExec[i])
-                    t[i] = &Cog::execFifoInHubExec;
-            return t;
-        }();
         const bool hubExec = pc >= 0x400;
         m_cost = hubExec ? kHubClocks[std::size_t(op)] : kCogClocks[std::size_t(op)];
         m_inStep = true;
-        const bool ok = (this->*(hubExec ? kHubExec : kCogExec)[std::size_t(op)])(instr);
+        const bool ok = (this->*handler(op, hubExec))(instr);
         m_inStep = false;
         if (!ok)
             return Step::Fault;
@@ -664,29 +703,8 @@ Cog::Step Cog::step()
             m_qDirect = false;
             m_altR = -1;
         }
-        (void)wasShield;
-        if (cond == 0 && op != Op::NOP && !m_branched) {
-            // _RET_: return unless the instruction branched.
-            if ((m_stack[0] & 0xFFFFF) == 0x1FF) {
-                // A return to $1FF runs XBYTE; _RET_ SETQ/SETQ2 set its mode.
-                if (op == Op::SETQ)
-                    m_xbyteMode = m_q & 0x1FF;
-                else if (op == Op::SETQ2)
-                    m_xbyteOnce = int(m_q & 0x1FF);
-                xbyte();
-                m_cost += kXbyteClocks - kRetCogClocks;
-            } else {
-            const std::uint32_t w = pop();
-            m_nextPc = w & 0xFFFFF;
-            m_branched = true;
-            m_cost += m_nextPc < 0x400 ? kRetCogClocks : kRetHubClocks + hubBranchWait(m_nextPc);
-            m_repActive = false;
-            if (m_skipCallDepth > 0 && --m_skipCallDepth == 0) {
-                m_skip = m_skipSaved;
-                m_skipFast = m_skipSavedFast;
-            }
-            }
-        }
+        if (cond == 0 && op != Op::NOP && !m_branched)
+            retPrefix(op);
     }
     m_time += Clock(m_cost);
     m_pc = m_nextPc;
@@ -694,7 +712,7 @@ Cog::Step Cog::step()
         if (m_repLeft == 0 || --m_repLeft != 0) {
             m_pc = m_repStart;
             if (m_repStart >= 0x400)
-                m_time += 13; // the hidden jump back in hub exec
+                m_time += kHubTakenClocks[std::size_t(Op::JMP)]; // the hidden jump back in hub exec
         } else {
             m_repActive = false;
         }

@@ -110,6 +110,10 @@ private:
 #include "chip/isa/ops.inc"
 #undef KIVO_OP
     bool execInvalid(std::uint32_t instr);
+    static Handler handler(Op op, bool hubExec);
+    bool skipped(std::uint32_t pc, std::uint32_t instr);
+    void cancel(std::uint32_t instr, Op op);
+    void retPrefix(Op op);
     bool execFifoInHubExec(std::uint32_t instr);
     // Families of ops that differ by one step, instantiated per op.
     template <Op op> bool execShift(std::uint32_t instr);
