@@ -4,6 +4,8 @@
 #include "chip/exec.h"
 #include "chip/pins.h"
 
+#include <algorithm>
+
 namespace kivo::sim {
 
 // WAITxxx: true when the wait has ended (event or timeout); otherwise the cog
