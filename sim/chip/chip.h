@@ -141,7 +141,6 @@ private:
     double m_crystalHz = 20e6;
     std::string m_fault;
     bool m_stopRequested = false;
-    std::uint64_t m_instructions = 0;
     std::uint32_t m_scope = 0;
     Cog *m_current = nullptr; // the cog running a batch
 };

@@ -1,6 +1,7 @@
 #include "chip/cog.h"
 
 #include "chip/chip.h"
+#include "chip/exec.h"
 #include "chip/cordic.h"
 #include "chip/fifo.h"
 #include "chip/pins.h"
@@ -16,15 +17,16 @@ namespace kivo::sim {
 namespace {
 
 constexpr Clock kLoadClocks = 534;
+// An instruction whose condition fails, or SKIP passes over.
+constexpr int kCancelledClocks = 2;
 constexpr Clock kStartClocks = 30;
 
-// Per-op operand traits, from the table's operand syntax.
+// Per-op operand traits, from the table's operand forms.
 struct Traits {
     bool shared = true; // touches hub RAM, pins, events, CORDIC, streamer or LUT
     bool immS = false;  // has {#}S (I bit 18)
     bool immD = false;  // has {#}D (L bit 19, or bit 18 when D is the only operand)
     bool dAlone = false;
-    bool ptrS = false;  // S may be a PTR expression
 };
 
 const std::array<Traits, std::size_t(Op::Count)> &traits()
@@ -34,12 +36,10 @@ const std::array<Traits, std::size_t(Op::Count)> &traits()
         int n = 0;
         const OpInfo *rows = opTable(&n);
         for (int i = 0; i < n; ++i) {
-            std::string f = rows[i].operands;
             Traits &tr = t[std::size_t(rows[i].op)];
-            tr.immS = f.find("{#}S") != std::string::npos;
-            tr.immD = f.find("{#}D") != std::string::npos;
-            tr.dAlone = tr.immD && !tr.immS;
-            tr.ptrS = f.find("S/P") != std::string::npos;
+            tr.immS = hasImmS(rows[i].operands);
+            tr.immD = hasImmD(rows[i].operands);
+            tr.dAlone = rows[i].operands == OperandForm::ImmD;
             tr.shared = rows[i].shared != 0;
         }
         return t;
@@ -47,12 +47,10 @@ const std::array<Traits, std::size_t(Op::Count)> &traits()
     return table;
 }
 
-constexpr std::uint32_t kPTRA = 0x1F8, kPTRB = 0x1F9;
 constexpr std::uint32_t kDIRA = 0x1FA, kINA = 0x1FE;
 
-std::uint32_t sx(std::uint32_t v, int bits) { return std::uint32_t(std::int32_t(v << (32 - bits)) >> (32 - bits)); }
-
-bool condMet(unsigned cond, bool c, bool z) { return (cond >> (unsigned(c) * 2 + unsigned(z))) & 1; }
+// The executor's handlers by op: in hub exec the FIFO ops fault instead.
+using HandlerTable = std::array<bool (Cog::*)(std::uint32_t), std::size_t(Op::Count)>;
 
 } // namespace
 
@@ -230,29 +228,36 @@ std::uint32_t Cog::callWord() const
     return (m_c ? 0x80000000u : 0) | (m_z ? 0x40000000u : 0) | (m_nextPc & 0xFFFFF);
 }
 
-int Cog::branchCost(std::uint32_t target) const
+int Cog::hubBranchWait(std::uint32_t target) const
 {
-    if (target < 0x400)
-        return 4;
-    return 13 + Hub::slotWait(m_id, target, m_time) + ((target & 3) ? 1 : 0);
+    // The FIFO refills from the target's hub slot; a target off a long
+    // boundary takes one clock more.
+    return Hub::slotWait(m_id, target, m_time) + ((target & 3) ? 1 : 0);
 }
 
-void Cog::branch(std::uint32_t target)
+int Cog::branchCost(std::uint32_t target, Op op) const
+{
+    if (target < 0x400)
+        return kCogTakenClocks[std::size_t(op)];
+    return kHubTakenClocks[std::size_t(op)] + hubBranchWait(target);
+}
+
+void Cog::branch(std::uint32_t target, Op op)
 {
     target &= 0xFFFFF;
     m_nextPc = target;
     m_branched = true;
-    m_cost = branchCost(target);
+    m_cost = branchCost(target, op);
     m_repActive = false;
 }
 
-void Cog::retTo(std::uint32_t word, bool wc, bool wz)
+void Cog::retTo(std::uint32_t word, bool wc, bool wz, Op op)
 {
     if (wc)
         m_c = word >> 31 & 1;
     if (wz)
         m_z = word >> 30 & 1;
-    branch(word);
+    branch(word, op);
 }
 
 std::uint32_t Cog::relTarget9(std::uint32_t s) const
@@ -526,6 +531,94 @@ bool Cog::run(Clock until, Clock sharedUntil)
     return true;
 }
 
+inline Cog::Handler Cog::handler(Op op, bool hubExec)
+{
+    static constexpr HandlerTable kCogExec = {
+#define KIVO_OP(name) &Cog::exec##name,
+#include "chip/isa/ops.inc"
+#undef KIVO_OP
+        &Cog::execInvalid,
+    };
+    static constexpr HandlerTable kHubExec = [] {
+        HandlerTable t = kCogExec;
+        for (std::size_t i = 0; i < t.size(); ++i)
+            if (kFifoInUseInHubExec[i])
+                t[i] = &Cog::execFifoInHubExec;
+        return t;
+    }();
+    return (hubExec ? kHubExec : kCogExec)[std::size_t(op)];
+}
+
+// SKIP/SKIPF: the instruction is skipped when the pattern's LSB is set.
+bool Cog::skipped(std::uint32_t pc, std::uint32_t instr)
+{
+    const bool skipIt = m_skip & 1;
+    m_skip >>= 1;
+    if (!skipIt) {
+        m_skipRun = 0;
+        m_skipFirst = false;
+        return false;
+    }
+    if (m_tracing)
+        trace(pc, instr, false);
+    // SKIPF steps over (no clocks) except the first after SKIPF and every
+    // 8th in a row; SKIP cancels (2 clocks).
+    ++m_skipRun;
+    int cost = kCancelledClocks;
+    if (m_skipFast && pc < 0x400 && !m_skipFirst && (m_skipRun % 8) != 0)
+        cost = 0;
+    m_skipFirst = false;
+    m_time += Clock(cost);
+    m_pc = m_nextPc;
+    if (m_repActive && m_pc == m_repEnd) {
+        if (m_repLeft == 0 || --m_repLeft != 0)
+            m_pc = m_repStart;
+        else
+            m_repActive = false;
+    }
+    return true;
+}
+
+// An instruction whose condition fails.
+void Cog::cancel(std::uint32_t instr, Op op)
+{
+    // It still takes its AUG value if it would use one.
+    const Traits &t = traits()[std::size_t(op)];
+    if (m_augsValid && t.immS && (instr >> 18 & 1))
+        m_augsValid = false;
+    if (m_augdValid && t.immD && (instr >> (t.dAlone ? 18 : 19) & 1))
+        m_augdValid = false;
+    m_qFresh = 0;
+    m_qDirect = false;
+    m_altR = -1;
+    m_scaValid = false;
+    m_shield = false;
+}
+
+// _RET_: return after an instruction that did not branch.
+void Cog::retPrefix(Op op)
+{
+    if ((m_stack[0] & 0xFFFFF) == 0x1FF) {
+        // A return to $1FF runs XBYTE; _RET_ SETQ/SETQ2 set its mode.
+        if (op == Op::SETQ)
+            m_xbyteMode = m_q & 0x1FF;
+        else if (op == Op::SETQ2)
+            m_xbyteOnce = int(m_q & 0x1FF);
+        xbyte();
+        m_cost += kXbyteClocks - kRetCogClocks;
+        return;
+    }
+    const std::uint32_t w = pop();
+    m_nextPc = w & 0xFFFFF;
+    m_branched = true;
+    m_cost += m_nextPc < 0x400 ? kRetCogClocks : kRetHubClocks + hubBranchWait(m_nextPc);
+    m_repActive = false;
+    if (m_skipCallDepth > 0 && --m_skipCallDepth == 0) {
+        m_skip = m_skipSaved;
+        m_skipFast = m_skipSavedFast;
+    }
+}
+
 Cog::Step Cog::step()
 {
     if (m_anyInt) [[unlikely]] {
@@ -578,57 +671,23 @@ Cog::Step Cog::step()
     }
     m_branched = false;
     m_prefixSeen = false;
-    m_cost = 2;
+    m_cost = kCancelledClocks;
 
-    // SKIP/SKIPF: this instruction is skipped when the pattern's LSB is set.
-    if (m_skip && !m_isrActive[0] && !m_isrActive[1] && !m_isrActive[2]) [[unlikely]] {
-        const bool skipIt = m_skip & 1;
-        m_skip >>= 1;
-        if (skipIt) {
-            if (m_tracing)
-                trace(pc, instr, false);
-            // SKIPF steps over (no clocks) except the first after SKIPF and
-            // every 8th in a row; SKIP cancels (2 clocks).
-            ++m_skipRun;
-            int cost = 2;
-            if (m_skipFast && pc < 0x400 && !m_skipFirst && (m_skipRun % 8) != 0)
-                cost = 0;
-            m_skipFirst = false;
-            m_time += Clock(cost);
-            m_pc = m_nextPc;
-            if (m_repActive && m_pc == m_repEnd) {
-                if (m_repLeft == 0 || --m_repLeft != 0)
-                    m_pc = m_repStart;
-                else
-                    m_repActive = false;
-            }
-            return Step::Done;
-        }
-        m_skipRun = 0;
-        m_skipFirst = false;
-    }
+    if (m_skip && !m_isrActive[0] && !m_isrActive[1] && !m_isrActive[2] && skipped(pc, instr)) [[unlikely]]
+        return Step::Done;
 
     const unsigned cond = instr >> 28;
-    const bool execute_ = op == Op::NOP || cond == 0 || condMet(cond, m_c, m_z);
+    const bool execute = op == Op::NOP || cond == 0 || condMet(cond, m_c, m_z);
     if (m_tracing) [[unlikely]]
-        trace(pc, instr, execute_);
-    if (!execute_) {
-        // A cancelled instruction still takes its AUG value if it would use one.
-        const Traits &t = traits()[std::size_t(op)];
-        if (m_augsValid && t.immS && (instr >> 18 & 1))
-            m_augsValid = false;
-        if (m_augdValid && t.immD && (instr >> (t.dAlone ? 18 : 19) & 1))
-            m_augdValid = false;
-        m_qFresh = 0;
-        m_qDirect = false;
-        m_altR = -1;
-        m_scaValid = false;
-        m_shield = false;
+        trace(pc, instr, execute);
+    if (!execute) {
+        cancel(instr, op);
     } else {
-        const bool wasShield = m_shield;
         m_shield = false;
+        const bool hubExec = pc >= 0x400;
+        m_cost = hubExec ? kHubClocks[std::size_t(op)] : kCogClocks[std::size_t(op)];
         m_inStep = true;
-        const bool ok = execute(instr, op);
+        const bool ok = (this->*handler(op, hubExec))(instr);
         m_inStep = false;
         if (!ok)
             return Step::Fault;
@@ -644,29 +703,8 @@ Cog::Step Cog::step()
             m_qDirect = false;
             m_altR = -1;
         }
-        (void)wasShield;
-        if (cond == 0 && op != Op::NOP && !m_branched) {
-            // _RET_: return unless the instruction branched.
-            if ((m_stack[0] & 0xFFFFF) == 0x1FF) {
-                // A return to $1FF runs XBYTE; _RET_ SETQ/SETQ2 set its mode.
-                if (op == Op::SETQ)
-                    m_xbyteMode = m_q & 0x1FF;
-                else if (op == Op::SETQ2)
-                    m_xbyteOnce = int(m_q & 0x1FF);
-                xbyte();
-                m_cost += 6;
-            } else {
-            const std::uint32_t w = pop();
-            m_nextPc = w & 0xFFFFF;
-            m_branched = true;
-            m_cost += m_nextPc < 0x400 ? 2 : branchCost(m_nextPc) - 2;
-            m_repActive = false;
-            if (m_skipCallDepth > 0 && --m_skipCallDepth == 0) {
-                m_skip = m_skipSaved;
-                m_skipFast = m_skipSavedFast;
-            }
-            }
-        }
+        if (cond == 0 && op != Op::NOP && !m_branched)
+            retPrefix(op);
     }
     m_time += Clock(m_cost);
     m_pc = m_nextPc;
@@ -674,7 +712,7 @@ Cog::Step Cog::step()
         if (m_repLeft == 0 || --m_repLeft != 0) {
             m_pc = m_repStart;
             if (m_repStart >= 0x400)
-                m_time += 13; // the hidden jump back in hub exec
+                m_time += kHubTakenClocks[std::size_t(Op::JMP)]; // the hidden jump back in hub exec
         } else {
             m_repActive = false;
         }

@@ -2,8 +2,9 @@
 // One cog: 512 registers, 512 LUT longs, the hardware stack, the ALTx/AUGx/
 // SETQ state, REP, SKIP/SKIPF, events and interrupts. Instructions are
 // predecoded (the op of each cog/LUT long is cached beside its raw value) and
-// dispatched through one switch; the cog runs a batch of instructions up to a
-// clock the scheduler gives it.
+// dispatched through a table of one small handler per op (chip/exec_*.cpp,
+// by family); the cog runs a batch of instructions up to a clock the
+// scheduler gives it.
 #include "chip/hub.h"
 #include "chip/isa.h"
 #include "chip/time.h"
@@ -99,8 +100,74 @@ private:
     void wake(Clock at);
     void trace(std::uint32_t pc, std::uint32_t instr, bool executed);
     void xbyte();
-    bool execute(std::uint32_t instr, Op op);
     bool faultHere(std::uint32_t instr, const char *what);
+
+    // The executor: one handler per op (the table of them follows the op
+    // list), returning false on a fault. The base clocks are set from the
+    // instruction table before a handler runs; handlers add only the waits.
+    using Handler = bool (Cog::*)(std::uint32_t instr);
+#define KIVO_OP(name) bool exec##name(std::uint32_t instr);
+#include "chip/isa/ops.inc"
+#undef KIVO_OP
+    bool execInvalid(std::uint32_t instr);
+    static Handler handler(Op op, bool hubExec);
+    bool skipped(std::uint32_t pc, std::uint32_t instr);
+    void cancel(std::uint32_t instr, Op op);
+    void retPrefix(Op op);
+    bool execFifoInHubExec(std::uint32_t instr);
+    // Families of ops that differ by one step, instantiated per op.
+    template <Op op> bool execShift(std::uint32_t instr);
+    template <Op op> bool execAdd(std::uint32_t instr);
+    template <Op op> bool execSub(std::uint32_t instr);
+    template <Op op> bool execForce(std::uint32_t instr);
+    template <Op op> bool execSum(std::uint32_t instr);
+    template <Op op> bool execTestBit(std::uint32_t instr);
+    template <Op op> bool execBit(std::uint32_t instr);
+    template <Op op> bool execMux(std::uint32_t instr);
+    template <Op op> bool execNeg(std::uint32_t instr);
+    template <Op op> bool execSetField(std::uint32_t instr);
+    template <Op op> bool execGetField(std::uint32_t instr);
+    template <Op op> bool execRolField(std::uint32_t instr);
+    template <Op op> bool execPix(std::uint32_t instr);
+    template <Op op> bool execAlt(std::uint32_t instr);
+    template <Op op> bool execDjz(std::uint32_t instr);
+    template <Op op> bool execTjz(std::uint32_t instr);
+    template <Op op> bool execCallPtr(std::uint32_t instr);
+    template <Op op> bool execRetPtr(std::uint32_t instr);
+    template <Op op> bool execAddrBranch(std::uint32_t instr);
+    template <Op op> bool execRead(std::uint32_t instr);
+    template <Op op> bool execWrite(std::uint32_t instr);
+    template <Op op> bool execTestPin(std::uint32_t instr);
+    template <Op op> bool execPinOut(std::uint32_t instr);
+    template <Op op> bool execCordic(std::uint32_t instr);
+    template <Op op> bool execFifoRead(std::uint32_t instr);
+    template <Op op> bool execNumbered(std::uint32_t instr);
+    template <Op op> bool execStreamer(std::uint32_t instr);
+
+    // Operands and results (chip/exec.h).
+    std::uint32_t sImm(std::uint32_t instr);
+    std::uint32_t sValue(std::uint32_t instr);
+    std::uint32_t dValue(std::uint32_t instr) { return readReg(instr >> 9 & 0x1FF); }
+    std::uint32_t dImm(std::uint32_t instr, bool imm);
+    void result(std::uint32_t instr, std::uint32_t v);
+    void flags(std::uint32_t instr, bool c, bool z);
+    void logicResult(std::uint32_t instr, std::uint32_t r, bool write);
+    void jumpS(std::uint32_t instr, std::uint32_t s);
+    void prefix();
+    void enterCall();
+    void waitUntil(Clock end);
+    bool waitEvent(std::uint32_t instr, int ev);
+    struct HubAddr {
+        std::uint32_t addr = 0;
+        int ptr = -1; // PTRA/PTRB updated
+        std::uint32_t ptrNew = 0;
+        bool update = false;
+        bool post = false;
+        std::int32_t dir = 0; // sign of the update (for block moves)
+    };
+    HubAddr hubAddr(std::uint32_t instr, std::uint32_t scale);
+    void blockStart(HubAddr &h, std::uint32_t blockBytes);
+    void applyPtr(const HubAddr &h, std::uint32_t blockBytes);
 
     std::uint32_t readReg(std::uint32_t a)
     {
@@ -121,11 +188,14 @@ private:
 
     void push(std::uint32_t v);
     std::uint32_t pop();
-    void branch(std::uint32_t target);
+    void branch(std::uint32_t target, Op op = Op::JMP);
     std::uint32_t relTarget9(std::uint32_t s) const;
     std::uint32_t callWord() const;
-    void retTo(std::uint32_t word, bool wc, bool wz);
-    int branchCost(std::uint32_t target) const;
+    void retTo(std::uint32_t word, bool wc, bool wz, Op op = Op::RET);
+    int branchCost(std::uint32_t target, Op op = Op::JMP) const;
+    int hubBranchWait(std::uint32_t target) const;
+    // XBYTE: a RET (or _RET_) to $1FF runs the next bytecode in 8 clocks.
+    static constexpr int kXbyteClocks = 8;
 
     // Events
     bool eventFlag(int ev);
@@ -215,7 +285,6 @@ private:
 
     // Interrupts
     std::array<int, 3> m_intSource{}; // for INT1..INT3
-    int m_inIsr = 0;                  // 0: main code, else the active interrupt (1..3) ... nesting
     std::array<bool, 3> m_isrActive{};
     bool m_stalli = false;
     bool m_shield = false;
@@ -226,7 +295,6 @@ private:
     std::array<std::uint64_t, 2> m_dirOut{}; // DIR (both ports), OUT
     std::uint32_t m_rndState = 0;
     std::uint32_t m_pixV = 0, m_pixM = 0;
-    std::uint32_t m_brk = 0;
 };
 
 } // namespace kivo::sim

@@ -12,68 +12,23 @@ namespace kivo::sim {
 namespace {
 
 const OpInfo kTable[] = {
-#include "chip/isa_table.inc"
+#include "chip/isa/table.inc"
 };
 constexpr int kTableSize = int(sizeof(kTable) / sizeof(kTable[0]));
 
-const OpInfo kInvalid = {Op::Invalid, "<invalid>", 0, 0, 0, "", "", 0, 2, 2, 0, 1, ""};
+const OpInfo kInvalid = {Op::Invalid, "<invalid>", 0, 0, CzRule::Any, OperandForm::None, FlagForm::None, 0, 2, 2, 2,
+                         2, 0, HubExec::Allowed, 1, ""};
+
+#include "chip/isa/decode.inc"
 
 bool ruleOk(const OpInfo &e, std::uint32_t instr)
 {
     const bool c = instr >> 20 & 1, z = instr >> 19 & 1;
     switch (e.czRule) {
-    case 1: return c != z;
-    case 2: return c == z;
+    case CzRule::OneOf: return c != z;
+    case CzRule::Same: return c == z;
     default: return true;
     }
-}
-
-// Candidates per 7-bit opcode (bits 27..21), most specific first; the big
-// group %1101011 is indexed once more by its S field.
-struct Index {
-    std::array<std::vector<const OpInfo *>, 128> byOpcode;
-    std::array<std::vector<const OpInfo *>, 512> group6b;
-    std::array<Op, 128> single{};
-    Index()
-    {
-        for (int i = 0; i < kTableSize; ++i) {
-            const OpInfo &e = kTable[i];
-            if (e.op == Op::NOP)
-                continue;
-            // The opcode bits may be partly variable (CALLD/LOC WW, AUGS nn).
-            for (std::uint32_t oc = 0; oc < 128; ++oc) {
-                std::uint32_t bits = oc << 21;
-                if ((bits & e.mask & 0x0FE00000u) != (e.value & 0x0FE00000u))
-                    continue;
-                if (oc == 0x6B) {
-                    for (std::uint32_t s = 0; s < 512; ++s)
-                        if ((s & e.mask & 0x1FFu) == (e.value & 0x1FFu))
-                            group6b[s].push_back(&e);
-                } else {
-                    byOpcode[oc].push_back(&e);
-                }
-            }
-        }
-        auto order = [](const OpInfo *a, const OpInfo *b) {
-            return std::popcount(a->mask) > std::popcount(b->mask);
-        };
-        for (auto &v : byOpcode)
-            std::stable_sort(v.begin(), v.end(), order);
-        for (auto &v : group6b)
-            std::stable_sort(v.begin(), v.end(), order);
-        for (std::uint32_t oc = 0; oc < 128; ++oc) {
-            const auto &v = byOpcode[oc];
-            single[oc] = v.size() == 1 && v[0]->czRule == 0 && (v[0]->mask & ~0xF0000000u) == 0x0FE00000u
-                             ? v[0]->op
-                             : Op::Invalid;
-        }
-    }
-};
-
-const Index &index()
-{
-    static const Index idx;
-    return idx;
 }
 
 } // namespace
@@ -82,14 +37,19 @@ Op decode(std::uint32_t instr)
 {
     if (instr == 0)
         return Op::NOP;
-    const Index &idx = index();
     const std::uint32_t oc = instr >> 21 & 0x7F;
-    if (idx.single[oc] != Op::Invalid)
-        return idx.single[oc];
-    const auto &cands = oc == 0x6B ? idx.group6b[instr & 0x1FF] : idx.byOpcode[oc];
-    for (const OpInfo *e : cands)
-        if ((instr & e->mask & 0x0FFFFFFFu) == (e->value & 0x0FFFFFFFu) && ruleOk(*e, instr))
-            return e->op;
+    if (kSingleOp[oc] != Op::Invalid)
+        return kSingleOp[oc];
+    const std::uint16_t *first = kOpcodeRows + kOpcodeStart[oc], *last = kOpcodeRows + kOpcodeStart[oc + 1];
+    if (oc == 0x6B) {
+        first = kGroupRows + kGroupStart[instr & 0x1FF];
+        last = kGroupRows + kGroupStart[(instr & 0x1FF) + 1];
+    }
+    for (const std::uint16_t *i = first; i != last; ++i) {
+        const OpInfo &e = kTable[*i];
+        if ((instr & e.mask & 0x0FFFFFFFu) == (e.value & 0x0FFFFFFFu) && ruleOk(e, instr))
+            return e.op;
+    }
     return Op::Invalid;
 }
 
@@ -196,7 +156,6 @@ std::string disassemble(std::uint32_t instr, std::uint32_t pc, std::int64_t augs
     text += m;
     const std::uint32_t d = instr >> 9 & 0x1FF, s = instr & 0x1FF;
     const bool c = instr >> 20 & 1, z = instr >> 19 & 1, i = instr >> 18 & 1, l = instr >> 19 & 1;
-    const std::string form = e.operands;
     auto immS = [&](std::uint32_t v) {
         if (augs >= 0)
             return "##" + hex(std::uint32_t(augs) | v);
@@ -207,80 +166,81 @@ std::string disassemble(std::uint32_t instr, std::uint32_t pc, std::int64_t augs
             return "##" + hex(std::uint32_t(augd) | v);
         return "#" + hex(v);
     };
-    std::vector<std::string> ops;
-    bool dOnlyL = false; // "{#}D" alone: L sits at bit 18
-    if (form.empty()) {
-    } else if (form == "#n") {
-        ops.push_back("#" + hex((instr & 0x7FFFFF) << 9));
-    } else if (form.find("A") != std::string::npos && form.find("#{\\}A") != std::string::npos) {
+    auto sOperand = [&] { return i ? immS(s) : reg(s); };
+    auto ptrOperand = [&] {
+        if (i && (s & 0x100) && augs < 0)
+            return ptrExpr(s, false, 0);
+        if (i && augs >= 0 && (std::uint32_t(augs) & 0x800000))
+            return ptrExpr(s, true, std::uint32_t(augs));
+        return sOperand();
+    };
+    auto address = [&] {
         const bool rel = instr >> 20 & 1;
-        std::uint32_t a = instr & 0xFFFFF;
-        if (form.rfind("PA/", 0) == 0) {
-            static const char *const w[4] = {"PA", "PB", "PTRA", "PTRB"};
-            ops.push_back(w[instr >> 21 & 3]);
-        }
-        if (rel) {
-            std::int32_t off = std::int32_t(a << 12) >> 12;
-            const bool isLoc = m == "loc";
-            std::uint32_t target = pc < 0x400 ? std::uint32_t(std::int32_t(pc + 1) + (isLoc ? off : off / 4))
-                                              : std::uint32_t(std::int32_t(pc + 4) + off);
-            ops.push_back("#" + hex(target & 0xFFFFF));
-        } else {
-            ops.push_back("#\\" + hex(a));
-        }
-    } else if (form == "c,z") {
+        const std::uint32_t a = instr & 0xFFFFF;
+        if (!rel)
+            return "#\\" + hex(a);
+        const std::int32_t off = std::int32_t(a << 12) >> 12;
+        const bool isLoc = op == Op::LOC_A;
+        const std::uint32_t target = pc < 0x400 ? std::uint32_t(std::int32_t(pc + 1) + (isLoc ? off : off / 4))
+                                                : std::uint32_t(std::int32_t(pc + 4) + off);
+        return "#" + hex(target & 0xFFFFF);
+    };
+    std::vector<std::string> ops;
+    switch (e.operands) {
+    case OperandForm::None: break;
+    case OperandForm::Aug: ops.push_back("#" + hex((instr & 0x7FFFFF) << 9)); break;
+    case OperandForm::Reg_Addr: {
+        static const char *const w[4] = {"PA", "PB", "PTRA", "PTRB"};
+        ops.push_back(w[instr >> 21 & 3]);
+        ops.push_back(address());
+        break;
+    }
+    case OperandForm::Addr: ops.push_back(address()); break;
+    case OperandForm::CondCZ:
         ops.push_back(hex(d >> 4 & 15));
         ops.push_back(hex(d & 15));
-    } else {
-        // Generic D/S/N forms.
-        std::string f = form;
-        std::size_t pos = 0;
-        std::vector<std::string> parts;
-        while (pos <= f.size()) {
-            std::size_t comma = f.find(',', pos);
-            if (comma == std::string::npos)
-                comma = f.size();
-            parts.push_back(f.substr(pos, comma - pos));
-            pos = comma + 1;
-        }
-        dOnlyL = parts.size() == 1 && parts[0] == "{#}D";
-        for (const std::string &p : parts) {
-            if (p == "D") {
-                ops.push_back(reg(d));
-            } else if (p == "{#}D") {
-                bool imm = dOnlyL ? i : l;
-                ops.push_back(imm ? immD(d) : reg(d));
-            } else if (p == "{#}S") {
-                ops.push_back(i ? immS(s) : reg(s));
-            } else if (p == "{#}S/P") {
-                if (i && (s & 0x100) && augs < 0)
-                    ops.push_back(ptrExpr(s, false, 0));
-                else if (i && augs >= 0 && (std::uint32_t(augs) & 0x800000))
-                    ops.push_back(ptrExpr(s, true, std::uint32_t(augs)));
-                else
-                    ops.push_back(i ? immS(s) : reg(s));
-            } else if (p == "#N") {
-                ops.push_back("#" + std::to_string(instr >> 19 & (m == "setnib" || m == "getnib" || m == "rolnib" ? 7u
-                                                                : m.find("word") != std::string::npos ? 1u
-                                                                                                       : 3u)));
-            } else {
-                ops.push_back(p);
-            }
-        }
+        break;
+    case OperandForm::D: ops.push_back(reg(d)); break;
+    case OperandForm::ImmD: ops.push_back(i ? immD(d) : reg(d)); break; // L sits at bit 18
+    case OperandForm::ImmS: ops.push_back(sOperand()); break;
+    case OperandForm::D_ImmS:
+        ops.push_back(reg(d));
+        ops.push_back(sOperand());
+        break;
+    case OperandForm::D_ImmS_N: {
+        ops.push_back(reg(d));
+        ops.push_back(sOperand());
+        const std::uint32_t nMask = op == Op::SETNIB || op == Op::GETNIB || op == Op::ROLNIB      ? 7u
+                                    : op == Op::SETWORD || op == Op::GETWORD || op == Op::ROLWORD ? 1u
+                                                                                                  : 3u;
+        ops.push_back("#" + std::to_string(instr >> 19 & nMask));
+        break;
+    }
+    case OperandForm::D_PtrS:
+        ops.push_back(reg(d));
+        ops.push_back(ptrOperand());
+        break;
+    case OperandForm::ImmD_ImmS:
+        ops.push_back(l ? immD(d) : reg(d));
+        ops.push_back(sOperand());
+        break;
+    case OperandForm::ImmD_PtrS:
+        ops.push_back(l ? immD(d) : reg(d));
+        ops.push_back(ptrOperand());
+        break;
     }
     if (!ops.empty()) {
         text.resize(std::max<std::size_t>(text.size() + 1, (kConds[cond][0] ? std::string(kConds[cond]).size() + 1 : 0) + 8), ' ');
         for (std::size_t k = 0; k < ops.size(); ++k)
             text += (k ? ", " : "") + ops[k];
     }
-    const std::string flags = e.flags;
-    if (!flags.empty()) {
+    if (e.flags != FlagForm::None) {
         const char *suffix = nullptr;
-        if (flags.find("AND") != std::string::npos)
+        if (e.flags == FlagForm::And)
             suffix = c ? "andc" : "andz";
-        else if (flags.find("XOR") != std::string::npos)
+        else if (e.flags == FlagForm::Xor)
             suffix = c ? "xorc" : "xorz";
-        else if (flags.find("OR") != std::string::npos)
+        else if (e.flags == FlagForm::Or)
             suffix = c ? "orc" : "orz";
         else if (c && z)
             suffix = "wcz";

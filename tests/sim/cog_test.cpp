@@ -78,10 +78,13 @@ const AluCase kAlu[] = {
     {"CMP equal keeps D", A(op::CMP), 5, 5, true, false, 5, false, true},
     {"CMPS signed", A(op::CMPS), 0xFFFFFFFF, 1, false, false, 0xFFFFFFFF, true, false},
     {"CMPR S<D", A(op::CMPR), 3, 5, true, true, 3, false, false},
+    {"CMPR S=D", A(op::CMPR), 5, 5, true, false, 5, false, true},
+    {"CMPR S>D", A(op::CMPR), 5, 3, false, true, 5, true, false},
     {"CMPM MSB of D-S", A(op::CMPM), 0, 1, false, false, 0, true, false},
     {"SUBR S-D", A(op::SUBR), 3, 5, false, false, 2, false, false},
     {"CMPSUB takes", A(op::CMPSUB), 7, 5, false, false, 2, true, false},
     {"CMPSUB leaves", A(op::CMPSUB), 3, 5, true, false, 3, false, false},
+    {"CMPSUB D=S takes", A(op::CMPSUB), 5, 5, false, false, 0, true, true},
     {"FGE forces", A(op::FGE), 3, 5, false, false, 5, true, false},
     {"FLE forces", A(op::FLE), 7, 5, false, false, 5, true, false},
     {"FGES signed", A(op::FGES), 0xFFFFFFFD, 2, false, false, 2, true, false},
@@ -139,6 +142,12 @@ const AluCase kAlu[] = {
     {"SPLITB", dForm(sub9::SPLITB, R(RD)), 0xF, 0, false, false, 0x01010101, false, false},
     {"MERGEB", dForm(sub9::MERGEB, R(RD)), 0x01010101, 0, false, false, 0xF, false, false},
     {"SPLITW", dForm(sub9::SPLITW, R(RD)), 3, 0, false, false, 0x00010001, false, false},
+    {"SPLITW even bits to the low word", dForm(sub9::SPLITW, R(RD)), 0x55555555, 0, false, false, 0x0000FFFF, false,
+     false},
+    {"SPLITW odd bits to the high word", dForm(sub9::SPLITW, R(RD)), 0x8000000A, 0, false, false, 0x80030000, false,
+     false},
+    {"WRNC C=1", dForm(sub9::WRNC, R(RD)), 7, 0, true, false, 0, true, false},
+    {"WRNC C=0", dForm(sub9::WRNC, R(RD)), 7, 0, false, true, 1, false, true},
     {"RGBSQZ", dForm(sub9::RGBSQZ, R(RD)), 0xFFFFFF00, 0, false, false, 0xFFFF, false, false},
     {"RGBEXP", dForm(sub9::RGBEXP, R(RD)), 0xF800, 0, false, false, 0xFF000000, false, false},
     {"MODCZ _C_NE_Z,_SET", dForm(sub9::MODCZ, I(0x6F), WCZ), 7, 0, true, false, 7, true, true},
@@ -183,6 +192,25 @@ TEST(Cog, RelativeBranchHasRBitSetAndByteOffset)
     EXPECT_EQ(r.reg(RD), 0u);
     EXPECT_EQ(r.reg(RX), 3u);
     EXPECT_EQ(r.reg(RY), 0u);
+}
+
+TEST(Cog, JmpDTakesCAndZFromD)
+{
+    for (const std::uint32_t fl : {WC, WZ, WCZ}) {
+        for (const std::uint32_t top : {0u, 1u, 2u, 3u}) { // D[31:30]
+            const bool c = top & 2, z = top & 1;
+            Program p;
+            p << augs(top << 30) << mov(RD, I(5))               // $000, $001
+                << modcz(c ? 0 : 0xF, z ? 0 : 0xF)              // $002: the flags D does not have
+                << jmp(RD, fl)                                  // $003 -> $005
+                << mov(RX, I(1));                               // $004 skipped
+            p.finish();                                         // $005
+            Ran r = run(p);
+            EXPECT_EQ(r.reg(RX), 0u);
+            EXPECT_EQ(r.c(), (fl & WC) ? c : !c) << "D[31:30]=" << top << " flags " << fl;
+            EXPECT_EQ(r.z(), (fl & WZ) ? z : !z) << "D[31:30]=" << top << " flags " << fl;
+        }
+    }
 }
 
 TEST(Cog, RetPrefixReturnsUnlessTheInstructionBranched)
@@ -571,9 +599,9 @@ TEST(Isa, EveryTableRowDecodesToItself)
         std::uint32_t w = rows[i].value | 0xF0000000u;
         if (rows[i].op == Op::NOP)
             w = 0;
-        if (rows[i].czRule == 1 || (rows[i].flags[0] && rows[i].flags[0] != '{'))
+        if (rows[i].czRule == CzRule::OneOf || rows[i].flags == FlagForm::AnyRequired)
             w |= (1u << 20) & ~rows[i].mask; // exactly one of C/Z, or a flag it needs
-        EXPECT_EQ(decode(w), rows[i].op) << rows[i].mnemonic << " " << rows[i].operands;
+        EXPECT_EQ(decode(w), rows[i].op) << rows[i].mnemonic << " " << rows[i].sheetClocks;
     }
 }
 

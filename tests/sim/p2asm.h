@@ -154,6 +154,8 @@ constexpr std::uint32_t HUBSET = 0x000, COGID = 0x001, COGSTOP = 0x003, LOCKNEW 
                         SPLITW = 0x062, MERGEW = 0x063, RGBSQZ = 0x066, RGBEXP = 0x067, REV = 0x069, RCZR = 0x06A,
                         RCZL = 0x06B, WRC = 0x06C, WRNC = 0x06D, WRZ = 0x06E, WRNZ = 0x06F, MODCZ = 0x06F;
 }
+inline std::uint32_t jmp(std::uint32_t d, std::uint32_t f = NONE) { return dForm(sub9::JMP, R(d), f); }
+inline std::uint32_t stalli() { return 0xF0000000u | 0x6Bu << 21 | 0x021u << 9 | 0x024u; }
 inline std::uint32_t getct(std::uint32_t d, bool high = false) { return dForm(sub9::GETCT, R(d), high ? WC : NONE); }
 inline std::uint32_t waitx(Opnd d) { return dForm(sub9::WAITX, d); }
 inline std::uint32_t setq(Opnd d) { return dForm(sub9::SETQ, d); }
