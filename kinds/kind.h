@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kivo {
@@ -89,9 +90,10 @@ private:
     std::set<std::string> m_once;
 };
 
-// One object kind: its editor and its part of the generated program. Every
-// text operation appends to `out`; "\n" becomes CR LF when the file is
-// written.
+// One object kind: its editor, its part of the generated program, its own
+// checks, its share of the budget and its library files. (Its part of the
+// simulated board is the simulator's: sim/run/kindboard.h.) Every text
+// operation appends to `out`; "\n" becomes CR LF when the file is written.
 class IKind
 {
 public:
