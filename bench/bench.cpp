@@ -3,7 +3,8 @@
 #include "generator/generator.h"
 #include "gitmerge.h"
 #include "objects/editor.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
+#include "kinds/servo/slots.h"
 #include "objects/objectlist.h"
 #include "model/kivodoc.h"
 #include "model/projectfile.h"
@@ -33,9 +34,10 @@ void FillServos(CKivoDoc &doc, int count)
         o->m_strName = "Servo" + std::to_string(i + 1);
         o->m_strPin = std::to_string(i % 62);
         o->m_nPinCount = 1;
-        o->m_strText[0] = "90";
-        o->m_strText[1] = "1500";
-        o->m_bFlag[1] = true;
+        ServoSlots slots(*o);
+        slots.Degrees() = "90";
+        slots.Microseconds() = "1500";
+        slots.Random() = true;
         o->m_bValid = true;
         doc.AppendObject(std::move(o));
     }

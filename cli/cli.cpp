@@ -9,7 +9,7 @@
 #include "model/projectfile.h"
 #include "model/text.h"
 #include "objects/editor.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
 #include "objects/objectlist.h"
 #include "platform/files.h"
 #include "platform/messages.h"

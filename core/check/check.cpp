@@ -3,14 +3,13 @@
 #include "check/names.h"
 #include "generator/library.h"
 #include "generator/scripts.h"
+#include "kinds/kind.h"
 #include "model/codeobject.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "objects/nco.h"
 #include "platform/resources.h"
 
 #include <algorithm>
-#include <map>
 #include <optional>
 #include <set>
 
@@ -36,6 +35,8 @@ Number ParseDigits(const std::string &text, long long lo, long long hi, long lon
     return value < lo || value > hi ? Number::OutOfRange : Number::Ok;
 }
 
+} // namespace
+
 std::string Quoted(const std::string &s)
 {
     return "\"" + s + "\"";
@@ -53,11 +54,12 @@ std::string WithThousands(long long v)
     return out;
 }
 
-// One object's pin, with the field that sets it.
-struct PinUse {
-    int pin;
-    std::string field;
-};
+bool DigitsInRange(const std::string &text, long long lo, long long hi, long long &value)
+{
+    return ParseDigits(text, lo, hi, value) == Number::Ok;
+}
+
+namespace {
 
 class Checker
 {
@@ -223,118 +225,60 @@ private:
 
     // ---- pins of the objects ----
 
+    // One object's view of the project for its kind's checks. A quiet one
+    // only collects the object's pins.
+    class ObjectCheck : public IObjectCheck
+    {
+    public:
+        ObjectCheck(Checker &checker, int index, bool quiet) : m_checker(checker), m_index(index), m_quiet(quiet) {}
+
+        int PinField(const char *field, const char *label, const std::string &text, int max) override
+        {
+            long long v;
+            int p = -1;
+            if (m_quiet)
+                p = ParseDigits(text, 0, max, v) == Number::Ok ? int(v) : -1;
+            else
+                p = m_checker.Pin(m_index, field, label, text, max);
+            if (p >= 0)
+                m_pins.push_back({p, field});
+            return p;
+        }
+        void AddPin(int pin, const char *field) override { m_pins.push_back({pin, field}); }
+        void ClearPins() override { m_pins.clear(); }
+        const std::vector<PinUse> &Pins() const override { return m_pins; }
+        bool Whole(const std::string &field, const std::string &label, const std::string &text, long long lo,
+                   long long hi, long long &value, const std::string &why) override
+        {
+            return m_checker.Whole(m_index, field, label, text, lo, hi, value, why);
+        }
+        void Report(Severity severity, const std::string &field, const std::string &text, std::vector<int> pins,
+                    FindingFix fix) override
+        {
+            if (!m_quiet)
+                m_checker.Add(severity, m_index, field, text, std::move(pins), fix);
+        }
+        long long Clock() const override { return m_checker.m_clock; }
+        const std::vector<const CCodeObject *> &Objects() const override { return m_checker.m_objects; }
+        int Index() const override { return m_index; }
+        std::string OtherOwner(int pin) const override { return m_checker.OtherOwner(m_index, pin); }
+
+        std::vector<PinUse> TakePins() { return std::move(m_pins); }
+        void SetPins(std::vector<PinUse> pins) { m_pins = std::move(pins); }
+
+    private:
+        Checker &m_checker;
+        int m_index;
+        bool m_quiet;
+        std::vector<PinUse> m_pins;
+    };
+
     std::vector<PinUse> PinsOf(int i, bool report)
     {
-        const CCodeObject &o = Obj(i);
-        std::vector<PinUse> pins;
-        auto one = [&](const char *field, const char *label, const std::string &text, int max = 63) {
-            int p = report ? Pin(i, field, label, text, max) : -1;
-            if (!report) {
-                long long v;
-                if (ParseDigits(text, 0, max, v) == Number::Ok)
-                    p = int(v);
-            }
-            if (p >= 0)
-                pins.push_back({p, field});
-            return p;
-        };
-        switch (o.m_nKind) {
-        case kSimpleVGA: {
-            int base = one("basepin", "\"Basepin:\"", o.m_strPin, 56);
-            if (base >= 0) {
-                if (base % 4 != 0) {
-                    if (report)
-                        Error(i, "basepin", Format("\"Basepin:\" %d is not a multiple of 4: choose 0, 4, 8, ... 56.", base),
-                              {base});
-                    pins.clear();
-                    break;
-                }
-                for (int k = 1; k < 5; ++k)
-                    pins.push_back({base + k, "basepin"});
-            }
-            break;
-        }
-        case kI2CBus: {
-            int scl = one("scl", "\"SCL Pin:\"", o.m_strExtraPin[6]);
-            int sda = one("sda", "\"SDA Pin:\"", o.m_strExtraPin[5]);
-            if (report && scl >= 0 && scl == sda)
-                Error(i, "sda", Format("\"SCL Pin:\" and \"SDA Pin:\" are both pin %d: give the bus two pins.", scl),
-                      {scl});
-            break;
-        }
-        case kNeopixel:
-        case kNCO:
-        case kServo:
-        case kDigital:
-        case kDAC:
-        case kADC:
-            one("pin", "The pin", o.m_strPin);
-            break;
-        case kSimpleSound: {
-            int l = one("left", "\"Left I/O Pin:\"", o.m_strText[0]);
-            int r = one("right", "\"Right I/O Pin:\"", o.m_strText[1]);
-            if (report && l >= 0 && l == r)
-                Error(i, "right",
-                      Format("\"Left I/O Pin:\" and \"Right I/O Pin:\" are both pin %d: give each channel its own "
-                             "pin.",
-                             l),
-                      {l});
-            break;
-        }
-        case kUsbKbm:
-            if (o.m_nValue[0] == 0) {
-                int base = one("basepin", "\"Basepin:\"", o.m_strPin, 56);
-                if (base >= 0) {
-                    if (base % 2 != 0) {
-                        if (report)
-                            Error(i, "basepin", Format("\"Basepin:\" %d is odd: the adapter needs an even pin.", base),
-                                  {base});
-                        pins.clear();
-                        break;
-                    }
-                    for (int k = 1; k < 8; ++k)
-                        pins.push_back({base + k, "basepin"});
-                }
-            } else {
-                int dm = one("dm", "\"DM Pin:\"", o.m_strText[0], 62);
-                if (dm >= 0) {
-                    if (dm % 2 != 0) {
-                        if (report)
-                            Error(i, "dm", Format("\"DM Pin:\" %d is odd: USB data needs an even pin and the one after it.",
-                                                  dm),
-                                  {dm});
-                    } else {
-                        pins.push_back({dm + 1, "dm"});
-                    }
-                }
-                one("activity_led", "\"Activity LED Pin:\"", o.m_strText[1]);
-                one("error_led", "\"Error LED Pin:\"", o.m_strText[2]);
-                if (o.m_bFlag[2])
-                    one("enable_pin", "\"Power Enable Pin:\"", o.m_strText[3]);
-                if (report) {
-                    static const std::map<std::string, std::string> labels = {
-                        {"dm", "\"DM Pin:\""},
-                        {"activity_led", "\"Activity LED Pin:\""},
-                        {"error_led", "\"Error LED Pin:\""},
-                        {"enable_pin", "\"Power Enable Pin:\""},
-                    };
-                    std::set<int> told;
-                    for (std::size_t a = 0; a < pins.size(); ++a)
-                        for (std::size_t b = 0; b < a; ++b)
-                            if (pins[a].pin == pins[b].pin && pins[a].field != pins[b].field &&
-                                told.insert(pins[a].pin).second)
-                                Error(i, pins[a].field,
-                                      Format("%s and %s are both pin %d: give each USB signal its own pin.",
-                                             labels.at(pins[b].field).c_str(), labels.at(pins[a].field).c_str(),
-                                             pins[a].pin),
-                                      {pins[a].pin});
-                }
-            }
-            break;
-        default:
-            break;
-        }
-        return pins;
+        ObjectCheck check(*this, i, !report);
+        if (const IKind *kind = FindKind(Obj(i).m_nKind))
+            kind->CheckPins(Obj(i), check);
+        return check.TakePins();
     }
 
     void CollectPins()
@@ -342,14 +286,6 @@ private:
         m_pins.clear();
         for (int i = 0; i < int(m_objects.size()); ++i)
             m_pins.push_back(PinsOf(i, false));
-    }
-
-    // The adapter's error LED, driven unless the object says not to.
-    int ErrorLedPin(const CCodeObject &o) const
-    {
-        if (o.m_nKind != kUsbKbm || o.m_nValue[0] != 0 || o.m_bFlag[3])
-            return -1;
-        return 56 + (o.m_nValue[1] == 1 ? 1 : 0);
     }
 
     // Who else has `pin`: another object, the SD card or an owner in the pin
@@ -362,8 +298,10 @@ private:
             for (auto &u : m_pins[std::size_t(j)])
                 if (u.pin == pin)
                     return DisplayName(j);
-            if (ErrorLedPin(Obj(j)) == pin)
-                return DisplayName(j) + " (its USB error LED)";
+            const IKind *kind = FindKind(Obj(j).m_nKind);
+            const DrivenPin driven = kind ? kind->Driven(Obj(j)) : DrivenPin{};
+            if (driven.pin >= 0 && driven.pin == pin)
+                return DisplayName(j) + " (" + driven.what + ")";
         }
         for (auto &[p, label] : m_sdPins)
             if (p == pin)
@@ -449,59 +387,15 @@ private:
 
     void CheckNumbers(int i)
     {
-        const CCodeObject &o = Obj(i);
-        long long v;
-        switch (o.m_nKind) {
-        case kI2CBus:
-            Whole(i, "speed", "\"Speed (kHz):\"", o.m_strSpeed, 1, 1000, v, "the I2C driver's range");
-            break;
-        case kNeopixel:
-            Whole(i, "leds", "\"#LEDs in string:\"", o.m_strText[2], 1, 65535, v);
-            break;
-        case kNCO: {
-            long long desired = 0;
-            const long long half = m_clock > 0 ? m_clock / 2 : 2147483647;
-            bool desiredOk = Whole(i, "desired", "\"Desired Frequency [Hz]:\"", o.m_strText[2], 1, half, desired,
-                                   m_clock > 0 ? "at most half the P2 core frequency" : "");
-            bool regsOk = true;
-            for (auto [field, label, text] : {std::tuple{"wxpin", "\"WXPIN:\"", &o.m_strText[0]},
-                                              std::tuple{"wypin", "\"WYPIN:\"", &o.m_strText[1]}}) {
-                if (text->empty() || text->size() > 8 ||
-                    text->find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
-                    Error(i, field,
-                          std::string(label) + " is " + Quoted(*text) +
-                              ": it must be up to 8 hexadecimal digits; press \"Calculate Smart Pin Settings\".");
-                    regsOk = false;
-                }
-            }
-            if (desiredOk && regsOk && m_clock > 0) {
-                std::string wx, wy, resulting;
-                if (ComputeNcoRegisters(int(m_clock), int(desired), wx, wy, resulting) &&
-                    (TextToUpper(o.m_strText[0]) != wx || TextToUpper(o.m_strText[1]) != wy))
-                    Add(Severity::Warning, i, "wxpin",
-                        "The register values were computed for another clock than the project's " +
-                            WithThousands(m_clock) + " Hz, so the pin will not give " + o.m_strText[2] +
-                            " Hz: recompute them from the desired frequency.",
-                        {}, FindingFix::RecomputeNco);
-            }
-            break;
-        }
-        default:
-            break;
-        }
+        ObjectCheck check(*this, i, false);
+        if (const IKind *kind = FindKind(Obj(i).m_nKind))
+            kind->CheckNumbers(Obj(i), check);
     }
 
-    static std::string TextToUpper(std::string s)
-    {
-        for (auto &c : s)
-            if (c >= 'a' && c <= 'f')
-                c = char(c - 'a' + 'A');
-        return s;
-    }
-
+    // The clashes of the object's pins with the console, the SD card and the
+    // objects before it.
     void CheckPins(int i)
     {
-        const CCodeObject &o = Obj(i);
         auto pins = PinsOf(i, true);
         std::set<int> reported;
         for (auto &u : pins) {
@@ -540,83 +434,29 @@ private:
                 }
             }
         }
-        int led = ErrorLedPin(o);
-        if (led >= 0) {
-            std::string other = OtherOwner(i, led);
-            bool own = std::any_of(pins.begin(), pins.end(), [&](const PinUse &u) { return u.pin == led; });
-            if (own)
-                other = "this object's own adapter pins";
-            if (!other.empty())
-                Error(i, "port",
-                      Format("The USB error LED drives pin %d, which ", led) + other +
-                          " also uses: choose the other port, move " + (own ? std::string("the adapter") : other) +
-                          ", or tick \"Do not use Error LED pin\".",
-                      {led});
-        }
     }
 
+    // The rules between objects: one of a kind where the kind says so, then
+    // the kind's own.
     void CheckKind(int i)
     {
         const CCodeObject &o = Obj(i);
-        auto countBefore = [&](auto &&pred) {
-            int n = 0;
+        const IKind *kind = FindKind(o.m_nKind);
+        if (!kind)
+            return;
+        if (kind->OnlyOne()) {
+            bool before = false;
             for (int j = 0; j < i; ++j)
-                if (pred(Obj(j)))
-                    ++n;
-            return n;
-        };
-        auto sameKind = [&](const CCodeObject &x) { return x.m_nKind == o.m_nKind; };
-        switch (o.m_nKind) {
-        case kSimpleVGA:
-        case kSimpleSound:
-        case kNeopixel:
-        case kRTC:
-            if (countBefore(sameKind))
+                before = before || Obj(j).m_nKind == o.m_nKind;
+            if (before)
                 Error(i, "",
                       "The project already has a " + o.GetKindName() +
                           " object; the generated code has fixed names for it, so a second one redefines the "
                           "first. Delete one of them.");
-            break;
-        case kUsbKbm:
-            if (o.m_bFlag[1] && countBefore([](const CCodeObject &x) { return x.m_nKind == kUsbKbm && x.m_bFlag[1]; }))
-                Error(i, "out_keyboard",
-                      "Another USB object already outputs keyboard input; the generated keyboard code has fixed "
-                      "names, so only one object may: untick \"Output keyboard input\" here or there.");
-            break;
-        default:
-            break;
         }
-        if (o.m_nKind == kRTC) {
-            const std::string &bus = o.m_strText[0];
-            int at = -1;
-            for (int j = 0; j < int(m_objects.size()); ++j)
-                if (Obj(j).m_nKind == kI2CBus && Obj(j).m_strName == bus) {
-                    at = j;
-                    break;
-                }
-            if (at < 0)
-                Error(i, "bus",
-                      "Its I2C bus " + Quoted(bus) +
-                          " is not in the project: edit the clock and choose a bus, or add the bus again.");
-            else if (at > i)
-                Error(i, "bus",
-                      "Its I2C bus " + bus +
-                          " comes after it in the object list, so the clock would be read before the bus is set up: "
-                          "delete the clock and add it again after the bus.");
-        }
-        if (o.m_nKind == kDigital && o.m_nValue[0] >= 1 && o.m_nValue[0] <= 4) {
-            const int f = o.m_nValue[0] - 1;
-            bool set = false;
-            for (auto *x : m_objects)
-                if (x->m_nKind == kFilters && x->m_bFlag[std::size_t(f)])
-                    set = true;
-            if (!set)
-                Warning(i, "in_filter",
-                        Format("It uses filt%d, which no Global Digital Filters object sets, so the filter keeps the "
-                               "chip's reset setting: add a filters object that sets filter #%d, or choose another "
-                               "filter.",
-                               f, f));
-        }
+        ObjectCheck check(*this, i, false);
+        check.SetPins(m_pins[std::size_t(i)]);
+        kind->CheckAmong(o, check);
     }
 
     void CheckObject(int i)
@@ -659,24 +499,14 @@ public:
         EmbeddedResources resources;
         std::set<std::string> files;
         for (auto *o : m_objects) {
-            switch (o->m_nKind) {
-            case kSimpleVGA:
-            case kNeopixel:
-            case kSimpleSound:
-            case kUsbKbm:
-                ++b.cogs;
-                break;
-            default:
-                break;
+            const IKind *kind = FindKind(o->m_nKind);
+            if (!kind) {
+                b.hubBytes += 256;
+                continue;
             }
-            // Per object: its generated code and variables.
-            b.hubBytes += 256;
-            if (o->m_nKind == kNeopixel) {
-                long long leds;
-                if (ParseDigits(o->m_strText[2], 1, 1000000, leds) == Number::Ok)
-                    b.hubBytes += std::size_t(leds) * 4;
-            }
-            for (auto &lib : LibraryFilesFor(*o)) {
+            b.cogs += kind->Cogs(*o);
+            b.hubBytes += kind->HubBytes(*o);
+            for (auto &lib : kind->LibraryFiles(*o)) {
                 if (!files.insert(lib.fileName).second)
                     continue;
                 b.hubBytes += LibraryHubBytes(lib, resources);
@@ -696,21 +526,7 @@ private:
         };
         if (ends(".bmp") || ends(".raw") || ends(".mod"))
             return resources.Find(lib.resourceId).size();
-        static const std::map<std::string, std::size_t> code = {
-            {"VGA_SimpleDriver1a.spin2", 2048},
-            {"zd_i2c_kqv2.spin2", 2048},
-            {"zd_rgbx_pixel_kqv.spin2", 3072},
-            {"rtc.h", 2048},
-            {"SimpleSound.spin2", 2048},
-            {"reSound.spin2", 8192},
-            {"trackerPlayer.spin2", 6144},
-            {"zd_servo.spin2", 1024},
-            {"adc.h", 2048},
-            {"1CogKbM_kqv3b.spin2", 16384},
-            {"1CogKbM_kqv3b_NoErrorLed.spin2", 16384},
-        };
-        auto it = code.find(name);
-        return it == code.end() ? 2048 : it->second;
+        return lib.codeBytes;
     }
 
     const CKivoDoc &m_doc;
@@ -764,18 +580,11 @@ std::string FindingLine(const Finding &f)
 
 bool ApplyFix(CKivoDoc &doc, const Finding &f)
 {
-    if (f.fix != FindingFix::RecomputeNco || f.object < 0 || f.object >= int(doc.m_objList.size()))
+    if (f.fix == FindingFix::None || f.object < 0 || f.object >= int(doc.m_objList.size()))
         return false;
     CCodeObject &o = *doc.m_objList[std::size_t(f.object)];
-    if (o.m_nKind != kNCO)
-        return false;
-    std::string wx, wy, resulting;
-    if (!ComputeNcoRegisters(TextToInt(doc.m_strClockFreq), TextToInt(o.m_strText[2]), wx, wy, resulting))
-        return false;
-    o.m_strText[0] = wx;
-    o.m_strText[1] = wy;
-    o.m_strText[3] = resulting;
-    return true;
+    const IKind *kind = FindKind(o.m_nKind);
+    return kind && kind->ApplyFix(o, f.fix, doc);
 }
 
 Budget ProjectBudget(const CKivoDoc &doc)

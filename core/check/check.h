@@ -73,4 +73,14 @@ constexpr long long kBaudWarn = 2000000; // above what loadp2 is known to run re
 constexpr long long kHeapMin = 1;
 constexpr long long kDefaultHeapBytes = 4096; // FlexSpin's heap on the P2 when none is set
 
+// ---- shared with the kinds' own checks ----
+
+// The text in double quotes.
+std::string Quoted(const std::string &text);
+// 1234567 as "1,234,567".
+std::string WithThousands(long long value);
+// True when `text` is digits only (no blanks, no sign) and names a value in
+// lo..hi; `value` holds it.
+bool DigitsInRange(const std::string &text, long long lo, long long hi, long long &value);
+
 } // namespace kivo

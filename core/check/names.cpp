@@ -3,7 +3,7 @@
 #include "generator/skeleton.h"
 #include "model/kivodoc.h"
 #include "objects/editor.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
 #include "platform/profile.h"

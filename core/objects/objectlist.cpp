@@ -2,7 +2,7 @@
 
 #include "model/kivodoc.h"
 #include "model/undo.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
 #include "objects/pinrules.h"
 #include "platform/messages.h"
 

@@ -3,7 +3,7 @@
 #include "app/icons.h"
 #include "model/codeobject.h"
 #include "model/kivodoc.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
 #include "platform/messages.h"
 #include "workspace/editordialog.h"
 

@@ -1,27 +1,20 @@
 #include "run/projectrun.h"
 
 #include "chip/pins.h"
-#include "board/ds1339.h"
-#include "board/i2c.h"
-#include "board/ledchain.h"
-#include "board/meters.h"
 #include "board/vgamonitor.h"
 #include "generator/library.h"
+#include "kinds/kind.h"
 #include "model/codeobject.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "objects/kind.h"
+#include "run/kindboard.h"
 #include "run/png.h"
 #include "run/vcd.h"
 #include "run/wav.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <optional>
 #include <sstream>
 #include <ostream>
 
@@ -30,28 +23,6 @@ namespace kivo::sim {
 namespace fs = std::filesystem;
 
 namespace {
-
-// A whole decimal number, or -1.
-int PinNumber(const std::string &text)
-{
-    if (text.empty() || text.size() > 3)
-        return -1;
-    for (char c : text)
-        if (c < '0' || c > '9')
-            return -1;
-    int v = std::atoi(text.c_str());
-    return v <= 63 ? v : -1;
-}
-
-// Board pull-ups when the bus object asks for none (the driver then floats
-// the lines and relies on them).
-constexpr double kBoardPullUpOhms = 4700;
-constexpr double kDefaultAdcVolts = 1.65;
-
-struct SetValue {
-    std::string name, key, value;
-    bool used = false;
-};
 
 bool ParseSets(const std::vector<std::string> &sets, std::vector<SetValue> &out, std::string *error)
 {
@@ -67,35 +38,6 @@ bool ParseSets(const std::vector<std::string> &sets, std::vector<SetValue> &out,
     return true;
 }
 
-bool ParseNumber(const std::string &text, double &v)
-{
-    if (text.empty())
-        return false;
-    char *end = nullptr;
-    v = std::strtod(text.c_str(), &end);
-    return end && *end == 0 && std::isfinite(v);
-}
-
-bool ParseDateTime(const std::string &text, RtcTime &t)
-{
-    int y, mo, d, h, mi, s, n = 0;
-    if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%n", &y, &mo, &d, &h, &mi, &s, &n) != 6 ||
-        std::size_t(n) != text.size())
-        if (std::sscanf(text.c_str(), "%d-%d-%dT%d:%d:%d%n", &y, &mo, &d, &h, &mi, &s, &n) != 6 ||
-            std::size_t(n) != text.size())
-            return false;
-    if (y < 2000 || y > 2199 || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59 || h < 0 ||
-        mi < 0 || s < 0)
-        return false;
-    t = RtcTime{y, mo, d, h, mi, s, 1};
-    // Day of the week (Sunday = 1), from Zeller's congruence.
-    int mm = mo < 3 ? mo + 12 : mo, yy = mo < 3 ? y - 1 : y;
-    int k = yy % 100, j = yy / 100;
-    int zeller = (d + 13 * (mm + 1) / 5 + k + k / 4 + j / 4 + 5 * j) % 7; // 0 = Saturday
-    t.wday = (zeller + 6) % 7 + 1;
-    return true;
-}
-
 } // namespace
 
 bool ProjectBoard::build(const CKivoDoc &doc, const std::vector<std::string> &setTexts, const TimeBase &time,
@@ -107,159 +49,29 @@ bool ProjectBoard::build(const CKivoDoc &doc, const std::vector<std::string> &se
     std::vector<SetValue> sets;
     if (!ParseSets(setTexts, sets, error))
         return false;
-    auto setFor = [&](const std::string &name, const std::string &key) -> SetValue * {
-        for (auto &s : sets)
-            if (s.name == name && s.key == key) {
-                s.used = true;
-                return &s;
-            }
-        return nullptr;
-    };
-    auto pinsOf = [&](const std::string &name, const char *usage = nullptr) {
-        std::vector<int> p;
-        for (int i = 0; i < kPinCount; i++)
-            if (doc.m_strPinOwner[std::size_t(i)] == name &&
-                (!usage || doc.m_strPinUsage[std::size_t(i)] == usage))
-                p.push_back(i);
-        return p;
-    };
-
-    // The I2C buses first, so that an RTC finds the bus it names.
-    std::map<std::string, std::shared_ptr<I2cBus>> buses;
-    std::map<std::string, std::shared_ptr<Ds1339>> clocks;
+    BoardWiring wiring(doc, time, sets, m_analog, m_monitor);
 
     m_objects.clear();
     for (const auto &up : doc.m_objList) {
         const CCodeObject &o = *up;
         Wired w;
         w.object = &o;
-        w.pins = pinsOf(o.m_strName);
-        int pin = w.pins.empty() ? PinNumber(o.m_strPin) : w.pins.front();
-        switch (o.m_nKind) {
-        case kSimpleVGA: {
-            auto hs = pinsOf(o.m_strName, "HSync");
-            int base = hs.empty() ? PinNumber(o.m_strPin) : hs.front();
-            if (base < 0 || base > 59)
-                break;
-            auto mon = std::make_shared<VgaMonitor>(base);
-            if (!m_monitor)
-                m_monitor = mon;
-            for (int i = 0; i < 4; i++)
-                m_analog.push_back(base + i);
-            w.device = mon;
-            break;
-        }
-        case kI2CBus: {
-            auto scl = pinsOf(o.m_strName, "SCL"), sda = pinsOf(o.m_strName, "SDA");
-            int c = scl.empty() ? PinNumber(o.m_strExtraPin[6]) : scl.front();
-            int d = sda.empty() ? PinNumber(o.m_strExtraPin[5]) : sda.front();
-            if (c < 0 || d < 0)
-                break;
-            double pull = o.m_nPullUp == 0 ? kBoardPullUpOhms : 0.0;
-            if (auto *s = setFor(o.m_strName, "pullup")) {
-                if (!ParseNumber(s->value, pull) || pull < 0) {
-                    *error = "--set " + o.m_strName + ".pullup takes ohms (0 for none), not '" + s->value + "'";
-                    return false;
-                }
-            }
-            auto bus = std::make_shared<I2cBus>(c, d, pull);
-            buses[o.m_strName] = bus;
-            w.device = bus;
-            break;
-        }
-        case kNeopixel: {
-            int count = std::atoi(o.m_strText[2].c_str());
-            if (pin < 0)
-                break;
-            w.device = std::make_shared<LedChain>(pin, std::clamp(count, 0, 100000), LedPartFor(o.m_nValue[3]));
-            break;
-        }
-        case kNCO:
-            if (pin >= 0)
-                w.device = std::make_shared<FrequencyCounter>(pin);
-            break;
-        case kServo:
-            if (pin >= 0)
-                w.device = std::make_shared<PulseMeter>(pin);
-            break;
-        case kDigital: {
-            if (pin < 0)
-                break;
-            std::optional<bool> input;
-            if (auto *s = setFor(o.m_strName, "input")) {
-                if (s->value == "1" || s->value == "high")
-                    input = true;
-                else if (s->value == "0" || s->value == "low")
-                    input = false;
-                else if (s->value != "none" && s->value != "float") {
-                    *error = "--set " + o.m_strName + ".input takes 0, 1 or none, not '" + s->value + "'";
-                    return false;
-                }
-            }
-            w.device = std::make_shared<LogicProbe>(pin, input);
-            break;
-        }
-        case kFilters:
-            w.device = std::make_shared<FilterReadout>();
-            break;
-        case kDAC:
-            if (pin >= 0) {
-                w.device = std::make_shared<Voltmeter>(pin);
-                m_analog.push_back(pin);
-            }
-            break;
-        case kADC: {
-            if (pin < 0)
-                break;
-            static const int kOffset[8] = {0, 1, 2, 3, 0, -3, -2, -1};
-            int source = (pin + kOffset[o.m_nValue[2] & 7] + 64) & 63;
-            double volts = kDefaultAdcVolts;
-            if (auto *s = setFor(o.m_strName, "volts")) {
-                if (!ParseNumber(s->value, volts) || volts < 0 || volts > 3.3) {
-                    *error = "--set " + o.m_strName + ".volts takes 0 to 3.3, not '" + s->value + "'";
-                    return false;
-                }
-            }
-            w.device = std::make_shared<VoltageSource>(source, volts);
-            m_analog.push_back(source);
-            break;
-        }
-        default: // sound and USB: their own devices
-            break;
+        w.pins = wiring.pinsOf(o.m_strName);
+        const IKindBoard *kind = FindKindBoard(o.m_nKind);
+        if (kind && !kind->wire(wiring, w)) {
+            *error = wiring.error;
+            return false;
         }
         if (w.device)
             m_devices.push_back(w.device);
         m_objects.push_back(std::move(w));
     }
-
-    // Every bus an RTC names gets one DS1339.
     for (auto &w : m_objects) {
-        const CCodeObject &o = *w.object;
-        if (o.m_nKind != kRTC)
-            continue;
-        auto bus = buses.find(o.m_strText[0]);
-        if (bus == buses.end())
-            continue;
-        auto &chip = clocks[o.m_strText[0]];
-        if (!chip) {
-            RtcTime start = Ds1339::kStartTime;
-            if (auto *s = setFor(o.m_strName, "start")) {
-                if (!ParseDateTime(s->value, start)) {
-                    *error = "--set " + o.m_strName + ".start takes a date and time 'YYYY-MM-DD hh:mm:ss', not '" +
-                             s->value + "'";
-                    return false;
-                }
-            }
-            chip = std::make_shared<Ds1339>(time, start);
-            bus->second->addTarget(chip);
+        const IKindBoard *kind = FindKindBoard(w.object->m_nKind);
+        if (kind && !kind->wireLate(wiring, w)) {
+            *error = wiring.error;
+            return false;
         }
-        std::shared_ptr<Ds1339> c = chip;
-        std::string busName = o.m_strText[0];
-        w.observe = [c, busName] {
-            Json j = c->observations();
-            j["bus"] = busName;
-            return j;
-        };
     }
 
     for (auto &s : sets)
@@ -378,14 +190,6 @@ const char *ReasonText(ImageRunResult::End end)
     return "";
 }
 
-// The D- pin of a USB object as its generated Platform.h defines it.
-int UsbDmPin(const CCodeObject &u)
-{
-    if (u.m_nValue[0] == 0) // the Parallax adapter: activity, enable, D-, D+ per port
-        return TextToInt(u.m_strPin) + 4 * u.m_nValue[1] + 2;
-    return TextToInt(u.m_strText[0]);
-}
-
 } // namespace
 
 int RunProject(const CKivoDoc &doc, const ProjectRunOptions &options, std::ostream &out, std::ostream &err)
@@ -444,7 +248,7 @@ int RunProject(const CKivoDoc &doc, const ProjectRunOptions &options, std::ostre
             err << "Error: --usb-*: the project has no USB object\n";
             return 1;
         }
-        usb = MakeUsbDevice(options.usb, UsbDmPin(*u), &error);
+        usb = MakeUsbDevice(options.usb, FindKindBoard(kUsbKbm)->usbDmPin(*u), &error);
         if (!usb) {
             err << "kivo-cli: " << error << "\n";
             return 2;

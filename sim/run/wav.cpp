@@ -3,7 +3,7 @@
 #include "chip/pins.h"
 #include "model/codeobject.h"
 #include "model/kivodoc.h"
-#include "model/text.h"
+#include "run/kindboard.h"
 
 #include <algorithm>
 #include <cmath>
@@ -49,14 +49,9 @@ WavRecorder::WavRecorder(int leftPin, int rightPin)
 bool WavRecorder::SoundPins(const CKivoDoc &doc, int *left, int *right)
 {
     for (const auto &o : doc.m_objList) {
-        if (o->m_nKind != kSimpleSound)
-            continue;
-        const int l = TextToInt(o->m_strText[0]), r = TextToInt(o->m_strText[1]);
-        if (l < 0 || l > 63 || r < 0 || r > 63)
-            return false;
-        *left = l;
-        *right = r;
-        return true;
+        const IKindBoard *kind = FindKindBoard(o->m_nKind);
+        if (kind && kind->playsSound())
+            return kind->soundPins(*o, left, right);
     }
     return false;
 }

@@ -4,8 +4,17 @@
 #include "check/names.h"
 #include "project.h"
 #include "model/text.h"
-#include "objects/kind.h"
-#include "objects/nco.h"
+#include "kinds/filters/slots.h"
+#include "kinds/i2cbus/slots.h"
+#include "kinds/kind.h"
+#include "kinds/nco/nco.h"
+#include "kinds/nco/slots.h"
+#include "kinds/neopixel/slots.h"
+#include "kinds/digital/slots.h"
+#include "kinds/rtc/slots.h"
+#include "kinds/servo/slots.h"
+#include "kinds/simplesound/slots.h"
+#include "kinds/usbkbm/slots.h"
 
 #include <functional>
 
@@ -35,8 +44,8 @@ CCodeObject &Single(CKivoDoc &doc, int kind, const std::string &name, const std:
 CCodeObject &Servo(CKivoDoc &doc, const std::string &name = "Servo1", const std::string &pin = "38")
 {
     auto &o = Single(doc, kServo, name, pin);
-    o.m_strText[0] = "90";
-    o.m_strText[1] = "1500";
+    ServoSlots(o).Degrees() = "90";
+    ServoSlots(o).Microseconds() = "1500";
     return o;
 }
 
@@ -45,9 +54,9 @@ CCodeObject &I2C(CKivoDoc &doc, const std::string &name = "I2CScan1", const std:
 {
     auto &o = Add(doc, kI2CBus, name);
     o.m_strPin = "0";
-    o.m_strExtraPin[6] = scl;
-    o.m_strExtraPin[5] = sda;
-    o.m_strSpeed = "100";
+    I2CBusSlots(o).SclPin() = scl;
+    I2CBusSlots(o).SdaPin() = sda;
+    I2CBusSlots(o).Speed() = "100";
     return o;
 }
 
@@ -56,7 +65,7 @@ CCodeObject &Usb(CKivoDoc &doc, const std::string &name = "UsbKbM1", const std::
     auto &o = Add(doc, kUsbKbm, name);
     o.m_strPin = base;
     o.m_nPinCount = 8;
-    o.m_bFlag[0] = o.m_bFlag[1] = true;
+    UsbKbmSlots(o).OutMouse() = UsbKbmSlots(o).OutKeyboard() = true;
     return o;
 }
 
@@ -64,7 +73,7 @@ CCodeObject &Usb(CKivoDoc &doc, const std::string &name = "UsbKbM1", const std::
 CCodeObject &QuietUsb(CKivoDoc &doc, const std::string &name, const std::string &base)
 {
     auto &o = Usb(doc, name, base);
-    o.m_bFlag[3] = true;
+    UsbKbmSlots(o).NoErrorLed() = true;
     return o;
 }
 
@@ -72,29 +81,29 @@ CCodeObject &QuietUsb(CKivoDoc &doc, const std::string &name, const std::string 
 CCodeObject &CustomUsb(CKivoDoc &doc, int i)
 {
     auto &o = Usb(doc, "Usb" + std::to_string(i), "0");
-    o.m_nValue[0] = 1;
-    o.m_bFlag[1] = false;
-    o.m_strText[0] = std::to_string(8 * i);
-    o.m_strText[1] = std::to_string(8 * i + 2);
-    o.m_strText[2] = std::to_string(8 * i + 3);
+    UsbKbmSlots u(o);
+    u.Config() = kUsbCustom;
+    u.OutKeyboard() = false;
+    u.DmPin() = std::to_string(8 * i);
+    u.ActivityLed() = std::to_string(8 * i + 2);
+    u.ErrorLed() = std::to_string(8 * i + 3);
     return o;
 }
 
 CCodeObject &Sound(CKivoDoc &doc, const std::string &left = "54", const std::string &right = "55")
 {
     auto &o = Add(doc, kSimpleSound, "SimpleSound1");
-    o.m_strText[0] = left;
-    o.m_strText[1] = right;
+    SimpleSoundSlots(o).LeftPin() = left;
+    SimpleSoundSlots(o).RightPin() = right;
     return o;
 }
 
 CCodeObject &Nco(CKivoDoc &doc, const std::string &clock)
 {
     auto &o = Single(doc, kNCO, "NCO_Freq1", "24");
-    std::string result;
-    ComputeNcoRegisters(TextToInt(clock), 1000000, o.m_strText[0], o.m_strText[1], result);
-    o.m_strText[2] = "1000000";
-    o.m_strText[3] = result;
+    NcoSlots n(o);
+    ComputeNcoRegisters(TextToInt(clock), 1000000, n.WxPin(), n.WyPin(), n.Resulting());
+    n.Desired() = "1000000";
     return o;
 }
 
@@ -176,11 +185,11 @@ INSTANTIATE_TEST_SUITE_P(
                   [](auto &d) { Servo(d, "Servo1", "12"); }, E, "Servo1", "pin", "\"12abc\": write a whole number"},
         CheckCase{"pin out of range", [](auto &d) { Servo(d, "Servo1", "64"); },
                   [](auto &d) { Servo(d, "Servo1", "61"); }, E, "Servo1", "pin", "from 0 to 63"},
-        CheckCase{"LED count", [](auto &d) { Single(d, kNeopixel, "Neopixel1", "53").m_strText[2] = "abc"; },
-                  [](auto &d) { Single(d, kNeopixel, "Neopixel1", "53").m_strText[2] = "8"; }, E, "Neopixel1",
+        CheckCase{"LED count", [](auto &d) { NeopixelSlots(Single(d, kNeopixel, "Neopixel1", "53")).LedCount() = "abc"; },
+                  [](auto &d) { NeopixelSlots(Single(d, kNeopixel, "Neopixel1", "53")).LedCount() = "8"; }, E, "Neopixel1",
                   "leds", "#LEDs in string:"},
-        CheckCase{"I2C speed", [](auto &d) { I2C(d, "I2CScan1", "1", "2").m_strSpeed = "fast"; },
-                  [](auto &d) { I2C(d, "I2CScan1", "1", "2").m_strSpeed = "400"; }, E, "I2CScan1", "speed",
+        CheckCase{"I2C speed", [](auto &d) { I2CBusSlots(I2C(d, "I2CScan1", "1", "2")).Speed() = "fast"; },
+                  [](auto &d) { I2CBusSlots(I2C(d, "I2CScan1", "1", "2")).Speed() = "400"; }, E, "I2CScan1", "speed",
                   "Speed (kHz):"},
         CheckCase{"clock", [](auto &d) { d.m_strClockFreq = "abc"; }, [](auto &d) { d.m_strClockFreq = "300000000"; },
                   E, S, "clock_freq", "P2 Core Frequency"},
@@ -190,28 +199,36 @@ INSTANTIATE_TEST_SUITE_P(
                   [](auto &d) { d.m_strHeapSize = "600000"; }, E, S, "heap_size", "from 1 to 524288"},
         CheckCase{"baud", [](auto &d) { d.m_bSetBaud = 1, d.m_strBaud = "4000000"; },
                   [](auto &d) { d.m_bSetBaud = 1, d.m_strBaud = "2000000"; }, E, S, "baud", "from 1200 to 3000000"},
+        // 8 clocks per bit at the lowest clock: 500,000 baud is the fastest.
+        CheckCase{"baud too fast for the clock",
+                  [](auto &d) { d.m_strClockFreq = "4000000", d.m_bSetBaud = 1, d.m_strBaud = "500001"; },
+                  [](auto &d) { d.m_strClockFreq = "4000000", d.m_bSetBaud = 1, d.m_strBaud = "500000"; }, E, S,
+                  "baud", "at least 8 clocks per bit"},
         CheckCase{"SD pin", [](auto &d) { d.m_bMountSd = 1, d.m_strSdCsPin = "x"; },
                   [](auto &d) { d.m_strSdCsPin = "x"; }, E, S, "sd_cs_pin", "SD card's CS pin"},
         // Pins.
         CheckCase{"USB error LED", [](auto &d) { I2C(d), Usb(d); },
-                  [](auto &d) { I2C(d), Usb(d).m_bFlag[3] = true; }, E, "UsbKbM1", "port",
+                  [](auto &d) { I2C(d), UsbKbmSlots(Usb(d)).NoErrorLed() = true; }, E, "UsbKbM1", "port",
                   "error LED drives pin 56, which I2CScan1"},
         CheckCase{"SD pins against objects", [](auto &d) { d.m_bMountSd = 1, Servo(d, "Servo1", "58"); },
                   [](auto &d) { Servo(d, "Servo1", "58"); }, E, "Servo1", "pin", "SD card's MISO pin"},
         CheckCase{"serial pins", [](auto &d) { Servo(d, "Servo1", "63"); }, [](auto &d) { Servo(d, "Servo1", "61"); },
                   E, "Servo1", "pin", "serial console"},
+        // 4 is a multiple of 4 but not of 8, which the driver takes too.
+        CheckCase{"VGA base off the multiples of 4", [](auto &d) { Single(d, kSimpleVGA, "V1", "6"); },
+                  [](auto &d) { Single(d, kSimpleVGA, "V1", "4"); }, E, "V1", "basepin", "6 is not a multiple of 4"},
         CheckCase{"SCL is SDA", [](auto &d) { I2C(d, "I2CScan1", "5", "5"); },
                   [](auto &d) { I2C(d, "I2CScan1", "5", "6"); }, E, "I2CScan1", "sda", "both pin 5"},
         CheckCase{"left is right", [](auto &d) { Sound(d, "54", "54"); }, [](auto &d) { Sound(d); }, E,
                   "SimpleSound1", "right", "both pin 54"},
         CheckCase{"custom USB pins",
                   [](auto &d) {
-                      auto &u = Usb(d);
-                      u.m_nValue[0] = 1, u.m_strText[0] = "10", u.m_strText[1] = "10", u.m_strText[2] = "20";
+                      UsbKbmSlots u(Usb(d));
+                      u.Config() = kUsbCustom, u.DmPin() = "10", u.ActivityLed() = "10", u.ErrorLed() = "20";
                   },
                   [](auto &d) {
-                      auto &u = Usb(d);
-                      u.m_nValue[0] = 1, u.m_strText[0] = "10", u.m_strText[1] = "12", u.m_strText[2] = "20";
+                      UsbKbmSlots u(Usb(d));
+                      u.Config() = kUsbCustom, u.DmPin() = "10", u.ActivityLed() = "12", u.ErrorLed() = "20";
                   },
                   E, "UsbKbM1", "activity_led", "both pin 10"},
         CheckCase{"shared pin", [](auto &d) { Servo(d, "Servo1", "5"), Servo(d, "Servo2", "5"); },
@@ -221,21 +238,23 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"second VGA", [](auto &d) { Single(d, kSimpleVGA, "V1", "0"), Single(d, kSimpleVGA, "V2", "8"); },
                   [](auto &d) { Single(d, kSimpleVGA, "V1", "0"); }, E, "V2", "", "already has a SimpleVGA"},
         CheckCase{"second keyboard", [](auto &d) { QuietUsb(d, "UsbKbM1", "8"), QuietUsb(d, "UsbKbM2", "16"); },
-                  [](auto &d) { QuietUsb(d, "UsbKbM1", "8"), QuietUsb(d, "UsbKbM2", "16").m_bFlag[1] = false; }, E,
+                  [](auto &d) { QuietUsb(d, "UsbKbM1", "8"), UsbKbmSlots(QuietUsb(d, "UsbKbM2", "16")).OutKeyboard() = false; }, E,
                   "UsbKbM2",
                   "out_keyboard", "already outputs keyboard input"},
-        CheckCase{"RTC without its bus", [](auto &d) { Add(d, kRTC, "RTC1").m_strText[0] = "Gone"; },
-                  [](auto &d) { I2C(d, "Bus", "1", "2"), Add(d, kRTC, "RTC1").m_strText[0] = "Bus"; }, E, "RTC1",
+        CheckCase{"RTC without its bus", [](auto &d) { RtcSlots(Add(d, kRTC, "RTC1")).Bus() = "Gone"; },
+                  [](auto &d) { I2C(d, "Bus", "1", "2"), RtcSlots(Add(d, kRTC, "RTC1")).Bus() = "Bus"; }, E, "RTC1",
                   "bus", "not in the project"},
-        CheckCase{"RTC before its bus", [](auto &d) { Add(d, kRTC, "RTC1").m_strText[0] = "Bus", I2C(d, "Bus", "1", "2"); },
-                  [](auto &d) { I2C(d, "Bus", "1", "2"), Add(d, kRTC, "RTC1").m_strText[0] = "Bus"; }, E, "RTC1",
+        CheckCase{"RTC before its bus",
+                  [](auto &d) { RtcSlots(Add(d, kRTC, "RTC1")).Bus() = "Bus", I2C(d, "Bus", "1", "2"); },
+                  [](auto &d) { I2C(d, "Bus", "1", "2"), RtcSlots(Add(d, kRTC, "RTC1")).Bus() = "Bus"; }, E, "RTC1",
                   "bus", "comes after it"},
         CheckCase{"NCO for another clock", [](auto &d) { Nco(d, "200000000"); }, [](auto &d) { Nco(d, "160000000"); },
                   W, "NCO_Freq1", "wxpin", "computed for another clock"},
-        CheckCase{"filter nobody sets", [](auto &d) { Single(d, kDigital, "SmartPin1", "40").m_nValue[0] = 2; },
+        CheckCase{"filter nobody sets",
+                  [](auto &d) { DigitalSlots(Single(d, kDigital, "SmartPin1", "40")).InFilter() = 2; },
                   [](auto &d) {
-                      Single(d, kDigital, "SmartPin1", "40").m_nValue[0] = 2;
-                      Add(d, kFilters, "Filters1").m_bFlag[1] = true;
+                      DigitalSlots(Single(d, kDigital, "SmartPin1", "40")).InFilter() = 2;
+                      FiltersSlots(Add(d, kFilters, "Filters1")).Set(1) = true;
                   },
                   W, "SmartPin1", "in_filter", "filt1"},
         // Scripts.

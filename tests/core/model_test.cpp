@@ -1,3 +1,4 @@
+#include "kinds/kind.h"
 #include "model/codeobject.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
@@ -61,6 +62,21 @@ TEST(Document, KindLabels)
         o.m_nKind = kind;
         EXPECT_EQ(o.GetKindName(), label) << kind;
     }
+}
+
+// Every kind code 0..11 finds its own module, and nothing else does.
+TEST(Document, EveryKindCodeHasItsKind)
+{
+    ASSERT_EQ(kKindCodeCount, 12);
+    for (int code = 0; code < 12; ++code) {
+        const IKind *k = FindKind(code);
+        ASSERT_NE(k, nullptr) << code;
+        EXPECT_EQ(k->Code(), code);
+        EXPECT_EQ(FindKindByName(k->CliName()), k) << code;
+    }
+    EXPECT_EQ(FindKind(-1), nullptr);
+    EXPECT_EQ(FindKind(12), nullptr);
+    EXPECT_EQ(AllKinds().size(), 12u);
 }
 
 TEST(Document, DefaultNamesFollowTheCountersWhichNeverFall)

@@ -5,7 +5,7 @@
 #include "model/kivodoc.h"
 #include "model/projectfile.h"
 #include "model/undo.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
 #include "platform/files.h"
 
 #include <filesystem>

@@ -2,6 +2,7 @@
 #include "generator/library.h"
 #include "generator/scripts.h"
 #include "generator/skeleton.h"
+#include "kinds/usbkbm/slots.h"
 #include "objects/editor.h"
 #include "objects/objectlist.h"
 #include "project.h"
@@ -238,7 +239,7 @@ TEST(Library, TableAndSilentFailures)
     }
     o.m_nKind = kUsbKbm;
     EXPECT_STREQ(LibraryFilesFor(o)[0].fileName, "1CogKbM_kqv3b.spin2");
-    o.m_bFlag[3] = true;
+    UsbKbmSlots(o).NoErrorLed() = true;
     EXPECT_STREQ(LibraryFilesFor(o)[0].fileName, "1CogKbM_kqv3b_NoErrorLed.spin2");
     // Every id of the table is embedded.
     EmbeddedResources res;

@@ -6,7 +6,7 @@
 #include "model/kivodoc.h"
 #include "model/projectfile.h"
 #include "objects/editor.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
 #include "workspace/colortabbar.h"
 #include "workspace/editordialog.h"
 #include "workspace/flexspinview.h"

@@ -4,7 +4,7 @@
 #include "app/ribbon.h"
 #include "app_support.h"
 #include "model/kivodoc.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
 #include "objects/objectlist.h"
 #include "workspace/editordialog.h"
 #include "workspace/objectpicker.h"

@@ -4,6 +4,7 @@
 #include "app/looks.h"
 #include "app/ribbon.h"
 #include "app_support.h"
+#include "kinds/servo/slots.h"
 #include "model/kivodoc.h"
 #include "workspace/colortabbar.h"
 #include "workspace/commandtarget.h"
@@ -633,8 +634,8 @@ TEST_F(AppTest, GenerateAsksBeforeGeneratingAProjectWithErrors)
     servo->m_strName = "Servo1";
     servo->m_strPin = "12abc";
     servo->m_nPinCount = 1;
-    servo->m_strText[0] = "90";
-    servo->m_strText[1] = "1500";
+    ServoSlots(*servo).Degrees() = "90";
+    ServoSlots(*servo).Microseconds() = "1500";
     Doc().m_objList.push_back(std::move(servo));
     Modals &m = Modals::Get();
     auto answer = [](QMessageBox::StandardButton button) {

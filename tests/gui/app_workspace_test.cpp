@@ -4,7 +4,7 @@
 #include "app_support.h"
 #include "model/kivodoc.h"
 #include "objects/editor.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
 #include "workspace/editordialog.h"
 #include "workspace/flexspinview.h"
 #include "workspace/objectpicker.h"

@@ -3,6 +3,7 @@
 #include "grid/davarogrid.h"
 #include "grid/inplaceedit.h"
 #include "grid/pinsview.h"
+#include "kinds/servo/slots.h"
 #include "model/codeobject.h"
 #include "model/kivodoc.h"
 #include "objects/objectlist.h"
@@ -411,8 +412,8 @@ TEST_F(PinsViewTest, PinsOfFindingsAreMarkedOnTheirNumber)
         servo->m_strName = name;
         servo->m_strPin = "5";
         servo->m_nPinCount = 1;
-        servo->m_strText[0] = "90";
-        servo->m_strText[1] = "1500";
+        ServoSlots(*servo).Degrees() = "90";
+        ServoSlots(*servo).Microseconds() = "1500";
         doc.AppendObject(std::move(servo));
     }
     doc.UpdateAllViews();

@@ -3,7 +3,7 @@
 #include "flexspin_run.h"
 #include "generator/generator.h"
 #include "objects/editor.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
 #include "objects/objectlist.h"
 
 #include <cctype>

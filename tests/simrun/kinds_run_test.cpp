@@ -5,6 +5,7 @@
 #include "board/i2c.h"
 #include "board/ledchain.h"
 #include "board/meters.h"
+#include "kinds/nco/slots.h"
 #include "simrun_support.h"
 
 #include <gtest/gtest.h>
@@ -55,7 +56,7 @@ TEST(KindRun, NcoCounterSeesTheEditorsFrequency)
         auto run = Simulate(p.doc, 0.06);
         auto counter = run->Device<FrequencyCounter>("NCO_Freq1");
         ASSERT_TRUE(counter);
-        double expected = std::atof(p.Object(0).m_strText[3].c_str());
+        double expected = std::atof(NcoSlots(p.Object(0)).Resulting().c_str());
         ASSERT_GT(counter->rises(), 10u);
         EXPECT_NEAR(counter->frequency(), expected, 2 * counter->resolution() + 1e-6);
         EXPECT_NEAR(counter->duty(), 0.5, 0.01);

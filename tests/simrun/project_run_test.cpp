@@ -2,7 +2,12 @@
 // checks, the options, the report's shape on a stand-in image, and the
 // example project's pins.
 #include "model/projectfile.h"
-#include "objects/kind.h"
+#include "kinds/i2cbus/slots.h"
+#include "kinds/kind.h"
+#include "kinds/rtc/slots.h"
+#include "kinds/simplesound/slots.h"
+#include "kinds/usbkbm/slots.h"
+#include "run/kindboard.h"
 #include "simrun_support.h"
 
 #include <algorithm>
@@ -134,6 +139,18 @@ TEST(ProjectRun, VcdNamesTheProjectPins)
     EXPECT_NE(ReadFileBytes(vcd).find(" P0 $end"), std::string::npos);
 }
 
+// Every kind code 0..11 finds its own board part, and nothing else does.
+TEST(ProjectRun, EveryKindCodeHasItsBoardPart)
+{
+    for (int code = 0; code < 12; ++code) {
+        const sim::IKindBoard *b = sim::FindKindBoard(code);
+        ASSERT_NE(b, nullptr) << code;
+        EXPECT_EQ(b->Code(), code);
+    }
+    EXPECT_EQ(sim::FindKindBoard(-1), nullptr);
+    EXPECT_EQ(sim::FindKindBoard(12), nullptr);
+}
+
 TEST(ProjectRun, AllKindsExampleHasEveryKindOnItsOwnPins)
 {
     CKivoDoc doc;
@@ -157,23 +174,23 @@ TEST(ProjectRun, AllKindsExampleHasEveryKindOnItsOwnPins)
         return *doc.m_objList.front();
     };
     EXPECT_EQ(named(kSimpleVGA).m_strPin, "48");
-    EXPECT_EQ(named(kI2CBus).m_strExtraPin[6], "56");
-    EXPECT_EQ(named(kI2CBus).m_strExtraPin[5], "57");
-    EXPECT_EQ(named(kI2CBus).m_nPullUp, 1); // 1.5 kOhm
+    EXPECT_EQ(I2CBusSlots(named(kI2CBus)).SclPin(), "56");
+    EXPECT_EQ(I2CBusSlots(named(kI2CBus)).SdaPin(), "57");
+    EXPECT_EQ(I2CBusSlots(named(kI2CBus)).PullUp(), 1); // 1.5 kOhm
     EXPECT_EQ(named(kNeopixel).m_strPin, "40");
     EXPECT_EQ(named(kNCO).m_strPin, "24");
-    EXPECT_EQ(named(kRTC).m_strText[0], named(kI2CBus).m_strName);
-    EXPECT_EQ(named(kSimpleSound).m_strText[0], "54");
-    EXPECT_EQ(named(kSimpleSound).m_strText[1], "55");
+    EXPECT_EQ(RtcSlots(named(kRTC)).Bus(), named(kI2CBus).m_strName);
+    EXPECT_EQ(SimpleSoundSlots(named(kSimpleSound)).LeftPin(), "54");
+    EXPECT_EQ(SimpleSoundSlots(named(kSimpleSound)).RightPin(), "55");
     EXPECT_EQ(named(kServo).m_strPin, "38");
     EXPECT_EQ(named(kDigital).m_strPin, "39");
     EXPECT_EQ(named(kDAC).m_strPin, "41");
     EXPECT_EQ(named(kADC).m_strPin, "42");
-    const CCodeObject &usb = named(kUsbKbm);
-    EXPECT_EQ(usb.m_strPin, "8");
-    EXPECT_EQ(usb.m_nValue[0], 0); // the Parallax adapter
-    EXPECT_EQ(usb.m_nValue[1], 0); // top port
-    EXPECT_TRUE(usb.m_bFlag[3]);   // "Do not use Error LED pin"
+    UsbKbmSlots usb(named(kUsbKbm));
+    EXPECT_EQ(usb.BasePin(), "8");
+    EXPECT_EQ(usb.Config(), kUsbAdapter);
+    EXPECT_EQ(usb.Port(), 0); // top port
+    EXPECT_TRUE(usb.NoErrorLed());
     EXPECT_EQ(owner.count(56), 1u);
     EXPECT_EQ(owner[56], named(kI2CBus).m_strName); // the error LED would have sat here
 }

@@ -1,6 +1,7 @@
+#include "kinds/neopixel/slots.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
 
 #include <cctype>
 
@@ -61,15 +62,16 @@ protected:
     void InitExisting() override
     {
         m_text["pin"] = m_object.m_strPin;
-        m_text["color"] = m_object.m_strText[0];
-        m_text["holdoff_us"] = m_object.m_strText[1];
-        m_text["leds"] = m_object.m_strText[2];
-        m_int["red"] = m_object.m_nValue[0];
-        m_int["green"] = m_object.m_nValue[1];
-        m_int["blue"] = m_object.m_nValue[2];
-        m_int["type"] = m_object.m_nValue[3];
-        m_int["holdoff"] = m_object.m_nValue[4];
-        m_flag["random"] = m_object.m_bFlag[0];
+        NeopixelSlots slots(m_object);
+        m_text["color"] = slots.Color();
+        m_text["holdoff_us"] = slots.HoldoffText();
+        m_text["leds"] = slots.LedCount();
+        m_int["red"] = slots.Red();
+        m_int["green"] = slots.Green();
+        m_int["blue"] = slots.Blue();
+        m_int["type"] = slots.Type();
+        m_int["holdoff"] = slots.Holdoff();
+        m_flag["random"] = slots.Random();
     }
     void OnSlider(const std::string &) override { UpdateReadouts(); }
     OkResult OnOk() override
@@ -77,21 +79,22 @@ protected:
         m_object.m_nKind = kNeopixel;
         m_object.m_strName = Name();
         m_object.m_strPin = Text("pin");
-        m_object.m_strText[0] = Text("color");
-        m_object.m_strText[1] = Text("holdoff_us");
-        m_object.m_strText[2] = Text("leds");
-        m_object.m_nValue[0] = Int("red");
-        m_object.m_nValue[1] = Int("green");
-        m_object.m_nValue[2] = Int("blue");
-        m_object.m_nValue[3] = Int("type");
-        m_object.m_nValue[4] = Int("holdoff");
-        m_object.m_bFlag[0] = Flag("random");
+        NeopixelSlots slots(m_object);
+        slots.Color() = Text("color");
+        slots.HoldoffText() = Text("holdoff_us");
+        slots.LedCount() = Text("leds");
+        slots.Red() = Int("red");
+        slots.Green() = Int("green");
+        slots.Blue() = Int("blue");
+        slots.Type() = Int("type");
+        slots.Holdoff() = Int("holdoff");
+        slots.Random() = Flag("random");
         m_object.m_bValid = true;
         m_object.m_nPinCount = 1;
         int pin = TextToInt(m_object.m_strPin);
         if (!ClaimPinRange(pin, 1, 63))
             return OkResult::StayOpen;
-        m_doc.m_strPinUsage[pin] = "Neopixel";
+        m_doc.m_strPinUsage[pin] = kNeopixelUsage;
         return OkResult::Accepted;
     }
 
@@ -144,16 +147,16 @@ public:
     {
         // Generation trims the colour readout in the object itself, so the
         // project keeps the text it generated from.
-        const std::string color = TrimLeft(o.m_strText[0]);
+        const std::string color = TrimLeft(NeopixelSlots(o).Color());
         for (auto &held : ctx.doc.m_objList)
             if (held.get() == &o)
-                held->m_strText[0] = color;
+                NeopixelSlots(*held).Color() = color;
 
         s += "\n//Neopixel pin and settings for " + o.m_strName + "\n";
-        s += "#define NEOPIXELS " + o.m_strText[2] + "\n";
+        s += "#define NEOPIXELS " + NeopixelSlots(o).LedCount() + "\n";
         s += "#define NEOPIXEL_COLOR 0x" + color + "00\n";
         s += "#define NEOPIXEL_PIN " + o.m_strPin + "\n";
-        s += Format("#define NEOPIXEL_HOLDOFF %d\n", o.m_nValue[4]);
+        s += Format("#define NEOPIXEL_HOLDOFF %d\n", NeopixelSlots(o).Holdoff());
     }
     void DeclarationBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
@@ -166,18 +169,39 @@ public:
     {
         s += "\n    for (int i = 0; i < NEOPIXELS; i++)\n";
         s += "        pixbuf1[i] = NEOPIXEL_COLOR;\n";
-        s += StartCall(o.m_nValue[3]);
+        s += StartCall(NeopixelSlots(o).Type());
         s += "    printf(\"Neopixel Driver Started.\\n\");\n";
     }
     void LoopBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
-        if (!o.m_bFlag[0])
+        if (!NeopixelSlots(o).Random())
             return;
         s += "\n    //Randomly change Neopixel color\n";
         s += "    for (int i = 0; i < NEOPIXELS; i++)\n";
         s += "        pixbuf1[i] = _rnd();\n";
     }
     std::vector<int> PinsOf(const CCodeObject &o) const override { return ConsecutivePins(o); }
+
+    void CheckPins(const CCodeObject &o, IObjectCheck &check) const override { CheckSinglePin(o, check); }
+    void CheckNumbers(const CCodeObject &o, IObjectCheck &check) const override
+    {
+        long long v;
+        check.Whole("leds", "\"#LEDs in string:\"", NeopixelSlots(o).LedCount(), 1, 65535, v);
+    }
+    // NEOPIXEL and pixbuf1 are fixed names.
+    bool OnlyOne() const override { return true; }
+    int Cogs(const CCodeObject &) const override { return 1; }
+    // The pixel buffer: one long per LED.
+    std::size_t HubBytes(const CCodeObject &o) const override
+    {
+        long long leds;
+        return 256 + (DigitsInRange(NeopixelSlots(o).LedCount(), 1, 1000000, leds) ? std::size_t(leds) * 4 : 0);
+    }
+    std::vector<LibraryFile> LibraryFiles(const CCodeObject &) const override { return {kDriver}; }
+    std::vector<LibraryFile> AllLibraryFiles() const override { return {kDriver}; }
+
+private:
+    static constexpr LibraryFile kDriver{348, "zd_rgbx_pixel_kqv.spin2", 3072};
 };
 
 } // namespace

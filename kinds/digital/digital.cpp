@@ -1,6 +1,8 @@
+#include "kinds/digital/slots.h"
+#include "kinds/filters/slots.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
 
 #include <initializer_list>
 
@@ -70,38 +72,40 @@ protected:
     void InitExisting() override
     {
         m_text["pin"] = m_object.m_strPin;
-        m_int["in_filter"] = m_object.m_nValue[0];
-        m_int["high_drive"] = m_object.m_nValue[1];
-        m_int["low_drive"] = m_object.m_nValue[2];
-        m_int["in_source"] = m_object.m_nValue[3];
-        m_int["start"] = m_object.m_nValue[4];
-        m_flag["clocked"] = m_object.m_bFlag[0];
-        m_flag["invert_in"] = m_object.m_bFlag[1];
-        m_flag["invert_out"] = m_object.m_bFlag[2];
-        m_flag["show_in"] = m_object.m_bFlag[3];
-        m_flag["toggle_out"] = m_object.m_bFlag[4];
+        DigitalSlots slots(m_object);
+        m_int["in_filter"] = slots.InFilter();
+        m_int["high_drive"] = slots.HighDrive();
+        m_int["low_drive"] = slots.LowDrive();
+        m_int["in_source"] = slots.InSource();
+        m_int["start"] = slots.Start();
+        m_flag["clocked"] = slots.Clocked();
+        m_flag["invert_in"] = slots.InvertIn();
+        m_flag["invert_out"] = slots.InvertOut();
+        m_flag["show_in"] = slots.ShowIn();
+        m_flag["toggle_out"] = slots.ToggleOut();
     }
     OkResult OnOk() override
     {
         m_object.m_nKind = kDigital;
         m_object.m_strName = Name();
         m_object.m_strPin = Text("pin");
-        m_object.m_nValue[0] = Int("in_filter");
-        m_object.m_nValue[1] = Int("high_drive");
-        m_object.m_nValue[2] = Int("low_drive");
-        m_object.m_nValue[3] = Int("in_source");
-        m_object.m_nValue[4] = Int("start");
-        m_object.m_bFlag[0] = Flag("clocked");
-        m_object.m_bFlag[1] = Flag("invert_in");
-        m_object.m_bFlag[2] = Flag("invert_out");
-        m_object.m_bFlag[3] = Flag("show_in");
-        m_object.m_bFlag[4] = Flag("toggle_out");
+        DigitalSlots slots(m_object);
+        slots.InFilter() = Int("in_filter");
+        slots.HighDrive() = Int("high_drive");
+        slots.LowDrive() = Int("low_drive");
+        slots.InSource() = Int("in_source");
+        slots.Start() = Int("start");
+        slots.Clocked() = Flag("clocked");
+        slots.InvertIn() = Flag("invert_in");
+        slots.InvertOut() = Flag("invert_out");
+        slots.ShowIn() = Flag("show_in");
+        slots.ToggleOut() = Flag("toggle_out");
         m_object.m_bValid = true;
         m_object.m_nPinCount = 1;
         int pin = TextToInt(m_object.m_strPin);
         if (!ClaimPinRange(pin, 1, 63, "Error: Pin #%d is already in use by ", ". Pin assignment change required."))
             return OkResult::StayOpen;
-        m_doc.m_strPinUsage[pin] = "Smart Digital I/O";
+        m_doc.m_strPinUsage[pin] = kDigitalUsage;
         return OkResult::Accepted;
     }
 };
@@ -116,20 +120,21 @@ const char *Pick(std::initializer_list<const char *> pieces, int index)
 
 std::string PinModeText(const CCodeObject &o)
 {
+    DigitalSlots slots(o);
     std::string m = "P_TRUE_A|";
     m += Pick({"P_LOCAL_A|", "P_PLUS1_A|", "P_PLUS2_A|", "P_PLUS3_A|", "P_OUTBIT_A|", "P_MINUS3_A|", "P_MINUS2_A|",
                "P_MINUS1_A|"},
-              o.m_nValue[3]);
-    m += Pick({"P_PASS_AB|", "P_FILT0_AB|", "P_FILT1_AB|", "P_FILT2_AB|", "P_FILT3_AB|"}, o.m_nValue[0]);
-    m += o.m_bFlag[1] ? "P_INVERT_IN|" : "P_TRUE_IN|";
-    m += o.m_bFlag[2] ? "P_INVERT_OUTPUT|" : "P_TRUE_OUTPUT|";
+              slots.InSource());
+    m += Pick({"P_PASS_AB|", "P_FILT0_AB|", "P_FILT1_AB|", "P_FILT2_AB|", "P_FILT3_AB|"}, slots.InFilter());
+    m += slots.InvertIn() ? "P_INVERT_IN|" : "P_TRUE_IN|";
+    m += slots.InvertOut() ? "P_INVERT_OUTPUT|" : "P_TRUE_OUTPUT|";
     m += Pick({"P_HIGH_FAST|", "P_HIGH_1K5|", "P_HIGH_15K|", "P_HIGH_150K|", "P_HIGH_1MA|", "P_HIGH_100UA|",
                "P_HIGH_10UA|", "P_HIGH_FLOAT|"},
-              o.m_nValue[1]);
+              slots.HighDrive());
     m += Pick({"P_LOW_FAST|", "P_LOW_1K5|", "P_LOW_15K|", "P_LOW_150K|", "P_LOW_1MA|", "P_LOW_100UA|", "P_LOW_10UA|",
                "P_LOW_FLOAT|"},
-              o.m_nValue[2]);
-    m += o.m_bFlag[0] ? "P_SYNC_IO|" : "P_ASYNC_IO|";
+              slots.LowDrive());
+    m += slots.Clocked() ? "P_SYNC_IO|" : "P_ASYNC_IO|";
     m += "P_NORMAL";
     return m;
 }
@@ -149,27 +154,50 @@ public:
         s += "\n    //Configure Digital I/O pin " + n + " in non-Smart Pin mode\n";
         s += "    _pinstart(" + n + "," + PinModeText(o) + ", 0, 0);\n";
         s += "    //set starting output mode\n";
-        if (o.m_nValue[4] == 0)
+        const int start = DigitalSlots(o).Start();
+        if (start == 0)
             s += "    _pinf(" + n + ");\n";
-        else if (o.m_nValue[4] == 1)
+        else if (start == 1)
             s += "    _pinh(" + n + ");\n";
-        else if (o.m_nValue[4] == 2)
+        else if (start == 2)
             s += "    _pinl(" + n + ");\n";
         s += "    printf(\"" + n + " Started.\\n\");\n";
     }
     void LoopBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         const std::string &n = o.m_strName;
-        if (o.m_bFlag[4]) {
+        DigitalSlots slots(o);
+        if (slots.ToggleOut()) {
             s += "\n    //toggle Digital I/O pin output\n";
             s += "    _pinnot(" + n + ");\n";
         }
-        if (o.m_bFlag[3]) {
+        if (slots.ShowIn()) {
             s += "    //show Digital I/O pin input\n";
             s += "    printf(\"" + n + " IN = % d\\n\", _pinr(" + n + "));\n";
         }
     }
     std::vector<int> PinsOf(const CCodeObject &o) const override { return ConsecutivePins(o); }
+
+    void CheckPins(const CCodeObject &o, IObjectCheck &check) const override { CheckSinglePin(o, check); }
+    // An input filter that no filters object sets keeps the chip's reset
+    // setting.
+    void CheckAmong(const CCodeObject &o, IObjectCheck &check) const override
+    {
+        const int choice = DigitalSlots(o).InFilter();
+        if (choice < 1 || choice > kFilterCount)
+            return;
+        const int f = choice - 1;
+        bool set = false;
+        for (auto *x : check.Objects())
+            if (x->m_nKind == kFilters && FiltersSlots(*x).Set(f))
+                set = true;
+        if (!set)
+            check.Warning("in_filter",
+                          Format("It uses filt%d, which no Global Digital Filters object sets, so the filter keeps "
+                                 "the chip's reset setting: add a filters object that sets filter #%d, or choose "
+                                 "another filter.",
+                                 f, f));
+    }
 };
 
 } // namespace

@@ -1,8 +1,13 @@
+#include "kinds/usbkbm/slots.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
 #include "objects/pinrules.h"
 #include "platform/messages.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
 
 namespace kivo {
 
@@ -23,7 +28,7 @@ const char *const kAdapterLabels[8] = {
     "Parallax USB Lower Data-",    "Parallax USB Lower Data+",
 };
 
-enum { kAdapter = 0, kCustom = 1 };
+constexpr int kAdapter = kUsbAdapter;
 
 const std::vector<FieldSpec> &UsbFields()
 {
@@ -104,22 +109,22 @@ protected:
     }
     void InitExisting() override
     {
-        const CCodeObject &o = m_object;
-        m_int["config"] = o.m_nValue[0];
-        m_text["basepin"] = o.m_strPin;
-        m_int["port"] = o.m_nValue[1];
-        m_text["dm"] = o.m_strText[0];
-        m_text["activity_led"] = o.m_strText[1];
-        m_text["error_led"] = o.m_strText[2];
-        m_flag["use_enable"] = o.m_bFlag[2];
-        m_text["enable_pin"] = o.m_strText[3];
-        m_text["limit_x"] = Format("%d", o.m_nValue[2]);
-        m_text["limit_y"] = Format("%d", o.m_nValue[3]);
-        m_text["start_x"] = Format("%d", o.m_nValue[4]);
-        m_text["start_y"] = Format("%d", o.m_nValue[5]);
-        m_flag["out_mouse"] = o.m_bFlag[0];
-        m_flag["out_keyboard"] = o.m_bFlag[1];
-        m_flag["no_error_led"] = o.m_bFlag[3];
+        UsbKbmSlots slots(m_object);
+        m_int["config"] = slots.Config();
+        m_text["basepin"] = slots.BasePin();
+        m_int["port"] = slots.Port();
+        m_text["dm"] = slots.DmPin();
+        m_text["activity_led"] = slots.ActivityLed();
+        m_text["error_led"] = slots.ErrorLed();
+        m_flag["use_enable"] = slots.UseEnable();
+        m_text["enable_pin"] = slots.EnablePin();
+        m_text["limit_x"] = Format("%d", slots.LimitX());
+        m_text["limit_y"] = Format("%d", slots.LimitY());
+        m_text["start_x"] = Format("%d", slots.StartX());
+        m_text["start_y"] = Format("%d", slots.StartY());
+        m_flag["out_mouse"] = slots.OutMouse();
+        m_flag["out_keyboard"] = slots.OutKeyboard();
+        m_flag["no_error_led"] = slots.NoErrorLed();
     }
     OkResult OnOk() override
     {
@@ -131,22 +136,23 @@ protected:
         o.m_nKind = kUsbKbm;
         o.m_strName = Name();
         o.m_strPin = Text("basepin");
-        o.m_nValue[0] = Int("config");
-        o.m_nValue[1] = Int("port");
-        o.m_nValue[2] = IntegerField("limit_x");
-        o.m_nValue[3] = IntegerField("limit_y");
-        o.m_nValue[4] = IntegerField("start_x");
-        o.m_nValue[5] = IntegerField("start_y");
-        o.m_strText[0] = Text("dm");
-        o.m_strText[1] = Text("activity_led");
-        o.m_strText[2] = Text("error_led");
-        o.m_strText[3] = Text("enable_pin");
-        o.m_bFlag[0] = Flag("out_mouse");
-        o.m_bFlag[1] = Flag("out_keyboard");
-        o.m_bFlag[2] = Flag("use_enable");
-        o.m_bFlag[3] = Flag("no_error_led");
+        UsbKbmSlots slots(o);
+        slots.Config() = Int("config");
+        slots.Port() = Int("port");
+        slots.LimitX() = IntegerField("limit_x");
+        slots.LimitY() = IntegerField("limit_y");
+        slots.StartX() = IntegerField("start_x");
+        slots.StartY() = IntegerField("start_y");
+        slots.DmPin() = Text("dm");
+        slots.ActivityLed() = Text("activity_led");
+        slots.ErrorLed() = Text("error_led");
+        slots.EnablePin() = Text("enable_pin");
+        slots.OutMouse() = Flag("out_mouse");
+        slots.OutKeyboard() = Flag("out_keyboard");
+        slots.UseEnable() = Flag("use_enable");
+        slots.NoErrorLed() = Flag("no_error_led");
         o.m_bValid = true;
-        return o.m_nValue[0] == kAdapter ? OkAdapter() : OkCustom();
+        return slots.Config() == kAdapter ? OkAdapter() : OkCustom();
     }
 
 private:
@@ -198,27 +204,28 @@ private:
     OkResult OkCustom()
     {
         CCodeObject &o = m_object;
+        UsbKbmSlots slots(o);
         // Upper range bounds come in plain boxes, the rest as errors.
-        int activity = TextToInt(o.m_strText[1]);
+        int activity = TextToInt(slots.ActivityLed());
         if (activity < 0 || activity > 63)
             return Refuse(MessageKind::Plain, RangeMessage(activity, 63));
         if (Taken(activity))
             return OkResult::StayOpen;
         // The error LED pin is claimed even when the driver leaves it alone.
-        int errorLed = TextToInt(o.m_strText[2]);
+        int errorLed = TextToInt(slots.ErrorLed());
         if (errorLed < 0 || errorLed > 63)
             return Refuse(MessageKind::Plain, RangeMessage(errorLed, 63));
         if (Taken(errorLed))
             return OkResult::StayOpen;
-        int dm = TextToInt(o.m_strText[0]);
+        int dm = TextToInt(slots.DmPin());
         if (dm < 0 || dm > 62)
             return Refuse(MessageKind::Plain, RangeMessage(dm, 62));
         if (dm % 2 != 0)
             return Refuse(MessageKind::Error, Format("Pin %d is not a multiple of 2.", dm));
         if (Taken(dm) || Taken(dm + 1))
             return OkResult::StayOpen;
-        const bool useEnable = o.m_bFlag[2];
-        int enable = TextToInt(o.m_strText[3]);
+        const bool useEnable = slots.UseEnable();
+        int enable = TextToInt(slots.EnablePin());
         if (useEnable) {
             if (enable < 0 || enable > 63)
                 return Refuse(MessageKind::Plain, RangeMessage(enable, 63));
@@ -246,24 +253,25 @@ public:
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         const std::string &n = o.m_strName;
+        UsbKbmSlots slots(o);
         s += "\n//Settings for USB Object: " + n + "\n";
-        if (o.m_nValue[0] == kAdapter) {
+        if (slots.Config() == kAdapter) {
             // The chosen port's four pins start 4 above the base for the
             // bottom port; its error LED is fixed by the adapter.
-            int port = o.m_nValue[1];
-            int p = TextToInt(o.m_strPin) + 4 * port;
+            int port = slots.Port();
+            int p = TextToInt(slots.BasePin()) + 4 * port;
             s += "#define " + n + "_BASE_PIN " + Format("%d", p) + "\n";
             s += "#define " + n + "_ENABLE_PIN " + Format("%d", p + 1) + "\n";
             s += "#define " + n + "_DM_PIN " + Format("%d", p + 2) + "\n";
             s += "#define " + n + "_ERR_LED_PIN " + Format("%d", 56 + port) + "\n";
         } else {
-            s += "#define " + n + "_BASE_PIN " + o.m_strText[1] + "\n";
-            if (o.m_bFlag[2])
-                s += "#define " + n + "_ENABLE_PIN " + o.m_strText[3] + "\n";
+            s += "#define " + n + "_BASE_PIN " + slots.ActivityLed() + "\n";
+            if (slots.UseEnable())
+                s += "#define " + n + "_ENABLE_PIN " + slots.EnablePin() + "\n";
             else
                 s += "#define " + n + "_ENABLE_PIN (-1)\n";
-            s += "#define " + n + "_DM_PIN " + o.m_strText[0] + "\n";
-            s += "#define " + n + "_ERR_LED_PIN " + o.m_strText[2] + "\n";
+            s += "#define " + n + "_DM_PIN " + slots.DmPin() + "\n";
+            s += "#define " + n + "_ERR_LED_PIN " + slots.ErrorLed() + "\n";
         }
         s += "\n//USB Keyboard & Mouse status structure\n";
         s += "typedef struct\n";
@@ -281,7 +289,7 @@ public:
         const std::string &n = o.m_strName;
         s += "//Pellam's one cog USB Keyboard/Mouse driver for " + n + "\n";
         // The same flag picks the library file that is written.
-        const char *driver = o.m_bFlag[3] ? "1CogKbM_kqv3b_NoErrorLed.spin2" : "1CogKbM_kqv3b.spin2";
+        const char *driver = Driver(o).fileName;
         s += std::string("struct __using(\"") + driver + "\") " + n +
              "; //KQV:  Visual Studio will show an error here, but it's OK\n";
         s += "KbMouseInfo " + n + "_KbMouseInfo = { 0,0,0,0 };\n";
@@ -291,22 +299,24 @@ public:
         const std::string &n = o.m_strName;
         const std::string info = "    " + n + "_KbMouseInfo.";
         s += "\n    //Configure range and position for USB Keyboard and Mouse object " + n + " and then start.\n";
-        s += info + "MaxX = " + Format("%d", o.m_nValue[2]) + " - 1;\n";
-        s += info + "MaxY = " + Format("%d", o.m_nValue[3]) + " - 1;\n";
-        s += info + "x = " + Format("%d", o.m_nValue[4]) + ";\n";
-        s += info + "y = " + Format("%d", o.m_nValue[5]) + ";\n";
+        UsbKbmSlots slots(o);
+        s += info + "MaxX = " + Format("%d", slots.LimitX()) + " - 1;\n";
+        s += info + "MaxY = " + Format("%d", slots.LimitY()) + " - 1;\n";
+        s += info + "x = " + Format("%d", slots.StartX()) + ";\n";
+        s += info + "y = " + Format("%d", slots.StartY()) + ";\n";
         s += "    " + n + ".Start(" + n + "_BASE_PIN, " + n + "_ENABLE_PIN, " + n + "_DM_PIN, " + n +
              "_ERR_LED_PIN, &" + n + "_KbMouseInfo);  //(base_pin, dm_pin, err_led_pin, pMouseData) : cog\n";
     }
     void LoopBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         const std::string &n = o.m_strName;
-        if (o.m_bFlag[0]) {
+        UsbKbmSlots slots(o);
+        if (slots.OutMouse()) {
             s += "\n    //Show " + n + " mouse position\n";
             s += "    printf(\"USB mouse " + n + " position = (%d, %d)\\n\", " + n + "_KbMouseInfo.x, " + n +
                  "_KbMouseInfo.y);\n";
         }
-        if (o.m_bFlag[1]) {
+        if (slots.OutKeyboard()) {
             s += "\n    //Show " + n + " keyboard input\n";
             s += "    char c = " + n + ".rawKey();\n";
             s += "    if (c != NULL)\n";
@@ -323,18 +333,116 @@ public:
     std::vector<int> PinsOf(const CCodeObject &o) const override
     {
         std::vector<int> pins;
-        if (o.m_nValue[0] == kAdapter) {
-            int base = TextToInt(o.m_strPin);
+        UsbKbmSlots slots(o);
+        if (slots.Config() == kAdapter) {
+            int base = TextToInt(slots.BasePin());
             for (int i = 0; i < o.m_nPinCount && i < 64; ++i)
                 pins.push_back(base + i);
             return pins;
         }
-        int dm = TextToInt(o.m_strText[0]);
-        pins = {dm, dm + 1, TextToInt(o.m_strText[1]), TextToInt(o.m_strText[2])};
-        if (o.m_bFlag[2])
-            pins.push_back(TextToInt(o.m_strText[3]));
+        int dm = TextToInt(slots.DmPin());
+        pins = {dm, dm + 1, TextToInt(slots.ActivityLed()), TextToInt(slots.ErrorLed())};
+        if (slots.UseEnable())
+            pins.push_back(TextToInt(slots.EnablePin()));
         return pins;
     }
+
+    // The adapter: the base pin and the seven after it, from an even base.
+    // Custom: D- and D+, the LEDs and the enable pin, each its own.
+    void CheckPins(const CCodeObject &o, IObjectCheck &check) const override
+    {
+        UsbKbmSlots slots(o);
+        if (slots.Config() == kAdapter) {
+            int base = check.PinField("basepin", "\"Basepin:\"", slots.BasePin(), 56);
+            if (base < 0)
+                return;
+            if (base % 2 != 0) {
+                check.Error("basepin", Format("\"Basepin:\" %d is odd: the adapter needs an even pin.", base), {base});
+                check.ClearPins();
+                return;
+            }
+            for (int k = 1; k < 8; ++k)
+                check.AddPin(base + k, "basepin");
+            return;
+        }
+        int dm = check.PinField("dm", "\"DM Pin:\"", slots.DmPin(), 62);
+        if (dm >= 0) {
+            if (dm % 2 != 0)
+                check.Error("dm", Format("\"DM Pin:\" %d is odd: USB data needs an even pin and the one after it.", dm),
+                            {dm});
+            else
+                check.AddPin(dm + 1, "dm");
+        }
+        check.PinField("activity_led", "\"Activity LED Pin:\"", slots.ActivityLed());
+        check.PinField("error_led", "\"Error LED Pin:\"", slots.ErrorLed());
+        if (slots.UseEnable())
+            check.PinField("enable_pin", "\"Power Enable Pin:\"", slots.EnablePin());
+        static const std::map<std::string, std::string> labels = {
+            {"dm", "\"DM Pin:\""},
+            {"activity_led", "\"Activity LED Pin:\""},
+            {"error_led", "\"Error LED Pin:\""},
+            {"enable_pin", "\"Power Enable Pin:\""},
+        };
+        const auto &pins = check.Pins();
+        std::set<int> told;
+        for (std::size_t a = 0; a < pins.size(); ++a)
+            for (std::size_t b = 0; b < a; ++b)
+                if (pins[a].pin == pins[b].pin && pins[a].field != pins[b].field && told.insert(pins[a].pin).second)
+                    check.Error(pins[a].field,
+                                Format("%s and %s are both pin %d: give each USB signal its own pin.",
+                                       labels.at(pins[b].field).c_str(), labels.at(pins[a].field).c_str(),
+                                       pins[a].pin),
+                                {pins[a].pin});
+    }
+    // The adapter's error LED, driven unless the object says not to.
+    DrivenPin Driven(const CCodeObject &o) const override
+    {
+        UsbKbmSlots slots(o);
+        if (slots.Config() != kAdapter || slots.NoErrorLed())
+            return {};
+        return {56 + (slots.Port() == 1 ? 1 : 0), "its USB error LED"};
+    }
+    void CheckAmong(const CCodeObject &o, IObjectCheck &check) const override
+    {
+        const int led = Driven(o).pin;
+        if (led >= 0) {
+            std::string other = check.OtherOwner(led);
+            const auto &pins = check.Pins();
+            bool own = std::any_of(pins.begin(), pins.end(), [&](const PinUse &u) { return u.pin == led; });
+            if (own)
+                other = "this object's own adapter pins";
+            if (!other.empty())
+                check.Error("port", Format("The USB error LED drives pin %d, which ", led) + other +
+                                        " also uses: choose the other port, move " +
+                                        (own ? std::string("the adapter") : other) +
+                                        ", or tick \"Do not use Error LED pin\".",
+                            {led});
+        }
+        // The keyboard code's names are fixed.
+        if (UsbKbmSlots(o).OutKeyboard()) {
+            bool before = false;
+            for (int j = 0; j < check.Index(); ++j) {
+                const CCodeObject &x = *check.Objects()[std::size_t(j)];
+                before = before || (x.m_nKind == kUsbKbm && UsbKbmSlots(x).OutKeyboard());
+            }
+            if (before)
+                check.Error("out_keyboard",
+                            "Another USB object already outputs keyboard input; the generated keyboard code has "
+                            "fixed names, so only one object may: untick \"Output keyboard input\" here or there.");
+        }
+    }
+    int Cogs(const CCodeObject &) const override { return 1; }
+    // The same flag picks the driver that the declaration names.
+    std::vector<LibraryFile> LibraryFiles(const CCodeObject &o) const override { return {Driver(o)}; }
+    std::vector<LibraryFile> AllLibraryFiles() const override { return {kDriver, kDriverNoErrorLed}; }
+
+private:
+    static LibraryFile Driver(const CCodeObject &o)
+    {
+        return UsbKbmSlots(o).NoErrorLed() ? kDriverNoErrorLed : kDriver;
+    }
+    static constexpr LibraryFile kDriver{363, "1CogKbM_kqv3b.spin2", 16384};
+    static constexpr LibraryFile kDriverNoErrorLed{364, "1CogKbM_kqv3b_NoErrorLed.spin2", 16384};
 };
 
 } // namespace

@@ -1,12 +1,15 @@
-#include "objects/nco.h"
+#include "kinds/nco/nco.h"
 
+#include "kinds/nco/slots.h"
+#include "check/check.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <tuple>
 
 namespace kivo {
 
@@ -93,12 +96,13 @@ protected:
     void InitExisting() override
     {
         m_text["pin"] = m_object.m_strPin;
-        m_text["wxpin"] = m_object.m_strText[0];
-        m_text["wypin"] = m_object.m_strText[1];
-        m_text["desired"] = m_object.m_strText[2];
-        m_text["resulting"] = m_object.m_strText[3];
+        NcoSlots slots(m_object);
+        m_text["wxpin"] = slots.WxPin();
+        m_text["wypin"] = slots.WyPin();
+        m_text["desired"] = slots.Desired();
+        m_text["resulting"] = slots.Resulting();
         // Registers stored by an earlier OK count as calculated.
-        m_calculated = !m_object.m_strText[0].empty() && !m_object.m_strText[1].empty();
+        m_calculated = !slots.WxPin().empty() && !slots.WyPin().empty();
     }
     void AfterInit() override
     {
@@ -116,10 +120,11 @@ protected:
         m_object.m_nKind = kNCO;
         m_object.m_strName = Name();
         m_object.m_strPin = Text("pin");
-        m_object.m_strText[0] = Text("wxpin");
-        m_object.m_strText[1] = Text("wypin");
-        m_object.m_strText[2] = Text("desired");
-        m_object.m_strText[3] = Text("resulting");
+        NcoSlots slots(m_object);
+        slots.WxPin() = Text("wxpin");
+        slots.WyPin() = Text("wypin");
+        slots.Desired() = Text("desired");
+        slots.Resulting() = Text("resulting");
         m_object.m_bValid = true;
         m_object.m_nPinCount = 1;
         // Without a calculated pair the generated _pinstart would be invalid C.
@@ -130,7 +135,7 @@ protected:
         int pin = TextToInt(m_object.m_strPin);
         if (!ClaimPinRange(pin, 1, 63))
             return OkResult::StayOpen;
-        m_doc.m_strPinUsage[pin] = "NCO Frequency";
+        m_doc.m_strPinUsage[pin] = kNcoUsage;
         return OkResult::Accepted;
     }
 
@@ -167,11 +172,66 @@ public:
 
     void SetupBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
-        s += "\n    _pinstart(" + o.m_strPin + ", P_NCO_FREQ+P_OE, 0x" + o.m_strText[0] + ", 0x" + o.m_strText[1] +
+        NcoSlots slots(o);
+        s += "\n    _pinstart(" + o.m_strPin + ", P_NCO_FREQ+P_OE, 0x" + slots.WxPin() + ", 0x" + slots.WyPin() +
              "); //configure smart pin for NCO Freq \n";
         s += "    printf(\"NCO Frequency Smart Pin started.\\n\");\n";
     }
     std::vector<int> PinsOf(const CCodeObject &o) const override { return ConsecutivePins(o); }
+
+    void CheckPins(const CCodeObject &o, IObjectCheck &check) const override { CheckSinglePin(o, check); }
+    void CheckNumbers(const CCodeObject &o, IObjectCheck &check) const override
+    {
+        NcoSlots slots(o);
+        const long long clock = check.Clock();
+        long long desired = 0;
+        const long long half = clock > 0 ? clock / 2 : 2147483647;
+        bool desiredOk = check.Whole("desired", "\"Desired Frequency [Hz]:\"", slots.Desired(), 1, half, desired,
+                                     clock > 0 ? "at most half the P2 core frequency" : "");
+        bool regsOk = true;
+        for (auto [field, label, text] : {std::tuple{"wxpin", "\"WXPIN:\"", &slots.WxPin()},
+                                          std::tuple{"wypin", "\"WYPIN:\"", &slots.WyPin()}}) {
+            if (text->empty() || text->size() > 8 ||
+                text->find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+                check.Error(field, std::string(label) + " is " + Quoted(*text) +
+                                       ": it must be up to 8 hexadecimal digits; press \"Calculate Smart Pin "
+                                       "Settings\".");
+                regsOk = false;
+            }
+        }
+        if (desiredOk && regsOk && clock > 0) {
+            std::string wx, wy, resulting;
+            if (ComputeNcoRegisters(int(clock), int(desired), wx, wy, resulting) &&
+                (HexUpper(slots.WxPin()) != wx || HexUpper(slots.WyPin()) != wy))
+                check.Report(Severity::Warning, "wxpin",
+                             "The register values were computed for another clock than the project's " +
+                                 WithThousands(clock) + " Hz, so the pin will not give " + slots.Desired() +
+                                 " Hz: recompute them from the desired frequency.",
+                             {}, FindingFix::RecomputeNco);
+        }
+    }
+    bool ApplyFix(CCodeObject &o, FindingFix fix, const CKivoDoc &doc) const override
+    {
+        if (fix != FindingFix::RecomputeNco)
+            return false;
+        NcoSlots slots(o);
+        std::string wx, wy, resulting;
+        if (!ComputeNcoRegisters(TextToInt(doc.m_strClockFreq), TextToInt(slots.Desired()), wx, wy, resulting))
+            return false;
+        slots.WxPin() = wx;
+        slots.WyPin() = wy;
+        slots.Resulting() = resulting;
+        return true;
+    }
+
+private:
+    static std::string HexUpper(std::string s)
+    {
+        for (auto &c : s)
+            if (c >= 'a' && c <= 'f')
+                c = char(c - 'a' + 'A');
+        return s;
+    }
 };
 
 } // namespace

@@ -1,6 +1,7 @@
+#include "kinds/rtc/slots.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
 #include "platform/clock.h"
 
 namespace kivo {
@@ -62,9 +63,10 @@ protected:
     void InitExisting() override
     {
         // A bus that is no longer in the project leaves the list unselected.
-        m_int["bus"] = IndexOf(m_buses, m_object.m_strText[0]);
-        m_int["type"] = IndexOf(Options("type"), m_object.m_strText[1]);
-        m_flag["settime"] = m_object.m_bFlag[0];
+        RtcSlots slots(m_object);
+        m_int["bus"] = IndexOf(m_buses, slots.Bus());
+        m_int["type"] = IndexOf(Options("type"), slots.Type());
+        m_flag["settime"] = slots.SetTime();
     }
     // No pins. With nothing selected in a list the stored text is kept, so
     // that a clock whose bus was deleted still names that bus; but while the
@@ -74,18 +76,19 @@ protected:
     {
         const auto buses = Options("bus");
         if (int i = Int("bus"); (i < 0 || i >= int(buses.size())) && !buses.empty()) {
-            ShowPlain("Please choose the I2C bus.\nThe bus " + m_object.m_strText[0] + " is no longer in the project.");
+            ShowPlain("Please choose the I2C bus.\nThe bus " + RtcSlots(m_object).Bus() + " is no longer in the project.");
             m_focusField = "bus";
             return OkResult::StayOpen;
         }
         m_object.m_nKind = kRTC;
         m_object.m_strName = Name();
+        RtcSlots slots(m_object);
         if (int i = Int("bus"); i >= 0 && i < int(buses.size()))
-            m_object.m_strText[0] = buses[std::size_t(i)];
+            slots.Bus() = buses[std::size_t(i)];
         const auto types = Options("type");
         if (int i = Int("type"); i >= 0 && i < int(types.size()))
-            m_object.m_strText[1] = types[std::size_t(i)];
-        m_object.m_bFlag[0] = Flag("settime");
+            slots.Type() = types[std::size_t(i)];
+        slots.SetTime() = Flag("settime");
         m_object.m_bValid = true;
         return OkResult::Accepted;
     }
@@ -106,9 +109,10 @@ public:
     }
     void SetupBlock(GenContext &ctx, const CCodeObject &o, std::string &s) const override
     {
-        s += "\n    BindRtcToPort(&" + o.m_strText[0] + ");  //Select I2C Bus for RTC\n";
+        RtcSlots slots(o);
+        s += "\n    BindRtcToPort(&" + slots.Bus() + ");  //Select I2C Bus for RTC\n";
         s += "    GetRtcSetSystemTime(); //Get time from RTC and apply to system\n";
-        if (!o.m_bFlag[0])
+        if (!slots.SetTime())
             return;
         // The moment of generation, written into the chip at every start.
         const LocalDateTime t = ctx.clock.Now();
@@ -134,6 +138,32 @@ public:
         s += "    // print it\n";
         s += "    printf(\" %s\\n\", dispbuf);\n";
     }
+
+    // The bus it names must be in the project, and set up before it.
+    void CheckAmong(const CCodeObject &o, IObjectCheck &check) const override
+    {
+        const std::string &bus = RtcSlots(o).Bus();
+        const auto &objects = check.Objects();
+        int at = -1;
+        for (int j = 0; j < int(objects.size()); ++j)
+            if (objects[std::size_t(j)]->m_nKind == kI2CBus && objects[std::size_t(j)]->m_strName == bus) {
+                at = j;
+                break;
+            }
+        if (at < 0)
+            check.Error("bus", "Its I2C bus " + Quoted(bus) +
+                                   " is not in the project: edit the clock and choose a bus, or add the bus again.");
+        else if (at > check.Index())
+            check.Error("bus", "Its I2C bus " + bus +
+                                   " comes after it in the object list, so the clock would be read before the bus is "
+                                   "set up: delete the clock and add it again after the bus.");
+    }
+    bool OnlyOne() const override { return true; }
+    std::vector<LibraryFile> LibraryFiles(const CCodeObject &) const override { return {kHeader}; }
+    std::vector<LibraryFile> AllLibraryFiles() const override { return {kHeader}; }
+
+private:
+    static constexpr LibraryFile kHeader{352, "rtc.h", 2048};
 };
 
 } // namespace

@@ -1,6 +1,7 @@
+#include "kinds/dac/slots.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
 #include "objects/pinrules.h"
 
 #include <algorithm>
@@ -67,12 +68,13 @@ protected:
     }
     void InitExisting() override
     {
+        DacSlots slots(m_object);
         m_text["pin"] = m_object.m_strPin;
-        m_text["readout"] = m_object.m_strText[0];
+        m_text["readout"] = slots.Readout();
         // The slider shows a stored level outside 0..255 at its nearest end.
-        m_int["level"] = std::clamp(m_object.m_nValue[0], 0, 255);
-        m_int["drive"] = m_object.m_nValue[1];
-        m_flag["random"] = m_object.m_bFlag[0];
+        m_int["level"] = std::clamp(slots.Level(), 0, 255);
+        m_int["drive"] = slots.Drive();
+        m_flag["random"] = slots.Random();
     }
     void OnSlider(const std::string &key) override
     {
@@ -84,16 +86,17 @@ protected:
         m_object.m_nKind = kDAC;
         m_object.m_strName = Name();
         m_object.m_strPin = Text("pin");
-        m_object.m_strText[0] = Text("readout");
-        m_object.m_nValue[0] = Int("level");
-        m_object.m_nValue[1] = Int("drive");
-        m_object.m_bFlag[0] = Flag("random");
+        DacSlots slots(m_object);
+        slots.Readout() = Text("readout");
+        slots.Level() = Int("level");
+        slots.Drive() = Int("drive");
+        slots.Random() = Flag("random");
         m_object.m_bValid = true;
         m_object.m_nPinCount = 1;
         int pin = TextToInt(m_object.m_strPin);
         if (!ClaimPinRange(pin, 1, 63))
             return OkResult::StayOpen;
-        m_doc.m_strPinUsage[pin] = "Digital To Analog";
+        m_doc.m_strPinUsage[pin] = kDacUsage;
         return OkResult::Accepted;
     }
 };
@@ -107,25 +110,26 @@ public:
     {
         const std::string &n = o.m_strName;
         s += "#define " + n + "_AnalogPin " + o.m_strPin + "\n";
-        s += "#define " + n + "_AnalogLevel " + Format("%d", o.m_nValue[0]) + "\n";
+        s += "#define " + n + "_AnalogLevel " + Format("%d", DacSlots(o).Level()) + "\n";
     }
     void SetupBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         const std::string &n = o.m_strName;
         s += "\n    //Configure 8-bit Analog DAC mode on I/O pin " + n + " in non-Smart pin mode\n";
-        s += "    SetDacModeAndLevel(" + n + "_AnalogPin, " + DacModeText(o.m_nValue[1]) + ", " + n +
+        s += "    SetDacModeAndLevel(" + n + "_AnalogPin, " + DacModeText(DacSlots(o).Drive()) + ", " + n +
              "_AnalogLevel);\n";
         s += "    _pinh(" + n + "_AnalogPin);\n";
         s += "    printf(\"DAC: " + n + " Started.\\n\");\n";
     }
     void LoopBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
-        if (!o.m_bFlag[0])
+        if (!DacSlots(o).Random())
             return;
         const std::string &n = o.m_strName;
         s += "\n    //randomly change DAC " + n + " level\n";
         s += "    int " + n + "_NewLevel = _rnd() % 255;  //random 8-bit level\n";
-        s += "    SetDacModeAndLevel(" + n + "_AnalogPin, " + DacModeText(o.m_nValue[1]) + ", " + n + "_NewLevel);\n";
+        s += "    SetDacModeAndLevel(" + n + "_AnalogPin, " + DacModeText(DacSlots(o).Drive()) + ", " + n +
+             "_NewLevel);\n";
         s += "    printf(\"" + n + " level = %d\\n\", " + n + "_NewLevel);\n";
     }
     // Every DAC object needs the helper, whatever its settings.
@@ -140,6 +144,8 @@ public:
         s += "}\n\n";
     }
     std::vector<int> PinsOf(const CCodeObject &o) const override { return ConsecutivePins(o); }
+
+    void CheckPins(const CCodeObject &o, IObjectCheck &check) const override { CheckSinglePin(o, check); }
 };
 
 } // namespace

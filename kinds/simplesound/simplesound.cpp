@@ -1,8 +1,11 @@
+#include "kinds/simplesound/slots.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
 #include "objects/pinrules.h"
 #include "platform/messages.h"
+
+#include <iterator>
 
 namespace kivo {
 
@@ -49,39 +52,41 @@ protected:
     }
     void InitExisting() override
     {
-        m_text["left"] = m_object.m_strText[0];
-        m_text["right"] = m_object.m_strText[1];
-        m_flag["music"] = m_object.m_bFlag[0];
-        m_flag["effects"] = m_object.m_bFlag[1];
+        SimpleSoundSlots slots(m_object);
+        m_text["left"] = slots.LeftPin();
+        m_text["right"] = slots.RightPin();
+        m_flag["music"] = slots.Music();
+        m_flag["effects"] = slots.Effects();
     }
     OkResult OnOk() override
     {
         m_object.m_nKind = kSimpleSound;
         m_object.m_strName = Name();
-        m_object.m_strText[0] = Text("left");
-        m_object.m_strText[1] = Text("right");
-        m_object.m_bFlag[0] = Flag("music");
-        m_object.m_bFlag[1] = Flag("effects");
+        SimpleSoundSlots slots(m_object);
+        slots.LeftPin() = Text("left");
+        slots.RightPin() = Text("right");
+        slots.Music() = Flag("music");
+        slots.Effects() = Flag("effects");
         m_object.m_bValid = true;
         m_object.m_nPinCount = 1;
         const std::string &name = m_object.m_strName;
 
         // Each pin is checked completely before the next; the right pin's
         // range message comes in a plain box.
-        int left = TextToInt(m_object.m_strText[0]);
+        int left = TextToInt(slots.LeftPin());
         if (left < 0 || left > 63)
             return Refuse(MessageKind::Error, RangeMessage(left, 63));
         if (!IsPinFreeFor(m_doc, left, name))
             return Refuse(MessageKind::Error, ConflictMessage(left));
-        int right = TextToInt(m_object.m_strText[1]);
+        int right = TextToInt(slots.RightPin());
         if (right < 0 || right > 63)
             return Refuse(MessageKind::Plain, RangeMessage(right, 63));
         if (!IsPinFreeFor(m_doc, right, name))
             return Refuse(MessageKind::Error, ConflictMessage(right));
 
         ReleasePinsOf(m_doc, name);
-        ReservePin(m_doc, left, name, "Simple Sound Left");
-        ReservePin(m_doc, right, name, "Simple Sound Right");
+        ReservePin(m_doc, left, name, kSoundLeftUsage);
+        ReservePin(m_doc, right, name, kSoundRightUsage);
         return OkResult::Accepted;
     }
 
@@ -111,8 +116,9 @@ public:
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         s += "\n//Simple Sound Audio pins for " + o.m_strName + "\n";
-        s += "#define AV_LeftPin " + o.m_strText[0] + "\n";
-        s += "#define AV_RightPin " + o.m_strText[1] + "\n";
+        SimpleSoundSlots slots(o);
+        s += "#define AV_LeftPin " + slots.LeftPin() + "\n";
+        s += "#define AV_RightPin " + slots.RightPin() + "\n";
     }
     void DeclarationBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
@@ -126,20 +132,50 @@ public:
     {
         s += "\n    printf(\"Starting SimpleSound Music...\\n\");\n";
         s += "    sound.start(AV_LeftPin, AV_RightPin);\n";
-        if (o.m_bFlag[0])
+        if (SimpleSoundSlots(o).Music())
             s += "    sound.Play();\n";
     }
     void LoopBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
-        if (!o.m_bFlag[1])
+        if (!SimpleSoundSlots(o).Effects())
             return;
         s += "\n    //randomly play a sound effect\n";
         s += "    sound.playSound(_rnd() % 4 + 1);  //play 1 of 4 sounds\n";
     }
     std::vector<int> PinsOf(const CCodeObject &o) const override
     {
-        return {TextToInt(o.m_strText[0]), TextToInt(o.m_strText[1])};
+        SimpleSoundSlots slots(o);
+        return {TextToInt(slots.LeftPin()), TextToInt(slots.RightPin())};
     }
+
+    void CheckPins(const CCodeObject &o, IObjectCheck &check) const override
+    {
+        SimpleSoundSlots slots(o);
+        int l = check.PinField("left", "\"Left I/O Pin:\"", slots.LeftPin());
+        int r = check.PinField("right", "\"Right I/O Pin:\"", slots.RightPin());
+        if (l >= 0 && l == r)
+            check.Error("right",
+                        Format("\"Left I/O Pin:\" and \"Right I/O Pin:\" are both pin %d: give each channel its own "
+                               "pin.",
+                               l),
+                        {l});
+    }
+    // The driver instance `sound` is a fixed name.
+    bool OnlyOne() const override { return true; }
+    int Cogs(const CCodeObject &) const override { return 1; }
+    std::vector<LibraryFile> LibraryFiles(const CCodeObject &) const override
+    {
+        return {std::begin(kFiles), std::end(kFiles)};
+    }
+    std::vector<LibraryFile> AllLibraryFiles() const override { return {std::begin(kFiles), std::end(kFiles)}; }
+
+private:
+    // The driver, its samples and song, and the players the driver uses.
+    static constexpr LibraryFile kFiles[] = {
+        {353, "SimpleSound.spin2", 2048},     {354, "space_sample2_S8.raw"},    {355, "space_sample1_S8.raw"},
+        {356, "platform_sample3_S8.raw"},     {357, "platform_sample1_S8.raw"}, {358, "pyr.mod"},
+        {359, "reSound.spin2", 8192},         {360, "trackerPlayer.spin2", 6144},
+    };
 };
 
 } // namespace

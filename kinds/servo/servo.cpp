@@ -1,6 +1,7 @@
+#include "kinds/servo/slots.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
 #include "objects/pinrules.h"
 
 namespace kivo {
@@ -48,12 +49,13 @@ protected:
     }
     void InitExisting() override
     {
-        m_text["pin"] = m_object.m_strPin;
-        m_int["units"] = m_object.m_bFlag[0] ? 1 : 0;
-        m_text["degrees"] = m_object.m_strText[0];
-        m_int["position"] = TextToInt(m_object.m_strText[0]);
-        m_text["microseconds"] = m_object.m_strText[1];
-        m_flag["random"] = m_object.m_bFlag[1];
+        ServoSlots o(m_object);
+        m_text["pin"] = o.Pin();
+        m_int["units"] = o.InMicroseconds() ? 1 : 0;
+        m_text["degrees"] = o.Degrees();
+        m_int["position"] = TextToInt(o.Degrees());
+        m_text["microseconds"] = o.Microseconds();
+        m_flag["random"] = o.Random();
     }
     void OnSlider(const std::string &key) override
     {
@@ -67,16 +69,17 @@ protected:
         m_object.m_nKind = kServo;
         m_object.m_strName = Name();
         m_object.m_strPin = Text("pin");
-        m_object.m_strText[0] = Text("degrees");
-        m_object.m_strText[1] = Text("microseconds");
-        m_object.m_bFlag[0] = Int("units") == 1;
-        m_object.m_bFlag[1] = Flag("random");
+        ServoSlots slots(m_object);
+        slots.Degrees() = Text("degrees");
+        slots.Microseconds() = Text("microseconds");
+        slots.InMicroseconds() = Int("units") == 1;
+        slots.Random() = Flag("random");
         m_object.m_bValid = true;
         m_object.m_nPinCount = 1;
         int pin = TextToInt(m_object.m_strPin);
         if (!ClaimPinRange(pin, 1, 63))
             return OkResult::StayOpen;
-        m_doc.m_strPinUsage[pin] = "Hobby Servo";
+        m_doc.m_strPinUsage[pin] = kServoUsage;
         return OkResult::Accepted;
     }
 };
@@ -90,8 +93,9 @@ public:
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         const std::string &n = o.m_strName;
+        ServoSlots slots(o);
         Append(s, {"\n#define ", n, "_PIN ", o.m_strPin, " //I/O pin to use for ", n, "\n"});
-        Append(s, {"#define ", n, o.m_bFlag[0] ? "_MODE 1" : "_MODE 0", " //0 for degrees, 1 for microseconds\n"});
+        Append(s, {"#define ", n, slots.InMicroseconds() ? "_MODE 1" : "_MODE 0", " //0 for degrees, 1 for microseconds\n"});
     }
     void DeclarationBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
@@ -100,13 +104,14 @@ public:
         Append(s, {"struct __using(\"zd_servo.spin2\") ", n,
                    "; //KQV:  Visual Studio will show an error here, but it's OK\n"});
         s += "//Note:  Range for position is limted by driver to 600..2400 for us mode and 0..180 for degree mode\n";
-        Append(s, {"int ", n, "_position=", o.m_bFlag[0] ? o.m_strText[1] : o.m_strText[0], ";\n"});
+        ServoSlots slots(o);
+        Append(s, {"int ", n, "_position=", slots.InMicroseconds() ? slots.Microseconds() : slots.Degrees(), ";\n"});
     }
     void SetupBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         const std::string &n = o.m_strName;
         Append(s, {"\n    //Start ", n, " driver in either degree or us mode\n"});
-        if (o.m_bFlag[0])
+        if (ServoSlots(o).InMicroseconds())
             Append(s, {"    ", n, ".startx(", n, "_PIN, ", n, "_position);  //position in microseconds\n"});
         else
             Append(s, {"    ", n, ".start(", n, "_PIN, ", n, "_position);  //position in degrees\n"});
@@ -115,7 +120,7 @@ public:
     void LoopBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         const std::string &n = o.m_strName;
-        if (o.m_bFlag[1]) {
+        if (ServoSlots(o).Random()) {
             s += "\n    //randomly move servo position\n";
             Append(s, {"    ", n, "_position += (_rnd() % 11) - 5;  //move randomly between -5 and +5 units\n"});
             Append(s, {"    ", n, ".Write(", n, "_MODE, ", n, "_position);  //use this to set new position\n"});
@@ -126,6 +131,13 @@ public:
         Append(s, {"    printf(\"Servo Position = % d\\n\", ", n, "_position);\n"});
     }
     std::vector<int> PinsOf(const CCodeObject &o) const override { return ConsecutivePins(o); }
+
+    void CheckPins(const CCodeObject &o, IObjectCheck &check) const override { CheckSinglePin(o, check); }
+    std::vector<LibraryFile> LibraryFiles(const CCodeObject &) const override { return {kDriver}; }
+    std::vector<LibraryFile> AllLibraryFiles() const override { return {kDriver}; }
+
+private:
+    static constexpr LibraryFile kDriver{361, "zd_servo.spin2", 1024};
 };
 
 } // namespace

@@ -1,6 +1,7 @@
+#include "kinds/i2cbus/slots.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
 #include "objects/pinrules.h"
 
 namespace kivo {
@@ -49,11 +50,12 @@ protected:
     }
     void InitExisting() override
     {
-        m_text["scl"] = m_object.m_strExtraPin[6];
-        m_text["sda"] = m_object.m_strExtraPin[5];
-        m_int["pullup"] = m_object.m_nPullUp;
-        m_text["speed"] = m_object.m_strSpeed;
-        m_flag["scan"] = m_object.m_bFlag[0];
+        I2CBusSlots o(m_object);
+        m_text["scl"] = o.SclPin();
+        m_text["sda"] = o.SdaPin();
+        m_int["pullup"] = o.PullUp();
+        m_text["speed"] = o.Speed();
+        m_flag["scan"] = o.Scan();
     }
     // The two pins need not be adjacent: each is checked on its own, SCL
     // first, before either is claimed.
@@ -62,15 +64,16 @@ protected:
         m_object.m_nKind = kI2CBus;
         m_object.m_strName = Name();
         m_object.m_strPin = "0";
-        m_object.m_strExtraPin[5] = Text("sda");
-        m_object.m_strExtraPin[6] = Text("scl");
-        m_object.m_strSpeed = Text("speed");
-        m_object.m_nPullUp = Int("pullup");
-        m_object.m_bFlag[0] = Flag("scan");
+        I2CBusSlots slots(m_object);
+        slots.SdaPin() = Text("sda");
+        slots.SclPin() = Text("scl");
+        slots.Speed() = Text("speed");
+        slots.PullUp() = Int("pullup");
+        slots.Scan() = Flag("scan");
         m_object.m_bValid = true;
 
         const std::string &name = m_object.m_strName;
-        const int scl = TextToInt(m_object.m_strExtraPin[6]);
+        const int scl = TextToInt(slots.SclPin());
         if (scl < 0 || scl > 63) {
             ShowError(RangeMessage(scl, 63));
             m_object.m_bValid = false;
@@ -81,7 +84,7 @@ protected:
             m_object.m_bValid = false;
             return OkResult::StayOpen;
         }
-        const int sda = TextToInt(m_object.m_strExtraPin[5]);
+        const int sda = TextToInt(slots.SdaPin());
         if (sda < 0 || sda > 63) {
             ShowPlain(RangeMessage(sda, 63));
             m_object.m_bValid = false;
@@ -93,8 +96,8 @@ protected:
             return OkResult::StayOpen;
         }
         ReleasePinsOf(m_doc, name);
-        ReservePin(m_doc, scl, name, "SCL");
-        ReservePin(m_doc, sda, name, "SDA");
+        ReservePin(m_doc, scl, name, kI2cSclUsage);
+        ReservePin(m_doc, sda, name, kI2cSdaUsage);
         return OkResult::Accepted;
     }
 };
@@ -143,11 +146,12 @@ public:
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         const std::string &n = o.m_strName;
+        I2CBusSlots slots(o);
         s += "\n//I2C Bus Pins and Settings for " + n + "\n";
-        s += "#define " + n + "SCLPIN " + o.m_strExtraPin[6] + "\n";
-        s += "#define " + n + "SDAPIN " + o.m_strExtraPin[5] + "\n";
-        s += "#define " + n + "SPEED " + o.m_strSpeed + "\n";
-        s += "#define " + n + "PULLUP " + Format("%d \n\n", o.m_nPullUp);
+        s += "#define " + n + "SCLPIN " + slots.SclPin() + "\n";
+        s += "#define " + n + "SDAPIN " + slots.SdaPin() + "\n";
+        s += "#define " + n + "SPEED " + slots.Speed() + "\n";
+        s += "#define " + n + "PULLUP " + Format("%d \n\n", slots.PullUp());
     }
     void DeclarationBlock(GenContext &ctx, const CCodeObject &o, std::string &s) const override
     {
@@ -166,14 +170,14 @@ public:
     }
     void LoopBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
-        if (!o.m_bFlag[0])
+        if (!I2CBusSlots(o).Scan())
             return;
         const std::string &n = o.m_strName;
         s += "\n    //Scan the I2C Bus " + n + "\n";
         s += "    ScanI2CBus(&" + n + ");\n\n";
     }
     // Written at the first bus that scans.
-    bool WantsSupportFunction(const CCodeObject &o) const override { return o.m_bFlag[0]; }
+    bool WantsSupportFunction(const CCodeObject &o) const override { return I2CBusSlots(o).Scan(); }
     void SupportFunction(GenContext &ctx, const CCodeObject &, std::string &s) const override
     {
         if (!ctx.Once("ScanI2CBus"))
@@ -183,8 +187,29 @@ public:
     }
     std::vector<int> PinsOf(const CCodeObject &o) const override
     {
-        return {TextToInt(o.m_strExtraPin[6]), TextToInt(o.m_strExtraPin[5])};
+        I2CBusSlots slots(o);
+        return {TextToInt(slots.SclPin()), TextToInt(slots.SdaPin())};
     }
+
+    void CheckPins(const CCodeObject &o, IObjectCheck &check) const override
+    {
+        I2CBusSlots slots(o);
+        int scl = check.PinField("scl", "\"SCL Pin:\"", slots.SclPin());
+        int sda = check.PinField("sda", "\"SDA Pin:\"", slots.SdaPin());
+        if (scl >= 0 && scl == sda)
+            check.Error("sda", Format("\"SCL Pin:\" and \"SDA Pin:\" are both pin %d: give the bus two pins.", scl),
+                        {scl});
+    }
+    void CheckNumbers(const CCodeObject &o, IObjectCheck &check) const override
+    {
+        long long v;
+        check.Whole("speed", "\"Speed (kHz):\"", I2CBusSlots(o).Speed(), 1, 1000, v, "the I2C driver's range");
+    }
+    std::vector<LibraryFile> LibraryFiles(const CCodeObject &) const override { return {kDriver}; }
+    std::vector<LibraryFile> AllLibraryFiles() const override { return {kDriver}; }
+
+private:
+    static constexpr LibraryFile kDriver{346, "zd_i2c_kqv2.spin2", 2048};
 };
 
 } // namespace

@@ -1,6 +1,7 @@
+#include "kinds/filters/slots.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
 
 namespace kivo {
 
@@ -13,7 +14,6 @@ const char *kDescription =
     "specific pin using a Smart Digital I/O Pin object. See the \"Configuring the Digital Filters for Smart Pins\" "
     "section of the P2 Docs for more info.";
 
-constexpr int kFilterCount = 4;
 
 std::string Key(const char *stem, int i)
 {
@@ -66,10 +66,11 @@ protected:
     }
     void InitExisting() override
     {
+        FiltersSlots slots(m_object);
         for (int i = 0; i < kFilterCount; ++i) {
-            m_int[Key("length", i)] = m_object.m_nValue[i];
-            m_int[Key("tap", i)] = m_object.m_nValue[4 + i];
-            m_flag[Key("set", i)] = m_object.m_bFlag[i];
+            m_int[Key("length", i)] = slots.Length(i);
+            m_int[Key("tap", i)] = slots.Tap(i);
+            m_flag[Key("set", i)] = slots.Set(i);
         }
         UpdateReadouts();
     }
@@ -79,10 +80,11 @@ protected:
         m_object.m_nKind = kFilters;
         m_object.m_strName = Name();
         m_object.m_bValid = true;
+        FiltersSlots slots(m_object);
         for (int i = 0; i < kFilterCount; ++i) {
-            m_object.m_nValue[i] = Int(Key("length", i));
-            m_object.m_nValue[4 + i] = Int(Key("tap", i));
-            m_object.m_bFlag[i] = Flag(Key("set", i));
+            slots.Length(i) = Int(Key("length", i));
+            slots.Tap(i) = Int(Key("tap", i));
+            slots.Set(i) = Flag(Key("set", i));
         }
         return OkResult::Accepted;
     }
@@ -103,22 +105,24 @@ public:
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         const std::string &n = o.m_strName;
+        FiltersSlots slots(o);
         for (int i = 0; i < kFilterCount; ++i) {
-            if (!o.m_bFlag[i])
+            if (!slots.Set(i))
                 continue;
-            s += Format("#define %s_Length%d %d\n", n.c_str(), i, o.m_nValue[i]);
-            s += Format("#define %s_Tap%d %d\n", n.c_str(), i, o.m_nValue[4 + i]);
+            s += Format("#define %s_Length%d %d\n", n.c_str(), i, slots.Length(i));
+            s += Format("#define %s_Tap%d %d\n", n.c_str(), i, slots.Tap(i));
         }
     }
     void SetupBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         const std::string &n = o.m_strName;
         static const char *const bases[kFilterCount] = {"0x40000000", "0x40000080", "0x40000100", "0x40000180"};
-        if (!(o.m_bFlag[0] || o.m_bFlag[1] || o.m_bFlag[2] || o.m_bFlag[3]))
+        FiltersSlots slots(o);
+        if (!(slots.Set(0) || slots.Set(1) || slots.Set(2) || slots.Set(3)))
             return;
         s += "\n    //Configure HUB digital filters\n";
         for (int i = 0; i < kFilterCount; ++i) {
-            if (!o.m_bFlag[i])
+            if (!slots.Set(i))
                 continue;
             std::string d = std::to_string(i);
             s += std::string("    _hubset(") + bases[i] + " + (" + n + "_Length" + d + " << 5) + " + n + "_Tap" + d +

@@ -1,6 +1,7 @@
+#include "kinds/simplevga/slots.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
 #include "objects/pinrules.h"
 
 namespace kivo {
@@ -9,9 +10,6 @@ namespace {
 
 const char *kDescription = "Uses 5 pins and a fair amount of memory to show a 8bpp embedded image over VGA.\r\n"
                            "Usually used on basepin that is multiple of 8 but can be multiple of 4.";
-
-// HSync, then the three colours, then VSync, from the base pin up.
-const char *const kPinLabels[5] = {"HSync", "Blue", "Green", "Red", "VSync"};
 
 const std::vector<FieldSpec> &VgaFields()
 {
@@ -31,16 +29,16 @@ public:
 
 protected:
     void InitNew() override { m_text["basepin"] = "48"; }
-    void InitExisting() override { m_text["basepin"] = m_object.m_strPin; }
+    void InitExisting() override { m_text["basepin"] = SimpleVgaSlots(m_object).BasePin(); }
     OkResult OnOk() override
     {
         m_object.m_nKind = kSimpleVGA;
         m_object.m_strName = Name();
-        m_object.m_strPin = Text("basepin");
+        SimpleVgaSlots(m_object).BasePin() = Text("basepin");
         m_object.m_bValid = true;
         int base = TextToInt(m_object.m_strPin);
-        if (base < 0 || base > 56) {
-            ShowError(RangeMessage(base, 56));
+        if (base < 0 || base > kVgaMaxBasePin) {
+            ShowError(RangeMessage(base, kVgaMaxBasePin));
             m_object.m_bValid = false;
             return OkResult::StayOpen;
         }
@@ -50,11 +48,11 @@ protected:
             return OkResult::StayOpen;
         }
         // The pin count is only known good once the base pin passed.
-        m_object.m_nPinCount = 5;
-        if (!ClaimPinRange(base, 5, 56))
+        m_object.m_nPinCount = kVgaPinCount;
+        if (!ClaimPinRange(base, kVgaPinCount, kVgaMaxBasePin))
             return OkResult::StayOpen;
-        for (int i = 0; i < 5; ++i)
-            m_doc.m_strPinUsage[base + i] = kPinLabels[i];
+        for (int i = 0; i < kVgaPinCount; ++i)
+            m_doc.m_strPinUsage[base + i] = kVgaPinUsages[i];
         return OkResult::Accepted;
     }
 };
@@ -83,6 +81,31 @@ public:
         s += "    printf(\"VGA Driver started.\\n\");\n";
     }
     std::vector<int> PinsOf(const CCodeObject &o) const override { return ConsecutivePins(o); }
+
+    // The base pin and the four after it; a base off the multiples of 4
+    // holds none, since the driver cannot use it.
+    void CheckPins(const CCodeObject &o, IObjectCheck &check) const override
+    {
+        int base = check.PinField("basepin", "\"Basepin:\"", SimpleVgaSlots(o).BasePin(), kVgaMaxBasePin);
+        if (base < 0)
+            return;
+        if (base % 4 != 0) {
+            check.Error("basepin", Format("\"Basepin:\" %d is not a multiple of 4: choose 0, 4, 8, ... 56.", base),
+                        {base});
+            check.ClearPins();
+            return;
+        }
+        for (int k = 1; k < kVgaPinCount; ++k)
+            check.AddPin(base + k, "basepin");
+    }
+    bool OnlyOne() const override { return true; }
+    int Cogs(const CCodeObject &) const override { return 1; }
+    std::vector<LibraryFile> LibraryFiles(const CCodeObject &) const override { return {kBitmap, kDriver}; }
+    std::vector<LibraryFile> AllLibraryFiles() const override { return {kBitmap, kDriver}; }
+
+private:
+    static constexpr LibraryFile kBitmap{340, "bitmap2.bmp"};
+    static constexpr LibraryFile kDriver{343, "VGA_SimpleDriver1a.spin2", 2048};
 };
 
 } // namespace

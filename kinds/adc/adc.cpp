@@ -1,6 +1,7 @@
+#include "kinds/adc/slots.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "objects/kind.h"
+#include "kinds/kind.h"
 #include "objects/pinrules.h"
 
 #include <algorithm>
@@ -111,11 +112,12 @@ protected:
     void InitExisting() override
     {
         m_text["pin"] = m_object.m_strPin;
-        m_int["filter"] = m_object.m_nValue[0];
-        m_int["exponent"] = m_object.m_nValue[1];
-        m_int["source"] = m_object.m_nValue[2];
-        m_int["gain"] = m_object.m_nValue[3];
-        m_flag["calibrated"] = m_object.m_bFlag[0];
+        AdcSlots slots(m_object);
+        m_int["filter"] = slots.Filter();
+        m_int["exponent"] = slots.Exponent();
+        m_int["source"] = slots.Source();
+        m_int["gain"] = slots.Gain();
+        m_flag["calibrated"] = slots.Calibrated();
     }
     void AfterInit() override
     {
@@ -147,22 +149,23 @@ protected:
         m_object.m_nKind = kADC;
         m_object.m_strName = Name();
         m_object.m_strPin = Text("pin");
-        m_object.m_nValue[0] = Int("filter");
-        m_object.m_nValue[1] = Int("exponent");
-        m_object.m_nValue[2] = Int("source");
-        m_object.m_nValue[3] = Int("gain");
-        m_object.m_bFlag[0] = Flag("calibrated");
+        AdcSlots slots(m_object);
+        slots.Filter() = Int("filter");
+        slots.Exponent() = Int("exponent");
+        slots.Source() = Int("source");
+        slots.Gain() = Int("gain");
+        slots.Calibrated() = Flag("calibrated");
         // An index outside its table leaves the text slot as it was.
         if (int g = Int("gain"); g >= 0 && g < int(std::size(kGainText)))
-            m_object.m_strText[0] = kGainText[g];
+            slots.GainText() = kGainText[g];
         if (int src = Int("source"); src >= 0 && src < int(std::size(kSourceText)))
-            m_object.m_strText[1] = kSourceText[src];
+            slots.SourceText() = kSourceText[src];
         m_object.m_bValid = true;
         m_object.m_nPinCount = 1;
         int pin = TextToInt(m_object.m_strPin);
         if (!ClaimPinRange(pin, 1, 63))
             return OkResult::StayOpen;
-        m_doc.m_strPinUsage[pin] = "Analog To Digital";
+        m_doc.m_strPinUsage[pin] = kAdcUsage;
         return OkResult::Accepted;
     }
 };
@@ -175,14 +178,15 @@ public:
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         const std::string &n = o.m_strName;
-        const int exponent = o.m_nValue[1];
+        AdcSlots slots(o);
+        const int exponent = slots.Exponent();
         s += "\n//Header and settings for ADC Object: " + n + "\n";
         s += "#include \"adc.h\"\n";
         s += "#define " + n + "_AnalogPin " + o.m_strPin + "\n";
-        s += "#define " + n + "_WRPIN (" + o.m_strText[1] + o.m_strText[0] + "|P_ADC)\n";
-        if (o.m_nValue[0] == 0)
+        s += "#define " + n + "_WRPIN (" + slots.SourceText() + slots.GainText() + "|P_ADC)\n";
+        if (slots.Filter() == 0)
             s += "#define " + n + "_WXPIN (" + Format("%d", exponent) + ")\n";
-        else if (o.m_nValue[0] == 1)
+        else if (slots.Filter() == 1)
             s += "#define " + n + "_WYPIN (" + Format("%d", Pow2(exponent)) + ")  //clocks 10..8192\n";
         else
             s += "#define " + n + "_WYPIN (" + Format("%d", Pow2(exponent)) + ")  //clocks 16..512\n";
@@ -190,10 +194,11 @@ public:
     void SetupBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         const std::string &n = o.m_strName;
-        if (o.m_nValue[0] == 0) {
+        const int filter = AdcSlots(o).Filter();
+        if (filter == 0) {
             s += "\n    //Configure ADC mode on I/O pin " + n + " in sampling mode\n";
             s += "    ADC_Start(" + n + "_AnalogPin, " + n + "_WRPIN, " + n + "_WXPIN);\n";
-        } else if (o.m_nValue[0] == 1) {
+        } else if (filter == 1) {
             s += "\n    //Configure ADC mode on I/O pin " + n + " in SINC2 filtering mode\n";
             s += "    ADC_StartSinc2(" + n + "_AnalogPin, " + n + "_WYPIN);\n";
         } else {
@@ -204,9 +209,10 @@ public:
     void LoopBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         const std::string &n = o.m_strName;
-        const bool calibrated = o.m_bFlag[0];
+        AdcSlots slots(o);
+        const bool calibrated = slots.Calibrated();
         const std::string which = calibrated ? "calibrated" : "uncalibrated";
-        if (o.m_nValue[0] == 0) {
+        if (slots.Filter() == 0) {
             s += "\n    //Show " + n + " " + which + " reading in SINC2 sampling mode\n";
             if (calibrated)
                 s += "    printf(\"ADC " + n + " calibrated reading = %f\\n\", ADC_result(" + n + "_AnalogPin));\n";
@@ -214,8 +220,8 @@ public:
                 s += "    printf(\"ADC " + n + " uncalibrated reading = %d\\n\", ADC_raw(" + n + "_AnalogPin));\n";
             return;
         }
-        const std::string filter = o.m_nValue[0] == 1 ? "SINC2" : "SINC3";
-        const std::string suffix = o.m_nValue[0] == 1 ? "Sinc2" : "Sinc3";
+        const std::string filter = slots.Filter() == 1 ? "SINC2" : "SINC3";
+        const std::string suffix = slots.Filter() == 1 ? "Sinc2" : "Sinc3";
         const std::string args = "(" + n + "_AnalogPin, " + n + "_WRPIN, " + n + "_WYPIN));\n";
         s += "\n    //Show " + n + " " + which + " reading in " + filter + " filtering mode\n";
         if (calibrated)
@@ -224,6 +230,13 @@ public:
             s += "    printf(\"ADC " + n + " uncalibrated reading = %d\\n\", ADC_raw" + suffix + args;
     }
     std::vector<int> PinsOf(const CCodeObject &o) const override { return ConsecutivePins(o); }
+
+    void CheckPins(const CCodeObject &o, IObjectCheck &check) const override { CheckSinglePin(o, check); }
+    std::vector<LibraryFile> LibraryFiles(const CCodeObject &) const override { return {kHeader}; }
+    std::vector<LibraryFile> AllLibraryFiles() const override { return {kHeader}; }
+
+private:
+    static constexpr LibraryFile kHeader{362, "adc.h", 2048};
 };
 
 } // namespace
