@@ -1,8 +1,6 @@
 #include "generator/library.h"
 
 #include "model/codeobject.h"
-#include "platform/files.h"
-#include "platform/resources.h"
 
 namespace kivo {
 
@@ -58,19 +56,6 @@ const std::vector<LibraryFile> &AllLibraryFiles()
         return v;
     }();
     return all;
-}
-
-void WriteResourceFile(int resourceId, const std::string &path, const IResources &resources, IFileSystem &files)
-{
-    auto bytes = resources.Find(resourceId);
-    if (bytes.empty())
-        return;
-    FileCause cause;
-    auto file = files.Create(path, cause);
-    if (!file)
-        return;
-    file->Write(bytes.data(), bytes.size());
-    file->Close();
 }
 
 } // namespace kivo

@@ -1,12 +1,9 @@
 #pragma once
-#include <string>
 #include <vector>
 
 namespace kivo {
 
 class CCodeObject;
-class IFileSystem;
-class IResources;
 
 struct LibraryFile {
     int resourceId;
@@ -17,8 +14,5 @@ struct LibraryFile {
 std::vector<LibraryFile> LibraryFilesFor(const CCodeObject &object);
 // Every library file the system carries (ids 340..364).
 const std::vector<LibraryFile> &AllLibraryFiles();
-
-// Writes the resource's bytes unchanged to `path`; failures are silent.
-void WriteResourceFile(int resourceId, const std::string &path, const IResources &resources, IFileSystem &files);
 
 } // namespace kivo

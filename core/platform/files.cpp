@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include "model/text.h"
+#include "platform/result.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -276,6 +277,21 @@ bool DiskFileSystem::Exists(const std::string &path)
 {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0;
+}
+
+Result WriteWholeFile(IFileSystem &files, const std::string &path, const void *data, std::size_t size)
+{
+    FileCause cause = FileCause::None;
+    auto file = files.Create(path, cause);
+    if (!file)
+        return Fail(Failure::CreateFile, "Error:  Can't create " + path + " -->" + ReasonText(cause, path), cause);
+    FileCause writeCause = file->Write(data, size);
+    FileCause closeCause = file->Close();
+    if (writeCause == FileCause::None)
+        writeCause = closeCause;
+    if (writeCause != FileCause::None)
+        return Fail(Failure::WriteFile, ReasonText(writeCause, path), writeCause);
+    return Succeed();
 }
 
 bool IFileSystem::HasContent(const std::string &path, const void *data, std::size_t size)

@@ -11,6 +11,7 @@
 #include "check/check.h"
 #include "generator/generator.h"
 #include "model/kivodoc.h"
+#include "platform/messages.h"
 #include "toolchain/toolchain.h"
 #include "workspace/colortabbar.h"
 #include "workspace/commandtarget.h"
@@ -296,8 +297,10 @@ void CMainFrame::OnCommand(int id)
         break;
     case ID_ButtonGenerate:
         if (doc)
-            GenerateCheckedProject(*doc, services,
-                                   [this](const std::vector<Finding> &findings) { return AskToGenerateAnyway(findings); });
+            ShowResult(services.messages,
+                       GenerateCheckedProject(*doc, services, [this](const std::vector<Finding> &findings) {
+                           return AskToGenerateAnyway(findings);
+                       }));
         break;
     case ID_ButtonCompile:
     case ID_LoadP2:
@@ -307,15 +310,13 @@ void CMainFrame::OnCommand(int id)
                 OnCommand(ID_ButtonGenerate);
                 return !doc->m_strMainFilePath.empty();
             };
-            if (id == ID_ButtonCompile)
-                CompileProject(*doc, services, generate);
-            else
-                LoadProject(*doc, services, generate);
+            ShowResult(services.messages, id == ID_ButtonCompile ? CompileProject(*doc, services, generate)
+                                                                 : LoadProject(*doc, services, generate));
         }
         break;
     case ID_ButtonFlexProp:
         if (doc)
-            EditWithFlexProp(*doc, services);
+            ShowResult(services.messages, EditWithFlexProp(*doc, services));
         break;
     case ID_EDIT_PASTE:
     case ID_EDIT_CUT:

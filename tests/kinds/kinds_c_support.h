@@ -96,7 +96,7 @@ struct Project {
     }
     void Generate()
     {
-        ASSERT_EQ(GenerateProject(doc, t.services), GenerateResult::Done);
+        ASSERT_TRUE(t.Show(GenerateProject(doc, t.services)));
     }
     CCodeObject &Object(std::size_t i) { return *doc.m_objList.at(i); }
     std::vector<ShownMessage> TakeMessages()

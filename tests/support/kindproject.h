@@ -47,7 +47,7 @@ struct Project {
     void Generate()
     {
         t.messages.shown.clear();
-        ASSERT_EQ(GenerateProject(doc, t.services), GenerateResult::Done);
+        ASSERT_TRUE(t.Show(GenerateProject(doc, t.services)));
     }
     std::string Header() const { return test::ReadFileBytes(dir / "Platform.h"); }
     std::string MainFile() const { return test::ReadFileBytes(dir / "Blink.c"); }
