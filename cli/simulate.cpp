@@ -73,7 +73,6 @@ Result ParseSeconds(SimulateOptions &o, const std::string &v)
 
 Result ParseSerialIn(SimulateOptions &o, const std::string &v)
 {
-    o.hasSerialIn = true;
     if (!v.empty() && v[0] == '@')
         return ReadBytes(v.substr(1), "the serial input file " + v.substr(1), o.serialIn);
     o.serialIn.assign(v.begin(), v.end());

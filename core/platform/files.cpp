@@ -80,9 +80,6 @@ std::string ReasonText(FileCause cause, const std::string &path)
     case FileCause::InvalidFile:
         pattern = "An incorrect file handle was associated with %1.";
         break;
-    case FileCause::RemoveCurrentDir:
-        pattern = "Could not remove %1 because it is the current directory.";
-        break;
     case FileCause::DirectoryFull:
         pattern = "Could not create %1 because the directory is full.";
         break;
@@ -100,9 +97,6 @@ std::string ReasonText(FileCause cause, const std::string &path)
         break;
     case FileCause::DiskFull:
         pattern = "Disk full while accessing %1.";
-        break;
-    case FileCause::EndOfFile:
-        pattern = "Attempted to access %1 past its end.";
         break;
     }
     std::string text = ReplacePercent1(pattern, path);

@@ -18,14 +18,12 @@ enum class FileCause {
     TooManyOpenFiles,
     AccessDenied,
     InvalidFile,
-    RemoveCurrentDir,
     DirectoryFull,
     BadSeek,
     HardIO,
     SharingViolation,
     LockViolation,
     DiskFull,
-    EndOfFile,
 };
 
 FileCause CauseFromErrno(int err);
