@@ -58,8 +58,7 @@ std::string Prepare(CKivoDoc &doc, std::string &error)
     RecordingProcessRunner processes;
     EmbeddedResources resources;
     Services services{messages, profile, files, clock, processes, resources, nullptr};
-    if (!OpenProject((dir / "AllKinds.kivo").string(), doc, services) ||
-        GenerateProject(doc, services) != GenerateResult::Done)
+    if (!OpenProject((dir / "AllKinds.kivo").string(), doc, services) || !GenerateProject(doc, services))
         return error = "cannot generate the example project";
     fs::path include = fs::path(flexspin).parent_path().parent_path() / "include";
     std::string cmd = "cd '" + dir.string() + "' && '" + flexspin + "' -2 -L '" + include.string() +

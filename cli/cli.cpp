@@ -143,14 +143,21 @@ std::string AbsolutePath(const std::string &path)
     return ec ? path : abs.lexically_normal().string();
 }
 
+// Prints a core result's text as its message box; the exit code it stands for.
+int Report(const Result &r, Services &services)
+{
+    ShowResult(services.messages, r);
+    return r ? kExitOk : kExitFailed;
+}
+
 bool Open(const std::string &file, CKivoDoc &doc, Services &services)
 {
-    return OpenProject(AbsolutePath(file), doc, services);
+    return Report(OpenProject(AbsolutePath(file), doc, services), services) == kExitOk;
 }
 
 int SaveBack(CKivoDoc &doc, Services &services)
 {
-    return SaveProject(doc, doc.m_strPathName, services) ? kExitOk : kExitFailed;
+    return Report(SaveProject(doc, doc.m_strPathName, services), services);
 }
 
 // ---- commands ----
@@ -166,7 +173,7 @@ int CmdNew(const std::vector<std::string> &a, Services &services)
     }
     CKivoDoc doc;
     NewProjectForHost(doc, services.profile, ToolSearch::FromEnvironment());
-    return SaveProject(doc, path, services) ? kExitOk : kExitFailed;
+    return Report(SaveProject(doc, path, services), services);
 }
 
 void ShowText(const CKivoDoc &doc, std::ostream &out)
@@ -259,9 +266,9 @@ int CmdSet(const std::vector<std::string> &a, Services &services)
     // Check every assignment before touching the file.
     std::vector<std::pair<const SettingKey *, std::string>> changes;
     for (std::size_t i = 2; i < a.size(); ++i) {
-        auto [key, value] = SplitAssignment(a[i]);
+        const auto [key, value] = SplitAssignment(a[i]);
         auto it = std::find_if(std::begin(kSettings), std::end(kSettings),
-                               [&](const SettingKey &s) { return key == s.key; });
+                               [&key = key](const SettingKey &s) { return key == s.key; });
         if (it == std::end(kSettings))
             throw UsageError{"unknown setting '" + key + "'"};
         if (it->flag && !ParseFlag(value))
@@ -347,10 +354,9 @@ int CmdGenerate(const std::vector<std::string> &a, Services &services)
                                    f.name + ": " + f.text);
         return force;
     });
-    if (r == GenerateResult::Refused)
-        services.messages.Show(MessageKind::Plain,
-                               "Code not generated: the project has errors. Correct them, or generate with --force.");
-    return r == GenerateResult::Done ? kExitOk : kExitFailed;
+    if (r.what == Failure::Refused)
+        r.text = "Code not generated: the project has errors. Correct them, or generate with --force.";
+    return Report(r, services);
 }
 
 int CmdRun(const std::vector<std::string> &a, Services &services, bool compile)
@@ -360,8 +366,10 @@ int CmdRun(const std::vector<std::string> &a, Services &services, bool compile)
     CKivoDoc doc;
     if (!Open(a[1], doc, services))
         return kExitFailed;
-    bool ok = compile ? CompileProject(doc, services) : LoadProject(doc, services);
-    return ok ? kExitOk : kExitFailed;
+    // The question about a missing script is answered No here, so nothing
+    // generates; the step is there for hosts that answer Yes.
+    auto generate = [&] { return Report(GenerateProject(doc, services), services) == kExitOk; };
+    return Report(compile ? CompileProject(doc, services, generate) : LoadProject(doc, services, generate), services);
 }
 
 // ---- kinds and objects ----

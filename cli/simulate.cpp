@@ -4,6 +4,7 @@
 
 #include "cli.h"
 #include "platform/messages.h"
+#include "platform/result.h"
 #include "platform/services.h"
 #include "model/kivodoc.h"
 #include "model/projectfile.h"
@@ -22,19 +23,26 @@ namespace kivo {
 
 namespace {
 
-bool ReadBytes(const std::string &path, std::vector<std::uint8_t> &bytes, std::string &why)
+// `name` is how the message names the file.
+Result ReadBytes(const std::string &path, const std::string &name, std::vector<std::uint8_t> &bytes)
 {
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        why = "cannot be opened";
-        return false;
-    }
+    if (!in)
+        return Fail(Failure::ReadFile, name + " cannot be opened.");
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        why = "cannot be read";
-        return false;
-    }
-    return true;
+    if (in.bad())
+        return Fail(Failure::ReadFile, name + " cannot be read.");
+    return Succeed();
+}
+
+// Closes the trace; false when not all of it reached the file (a full disk
+// shows only here).
+bool TraceWritten(std::ofstream &trace)
+{
+    if (!trace.is_open())
+        return true;
+    trace.close();
+    return !trace.fail();
 }
 
 bool EndsWith(const std::string &s, const std::string &tail)
@@ -42,54 +50,51 @@ bool EndsWith(const std::string &s, const std::string &tail)
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// One option of `simulate`. `apply` gets the value (empty for flags) and
-// returns an error text, or "" when the value is fine.
+// One option of `simulate`. `apply` gets the value (empty for flags); a
+// value it cannot take is Failure::BadValue, a file it cannot read
+// Failure::ReadFile.
+using ApplyOption = std::function<Result(SimulateOptions &, const std::string &)>;
 struct SimulateOption {
     const char *name;
     const char *value; // the value's name in the usage text, nullptr for a flag
     const char *help;
-    std::function<std::string(SimulateOptions &, const std::string &)> apply;
+    ApplyOption apply;
 };
 
-std::string ParseSeconds(SimulateOptions &o, const std::string &v)
+Result ParseSeconds(SimulateOptions &o, const std::string &v)
 {
     char *end = nullptr;
     const double s = std::strtod(v.c_str(), &end);
     if (v.empty() || *end || !(s > 0) || s > 1e6)
-        return "--time takes a number of seconds above 0 (at most 1000000), not '" + v + "'";
+        return Fail(Failure::BadValue, "--time takes a number of seconds above 0 (at most 1000000), not '" + v + "'");
     o.seconds = s;
-    return "";
+    return Succeed();
 }
 
-std::string ParseSerialIn(SimulateOptions &o, const std::string &v)
+Result ParseSerialIn(SimulateOptions &o, const std::string &v)
 {
-    o.hasSerialIn = true;
-    if (!v.empty() && v[0] == '@') {
-        std::string why;
-        if (!ReadBytes(v.substr(1), o.serialIn, why))
-            return "the serial input file " + v.substr(1) + " " + why;
-        return "";
-    }
+    if (!v.empty() && v[0] == '@')
+        return ReadBytes(v.substr(1), "the serial input file " + v.substr(1), o.serialIn);
     o.serialIn.assign(v.begin(), v.end());
-    return "";
+    return Succeed();
 }
 
-std::string ParseTraceLimit(SimulateOptions &o, const std::string &v)
+Result ParseTraceLimit(SimulateOptions &o, const std::string &v)
 {
     char *end = nullptr;
     const unsigned long long n = std::strtoull(v.c_str(), &end, 10);
     if (v.empty() || *end || v[0] == '-')
-        return "--trace-limit takes a count of lines, not '" + v + "'";
+        return Fail(Failure::BadValue, "--trace-limit takes a count of lines, not '" + v + "'");
     o.traceLimit = n;
-    return "";
+    return Succeed();
 }
 
 // An option of the project run: its values are kept under its name.
-std::function<std::string(SimulateOptions &, const std::string &)> Extra(const char *name)
+ApplyOption Extra(const char *name)
 {
     return [name](SimulateOptions &o, const std::string &v) {
         o.extra[name].push_back(v);
-        return std::string();
+        return Succeed();
     };
 }
 
@@ -103,7 +108,7 @@ const std::vector<SimulateOption> &Options()
         {"--trace", "FILE", "write one line per executed instruction",
          [](SimulateOptions &o, const std::string &v) {
              o.traceFile = v;
-             return std::string();
+             return Succeed();
          }},
         {"--trace-limit", "N", "at most N trace lines (default 1000000)", ParseTraceLimit},
         // The project run (FILE.kivo).
@@ -174,8 +179,10 @@ int SimulateProject(const SimulateOptions &options, Services &services, std::ost
     CKivoDoc doc;
     std::error_code ec;
     auto path = std::filesystem::absolute(options.file, ec);
-    if (!OpenProject(ec ? options.file : path.lexically_normal().string(), doc, services))
+    if (Result opened = OpenProject(ec ? options.file : path.lexically_normal().string(), doc, services); !opened) {
+        ShowResult(services.messages, opened);
         return kExitFailed;
+    }
     std::ofstream trace;
     if (!options.traceFile.empty()) {
         trace.open(options.traceFile);
@@ -185,7 +192,12 @@ int SimulateProject(const SimulateOptions &options, Services &services, std::ost
         }
         ro.run.trace = &trace;
     }
-    return sim::RunProject(doc, ro, out, err);
+    const int code = sim::RunProject(doc, ro, out, err);
+    if (!TraceWritten(trace)) {
+        services.messages.Show(MessageKind::Plain, "The trace file " + options.traceFile + " cannot be written.");
+        return kExitFailed;
+    }
+    return code;
 }
 
 int CmdSimulate(const std::vector<std::string> &args, Services &services, std::ostream &out, std::ostream &err)
@@ -228,15 +240,15 @@ int CmdSimulate(const std::vector<std::string> &args, Services &services, std::o
             }
             value = args[++i];
         }
-        const std::string problem = opt->apply(o, value);
-        if (!problem.empty()) {
-            // A file that cannot be read is a failure, not a usage error.
-            if (problem.find(" cannot be ") != std::string::npos) {
-                services.messages.Show(MessageKind::Plain, problem + ".");
-                return kExitFailed;
-            }
-            err << "kivo-cli: " << problem << "\n";
+        const Result applied = opt->apply(o, value);
+        if (applied.what == Failure::BadValue) {
+            err << "kivo-cli: " << applied.text << "\n";
             return kExitUsage;
+        }
+        // A file that cannot be read is a failure, not a usage error.
+        if (!applied) {
+            ShowResult(services.messages, applied);
+            return kExitFailed;
         }
     }
     if (o.file.empty()) {
@@ -251,9 +263,8 @@ int CmdSimulate(const std::vector<std::string> &args, Services &services, std::o
     }
 
     std::vector<std::uint8_t> image;
-    std::string why;
-    if (!ReadBytes(o.file, image, why)) {
-        services.messages.Show(MessageKind::Plain, o.file + " " + why + ".");
+    if (Result read = ReadBytes(o.file, o.file, image); !read) {
+        ShowResult(services.messages, read);
         return kExitFailed;
     }
     if (image.empty() || image.size() > 0x80000) {
@@ -277,6 +288,10 @@ int CmdSimulate(const std::vector<std::string> &args, Services &services, std::o
     }
     const sim::ImageRunResult r = sim::runImage(image, ro, out);
     out.flush();
+    if (!TraceWritten(trace)) {
+        services.messages.Show(MessageKind::Plain, "The trace file " + o.traceFile + " cannot be written.");
+        return kExitFailed;
+    }
     if (r.end == sim::ImageRunResult::End::Fault) {
         err << "Error: " << r.error << "\n";
         return sim::kExitSimulatorFault;

@@ -14,7 +14,6 @@ struct Services;
 struct SimulateOptions {
     std::string file;
     double seconds = 10.0;
-    bool hasSerialIn = false;
     std::vector<std::uint8_t> serialIn;
     std::string traceFile;
     unsigned long long traceLimit = 1000000;

@@ -8,17 +8,16 @@
 #include "generator/textfile.h"
 #include "model/kivodoc.h"
 #include "platform/files.h"
-#include "platform/messages.h"
 #include "platform/profile.h"
 #include "platform/services.h"
 
 namespace kivo {
 
-GenerateResult GenerateProject(CKivoDoc &doc, Services &services)
+Result GenerateProject(CKivoDoc &doc, Services &services)
 {
     const std::string folder = doc.GetProjectFolder(services);
     if (folder.empty())
-        return GenerateResult::NoFolder;
+        return Fail(Failure::NoProjectPath, kNoProjectPath);
     doc.UpdateAllViews();
 
     services.profile.SetString("FlexSpinPath", doc.m_strFlexSpinPath);
@@ -32,38 +31,38 @@ GenerateResult GenerateProject(CKivoDoc &doc, Services &services)
     const std::string imageName = projectName + ".binary";
 
     CGeneratedFolder out(folder, services);
-    if (out.WriteScript("build.bat", BuildBat(doc, mainFileName), true) != TextFileResult::Written)
-        return GenerateResult::Failed;
-    if (out.WriteScript("load.bat", LoadBat(doc, imageName), true) != TextFileResult::Written)
-        return GenerateResult::Failed;
+    if (Result r = out.WriteScript("build.bat", BuildBat(doc, mainFileName), true); !r)
+        return r;
+    if (Result r = out.WriteScript("load.bat", LoadBat(doc, imageName), true); !r)
+        return r;
 #ifndef _WIN32
-    if (out.WriteScript("build.sh", BuildSh(doc, mainFileName), false) != TextFileResult::Written)
-        return GenerateResult::Failed;
-    if (out.WriteScript("load.sh", LoadSh(doc, imageName), false) != TextFileResult::Written)
-        return GenerateResult::Failed;
+    if (Result r = out.WriteScript("build.sh", BuildSh(doc, mainFileName), false); !r)
+        return r;
+    if (Result r = out.WriteScript("load.sh", LoadSh(doc, imageName), false); !r)
+        return r;
 #endif
 
     bool soundFlag = false;
-    if (out.WriteSource("Platform.h", PlatformHeaderText(doc, services.clock, soundFlag)) != TextFileResult::Written)
-        return GenerateResult::Failed;
+    if (Result r = out.WriteSource("Platform.h", PlatformHeaderText(doc, services.clock, soundFlag)); !r)
+        return r;
 
     doc.m_strMainFilePath = JoinPath(folder, mainFileName);
-    if (out.WriteSource(mainFileName, MainFileText(doc, services.clock, soundFlag)) != TextFileResult::Written)
-        return GenerateResult::Failed;
+    if (Result r = out.WriteSource(mainFileName, MainFileText(doc, services.clock, soundFlag)); !r)
+        return r;
 
     // Each file once, however many objects want it.
     for (auto &o : doc.m_objList)
         for (auto &lib : LibraryFilesFor(*o))
-            out.WriteLibrary(lib);
+            if (Result r = out.WriteLibrary(lib); !r)
+                return r;
 
     std::string message = "Project files created.";
     for (auto &note : out.Notes())
         message += "\n\n" + note;
-    services.messages.Show(MessageKind::Plain, message);
-    return GenerateResult::Done;
+    return Succeed(message);
 }
 
-GenerateResult GenerateCheckedProject(CKivoDoc &doc, Services &services, const FindingsHandler &handle)
+Result GenerateCheckedProject(CKivoDoc &doc, Services &services, const FindingsHandler &handle)
 {
     // The settings form's values reach the document first.
     doc.UpdateAllViews();
@@ -72,7 +71,7 @@ GenerateResult GenerateCheckedProject(CKivoDoc &doc, Services &services, const F
     if (!findings.empty() && handle)
         goOn = handle(findings);
     if (HasError(findings) && (!handle || !goOn))
-        return GenerateResult::Refused;
+        return Fail(Failure::Refused, "");
     return GenerateProject(doc, services);
 }
 

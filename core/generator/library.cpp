@@ -2,8 +2,6 @@
 
 #include "kinds/kind.h"
 #include "model/codeobject.h"
-#include "platform/files.h"
-#include "platform/resources.h"
 
 namespace kivo {
 
@@ -24,19 +22,6 @@ const std::vector<LibraryFile> &AllLibraryFiles()
         return v;
     }();
     return all;
-}
-
-void WriteResourceFile(int resourceId, const std::string &path, const IResources &resources, IFileSystem &files)
-{
-    auto bytes = resources.Find(resourceId);
-    if (bytes.empty())
-        return;
-    FileCause cause;
-    auto file = files.Create(path, cause);
-    if (!file)
-        return;
-    file->Write(bytes.data(), bytes.size());
-    file->Close();
 }
 
 } // namespace kivo

@@ -6,8 +6,6 @@
 namespace kivo {
 
 class CCodeObject;
-class IFileSystem;
-class IResources;
 
 struct LibraryFile {
     int resourceId;
@@ -21,8 +19,5 @@ struct LibraryFile {
 std::vector<LibraryFile> LibraryFilesFor(const CCodeObject &object);
 // Every library file the system carries (ids 340..364), kind by kind.
 const std::vector<LibraryFile> &AllLibraryFiles();
-
-// Writes the resource's bytes unchanged to `path`; failures are silent.
-void WriteResourceFile(int resourceId, const std::string &path, const IResources &resources, IFileSystem &files);
 
 } // namespace kivo

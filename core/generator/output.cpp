@@ -1,9 +1,9 @@
 #include "generator/output.h"
 
 #include "generator/library.h"
+#include "generator/textfile.h"
 #include "platform/files.h"
 #include "platform/merge.h"
-#include "platform/messages.h"
 #include "platform/resources.h"
 #include "platform/services.h"
 
@@ -32,17 +32,6 @@ bool Equal(const Bytes &a, const std::string &b)
     return a.size() == b.size() && (b.empty() || std::memcmp(a.data(), b.data(), b.size()) == 0);
 }
 
-// Writes without messages; true when everything was written.
-bool WriteQuietly(IFileSystem &files, const std::string &path, const void *data, std::size_t size)
-{
-    FileCause cause;
-    auto file = files.Create(path, cause);
-    if (!file)
-        return false;
-    FileCause w = file->Write(data, size);
-    FileCause c = file->Close();
-    return w == FileCause::None && c == FileCause::None;
-}
 
 } // namespace
 
@@ -70,35 +59,36 @@ void CGeneratedFolder::SaveRecord(const std::string &name, const std::string &by
     if (record ? Equal(*record, bytes) : Same(path, bytes))
         return;
     if (m_services.files.CreateFolder(folder))
-        WriteQuietly(m_services.files, path, bytes.data(), bytes.size());
+        WriteWholeFile(m_services.files, path, bytes.data(), bytes.size());
 }
 
-TextFileResult CGeneratedFolder::WriteScript(const std::string &name, const std::string &text, bool crlf)
+Result CGeneratedFolder::WriteScript(const std::string &name, const std::string &text, bool crlf)
 {
     const std::string path = Path(name);
     std::string bytes;
     if (EncodeText(text, crlf, bytes) != std::string::npos)
-        return WriteTextFile(path, text, m_services, crlf); // writes what it can and says why it stopped
+        return WriteTextFile(path, text, m_services.files, crlf); // writes what it can and says why it stopped
     if (Same(path, bytes))
-        return TextFileResult::Written;
-    return WriteBytesFile(path, bytes, m_services);
+        return Succeed();
+    return WriteWholeFile(m_services.files, path, bytes.data(), bytes.size());
 }
 
-TextFileResult CGeneratedFolder::WriteSource(const std::string &name, const std::string &text)
+Result CGeneratedFolder::WriteSource(const std::string &name, const std::string &text)
 {
     IFileSystem &files = m_services.files;
     const std::string path = Path(name);
     std::string bytes;
     if (EncodeText(text, true, bytes) != std::string::npos) {
         files.Rename(path, path + ".bak");
-        return WriteTextFile(path, text, m_services);
+        return WriteTextFile(path, text, files);
     }
     // The usual case: the file is already right, whatever the record says.
     if (Same(path, bytes)) {
+        // The backup of a file that stays is a courtesy; failing it loses nothing.
         if (!files.Exists(path + ".bak"))
-            WriteQuietly(files, path + ".bak", bytes.data(), bytes.size());
+            WriteWholeFile(files, path + ".bak", bytes.data(), bytes.size());
         SaveRecord(name, bytes, std::nullopt);
-        return TextFileResult::Written;
+        return Succeed();
     }
     const auto current = Read(files, path);
     const auto record = Read(files, JoinPath(Path(kRecordFolder), name));
@@ -112,51 +102,49 @@ TextFileResult CGeneratedFolder::WriteSource(const std::string &name, const std:
         if (merged && merged->clean) {
             if (merged->text != mine) {
                 // The user's file is kept before the merged one replaces it.
-                if (!WriteQuietly(files, path + ".orig", mine.data(), mine.size())) {
-                    m_services.messages.Show(MessageKind::Plain, "Error:  Can't create " + path + ".orig -->" +
-                                                                     ReasonText(FileCause::Generic, path + ".orig"));
-                    return TextFileResult::CreateFailed;
-                }
-                TextFileResult r = WriteBytesFile(path, merged->text, m_services);
-                if (r != TextFileResult::Written)
+                Result kept = WriteWholeFile(files, path + ".orig", mine.data(), mine.size());
+                if (!kept)
+                    return Fail(kept.what,
+                                "Error:  Can't create " + path + ".orig -->" +
+                                    ReasonText(FileCause::Generic, path + ".orig"),
+                                kept.why);
+                if (Result r = WriteWholeFile(files, path, merged->text.data(), merged->text.size()); !r)
                     return r;
             }
             SaveRecord(name, bytes, record);
             m_notes.push_back("Your changes to " + name + " were carried into the new code (your file as it was is " +
                               name + ".orig).");
-            return TextFileResult::Written;
+            return Succeed();
         }
         // Overlapping changes: the user's file stays as it is and the record
         // keeps the old base, so that the next run can merge again.
-        TextFileResult r = WriteBytesFile(path + ".new", bytes, m_services);
-        if (r != TextFileResult::Written)
+        if (Result r = WriteWholeFile(files, path + ".new", bytes.data(), bytes.size()); !r)
             return r;
         m_notes.push_back(name + " has changes of yours where the generated code changed too, so it was left as it "
                                  "was: the new code is in " +
                           name + ".new. Carry your changes over to it and use it as " + name + ".");
-        return TextFileResult::Written;
+        return Succeed();
     }
 
     // As before: a one-time backup, then the new text.
     files.Rename(path, path + ".bak");
-    TextFileResult r = WriteBytesFile(path, bytes, m_services);
-    if (r != TextFileResult::Written)
+    if (Result r = WriteWholeFile(files, path, bytes.data(), bytes.size()); !r)
         return r;
     SaveRecord(name, bytes, record);
-    return TextFileResult::Written;
+    return Succeed();
 }
 
-void CGeneratedFolder::WriteLibrary(const LibraryFile &lib)
+Result CGeneratedFolder::WriteLibrary(const LibraryFile &lib)
 {
     if (!m_libraries.insert(lib.fileName).second)
-        return;
+        return Succeed();
     auto bytes = m_services.resources.Find(lib.resourceId);
     if (bytes.empty())
-        return;
+        return Succeed();
     const std::string path = Path(lib.fileName);
     if (m_services.files.HasContent(path, bytes.data(), bytes.size()))
-        return;
-    WriteQuietly(m_services.files, path, bytes.data(), bytes.size());
+        return Succeed();
+    return WriteWholeFile(m_services.files, path, bytes.data(), bytes.size());
 }
 
 } // namespace kivo

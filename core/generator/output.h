@@ -1,5 +1,5 @@
 #pragma once
-#include "generator/textfile.h"
+#include "platform/result.h"
 
 #include <cstdint>
 #include <optional>
@@ -25,17 +25,17 @@ public:
     CGeneratedFolder(std::string folder, Services &services);
 
     // A script: rewritten when it differs, no backup.
-    TextFileResult WriteScript(const std::string &name, const std::string &text, bool crlf);
+    Result WriteScript(const std::string &name, const std::string &text, bool crlf);
 
     // Platform.h or the main file. Without a record, or when the file is what
     // was last written: as before, the one-time ".bak" included (a copy when
     // the file stays). When the user changed it: the edits are merged into
     // the new text (the user's file kept as ".orig"), or, where they overlap
     // the changes, the file is left alone and the new text written as ".new".
-    TextFileResult WriteSource(const std::string &name, const std::string &text);
+    Result WriteSource(const std::string &name, const std::string &text);
 
     // A library file, written once per run and only when it differs.
-    void WriteLibrary(const LibraryFile &file);
+    Result WriteLibrary(const LibraryFile &file);
 
     // What the closing message adds about merged and conflicting files.
     const std::vector<std::string> &Notes() const { return m_notes; }

@@ -2,8 +2,7 @@
 
 #include "model/text.h"
 #include "platform/files.h"
-#include "platform/messages.h"
-#include "platform/services.h"
+#include "platform/result.h"
 
 #include <cstdint>
 #include <cstring>
@@ -61,52 +60,17 @@ std::size_t EncodeText(const std::string &text, bool crlf, std::string &bytes)
     return Utf8ToCp1252(crlf ? ToCrLf(text) : text, bytes);
 }
 
-TextFileResult WriteBytesFile(const std::string &path, const std::string &bytes, Services &services)
+Result WriteTextFile(const std::string &path, const std::string &text, IFileSystem &files, bool crlf)
 {
-    FileCause cause;
-    auto file = services.files.Create(path, cause);
-    if (!file) {
-        services.messages.Show(MessageKind::Plain, "Error:  Can't create " + path + " -->" + ReasonText(cause, path));
-        return TextFileResult::CreateFailed;
-    }
-    FileCause writeCause = file->Write(bytes.data(), bytes.size());
-    FileCause closeCause = file->Close();
-    if (writeCause == FileCause::None)
-        writeCause = closeCause;
-    if (writeCause != FileCause::None) {
-        services.messages.Show(MessageKind::Plain, ReasonText(writeCause, path));
-        return TextFileResult::WriteFailed;
-    }
-    return TextFileResult::Written;
-}
-
-TextFileResult WriteTextFile(const std::string &path, const std::string &text, Services &services, bool crlf)
-{
-    FileCause cause;
-    auto file = services.files.Create(path, cause);
-    if (!file) {
-        services.messages.Show(MessageKind::Plain, "Error:  Can't create " + path + " -->" + ReasonText(cause, path));
-        return TextFileResult::CreateFailed;
-    }
     std::string bytes;
     std::size_t bad = EncodeText(text, crlf, bytes);
     // Everything up to an unconvertible character is written, as a write that
     // fails part way would leave it.
-    FileCause writeCause = file->Write(bytes.data(), bytes.size());
-    FileCause closeCause = file->Close();
-    if (writeCause == FileCause::None)
-        writeCause = closeCause;
-    if (writeCause != FileCause::None) {
-        services.messages.Show(MessageKind::Plain, ReasonText(writeCause, path));
-        return TextFileResult::WriteFailed;
-    }
-    if (bad != std::string::npos) {
-        services.messages.Show(MessageKind::Plain,
-                               "Cannot write " + path +
-                                   ": it would hold a character that the Windows-1252 code page cannot represent.");
-        return TextFileResult::WriteFailed;
-    }
-    return TextFileResult::Written;
+    Result r = WriteWholeFile(files, path, bytes.data(), bytes.size());
+    if (r && bad != std::string::npos)
+        return Fail(Failure::Unencodable,
+                    "Cannot write " + path + ": it would hold a character that the Windows-1252 code page cannot represent.");
+    return r;
 }
 
 } // namespace kivo

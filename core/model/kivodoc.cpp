@@ -78,10 +78,8 @@ std::string CKivoDoc::GetProjectFolder(Services &services)
         if (services.saver)
             services.saver->SaveDocument(*this);
     }
-    if (m_strPathName.empty()) {
-        services.messages.Show(MessageKind::Plain, "Unable to find project path.");
+    if (m_strPathName.empty())
         return "";
-    }
     return ParentFolder(m_strPathName);
 }
 

@@ -16,6 +16,7 @@ struct Services;
 
 constexpr int kPinCount = 64;
 constexpr int kKindCounterCount = 100;
+constexpr const char *kNoProjectPath = "Unable to find project path.";
 
 // One open project: settings, the pin table, the objects and the per-kind
 // counters that feed default object names.
@@ -75,7 +76,8 @@ public:
     std::string GetProjectName() const;
 
     // The folder of the project file. Asks for a save when the project has
-    // none; shows why and returns "" when there is still no path.
+    // none (saying why first); "" when there is still no path, which the
+    // caller reports as kNoProjectPath.
     std::string GetProjectFolder(Services &services);
 
     // The refresh broadcast: every attached view updates, the settings form

@@ -3,9 +3,10 @@
 #include "model/kivodoc.h"
 #include "model/text.h"
 #include "platform/files.h"
-#include "platform/messages.h"
+#include "platform/result.h"
 #include "platform/services.h"
 
+#include <new>
 #include <stdexcept>
 
 namespace kivo {
@@ -36,36 +37,47 @@ void PutFlag(std::vector<uint8_t> &out, bool v)
     out.push_back(v ? 1 : 0);
 }
 
-struct EndOfStream : std::exception {
-};
-
-// Reads the little-endian stream; every read past the end throws, and no
-// length is trusted beyond the bytes that remain.
+// Reads the little-endian stream. A read past the end marks the stream
+// failed and yields zeros and empty strings from then on; no length is
+// trusted beyond the bytes that remain.
 class Reader
 {
 public:
     explicit Reader(std::span<const uint8_t> bytes) : m_bytes(bytes) {}
 
     std::size_t Remaining() const { return m_bytes.size() - m_pos; }
+    bool Failed() const { return m_failed; }
+    void Fail()
+    {
+        m_failed = true;
+        m_pos = m_bytes.size();
+    }
 
+    // nullptr once the stream has failed.
     const uint8_t *Take(std::size_t n)
     {
-        if (n > Remaining())
-            throw EndOfStream();
+        if (m_failed || n > Remaining()) {
+            Fail();
+            return nullptr;
+        }
         const uint8_t *p = m_bytes.data() + m_pos;
         m_pos += n;
         return p;
     }
-    uint8_t Byte() { return *Take(1); }
+    uint8_t Byte()
+    {
+        auto p = Take(1);
+        return p ? *p : 0;
+    }
     uint16_t UInt16()
     {
         auto p = Take(2);
-        return uint16_t(p[0] | (p[1] << 8));
+        return p ? uint16_t(p[0] | (p[1] << 8)) : 0;
     }
     uint32_t UInt32()
     {
         auto p = Take(4);
-        return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+        return p ? uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24) : 0;
     }
     uint64_t UInt64()
     {
@@ -108,9 +120,13 @@ private:
     std::string Characters(uint64_t length, bool wide)
     {
         uint64_t bytes = wide ? length * 2 : length;
-        if (length > Remaining() || bytes > Remaining())
-            throw EndOfStream();
+        if (length > Remaining() || bytes > Remaining()) {
+            Fail();
+            return "";
+        }
         auto p = Take(std::size_t(bytes));
+        if (!p)
+            return "";
         if (!wide)
             return Cp1252ToUtf8(std::string_view(reinterpret_cast<const char *>(p), std::size_t(bytes)));
         std::u16string units(std::size_t(length), u'\0');
@@ -121,6 +137,7 @@ private:
 
     std::span<const uint8_t> m_bytes;
     std::size_t m_pos = 0;
+    bool m_failed = false;
 };
 
 // The fewest bytes one object record can take: every string one length byte.
@@ -167,8 +184,8 @@ void WriteObject(std::vector<uint8_t> &out, const CCodeObject &o)
 }
 
 // Fields read into a scratch document first, so a failed load leaves the
-// target untouched.
-void ReadDocument(Reader &r, CKivoDoc &d)
+// target untouched. False when the stream ended early.
+bool ReadDocument(Reader &r, CKivoDoc &d)
 {
     d.m_nHeaderValue = r.Int32();
     d.m_strClockFreq = r.String();
@@ -205,10 +222,10 @@ void ReadDocument(Reader &r, CKivoDoc &d)
     if (count > 0) {
         // A count the rest of the file cannot hold is a truncated file; say so
         // before reserving anything for it.
-        if (uint64_t(count) > r.Remaining() / kMinRecordSize)
-            throw EndOfStream();
+        if (r.Failed() || uint64_t(count) > r.Remaining() / kMinRecordSize)
+            return false;
         d.m_objList.reserve(std::size_t(count));
-        for (int64_t i = 0; i < count; ++i) {
+        for (int64_t i = 0; i < count && !r.Failed(); ++i) {
             auto o = std::make_unique<CCodeObject>();
             ReadObject(r, *o);
             d.m_objList.push_back(std::move(o));
@@ -216,6 +233,7 @@ void ReadDocument(Reader &r, CKivoDoc &d)
     }
     for (auto &c : d.m_nKindCount)
         c = r.Int32();
+    return !r.Failed();
 }
 
 void CopyStoredFields(CKivoDoc &to, CKivoDoc &from)
@@ -332,9 +350,8 @@ bool DeserializeProject(std::span<const uint8_t> bytes, CKivoDoc &doc)
     CKivoDoc scratch;
     Reader r(bytes);
     try {
-        ReadDocument(r, scratch);
-    } catch (const EndOfStream &) {
-        return false;
+        if (!ReadDocument(r, scratch))
+            return false;
     } catch (const std::bad_alloc &) {
         return false;
     } catch (const std::length_error &) {
@@ -344,45 +361,39 @@ bool DeserializeProject(std::span<const uint8_t> bytes, CKivoDoc &doc)
     return true;
 }
 
-bool OpenProject(const std::string &path, CKivoDoc &doc, Services &services)
+Result OpenProject(const std::string &path, CKivoDoc &doc, Services &services)
 {
-    FileCause cause;
+    FileCause cause = FileCause::None;
     auto bytes = services.files.ReadAll(path, cause);
-    if (!bytes) {
-        services.messages.Show(MessageKind::Plain, cause == FileCause::None || cause == FileCause::Generic
-                                                       ? std::string(kFailedToOpen)
-                                                       : ReasonText(cause, path));
-        return false;
-    }
-    if (!DeserializeProject(*bytes, doc)) {
-        // The file's name on a line of its own, below the known text.
-        services.messages.Show(MessageKind::Plain, std::string(kUnexpectedFileFormat) + "\n" + path);
-        return false;
-    }
+    if (!bytes)
+        return Fail(Failure::ReadFile,
+                    cause == FileCause::None || cause == FileCause::Generic ? std::string(kFailedToOpen)
+                                                                            : ReasonText(cause, path),
+                    cause);
+    // The file's name on a line of its own, below the known text.
+    if (!DeserializeProject(*bytes, doc))
+        return Fail(Failure::FileFormat, std::string(kUnexpectedFileFormat) + "\n" + path);
     doc.m_strPathName = path;
     doc.History().MarkSaved(doc);
-    return true;
+    return Succeed();
 }
 
-bool SaveProject(CKivoDoc &doc, const std::string &path, Services &services)
+Result SaveProject(CKivoDoc &doc, const std::string &path, Services &services)
 {
     doc.UpdateAllViews();
     std::vector<uint8_t> bytes;
     try {
         bytes = SerializeProject(doc);
     } catch (const std::bad_alloc &) {
-        services.messages.Show(MessageKind::Plain, kFailedToSave);
-        return false;
+        return Fail(Failure::WriteFile, kFailedToSave, FileCause::Generic);
     }
     FileCause cause = services.files.ReplaceAtomically(path, bytes);
-    if (cause != FileCause::None) {
-        services.messages.Show(MessageKind::Plain,
-                               cause == FileCause::Generic ? std::string(kFailedToSave) : ReasonText(cause, path));
-        return false;
-    }
+    if (cause != FileCause::None)
+        return Fail(Failure::WriteFile,
+                    cause == FileCause::Generic ? std::string(kFailedToSave) : ReasonText(cause, path), cause);
     doc.m_strPathName = path;
     doc.History().MarkSaved(doc);
-    return true;
+    return Succeed();
 }
 
 } // namespace kivo

@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/result.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -22,14 +24,14 @@ std::vector<uint8_t> SerializeProject(const CKivoDoc &doc);
 // leaves `doc` with nothing of the file: no object list, no fields.
 bool DeserializeProject(std::span<const uint8_t> bytes, CKivoDoc &doc);
 
-// Opens `path` into a fresh `doc`. Shows the file error or "Unexpected file
-// format." and returns false when the project cannot be opened.
-bool OpenProject(const std::string &path, CKivoDoc &doc, Services &services);
+// Opens `path` into a fresh `doc`. Fails with the file error
+// (Failure::ReadFile) or "Unexpected file format." (Failure::FileFormat).
+Result OpenProject(const std::string &path, CKivoDoc &doc, Services &services);
 
 // Runs the refresh broadcast, then writes the project atomically to `path`.
-// On failure the old file is intact, the document keeps its path, and the user
-// sees the file error text.
-bool SaveProject(CKivoDoc &doc, const std::string &path, Services &services);
+// On failure (Failure::WriteFile, with the file error text) the old file is
+// intact and the document keeps its path.
+Result SaveProject(CKivoDoc &doc, const std::string &path, Services &services);
 
 // Wide-string encoding of one string (marker, length prefix, UTF-16LE).
 void AppendWideString(std::vector<uint8_t> &out, const std::string &text);

@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include "model/text.h"
+#include "platform/result.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -79,9 +80,6 @@ std::string ReasonText(FileCause cause, const std::string &path)
     case FileCause::InvalidFile:
         pattern = "An incorrect file handle was associated with %1.";
         break;
-    case FileCause::RemoveCurrentDir:
-        pattern = "Could not remove %1 because it is the current directory.";
-        break;
     case FileCause::DirectoryFull:
         pattern = "Could not create %1 because the directory is full.";
         break;
@@ -99,9 +97,6 @@ std::string ReasonText(FileCause cause, const std::string &path)
         break;
     case FileCause::DiskFull:
         pattern = "Disk full while accessing %1.";
-        break;
-    case FileCause::EndOfFile:
-        pattern = "Attempted to access %1 past its end.";
         break;
     }
     std::string text = ReplacePercent1(pattern, path);
@@ -276,6 +271,21 @@ bool DiskFileSystem::Exists(const std::string &path)
 {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0;
+}
+
+Result WriteWholeFile(IFileSystem &files, const std::string &path, const void *data, std::size_t size)
+{
+    FileCause cause = FileCause::None;
+    auto file = files.Create(path, cause);
+    if (!file)
+        return Fail(Failure::CreateFile, "Error:  Can't create " + path + " -->" + ReasonText(cause, path), cause);
+    FileCause writeCause = file->Write(data, size);
+    FileCause closeCause = file->Close();
+    if (writeCause == FileCause::None)
+        writeCause = closeCause;
+    if (writeCause != FileCause::None)
+        return Fail(Failure::WriteFile, ReasonText(writeCause, path), writeCause);
+    return Succeed();
 }
 
 bool IFileSystem::HasContent(const std::string &path, const void *data, std::size_t size)

@@ -7,6 +7,8 @@
 
 namespace kivo {
 
+struct Result;
+
 // The causes of a file failure, each with its reason text.
 enum class FileCause {
     None,
@@ -16,14 +18,12 @@ enum class FileCause {
     TooManyOpenFiles,
     AccessDenied,
     InvalidFile,
-    RemoveCurrentDir,
     DirectoryFull,
     BadSeek,
     HardIO,
     SharingViolation,
     LockViolation,
     DiskFull,
-    EndOfFile,
 };
 
 FileCause CauseFromErrno(int err);
@@ -57,6 +57,11 @@ public:
     // Whether the file exists and holds exactly these bytes.
     virtual bool HasContent(const std::string &path, const void *data, std::size_t size);
 };
+
+// Creates (or truncates) `path` and writes `size` bytes. A failure is said
+// as "Error:  Can't create PATH -->REASON" when the file cannot be created,
+// as the reason alone when it cannot be written; what was written stays.
+Result WriteWholeFile(IFileSystem &files, const std::string &path, const void *data, std::size_t size);
 
 // The real file system.
 class DiskFileSystem : public IFileSystem

@@ -1,5 +1,7 @@
 #include "platform/messages.h"
 
+#include "platform/result.h"
+
 namespace kivo {
 
 const char *CaptionOf(MessageKind kind)
@@ -13,6 +15,12 @@ const char *CaptionOf(MessageKind kind)
         break;
     }
     return kAppTitle;
+}
+
+void ShowResult(IMessages &messages, const Result &result)
+{
+    if (!result.text.empty())
+        messages.Show(MessageKind::Plain, result.text);
 }
 
 } // namespace kivo

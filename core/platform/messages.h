@@ -4,6 +4,8 @@
 
 namespace kivo {
 
+struct Result;
+
 // The three message boxes of the system, each with a single OK button.
 enum class MessageKind {
     Error,   // caption "Error", stop icon
@@ -28,6 +30,10 @@ public:
         return false;
     }
 };
+
+// How the front ends tell a core result: its text, when there is one, in a
+// plain box.
+void ShowResult(IMessages &messages, const Result &result);
 
 struct ShownMessage {
     MessageKind kind;

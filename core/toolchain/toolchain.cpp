@@ -1,6 +1,5 @@
 #include "toolchain/toolchain.h"
 
-#include "generator/generator.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
 #include "platform/files.h"
@@ -36,6 +35,7 @@ constexpr const char *kScriptSuffix = ".sh";
 constexpr const char *kCompiler = "flexspin";
 constexpr const char *kLoader = "loadp2";
 #endif
+constexpr const char *kNoFlexPropPath = "Please specify FlexProp path before invoking FlexProp.";
 
 // Where the script finds its program: in the folder setting, or on PATH
 // when the setting is empty. "" when it is there, else the message.
@@ -55,43 +55,41 @@ std::string MissingTool(const std::string &folder, const char *program, const ch
            " on the \"P2 & FlexSpin\" tab, then Generate again.";
 }
 
-bool RunScript(CKivoDoc &doc, Services &services, const char *script, const char *failure, const GenerateStep &generate,
-               bool keepOpen)
+Result RunScript(CKivoDoc &doc, Services &services, const char *script, const char *failure,
+                 const GenerateStep &generate, bool keepOpen)
 {
     std::string folder = doc.GetProjectFolder(services);
     if (folder.empty())
-        return false;
+        return Fail(Failure::NoProjectPath, kNoProjectPath);
     const std::string file = std::string(script) + kScriptSuffix;
     if (!services.files.Exists(JoinPath(folder, file))) {
+        // A question, not a report: the answer decides what happens next.
         if (!services.messages.Ask(MessageKind::Plain, file + " is not in the project folder " + folder +
                                                            ".\nGenerate the project's files first?"))
-            return false;
-        bool generated = generate ? generate() : GenerateProject(doc, services) == GenerateResult::Done;
-        if (!generated || !services.files.Exists(JoinPath(folder, file)))
-            return false;
+            return Fail(Failure::Declined, "");
+        // The generation has shown its own outcome.
+        if (!generate || !generate() || !services.files.Exists(JoinPath(folder, file)))
+            return Fail(Failure::Declined, "");
     }
     const bool load = keepOpen;
     std::string missing = load ? MissingTool(doc.m_strLoadP2Path, kLoader, "The loader", "loadp2 folder", services)
                                : MissingTool(doc.m_strFlexSpinPath, kCompiler, "The compiler", "FlexSpin folder",
                                              services);
-    if (!missing.empty()) {
-        services.messages.Show(MessageKind::Plain, missing);
-        return false;
-    }
+    if (!missing.empty())
+        return Fail(Failure::ToolMissing, missing);
     ProcessRequest request = ScriptRequest(script, folder);
     request.keepOpen = keepOpen;
     ProcessOutcome outcome = services.processes.Run(request);
-    if (!outcome.started) {
-        services.messages.Show(MessageKind::Plain,
-                               Format(failure, outcome.errorCode) + "\n" + file + ": " + ErrorText(outcome.errorCode));
-        return false;
-    }
-    return true;
+    if (!outcome.started)
+        return Fail(Failure::StartFailed,
+                    Format(failure, outcome.errorCode) + "\n" + file + ": " + ErrorText(outcome.errorCode),
+                    CauseFromErrno(outcome.errorCode));
+    return Succeed();
 }
 
 } // namespace
 
-bool CompileProject(CKivoDoc &doc, Services &services, const GenerateStep &generate)
+Result CompileProject(CKivoDoc &doc, Services &services, const GenerateStep &generate)
 {
 #ifdef _WIN32
     return RunScript(doc, services, "build", "Error running build.bat:  %d", generate, false);
@@ -100,7 +98,7 @@ bool CompileProject(CKivoDoc &doc, Services &services, const GenerateStep &gener
 #endif
 }
 
-bool LoadProject(CKivoDoc &doc, Services &services, const GenerateStep &generate)
+Result LoadProject(CKivoDoc &doc, Services &services, const GenerateStep &generate)
 {
     // The terminal stays open: loadp2's own message (no board found) is the
     // only account of what happened.
@@ -131,21 +129,17 @@ std::string FlexPropFolder(const std::string &flexSpinPath)
     return flexSpinPath.substr(0, i);
 }
 
-bool EditWithFlexProp(CKivoDoc &doc, Services &services)
+Result EditWithFlexProp(CKivoDoc &doc, Services &services)
 {
-    if (doc.m_strMainFilePath.empty()) {
-        services.messages.Show(MessageKind::Plain, "Please Generate Files before invoking FlexProp.");
-        return false;
-    }
+    if (doc.m_strMainFilePath.empty())
+        return Fail(Failure::NotGenerated, "Please Generate Files before invoking FlexProp.");
     ProcessRequest r;
 #ifdef _WIN32
-    if (doc.m_strFlexSpinPath.empty()) {
-        services.messages.Show(MessageKind::Plain, "Please specify FlexProp path before invoking FlexProp.");
-        return false;
-    }
+    if (doc.m_strFlexSpinPath.empty())
+        return Fail(Failure::ToolMissing, kNoFlexPropPath);
     std::string folder = FlexPropFolder(doc.m_strFlexSpinPath);
     if (folder.empty())
-        return false;
+        return Fail(Failure::ToolMissing, "");
     r.program = JoinPath(folder, "FlexProp.exe");
 #else
     // The launcher above the FlexSpin folder, else the one on PATH.
@@ -158,23 +152,21 @@ bool EditWithFlexProp(CKivoDoc &doc, Services &services)
             folder = ParentFolder(onPath);
         }
     }
-    if (r.program.empty()) {
-        if (doc.m_strFlexSpinPath.empty())
-            services.messages.Show(MessageKind::Plain, "Please specify FlexProp path before invoking FlexProp.");
-        return false;
-    }
+    // With a folder set that leads nowhere there is nothing more to say.
+    if (r.program.empty())
+        return Fail(Failure::ToolMissing, doc.m_strFlexSpinPath.empty() ? kNoFlexPropPath : "");
 #endif
     // The main-file path is one argument, blanks and all.
     r.args = {doc.m_strMainFilePath};
     r.workingFolder = folder;
     r.wait = false;
     ProcessOutcome outcome = services.processes.Run(r);
-    if (!outcome.started) {
-        services.messages.Show(MessageKind::Plain, Format("Error running FlexProp:  %d", outcome.errorCode) + "\n" +
-                                                       r.program + ": " + ErrorText(outcome.errorCode));
-        return false;
-    }
-    return true;
+    if (!outcome.started)
+        return Fail(Failure::StartFailed,
+                    Format("Error running FlexProp:  %d", outcome.errorCode) + "\n" + r.program + ": " +
+                        ErrorText(outcome.errorCode),
+                    CauseFromErrno(outcome.errorCode));
+    return Succeed();
 }
 
 } // namespace kivo

@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/result.h"
+
 #include <functional>
 #include <string>
 
@@ -8,19 +10,21 @@ class CKivoDoc;
 struct Services;
 struct ProcessRequest;
 
-// The front end's "Generate Code"; true when the files were written.
+// The front end's "Generate Code", showing its own result; true when the
+// files were written.
 using GenerateStep = std::function<bool()>;
 
 // "Compile" and "Load P2": run the generated script in the project folder and
-// wait for it. A script missing from the folder is said, with the offer to
-// Generate first (through `generate`, or GenerateProject when none is
-// given); a compiler or loader that is not where the script looks for it is
-// named with the folder searched, and nothing runs. "Edit code with
-// FlexProp": start FlexProp on the main file. Each returns false when it
-// stopped or could not start its program.
-bool CompileProject(CKivoDoc &doc, Services &services, const GenerateStep &generate = {});
-bool LoadProject(CKivoDoc &doc, Services &services, const GenerateStep &generate = {});
-bool EditWithFlexProp(CKivoDoc &doc, Services &services);
+// wait for it. A script missing from the folder is asked about, with the
+// offer to Generate first through `generate` (Failure::Declined when the
+// user says no or the generation fails); a compiler or loader that is not
+// where the script looks for it is named with the folder searched
+// (Failure::ToolMissing), and nothing runs. "Edit code with FlexProp": start
+// FlexProp on the main file. Failure::StartFailed when the program could
+// not be started.
+Result CompileProject(CKivoDoc &doc, Services &services, const GenerateStep &generate);
+Result LoadProject(CKivoDoc &doc, Services &services, const GenerateStep &generate);
+Result EditWithFlexProp(CKivoDoc &doc, Services &services);
 
 // The command that runs a script on this host.
 ProcessRequest ScriptRequest(const std::string &scriptBaseName, const std::string &folder);

@@ -4,6 +4,7 @@
 #include "app/mainframe.h"
 #include "model/kivodoc.h"
 #include "model/projectfile.h"
+#include "platform/messages.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -101,8 +102,10 @@ CKivoDoc *CKivoApp::OpenPath(const QString &path)
         }
     }
     auto doc = std::make_unique<CKivoDoc>();
-    if (!OpenProject(full.toStdString(), *doc, m_services))
+    if (Result opened = OpenProject(full.toStdString(), *doc, m_services); !opened) {
+        ShowResult(m_services.messages, opened);
         return nullptr;
+    }
     CKivoDoc *raw = doc.get();
     m_docs.push_back(std::move(doc));
     m_frame->OpenWindow(*raw);
@@ -131,8 +134,10 @@ bool CKivoApp::Save(CKivoDoc &doc)
 {
     if (doc.m_strPathName.empty())
         return SaveAs(doc);
-    if (!SaveProject(doc, doc.m_strPathName, m_services))
+    if (Result saved = SaveProject(doc, doc.m_strPathName, m_services); !saved) {
+        ShowResult(m_services.messages, saved);
         return false;
+    }
     AddRecent(QString::fromStdString(doc.m_strPathName));
     return true;
 }
@@ -147,8 +152,10 @@ bool CKivoApp::SaveAs(CKivoDoc &doc)
     if (!path.endsWith(".kivo", Qt::CaseInsensitive))
         path += ".kivo";
     path = Normalised(path);
-    if (!SaveProject(doc, path.toStdString(), m_services))
+    if (Result saved = SaveProject(doc, path.toStdString(), m_services); !saved) {
+        ShowResult(m_services.messages, saved);
         return false;
+    }
     AddRecent(path);
     m_frame->UpdateTitles();
     return true;

@@ -11,6 +11,7 @@
 #include "check/check.h"
 #include "generator/generator.h"
 #include "model/kivodoc.h"
+#include "platform/messages.h"
 #include "toolchain/toolchain.h"
 #include "workspace/colortabbar.h"
 #include "workspace/commandtarget.h"
@@ -320,8 +321,10 @@ void CMainFrame::OnUndo(bool undo)
 void CMainFrame::OnGenerate()
 {
     if (CKivoDoc *doc = ActiveDocument())
-        GenerateCheckedProject(*doc, m_app.GetServices(),
-                               [this](const std::vector<Finding> &findings) { return AskToGenerateAnyway(findings); });
+        ShowResult(m_app.GetServices().messages,
+                   GenerateCheckedProject(*doc, m_app.GetServices(), [this](const std::vector<Finding> &findings) {
+                       return AskToGenerateAnyway(findings);
+                   }));
 }
 
 void CMainFrame::OnCompile(bool load)
@@ -334,16 +337,15 @@ void CMainFrame::OnCompile(bool load)
         OnGenerate();
         return !doc->m_strMainFilePath.empty();
     };
-    if (load)
-        LoadProject(*doc, m_app.GetServices(), generate);
-    else
-        CompileProject(*doc, m_app.GetServices(), generate);
+    Services &services = m_app.GetServices();
+    ShowResult(services.messages,
+               load ? LoadProject(*doc, services, generate) : CompileProject(*doc, services, generate));
 }
 
 void CMainFrame::OnFlexProp()
 {
     if (CKivoDoc *doc = ActiveDocument())
-        EditWithFlexProp(*doc, m_app.GetServices());
+        ShowResult(m_app.GetServices().messages, EditWithFlexProp(*doc, m_app.GetServices()));
 }
 
 void CMainFrame::OnTabCommand(const QString &id)

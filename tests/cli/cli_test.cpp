@@ -113,6 +113,19 @@ TEST(Cli, UnreadableFilesAreNeverOverwritten)
     EXPECT_FALSE(std::filesystem::exists(cli.File("Missing.kivo")));
 }
 
+// A library file that cannot be written fails the generation, said once.
+TEST(Cli, GenerateReportsALibraryFileItCannotWrite)
+{
+    Cli cli;
+    ASSERT_EQ(cli.Run({"new", "P.kivo"}).exitCode, 0);
+    ASSERT_EQ(cli.Run({"add", "P.kivo", "servo", "pin=10"}).exitCode, 0);
+    std::filesystem::create_directory(cli.File("zd_servo.spin2"));
+    auto r = cli.Run({"generate", "P.kivo"});
+    EXPECT_EQ(r.exitCode, 1);
+    const std::string path = cli.File("zd_servo.spin2");
+    EXPECT_EQ(r.err, "Kivo: Error:  Can't create " + path + " -->Access to " + path + " was denied.\n");
+}
+
 TEST(Cli, CompileAndLoadRunTheShellScripts)
 {
     Cli cli;

@@ -97,4 +97,20 @@ TEST(Simulate, BadFilesAndOptionsAreRefused)
     EXPECT_NE(cli.output.find("none.txt cannot be opened"), std::string::npos) << cli.output;
 }
 
+// A bad value is a usage error whatever its words; a file that cannot be
+// written is a failure even when the program ran to its end.
+TEST(Simulate, UsageErrorsAndFileFailuresAreToldApart)
+{
+    Cli cli;
+    const std::string image = cli.Write("t.binary", {0, 0, 0, 0});
+    EXPECT_EQ(cli({"simulate", image, "--time", "it cannot be said"}), 2) << cli.output;
+    EXPECT_NE(cli.output.find("kivo-cli: --time takes a number of seconds"), std::string::npos) << cli.output;
+
+    Program loop;
+    loop << mov(0x100, I(1)) << jmpA(0xFFFF8, true);
+    EXPECT_EQ(cli({"simulate", cli.Write("loop.binary", loop.bytes()), "--time", "0.001", "--trace", "/dev/full"}), 1)
+        << cli.output;
+    EXPECT_NE(cli.output.find("Kivo: The trace file /dev/full cannot be written."), std::string::npos) << cli.output;
+}
+
 } // namespace

@@ -239,14 +239,14 @@ TEST(ProjectFile, OpenReportsUnreadableAndMalformedFiles)
     test::TempDir dir;
     test::TestServices t;
     CKivoDoc doc;
-    EXPECT_FALSE(OpenProject(dir / "missing.kivo", doc, t.services));
+    EXPECT_EQ(t.Show(OpenProject(dir / "missing.kivo", doc, t.services)).what, Failure::ReadFile);
     ASSERT_EQ(t.messages.shown.size(), 1u);
     EXPECT_EQ(t.messages.shown[0].text, (dir / "missing.kivo") + " was not found.");
 
     test::WriteFileBytes(dir / "bad.kivo", "\x01\x00\x00\x00\xFF\xFE\xFF\x09" "1");
     t.messages.shown.clear();
     CKivoDoc bad;
-    EXPECT_FALSE(OpenProject(dir / "bad.kivo", bad, t.services));
+    EXPECT_EQ(t.Show(OpenProject(dir / "bad.kivo", bad, t.services)).what, Failure::FileFormat);
     EXPECT_EQ(t.messages.shown, (std::vector<ShownMessage>{{MessageKind::Plain, "Unexpected file format.\n" + (dir / "bad.kivo")}}));
     EXPECT_EQ(bad.m_strPathName, "");
 }
@@ -272,7 +272,9 @@ TEST(ProjectFile, FailedSaveKeepsTheOldFileAndTheDocument)
     for (auto &[cause, text] : failures) {
         t.files.replaceFailure = cause;
         t.messages.shown.clear();
-        EXPECT_FALSE(SaveProject(doc, dir / "Other.kivo", t.services));
+        Result r = t.Show(SaveProject(doc, dir / "Other.kivo", t.services));
+        EXPECT_EQ(r.what, Failure::WriteFile);
+        EXPECT_EQ(r.why, cause);
         ASSERT_EQ(t.messages.shown.size(), 1u);
         std::string expected = text;
         if (auto p = expected.find("%1"); p != std::string::npos)

@@ -15,7 +15,7 @@ TEST(Compile, ProjectWithoutObjectsCompiles)
         test::NewProject(doc, dir / "Blink.kivo");
         if (on)
             doc.m_bSetBaud = doc.m_bSetHeapSize = doc.m_bUsePlan9 = doc.m_bMountSd = 1;
-        ASSERT_EQ(GenerateProject(doc, t.services), GenerateResult::Done);
+        ASSERT_TRUE(t.Show(GenerateProject(doc, t.services)));
         auto r = test::CompileP2(flexspin, dir.Path(), "Blink.c");
         EXPECT_TRUE(r.Ok()) << label << "\n" << r.output;
         EXPECT_TRUE(std::filesystem::exists(dir / "Blink.binary")) << label;

@@ -7,6 +7,8 @@
 #include "objects/objectlist.h"
 #include "project.h"
 
+#include <unistd.h>
+
 using namespace kivo;
 
 namespace {
@@ -29,7 +31,7 @@ std::string CommandLine(const std::string &script)
 TEST(Generate, NewProjectGivesTheSpecifiedFiles)
 {
     Project p;
-    ASSERT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Done);
+    ASSERT_TRUE(p.t.Show(GenerateProject(p.doc, p.t.services)));
     EXPECT_EQ(p.Read("build.bat"), "REM Kivo Generated Batch file\r\n"
                                    "C:\\FlexProp\\bin\\FlexSpin.exe -2 -L C:\\FlexProp\\bin\\include   Blink.c\r\n"
                                    "Pause \r\n");
@@ -113,16 +115,16 @@ TEST(Generate, BackupsAreMadeOnce)
 {
     Project p;
     p.doc.m_strClockFreq = "1";
-    ASSERT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Done);
+    ASSERT_TRUE(p.t.Show(GenerateProject(p.doc, p.t.services)));
     EXPECT_FALSE(std::filesystem::exists(p.dir / "Platform.h.bak"));
     std::string firstHeader = p.Read("Platform.h"), firstMain = p.Read("Blink.c");
     p.doc.m_strClockFreq = "2";
     AddServo(p);
-    ASSERT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Done);
+    ASSERT_TRUE(p.t.Show(GenerateProject(p.doc, p.t.services)));
     EXPECT_EQ(p.Read("Platform.h.bak"), firstHeader);
     EXPECT_EQ(p.Read("Blink.c.bak"), firstMain);
     p.doc.m_strClockFreq = "3";
-    ASSERT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Done);
+    ASSERT_TRUE(p.t.Show(GenerateProject(p.doc, p.t.services)));
     EXPECT_EQ(p.Read("Platform.h.bak"), firstHeader);
     EXPECT_EQ(p.Read("Blink.c.bak"), firstMain);
     EXPECT_NE(p.Read("Platform.h").find("_clkfreq = 3}"), std::string::npos);
@@ -134,7 +136,9 @@ TEST(Generate, PlatformHeaderThatCannotBeCreatedStopsTheRun)
     AddServo(p);
     p.doc.m_strFlexSpinPath = "D:\\Tools";
     p.t.files.failCreate["Platform.h"] = FileCause::AccessDenied;
-    EXPECT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Failed);
+    Result r = p.t.Show(GenerateProject(p.doc, p.t.services));
+    EXPECT_EQ(r.what, Failure::CreateFile);
+    EXPECT_EQ(r.why, FileCause::AccessDenied);
     std::string path = p.dir / "Platform.h";
     EXPECT_EQ(p.t.messages.shown,
               (std::vector<ShownMessage>{
@@ -151,7 +155,7 @@ TEST(Generate, MainFileThatCannotBeCreatedKeepsItsPath)
 {
     Project p;
     p.t.files.failCreate["Blink.c"] = FileCause::DiskFull;
-    EXPECT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Failed);
+    EXPECT_EQ(p.t.Show(GenerateProject(p.doc, p.t.services)).what, Failure::CreateFile);
     EXPECT_EQ(p.doc.m_strMainFilePath, p.dir / "Blink.c");
     EXPECT_TRUE(std::filesystem::exists(p.dir / "Platform.h"));
 }
@@ -162,7 +166,9 @@ TEST(Generate, FailedWriteKeepsWhatWasWritten)
     p.t.files.writeFailure = FileCause::DiskFull;
     // build.bat and load.bat fit, build.sh does not.
     p.t.files.writeBudget = BuildBat(p.doc, "Blink.c").size() + LoadBat(p.doc, "Blink.binary").size() + 10;
-    EXPECT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Failed);
+    Result r = p.t.Show(GenerateProject(p.doc, p.t.services));
+    EXPECT_EQ(r.what, Failure::WriteFile);
+    EXPECT_EQ(r.why, FileCause::DiskFull);
     std::string path = p.dir / "build.sh";
     EXPECT_EQ(p.t.messages.shown,
               (std::vector<ShownMessage>{{MessageKind::Plain, "Disk full while accessing " + path + "."}}));
@@ -174,7 +180,7 @@ TEST(Generate, TextOutsideTheCodePageIsNamed)
 {
     Project p;
     p.doc.m_strClockFreq = "160000000 \xE6\x97\xA5"; // a CJK character
-    EXPECT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Failed);
+    EXPECT_EQ(p.t.Show(GenerateProject(p.doc, p.t.services)).what, Failure::Unencodable);
     std::string path = p.dir / "Platform.h";
     ASSERT_EQ(p.t.messages.shown.size(), 1u);
     EXPECT_EQ(p.t.messages.shown[0].text,
@@ -185,7 +191,7 @@ TEST(Generate, TextOutsideTheCodePageIsNamed)
     // Characters the code page has are fine.
     Project q;
     q.doc.m_strClockFreq = "160000000 \xE2\x82\xAC";
-    EXPECT_EQ(GenerateProject(q.doc, q.t.services), GenerateResult::Done);
+    EXPECT_TRUE(q.t.Show(GenerateProject(q.doc, q.t.services)));
     EXPECT_NE(q.Read("Platform.h").find("160000000 \x80};"), std::string::npos);
 }
 
@@ -204,7 +210,7 @@ TEST(Generate, UnsavedProjectWritesNothing)
     test::TestServices t;
     CKivoDoc doc;
     doc.OnNewDocument(t.profile);
-    EXPECT_EQ(GenerateProject(doc, t.services), GenerateResult::NoFolder);
+    EXPECT_EQ(t.Show(GenerateProject(doc, t.services)).what, Failure::NoProjectPath);
     EXPECT_EQ(t.messages.shown.size(), 2u);
     EXPECT_TRUE(t.profile.values.empty());
 }
@@ -214,7 +220,7 @@ TEST(Generate, RefreshRunsBeforeAnythingIsRead)
     Project p;
     // A settings form copies its typed value in at the broadcast.
     p.doc.AddView([&] { p.doc.m_strClockFreq = "200000000"; });
-    ASSERT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Done);
+    ASSERT_TRUE(p.t.Show(GenerateProject(p.doc, p.t.services)));
     EXPECT_NE(p.Read("Platform.h").find("_clkfreq = 200000000}"), std::string::npos);
 }
 
@@ -223,12 +229,12 @@ TEST(Library, FilesAreWrittenUnchangedOncePerObject)
     Project p;
     AddServo(p, "1");
     AddServo(p, "2");
-    ASSERT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Done);
+    ASSERT_TRUE(p.t.Show(GenerateProject(p.doc, p.t.services)));
     auto bytes = p.t.resources.Find(361);
     EXPECT_EQ(p.Read("zd_servo.spin2"), std::string(bytes.begin(), bytes.end()));
 }
 
-TEST(Library, TableAndSilentFailures)
+TEST(Library, Table)
 {
     CCodeObject o;
     const std::pair<int, std::size_t> counts[] = {{0, 2}, {1, 1}, {2, 1}, {3, 0}, {4, 1}, {5, 8},
@@ -246,10 +252,48 @@ TEST(Library, TableAndSilentFailures)
     for (auto &f : AllLibraryFiles())
         EXPECT_FALSE(res.Find(f.resourceId).empty()) << f.fileName;
     EXPECT_EQ(AllLibraryFiles().size(), 17u);
+}
 
-    Project p;
-    AddServo(p);
-    p.t.files.failCreate["zd_servo.spin2"] = FileCause::AccessDenied;
-    EXPECT_EQ(GenerateProject(p.doc, p.t.services), GenerateResult::Done);
-    EXPECT_EQ(p.t.messages.shown.back().text, "Project files created.");
+// A library file that cannot be written stops the run like any other file,
+// on the real disk: a folder in its place, a folder that cannot be written,
+// a write the file system refuses part way.
+TEST(Library, AFileThatCannotBeWrittenIsReported)
+{
+    {
+        Project p;
+        AddServo(p);
+        std::filesystem::create_directory(p.dir / "zd_servo.spin2");
+        Result r = p.t.Show(GenerateProject(p.doc, p.t.services));
+        EXPECT_EQ(r.what, Failure::CreateFile);
+        const std::string path = p.dir / "zd_servo.spin2";
+        EXPECT_EQ(p.t.messages.shown, (std::vector<ShownMessage>{{MessageKind::Plain, "Error:  Can't create " + path +
+                                                                                          " -->Access to " + path +
+                                                                                          " was denied."}}));
+    }
+    if (::geteuid() != 0) { // root writes anywhere
+        Project p;
+        AddServo(p);
+        ASSERT_TRUE(p.t.Show(GenerateProject(p.doc, p.t.services)));
+        std::filesystem::remove(p.dir / "zd_servo.spin2");
+        std::filesystem::permissions(p.dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        Result r = p.t.Show(GenerateProject(p.doc, p.t.services));
+        std::filesystem::permissions(p.dir.Path(), std::filesystem::perms::owner_all);
+        EXPECT_EQ(r.what, Failure::CreateFile);
+        EXPECT_EQ(r.why, FileCause::AccessDenied);
+        EXPECT_NE(p.t.messages.shown.back().text.find("zd_servo.spin2"), std::string::npos);
+    }
+    {
+        Project p;
+        AddServo(p);
+        ASSERT_TRUE(p.t.Show(GenerateProject(p.doc, p.t.services)));
+        std::filesystem::remove(p.dir / "zd_servo.spin2");
+        p.t.files.writeFailure = FileCause::DiskFull;
+        p.t.files.writeBudget = 100;
+        p.t.messages.shown.clear();
+        Result r = p.t.Show(GenerateProject(p.doc, p.t.services));
+        EXPECT_EQ(r.what, Failure::WriteFile);
+        const std::string path = p.dir / "zd_servo.spin2";
+        EXPECT_EQ(p.t.messages.shown,
+                  (std::vector<ShownMessage>{{MessageKind::Plain, "Disk full while accessing " + path + "."}}));
+    }
 }

@@ -1,4 +1,5 @@
 #include "toolchain/toolchain.h"
+#include "generator/generator.h"
 #include "platform/process.h"
 #include "testsupport.h"
 #include "model/kivodoc.h"
@@ -28,11 +29,18 @@ struct ScopedPath {
     std::string old;
 };
 
-// A saved project whose tool folders hold a compiler and a loader.
+// A saved project whose tool folders hold a compiler and a loader. Compile
+// and Load get the front ends' Generate step and their results are shown.
 struct ToolProject {
     test::TempDir dir;
     test::TestServices t;
     CKivoDoc doc;
+    Result Compile() { return t.Show(CompileProject(doc, t.services, Generate())); }
+    Result Load() { return t.Show(LoadProject(doc, t.services, Generate())); }
+    GenerateStep Generate()
+    {
+        return [this] { return t.Show(GenerateProject(doc, t.services)).Ok(); };
+    }
     ToolProject()
     {
         test::NewProject(doc, dir / "Blink.kivo");
@@ -54,8 +62,8 @@ TEST(Toolchain, ScriptsRunInTheProjectFolderAndAreWaitedFor)
     ToolProject p;
     p.Scripts();
     auto &t = p.t;
-    EXPECT_TRUE(CompileProject(p.doc, t.services));
-    EXPECT_TRUE(LoadProject(p.doc, t.services));
+    EXPECT_TRUE(p.Compile());
+    EXPECT_TRUE(p.Load());
     ASSERT_EQ(t.processes.requests.size(), 2u);
     EXPECT_EQ(t.processes.requests[0].program, "sh");
     EXPECT_EQ(t.processes.requests[0].args, std::vector<std::string>{"build.sh"});
@@ -69,8 +77,8 @@ TEST(Toolchain, ScriptsRunInTheProjectFolderAndAreWaitedFor)
 
     // The known text first, then what failed and the system's reason.
     t.processes.outcome = {false, 2, 0};
-    EXPECT_FALSE(CompileProject(p.doc, t.services));
-    EXPECT_FALSE(LoadProject(p.doc, t.services));
+    EXPECT_EQ(p.Compile().what, Failure::StartFailed);
+    EXPECT_EQ(p.Load().why, FileCause::FileNotFound);
     EXPECT_EQ(t.messages.shown,
               (std::vector<ShownMessage>{{MessageKind::Plain, "Error running build.sh:  2\nbuild.sh: " + ErrorText(2)},
                                          {MessageKind::Plain, "Error running load.sh:  2\nload.sh: " + ErrorText(2)}}));
@@ -80,8 +88,10 @@ TEST(Toolchain, AMissingScriptOffersToGenerateFirst)
 {
     ToolProject p;
     auto &t = p.t;
-    // No: nothing runs.
-    EXPECT_FALSE(CompileProject(p.doc, t.services));
+    // No: nothing runs, and there is nothing more to say.
+    Result declined = p.Compile();
+    EXPECT_EQ(declined.what, Failure::Declined);
+    EXPECT_EQ(declined.text, "");
     ASSERT_EQ(t.messages.asked.size(), 1u);
     EXPECT_EQ(t.messages.asked[0].text,
               "build.sh is not in the project folder " + p.dir.Path() + ".\nGenerate the project's files first?");
@@ -90,12 +100,12 @@ TEST(Toolchain, AMissingScriptOffersToGenerateFirst)
     // Yes, with a generation that fails: nothing runs either.
     t.messages.answer = true;
     int generated = 0;
-    EXPECT_FALSE(LoadProject(p.doc, t.services, [&] { return ++generated, false; }));
+    EXPECT_FALSE(t.Show(LoadProject(p.doc, t.services, [&] { return ++generated, false; })));
     EXPECT_EQ(generated, 1);
     EXPECT_TRUE(t.processes.requests.empty());
 
     // Yes: the project is generated, then the script runs.
-    EXPECT_TRUE(CompileProject(p.doc, t.services));
+    EXPECT_TRUE(p.Compile());
     EXPECT_TRUE(std::filesystem::exists(p.dir / "build.sh"));
     EXPECT_TRUE(std::filesystem::exists(p.dir / "Blink.c"));
     ASSERT_EQ(t.processes.requests.size(), 1u);
@@ -108,11 +118,11 @@ TEST(Toolchain, AMissingCompilerOrLoaderIsNamedWithTheFolderSearched)
     p.Scripts();
     auto &t = p.t;
     p.doc.m_strFlexSpinPath = p.dir / "nowhere";
-    EXPECT_FALSE(CompileProject(p.doc, t.services));
+    EXPECT_EQ(p.Compile().what, Failure::ToolMissing);
     p.doc.m_strLoadP2Path = "";
     {
         ScopedPath path("/nonexistent");
-        EXPECT_FALSE(LoadProject(p.doc, t.services));
+        EXPECT_FALSE(p.Load());
     }
     EXPECT_TRUE(t.processes.requests.empty());
     ASSERT_EQ(t.messages.shown.size(), 2u);
@@ -123,7 +133,7 @@ TEST(Toolchain, AMissingCompilerOrLoaderIsNamedWithTheFolderSearched)
 
     // An empty folder setting finds the program on PATH.
     ScopedPath path(p.dir / "bin");
-    EXPECT_TRUE(LoadProject(p.doc, t.services));
+    EXPECT_TRUE(p.Load());
 }
 
 TEST(Toolchain, UnsavedProjectStartsNothing)
@@ -131,7 +141,7 @@ TEST(Toolchain, UnsavedProjectStartsNothing)
     test::TestServices t;
     CKivoDoc doc;
     doc.OnNewDocument(t.profile);
-    EXPECT_FALSE(CompileProject(doc, t.services));
+    EXPECT_EQ(t.Show(CompileProject(doc, t.services, {})).what, Failure::NoProjectPath);
     EXPECT_TRUE(t.processes.requests.empty());
     EXPECT_EQ(t.messages.shown.size(), 2u);
     EXPECT_EQ(t.messages.shown[1].text, "Unable to find project path.");
@@ -151,19 +161,19 @@ TEST(Toolchain, FlexPropGetsTheMainFileAsOneArgument)
     test::TestServices t;
     CKivoDoc doc;
     doc.OnNewDocument(t.profile);
-    EXPECT_FALSE(EditWithFlexProp(doc, t.services));
+    EXPECT_FALSE(t.Show(EditWithFlexProp(doc, t.services)));
     doc.m_strMainFilePath = "/home/u/my projects/Blink.c";
     doc.m_strFlexSpinPath = "";
-    EXPECT_FALSE(EditWithFlexProp(doc, t.services));
+    EXPECT_FALSE(t.Show(EditWithFlexProp(doc, t.services)));
     doc.m_strFlexSpinPath = "/bin";
-    EXPECT_FALSE(EditWithFlexProp(doc, t.services)); // nothing to start, nothing said
+    EXPECT_FALSE(t.Show(EditWithFlexProp(doc, t.services))); // nothing to start, nothing said
     EXPECT_EQ(t.messages.shown,
               (std::vector<ShownMessage>{{MessageKind::Plain, "Please Generate Files before invoking FlexProp."},
                                          {MessageKind::Plain, "Please specify FlexProp path before invoking FlexProp."}}));
     EXPECT_TRUE(t.processes.requests.empty());
 
     doc.m_strFlexSpinPath = "/home/u/flexprop/bin";
-    EXPECT_TRUE(EditWithFlexProp(doc, t.services));
+    EXPECT_TRUE(t.Show(EditWithFlexProp(doc, t.services)));
     ASSERT_EQ(t.processes.requests.size(), 1u);
     auto &r = t.processes.requests[0];
     EXPECT_EQ(r.program, "/home/u/flexprop/flexprop");
@@ -172,7 +182,7 @@ TEST(Toolchain, FlexPropGetsTheMainFileAsOneArgument)
     EXPECT_FALSE(r.wait);
 
     t.processes.outcome = {false, 13, 0};
-    EXPECT_FALSE(EditWithFlexProp(doc, t.services));
+    EXPECT_FALSE(t.Show(EditWithFlexProp(doc, t.services)));
     EXPECT_EQ(t.messages.shown.back().text,
               "Error running FlexProp:  13\n/home/u/flexprop/flexprop: " + ErrorText(13));
 }
@@ -189,7 +199,7 @@ TEST(Toolchain, FlexPropIsFoundOnPathWhenTheFolderDoesNotLeadToIt)
     for (const char *setting : {"", "/usr/local/flexprop/bin"}) {
         doc.m_strFlexSpinPath = setting;
         t.processes.requests.clear();
-        EXPECT_TRUE(EditWithFlexProp(doc, t.services)) << setting;
+        EXPECT_TRUE(t.Show(EditWithFlexProp(doc, t.services))) << setting;
         ASSERT_EQ(t.processes.requests.size(), 1u);
         EXPECT_EQ(t.processes.requests[0].program, dir / "launcher/flexprop");
         EXPECT_EQ(t.processes.requests[0].workingFolder, dir / "launcher");

@@ -89,8 +89,9 @@ TEST(Neopixel, StartCallByLedType)
         "    neopixel.start_2811(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF);            // start pixel driver\n",
         "    neopixel.start_2812(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF);            // start pixel driver\n",
         "    neopixel.start_2813(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF);            // start pixel driver\n",
-        "    neopixel.start_6812x(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF, 24);            // start pixel "
-        "driver\n",
+        // One element, split over two lines.
+        ("    neopixel.start_6812x(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF, 24);            // start pixel "
+         "driver\n"),
     };
     const std::string head = "\n    for (int i = 0; i < NEOPIXELS; i++)\n        pixbuf1[i] = NEOPIXEL_COLOR;\n";
     const std::string tail = "    printf(\"Neopixel Driver Started.\\n\");\n";

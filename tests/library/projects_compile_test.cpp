@@ -99,7 +99,7 @@ void GenerateAndCompile(const std::string &flexspin, const std::vector<Step> &st
     test::NewProject(doc, dir / "Blink.kivo");
     for (const Step &s : steps)
         ASSERT_NO_FATAL_FAILURE(AddStep(doc, s, t));
-    ASSERT_EQ(GenerateProject(doc, t.services), GenerateResult::Done);
+    ASSERT_TRUE(t.Show(GenerateProject(doc, t.services)));
     auto r = test::CompileP2(flexspin, dir.Path(), "Blink.c");
     EXPECT_EQ(r.status, 0) << test::ReadFileBytes(dir / "Blink.c") << "\n" << r.output;
     EXPECT_FALSE(r.HasWarning()) << r.output;

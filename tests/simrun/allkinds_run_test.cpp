@@ -23,7 +23,7 @@ TEST(AllKindsRun, EveryDeviceSeesItsObject)
     TestServices t;
     CKivoDoc doc;
     ASSERT_TRUE(OpenProject(dir / "AllKinds.kivo", doc, t.services));
-    ASSERT_EQ(GenerateProject(doc, t.services), GenerateResult::Done);
+    ASSERT_TRUE(t.Show(GenerateProject(doc, t.services)));
     CompileResult c = CompileP2(flexspin, dir.Path(), "AllKinds.c", BuildScriptOptions(dir.Path()));
     ASSERT_TRUE(c.Ok()) << c.output;
 

@@ -88,7 +88,7 @@ std::vector<ShownMessage> Project::TakeMessages()
 void Project::Generate()
 {
     t.messages.shown.clear();
-    ASSERT_EQ(GenerateProject(doc, t.services), GenerateResult::Done);
+    ASSERT_TRUE(t.Show(GenerateProject(doc, t.services)));
 }
 
 } // namespace kivo::test

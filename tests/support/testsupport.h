@@ -10,6 +10,7 @@
 #include "platform/process.h"
 #include "platform/profile.h"
 #include "platform/resources.h"
+#include "platform/result.h"
 #include "platform/services.h"
 
 #include <gtest/gtest.h>
@@ -157,6 +158,13 @@ struct TestServices {
     EmbeddedResources resources;
     GitTextMerger merger;
     Services services{messages, profile, files, clock, processes, resources, nullptr, &merger};
+
+    // Shows a core result as the front ends do, and passes it on.
+    Result Show(Result r)
+    {
+        ShowResult(messages, r);
+        return r;
+    }
 };
 
 // A new project as OnNewDocument makes it, with the default profile values,

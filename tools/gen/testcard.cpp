@@ -14,7 +14,7 @@ constexpr int kW = 640;
 constexpr int kH = 480;
 
 // Palette layout.
-constexpr int kFull = 0;     // 0..7: R*4 + G*2 + B at full level
+[[maybe_unused]] constexpr int kFull = 0; // 0..7: R*4 + G*2 + B at full level
 constexpr int kHalf = 8;     // 8..15: the same at half level
 constexpr int kGrey = 16;    // 16..79: 64 grey steps
 constexpr int kRed = 80;     // 80..111: 32 red steps
