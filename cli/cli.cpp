@@ -11,6 +11,7 @@
 #include "objects/objectlist.h"
 #include "platform/files.h"
 #include "platform/messages.h"
+#include "platform/process.h"
 #include "platform/services.h"
 #include "toolchain/toolchain.h"
 
@@ -381,8 +382,17 @@ int CmdRun(const std::vector<std::string> &a, Services &services, bool compile)
     CKivoDoc doc;
     if (!Open(a[1], doc, services))
         return kExitFailed;
-    bool ok = compile ? CompileProject(doc, services) : LoadProject(doc, services);
-    return ok ? kExitOk : kExitFailed;
+    // The script's status (the compiler's or the loader's) is the command's.
+    struct Noting : IProcessRunner {
+        explicit Noting(IProcessRunner &inner) : inner(inner) {}
+        ProcessOutcome Run(const ProcessRequest &request) override { return last = inner.Run(request); }
+        IProcessRunner &inner;
+        ProcessOutcome last;
+    } noting(services.processes);
+    Services run{services.messages, services.profile, services.files,  services.clock,
+                 noting,            services.resources, services.saver, services.merger};
+    bool ok = compile ? CompileProject(doc, run) : LoadProject(doc, run);
+    return ok ? noting.last.exitCode : kExitFailed;
 }
 
 // ---- kinds and objects ----
