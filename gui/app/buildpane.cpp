@@ -485,7 +485,7 @@ void CTerminalPane::Attach(CScriptRun *run)
         m_run->disconnect(this);
     m_run = run;
     m_screen->clear();
-    m_title->setText(QString("%1: the board's terminal (loadp2 -t)").arg(run->ProjectName()));
+    m_title->setText(QString("%1: the board's terminal (loadp2 -t); Stop ends it").arg(run->ProjectName()));
     connect(run, &CScriptRun::terminalText, this, [this](const QString &text) { AppendAtEnd(m_screen, text); });
     connect(run, &CScriptRun::ended, this, &CTerminalPane::Ended);
     m_input->setEnabled(run->IsRunning());

@@ -332,6 +332,42 @@ TEST_F(BuildPaneTest, TheExternalTerminalIsAProfileSetting)
     EXPECT_TRUE(Frame().BuildPane()->Runs().isEmpty());
 }
 
+// For the documentation, with KIVO_SCREENSHOT_DIR set (under xvfb-run with
+// QT_QPA_PLATFORM=xcb): the window as it first opens on a 1366 x 768 screen,
+// after a failed compile.
+TEST_F(BuildPaneTest, Screenshot)
+{
+    const char *folder = std::getenv("KIVO_SCREENSHOT_DIR");
+    if (!folder || !*folder)
+        GTEST_SKIP() << "set KIVO_SCREENSHOT_DIR to write the documentation's screenshots";
+    SetTool("flexspin", kFailingCompiler);
+    CScriptRun *run = Run("project.compile");
+    ASSERT_TRUE(Ends(run));
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+    // The whole window, panes included, fits the screen it opened on.
+    EXPECT_LE(Frame().minimumSizeHint().height(), 768 - 50);
+    EXPECT_LE(Frame().frameGeometry().height(), 768);
+    EXPECT_LE(Frame().frameGeometry().width(), 1366);
+    std::filesystem::create_directories(folder);
+    EXPECT_TRUE(Frame().grab().save(QString(folder) + "/app-build-pane.png", "PNG"));
+
+    // The board's terminal after a line sent to it.
+    SetTool("loadp2", kTerminalLoader);
+    CScriptRun *load = Run("project.load");
+    QPlainTextEdit *screen = Frame().TerminalPane()->Screen();
+    ASSERT_TRUE(QTest::qWaitFor([screen] { return screen->toPlainText().contains("board ready"); }, 5000));
+    Type(Frame().TerminalPane()->Input(), "hello board");
+    Key(Frame().TerminalPane()->Input(), Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([screen] { return screen->toPlainText().contains("board got"); }, 5000));
+    Type(Frame().TerminalPane()->Input(), "led on");
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+    EXPECT_TRUE(Frame().grab().save(QString(folder) + "/app-terminal-pane.png", "PNG"));
+    load->Stop();
+    ASSERT_TRUE(Ends(load));
+}
+
 } // namespace
 } // namespace kivo::test
 
