@@ -13,6 +13,7 @@
 #include "objects/objectlist.h"
 #include "platform/files.h"
 #include "platform/messages.h"
+#include "platform/process.h"
 #include "platform/services.h"
 #include "toolchain/toolchain.h"
 
@@ -366,10 +367,20 @@ int CmdRun(const std::vector<std::string> &a, Services &services, bool compile)
     CKivoDoc doc;
     if (!Open(a[1], doc, services))
         return kExitFailed;
+    // The script's status (the compiler's or the loader's) is the command's.
+    struct Noting : IProcessRunner {
+        explicit Noting(IProcessRunner &inner) : inner(inner) {}
+        ProcessOutcome Run(const ProcessRequest &request) override { return last = inner.Run(request); }
+        IProcessRunner &inner;
+        ProcessOutcome last;
+    } noting(services.processes);
+    Services run{services.messages, services.profile, services.files,  services.clock,
+                 noting,            services.resources, services.saver, services.merger};
     // The question about a missing script is answered No here, so nothing
     // generates; the step is there for hosts that answer Yes.
-    auto generate = [&] { return Report(GenerateProject(doc, services), services) == kExitOk; };
-    return Report(compile ? CompileProject(doc, services, generate) : LoadProject(doc, services, generate), services);
+    auto generate = [&] { return Report(GenerateProject(doc, run), run) == kExitOk; };
+    int status = Report(compile ? CompileProject(doc, run, generate) : LoadProject(doc, run, generate), run);
+    return status == kExitOk ? noting.last.exitCode : status;
 }
 
 // ---- kinds and objects ----

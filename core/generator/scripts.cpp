@@ -164,8 +164,12 @@ std::string QuotedWords(const std::string &options)
     return s;
 }
 
-const char *kPause = "printf 'Press Enter to continue . . . '\n"
-                     "read kivo_pause || true\n";
+// The tool's status outlives the pause: it is the script's own, so that a
+// failed compile or load is seen by whoever ran the script.
+const char *kPause = "kivo_status=$?\n"
+                     "printf 'Press Enter to continue . . . '\n"
+                     "read kivo_pause || true\n"
+                     "exit $kivo_status\n";
 
 } // namespace
 

@@ -22,6 +22,8 @@ inline constexpr char kProjectGenerate[] = "project.generate";
 inline constexpr char kProjectCompile[] = "project.compile";
 inline constexpr char kProjectLoad[] = "project.load";
 inline constexpr char kProjectFlexProp[] = "project.flexprop";
+// Compile and Load in a terminal window of their own instead of the panes.
+inline constexpr char kProjectExternalTerminal[] = "project.external-terminal";
 
 inline constexpr char kEditUndo[] = "edit.undo";
 inline constexpr char kEditRedo[] = "edit.redo";
@@ -36,6 +38,8 @@ inline constexpr char kEditReplace[] = "edit.replace";
 
 inline constexpr char kViewStatusBar[] = "view.status-bar";
 inline constexpr char kViewCaptionBar[] = "view.caption-bar";
+inline constexpr char kViewBuildPane[] = "view.build-pane";
+inline constexpr char kViewTerminalPane[] = "view.terminal-pane";
 // The Style menu's looks are "view.look.<name>" (LookCommand()).
 
 inline constexpr char kWindowManage[] = "window.manage";

@@ -44,6 +44,7 @@ public:
     Services &GetServices() { return m_services; }
     IProfile &Profile() { return m_profile; }
     CQtMessages &Messages() { return m_messages; }
+    CQtProcessRunner &Processes() { return m_processes; }
     const std::vector<std::unique_ptr<CKivoDoc>> &Documents() const { return m_docs; }
 
     // New project titled Kivo1, Kivo2...

@@ -2,6 +2,7 @@
 
 #include "grid/pinsview.h"
 
+#include "app/buildpane.h"
 #include "app/commands.h"
 #include "app/dialogs.h"
 #include "app/icons.h"
@@ -12,6 +13,8 @@
 #include "generator/generator.h"
 #include "model/kivodoc.h"
 #include "platform/messages.h"
+#include "platform/files.h"
+#include "platform/process.h"
 #include "toolchain/toolchain.h"
 #include "workspace/colortabbar.h"
 #include "workspace/commandtarget.h"
@@ -21,6 +24,10 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDockWidget>
+#include <QFileInfo>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHBoxLayout>
@@ -28,16 +35,21 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProcess>
 #include <QScreen>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace kivo {
 
 namespace {
+
+// The profile's choice of running Compile and Load in a terminal window.
+const char *const kExternalTerminalKey = "RunScriptsInTerminal";
 
 QString Escaped(QString text)
 {
@@ -132,6 +144,7 @@ CMainFrame::CMainFrame(CKivoApp &app) : m_app(app)
     m_pane2 = new QLabel("Pane 2", this);
     statusBar()->addWidget(m_pane1, 1);
     statusBar()->addPermanentWidget(m_pane2);
+    CreatePanes();
 
     OnApplicationLook(m_app.Profile().GetInt("ApplicationLook", kDefaultLook));
     ActiveChildChanged();
@@ -184,6 +197,21 @@ void CMainFrame::CreateActions()
     AddCommand(kProjectCompile, "&Compile", keys({"Ctrl+B"}), [this] { OnCompile(false); });
     AddCommand(kProjectLoad, "&Load P2", keys({"F5"}), [this] { OnCompile(true); });
     AddCommand(kProjectFlexProp, "&Edit code with FlexProp", keys({"Ctrl+E"}), [this] { OnFlexProp(); });
+    QAction *external =
+        AddCommand(kProjectExternalTerminal, "Run in Terminal Window", {}, [this] { OnExternalTerminal(); });
+    external->setCheckable(true);
+    external->setChecked(m_app.Profile().GetInt(kExternalTerminalKey, 0) != 0);
+    external->setToolTip("Compile and Load in a terminal window of their own instead of the Build pane");
+    for (const char *id : {kViewBuildPane, kViewTerminalPane}) {
+        const bool build = id == kViewBuildPane;
+        QAction *a = AddCommand(id, build ? "Build Pane" : "Terminal Pane", {}, [this, build] {
+            QDockWidget *dock = build ? m_buildDock : m_terminalDock;
+            dock->setVisible(m_actions.value(build ? cmd::kViewBuildPane : cmd::kViewTerminalPane)->isChecked());
+            if (dock->isVisible())
+                dock->raise();
+        });
+        a->setCheckable(true);
+    }
     AddCommand(kEditPaste, "&Paste", keys({"Ctrl+V", "Shift+Ins"}), tab(kEditPaste));
     AddCommand(kEditCut, "Cu&t", keys({"Ctrl+X", "Shift+Del"}), tab(kEditCut));
     AddCommand(kEditCopy, "C&opy", keys({"Ctrl+C", "Ctrl+Ins"}), tab(kEditCopy));
@@ -327,19 +355,116 @@ void CMainFrame::OnGenerate()
                    }));
 }
 
+void CMainFrame::CreatePanes()
+{
+    setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
+    m_buildPane = new CBuildPane(this);
+    m_buildDock = new QDockWidget("Build", this);
+    m_buildDock->setObjectName("buildDock");
+    m_buildDock->setWidget(m_buildPane);
+    m_terminalPane = new CTerminalPane(this);
+    m_terminalDock = new QDockWidget("Terminal", this);
+    m_terminalDock->setObjectName("terminalDock");
+    m_terminalDock->setWidget(m_terminalPane);
+    addDockWidget(Qt::BottomDockWidgetArea, m_buildDock);
+    tabifyDockWidget(m_buildDock, m_terminalDock);
+    // Both open with the first run; until then the window is as it was.
+    const std::pair<QDockWidget *, const char *> docks[] = {{m_buildDock, cmd::kViewBuildPane},
+                                                            {m_terminalDock, cmd::kViewTerminalPane}};
+    for (auto [dock, id] : docks) {
+        dock->hide();
+        QAction *shown = m_actions.value(id);
+        connect(dock->toggleViewAction(), &QAction::toggled, shown, &QAction::setChecked);
+    }
+}
+
+void CMainFrame::OnExternalTerminal()
+{
+    m_app.Profile().SetInt(kExternalTerminalKey, m_actions.value(cmd::kProjectExternalTerminal)->isChecked() ? 1 : 0);
+}
+
 void CMainFrame::OnCompile(bool load)
 {
     CKivoDoc *doc = ActiveDocument();
     if (!doc)
         return;
+    const bool inside = !m_actions.value(cmd::kProjectExternalTerminal)->isChecked();
+    // One run per project at a time; the user says whether the running one goes.
+    if (CScriptRun *running = inside ? m_buildPane->RunningFor(doc) : nullptr) {
+        const QString was = running->IsLoad() ? "load" : "compile";
+        const QString wanted = load ? "load" : "compile";
+        QString text = QString("A %1 of %2 is running. Stop it and start %3?")
+                           .arg(was, QString::fromStdString(doc->GetProjectName()),
+                                was == wanted ? QString("again") : "the " + wanted);
+        if (!m_app.Messages().Ask(MessageKind::Plain, text.toStdString()))
+            return;
+        running->StopAndWait();
+    }
     // A missing script is offered the ribbon's own Generate first.
     auto generate = [this, doc] {
         OnGenerate();
         return !doc->m_strMainFilePath.empty();
     };
+    if (inside)
+        m_app.Processes().SetScriptStarter(
+            [this, doc, load](const ProcessRequest &request) { return StartInside(*doc, load, request); });
     Services &services = m_app.GetServices();
     ShowResult(services.messages,
                load ? LoadProject(*doc, services, generate) : CompileProject(*doc, services, generate));
+    m_app.Processes().SetScriptStarter({});
+}
+
+ProcessOutcome CMainFrame::StartInside(CKivoDoc &doc, bool load, const ProcessRequest &request)
+{
+    const bool terminal = load && doc.m_bShowTerminal;
+    CScriptRun *run = m_buildPane->AddRun(load, &doc, terminal);
+    connect(run, &CScriptRun::ended, this, &CMainFrame::RunEnded);
+    connect(run, &CScriptRun::problemChosen, this,
+            [this, run](const QString &file, int line) { OpenProblem(*run, file, line); });
+    if (m_buildDock->isHidden()) {
+        m_buildDock->show();
+        resizeDocks({m_buildDock}, {230}, Qt::Vertical);
+    }
+    if (terminal) {
+        m_terminalPane->Attach(run);
+        m_terminalDock->show();
+        m_terminalDock->raise();
+    } else {
+        m_buildDock->raise();
+    }
+    const QString project = QString::fromStdString(doc.GetProjectName());
+    statusBar()->showMessage(QString(load ? "Loading %1..." : "Compiling %1...").arg(project));
+    return run->Start(request);
+}
+
+void CMainFrame::RunEnded(CScriptRun *run)
+{
+    QString text = (run->ProjectName().isEmpty() ? QString() : run->ProjectName() + ": ") + run->Summary();
+    // A failure stays in the status bar until the next message.
+    statusBar()->showMessage(text, run->GetState() == CScriptRun::State::Failed ? 0 : 10000);
+}
+
+void CMainFrame::OpenProblem(const CScriptRun &run, const QString &file, int line)
+{
+    // FlexProp above the project's FlexSpin folder, else the one on PATH, as
+    // "Edit code with FlexProp" finds it.
+    std::string folder = FlexPropFolder(run.FlexSpinPath());
+    std::string program = folder.empty() ? "" : JoinPath(folder, "flexprop");
+    if (program.empty() || !QFileInfo(QString::fromStdString(program)).isExecutable()) {
+        program = FindProgramOnPath("flexprop", ToolSearch::FromEnvironment().path);
+        folder = program.empty() ? "" : ParentFolder(program);
+    }
+    const QString shown = QString("%1, line %2").arg(QFileInfo(file).fileName()).arg(line);
+    // FlexProp takes files only; the line is said in the status bar.
+    if (!program.empty() &&
+        QProcess::startDetached(QString::fromStdString(program), {file}, QString::fromStdString(folder))) {
+        statusBar()->showMessage("Opened " + shown + " in FlexProp", 15000);
+        return;
+    }
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(file)))
+        statusBar()->showMessage("Opened " + shown, 15000);
+    else
+        statusBar()->showMessage("No program could open " + QDir::toNativeSeparators(file), 15000);
 }
 
 void CMainFrame::OnFlexProp()
@@ -518,8 +643,10 @@ bool CMainFrame::CloseChild(CChildFrame *child, bool ask)
     for (CChildFrame *c : Children())
         if (&c->Document() == &doc)
             last = false;
-    if (last)
+    if (last) {
+        m_buildPane->ForgetDocument(&doc);
         m_app.DocumentClosed(doc);
+    }
     else
         RenumberWindows(doc);
     if (!m_closingAll) {

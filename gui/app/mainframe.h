@@ -9,6 +9,7 @@
 
 class QAction;
 class QActionGroup;
+class QDockWidget;
 class QLabel;
 class QMenu;
 class QStackedWidget;
@@ -16,7 +17,12 @@ class QToolButton;
 
 namespace kivo {
 
+class CBuildPane;
 class CChildFrame;
+class CScriptRun;
+class CTerminalPane;
+struct ProcessOutcome;
+struct ProcessRequest;
 struct Finding;
 class CColorTabBar;
 class CKivoApp;
@@ -47,6 +53,11 @@ public:
     CColorTabBar *DocumentTabs() const { return m_docTabs; }
     QToolButton *WindowListButton() const { return m_windowList; }
     QLabel *StatusPane(int i) const { return i == 0 ? m_pane1 : m_pane2; }
+    // Compile and Load inside Kivo: their output, and the board's terminal.
+    CBuildPane *BuildPane() const { return m_buildPane; }
+    CTerminalPane *TerminalPane() const { return m_terminalPane; }
+    QDockWidget *BuildDock() const { return m_buildDock; }
+    QDockWidget *TerminalDock() const { return m_terminalDock; }
 
     // Project windows.
     void OpenWindow(CKivoDoc &doc);
@@ -93,6 +104,14 @@ private:
     void OnUndo(bool undo);
     void OnGenerate();
     void OnCompile(bool load);
+    // Compile and Load inside Kivo: the run starts in the Build pane.
+    ProcessOutcome StartInside(CKivoDoc &doc, bool load, const ProcessRequest &request);
+    void RunEnded(CScriptRun *run);
+    // A problem's file at its line: in FlexProp where it is set up, else in
+    // the desktop's editor.
+    void OpenProblem(const CScriptRun &run, const QString &file, int line);
+    void OnExternalTerminal();
+    void CreatePanes();
     void OnFlexProp();
     // The clipboard and print commands go to the active tab.
     void OnTabCommand(const QString &id);
@@ -123,6 +142,10 @@ private:
     QStackedWidget *m_pages = nullptr;
     QLabel *m_pane1 = nullptr;
     QLabel *m_pane2 = nullptr;
+    QDockWidget *m_buildDock = nullptr;
+    QDockWidget *m_terminalDock = nullptr;
+    CBuildPane *m_buildPane = nullptr;
+    CTerminalPane *m_terminalPane = nullptr;
     int m_look = 0;
     bool m_closingAll = false;
 };

@@ -77,6 +77,8 @@ ProcessOutcome CQtProcessRunner::Run(const ProcessRequest &request)
 {
     if (!request.wait)
         return m_direct.Run(request);
+    if (m_starter)
+        return m_starter(request);
 
     QString script = request.args.empty() ? QString::fromStdString(request.program)
                                           : QString::fromStdString(request.args.back());

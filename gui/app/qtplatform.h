@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 class QWidget;
@@ -40,13 +41,18 @@ public:
 };
 
 // Runs the build and load scripts in a terminal window ($TERMINAL, else
-// x-terminal-emulator, else xterm) in the project folder, waiting modally.
+// x-terminal-emulator, else xterm) in the project folder, waiting modally,
+// or hands them to a starter that runs them inside Kivo without waiting.
 // Requests that do not wait (FlexProp) start directly.
 class CQtProcessRunner : public IProcessRunner
 {
 public:
+    using ScriptStarter = std::function<ProcessOutcome(const ProcessRequest &)>;
+
     explicit CQtProcessRunner(IMessages &messages) : m_messages(messages) {}
     void SetOwner(QWidget *owner) { m_owner = owner; }
+    // While set, scripts go to the starter instead of a terminal window.
+    void SetScriptStarter(ScriptStarter starter) { m_starter = std::move(starter); }
     ProcessOutcome Run(const ProcessRequest &request) override;
 
     // The terminals tried, each as program and leading arguments.
@@ -56,6 +62,7 @@ private:
     IMessages &m_messages;
     SystemProcessRunner m_direct;
     QWidget *m_owner = nullptr;
+    ScriptStarter m_starter;
 };
 
 } // namespace kivo

@@ -211,6 +211,12 @@ CRibbon::CRibbon(const ActionLookup &action, QMenu *styleMenu, QWidget *parent) 
     Panel(gen, "FlexSpin")->addWidget(Large(cmd::kProjectCompile, gen));
     Panel(gen, "LoadP2")->addWidget(Large(cmd::kProjectLoad, gen));
     Panel(gen, "FlexProp")->addWidget(Large(cmd::kProjectFlexProp, gen));
+    auto *outputChecks = new QVBoxLayout;
+    outputChecks->setSpacing(0);
+    for (const char *id : {cmd::kViewBuildPane, cmd::kViewTerminalPane, cmd::kProjectExternalTerminal})
+        outputChecks->addWidget(CheckFor(action(id), gen));
+    outputChecks->addStretch(1);
+    Panel(gen, "Output")->addLayout(outputChecks);
 
     // "Home"
     QWidget *home = Category("Home");

@@ -143,6 +143,13 @@ TEST(Cli, CompileAndLoadRunTheShellScripts)
     EXPECT_EQ(cli.Run({"load", "Blink.kivo"}).exitCode, 0);
     EXPECT_EQ(test::ReadFileBytes(cli.File("log.txt")),
               "flexspin -2 -L " + bin + "/include Blink.c\nloadp2 -t -k -b 230400 Blink.binary\n");
+    // A failing tool's status passes the script's pause and is the command's.
+    for (auto [tool, status] : {std::pair{"flexspin", 1}, std::pair{"loadp2", 3}}) {
+        test::WriteFileBytes(bin + "/" + tool, "#!/bin/sh\nexit " + std::to_string(status) + "\n");
+        auto r = cli.Run({std::string(tool) == "flexspin" ? "compile" : "load", "Blink.kivo"});
+        EXPECT_EQ(r.exitCode, status) << tool;
+        EXPECT_NE(r.out.find("Press Enter to continue"), std::string::npos) << r.out;
+    }
 }
 
 TEST(Cli, ServoAddEditDelete)

@@ -107,8 +107,13 @@ TEST(Scripts, ShellScriptsQuoteEveryPath)
               std::string::npos)
         << s;
     EXPECT_EQ(ShellQuote("a'b"), "'a'\\''b'");
-    // The pause keeps a console open, like Pause.
-    EXPECT_NE(s.find("read kivo_pause"), std::string::npos);
+    // The pause keeps a console open, like Pause, and the script ends with
+    // the tool's status.
+    for (const std::string &script : {s, LoadSh(d, "My Proj.binary")})
+        EXPECT_EQ(script.substr(script.find("\nkivo_status=$?\n")),
+                  "\nkivo_status=$?\nprintf 'Press Enter to continue . . . '\nread kivo_pause || true\n"
+                  "exit $kivo_status\n")
+            << script;
 }
 
 TEST(Generate, BackupsAreMadeOnce)

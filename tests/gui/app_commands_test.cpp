@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QDockWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
@@ -148,6 +149,13 @@ TEST_F(CommandsTest, EveryCommandIsFoundByItsIdAndRunsItsSlot)
         {"window.manage", "kivo::CWindowsDialog", nothing},
         {"view.status-bar", "", [&] { EXPECT_TRUE(Frame().statusBar()->isHidden()); }},
         {"view.status-bar", "", [&] { EXPECT_FALSE(Frame().statusBar()->isHidden()); }},
+        {"view.build-pane", "", [&] { EXPECT_TRUE(Frame().BuildDock()->isVisible()); }},
+        {"view.terminal-pane", "", [&] { EXPECT_TRUE(Frame().TerminalDock()->isVisible()); }},
+        {"view.terminal-pane", "", [&] { EXPECT_TRUE(Frame().TerminalDock()->isHidden()); }},
+        {"project.external-terminal", "",
+         [&] { EXPECT_EQ(app->Profile().GetInt("RunScriptsInTerminal", 0), 1); }},
+        {"project.external-terminal", "",
+         [&] { EXPECT_EQ(app->Profile().GetInt("RunScriptsInTerminal", 1), 0); }},
         {"file.print-pin-report", "",
          [&] {
              EXPECT_EQ(View()->currentIndex(), int(CKivoView::PinsTab));

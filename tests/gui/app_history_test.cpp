@@ -334,6 +334,7 @@ TEST_F(AppTest, LoadKeepsItsTerminalOpenUntilTheUserClosesIt)
     WriteFileBytes(terminal, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\nsleep 0.3\n");
     std::filesystem::permissions(terminal, std::filesystem::perms::owner_all);
     ScopedEnv env("TERMINAL", terminal);
+    Frame().RunCommand("project.external-terminal");
     Modals::Get().Then([](QWidget *) {});
     Frame().RunCommand("project.load");
     std::string args = ReadFileBytes(terminal + ".args");

@@ -147,6 +147,9 @@ const CommandRow kCommands[] = {
     {"edit.redo", "Re&do", false, false, false, false},
     {"file.close-window", "Close &Window", false, true, true, true},
     {"file.print-pin-report", "Print Pin &Report", false, true, true, true},
+    {"project.external-terminal", "Run in Terminal Window", true, true, true, true},
+    {"view.build-pane", "Build Pane", true, true, true, true},
+    {"view.terminal-pane", "Terminal Pane", true, true, true, true},
 };
 
 TEST_F(AppTest, CommandsAreEnabledAsTabled)
@@ -285,8 +288,8 @@ TEST_F(AppTest, RibbonCarriesTheCategoriesPanelsAndQuickAccessButtons)
             if (QWidget *panel = row->itemAt(i)->widget())
                 panels << panel->findChild<QLabel *>("ribbonPanelCaption")->text();
     }
-    EXPECT_EQ(panels, (QStringList{"Code Generator", "FlexSpin", "LoadP2", "FlexProp", "Clipboard", "Undo", "Insert",
-                                   "View", "Find/Replace", "Window"}));
+    EXPECT_EQ(panels, (QStringList{"Code Generator", "FlexSpin", "LoadP2", "FlexProp", "Output", "Clipboard", "Undo",
+                                   "Insert", "View", "Find/Replace", "Window"}));
     for (const char *id : {"file.new", "file.open", "file.save", "edit.undo", "edit.redo", "file.quick-print"})
         EXPECT_NE(ribbon->findChild<QToolButton *>(QString("quick:") + id), nullptr) << id;
     // The status bar's check box hides and shows the bar.
@@ -577,7 +580,7 @@ void ReadyToBuild(CKivoDoc &doc, const TempDir &dir)
     WriteFileBytes(dir / "load.sh", "");
 }
 
-TEST_F(AppTest, CompileRunsTheBuildScriptInATerminalAndWaitsModally)
+TEST_F(AppTest, WithTheExternalTerminalCompileRunsTheBuildScriptThereAndWaitsModally)
 {
     Start({SavedProject("Term.kivo")});
     ReadyToBuild(Doc(), dir);
@@ -586,6 +589,7 @@ TEST_F(AppTest, CompileRunsTheBuildScriptInATerminalAndWaitsModally)
     WriteFileBytes(terminal, "#!/bin/sh\npwd > \"$0.cwd\"\nprintf '%s\\n' \"$@\" > \"$0.args\"\nsleep 0.3\n");
     std::filesystem::permissions(terminal, std::filesystem::perms::owner_all);
     ScopedEnv env("TERMINAL", terminal);
+    Frame().RunCommand("project.external-terminal");
 
     bool waited = false;
     Modals::Get().Then([&waited](QWidget *w) {
@@ -604,6 +608,7 @@ TEST_F(AppTest, NoTerminalIsSaidInAMessageBox)
     ReadyToBuild(Doc(), dir);
     ScopedEnv terminal("TERMINAL", dir / "no-such-terminal");
     ScopedEnv path("PATH", dir.Path());
+    Frame().RunCommand("project.external-terminal");
     Modals::Get().ThenBox();
     Modals::Get().ThenBox();
     Frame().RunCommand("project.load");

@@ -1,5 +1,7 @@
 #!/bin/sh
 # Kivo Generated shell script
 'C:\FlexProp\bin/loadp2' -t -k -b 230400 'Blink.binary'
+kivo_status=$?
 printf 'Press Enter to continue . . . '
 read kivo_pause || true
+exit $kivo_status
