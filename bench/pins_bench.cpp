@@ -1,8 +1,8 @@
 // Pins throughput: the cog DAC channels a VGA streamer drives at the pixel
 // rate, and an observed NCO output, against a device that reads every change.
+#include "chip/device.h"
 #include "chip/pins.h"
 #include "chip/time.h"
-#include "chip/device.h"
 
 #include <benchmark/benchmark.h>
 
@@ -10,18 +10,17 @@
 
 using namespace kivo::sim;
 
-namespace
-{
+namespace {
 
 class Sink : public Device
 {
-  public:
+public:
     explicit Sink(std::vector<int> pins) : m_watch(std::move(pins)) {}
     std::vector<int> pins() const override { return m_watch; }
     void pinChanged(int pin, Clock) override { sum += m_pins->voltage(pin); }
     double sum = 0;
 
-  private:
+private:
     std::vector<int> m_watch;
 };
 

@@ -22,12 +22,12 @@ constexpr std::uint32_t jmpRel(std::int32_t bytes) { return 0xFD900000u | (std::
 std::vector<std::uint32_t> busyLoop()
 {
     std::vector<std::uint32_t> code = {
-        ds(0x08, 0x100, 1, true),     // add    $100, #1
+        ds(0x08, 0x100, 1, true),      // add    $100, #1
         ds(0x2B, 0x101, 0x100, false), // xor    $101, $100
-        ds(0x03, 0x102, 1, true, 2),  // shl    $102, #1 wc
-        ds(0x2C, 0x103, 1, true),     // muxc   $103, #1
-        ds(0x55, 0x104, 5, true),     // rdlut  $104, #5
-        0xFC640080u | 0x100u << 9,    // wrlong $100, #$80
+        ds(0x03, 0x102, 1, true, 2),   // shl    $102, #1 wc
+        ds(0x2C, 0x103, 1, true),      // muxc   $103, #1
+        ds(0x55, 0x104, 5, true),      // rdlut  $104, #5
+        0xFC640080u | 0x100u << 9,     // wrlong $100, #$80
     };
     code.push_back(jmpRel(-7 * 4)); // jmp #first
     return code;
@@ -57,7 +57,7 @@ void run(benchmark::State &state, int cogs, bool hubExec)
         // The started cogs also run this prologue; COGINIT of a running cog
         // restarts it, so the prologue only runs in cog 0: cogid + tjnz skips it.
         std::vector<std::uint32_t> code = {
-            0xFD600001u | 0x110u << 9, // cogid $110
+            0xFD600001u | 0x110u << 9,                               // cogid $110
             0xFB9C0000u | 0x110u << 9 | std::uint32_t(start.size()), // tjnz $110, #+n: only cog 0 starts the others
         };
         code.insert(code.end(), start.begin(), start.end());

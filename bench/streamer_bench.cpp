@@ -59,8 +59,7 @@ void VgaSecondThroughTheStreamer(benchmark::State &state)
         t += 10;
     }
     state.SetItemsProcessed(std::int64_t(steps));
-    state.counters["sim_s_per_s"] =
-        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["sim_s_per_s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(VgaSecondThroughTheStreamer)->Unit(benchmark::kMillisecond);
 

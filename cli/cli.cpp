@@ -5,11 +5,11 @@
 
 #include "check/check.h"
 #include "generator/generator.h"
+#include "kinds/kind.h"
 #include "model/kivodoc.h"
 #include "model/projectfile.h"
 #include "model/text.h"
 #include "objects/editor.h"
-#include "kinds/kind.h"
 #include "objects/objectlist.h"
 #include "platform/files.h"
 #include "platform/messages.h"
@@ -374,8 +374,8 @@ int CmdRun(const std::vector<std::string> &a, Services &services, bool compile)
         IProcessRunner &inner;
         ProcessOutcome last;
     } noting(services.processes);
-    Services run{services.messages, services.profile, services.files,  services.clock,
-                 noting,            services.resources, services.saver, services.merger};
+    Services run{services.messages,  services.profile, services.files, services.clock, noting,
+                 services.resources, services.saver,   services.merger};
     // The question about a missing script is answered No here, so nothing
     // generates; the step is there for hosts that answer Yes.
     auto generate = [&] { return Report(GenerateProject(doc, run), run) == kExitOk; };

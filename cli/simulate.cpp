@@ -3,11 +3,11 @@
 #include "simulate.h"
 
 #include "cli.h"
+#include "model/kivodoc.h"
+#include "model/projectfile.h"
 #include "platform/messages.h"
 #include "platform/result.h"
 #include "platform/services.h"
-#include "model/kivodoc.h"
-#include "model/projectfile.h"
 #include "run/image_run.h"
 #include "run/projectrun.h"
 
@@ -162,8 +162,9 @@ int SimulateProject(const SimulateOptions &options, Services &services, std::ost
     }
     if (auto it = options.extra.find("--set"); it != options.extra.end())
         ro.sets = it->second;
-    for (auto [name, parse] : {std::pair{"--usb-device", &sim::ParseUsbDevice}, std::pair{"--usb-keys", &sim::ParseUsbKeys},
-                               std::pair{"--usb-mouse", &sim::ParseUsbMouse}, std::pair{"--usb-unplug", &sim::ParseUsbUnplug}}) {
+    for (auto [name, parse] :
+         {std::pair{"--usb-device", &sim::ParseUsbDevice}, std::pair{"--usb-keys", &sim::ParseUsbKeys},
+          std::pair{"--usb-mouse", &sim::ParseUsbMouse}, std::pair{"--usb-unplug", &sim::ParseUsbUnplug}}) {
         if (options.extra.count(name) == 0)
             continue;
         if (std::string problem = parse(ro.usb, last(name)); !problem.empty()) {

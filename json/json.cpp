@@ -99,10 +99,7 @@ std::string KivoEscapes(const std::string &text)
 
 } // namespace
 
-std::string JsonText(const Json &value, int indent)
-{
-    return KivoEscapes(Normalized(value).dump(indent));
-}
+std::string JsonText(const Json &value, int indent) { return KivoEscapes(Normalized(value).dump(indent)); }
 
 std::string JsonLine(const Json &value)
 {

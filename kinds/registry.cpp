@@ -1,6 +1,6 @@
+#include "kinds/kind.h"
 #include "model/codeobject.h"
 #include "model/text.h"
-#include "kinds/kind.h"
 
 #include <array>
 #include <iterator>
@@ -17,9 +17,18 @@ struct Entry {
 // Every kind code in order, each with its module; a kind left out fails the
 // build.
 constexpr Entry kEntries[] = {
-    {kSimpleVGA, SimpleVgaKind}, {kI2CBus, I2CBusKind},   {kNeopixel, NeopixelKind}, {kNCO, NcoKind},
-    {kRTC, RtcKind},             {kSimpleSound, SimpleSoundKind}, {kServo, ServoKind}, {kDigital, DigitalKind},
-    {kFilters, FiltersKind},     {kDAC, DacKind},         {kADC, AdcKind},           {kUsbKbm, UsbKbmKind},
+    {kSimpleVGA, SimpleVgaKind},
+    {kI2CBus, I2CBusKind},
+    {kNeopixel, NeopixelKind},
+    {kNCO, NcoKind},
+    {kRTC, RtcKind},
+    {kSimpleSound, SimpleSoundKind},
+    {kServo, ServoKind},
+    {kDigital, DigitalKind},
+    {kFilters, FiltersKind},
+    {kDAC, DacKind},
+    {kADC, AdcKind},
+    {kUsbKbm, UsbKbmKind},
 };
 static_assert(std::size(kEntries) == kKindCodeCount, "every kind code needs its module");
 static_assert(
@@ -70,14 +79,8 @@ std::vector<int> ConsecutivePins(const CCodeObject &o)
     return pins;
 }
 
-void CheckSinglePin(const CCodeObject &o, IObjectCheck &check)
-{
-    check.PinField("pin", "The pin", o.m_strPin);
-}
+void CheckSinglePin(const CCodeObject &o, IObjectCheck &check) { check.PinField("pin", "The pin", o.m_strPin); }
 
-std::span<const IKind *const> AllKinds()
-{
-    return {Kinds().data(), Kinds().size()};
-}
+std::span<const IKind *const> AllKinds() { return {Kinds().data(), Kinds().size()}; }
 
 } // namespace kivo

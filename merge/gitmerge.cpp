@@ -4,15 +4,9 @@
 
 namespace kivo {
 
-GitTextMerger::GitTextMerger()
-{
-    git_libgit2_init();
-}
+GitTextMerger::GitTextMerger() { git_libgit2_init(); }
 
-GitTextMerger::~GitTextMerger()
-{
-    git_libgit2_shutdown();
-}
+GitTextMerger::~GitTextMerger() { git_libgit2_shutdown(); }
 
 std::optional<MergeOutcome> GitTextMerger::Merge(const std::string &base, const std::string &ours,
                                                  const std::string &theirs)

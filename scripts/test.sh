@@ -5,6 +5,8 @@
 set -e
 cd "$(dirname "$0")/.."
 sh scripts/deps.sh
+# One house style, checked before anything builds.
+sh scripts/format.sh --check
 jobs=$(nproc 2>/dev/null || echo 2)
 gui=ON
 [ "${KIVO_GUI:-1}" = 1 ] || gui=OFF

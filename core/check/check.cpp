@@ -37,10 +37,7 @@ Number ParseDigits(const std::string &text, long long lo, long long hi, long lon
 
 } // namespace
 
-std::string Quoted(const std::string &s)
-{
-    return "\"" + s + "\"";
-}
+std::string Quoted(const std::string &s) { return "\"" + s + "\""; }
 
 std::string WithThousands(long long v)
 {
@@ -113,7 +110,7 @@ private:
                long long hi, long long &value, const std::string &why = "")
     {
         const std::string range = hi >= 2147483647 ? "of at least " + std::to_string(lo)
-                                                    : "from " + std::to_string(lo) + " to " + std::to_string(hi);
+                                                   : "from " + std::to_string(lo) + " to " + std::to_string(hi);
         switch (ParseDigits(text, lo, hi, value)) {
         case Number::Ok:
             return true;
@@ -173,12 +170,11 @@ private:
                         "\"P2 Core Frequency:\" is " + WithThousands(v) + " Hz, above the " +
                             WithThousands(kClockWarn) + " Hz the P2 is rated for: many chips will not run reliably.");
         }
-        if (d.m_bSetHeapSize &&
-            Whole(-1, "heap_size", "\"Specify Heap Size:\"", d.m_strHeapSize, kHeapMin, static_cast<long long>(kHubRamBytes), v,
-                  "the P2's hub RAM"))
+        if (d.m_bSetHeapSize && Whole(-1, "heap_size", "\"Specify Heap Size:\"", d.m_strHeapSize, kHeapMin,
+                                      static_cast<long long>(kHubRamBytes), v, "the P2's hub RAM"))
             m_heap = std::size_t(v);
-        if (d.m_bSetBaud &&
-            Whole(-1, "baud", "The baud rate", d.m_strBaud, kBaudMin, kBaudMax, v, "what loadp2 and its adapters run")) {
+        if (d.m_bSetBaud && Whole(-1, "baud", "The baud rate", d.m_strBaud, kBaudMin, kBaudMax, v,
+                                  "what loadp2 and its adapters run")) {
             if (v > kBaudWarn)
                 Warning(-1, "baud",
                         "The baud rate " + WithThousands(v) + " is above " + WithThousands(kBaudWarn) +
@@ -347,8 +343,9 @@ private:
         }
         if (IsCompilerBuiltin(n)) {
             Error(i, "name",
-                  "The name " + Quoted(n) + " is reserved by the compiler (its built-in constants, registers and "
-                                            "names starting with '_')." +
+                  "The name " + Quoted(n) +
+                      " is reserved by the compiler (its built-in constants, registers and "
+                      "names starting with '_')." +
                       advice);
             return;
         }
@@ -365,8 +362,8 @@ private:
         const auto &mine = Derived(i);
         for (auto &id : mine) {
             if (id != n && (GeneratedNames().count(id) || IsCompilerBuiltin(id))) {
-                Error(i, "name", "The name makes the generated name " + id + ", which the generated code already uses." +
-                                     advice);
+                Error(i, "name",
+                      "The name makes the generated name " + id + ", which the generated code already uses." + advice);
                 return;
             }
         }
@@ -481,11 +478,11 @@ private:
                                     WithThousands((long long)b.heapBytes) + ") of the " +
                                     WithThousands((long long)kHubRamBytes);
         if (b.hubBytes > kHubRamBytes)
-            Error(-1, "", "The project needs about " + figures +
-                              " the P2 has: remove objects or lower the heap size.");
+            Error(-1, "", "The project needs about " + figures + " the P2 has: remove objects or lower the heap size.");
         else if (b.hubBytes >= kHubWarnBytes)
-            Warning(-1, "", "The project needs about " + figures +
-                                " the P2 has, close to the limit: the estimate may be short of the real size.");
+            Warning(-1, "",
+                    "The project needs about " + figures +
+                        " the P2 has, close to the limit: the estimate may be short of the real size.");
     }
 
 public:
@@ -549,10 +546,7 @@ std::vector<const CCodeObject *> ObjectsOf(const CKivoDoc &doc)
 
 } // namespace
 
-std::vector<Finding> CheckProject(const CKivoDoc &doc)
-{
-    return Checker(doc, ObjectsOf(doc)).Run(true, true);
-}
+std::vector<Finding> CheckProject(const CKivoDoc &doc) { return Checker(doc, ObjectsOf(doc)).Run(true, true); }
 
 std::vector<Finding> CheckNewObject(const CKivoDoc &doc, const CCodeObject &object)
 {

@@ -64,8 +64,8 @@ constexpr std::size_t kHubWarnBytes = kHubRamBytes * 9 / 10;
 Budget ProjectBudget(const CKivoDoc &doc);
 
 // Limits of the settings that the checker applies.
-constexpr long long kClockMin = 4000000;   // the PLL's lowest output from a 20 MHz crystal, rounded up
-constexpr long long kClockMax = 350000000; // VCO/1 pushed as far as it goes
+constexpr long long kClockMin = 4000000;    // the PLL's lowest output from a 20 MHz crystal, rounded up
+constexpr long long kClockMax = 350000000;  // VCO/1 pushed as far as it goes
 constexpr long long kClockWarn = 320000000; // above the datasheet's maximum
 constexpr long long kBaudMin = 1200;
 constexpr long long kBaudMax = 3000000;  // the USB serial adapters loadp2 drives

@@ -1,9 +1,9 @@
 #include "check/names.h"
 
 #include "generator/skeleton.h"
+#include "kinds/kind.h"
 #include "model/kivodoc.h"
 #include "objects/editor.h"
-#include "kinds/kind.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
 #include "platform/profile.h"
@@ -16,15 +16,9 @@ namespace kivo {
 
 namespace {
 
-bool IdentStart(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-}
+bool IdentStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 
-bool IdentChar(char c)
-{
-    return IdentStart(c) || (c >= '0' && c <= '9');
-}
+bool IdentChar(char c) { return IdentStart(c) || (c >= '0' && c <= '9'); }
 
 // Walks C text token by token; `onIdent(name, braceDepth, parenDepth)`.
 template <class F> void WalkC(std::string_view t, F &&onIdent)
@@ -206,15 +200,80 @@ bool IsCIdentifier(std::string_view name)
 bool IsCKeyword(std::string_view name)
 {
     static const std::set<std::string_view> keywords = {
-        "auto", "break", "case", "char", "const", "continue", "default", "do", "double", "else", "enum", "extern",
-        "float", "for", "goto", "if", "inline", "int", "long", "register", "restrict", "return", "short", "signed",
-        "sizeof", "static", "struct", "switch", "typedef", "union", "unsigned", "void", "volatile", "while", "bool",
-        "true", "false", "NULL", "_Bool", "_Complex", "_Imaginary", "_Alignas", "_Alignof", "_Atomic", "_Generic",
-        "_Noreturn", "_Static_assert", "_Thread_local",
+        "auto",
+        "break",
+        "case",
+        "char",
+        "const",
+        "continue",
+        "default",
+        "do",
+        "double",
+        "else",
+        "enum",
+        "extern",
+        "float",
+        "for",
+        "goto",
+        "if",
+        "inline",
+        "int",
+        "long",
+        "register",
+        "restrict",
+        "return",
+        "short",
+        "signed",
+        "sizeof",
+        "static",
+        "struct",
+        "switch",
+        "typedef",
+        "union",
+        "unsigned",
+        "void",
+        "volatile",
+        "while",
+        "bool",
+        "true",
+        "false",
+        "NULL",
+        "_Bool",
+        "_Complex",
+        "_Imaginary",
+        "_Alignas",
+        "_Alignof",
+        "_Atomic",
+        "_Generic",
+        "_Noreturn",
+        "_Static_assert",
+        "_Thread_local",
         // FlexSpin's C extensions and the C++ words it accepts.
-        "__asm", "__pasm", "__using", "__fcache", "__this", "__class", "__try", "__catch", "__throw",
-        "__attribute__", "__builtin_alloca", "__typeof__", "class", "this", "new", "delete", "try", "catch", "throw",
-        "template", "public", "private", "protected", "operator", "namespace",
+        "__asm",
+        "__pasm",
+        "__using",
+        "__fcache",
+        "__this",
+        "__class",
+        "__try",
+        "__catch",
+        "__throw",
+        "__attribute__",
+        "__builtin_alloca",
+        "__typeof__",
+        "class",
+        "this",
+        "new",
+        "delete",
+        "try",
+        "catch",
+        "throw",
+        "template",
+        "public",
+        "private",
+        "protected",
+        "operator",
+        "namespace",
     };
     return keywords.count(name) != 0;
 }
@@ -225,14 +284,14 @@ bool IsCompilerBuiltin(std::string_view name)
     // library (_pinh, _waitms, _clkfreq, _BAUD, ...).
     if (!name.empty() && name[0] == '_')
         return true;
-    static const std::array<std::string_view, 7> prefixes = {"P_", "X_", "EVENT_", "COGEXEC", "HUBEXEC", "ANY_",
-                                                              "INTR_"};
+    static const std::array<std::string_view, 7> prefixes = {"P_",      "X_",   "EVENT_", "COGEXEC",
+                                                             "HUBEXEC", "ANY_", "INTR_"};
     for (auto p : prefixes)
         if (name.substr(0, p.size()) == p)
             return true;
     static const std::set<std::string_view> registers = {
-        "DIRA", "DIRB", "OUTA", "OUTB", "INA", "INB", "PTRA", "PTRB", "PA", "PB", "IJMP1", "IJMP2", "IJMP3",
-        "IRET1", "IRET2", "IRET3", "CLOCKMODE", "CLOCKFREQ", "XPPP", "CLKFREQ", "CLKMODE", "HEAPSIZE",
+        "DIRA",  "DIRB",  "OUTA",  "OUTB",  "INA",   "INB",       "PTRA",      "PTRB", "PA",      "PB",      "IJMP1",
+        "IJMP2", "IJMP3", "IRET1", "IRET2", "IRET3", "CLOCKMODE", "CLOCKFREQ", "XPPP", "CLKFREQ", "CLKMODE", "HEAPSIZE",
     };
     return registers.count(name) != 0;
 }

@@ -22,16 +22,12 @@ std::optional<Bytes> Read(IFileSystem &files, const std::string &path)
     return files.ReadAll(path, cause);
 }
 
-std::string Text(const Bytes &bytes)
-{
-    return std::string(reinterpret_cast<const char *>(bytes.data()), bytes.size());
-}
+std::string Text(const Bytes &bytes) { return std::string(reinterpret_cast<const char *>(bytes.data()), bytes.size()); }
 
 bool Equal(const Bytes &a, const std::string &b)
 {
     return a.size() == b.size() && (b.empty() || std::memcmp(a.data(), b.data(), b.size()) == 0);
 }
-
 
 } // namespace
 
@@ -40,10 +36,7 @@ CGeneratedFolder::CGeneratedFolder(std::string folder, Services &services)
 {
 }
 
-std::string CGeneratedFolder::Path(const std::string &name) const
-{
-    return JoinPath(m_folder, name);
-}
+std::string CGeneratedFolder::Path(const std::string &name) const { return JoinPath(m_folder, name); }
 
 bool CGeneratedFolder::Same(const std::string &path, const std::string &bytes)
 {
@@ -120,8 +113,9 @@ Result CGeneratedFolder::WriteSource(const std::string &name, const std::string 
         // keeps the old base, so that the next run can merge again.
         if (Result r = WriteWholeFile(files, path + ".new", bytes.data(), bytes.size()); !r)
             return r;
-        m_notes.push_back(name + " has changes of yours where the generated code changed too, so it was left as it "
-                                 "was: the new code is in " +
+        m_notes.push_back(name +
+                          " has changes of yours where the generated code changed too, so it was left as it "
+                          "was: the new code is in " +
                           name + ".new. Carry your changes over to it and use it as " + name + ".");
         return Succeed();
     }

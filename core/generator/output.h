@@ -43,7 +43,8 @@ public:
 private:
     std::string Path(const std::string &name) const;
     // `record` is what the record held before (nullopt: none).
-    void SaveRecord(const std::string &name, const std::string &bytes, const std::optional<std::vector<uint8_t>> &record);
+    void SaveRecord(const std::string &name, const std::string &bytes,
+                    const std::optional<std::vector<uint8_t>> &record);
     bool Same(const std::string &path, const std::string &bytes);
 
     std::string m_folder;

@@ -1,7 +1,7 @@
 #include "generator/skeleton.h"
 
-#include "model/kivodoc.h"
 #include "kinds/kind.h"
+#include "model/kivodoc.h"
 
 #include <set>
 

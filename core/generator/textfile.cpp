@@ -69,7 +69,8 @@ Result WriteTextFile(const std::string &path, const std::string &text, IFileSyst
     Result r = WriteWholeFile(files, path, bytes.data(), bytes.size());
     if (r && bad != std::string::npos)
         return Fail(Failure::Unencodable,
-                    "Cannot write " + path + ": it would hold a character that the Windows-1252 code page cannot represent.");
+                    "Cannot write " + path +
+                        ": it would hold a character that the Windows-1252 code page cannot represent.");
     return r;
 }
 

@@ -21,9 +21,6 @@ const char *KindLabel(int32_t kind)
     return labels[kind];
 }
 
-std::string CCodeObject::GetKindName() const
-{
-    return KindLabel(m_nKind);
-}
+std::string CCodeObject::GetKindName() const { return KindLabel(m_nKind); }
 
 } // namespace kivo

@@ -145,9 +145,9 @@ void NewProjectForHost(CKivoDoc &doc, IProfile &profile, const ToolSearch &searc
 
 const char *DefaultNameFormat(int32_t kind)
 {
-    static const char *const formats[kKindCodeCount] = {"SimpleVGA%d", "I2CScan%d", "Neopixel%d",    "NCO_Freq%d",
-                                                        "RTC%d",       "SimpleSound%d", "Servo%d", "SmartPin%d",
-                                                        "Filter%d",    "DAC%d",     "ADC%d",         "UsbKbM%d"};
+    static const char *const formats[kKindCodeCount] = {"SimpleVGA%d", "I2CScan%d",     "Neopixel%d", "NCO_Freq%d",
+                                                        "RTC%d",       "SimpleSound%d", "Servo%d",    "SmartPin%d",
+                                                        "Filter%d",    "DAC%d",         "ADC%d",      "UsbKbM%d"};
     if (kind < 0 || kind >= kKindCodeCount)
         return "";
     return formats[kind];

@@ -32,10 +32,7 @@ void PutUInt64(std::vector<uint8_t> &out, uint64_t v)
         out.push_back(uint8_t(v >> (8 * i)));
 }
 
-void PutFlag(std::vector<uint8_t> &out, bool v)
-{
-    out.push_back(v ? 1 : 0);
-}
+void PutFlag(std::vector<uint8_t> &out, bool v) { out.push_back(v ? 1 : 0); }
 
 // Reads the little-endian stream. A read past the end marks the stream
 // failed and yields zeros and empty strings from then on; no length is

@@ -4,11 +4,9 @@
 
 #include <memory>
 
-namespace kivo
-{
+namespace kivo {
 
-namespace
-{
+namespace {
 
 // The stored settings, in the order of the snapshot's vectors.
 constexpr std::string CKivoDoc::*kTexts[] = {
@@ -79,15 +77,9 @@ bool CUndoHistory::Record(std::string label, DocSnapshot before, DocSnapshot aft
     return true;
 }
 
-std::string CUndoHistory::UndoLabel() const
-{
-    return CanUndo() ? m_steps[m_done - 1].label : std::string();
-}
+std::string CUndoHistory::UndoLabel() const { return CanUndo() ? m_steps[m_done - 1].label : std::string(); }
 
-std::string CUndoHistory::RedoLabel() const
-{
-    return CanRedo() ? m_steps[m_done].label : std::string();
-}
+std::string CUndoHistory::RedoLabel() const { return CanRedo() ? m_steps[m_done].label : std::string(); }
 
 bool CUndoHistory::Undo(CKivoDoc &doc)
 {
@@ -113,29 +105,17 @@ void CUndoHistory::Clear()
     m_done = 0;
 }
 
-void CUndoHistory::MarkSaved(const CKivoDoc &doc)
-{
-    m_saved = TakeSnapshot(doc);
-}
+void CUndoHistory::MarkSaved(const CKivoDoc &doc) { m_saved = TakeSnapshot(doc); }
 
-bool CUndoHistory::IsModified(const CKivoDoc &doc) const
-{
-    return !m_saved || !(TakeSnapshot(doc) == *m_saved);
-}
+bool CUndoHistory::IsModified(const CKivoDoc &doc) const { return !m_saved || !(TakeSnapshot(doc) == *m_saved); }
 
 CDocChange::CDocChange(CKivoDoc &doc, std::string label)
     : m_doc(doc), m_label(std::move(label)), m_before(TakeSnapshot(doc))
 {
 }
 
-bool CDocChange::Commit()
-{
-    return m_doc.History().Record(m_label, m_before, TakeSnapshot(m_doc));
-}
+bool CDocChange::Commit() { return m_doc.History().Record(m_label, m_before, TakeSnapshot(m_doc)); }
 
-void CDocChange::Revert()
-{
-    RestoreSnapshot(m_doc, m_before);
-}
+void CDocChange::Revert() { RestoreSnapshot(m_doc, m_before); }
 
 } // namespace kivo

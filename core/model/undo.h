@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace kivo
-{
+namespace kivo {
 
 class CKivoDoc;
 
@@ -37,7 +36,7 @@ void RestoreSnapshot(CKivoDoc &doc, const DocSnapshot &snapshot);
 // The project's undo and redo steps, and the state it was last saved in.
 class CUndoHistory
 {
-  public:
+public:
     static constexpr std::size_t kMaxSteps = 200;
 
     // A finished change from `before` to `after`; drops the redo steps. A
@@ -62,7 +61,7 @@ class CUndoHistory
     // never marked counts as changed).
     bool IsModified(const CKivoDoc &doc) const;
 
-  private:
+private:
     struct Step {
         std::string label;
         DocSnapshot before;
@@ -78,7 +77,7 @@ class CUndoHistory
 // Revert puts the project back as it was.
 class CDocChange
 {
-  public:
+public:
     CDocChange(CKivoDoc &doc, std::string label);
     CDocChange(const CDocChange &) = delete;
     CDocChange &operator=(const CDocChange &) = delete;
@@ -88,7 +87,7 @@ class CDocChange
     void Revert();
     const DocSnapshot &Before() const { return m_before; }
 
-  private:
+private:
     CKivoDoc &m_doc;
     std::string m_label;
     DocSnapshot m_before;

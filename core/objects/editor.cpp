@@ -65,10 +65,7 @@ OkResult CEditorModel::Ok()
     return OkResult::StayOpen;
 }
 
-void CEditorModel::UserSetText(const std::string &key, const std::string &text)
-{
-    m_text[key] = text;
-}
+void CEditorModel::UserSetText(const std::string &key, const std::string &text) { m_text[key] = text; }
 
 void CEditorModel::UserSetFlag(const std::string &key, bool on)
 {
@@ -89,10 +86,7 @@ void CEditorModel::UserSlide(const std::string &key, int position)
     OnSlider(key);
 }
 
-void CEditorModel::UserPress(const std::string &key)
-{
-    OnButton(key);
-}
+void CEditorModel::UserPress(const std::string &key) { OnButton(key); }
 
 std::string CEditorModel::Text(const std::string &key) const
 {
@@ -208,19 +202,10 @@ bool CEditorModel::ClaimPinRange(int basePin, int count, int maxBase, const char
     return true;
 }
 
-void CEditorModel::ShowError(const std::string &text)
-{
-    m_messages.Show(MessageKind::Error, text);
-}
+void CEditorModel::ShowError(const std::string &text) { m_messages.Show(MessageKind::Error, text); }
 
-void CEditorModel::ShowWarning(const std::string &text)
-{
-    m_messages.Show(MessageKind::Warning, text);
-}
+void CEditorModel::ShowWarning(const std::string &text) { m_messages.Show(MessageKind::Warning, text); }
 
-void CEditorModel::ShowPlain(const std::string &text)
-{
-    m_messages.Show(MessageKind::Plain, text);
-}
+void CEditorModel::ShowPlain(const std::string &text) { m_messages.Show(MessageKind::Plain, text); }
 
 } // namespace kivo

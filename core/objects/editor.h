@@ -24,10 +24,10 @@ enum class FieldType {
 };
 
 struct FieldSpec {
-    std::string key;   // command-line key ("pin")
+    std::string key; // command-line key ("pin")
     FieldType type = FieldType::Text;
-    std::string label; // exactly as the dialog shows it
-    std::string group; // caption of the group box holding it, or ""
+    std::string label;                      // exactly as the dialog shows it
+    std::string group;                      // caption of the group box holding it, or ""
     std::vector<std::string> options;       // choice labels, combo entries
     std::vector<std::string> optionAliases; // extra command-line names, one per option (may be "")
     int min = 0, max = 0;                   // slider range when the editor opens
@@ -120,8 +120,8 @@ protected:
     // The shared OK steps for one consecutive range of pins from `basePin`:
     // range check against 0..maxBase, conflict check of every pin, release,
     // reserve. Refusals show the error, clear m_bValid and return false.
-    bool ClaimPinRange(int basePin, int count, int maxBase, const char *conflictPrefix = "Pin #%d is already in use by ",
-                       const char *conflictSuffix = ".");
+    bool ClaimPinRange(int basePin, int count, int maxBase,
+                       const char *conflictPrefix = "Pin #%d is already in use by ", const char *conflictSuffix = ".");
     void ShowError(const std::string &text);
     void ShowWarning(const std::string &text);
     void ShowPlain(const std::string &text);

@@ -1,17 +1,14 @@
 #include "objects/objectlist.h"
 
+#include "kinds/kind.h"
 #include "model/kivodoc.h"
 #include "model/undo.h"
-#include "kinds/kind.h"
 #include "objects/pinrules.h"
 #include "platform/messages.h"
 
 namespace kivo {
 
-std::string ObjectLine(const CCodeObject &o)
-{
-    return o.m_strName + " - " + o.GetKindName();
-}
+std::string ObjectLine(const CCodeObject &o) { return o.m_strName + " - " + o.GetKindName(); }
 
 std::vector<std::string> ObjectLines(const CKivoDoc &doc)
 {

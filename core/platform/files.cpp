@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -336,10 +336,7 @@ char PathSeparator()
 #endif
 }
 
-std::string JoinPath(const std::string &folder, const std::string &name)
-{
-    return folder + PathSeparator() + name;
-}
+std::string JoinPath(const std::string &folder, const std::string &name) { return folder + PathSeparator() + name; }
 
 std::string ParentFolder(const std::string &path)
 {
@@ -370,7 +367,8 @@ std::string FindProgramOnPath(const std::string &name, const std::string &search
         std::string candidate = folder + "/" + name;
         struct stat st;
         // Only absolute folders: a relative entry depends on where Kivo runs.
-        if (!folder.empty() && folder[0] == '/' && ::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
+        if (!folder.empty() && folder[0] == '/' && ::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::access(candidate.c_str(), X_OK) == 0)
             return candidate;
         start = end + 1;
     }
@@ -383,9 +381,6 @@ bool IsFolder(const std::string &path)
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string ErrorText(int err)
-{
-    return std::strerror(err);
-}
+std::string ErrorText(int err) { return std::strerror(err); }
 
 } // namespace kivo

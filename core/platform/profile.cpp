@@ -54,10 +54,7 @@ int MemoryProfile::GetInt(const std::string &name, int fallback)
     return it == values.end() ? fallback : TextToInt(it->second);
 }
 
-FileProfile::FileProfile(std::string path) : m_path(std::move(path))
-{
-    Load();
-}
+FileProfile::FileProfile(std::string path) : m_path(std::move(path)) { Load(); }
 
 std::string FileProfile::DefaultPath()
 {
@@ -127,9 +124,6 @@ void FileProfile::SetString(const std::string &name, const std::string &value)
     Store();
 }
 
-void FileProfile::SetInt(const std::string &name, int value)
-{
-    SetString(name, std::to_string(value));
-}
+void FileProfile::SetInt(const std::string &name, int value) { SetString(name, std::to_string(value)); }
 
 } // namespace kivo

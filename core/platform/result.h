@@ -41,9 +41,6 @@ inline Result Fail(Failure what, std::string text, FileCause why = FileCause::No
     return {what, why, std::move(text)};
 }
 
-inline Result Succeed(std::string text = {})
-{
-    return {Failure::None, FileCause::None, std::move(text)};
-}
+inline Result Succeed(std::string text = {}) { return {Failure::None, FileCause::None, std::move(text)}; }
 
 } // namespace kivo

@@ -72,9 +72,9 @@ Result RunScript(CKivoDoc &doc, Services &services, const char *script, const ch
             return Fail(Failure::Declined, "");
     }
     const bool load = keepOpen;
-    std::string missing = load ? MissingTool(doc.m_strLoadP2Path, kLoader, "The loader", "loadp2 folder", services)
-                               : MissingTool(doc.m_strFlexSpinPath, kCompiler, "The compiler", "FlexSpin folder",
-                                             services);
+    std::string missing =
+        load ? MissingTool(doc.m_strLoadP2Path, kLoader, "The loader", "loadp2 folder", services)
+             : MissingTool(doc.m_strFlexSpinPath, kCompiler, "The compiler", "FlexSpin folder", services);
     if (!missing.empty())
         return Fail(Failure::ToolMissing, missing);
     ProcessRequest request = ScriptRequest(script, folder);

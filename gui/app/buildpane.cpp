@@ -39,15 +39,9 @@ const QString kTerminalMark = "terminal mode";
 // Finished runs kept in the list.
 constexpr int kKeptRuns = 20;
 
-QString Counted(int n, const char *what)
-{
-    return QString("%1 %2%3").arg(n).arg(what).arg(n == 1 ? "" : "s");
-}
+QString Counted(int n, const char *what) { return QString("%1 %2%3").arg(n).arg(what).arg(n == 1 ? "" : "s"); }
 
-QFont FixedFont()
-{
-    return QFontDatabase::systemFont(QFontDatabase::FixedFont);
-}
+QFont FixedFont() { return QFontDatabase::systemFont(QFontDatabase::FixedFont); }
 
 void AppendAtEnd(QPlainTextEdit *edit, const QString &text)
 {
@@ -177,9 +171,8 @@ ProcessOutcome CScriptRun::Start(const ProcessRequest &request)
     // A group of its own: Stop reaches the compiler or loader, not only sh.
     m_process->setChildProcessModifier([] { ::setpgid(0, 0); });
     connect(m_process, &QProcess::readyReadStandardOutput, this, &CScriptRun::OnOutput);
-    connect(m_process, &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
-        OnFinished(code, status == QProcess::CrashExit);
-    });
+    connect(m_process, &QProcess::finished, this,
+            [this](int code, QProcess::ExitStatus status) { OnFinished(code, status == QProcess::CrashExit); });
     ShowText(QString("%1 %2 in %3\n").arg(m_process->program(), args.join(' '), QDir::toNativeSeparators(m_folder)));
     m_process->start(QIODevice::ReadWrite);
     ProcessOutcome outcome;
@@ -291,7 +284,7 @@ void CScriptRun::TakeLine(const QString &line)
     ++(m->error ? m_errors : m_warnings);
     auto *item = new QTreeWidgetItem(m_problems);
     item->setIcon(0, QApplication::style()->standardIcon(m->error ? QStyle::SP_MessageBoxCritical
-                                                                 : QStyle::SP_MessageBoxWarning));
+                                                                  : QStyle::SP_MessageBoxWarning));
     item->setText(0, m->file.isEmpty() ? QString() : QFileInfo(m->file).fileName());
     item->setText(1, m->line > 0 ? QString::number(m->line) : QString());
     item->setText(2, QString("%1: %2").arg(m->error ? "error" : "warning", m->text));
@@ -330,10 +323,7 @@ void CScriptRun::OnFinished(int exitCode, bool crashed)
     emit ended(this);
 }
 
-void CScriptRun::ShowText(const QString &text)
-{
-    AppendAtEnd(m_output, text);
-}
+void CScriptRun::ShowText(const QString &text) { AppendAtEnd(m_output, text); }
 
 void CScriptRun::ShowState()
 {
@@ -433,10 +423,7 @@ QList<CScriptRun *> CBuildPane::Runs() const
     return out;
 }
 
-CScriptRun *CBuildPane::Current() const
-{
-    return qobject_cast<CScriptRun *>(m_views->currentWidget());
-}
+CScriptRun *CBuildPane::Current() const { return qobject_cast<CScriptRun *>(m_views->currentWidget()); }
 
 // ---- the Terminal pane ----
 
@@ -497,8 +484,8 @@ void CTerminalPane::Ended()
     m_input->setEnabled(false);
     m_stop->setEnabled(false);
     if (m_run) {
-        AppendAtEnd(m_screen, QString("%1[%2]\n").arg(m_screen->toPlainText().endsWith('\n') ? "" : "\n",
-                                                      m_run->Summary()));
+        AppendAtEnd(m_screen,
+                    QString("%1[%2]\n").arg(m_screen->toPlainText().endsWith('\n') ? "" : "\n", m_run->Summary()));
         m_title->setText(QString("%1: %2").arg(m_run->ProjectName(), m_run->Summary()));
     }
 }

@@ -68,10 +68,7 @@ private:
     Drawing m_draw;
 };
 
-QIcon Make(Drawing d)
-{
-    return QIcon(new PaintedIcon(std::move(d)));
-}
+QIcon Make(Drawing d) { return QIcon(new PaintedIcon(std::move(d))); }
 
 QPen Outline(QColor c, qreal w = 1.6)
 {
@@ -115,8 +112,8 @@ void DrawI2C(QPainter &p)
     p.drawPolyline(scl);
     p.setPen(Outline(QColor(220, 120, 20), 2));
     QPolygonF sda;
-    sda << QPointF(3, 22) << QPointF(9, 22) << QPointF(11, 16) << QPointF(17, 16) << QPointF(19, 22)
-        << QPointF(23, 22) << QPointF(25, 16) << QPointF(29, 16);
+    sda << QPointF(3, 22) << QPointF(9, 22) << QPointF(11, 16) << QPointF(17, 16) << QPointF(19, 22) << QPointF(23, 22)
+        << QPointF(25, 16) << QPointF(29, 16);
     p.drawPolyline(sda);
     p.setPen(Outline(kInk, 1.2));
     p.setBrush(QColor(60, 60, 70));
@@ -210,8 +207,8 @@ void DrawDigital(QPainter &p)
     p.drawRect(QRectF(3, 13, 9, 6));
     p.setPen(Outline(QColor(200, 60, 60), 2.2));
     QPolygonF bits;
-    bits << QPointF(14, 24) << QPointF(17, 24) << QPointF(17, 8) << QPointF(23, 8) << QPointF(23, 24)
-         << QPointF(26, 24) << QPointF(26, 8) << QPointF(30, 8);
+    bits << QPointF(14, 24) << QPointF(17, 24) << QPointF(17, 8) << QPointF(23, 8) << QPointF(23, 24) << QPointF(26, 24)
+         << QPointF(26, 8) << QPointF(30, 8);
     p.drawPolyline(bits);
 }
 
@@ -546,17 +543,14 @@ void DrawStyle(QPainter &p)
 
 QIcon KindIcon(int kind)
 {
-    static const Drawing drawings[] = {DrawVga, DrawI2C,   DrawNeopixel, DrawNco,    DrawRtc, DrawSound,
-                                       DrawServo, DrawDigital, DrawFilter, DrawDac, DrawAdc, DrawUsb};
+    static const Drawing drawings[] = {DrawVga,   DrawI2C,     DrawNeopixel, DrawNco, DrawRtc, DrawSound,
+                                       DrawServo, DrawDigital, DrawFilter,   DrawDac, DrawAdc, DrawUsb};
     if (kind < 0 || kind >= int(std::size(drawings)))
         return QIcon();
     return Make(drawings[kind]);
 }
 
-QIcon AppIcon()
-{
-    return Make(DrawApp);
-}
+QIcon AppIcon() { return Make(DrawApp); }
 
 QIcon CommandIcon(const QString &id)
 {

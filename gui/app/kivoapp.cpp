@@ -17,10 +17,7 @@ namespace {
 
 const char *const kFilter = "Kivo Files (*.kivo)";
 
-QString RecentKey(int i)
-{
-    return QString("Recent File List/File%1").arg(i);
-}
+QString RecentKey(int i) { return QString("Recent File List/File%1").arg(i); }
 
 QString Normalised(const QString &path)
 {
@@ -54,8 +51,8 @@ QString AbbreviatePath(const QString &path, int maxChars)
 }
 
 CKivoApp::CKivoApp(const std::string &profilePath)
-    : m_profile(profilePath), m_processes(m_messages),
-      m_services{m_messages, m_profile, m_files, m_clock, m_processes, m_resources, this, &m_merger}
+    : m_profile(profilePath), m_processes(m_messages), m_services{m_messages,  m_profile,   m_files, m_clock,
+                                                                  m_processes, m_resources, this,    &m_merger}
 {
 }
 
@@ -144,8 +141,9 @@ bool CKivoApp::Save(CKivoDoc &doc)
 
 bool CKivoApp::SaveAs(CKivoDoc &doc)
 {
-    QString start = doc.m_strPathName.empty() ? QDir::current().filePath(QString::fromStdString(doc.GetTitle()) + ".kivo")
-                                              : QString::fromStdString(doc.m_strPathName);
+    QString start = doc.m_strPathName.empty()
+                        ? QDir::current().filePath(QString::fromStdString(doc.GetTitle()) + ".kivo")
+                        : QString::fromStdString(doc.m_strPathName);
     QString path = QFileDialog::getSaveFileName(m_frame.get(), "Save As", start, kFilter);
     if (path.isEmpty())
         return false;
@@ -161,10 +159,7 @@ bool CKivoApp::SaveAs(CKivoDoc &doc)
     return true;
 }
 
-void CKivoApp::SaveDocument(CKivoDoc &doc)
-{
-    Save(doc);
-}
+void CKivoApp::SaveDocument(CKivoDoc &doc) { Save(doc); }
 
 bool CKivoApp::CloseDocument(CKivoDoc &doc)
 {

@@ -1,6 +1,6 @@
 #pragma once
-#include "gitmerge.h"
 #include "app/qtplatform.h"
+#include "gitmerge.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/profile.h"

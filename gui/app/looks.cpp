@@ -24,24 +24,21 @@ const std::vector<Look> &AllLooks()
          QColor(245, 244, 236), QColor(60, 50, 30), QColor(30, 30, 30), false},
         {210, "Visual Studio 200&8", "Fusion", QColor(233, 236, 238), QColor(51, 153, 255), QColor(188, 199, 216),
          QColor(238, 241, 246), QColor(30, 50, 80), QColor(20, 30, 50), false},
-        {215, "Office 2007 (&Blue Style)", "Fusion", QColor(214, 228, 245), QColor(255, 213, 85),
-         QColor(191, 219, 255), QColor(222, 236, 252), QColor(21, 66, 139), QColor(21, 66, 139), false},
-        {216, "Office 2007 (B&lack Style)", "Fusion", QColor(200, 202, 205), QColor(255, 213, 85),
-         QColor(60, 60, 62), QColor(222, 224, 226), QColor(50, 50, 50), QColor(255, 255, 255), false},
+        {215, "Office 2007 (&Blue Style)", "Fusion", QColor(214, 228, 245), QColor(255, 213, 85), QColor(191, 219, 255),
+         QColor(222, 236, 252), QColor(21, 66, 139), QColor(21, 66, 139), false},
+        {216, "Office 2007 (B&lack Style)", "Fusion", QColor(200, 202, 205), QColor(255, 213, 85), QColor(60, 60, 62),
+         QColor(222, 224, 226), QColor(50, 50, 50), QColor(255, 255, 255), false},
         {217, "Office 2007 (&Silver Style)", "Fusion", QColor(232, 234, 238), QColor(255, 213, 85),
          QColor(224, 228, 235), QColor(245, 246, 248), QColor(76, 83, 92), QColor(60, 66, 74), false},
-        {218, "Office 2007 (&Aqua Style)", "Fusion", QColor(222, 237, 240), QColor(255, 213, 85),
-         QColor(196, 226, 233), QColor(233, 244, 246), QColor(31, 74, 89), QColor(31, 74, 89), false},
+        {218, "Office 2007 (&Aqua Style)", "Fusion", QColor(222, 237, 240), QColor(255, 213, 85), QColor(196, 226, 233),
+         QColor(233, 244, 246), QColor(31, 74, 89), QColor(31, 74, 89), false},
         {219, "Win&dows 7", "Fusion", QColor(240, 240, 240), QColor(51, 153, 255), QColor(255, 255, 255),
          QColor(245, 246, 247), QColor(30, 57, 91), QColor(30, 57, 91), true},
     };
     return looks;
 }
 
-QString Css(const QColor &c)
-{
-    return c.name(QColor::HexRgb);
-}
+QString Css(const QColor &c) { return c.name(QColor::HexRgb); }
 
 } // namespace
 
@@ -85,10 +82,7 @@ namespace {
 QString g_appliedStyle;
 }
 
-QString AppliedStyle()
-{
-    return g_appliedStyle;
-}
+QString AppliedStyle() { return g_appliedStyle; }
 
 void ApplyLookToApplication(const Look &look)
 {

@@ -12,8 +12,8 @@
 #include "check/check.h"
 #include "generator/generator.h"
 #include "model/kivodoc.h"
-#include "platform/messages.h"
 #include "platform/files.h"
+#include "platform/messages.h"
 #include "platform/process.h"
 #include "toolchain/toolchain.h"
 #include "workspace/colortabbar.h"
@@ -27,9 +27,9 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QDockWidget>
-#include <QFileInfo>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -51,14 +51,11 @@ namespace {
 // The profile's choice of running Compile and Load in a terminal window.
 const char *const kExternalTerminalKey = "RunScriptsInTerminal";
 
-QString Escaped(QString text)
-{
-    return text.replace("&", "&&");
-}
+QString Escaped(QString text) { return text.replace("&", "&&"); }
 
 // Enabled while there is a project window.
 const char *const kProjectCommands[] = {
-    cmd::kFileSave,        cmd::kFileSaveAs,      cmd::kFileClose,   cmd::kFileCloseWindow, cmd::kFilePrintPinReport,
+    cmd::kFileSave,        cmd::kFileSaveAs,     cmd::kFileClose,   cmd::kFileCloseWindow, cmd::kFilePrintPinReport,
     cmd::kProjectGenerate, cmd::kProjectCompile, cmd::kProjectLoad, cmd::kProjectFlexProp, cmd::kWindowNew};
 // Enabled while the pin view is the active tab and offers them.
 const char *const kTabCommands[] = {cmd::kFilePrint, cmd::kFileQuickPrint, cmd::kFilePrintPreview, cmd::kEditPaste,
@@ -92,10 +89,10 @@ CMainFrame::CMainFrame(CKivoApp &app) : m_app(app)
     // Alt with a command's underlined letter runs it from anywhere in the
     // window (the ribbon's buttons do not take mnemonics themselves); Alt+F
     // opens the application menu.
-    for (const char *id : {cmd::kProjectGenerate, cmd::kProjectCompile, cmd::kProjectLoad, cmd::kProjectFlexProp,
-                           cmd::kEditPaste, cmd::kEditCut, cmd::kEditCopy, cmd::kEditSelectAll, cmd::kEditUndo,
-                           cmd::kEditRedo, cmd::kEditInsertObject, cmd::kEditFind, cmd::kEditFindNext,
-                           cmd::kEditReplace, cmd::kWindowManage}) {
+    for (const char *id :
+         {cmd::kProjectGenerate, cmd::kProjectCompile, cmd::kProjectLoad, cmd::kProjectFlexProp, cmd::kEditPaste,
+          cmd::kEditCut, cmd::kEditCopy, cmd::kEditSelectAll, cmd::kEditUndo, cmd::kEditRedo, cmd::kEditInsertObject,
+          cmd::kEditFind, cmd::kEditFindNext, cmd::kEditReplace, cmd::kWindowManage}) {
         const QString command = id;
         auto *key = new QShortcut(QKeySequence::mnemonic(ActionById(command)->text()), this);
         key->setObjectName("keyTip:" + command);
@@ -136,9 +133,8 @@ CMainFrame::CMainFrame(CKivoApp &app) : m_app(app)
             m_pages->setCurrentWidget(child);
         ActiveChildChanged();
     });
-    connect(m_docTabs, &QTabBar::tabCloseRequested, this, [this](int index) {
-        CloseChild(static_cast<CChildFrame *>(m_docTabs->tabData(index).value<void *>()));
-    });
+    connect(m_docTabs, &QTabBar::tabCloseRequested, this,
+            [this](int index) { CloseChild(static_cast<CChildFrame *>(m_docTabs->tabData(index).value<void *>())); });
 
     m_pane1 = new QLabel("Pane 1", this);
     m_pane2 = new QLabel("Pane 2", this);
@@ -480,10 +476,7 @@ void CMainFrame::OnTabCommand(const QString &id)
             target->OnCommand(id);
 }
 
-void CMainFrame::OnStatusBar()
-{
-    statusBar()->setVisible(m_actions.value(cmd::kViewStatusBar)->isChecked());
-}
+void CMainFrame::OnStatusBar() { statusBar()->setVisible(m_actions.value(cmd::kViewStatusBar)->isChecked()); }
 
 void CMainFrame::OnWindowManager()
 {
@@ -646,8 +639,7 @@ bool CMainFrame::CloseChild(CChildFrame *child, bool ask)
     if (last) {
         m_buildPane->ForgetDocument(&doc);
         m_app.DocumentClosed(doc);
-    }
-    else
+    } else
         RenumberWindows(doc);
     if (!m_closingAll) {
         if (CChildFrame *active = ActiveChild())
@@ -707,10 +699,7 @@ void CMainFrame::UpdateTitles()
     setWindowTitle(active ? active->Title() + " - Kivo" : QString("Kivo"));
 }
 
-void CMainFrame::SetRecentFiles(const QStringList &shown)
-{
-    m_ribbon->SetRecentFiles(shown);
-}
+void CMainFrame::SetRecentFiles(const QStringList &shown) { m_ribbon->SetRecentFiles(shown); }
 
 void CMainFrame::FillWindowList()
 {

@@ -1,7 +1,7 @@
 #pragma once
-#include <QMainWindow>
 #include <QHash>
 #include <QKeySequence>
+#include <QMainWindow>
 #include <QStringList>
 
 #include <functional>

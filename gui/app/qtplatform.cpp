@@ -48,16 +48,12 @@ CScriptWait::CScriptWait(const QString &script, QWidget *parent) : QDialog(paren
     setModal(true);
     setWindowFlag(Qt::WindowCloseButtonHint, false);
     auto *layout = new QVBoxLayout(this);
-    auto *label = new QLabel(QString("Running %1 in a terminal window.\nKivo carries on when that window closes.")
-                                 .arg(script),
-                             this);
+    auto *label = new QLabel(
+        QString("Running %1 in a terminal window.\nKivo carries on when that window closes.").arg(script), this);
     layout->addWidget(label);
 }
 
-CScriptWait *CScriptWait::Current()
-{
-    return g_currentWait;
-}
+CScriptWait *CScriptWait::Current() { return g_currentWait; }
 
 std::vector<QStringList> CQtProcessRunner::TerminalCandidates()
 {
@@ -80,8 +76,8 @@ ProcessOutcome CQtProcessRunner::Run(const ProcessRequest &request)
     if (m_starter)
         return m_starter(request);
 
-    QString script = request.args.empty() ? QString::fromStdString(request.program)
-                                          : QString::fromStdString(request.args.back());
+    QString script =
+        request.args.empty() ? QString::fromStdString(request.program) : QString::fromStdString(request.args.back());
     for (const QStringList &terminal : TerminalCandidates()) {
         QProcess process;
         process.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -91,8 +87,10 @@ ProcessOutcome CQtProcessRunner::Run(const ProcessRequest &request)
         if (request.keepOpen) {
             // The window waits for Enter after the script, whatever the
             // script's own pause saw on its input.
-            args << "sh" << "-c"
-                 << "\"$@\"; printf '\\n%s' 'Press Enter to close this window. '; read kivo_close </dev/tty" << "sh";
+            args << "sh"
+                 << "-c"
+                 << "\"$@\"; printf '\\n%s' 'Press Enter to close this window. '; read kivo_close </dev/tty"
+                 << "sh";
         }
         args << QString::fromStdString(request.program);
         for (auto &a : request.args)
@@ -112,9 +110,8 @@ ProcessOutcome CQtProcessRunner::Run(const ProcessRequest &request)
         outcome.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : 128;
         return outcome;
     }
-    m_messages.Show(MessageKind::Plain,
-                    "No terminal window could be opened to run " + script.toStdString() +
-                        ".  Set TERMINAL to your terminal program, or install xterm.");
+    m_messages.Show(MessageKind::Plain, "No terminal window could be opened to run " + script.toStdString() +
+                                            ".  Set TERMINAL to your terminal program, or install xterm.");
     ProcessOutcome outcome;
     outcome.errorCode = ENOENT;
     return outcome;

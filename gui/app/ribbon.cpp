@@ -5,10 +5,10 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QFontMetrics>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
@@ -164,8 +164,8 @@ CRibbon::CRibbon(const ActionLookup &action, QMenu *styleMenu, QWidget *parent) 
     // Quick access: New, Open, Save, Quick Print.
     auto *quick = new QHBoxLayout;
     quick->setSpacing(1);
-    for (const char *id : {cmd::kFileNew, cmd::kFileOpen, cmd::kFileSave, cmd::kEditUndo, cmd::kEditRedo,
-                           cmd::kFileQuickPrint}) {
+    for (const char *id :
+         {cmd::kFileNew, cmd::kFileOpen, cmd::kFileSave, cmd::kEditUndo, cmd::kEditRedo, cmd::kFileQuickPrint}) {
         auto *b = new QToolButton(top);
         b->setDefaultAction(action(id));
         b->setObjectName(QString("quick:") + id);
@@ -315,10 +315,7 @@ QToolButton *CRibbon::Small(const QString &id, QWidget *parent)
     return b;
 }
 
-QWidget *CRibbon::PanelControl(const QString &id) const
-{
-    return m_body->findChild<QWidget *>("cmd:" + id);
-}
+QWidget *CRibbon::PanelControl(const QString &id) const { return m_body->findChild<QWidget *>("cmd:" + id); }
 
 void CRibbon::SetWindows7(bool on)
 {

@@ -38,7 +38,8 @@ int QtFlags(unsigned format)
 
 bool Elides(unsigned format)
 {
-    return (format & GridFormat::EndEllipsis) && !((format & GridFormat::WordBreak) && !(format & GridFormat::SingleLine));
+    return (format & GridFormat::EndEllipsis) &&
+           !((format & GridFormat::WordBreak) && !(format & GridFormat::SingleLine));
 }
 
 } // namespace

@@ -225,7 +225,9 @@ void CGridCtrl::ResetFixedFlags()
 
 void CGridCtrl::DropInvalidSelection()
 {
-    auto keep = [this](CCellID id) { return IsValid(id.row, id.col) && id.row >= m_nFixedRows && id.col >= m_nFixedCols; };
+    auto keep = [this](CCellID id) {
+        return IsValid(id.row, id.col) && id.row >= m_nFixedRows && id.col >= m_nFixedCols;
+    };
     std::erase_if(m_SelectedCells, [&](CCellID id) { return !keep(id); });
     std::erase_if(m_PrevSelection, [&](CCellID id) { return !keep(id); });
     if (!keep(m_idCurrentCell))
@@ -326,8 +328,8 @@ bool CGridCtrl::SetItemState(int row, int col, unsigned state)
     if (!cell)
         return false;
     // Fixedness, selection and focus belong to the grid.
-    constexpr unsigned owned = CellState::Fixed | CellState::FixedRow | CellState::FixedCol | CellState::Selected |
-                               CellState::Focused;
+    constexpr unsigned owned =
+        CellState::Fixed | CellState::FixedRow | CellState::FixedCol | CellState::Selected | CellState::Focused;
     cell->SetState((cell->GetState() & owned) | (state & ~owned));
     emit editCommandsChanged();
     return true;
@@ -928,12 +930,24 @@ void CGridCtrl::MoveFocus(int key, Qt::KeyboardModifiers modifiers)
     const bool ctrl = modifiers & Qt::ControlModifier;
     if (m_idCurrentCell.IsValid()) {
         switch (key) {
-        case Qt::Key_Up: to.row = stepRow(at.row, -1, 1); break;
-        case Qt::Key_Down: to.row = stepRow(at.row, 1, 1); break;
-        case Qt::Key_Left: to.col = stepCol(at.col, -1); break;
-        case Qt::Key_Right: to.col = stepCol(at.col, 1); break;
-        case Qt::Key_PageUp: to.row = stepRow(at.row, -1, PageRows()); break;
-        case Qt::Key_PageDown: to.row = stepRow(at.row, 1, PageRows()); break;
+        case Qt::Key_Up:
+            to.row = stepRow(at.row, -1, 1);
+            break;
+        case Qt::Key_Down:
+            to.row = stepRow(at.row, 1, 1);
+            break;
+        case Qt::Key_Left:
+            to.col = stepCol(at.col, -1);
+            break;
+        case Qt::Key_Right:
+            to.col = stepCol(at.col, 1);
+            break;
+        case Qt::Key_PageUp:
+            to.row = stepRow(at.row, -1, PageRows());
+            break;
+        case Qt::Key_PageDown:
+            to.row = stepRow(at.row, 1, PageRows());
+            break;
         case Qt::Key_Home:
             to.col = firstCol;
             if (ctrl)
@@ -944,7 +958,8 @@ void CGridCtrl::MoveFocus(int key, Qt::KeyboardModifiers modifiers)
             if (ctrl)
                 to.row = lastRow;
             break;
-        default: return;
+        default:
+            return;
         }
     }
     SetFocusCell(to.row, to.col);

@@ -1,13 +1,11 @@
 #include "grid/pinsview.h"
 
-#include "grid/davarogrid.h"
 #include "check/check.h"
+#include "grid/davarogrid.h"
 #include "model/kivodoc.h"
 
 #include <QContextMenuEvent>
 
-#include <algorithm>
-#include <array>
 #include <QCursor>
 #include <QFontMetricsF>
 #include <QLocale>
@@ -17,6 +15,8 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <algorithm>
+#include <array>
 
 namespace kivo {
 
@@ -80,9 +80,9 @@ void PaintPinReport(QPainter &painter, const QRectF &page, const PinReport &repo
     painter.setFont(infoFont);
     QRectF infoRect(page.left(), y, page.width(), line * 1.2);
     QFontMetricsF infoMetrics(infoFont);
-    painter.drawText(infoRect, Qt::AlignLeft | Qt::AlignVCenter,
-                     infoMetrics.elidedText(QStringLiteral("Project: ") + report.project, Qt::ElideRight,
-                                            page.width() * 0.65));
+    painter.drawText(
+        infoRect, Qt::AlignLeft | Qt::AlignVCenter,
+        infoMetrics.elidedText(QStringLiteral("Project: ") + report.project, Qt::ElideRight, page.width() * 0.65));
     painter.drawText(infoRect, Qt::AlignRight | Qt::AlignVCenter, report.date);
     y += line * 1.5;
     painter.setPen(QPen(ink, std::max<qreal>(1.0, line * 0.06)));

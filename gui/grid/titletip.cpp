@@ -12,8 +12,8 @@
 namespace kivo {
 
 CTitleTip::CTitleTip(CGridCtrl *grid)
-    : QWidget(grid, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput |
-                        Qt::WindowDoesNotAcceptFocus),
+    : QWidget(grid,
+              Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus),
       m_pGrid(grid)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -21,8 +21,7 @@ CTitleTip::CTitleTip(CGridCtrl *grid)
     setMouseTracking(true);
 }
 
-void CTitleTip::Show(const QRect &cellRect, const QString &text, const QFont &font, const QColor &fg,
-                     const QColor &bg)
+void CTitleTip::Show(const QRect &cellRect, const QString &text, const QFont &font, const QColor &fg, const QColor &bg)
 {
     m_strText = QLatin1Char(' ') + text + QLatin1Char(' ');
     m_CellRect = cellRect;

@@ -13,10 +13,7 @@ const QColor kAutoColours[] = {QColor(190, 215, 250), QColor(200, 240, 190), QCo
                                QColor(230, 200, 245), QColor(250, 240, 160), QColor(180, 235, 235),
                                QColor(250, 200, 200)};
 
-bool OnBottom(QTabBar::Shape s)
-{
-    return s == QTabBar::RoundedSouth || s == QTabBar::TriangularSouth;
-}
+bool OnBottom(QTabBar::Shape s) { return s == QTabBar::RoundedSouth || s == QTabBar::TriangularSouth; }
 
 } // namespace
 

@@ -8,6 +8,7 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -16,7 +17,6 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QGuiApplication>
 #include <QSlider>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -25,16 +25,10 @@ namespace kivo {
 
 namespace {
 
-QString Q(const std::string &s)
-{
-    return QString::fromStdString(s);
-}
+QString Q(const std::string &s) { return QString::fromStdString(s); }
 
 // Descriptions are written with CR LF line breaks.
-QString PlainText(const std::string &s)
-{
-    return Q(s).replace("\r\n", "\n");
-}
+QString PlainText(const std::string &s) { return Q(s).replace("\r\n", "\n"); }
 
 QLabel *Remark(const QString &text, QWidget *parent)
 {
@@ -253,7 +247,8 @@ void CEditorDialog::AddField(const FieldSpec &desc, QGridLayout *grid, int &row,
                    (desc.type == FieldType::Choice && qobject_cast<QGroupBox *>(field.control));
     if (ownText) {
         int span = hint.isEmpty() ? 3 : 2;
-        grid->addWidget(field.control, row, 0, 1, span, desc.type == FieldType::Button ? Qt::AlignLeft : Qt::Alignment());
+        grid->addWidget(field.control, row, 0, 1, span,
+                        desc.type == FieldType::Button ? Qt::AlignLeft : Qt::Alignment());
     } else {
         if (!label.isEmpty()) {
             field.label = new QLabel(label, owner);
@@ -314,10 +309,7 @@ std::vector<QRadioButton *> CEditorDialog::ChoiceButtons(const std::string &key)
     return out;
 }
 
-void CEditorDialog::AfterUserStep()
-{
-    ShowModel();
-}
+void CEditorDialog::AfterUserStep() { ShowModel(); }
 
 void CEditorDialog::ShowModel()
 {

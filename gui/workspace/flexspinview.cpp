@@ -43,28 +43,25 @@ const char *const kFlexSpinFolderLabel = "FlexSpin folder:";
 const char *const kLoadP2FolderLabel = "loadp2 folder:";
 #endif
 
-QString Id(int id)
-{
-    return QString("id%1").arg(id);
-}
+QString Id(int id) { return QString("id%1").arg(id); }
 
 } // namespace
 
 CFlexSpinView::CFlexSpinView(CKivoDoc &doc, QWidget *parent) : QScrollArea(parent), m_doc(doc)
 {
     m_rows = {
-        {1027, &CKivoDoc::m_strClockFreq, nullptr},      {1025, nullptr, &CKivoDoc::m_bSetHeapSize},
-        {1026, &CKivoDoc::m_strHeapSize, nullptr},       {1004, &CKivoDoc::m_strFlexSpinPath, nullptr},
-        {1001, nullptr, &CKivoDoc::m_bUseLibraryPath},   {1008, &CKivoDoc::m_strLibraryPath, nullptr},
-        {1003, nullptr, &CKivoDoc::m_bSetOptLevel},      {1010, &CKivoDoc::m_strOptLevel, nullptr},
-        {1011, nullptr, &CKivoDoc::m_bUseFlexOptions},   {1012, &CKivoDoc::m_strFlexOptions, nullptr},
-        {1006, &CKivoDoc::m_strLoadP2Path, nullptr},     {1016, nullptr, &CKivoDoc::m_bShowTerminal},
-        {1024, nullptr, &CKivoDoc::m_bWaitOnExit},       {1013, nullptr, &CKivoDoc::m_bUsePlan9},
-        {1014, &CKivoDoc::m_strPlan9Path, nullptr},      {1017, nullptr, &CKivoDoc::m_bSetBaud},
-        {1028, &CKivoDoc::m_strBaud, nullptr},           {1021, nullptr, &CKivoDoc::m_bUseLoadP2Options},
-        {1022, &CKivoDoc::m_strLoadP2Options, nullptr},  {1029, nullptr, &CKivoDoc::m_bMountSd},
-        {1020, &CKivoDoc::m_strSdClkPin, nullptr},       {1002, &CKivoDoc::m_strSdCsPin, nullptr},
-        {1023, &CKivoDoc::m_strSdMosiPin, nullptr},      {1018, &CKivoDoc::m_strSdMisoPin, nullptr},
+        {1027, &CKivoDoc::m_strClockFreq, nullptr},     {1025, nullptr, &CKivoDoc::m_bSetHeapSize},
+        {1026, &CKivoDoc::m_strHeapSize, nullptr},      {1004, &CKivoDoc::m_strFlexSpinPath, nullptr},
+        {1001, nullptr, &CKivoDoc::m_bUseLibraryPath},  {1008, &CKivoDoc::m_strLibraryPath, nullptr},
+        {1003, nullptr, &CKivoDoc::m_bSetOptLevel},     {1010, &CKivoDoc::m_strOptLevel, nullptr},
+        {1011, nullptr, &CKivoDoc::m_bUseFlexOptions},  {1012, &CKivoDoc::m_strFlexOptions, nullptr},
+        {1006, &CKivoDoc::m_strLoadP2Path, nullptr},    {1016, nullptr, &CKivoDoc::m_bShowTerminal},
+        {1024, nullptr, &CKivoDoc::m_bWaitOnExit},      {1013, nullptr, &CKivoDoc::m_bUsePlan9},
+        {1014, &CKivoDoc::m_strPlan9Path, nullptr},     {1017, nullptr, &CKivoDoc::m_bSetBaud},
+        {1028, &CKivoDoc::m_strBaud, nullptr},          {1021, nullptr, &CKivoDoc::m_bUseLoadP2Options},
+        {1022, &CKivoDoc::m_strLoadP2Options, nullptr}, {1029, nullptr, &CKivoDoc::m_bMountSd},
+        {1020, &CKivoDoc::m_strSdClkPin, nullptr},      {1002, &CKivoDoc::m_strSdCsPin, nullptr},
+        {1023, &CKivoDoc::m_strSdMosiPin, nullptr},     {1018, &CKivoDoc::m_strSdMisoPin, nullptr},
     };
 
     setWidgetResizable(true);
@@ -151,8 +148,8 @@ CFlexSpinView::CFlexSpinView(CKivoDoc &doc, QWidget *parent) : QScrollArea(paren
     sdRow->addStretch(1);
     outer->addWidget(sd);
 
-    auto *note = new QLabel("Note:  If you change any of the paths above, you must Generate files again to take effect.",
-                            form);
+    auto *note =
+        new QLabel("Note:  If you change any of the paths above, you must Generate files again to take effect.", form);
     note->setWordWrap(true);
     outer->addWidget(note);
     outer->addStretch(1);
@@ -168,10 +165,7 @@ CFlexSpinView::CFlexSpinView(CKivoDoc &doc, QWidget *parent) : QScrollArea(paren
     OnUpdate();
 }
 
-CFlexSpinView::~CFlexSpinView()
-{
-    m_doc.RemoveView(m_viewToken);
-}
+CFlexSpinView::~CFlexSpinView() { m_doc.RemoveView(m_viewToken); }
 
 QLineEdit *CFlexSpinView::Edit(int id)
 {
@@ -219,10 +213,7 @@ QAbstractButton *CFlexSpinView::BrowseButton(int buttonId)
     return b;
 }
 
-QWidget *CFlexSpinView::Control(int id) const
-{
-    return widget()->findChild<QWidget *>(Id(id));
-}
+QWidget *CFlexSpinView::Control(int id) const { return widget()->findChild<QWidget *>(Id(id)); }
 
 QString CFlexSpinView::Read(const Row &row) const
 {

@@ -33,10 +33,7 @@ CKivoView::CKivoView(CKivoDoc &doc, Services &services, QWidget *parent)
     setCurrentIndex(SettingsTab);
 }
 
-QString CKivoView::ShownTabText(int index) const
-{
-    return tabText(index).replace("&&", "&");
-}
+QString CKivoView::ShownTabText(int index) const { return tabText(index).replace("&&", "&"); }
 
 void CKivoView::contextMenuEvent(QContextMenuEvent *event)
 {
@@ -74,10 +71,7 @@ CChildFrame::CChildFrame(CKivoDoc &doc, Services &services, QWidget *parent)
     m_viewToken = doc.AddView([this] { emit documentChanged(); });
 }
 
-CChildFrame::~CChildFrame()
-{
-    Document().RemoveView(m_viewToken);
-}
+CChildFrame::~CChildFrame() { Document().RemoveView(m_viewToken); }
 
 QString CChildFrame::Title() const
 {

@@ -1,9 +1,9 @@
 #include "workspace/objectpicker.h"
 
 #include "app/icons.h"
+#include "kinds/kind.h"
 #include "model/codeobject.h"
 #include "model/kivodoc.h"
-#include "kinds/kind.h"
 #include "platform/messages.h"
 #include "workspace/editordialog.h"
 
@@ -97,10 +97,7 @@ CObjectPicker::CObjectPicker(CKivoDoc &doc, IMessages &messages, QWidget *parent
     setTabOrder(previous, m_cancel);
 }
 
-QPushButton *CObjectPicker::KindButton(int kind) const
-{
-    return kind >= 0 && kind < 12 ? m_buttons[kind] : nullptr;
-}
+QPushButton *CObjectPicker::KindButton(int kind) const { return kind >= 0 && kind < 12 ? m_buttons[kind] : nullptr; }
 
 void CObjectPicker::OnKind(int kind)
 {

@@ -80,10 +80,7 @@ CObjectView::CObjectView(CKivoDoc &doc, Services &services, QWidget *parent)
     OnUpdate();
 }
 
-CObjectView::~CObjectView()
-{
-    m_doc.RemoveView(m_viewToken);
-}
+CObjectView::~CObjectView() { m_doc.RemoveView(m_viewToken); }
 
 void CObjectView::OnUpdate()
 {

@@ -68,9 +68,6 @@ private:
 
 } // namespace
 
-QWidget *CreatePinsTab(CKivoDoc &doc, QWidget *parent)
-{
-    return new CPinsTab(doc, parent);
-}
+QWidget *CreatePinsTab(CKivoDoc &doc, QWidget *parent) { return new CPinsTab(doc, parent); }
 
 } // namespace kivo

@@ -1,7 +1,7 @@
 #include "kinds/adc/slots.h"
+#include "kinds/kind.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "kinds/kind.h"
 #include "objects/pinrules.h"
 
 #include <algorithm>
@@ -17,7 +17,7 @@ const char *kDescription =
     "(needs further development).";
 
 const char *const kGainText[] = {"P_ADC_1X", "P_ADC_3X", "P_ADC_10X", "P_ADC_30X", "P_ADC_100X"};
-const char *const kSourceText[] = {"P_LOCAL_A|", "P_PLUS1_A|",  "P_PLUS2_A|",  "P_PLUS3_A|",
+const char *const kSourceText[] = {"P_LOCAL_A|",  "P_PLUS1_A|",  "P_PLUS2_A|",  "P_PLUS3_A|",
                                    "P_OUTBIT_A|", "P_MINUS3_A|", "P_MINUS2_A|", "P_MINUS1_A|"};
 
 const std::vector<FieldSpec> &AdcFields()

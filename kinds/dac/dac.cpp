@@ -1,7 +1,7 @@
 #include "kinds/dac/slots.h"
+#include "kinds/kind.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "kinds/kind.h"
 #include "objects/pinrules.h"
 
 #include <algorithm>

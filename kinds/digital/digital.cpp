@@ -1,8 +1,8 @@
 #include "kinds/digital/slots.h"
 #include "kinds/filters/slots.h"
+#include "kinds/kind.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "kinds/kind.h"
 
 #include <initializer_list>
 
@@ -10,9 +10,11 @@ namespace kivo {
 
 namespace {
 
-const char *kDescription = "Configures the Smart Pin settings for Digital I/O (in a non-Smart Pin mode) on a P2 I/O pin.";
+const char *kDescription =
+    "Configures the Smart Pin settings for Digital I/O (in a non-Smart Pin mode) on a P2 I/O pin.";
 
-const std::vector<std::string> kDrives = {"Fast", "1.5 kOhm", "15 kOhm", "150 kOhm", "1 mA", "100 uA", "10 uA", "Float"};
+const std::vector<std::string> kDrives = {"Fast", "1.5 kOhm", "15 kOhm", "150 kOhm",
+                                          "1 mA", "100 uA",   "10 uA",   "Float"};
 
 const std::vector<FieldSpec> &DigitalFields()
 {

@@ -1,7 +1,7 @@
 #include "kinds/filters/slots.h"
+#include "kinds/kind.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "kinds/kind.h"
 
 namespace kivo {
 
@@ -14,11 +14,7 @@ const char *kDescription =
     "specific pin using a Smart Digital I/O Pin object. See the \"Configuring the Digital Filters for Smart Pins\" "
     "section of the P2 Docs for more info.";
 
-
-std::string Key(const char *stem, int i)
-{
-    return stem + std::to_string(i);
-}
+std::string Key(const char *stem, int i) { return stem + std::to_string(i); }
 
 const std::vector<FieldSpec> &FilterFields()
 {

@@ -1,10 +1,10 @@
 #include "kinds/nco/nco.h"
 
-#include "kinds/nco/slots.h"
 #include "check/check.h"
+#include "kinds/kind.h"
+#include "kinds/nco/slots.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "kinds/kind.h"
 
 #include <cmath>
 #include <cstdint>
@@ -151,8 +151,8 @@ private:
             return;
         }
         if (desired > half) {
-            ShowPlain(Format("Error:  Desired frequency (%d) cannot be greater than half P2 Frequency (%d)", desired,
-                             half));
+            ShowPlain(
+                Format("Error:  Desired frequency (%d) cannot be greater than half P2 Frequency (%d)", desired, half));
             return;
         }
         NcoSettings s = NcoSearch(clock, desired);
@@ -189,8 +189,8 @@ public:
         bool desiredOk = check.Whole("desired", "\"Desired Frequency [Hz]:\"", slots.Desired(), 1, half, desired,
                                      clock > 0 ? "at most half the P2 core frequency" : "");
         bool regsOk = true;
-        for (auto [field, label, text] : {std::tuple{"wxpin", "\"WXPIN:\"", &slots.WxPin()},
-                                          std::tuple{"wypin", "\"WYPIN:\"", &slots.WyPin()}}) {
+        for (auto [field, label, text] :
+             {std::tuple{"wxpin", "\"WXPIN:\"", &slots.WxPin()}, std::tuple{"wypin", "\"WYPIN:\"", &slots.WyPin()}}) {
             if (text->empty() || text->size() > 8 ||
                 text->find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
                 check.Error(field, std::string(label) + " is " + Quoted(*text) +

@@ -1,7 +1,7 @@
+#include "kinds/kind.h"
 #include "kinds/neopixel/slots.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "kinds/kind.h"
 
 #include <cctype>
 
@@ -111,7 +111,8 @@ const char *StartCall(int type)
 {
     switch (type) {
     case 0:
-        return "    neopixel.start_2812b(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF);            // start pixel "
+        return "    neopixel.start_2812b(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF);            // start "
+               "pixel "
                "driver\n";
     case 1:
         return "    neopixel.start_2811(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF);            // start pixel "

@@ -1,7 +1,7 @@
+#include "kinds/kind.h"
 #include "kinds/rtc/slots.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "kinds/kind.h"
 #include "platform/clock.h"
 
 namespace kivo {
@@ -76,7 +76,8 @@ protected:
     {
         const auto buses = Options("bus");
         if (int i = Int("bus"); (i < 0 || i >= int(buses.size())) && !buses.empty()) {
-            ShowPlain("Please choose the I2C bus.\nThe bus " + RtcSlots(m_object).Bus() + " is no longer in the project.");
+            ShowPlain("Please choose the I2C bus.\nThe bus " + RtcSlots(m_object).Bus() +
+                      " is no longer in the project.");
             m_focusField = "bus";
             return OkResult::StayOpen;
         }

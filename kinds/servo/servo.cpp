@@ -1,7 +1,7 @@
+#include "kinds/kind.h"
 #include "kinds/servo/slots.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "kinds/kind.h"
 #include "objects/pinrules.h"
 
 namespace kivo {
@@ -95,7 +95,8 @@ public:
         const std::string &n = o.m_strName;
         ServoSlots slots(o);
         Append(s, {"\n#define ", n, "_PIN ", o.m_strPin, " //I/O pin to use for ", n, "\n"});
-        Append(s, {"#define ", n, slots.InMicroseconds() ? "_MODE 1" : "_MODE 0", " //0 for degrees, 1 for microseconds\n"});
+        Append(s, {"#define ", n, slots.InMicroseconds() ? "_MODE 1" : "_MODE 0",
+                   " //0 for degrees, 1 for microseconds\n"});
     }
     void DeclarationBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {

@@ -1,7 +1,7 @@
+#include "kinds/kind.h"
 #include "kinds/simplesound/slots.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "kinds/kind.h"
 #include "objects/pinrules.h"
 #include "platform/messages.h"
 
@@ -172,9 +172,9 @@ public:
 private:
     // The driver, its samples and song, and the players the driver uses.
     static constexpr LibraryFile kFiles[] = {
-        {353, "SimpleSound.spin2", 2048},     {354, "space_sample2_S8.raw"},    {355, "space_sample1_S8.raw"},
-        {356, "platform_sample3_S8.raw"},     {357, "platform_sample1_S8.raw"}, {358, "pyr.mod"},
-        {359, "reSound.spin2", 8192},         {360, "trackerPlayer.spin2", 6144},
+        {353, "SimpleSound.spin2", 2048}, {354, "space_sample2_S8.raw"},      {355, "space_sample1_S8.raw"},
+        {356, "platform_sample3_S8.raw"}, {357, "platform_sample1_S8.raw"},   {358, "pyr.mod"},
+        {359, "reSound.spin2", 8192},     {360, "trackerPlayer.spin2", 6144},
     };
 };
 

@@ -1,7 +1,7 @@
+#include "kinds/kind.h"
 #include "kinds/simplevga/slots.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "kinds/kind.h"
 #include "objects/pinrules.h"
 
 namespace kivo {

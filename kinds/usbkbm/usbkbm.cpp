@@ -1,7 +1,7 @@
+#include "kinds/kind.h"
 #include "kinds/usbkbm/slots.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
-#include "kinds/kind.h"
 #include "objects/pinrules.h"
 #include "platform/messages.h"
 
@@ -23,9 +23,8 @@ const char *kCustomGroup = "Custom Configuration Options";
 // The adapter's eight pins from its base pin: per port activity LED, power
 // enable, data minus, data plus; top port first.
 const char *const kAdapterLabels[8] = {
-    "Parallax USB Upper Activity", "Parallax USB Upper Enable", "Parallax USB Upper Data-",
-    "Parallax USB Upper Data+",    "Parallax USB Lower Activity", "Parallax USB Lower Enable",
-    "Parallax USB Lower Data-",    "Parallax USB Lower Data+",
+    "Parallax USB Upper Activity", "Parallax USB Upper Enable", "Parallax USB Upper Data-", "Parallax USB Upper Data+",
+    "Parallax USB Lower Activity", "Parallax USB Lower Enable", "Parallax USB Lower Data-", "Parallax USB Lower Data+",
 };
 
 constexpr int kAdapter = kUsbAdapter;
@@ -390,8 +389,7 @@ public:
                 if (pins[a].pin == pins[b].pin && pins[a].field != pins[b].field && told.insert(pins[a].pin).second)
                     check.Error(pins[a].field,
                                 Format("%s and %s are both pin %d: give each USB signal its own pin.",
-                                       labels.at(pins[b].field).c_str(), labels.at(pins[a].field).c_str(),
-                                       pins[a].pin),
+                                       labels.at(pins[b].field).c_str(), labels.at(pins[a].field).c_str(), pins[a].pin),
                                 {pins[a].pin});
     }
     // The adapter's error LED, driven unless the object says not to.
@@ -412,10 +410,10 @@ public:
             if (own)
                 other = "this object's own adapter pins";
             if (!other.empty())
-                check.Error("port", Format("The USB error LED drives pin %d, which ", led) + other +
-                                        " also uses: choose the other port, move " +
-                                        (own ? std::string("the adapter") : other) +
-                                        ", or tick \"Do not use Error LED pin\".",
+                check.Error("port",
+                            Format("The USB error LED drives pin %d, which ", led) + other +
+                                " also uses: choose the other port, move " +
+                                (own ? std::string("the adapter") : other) + ", or tick \"Do not use Error LED pin\".",
                             {led});
         }
         // The keyboard code's names are fixed.

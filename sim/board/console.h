@@ -19,7 +19,8 @@ class SerialFeeder;
 // Picks $FF $00 S out of a byte stream. A byte goes to `emit` once it cannot
 // start the sequence any more; the bytes of a sequence cut off by the end of
 // the run stay held.
-class ExitDetector {
+class ExitDetector
+{
 public:
     // True when `b` completes the sequence (then exitStatus() is set).
     bool feed(std::uint8_t b, const std::function<void(std::uint8_t)> &emit);
@@ -30,7 +31,8 @@ private:
     int m_status = -1;
 };
 
-class Console {
+class Console
+{
 public:
     explicit Console(Chip &chip);
     ~Console();

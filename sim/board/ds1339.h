@@ -18,7 +18,8 @@ struct RtcTime {
     std::string text() const; // "2026-01-01 12:00:00"
 };
 
-class Ds1339 : public I2cTarget {
+class Ds1339 : public I2cTarget
+{
 public:
     // Thursday, 1 January 2026, 12:00:00.
     static constexpr RtcTime kStartTime{};
@@ -30,7 +31,11 @@ public:
     bool written(std::uint8_t byte, Clock at) override;
     std::uint8_t read(Clock at) override;
     Json observations() const override;
-    void finish(Clock at) override { m_end = timeAt(at); m_ended = true; }
+    void finish(Clock at) override
+    {
+        m_end = timeAt(at);
+        m_ended = true;
+    }
 
     // The time the chip shows at `at`.
     RtcTime timeAt(Clock at) const;

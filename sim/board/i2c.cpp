@@ -31,10 +31,7 @@ void I2cBus::holdSda(bool low, Clock at)
     m_pins->drive(m_sda, d, at, this);
 }
 
-I2cTransaction *I2cBus::current()
-{
-    return m_recording ? &m_log.back() : nullptr;
-}
+I2cTransaction *I2cBus::current() { return m_recording ? &m_log.back() : nullptr; }
 
 void I2cBus::pinChanged(int, Clock at)
 {

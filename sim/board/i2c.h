@@ -10,7 +10,8 @@
 namespace kivo::sim {
 
 // A device on the bus, seen byte by byte; the bus does the bit timing.
-class I2cTarget {
+class I2cTarget
+{
 public:
     virtual ~I2cTarget() = default;
     virtual int address() const = 0; // 7-bit
@@ -36,7 +37,8 @@ struct I2cTransaction {
     bool stopped = false;
 };
 
-class I2cBus : public Instrument {
+class I2cBus : public Instrument
+{
 public:
     // pullUpOhms 0: no board pull-ups (the chip's own pull-ups serve).
     I2cBus(int scl, int sda, double pullUpOhms);
@@ -72,10 +74,10 @@ private:
     Phase m_phase = Phase::Idle;
     int m_bits = 0; // SCL rises in the current 9-clock frame
     std::uint8_t m_shift = 0;
-    bool m_ack = false;          // the 9th bit of the last frame
-    bool m_driveLow = false;     // what the targets put on SDA
+    bool m_ack = false;      // the 9th bit of the last frame
+    bool m_driveLow = false; // what the targets put on SDA
     I2cTarget *m_selected = nullptr;
-    std::uint8_t m_out = 0;      // the byte a target is sending
+    std::uint8_t m_out = 0; // the byte a target is sending
     std::vector<std::shared_ptr<I2cTarget>> m_targets;
     std::vector<I2cTransaction> m_log; // the first kLogLimit transactions
     bool m_inTransaction = false;

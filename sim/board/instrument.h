@@ -1,15 +1,16 @@
 #pragma once
 // A device that measures what the program does on its pins and reports it:
 // the meters, probes and models a project run wires to its objects.
-#include "chip/pins.h"
 #include "chip/device.h"
+#include "chip/pins.h"
 #include "json.h"
 
 #include <string>
 
 namespace kivo::sim {
 
-class Instrument : public Device {
+class Instrument : public Device
+{
 public:
     // What the device is, for the report ("frequency counter").
     virtual std::string what() const = 0;

@@ -151,10 +151,7 @@ void LedChain::run(Clock at)
     latch(at);
 }
 
-void LedChain::finish(Clock at)
-{
-    run(at);
-}
+void LedChain::finish(Clock at) { run(at); }
 
 Json LedChain::observations() const
 {

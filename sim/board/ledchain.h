@@ -23,15 +23,16 @@ enum class LedType { WS2812B, WS2811, WS2812, WS2813, SK6812 };
 
 struct LedPart {
     LedType type;
-    int bits;                         // 24, or 32 for RGBW
-    bool rgbOrder;                    // R G B on the wire (else G R B)
-    std::vector<LedTiming> timings;   // every window the bits must satisfy
+    int bits;                       // 24, or 32 for RGBW
+    bool rgbOrder;                  // R G B on the wire (else G R B)
+    std::vector<LedTiming> timings; // every window the bits must satisfy
 };
 // The part for the LED string object's type index 0..4 (WS2812B is checked
 // against both its older and its newer parts' windows).
 LedPart LedPartFor(int typeIndex);
 
-class LedChain : public Instrument {
+class LedChain : public Instrument
+{
 public:
     LedChain(int pin, int count, LedPart part);
     std::vector<int> pins() const override { return {m_pin}; }
@@ -50,7 +51,7 @@ public:
     };
     struct Latch {
         Clock at;
-        long bits; // bits received since the previous latch
+        long bits;                          // bits received since the previous latch
         std::vector<std::uint32_t> colours; // $RRGGBB or $RRGGBBWW per LED
     };
     // Every latch whose colours differ from the latch before (capped), and
@@ -76,7 +77,7 @@ private:
     double m_highNs = 0;
     bool m_pendingLow = false; // a bit whose low time is still running
     Clock m_latchDue = kNever;
-    long m_bitCount = 0; // bits since the last latch
+    long m_bitCount = 0;                // bits since the last latch
     std::vector<std::uint32_t> m_shift; // the bits each LED has taken
     std::vector<std::uint32_t> m_shown;
     std::vector<Latch> m_latches;

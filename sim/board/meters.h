@@ -11,7 +11,8 @@ namespace kivo::sim {
 
 // Counts rising edges on one pin: frequency over the whole measurement
 // (first to last rising edge) and the duty cycle of the full periods.
-class FrequencyCounter : public Instrument {
+class FrequencyCounter : public Instrument
+{
 public:
     explicit FrequencyCounter(int pin) : m_pin(pin) {}
     std::vector<int> pins() const override { return {m_pin}; }
@@ -31,13 +32,14 @@ private:
     bool m_level = false;
     std::uint64_t m_rises = 0;
     Clock m_firstRise = 0, m_lastRise = 0, m_lastFall = 0;
-    Clock m_high = 0;       // high clocks of the completed periods
+    Clock m_high = 0; // high clocks of the completed periods
     Clock m_pendingHigh = 0;
 };
 
 // A pin's level and its transitions; optionally drives the pin's input
 // through 1 kOhm (a switch with a resistor), which the chip's own drive beats.
-class LogicProbe : public Instrument {
+class LogicProbe : public Instrument
+{
 public:
     LogicProbe(int pin, std::optional<bool> input = std::nullopt) : m_pin(pin), m_input(input) {}
     std::vector<int> pins() const override { return {m_pin}; }
@@ -60,7 +62,8 @@ private:
 };
 
 // Volts on a pin while the chip drives it: first, last, lowest, highest.
-class Voltmeter : public Instrument {
+class Voltmeter : public Instrument
+{
 public:
     explicit Voltmeter(int pin) : m_pin(pin) {}
     std::vector<int> pins() const override { return {m_pin}; }
@@ -82,7 +85,8 @@ private:
 };
 
 // An adjustable voltage source wired to a pin (an ADC's input).
-class VoltageSource : public Instrument {
+class VoltageSource : public Instrument
+{
 public:
     VoltageSource(int pin, double volts) : m_pin(pin), m_volts(volts) {}
     std::vector<int> pins() const override { return {}; } // it only drives
@@ -99,7 +103,8 @@ private:
 
 // High pulses on a pin: width in microseconds, period in milliseconds, and
 // the distinct widths in the order they came (a servo's moves).
-class PulseMeter : public Instrument {
+class PulseMeter : public Instrument
+{
 public:
     explicit PulseMeter(int pin) : m_pin(pin) {}
     std::vector<int> pins() const override { return {m_pin}; }
@@ -127,7 +132,8 @@ private:
 };
 
 // The hub's four digital filters as the program set them (no pins).
-class FilterReadout : public Instrument {
+class FilterReadout : public Instrument
+{
 public:
     std::vector<int> pins() const override { return {}; }
     std::string what() const override { return "filter settings"; }

@@ -3,8 +3,7 @@
 #include "chip/pins.h"
 #include "chip/smartpin.h"
 
-namespace kivo::sim
-{
+namespace kivo::sim {
 
 void SerialFeeder::send(const std::string &bytes)
 {

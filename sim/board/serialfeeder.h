@@ -8,12 +8,11 @@
 #include <deque>
 #include <string>
 
-namespace kivo::sim
-{
+namespace kivo::sim {
 
 class SerialFeeder : public Device
 {
-  public:
+public:
     explicit SerialFeeder(int pin = 63) : m_pin(pin) {}
 
     void send(const std::string &bytes);
@@ -26,7 +25,7 @@ class SerialFeeder : public Device
     Clock nextEvent() const override { return m_next; }
     void run(Clock at) override;
 
-  private:
+private:
     bool receiverReady() const;
     void level(bool high, Clock at);
     Clock boundary(int slot) const;

@@ -78,8 +78,8 @@ std::string ParseUsbMouse(UsbRunOptions &o, const std::string &v)
         if (c2 == std::string::npos || !ParseInt(item.substr(0, c1), &m[0]) ||
             !ParseInt(item.substr(c1 + 1, c2 - c1 - 1), &m[1]) || !ParseInt(item.substr(c2 + 1), &m[2]) ||
             m[0] < -127 || m[0] > 127 || m[1] < -127 || m[1] > 127 || m[2] < 0 || m[2] > 7)
-            return "--usb-mouse takes DX,DY,BUTTONS[;...] with DX and DY in -127..127 and BUTTONS 0..7, not '" +
-                   item + "'";
+            return "--usb-mouse takes DX,DY,BUTTONS[;...] with DX and DY in -127..127 and BUTTONS 0..7, not '" + item +
+                   "'";
         moves.push_back(m);
         start = end + 1;
     }
@@ -129,7 +129,8 @@ std::shared_ptr<Instrument> MakeUsbDevice(const UsbRunOptions &o, int dmPin, std
     }
     std::string kind = Kind(o);
     auto k = kind == "keyboard" ? UsbDevice::Kind::Keyboard
-                                : kind == "mouse" ? UsbDevice::Kind::Mouse : UsbDevice::Kind::MouseFullSpeed;
+             : kind == "mouse"  ? UsbDevice::Kind::Mouse
+                                : UsbDevice::Kind::MouseFullSpeed;
     auto d = std::make_shared<UsbDevice>(k, dmPin);
     if (!o.keys.empty() && !d->typeText(o.keys, 0.05, 0.05, error))
         return nullptr;

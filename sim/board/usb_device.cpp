@@ -1,7 +1,7 @@
 #include "board/usb_device.h"
 
-#include "chip/pins.h"
 #include "board/usb_protocol.h"
+#include "chip/pins.h"
 
 #include <algorithm>
 #include <cstring>
@@ -17,9 +17,9 @@ const std::vector<std::uint8_t> kKeyboardReportDescriptor = {
     0x05, 0x08, 0x19, 0x01, 0x29, 0x05, 0x91, 0x02, 0x95, 0x01, 0x75, 0x03, 0x91, 0x01, 0x95, 0x06,
     0x75, 0x08, 0x15, 0x00, 0x25, 0x65, 0x05, 0x07, 0x19, 0x00, 0x29, 0x65, 0x81, 0x00, 0xC0};
 const std::vector<std::uint8_t> kMouseReportDescriptor = {
-    0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x01, 0xA1, 0x00, 0x05, 0x09, 0x19, 0x01, 0x29, 0x03, 0x15,
-    0x00, 0x25, 0x01, 0x95, 0x03, 0x75, 0x01, 0x81, 0x02, 0x95, 0x01, 0x75, 0x05, 0x81, 0x01, 0x05, 0x01,
-    0x09, 0x30, 0x09, 0x31, 0x09, 0x38, 0x15, 0x81, 0x25, 0x7F, 0x75, 0x08, 0x95, 0x03, 0x81, 0x06, 0xC0, 0xC0};
+    0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x01, 0xA1, 0x00, 0x05, 0x09, 0x19, 0x01, 0x29, 0x03, 0x15, 0x00,
+    0x25, 0x01, 0x95, 0x03, 0x75, 0x01, 0x81, 0x02, 0x95, 0x01, 0x75, 0x05, 0x81, 0x01, 0x05, 0x01, 0x09, 0x30,
+    0x09, 0x31, 0x09, 0x38, 0x15, 0x81, 0x25, 0x7F, 0x75, 0x08, 0x95, 0x03, 0x81, 0x06, 0xC0, 0xC0};
 
 constexpr double kResetSeconds = 2.5e-6; // SE0 this long is a bus reset
 
@@ -85,8 +85,9 @@ bool UsbDevice::typeText(const std::string &text, double hold, double gap, std::
         std::uint8_t mods, usage;
         if (!KeyFor(c, &mods, &usage)) {
             if (error)
-                *error = std::string("the keyboard has no key for the character ") +
-                         (c >= 32 && c < 127 ? std::string("'") + c + "'" : "code " + std::to_string(int(std::uint8_t(c))));
+                *error =
+                    std::string("the keyboard has no key for the character ") +
+                    (c >= 32 && c < 127 ? std::string("'") + c + "'" : "code " + std::to_string(int(std::uint8_t(c))));
             return false;
         }
         reports.push_back({first ? 0.1 : gap, {mods, 0, usage, 0, 0, 0, 0, 0}});
@@ -489,11 +490,13 @@ std::vector<std::uint8_t> UsbDevice::configDescriptor() const
     const auto &report = keyboard ? kKeyboardReportDescriptor : kMouseReportDescriptor;
     std::uint8_t epSize = keyboard ? 8 : 4;
     std::uint8_t interval = fullSpeed() ? 2 : 10;
-    std::vector<std::uint8_t> d = {
-        9, 2, 34, 0, 1, 1, 0, 0xA0, 50,                                          // configuration
-        9, 4, 0, 0, 1, 3, 1, std::uint8_t(keyboard ? 1 : 2), 0,                // interface: HID boot
-        9, 0x21, 0x11, 0x01, 0, 1, 0x22, std::uint8_t(report.size()), 0,       // HID
-        7, 5, 0x81, 3, epSize, 0, interval};                                   // endpoint 1 IN, interrupt
+    std::vector<std::uint8_t> d = {9,  2,    34,   0,    1,      1, 0,       0xA0,
+                                   50, // configuration
+                                   9,  4,    0,    0,    1,      3, 1,       std::uint8_t(keyboard ? 1 : 2),
+                                   0, // interface: HID boot
+                                   9,  0x21, 0x11, 0x01, 0,      1, 0x22,    std::uint8_t(report.size()),
+                                   0,                                          // HID
+                                   7,  5,    0x81, 3,    epSize, 0, interval}; // endpoint 1 IN, interrupt
     return d;
 }
 

@@ -8,8 +8,8 @@
 // new and sends each report once, with DATA0/DATA1 toggles that advance only
 // on the host's ACK. A bus reset (SE0 longer than 2.5 us) takes them back to
 // address 0.
-#include "chip/smartpin_usb.h"
 #include "board/instrument.h"
+#include "chip/smartpin_usb.h"
 
 #include <array>
 #include <cstdint>
@@ -19,7 +19,8 @@
 
 namespace kivo::sim {
 
-class UsbDevice : public Instrument {
+class UsbDevice : public Instrument
+{
 public:
     // A hub (full speed, device class 9) only shows what a host does with one.
     enum class Kind { Keyboard, Mouse, MouseFullSpeed, Hub };

@@ -14,7 +14,8 @@
 
 namespace kivo::sim {
 
-class VgaMonitor : public Instrument {
+class VgaMonitor : public Instrument
+{
 public:
     static constexpr int kWidth = 640, kHeight = 480;
     // The mode's standard timing, in pixels and lines.
@@ -75,9 +76,9 @@ private:
     int m_frames = 0; // V-sync leads seen while locked
 
     // Capture.
-    std::array<double, 3> m_volts{};      // the colour inputs now
+    std::array<double, 3> m_volts{}; // the colour inputs now
     std::array<double, 3> m_lineStartVolts{};
-    std::vector<Change> m_changes;        // this line's colour changes
+    std::vector<Change> m_changes; // this line's colour changes
     enum class Capture { Waiting, Armed, Running, Done } m_capture = Capture::Waiting;
     bool m_captured = false;
     std::vector<std::uint8_t> m_frame;

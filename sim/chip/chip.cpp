@@ -125,9 +125,15 @@ void Chip::setClockMode(std::uint32_t mode, Clock at)
     m_clockMode = mode;
     double hz = 20e6;
     switch (mode & 3) {
-    case 0: hz = 20e6; break; // RCFAST (at least 20 MHz; FlexSpin assumes 20 MHz)
-    case 1: hz = 20e3; break; // RCSLOW
-    case 2: hz = m_crystalHz; break;
+    case 0:
+        hz = 20e6;
+        break; // RCFAST (at least 20 MHz; FlexSpin assumes 20 MHz)
+    case 1:
+        hz = 20e3;
+        break; // RCSLOW
+    case 2:
+        hz = m_crystalHz;
+        break;
     default: {
         const double div = double((mode >> 18 & 63) + 1);
         const double mul = double((mode >> 8 & 1023) + 1);

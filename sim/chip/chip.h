@@ -24,12 +24,12 @@ class Cog;
 
 // One executed instruction, for traces.
 struct TraceEntry {
-    Clock clock = 0;          // the clock the instruction started
+    Clock clock = 0; // the clock the instruction started
     int cog = 0;
-    std::uint32_t pc = 0;     // cog/LUT address ($000..$3FF) or hub address
-    std::uint32_t instr = 0;  // the instruction long
-    bool executed = true;     // false when its condition failed or SKIP skipped it
-    std::int64_t augs = -1;   // a pending AUGS/AUGD value the instruction may use, or -1
+    std::uint32_t pc = 0;    // cog/LUT address ($000..$3FF) or hub address
+    std::uint32_t instr = 0; // the instruction long
+    bool executed = true;    // false when its condition failed or SKIP skipped it
+    std::int64_t augs = -1;  // a pending AUGS/AUGD value the instruction may use, or -1
     std::int64_t augd = -1;
 };
 
@@ -41,13 +41,14 @@ struct CogState {
     bool hubExec = false;
 };
 
-class Chip {
+class Chip
+{
 public:
     enum class StopReason {
-        Limit,        // reached the requested clock or time
-        AllStopped,   // every cog has stopped
-        Fault,        // an instruction the simulator cannot execute, or similar
-        Stopped,      // requestStop() was called (by a hook or a device)
+        Limit,      // reached the requested clock or time
+        AllStopped, // every cog has stopped
+        Fault,      // an instruction the simulator cannot execute, or similar
+        Stopped,    // requestStop() was called (by a hook or a device)
     };
 
     Chip();
@@ -94,9 +95,9 @@ public:
 
     // Cog access for tests and tools.
     CogState cogState(int cog) const;
-    std::uint32_t cogRegister(int cog, std::uint32_t addr) const;   // $000..$1FF
+    std::uint32_t cogRegister(int cog, std::uint32_t addr) const; // $000..$1FF
     void setCogRegister(int cog, std::uint32_t addr, std::uint32_t value);
-    std::uint32_t lutRegister(int cog, std::uint32_t addr) const;   // $000..$1FF
+    std::uint32_t lutRegister(int cog, std::uint32_t addr) const; // $000..$1FF
     bool cogRunning(int cog) const;
     int runningCogs() const;
     // Instructions executed since reset (all cogs), for benchmarks.

@@ -1,8 +1,8 @@
 #include "chip/cog.h"
 
 #include "chip/chip.h"
-#include "chip/exec.h"
 #include "chip/cordic.h"
+#include "chip/exec.h"
 #include "chip/fifo.h"
 #include "chip/pins.h"
 #include "chip/pixel.h"
@@ -223,10 +223,7 @@ std::uint32_t Cog::pop()
     return v;
 }
 
-std::uint32_t Cog::callWord() const
-{
-    return (m_c ? 0x80000000u : 0) | (m_z ? 0x40000000u : 0) | (m_nextPc & 0xFFFFF);
-}
+std::uint32_t Cog::callWord() const { return (m_c ? 0x80000000u : 0) | (m_z ? 0x40000000u : 0) | (m_nextPc & 0xFFFFF); }
 
 int Cog::hubBranchWait(std::uint32_t target) const
 {
@@ -302,12 +299,17 @@ bool Cog::pinEventNow(int n)
     const bool last = m_seLast[std::size_t(n)];
     m_seLast[std::size_t(n)] = level;
     switch (kind) {
-    case 1: return level && !last;
-    case 2: return !level && last;
-    case 3: return level != last;
+    case 1:
+        return level && !last;
+    case 2:
+        return !level && last;
+    case 3:
+        return level != last;
     case 4:
-    case 5: return !level;
-    default: return level;
+    case 5:
+        return !level;
+    default:
+        return level;
     }
 }
 
@@ -353,7 +355,8 @@ bool Cog::eventFlag(int ev)
             m_flags |= 1u << ev;
         break;
     }
-    default: break;
+    default:
+        break;
     }
     return m_flags >> ev & 1;
 }
@@ -372,7 +375,8 @@ Clock Cog::eventWake(int ev)
     switch (ev) {
     case EvCt1:
     case EvCt2:
-    case EvCt3: return m_ctEventAt[std::size_t(ev - EvCt1)];
+    case EvCt3:
+        return m_ctEventAt[std::size_t(ev - EvCt1)];
     case EvSe1:
     case EvSe2:
     case EvSe3:
@@ -394,7 +398,8 @@ Clock Cog::eventWake(int ev)
         Clock c = m_streamer->nextEvent(m_time);
         return c == kNever ? kNever : c + 1;
     }
-    default: return kNever;
+    default:
+        return kNever;
     }
 }
 

@@ -21,7 +21,8 @@ class Cordic;
 class Fifo;
 class Streamer;
 
-class Cog {
+class Cog
+{
 public:
     Cog(Chip &chip, Hub &hub, Pins &pins, Cordic &cordic, int id);
     ~Cog();
@@ -91,8 +92,22 @@ private:
         Op op = Op::Invalid;
     };
     enum Event : int {
-        EvInt = 0, EvCt1, EvCt2, EvCt3, EvSe1, EvSe2, EvSe3, EvSe4, EvPat, EvFbw, EvXmt, EvXfi, EvXro,
-        EvXrl, EvAtn, EvQmt
+        EvInt = 0,
+        EvCt1,
+        EvCt2,
+        EvCt3,
+        EvSe1,
+        EvSe2,
+        EvSe3,
+        EvSe4,
+        EvPat,
+        EvFbw,
+        EvXmt,
+        EvXfi,
+        EvXro,
+        EvXrl,
+        EvAtn,
+        EvQmt
     };
 
     enum class Step { Done, Yield, Fault };
@@ -244,15 +259,15 @@ private:
     bool m_augsValid = false, m_augdValid = false;
     std::uint32_t m_augs = 0, m_augd = 0;
     std::uint32_t m_q = 0;
-    int m_qFresh = 0;     // 1: SETQ, 2: SETQ2 came right before (ALTx/AUGx in between allowed)
+    int m_qFresh = 0;       // 1: SETQ, 2: SETQ2 came right before (ALTx/AUGx in between allowed)
     bool m_qDirect = false; // ... and nothing in between (block PTRx update)
     bool m_altActive = false;
     std::uint32_t m_altClear = 0, m_altSet = 0; // bits of the next instruction replaced
-    int m_altR = -1;       // result register override (-2: no write)
-    bool m_prefixSeen = false; // this instruction was an ALTx/AUGx/SETQ prefix
-    bool m_scaValid = false;   // SCA/SCAS/GETXACC value for the next S
+    int m_altR = -1;                            // result register override (-2: no write)
+    bool m_prefixSeen = false;                  // this instruction was an ALTx/AUGx/SETQ prefix
+    bool m_scaValid = false;                    // SCA/SCAS/GETXACC value for the next S
     std::uint32_t m_scaValue = 0;
-    bool m_waiting = false;    // a WAITxxx is waiting; it runs again at m_time
+    bool m_waiting = false; // a WAITxxx is waiting; it runs again at m_time
     Clock m_waitTimeout = kNever;
     bool m_waitOnPins = false; // ... for a pin or pattern event
 

@@ -171,8 +171,8 @@ std::uint32_t log2Fixed(std::uint32_t d)
         --e;
     std::uint64_t m = std::uint64_t(d) << (63 - e); // Q1.63, 1.0 <= m < 2.0
     std::uint64_t frac = 0;
-    for (int k = 0; k < 28; ++k) { // one bit beyond 27 for rounding
-        const U128 sq = mul64(m, m);   // Q2.126
+    for (int k = 0; k < 28; ++k) {                      // one bit beyond 27 for rounding
+        const U128 sq = mul64(m, m);                    // Q2.126
         std::uint64_t v = (sq.hi << 1) | (sq.lo >> 63); // Q2.62 -> as Q1.63 when < 2
         frac <<= 1;
         if (sq.hi >> 63) { // >= 2.0: take the bit, halve
@@ -311,9 +311,6 @@ Clock Cordic::nextEvent(Clock now) const
     return best;
 }
 
-void Cordic::resetCog(int cog)
-{
-    m_cogs[std::size_t(cog & 7)] = CogQueue{};
-}
+void Cordic::resetCog(int cog) { m_cogs[std::size_t(cog & 7)] = CogQueue{}; }
 
 } // namespace kivo::sim

@@ -36,12 +36,13 @@ struct CordicValue {
     std::uint32_t y = 0;
 };
 
-class Cordic {
+class Cordic
+{
 public:
     static constexpr int kReadyDelay = 58; // hand-off to the first 2-clock GETQx
-    static constexpr int kIssueClocks = 2;  // the issuing instruction after hand-off
-    static constexpr int kTrigLsb = 1;      // QROTATE/QVECTOR: |error| <= 1 LSB
-    static constexpr int kLogLsb = 1;       // QLOG/QEXP: |error| <= 1 LSB
+    static constexpr int kIssueClocks = 2; // the issuing instruction after hand-off
+    static constexpr int kTrigLsb = 1;     // QROTATE/QVECTOR: |error| <= 1 LSB
+    static constexpr int kLogLsb = 1;      // QLOG/QEXP: |error| <= 1 LSB
 
     // The result of one command, computed at once (no timing).
     //   Mul    x,y = low, high of d * s
@@ -96,7 +97,7 @@ private:
         std::uint64_t issued = 0; // commands handed off so far
         std::uint64_t readX = 0;  // index of the next result GETQX may return
         std::uint64_t readY = 0;
-        CordicValue last;         // result register when everything is read
+        CordicValue last; // result register when everything is read
         const Entry &at(std::uint64_t i) const { return ring[i % kDepth]; }
         Entry &at(std::uint64_t i) { return ring[i % kDepth]; }
         // Results [0, n) have arrived by `now`.

@@ -11,7 +11,8 @@ namespace kivo::sim {
 
 class Pins;
 
-class Device {
+class Device
+{
 public:
     virtual ~Device() = default;
 
@@ -20,7 +21,11 @@ public:
     // Called once when attached.
     virtual void connect(Pins &pins) { m_pins = &pins; }
     // A watched pin changed its level, drive or voltage at `at`.
-    virtual void pinChanged(int pin, Clock at) { (void)pin; (void)at; }
+    virtual void pinChanged(int pin, Clock at)
+    {
+        (void)pin;
+        (void)at;
+    }
     // The next clock at which the device acts of its own accord; kNever if none.
     virtual Clock nextEvent() const { return kNever; }
     // Act at `at` (called when nextEvent() comes due).

@@ -17,7 +17,7 @@ std::uint32_t rev32(std::uint32_t v)
 // Width of the N-indexed field of SETNIB..ROLWORD, and how many bits N has.
 constexpr int fieldWidth(Op op)
 {
-    return op == Op::SETNIB || op == Op::GETNIB || op == Op::ROLNIB     ? 4
+    return op == Op::SETNIB || op == Op::GETNIB || op == Op::ROLNIB      ? 4
            : op == Op::SETBYTE || op == Op::GETBYTE || op == Op::ROLBYTE ? 8
                                                                          : 16;
 }
@@ -172,8 +172,8 @@ template <Op op> bool Cog::execSum(std::uint32_t instr)
 {
     const std::uint32_t d = dValue(instr), s = sValue(instr);
     const bool neg = op == Op::SUMC ? m_c : op == Op::SUMNC ? !m_c : op == Op::SUMZ ? m_z : !m_z;
-    const std::int64_t t = neg ? std::int64_t(std::int32_t(d)) - std::int32_t(s)
-                               : std::int64_t(std::int32_t(d)) + std::int32_t(s);
+    const std::int64_t t =
+        neg ? std::int64_t(std::int32_t(d)) - std::int32_t(s) : std::int64_t(std::int32_t(d)) + std::int32_t(s);
     const std::uint32_t r = std::uint32_t(t);
     result(instr, r);
     flags(instr, t < 0, r == 0);
@@ -249,12 +249,36 @@ bool Cog::execBITNOT(std::uint32_t i) { return execBit<Op::BITNOT>(i); }
 
 // ---- logic ----
 
-bool Cog::execAND(std::uint32_t i) { logicResult(i, dValue(i) & sValue(i), true); return true; }
-bool Cog::execANDN(std::uint32_t i) { logicResult(i, dValue(i) & ~sValue(i), true); return true; }
-bool Cog::execOR(std::uint32_t i) { logicResult(i, dValue(i) | sValue(i), true); return true; }
-bool Cog::execXOR(std::uint32_t i) { logicResult(i, dValue(i) ^ sValue(i), true); return true; }
-bool Cog::execTEST(std::uint32_t i) { logicResult(i, dValue(i) & sValue(i), false); return true; }
-bool Cog::execTESTN(std::uint32_t i) { logicResult(i, dValue(i) & ~sValue(i), false); return true; }
+bool Cog::execAND(std::uint32_t i)
+{
+    logicResult(i, dValue(i) & sValue(i), true);
+    return true;
+}
+bool Cog::execANDN(std::uint32_t i)
+{
+    logicResult(i, dValue(i) & ~sValue(i), true);
+    return true;
+}
+bool Cog::execOR(std::uint32_t i)
+{
+    logicResult(i, dValue(i) | sValue(i), true);
+    return true;
+}
+bool Cog::execXOR(std::uint32_t i)
+{
+    logicResult(i, dValue(i) ^ sValue(i), true);
+    return true;
+}
+bool Cog::execTEST(std::uint32_t i)
+{
+    logicResult(i, dValue(i) & sValue(i), false);
+    return true;
+}
+bool Cog::execTESTN(std::uint32_t i)
+{
+    logicResult(i, dValue(i) & ~sValue(i), false);
+    return true;
+}
 
 template <Op op> bool Cog::execMux(std::uint32_t instr)
 {
@@ -296,11 +320,7 @@ bool Cog::execABS(std::uint32_t instr)
 template <Op op> bool Cog::execNeg(std::uint32_t instr)
 {
     const std::uint32_t s = sValue(instr);
-    const bool neg = op == Op::NEG     ? true
-                     : op == Op::NEGC  ? m_c
-                     : op == Op::NEGNC ? !m_c
-                     : op == Op::NEGZ  ? m_z
-                                       : !m_z;
+    const bool neg = op == Op::NEG ? true : op == Op::NEGC ? m_c : op == Op::NEGNC ? !m_c : op == Op::NEGZ ? m_z : !m_z;
     const std::uint32_t r = neg ? 0u - s : s;
     result(instr, r);
     flags(instr, r >> 31, r == 0);
@@ -426,7 +446,11 @@ bool Cog::execSETS(std::uint32_t i)
     result(i, (d & ~0x1FFu) | (s & 0x1FF));
     return true;
 }
-bool Cog::execDECOD(std::uint32_t i) { result(i, 1u << (sValue(i) & 31)); return true; }
+bool Cog::execDECOD(std::uint32_t i)
+{
+    result(i, 1u << (sValue(i) & 31));
+    return true;
+}
 bool Cog::execBMASK(std::uint32_t i)
 {
     const std::uint32_t n = sValue(i) & 31;
@@ -508,7 +532,8 @@ bool Cog::execMUL(std::uint32_t instr)
 bool Cog::execMULS(std::uint32_t instr)
 {
     const std::uint32_t d = dValue(instr), s = sValue(instr);
-    const std::uint32_t r = std::uint32_t(std::int32_t(std::int16_t(d & 0xFFFF)) * std::int32_t(std::int16_t(s & 0xFFFF)));
+    const std::uint32_t r =
+        std::uint32_t(std::int32_t(std::int16_t(d & 0xFFFF)) * std::int32_t(std::int16_t(s & 0xFFFF)));
     result(instr, r);
     if (wzBit(instr))
         m_z = r == 0;
@@ -530,8 +555,7 @@ bool Cog::execSCA(std::uint32_t instr)
 bool Cog::execSCAS(std::uint32_t instr)
 {
     const std::uint32_t d = dValue(instr), s = sValue(instr);
-    m_scaValue =
-        std::uint32_t((std::int32_t(std::int16_t(d & 0xFFFF)) * std::int32_t(std::int16_t(s & 0xFFFF))) >> 14);
+    m_scaValue = std::uint32_t((std::int32_t(std::int16_t(d & 0xFFFF)) * std::int32_t(std::int16_t(s & 0xFFFF))) >> 14);
     m_scaValid = true;
     if (wzBit(instr))
         m_z = m_scaValue == 0;
@@ -558,8 +582,16 @@ bool Cog::execADDPIX(std::uint32_t i) { return execPix<Op::ADDPIX>(i); }
 bool Cog::execMULPIX(std::uint32_t i) { return execPix<Op::MULPIX>(i); }
 bool Cog::execBLNPIX(std::uint32_t i) { return execPix<Op::BLNPIX>(i); }
 bool Cog::execMIXPIX(std::uint32_t i) { return execPix<Op::MIXPIX>(i); }
-bool Cog::execSETPIV(std::uint32_t i) { m_pixV = dImm(i, immDAlone(i)) & 0xFF; return true; }
-bool Cog::execSETPIX(std::uint32_t i) { m_pixM = dImm(i, immDAlone(i)) & 0x3F; return true; }
+bool Cog::execSETPIV(std::uint32_t i)
+{
+    m_pixV = dImm(i, immDAlone(i)) & 0xFF;
+    return true;
+}
+bool Cog::execSETPIX(std::uint32_t i)
+{
+    m_pixM = dImm(i, immDAlone(i)) & 0x3F;
+    return true;
+}
 
 // ---- D-only register ops ----
 
@@ -625,7 +657,11 @@ bool Cog::execRGBEXP(std::uint32_t instr)
     return true;
 }
 
-bool Cog::execREV(std::uint32_t i) { result(i, rev32(dValue(i))); return true; }
+bool Cog::execREV(std::uint32_t i)
+{
+    result(i, rev32(dValue(i)));
+    return true;
+}
 
 bool Cog::execRCZR(std::uint32_t instr)
 {
@@ -645,10 +681,26 @@ bool Cog::execRCZL(std::uint32_t instr)
     return true;
 }
 
-bool Cog::execWRC(std::uint32_t i) { result(i, m_c ? 1 : 0); return true; }
-bool Cog::execWRNC(std::uint32_t i) { result(i, m_c ? 0 : 1); return true; }
-bool Cog::execWRZ(std::uint32_t i) { result(i, m_z ? 1 : 0); return true; }
-bool Cog::execWRNZ(std::uint32_t i) { result(i, m_z ? 0 : 1); return true; }
+bool Cog::execWRC(std::uint32_t i)
+{
+    result(i, m_c ? 1 : 0);
+    return true;
+}
+bool Cog::execWRNC(std::uint32_t i)
+{
+    result(i, m_c ? 0 : 1);
+    return true;
+}
+bool Cog::execWRZ(std::uint32_t i)
+{
+    result(i, m_z ? 1 : 0);
+    return true;
+}
+bool Cog::execWRNZ(std::uint32_t i)
+{
+    result(i, m_z ? 0 : 1);
+    return true;
+}
 
 bool Cog::execMODCZ(std::uint32_t instr)
 {

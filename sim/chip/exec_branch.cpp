@@ -5,7 +5,11 @@
 
 namespace kivo::sim {
 
-bool Cog::execPUSH(std::uint32_t i) { push(dImm(i, immDAlone(i))); return true; }
+bool Cog::execPUSH(std::uint32_t i)
+{
+    push(dImm(i, immDAlone(i)));
+    return true;
+}
 
 bool Cog::execPOP(std::uint32_t instr)
 {

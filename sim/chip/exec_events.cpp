@@ -59,11 +59,23 @@ bool Cog::execPOLLINT(std::uint32_t instr)
     flags(instr, f, f);
     return true;
 }
-#define KIVO_POLL(name) \
+#define KIVO_POLL(name)                                                                                                \
     bool Cog::exec##name(std::uint32_t i) { return execPOLLINT(i); }
-KIVO_POLL(POLLCT1) KIVO_POLL(POLLCT2) KIVO_POLL(POLLCT3) KIVO_POLL(POLLSE1) KIVO_POLL(POLLSE2)
-KIVO_POLL(POLLSE3) KIVO_POLL(POLLSE4) KIVO_POLL(POLLPAT) KIVO_POLL(POLLFBW) KIVO_POLL(POLLXMT)
-KIVO_POLL(POLLXFI) KIVO_POLL(POLLXRO) KIVO_POLL(POLLXRL) KIVO_POLL(POLLATN) KIVO_POLL(POLLQMT)
+KIVO_POLL(POLLCT1)
+KIVO_POLL(POLLCT2)
+KIVO_POLL(POLLCT3)
+KIVO_POLL(POLLSE1)
+KIVO_POLL(POLLSE2)
+KIVO_POLL(POLLSE3)
+KIVO_POLL(POLLSE4)
+KIVO_POLL(POLLPAT)
+KIVO_POLL(POLLFBW)
+KIVO_POLL(POLLXMT)
+KIVO_POLL(POLLXFI)
+KIVO_POLL(POLLXRO)
+KIVO_POLL(POLLXRL)
+KIVO_POLL(POLLATN)
+KIVO_POLL(POLLQMT)
 #undef KIVO_POLL
 
 bool Cog::execWAITINT(std::uint32_t instr)
@@ -71,11 +83,22 @@ bool Cog::execWAITINT(std::uint32_t instr)
     waitEvent(instr, int(dField(instr) & 15));
     return true;
 }
-#define KIVO_WAIT(name) \
+#define KIVO_WAIT(name)                                                                                                \
     bool Cog::exec##name(std::uint32_t i) { return execWAITINT(i); }
-KIVO_WAIT(WAITCT1) KIVO_WAIT(WAITCT2) KIVO_WAIT(WAITCT3) KIVO_WAIT(WAITSE1) KIVO_WAIT(WAITSE2)
-KIVO_WAIT(WAITSE3) KIVO_WAIT(WAITSE4) KIVO_WAIT(WAITPAT) KIVO_WAIT(WAITFBW) KIVO_WAIT(WAITXMT)
-KIVO_WAIT(WAITXFI) KIVO_WAIT(WAITXRO) KIVO_WAIT(WAITXRL) KIVO_WAIT(WAITATN)
+KIVO_WAIT(WAITCT1)
+KIVO_WAIT(WAITCT2)
+KIVO_WAIT(WAITCT3)
+KIVO_WAIT(WAITSE1)
+KIVO_WAIT(WAITSE2)
+KIVO_WAIT(WAITSE3)
+KIVO_WAIT(WAITSE4)
+KIVO_WAIT(WAITPAT)
+KIVO_WAIT(WAITFBW)
+KIVO_WAIT(WAITXMT)
+KIVO_WAIT(WAITXFI)
+KIVO_WAIT(WAITXRO)
+KIVO_WAIT(WAITXRL)
+KIVO_WAIT(WAITATN)
 #undef KIVO_WAIT
 
 bool Cog::execJINT(std::uint32_t instr)
@@ -89,13 +112,38 @@ bool Cog::execJINT(std::uint32_t instr)
         jumpS(instr, s);
     return true;
 }
-#define KIVO_JEVENT(name) \
+#define KIVO_JEVENT(name)                                                                                              \
     bool Cog::exec##name(std::uint32_t i) { return execJINT(i); }
-KIVO_JEVENT(JCT1) KIVO_JEVENT(JCT2) KIVO_JEVENT(JCT3) KIVO_JEVENT(JSE1) KIVO_JEVENT(JSE2) KIVO_JEVENT(JSE3)
-KIVO_JEVENT(JSE4) KIVO_JEVENT(JPAT) KIVO_JEVENT(JFBW) KIVO_JEVENT(JXMT) KIVO_JEVENT(JXFI) KIVO_JEVENT(JXRO)
-KIVO_JEVENT(JXRL) KIVO_JEVENT(JATN) KIVO_JEVENT(JQMT) KIVO_JEVENT(JNINT) KIVO_JEVENT(JNCT1) KIVO_JEVENT(JNCT2)
-KIVO_JEVENT(JNCT3) KIVO_JEVENT(JNSE1) KIVO_JEVENT(JNSE2) KIVO_JEVENT(JNSE3) KIVO_JEVENT(JNSE4) KIVO_JEVENT(JNPAT)
-KIVO_JEVENT(JNFBW) KIVO_JEVENT(JNXMT) KIVO_JEVENT(JNXFI) KIVO_JEVENT(JNXRO) KIVO_JEVENT(JNXRL) KIVO_JEVENT(JNATN)
+KIVO_JEVENT(JCT1)
+KIVO_JEVENT(JCT2)
+KIVO_JEVENT(JCT3)
+KIVO_JEVENT(JSE1)
+KIVO_JEVENT(JSE2)
+KIVO_JEVENT(JSE3)
+KIVO_JEVENT(JSE4)
+KIVO_JEVENT(JPAT)
+KIVO_JEVENT(JFBW)
+KIVO_JEVENT(JXMT)
+KIVO_JEVENT(JXFI)
+KIVO_JEVENT(JXRO)
+KIVO_JEVENT(JXRL)
+KIVO_JEVENT(JATN)
+KIVO_JEVENT(JQMT)
+KIVO_JEVENT(JNINT)
+KIVO_JEVENT(JNCT1)
+KIVO_JEVENT(JNCT2)
+KIVO_JEVENT(JNCT3)
+KIVO_JEVENT(JNSE1)
+KIVO_JEVENT(JNSE2)
+KIVO_JEVENT(JNSE3)
+KIVO_JEVENT(JNSE4)
+KIVO_JEVENT(JNPAT)
+KIVO_JEVENT(JNFBW)
+KIVO_JEVENT(JNXMT)
+KIVO_JEVENT(JNXFI)
+KIVO_JEVENT(JNXRO)
+KIVO_JEVENT(JNXRL)
+KIVO_JEVENT(JNATN)
 KIVO_JEVENT(JNQMT)
 #undef KIVO_JEVENT
 
@@ -124,18 +172,29 @@ template <Op op> bool Cog::execNumbered(std::uint32_t instr)
     } else {
         static_assert(op >= Op::SETINT1 && op <= Op::SETINT3);
         m_intSource[std::size_t(op) - std::size_t(Op::SETINT1)] = int(dImm(instr, immDAlone(instr)) & 15);
-        m_anyInt = m_intSource[0] || m_intSource[1] || m_intSource[2] || m_intPending[0] || m_intPending[1] ||
-                   m_intPending[2];
+        m_anyInt =
+            m_intSource[0] || m_intSource[1] || m_intSource[2] || m_intPending[0] || m_intPending[1] || m_intPending[2];
     }
     return true;
 }
-#define KIVO_NUMBERED(name) \
+#define KIVO_NUMBERED(name)                                                                                            \
     bool Cog::exec##name(std::uint32_t i) { return execNumbered<Op::name>(i); }
-KIVO_NUMBERED(SETSE1) KIVO_NUMBERED(SETSE2) KIVO_NUMBERED(SETSE3) KIVO_NUMBERED(SETSE4)
-KIVO_NUMBERED(ADDCT1) KIVO_NUMBERED(ADDCT2) KIVO_NUMBERED(ADDCT3)
-KIVO_NUMBERED(TRGINT1) KIVO_NUMBERED(TRGINT2) KIVO_NUMBERED(TRGINT3)
-KIVO_NUMBERED(NIXINT1) KIVO_NUMBERED(NIXINT2) KIVO_NUMBERED(NIXINT3)
-KIVO_NUMBERED(SETINT1) KIVO_NUMBERED(SETINT2) KIVO_NUMBERED(SETINT3)
+KIVO_NUMBERED(SETSE1)
+KIVO_NUMBERED(SETSE2)
+KIVO_NUMBERED(SETSE3)
+KIVO_NUMBERED(SETSE4)
+KIVO_NUMBERED(ADDCT1)
+KIVO_NUMBERED(ADDCT2)
+KIVO_NUMBERED(ADDCT3)
+KIVO_NUMBERED(TRGINT1)
+KIVO_NUMBERED(TRGINT2)
+KIVO_NUMBERED(TRGINT3)
+KIVO_NUMBERED(NIXINT1)
+KIVO_NUMBERED(NIXINT2)
+KIVO_NUMBERED(NIXINT3)
+KIVO_NUMBERED(SETINT1)
+KIVO_NUMBERED(SETINT2)
+KIVO_NUMBERED(SETINT3)
 #undef KIVO_NUMBERED
 
 bool Cog::execSETPAT(std::uint32_t instr)
@@ -148,8 +207,16 @@ bool Cog::execSETPAT(std::uint32_t instr)
     return true;
 }
 
-bool Cog::execALLOWI(std::uint32_t) { m_stalli = false; return true; }
-bool Cog::execSTALLI(std::uint32_t) { m_stalli = true; return true; }
+bool Cog::execALLOWI(std::uint32_t)
+{
+    m_stalli = false;
+    return true;
+}
+bool Cog::execSTALLI(std::uint32_t)
+{
+    m_stalli = true;
+    return true;
+}
 
 // ---- counter, random, waits ----
 

@@ -91,14 +91,19 @@ bool Cog::execWFLONG(std::uint32_t i)
     return true;
 }
 
-bool Cog::execGETPTR(std::uint32_t i) { result(i, m_fifo->pointer()); return true; }
+bool Cog::execGETPTR(std::uint32_t i)
+{
+    result(i, m_fifo->pointer());
+    return true;
+}
 
 // ---- the streamer ----
 
 template <Op op> bool Cog::execStreamer(std::uint32_t instr)
 {
-    constexpr StreamerCmd kind = op == Op::XINIT ? StreamerCmd::Init : op == Op::XZERO ? StreamerCmd::Zero
-                                                                                      : StreamerCmd::Cont;
+    constexpr StreamerCmd kind = op == Op::XINIT   ? StreamerCmd::Init
+                                 : op == Op::XZERO ? StreamerCmd::Zero
+                                                   : StreamerCmd::Cont;
     const std::uint32_t dv = dImm(instr, immDPair(instr)), s = sValue(instr);
     const Clock end = m_streamer->command(kind, dv, s, m_qFresh == 1, m_q, m_time);
     for (int k = 0; k < 3; ++k)
@@ -111,8 +116,16 @@ bool Cog::execXINIT(std::uint32_t i) { return execStreamer<Op::XINIT>(i); }
 bool Cog::execXZERO(std::uint32_t i) { return execStreamer<Op::XZERO>(i); }
 bool Cog::execXCONT(std::uint32_t i) { return execStreamer<Op::XCONT>(i); }
 
-bool Cog::execSETDACS(std::uint32_t i) { m_streamer->setDacs(dImm(i, immDAlone(i)), m_time); return true; }
-bool Cog::execSETXFRQ(std::uint32_t i) { m_streamer->setFrequency(dImm(i, immDAlone(i)), m_time); return true; }
+bool Cog::execSETDACS(std::uint32_t i)
+{
+    m_streamer->setDacs(dImm(i, immDAlone(i)), m_time);
+    return true;
+}
+bool Cog::execSETXFRQ(std::uint32_t i)
+{
+    m_streamer->setFrequency(dImm(i, immDAlone(i)), m_time);
+    return true;
+}
 
 // GETXACC: the Goertzel cosine sum to D, the sine sum to the next S (and Q).
 bool Cog::execGETXACC(std::uint32_t instr)
@@ -126,9 +139,21 @@ bool Cog::execGETXACC(std::uint32_t instr)
     return true;
 }
 
-bool Cog::execSETCY(std::uint32_t i) { m_streamer->setColor(ColorReg::Cy, dImm(i, immDAlone(i)), m_time); return true; }
-bool Cog::execSETCI(std::uint32_t i) { m_streamer->setColor(ColorReg::Ci, dImm(i, immDAlone(i)), m_time); return true; }
-bool Cog::execSETCQ(std::uint32_t i) { m_streamer->setColor(ColorReg::Cq, dImm(i, immDAlone(i)), m_time); return true; }
+bool Cog::execSETCY(std::uint32_t i)
+{
+    m_streamer->setColor(ColorReg::Cy, dImm(i, immDAlone(i)), m_time);
+    return true;
+}
+bool Cog::execSETCI(std::uint32_t i)
+{
+    m_streamer->setColor(ColorReg::Ci, dImm(i, immDAlone(i)), m_time);
+    return true;
+}
+bool Cog::execSETCQ(std::uint32_t i)
+{
+    m_streamer->setColor(ColorReg::Cq, dImm(i, immDAlone(i)), m_time);
+    return true;
+}
 bool Cog::execSETCFRQ(std::uint32_t i)
 {
     m_streamer->setColor(ColorReg::Cfrq, dImm(i, immDAlone(i)), m_time);

@@ -200,7 +200,11 @@ bool Cog::execWRLUT(std::uint32_t instr)
     return true;
 }
 
-bool Cog::execSETLUTS(std::uint32_t i) { m_lutShare = dImm(i, immDAlone(i)) & 1; return true; }
+bool Cog::execSETLUTS(std::uint32_t i)
+{
+    m_lutShare = dImm(i, immDAlone(i)) & 1;
+    return true;
+}
 
 // ---- cogs, clock, locks: these wait for the cog's hub slot ----
 

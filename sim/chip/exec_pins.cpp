@@ -47,14 +47,30 @@ template <Op op> bool Cog::execPinOut(std::uint32_t instr)
         std::uint32_t &target = group == 0 ? dir : out;
         bool v;
         switch (how) {
-        case 0: v = false; break;
-        case 1: v = true; break;
-        case 2: v = m_c; break;
-        case 3: v = !m_c; break;
-        case 4: v = m_z; break;
-        case 5: v = !m_z; break;
-        case 6: v = rnd >> (pin & 31) & 1; break;
-        default: v = !(target & bit); break;
+        case 0:
+            v = false;
+            break;
+        case 1:
+            v = true;
+            break;
+        case 2:
+            v = m_c;
+            break;
+        case 3:
+            v = !m_c;
+            break;
+        case 4:
+            v = m_z;
+            break;
+        case 5:
+            v = !m_z;
+            break;
+        case 6:
+            v = rnd >> (pin & 31) & 1;
+            break;
+        default:
+            v = !(target & bit);
+            break;
         }
         target = v ? target | bit : target & ~bit;
         if (group == 2)
@@ -73,16 +89,40 @@ template <Op op> bool Cog::execPinOut(std::uint32_t instr)
         m_z = firstBit;
     return true;
 }
-#define KIVO_PIN_OUT(name) \
+#define KIVO_PIN_OUT(name)                                                                                             \
     bool Cog::exec##name(std::uint32_t i) { return execPinOut<Op::name>(i); }
-KIVO_PIN_OUT(DIRL) KIVO_PIN_OUT(DIRH) KIVO_PIN_OUT(DIRC) KIVO_PIN_OUT(DIRNC)
-KIVO_PIN_OUT(DIRZ) KIVO_PIN_OUT(DIRNZ) KIVO_PIN_OUT(DIRRND) KIVO_PIN_OUT(DIRNOT)
-KIVO_PIN_OUT(OUTL) KIVO_PIN_OUT(OUTH) KIVO_PIN_OUT(OUTC) KIVO_PIN_OUT(OUTNC)
-KIVO_PIN_OUT(OUTZ) KIVO_PIN_OUT(OUTNZ) KIVO_PIN_OUT(OUTRND) KIVO_PIN_OUT(OUTNOT)
-KIVO_PIN_OUT(FLTL) KIVO_PIN_OUT(FLTH) KIVO_PIN_OUT(FLTC) KIVO_PIN_OUT(FLTNC)
-KIVO_PIN_OUT(FLTZ) KIVO_PIN_OUT(FLTNZ) KIVO_PIN_OUT(FLTRND) KIVO_PIN_OUT(FLTNOT)
-KIVO_PIN_OUT(DRVL) KIVO_PIN_OUT(DRVH) KIVO_PIN_OUT(DRVC) KIVO_PIN_OUT(DRVNC)
-KIVO_PIN_OUT(DRVZ) KIVO_PIN_OUT(DRVNZ) KIVO_PIN_OUT(DRVRND) KIVO_PIN_OUT(DRVNOT)
+KIVO_PIN_OUT(DIRL)
+KIVO_PIN_OUT(DIRH)
+KIVO_PIN_OUT(DIRC)
+KIVO_PIN_OUT(DIRNC)
+KIVO_PIN_OUT(DIRZ)
+KIVO_PIN_OUT(DIRNZ)
+KIVO_PIN_OUT(DIRRND)
+KIVO_PIN_OUT(DIRNOT)
+KIVO_PIN_OUT(OUTL)
+KIVO_PIN_OUT(OUTH)
+KIVO_PIN_OUT(OUTC)
+KIVO_PIN_OUT(OUTNC)
+KIVO_PIN_OUT(OUTZ)
+KIVO_PIN_OUT(OUTNZ)
+KIVO_PIN_OUT(OUTRND)
+KIVO_PIN_OUT(OUTNOT)
+KIVO_PIN_OUT(FLTL)
+KIVO_PIN_OUT(FLTH)
+KIVO_PIN_OUT(FLTC)
+KIVO_PIN_OUT(FLTNC)
+KIVO_PIN_OUT(FLTZ)
+KIVO_PIN_OUT(FLTNZ)
+KIVO_PIN_OUT(FLTRND)
+KIVO_PIN_OUT(FLTNOT)
+KIVO_PIN_OUT(DRVL)
+KIVO_PIN_OUT(DRVH)
+KIVO_PIN_OUT(DRVC)
+KIVO_PIN_OUT(DRVNC)
+KIVO_PIN_OUT(DRVZ)
+KIVO_PIN_OUT(DRVNZ)
+KIVO_PIN_OUT(DRVRND)
+KIVO_PIN_OUT(DRVNOT)
 #undef KIVO_PIN_OUT
 
 // ---- smart pins ----
@@ -141,7 +181,15 @@ bool Cog::execRQPIN(std::uint32_t instr)
     return true;
 }
 
-bool Cog::execSETSCP(std::uint32_t i) { m_chip.setScope(dImm(i, immDAlone(i))); return true; }
-bool Cog::execGETSCP(std::uint32_t i) { result(i, m_chip.scope(m_time)); return true; }
+bool Cog::execSETSCP(std::uint32_t i)
+{
+    m_chip.setScope(dImm(i, immDAlone(i)));
+    return true;
+}
+bool Cog::execGETSCP(std::uint32_t i)
+{
+    result(i, m_chip.scope(m_time));
+    return true;
+}
 
 } // namespace kivo::sim

@@ -12,10 +12,7 @@ constexpr std::uint32_t kMapBytes = 0x100000; // block count 0: the whole map be
 constexpr int kFirstData = 10;                // RDFAST to its first data, before the slot wait
 constexpr int kWriteDrain = 8;                // a written long reaches its slice within 8 clocks
 
-std::uint32_t blockBytes(std::uint32_t blocks)
-{
-    return blocks ? blocks * 64 : kMapBytes;
-}
+std::uint32_t blockBytes(std::uint32_t blocks) { return blocks ? blocks * 64 : kMapBytes; }
 
 } // namespace
 

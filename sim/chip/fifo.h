@@ -25,7 +25,8 @@ namespace kivo::sim {
 
 class Hub;
 
-class Fifo {
+class Fifo
+{
 public:
     enum class Mode { Idle, Read, Write };
     enum class Size { Byte, Word, Long, Var, VarSigned };
@@ -89,7 +90,7 @@ private:
     std::uint32_t m_left = 0;       // bytes left in the current blocks (0 = no wrap)
     std::uint32_t m_reloadAddr = 0; // start and block count used on a wrap
     std::uint32_t m_reloadBlocks = 0;
-    Clock m_readyAt = 0;            // first data available (RDFAST)
+    Clock m_readyAt = 0; // first data available (RDFAST)
     Clock m_writesDone = 0;
     std::uint64_t m_wraps = 0;
     Clock m_lastWrap = 0;

@@ -25,7 +25,8 @@ namespace kivo::sim {
 inline constexpr std::uint32_t kHubSize = 0x80000; // bytes of RAM
 inline constexpr std::uint32_t kHubAddressMask = 0xFFFFF;
 
-class Hub {
+class Hub
+{
 public:
     Hub() : m_ram(kHubSize + 4, 0) {}
 
@@ -99,10 +100,7 @@ public:
     // The slice cog `cog` faces at clock `at`.
     static int sliceFacing(int cog, Clock at) { return int((at - Clock(cog)) & 7); }
     // Clocks (0..7) cog `cog` waits from `at` until it faces the slice of `addr`.
-    static int slotWait(int cog, std::uint32_t addr, Clock at)
-    {
-        return (slice(addr) - sliceFacing(cog, at)) & 7;
-    }
+    static int slotWait(int cog, std::uint32_t addr, Clock at) { return (slice(addr) - sliceFacing(cog, at)) & 7; }
 
     // Raw RAM for the loader and for recorders (kHubSize bytes).
     std::uint8_t *data() { return m_ram.data(); }
@@ -114,10 +112,7 @@ public:
     std::uint64_t writeCount() const { return m_writes; }
 
 private:
-    static bool fast(std::uint32_t addr, std::uint32_t n)
-    {
-        return (addr & kHubAddressMask) + n <= kHubSize;
-    }
+    static bool fast(std::uint32_t addr, std::uint32_t n) { return (addr & kHubAddressMask) + n <= kHubSize; }
     std::vector<std::uint8_t> m_ram;
     std::uint64_t m_writes = 0;
 };

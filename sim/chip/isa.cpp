@@ -16,8 +16,9 @@ const OpInfo kTable[] = {
 };
 constexpr int kTableSize = int(sizeof(kTable) / sizeof(kTable[0]));
 
-const OpInfo kInvalid = {Op::Invalid, "<invalid>", 0, 0, CzRule::Any, OperandForm::None, FlagForm::None, 0, 2, 2, 2,
-                         2, 0, HubExec::Allowed, 1, ""};
+const OpInfo kInvalid = {
+    Op::Invalid, "<invalid>",      0, 0, CzRule::Any, OperandForm::None, FlagForm::None, 0, 2, 2, 2, 2,
+    0,           HubExec::Allowed, 1, ""};
 
 #include "chip/isa/decode.inc"
 
@@ -25,9 +26,12 @@ bool ruleOk(const OpInfo &e, std::uint32_t instr)
 {
     const bool c = instr >> 20 & 1, z = instr >> 19 & 1;
     switch (e.czRule) {
-    case CzRule::OneOf: return c != z;
-    case CzRule::Same: return c == z;
-    default: return true;
+    case CzRule::OneOf:
+        return c != z;
+    case CzRule::Same:
+        return c == z;
+    default:
+        return true;
     }
 }
 
@@ -73,8 +77,8 @@ const OpInfo *opTable(int *count)
 
 const char *registerName(std::uint32_t addr)
 {
-    static const char *const names[16] = {"IJMP3", "IRET3", "IJMP2", "IRET2", "IJMP1", "IRET1", "PA",   "PB",
-                                          "PTRA",  "PTRB",  "DIRA",  "DIRB",  "OUTA",  "OUTB",  "INA",  "INB"};
+    static const char *const names[16] = {"IJMP3", "IRET3", "IJMP2", "IRET2", "IJMP1", "IRET1", "PA",  "PB",
+                                          "PTRA",  "PTRB",  "DIRA",  "DIRB",  "OUTA",  "OUTB",  "INA", "INB"};
     return addr >= 0x1F0 && addr <= 0x1FF ? names[addr - 0x1F0] : nullptr;
 }
 
@@ -96,9 +100,9 @@ std::string reg(std::uint32_t r)
     return buf;
 }
 
-const char *const kConds[16] = {"_ret_", "if_nc_and_nz", "if_nc_and_z", "if_nc", "if_c_and_nz", "if_nz",
-                                "if_c_ne_z", "if_nc_or_nz", "if_c_and_z", "if_c_eq_z", "if_z", "if_nc_or_z",
-                                "if_c", "if_c_or_nz", "if_c_or_z", ""};
+const char *const kConds[16] = {"_ret_",     "if_nc_and_nz", "if_nc_and_z", "if_nc",     "if_c_and_nz", "if_nz",
+                                "if_c_ne_z", "if_nc_or_nz",  "if_c_and_z",  "if_c_eq_z", "if_z",        "if_nc_or_z",
+                                "if_c",      "if_c_or_nz",   "if_c_or_z",   ""};
 
 std::string ptrExpr(std::uint32_t s, bool augmented, std::uint32_t aug)
 {
@@ -187,22 +191,33 @@ std::string disassemble(std::uint32_t instr, std::uint32_t pc, std::int64_t augs
     };
     std::vector<std::string> ops;
     switch (e.operands) {
-    case OperandForm::None: break;
-    case OperandForm::Aug: ops.push_back("#" + hex((instr & 0x7FFFFF) << 9)); break;
+    case OperandForm::None:
+        break;
+    case OperandForm::Aug:
+        ops.push_back("#" + hex((instr & 0x7FFFFF) << 9));
+        break;
     case OperandForm::Reg_Addr: {
         static const char *const w[4] = {"PA", "PB", "PTRA", "PTRB"};
         ops.push_back(w[instr >> 21 & 3]);
         ops.push_back(address());
         break;
     }
-    case OperandForm::Addr: ops.push_back(address()); break;
+    case OperandForm::Addr:
+        ops.push_back(address());
+        break;
     case OperandForm::CondCZ:
         ops.push_back(hex(d >> 4 & 15));
         ops.push_back(hex(d & 15));
         break;
-    case OperandForm::D: ops.push_back(reg(d)); break;
-    case OperandForm::ImmD: ops.push_back(i ? immD(d) : reg(d)); break; // L sits at bit 18
-    case OperandForm::ImmS: ops.push_back(sOperand()); break;
+    case OperandForm::D:
+        ops.push_back(reg(d));
+        break;
+    case OperandForm::ImmD:
+        ops.push_back(i ? immD(d) : reg(d));
+        break; // L sits at bit 18
+    case OperandForm::ImmS:
+        ops.push_back(sOperand());
+        break;
     case OperandForm::D_ImmS:
         ops.push_back(reg(d));
         ops.push_back(sOperand());
@@ -230,7 +245,9 @@ std::string disassemble(std::uint32_t instr, std::uint32_t pc, std::int64_t augs
         break;
     }
     if (!ops.empty()) {
-        text.resize(std::max<std::size_t>(text.size() + 1, (kConds[cond][0] ? std::string(kConds[cond]).size() + 1 : 0) + 8), ' ');
+        text.resize(
+            std::max<std::size_t>(text.size() + 1, (kConds[cond][0] ? std::string(kConds[cond]).size() + 1 : 0) + 8),
+            ' ');
         for (std::size_t k = 0; k < ops.size(); ++k)
             text += (k ? ", " : "") + ops[k];
     }

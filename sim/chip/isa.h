@@ -74,7 +74,7 @@ struct OpInfo {
     int hubTaken;     // a taken branch to a hub address, before its hub wait
     int resultClocks; // more when it gives a result (COGINIT, LOCKTRY, LOCKREL WC)
     HubExec hubExec;
-    int shared;       // touches hub RAM, pins, events, the CORDIC, the streamer or the LUT
+    int shared; // touches hub RAM, pins, events, the CORDIC, the streamer or the LUT
     const char *sheetClocks;
 };
 

@@ -4,19 +4,17 @@
 // one due clock to the next, never clock by clock.
 #include "chip/pins.h"
 
-#include "chip/smartpin.h"
 #include "chip/device.h"
+#include "chip/smartpin.h"
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <functional>
 
-namespace kivo::sim
-{
+namespace kivo::sim {
 
-namespace
-{
+namespace {
 
 constexpr double kVio = 3.3;
 // WRPIN/WXPIN/WYPIN/AKPIN and RDPIN's acknowledge land two clocks after the
@@ -48,10 +46,7 @@ int selectedPin(int pin, std::uint32_t sel)
     return (pin + kOffset[sel & 7]) & 63;
 }
 
-std::uint64_t bit(int pin)
-{
-    return std::uint64_t(1) << pin;
-}
+std::uint64_t bit(int pin) { return std::uint64_t(1) << pin; }
 
 } // namespace
 
@@ -59,7 +54,7 @@ std::uint64_t bit(int pin)
 
 class PinEngine
 {
-  public:
+public:
     PinEngine(Pins &owner, const TimeBase &time) : m_owner(owner), m_time(time)
     {
         for (int i = 0; i < 64; ++i) {
@@ -743,10 +738,7 @@ void SmartPin::raiseIn(Clock)
         engine->m_flags |= std::uint64_t(1) << index;
     }
 }
-void SmartPin::clearIn(Clock)
-{
-    engine->ack(*this);
-}
+void SmartPin::clearIn(Clock) { engine->ack(*this); }
 void SmartPin::schedule(Clock at)
 {
     next = at;
@@ -774,10 +766,7 @@ void SmartPin::setFloating(bool f, Clock)
     floating = f;
     engine->rewireWithOther(index);
 }
-void SmartPin::redrive(Clock)
-{
-    engine->rewireWithOther(index);
-}
+void SmartPin::redrive(Clock) { engine->rewireWithOther(index); }
 void SmartPin::setResistor(bool up, double ohms, Clock)
 {
     if (resUp == up && resOhms == ohms)
@@ -786,55 +775,22 @@ void SmartPin::setResistor(bool up, double ohms, Clock)
     resOhms = ohms;
     engine->rewire(index);
 }
-bool SmartPin::inputA() const
-{
-    return engine->inputA(index);
-}
-bool SmartPin::inputB() const
-{
-    return engine->inputB(index);
-}
-bool SmartPin::level(int pin) const
-{
-    return engine->m_levels >> (pin & 63) & 1;
-}
-double SmartPin::volts(int pin) const
-{
-    return engine->m_volts[pin & 63];
-}
-double SmartPin::densityA() const
-{
-    return engine->densityA(index);
-}
-double SmartPin::density(int pin) const
-{
-    return engine->density(pin & 63);
-}
+bool SmartPin::inputA() const { return engine->inputA(index); }
+bool SmartPin::inputB() const { return engine->inputB(index); }
+bool SmartPin::level(int pin) const { return engine->m_levels >> (pin & 63) & 1; }
+double SmartPin::volts(int pin) const { return engine->m_volts[pin & 63]; }
+double SmartPin::densityA() const { return engine->densityA(index); }
+double SmartPin::density(int pin) const { return engine->density(pin & 63); }
 bool SmartPin::analogA() const
 {
     std::uint32_t sel = pinmode::aSel(mode);
     return (sel & 7) != 4 && pinmode::adcMode(engine->m_sp[selectedPin(index, sel)].mode);
 }
-bool SmartPin::observed() const
-{
-    return engine->observed(index);
-}
-bool SmartPin::cogOut() const
-{
-    return engine->m_out >> index & 1;
-}
-bool SmartPin::cogDir() const
-{
-    return engine->m_dir >> index & 1;
-}
-SmartPin &SmartPin::pin(int n) const
-{
-    return engine->m_sp[n & 63];
-}
-std::uint32_t SmartPin::random()
-{
-    return engine->nextRandom();
-}
+bool SmartPin::observed() const { return engine->observed(index); }
+bool SmartPin::cogOut() const { return engine->m_out >> index & 1; }
+bool SmartPin::cogDir() const { return engine->m_dir >> index & 1; }
+SmartPin &SmartPin::pin(int n) const { return engine->m_sp[n & 63]; }
+std::uint32_t SmartPin::random() { return engine->nextRandom(); }
 
 std::uint64_t SmartMode::watches(const SmartPin &p) const
 {
@@ -1101,10 +1057,7 @@ void Pins::advance(Clock to)
     e.advance(to);
 }
 
-Clock Pins::now() const
-{
-    return m_impl->e.m_now;
-}
+Clock Pins::now() const { return m_impl->e.m_now; }
 
 void Pins::attach(std::shared_ptr<Device> device)
 {
@@ -1120,18 +1073,9 @@ void Pins::attach(std::shared_ptr<Device> device)
     e.deliver();
 }
 
-bool Pins::level(int pin) const
-{
-    return m_impl->e.m_levels >> (pin & 63) & 1;
-}
-double Pins::voltage(int pin) const
-{
-    return m_impl->e.m_volts[pin & 63];
-}
-bool Pins::driven(int pin) const
-{
-    return m_impl->e.m_chipDriven >> (pin & 63) & 1;
-}
+bool Pins::level(int pin) const { return m_impl->e.m_levels >> (pin & 63) & 1; }
+double Pins::voltage(int pin) const { return m_impl->e.m_volts[pin & 63]; }
+bool Pins::driven(int pin) const { return m_impl->e.m_chipDriven >> (pin & 63) & 1; }
 
 void Pins::drive(int pin, const ExternalDrive &d, Clock at, const void *source)
 {
@@ -1150,30 +1094,12 @@ void Pins::drive(int pin, const ExternalDrive &d, Clock at, const void *source)
     e.deliver();
 }
 
-std::uint32_t Pins::modeWord(int pin) const
-{
-    return m_impl->e.m_sp[pin & 63].mode;
-}
-std::uint32_t Pins::xValue(int pin) const
-{
-    return m_impl->e.m_sp[pin & 63].x;
-}
-std::uint32_t Pins::yValue(int pin) const
-{
-    return m_impl->e.m_sp[pin & 63].y;
-}
-bool Pins::smartRunning(int pin) const
-{
-    return m_impl->e.m_sp[pin & 63].running;
-}
-bool Pins::cogDir(int pin) const
-{
-    return m_impl->e.m_dir >> (pin & 63) & 1;
-}
-bool Pins::cogOut(int pin) const
-{
-    return m_impl->e.m_out >> (pin & 63) & 1;
-}
+std::uint32_t Pins::modeWord(int pin) const { return m_impl->e.m_sp[pin & 63].mode; }
+std::uint32_t Pins::xValue(int pin) const { return m_impl->e.m_sp[pin & 63].x; }
+std::uint32_t Pins::yValue(int pin) const { return m_impl->e.m_sp[pin & 63].y; }
+bool Pins::smartRunning(int pin) const { return m_impl->e.m_sp[pin & 63].running; }
+bool Pins::cogDir(int pin) const { return m_impl->e.m_dir >> (pin & 63) & 1; }
+bool Pins::cogOut(int pin) const { return m_impl->e.m_out >> (pin & 63) & 1; }
 PinsFilter Pins::filter(int n) const
 {
     const PinEngine &e = m_impl->e;
@@ -1213,10 +1139,6 @@ void smartPinTransmitted(SmartPin &p, std::uint32_t word, int bits, Clock at)
 
 } // namespace kivo::sim
 
-namespace kivo::sim
-{
-void Pins::setCatchUp(std::function<void(Clock at)> catchUp)
-{
-    m_impl->e.m_catchUp = std::move(catchUp);
-}
+namespace kivo::sim {
+void Pins::setCatchUp(std::function<void(Clock at)> catchUp) { m_impl->e.m_catchUp = std::move(catchUp); }
 } // namespace kivo::sim

@@ -19,8 +19,7 @@
 #include <memory>
 #include <vector>
 
-namespace kivo::sim
-{
+namespace kivo::sim {
 
 class Device;
 class TimeBase;
@@ -41,7 +40,7 @@ struct PinsFilter {
 
 class Pins
 {
-  public:
+public:
     explicit Pins(const TimeBase &time);
     ~Pins();
     Pins(const Pins &) = delete;
@@ -130,7 +129,7 @@ class Pins
     // is also how a device puts a load on a pin (a 75 Ω monitor input).
     void drive(int pin, const ExternalDrive &d, Clock at, const void *source = nullptr);
 
-  private:
+private:
     struct Impl;
     const TimeBase &m_time;
     std::unique_ptr<Impl> m_impl;

@@ -1,10 +1,8 @@
 #include "chip/pixel.h"
 
-namespace kivo::sim
-{
+namespace kivo::sim {
 
-namespace
-{
+namespace {
 
 std::uint32_t mixBytes(std::uint32_t d, std::uint32_t s, int dmixSel, int smixSel, std::uint8_t v)
 {
@@ -40,25 +38,15 @@ std::uint32_t mixBytes(std::uint32_t d, std::uint32_t s, int dmixSel, int smixSe
 } // namespace
 
 // The fixed instructions are MIXPIX with these selector pairs (M[5:3], M[2:0]).
-std::uint32_t addPix(std::uint32_t d, std::uint32_t s)
-{
-    return mixBytes(d, s, 1, 1, 0);
-}
-std::uint32_t mulPix(std::uint32_t d, std::uint32_t s)
-{
-    return mixBytes(d, s, 4, 0, 0);
-}
-std::uint32_t blnPix(std::uint32_t d, std::uint32_t s, std::uint8_t v)
-{
-    return mixBytes(d, s, 3, 2, v);
-}
+std::uint32_t addPix(std::uint32_t d, std::uint32_t s) { return mixBytes(d, s, 1, 1, 0); }
+std::uint32_t mulPix(std::uint32_t d, std::uint32_t s) { return mixBytes(d, s, 4, 0, 0); }
+std::uint32_t blnPix(std::uint32_t d, std::uint32_t s, std::uint8_t v) { return mixBytes(d, s, 3, 2, v); }
 std::uint32_t mixPix(std::uint32_t d, std::uint32_t s, std::uint8_t v, std::uint8_t m)
 {
     return mixBytes(d, s, (m >> 3) & 7, m & 7, v);
 }
 
-namespace
-{
+namespace {
 
 // Q of (i, q) rotated by `angle` (256 = a full turn; PHS counts down, so the
 // rotation turns clockwise over time) through a 5-stage CORDIC, with its gain

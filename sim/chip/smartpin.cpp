@@ -1,16 +1,14 @@
 // Picks the mode object for a WRPIN's SSSSS field.
 #include "chip/smartpin.h"
 
-namespace kivo::sim
-{
+namespace kivo::sim {
 
-namespace
-{
+namespace {
 
 // A mode the simulator does not model: it keeps its registers and never raises IN.
 class InertMode : public SmartMode
 {
-  public:
+public:
     void start(SmartPin &, Clock) override {}
 };
 

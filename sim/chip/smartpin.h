@@ -8,47 +8,21 @@
 #include <cstdint>
 #include <memory>
 
-namespace kivo::sim
-{
+namespace kivo::sim {
 
 class PinEngine;
 class SmartMode;
 
 // Fields of the WRPIN mode word.
-namespace pinmode
-{
-inline constexpr std::uint32_t smart(std::uint32_t m)
-{
-    return m >> 1 & 31;
-}
-inline constexpr std::uint32_t tt(std::uint32_t m)
-{
-    return m >> 6 & 3;
-}
-inline constexpr std::uint32_t low(std::uint32_t m)
-{
-    return m >> 8 & 0x1FFF;
-} // M[12:0]
-inline constexpr bool dacMode(std::uint32_t m)
-{
-    return (low(m) >> 10) == 5;
-}
-inline constexpr bool adcMode(std::uint32_t m)
-{
-    return (low(m) >> 10) == 4;
-}
-inline constexpr std::uint32_t filt(std::uint32_t m)
-{
-    return m >> 21 & 7;
-}
-inline constexpr std::uint32_t aSel(std::uint32_t m)
-{
-    return m >> 28 & 15;
-}
-inline constexpr std::uint32_t bSel(std::uint32_t m)
-{
-    return m >> 24 & 15;
-}
+namespace pinmode {
+inline constexpr std::uint32_t smart(std::uint32_t m) { return m >> 1 & 31; }
+inline constexpr std::uint32_t tt(std::uint32_t m) { return m >> 6 & 3; }
+inline constexpr std::uint32_t low(std::uint32_t m) { return m >> 8 & 0x1FFF; } // M[12:0]
+inline constexpr bool dacMode(std::uint32_t m) { return (low(m) >> 10) == 5; }
+inline constexpr bool adcMode(std::uint32_t m) { return (low(m) >> 10) == 4; }
+inline constexpr std::uint32_t filt(std::uint32_t m) { return m >> 21 & 7; }
+inline constexpr std::uint32_t aSel(std::uint32_t m) { return m >> 28 & 15; }
+inline constexpr std::uint32_t bSel(std::uint32_t m) { return m >> 24 & 15; }
 } // namespace pinmode
 
 // Bit period of the serial modes in 1/64 clocks: X[31:16] whole clocks, with
@@ -103,7 +77,7 @@ struct SmartPin {
 
 class SmartMode
 {
-  public:
+public:
     virtual ~SmartMode() = default;
     // Released from reset at `at`: DIR rose, or the mode was written with DIR high.
     virtual void start(SmartPin &p, Clock at) = 0;
@@ -150,7 +124,7 @@ class SmartMode
 // count of the chip's in their quantisation.
 class DeltaSigma
 {
-  public:
+public:
     static constexpr double kWrap = 134217728.0; // 2^27
     void restart(Clock at, double density)
     {
@@ -175,7 +149,7 @@ class DeltaSigma
     std::uint32_t lastBits(int n) const;
     double onesTotal() const { return m_ones; } // unwrapped ones count (+0.5)
 
-  private:
+private:
     Clock m_t = 0;
     double m_d = 0;
     double m_s1 = 0, m_s2 = 0, m_s3 = 0, m_ones = 0.5;

@@ -6,22 +6,17 @@
 #include <bit>
 #include <cmath>
 
-namespace kivo::sim
-{
+namespace kivo::sim {
 
 // ---- the delta-sigma model ----
 
-namespace
-{
+namespace {
 double wrap(double v)
 {
     v = std::fmod(v, DeltaSigma::kWrap);
     return v < 0 ? v + DeltaSigma::kWrap : v;
 }
-std::uint32_t floorWrap(double v)
-{
-    return std::uint32_t(std::floor(v)) & 0x07FFFFFF;
-}
+std::uint32_t floorWrap(double v) { return std::uint32_t(std::floor(v)) & 0x07FFFFFF; }
 } // namespace
 
 void DeltaSigma::advance(Clock at)
@@ -51,18 +46,9 @@ void DeltaSigma::advance(Clock at)
     }
 }
 
-std::uint32_t DeltaSigma::acc1() const
-{
-    return floorWrap(m_s1 + 0.5);
-}
-std::uint32_t DeltaSigma::acc2() const
-{
-    return floorWrap(m_s2);
-}
-std::uint32_t DeltaSigma::acc3() const
-{
-    return floorWrap(m_s3);
-}
+std::uint32_t DeltaSigma::acc1() const { return floorWrap(m_s1 + 0.5); }
+std::uint32_t DeltaSigma::acc2() const { return floorWrap(m_s2); }
+std::uint32_t DeltaSigma::acc3() const { return floorWrap(m_s3); }
 
 std::uint32_t DeltaSigma::lastBits(int n) const
 {
@@ -76,13 +62,12 @@ std::uint32_t DeltaSigma::lastBits(int n) const
     return v;
 }
 
-namespace
-{
+namespace {
 
 // ---- %00001..%00011 without DAC_MODE: a long repository ----
 class Repository : public SmartMode
 {
-  public:
+public:
     void start(SmartPin &, Clock) override {}
     void wxpin(SmartPin &p, Clock at) override
     {
@@ -99,7 +84,7 @@ class Repository : public SmartMode
 // Z is the pin's own ADC (1x) accumulation over the last period.
 class DacMode : public SmartMode
 {
-  public:
+public:
     explicit DacMode(bool noise) : m_noise(noise) {}
     bool readsAnalog() const override { return true; }
     std::uint64_t watches(const SmartPin &p) const override { return std::uint64_t(1) << p.index; }
@@ -147,7 +132,7 @@ class DacMode : public SmartMode
         plan(p);
     }
 
-  private:
+private:
     static std::uint64_t period(const SmartPin &p)
     {
         std::uint32_t x = p.x & 0xFFFF;
@@ -181,7 +166,7 @@ class DacMode : public SmartMode
 // ---- %11000 / %11001 ADC sample, filter, capture; %11010 scope ----
 class Adc : public SmartMode
 {
-  public:
+public:
     explicit Adc(bool external) : m_external(external) {}
     bool readsAnalog() const override { return !m_external; }
     bool usesInputs() const override { return m_external; }
@@ -251,7 +236,7 @@ class Adc : public SmartMode
         plan(p, at);
     }
 
-  private:
+private:
     std::uint64_t period(const SmartPin &p) const
     {
         if (m_mode != 0 && (p.y & 0x3FFF) != 0)
@@ -326,7 +311,7 @@ class Adc : public SmartMode
 // %11010: an 8-bit sample every clock with hysteretic triggering.
 class Scope : public SmartMode
 {
-  public:
+public:
     bool readsAnalog() const override { return true; }
     bool flag(const SmartPin &) const override { return m_armed; }
 
@@ -359,7 +344,7 @@ class Scope : public SmartMode
         }
     }
 
-  private:
+private:
     bool m_armed = false;
 };
 

@@ -6,25 +6,20 @@
 
 #include <algorithm>
 
-namespace kivo::sim
-{
+namespace kivo::sim {
 
-namespace
-{
+namespace {
 
 constexpr std::uint64_t kLimit = 0x80000000u;
-std::uint32_t limited(std::uint64_t v)
-{
-    return std::uint32_t(std::min(v, kLimit));
-}
+std::uint32_t limited(std::uint64_t v) { return std::uint32_t(std::min(v, kLimit)); }
 
 // Inputs, edge detection and high-time integration shared by the modes.
 class InputMode : public SmartMode
 {
-  public:
+public:
     bool usesInputs() const override { return true; }
 
-  protected:
+protected:
     void track(SmartPin &p, Clock at)
     {
         m_a = p.inputA();
@@ -80,7 +75,7 @@ class InputMode : public SmartMode
 // %01011..%01111: counts over a period of X clocks (X = 0: a running total).
 class PeriodicCounter : public InputMode
 {
-  public:
+public:
     explicit PeriodicCounter(std::uint32_t mode) : m_mode(mode) {}
     bool readsAnalog() const override { return m_mode == 0x0F; }
     void analogChanged(SmartPin &p, Clock at) override
@@ -146,7 +141,7 @@ class PeriodicCounter : public InputMode
     void run(SmartPin &p, Clock at) override { sync(p, at); }
     bool flag(const SmartPin &p) const override { return p.z >> 31; }
 
-  private:
+private:
     // Highs counted so far in this measurement (mode %01111), else the edges.
     std::int64_t total()
     {
@@ -197,7 +192,7 @@ class PeriodicCounter : public InputMode
 // %10000 time A states, %10001 time A highs.
 class StateTimer : public InputMode
 {
-  public:
+public:
     explicit StateTimer(bool highsOnly) : m_highsOnly(highsOnly) {}
     bool flag(const SmartPin &) const override { return m_c; }
 
@@ -221,7 +216,7 @@ class StateTimer : public InputMode
         m_since = at;
     }
 
-  private:
+private:
     bool m_highsOnly;
     bool m_c = false;
     Clock m_since = 0;
@@ -230,7 +225,7 @@ class StateTimer : public InputMode
 // %10010: time X A highs/rises/edges, or (Y[2]) time out when none come in X clocks.
 class EventTimer : public InputMode
 {
-  public:
+public:
     void reset(SmartPin &p, Clock) override { p.z = 1; }
     void start(SmartPin &p, Clock at) override
     {
@@ -267,7 +262,7 @@ class EventTimer : public InputMode
     void acknowledged(SmartPin &p, Clock at) override { plan(p, at); }
     void run(SmartPin &p, Clock at) override { sync(p, at); }
 
-  private:
+private:
     std::uint64_t target(const SmartPin &p) const { return p.x == 0 ? 1 : p.x; }
 
     void count(SmartPin &p, Clock at, std::uint64_t n)
@@ -332,7 +327,7 @@ class EventTimer : public InputMode
 // %10011..%10111: A-trigger to B-trigger periods, for X periods or X+ clocks.
 class PeriodTimer : public InputMode
 {
-  public:
+public:
     explicit PeriodTimer(std::uint32_t mode) : m_mode(mode) {}
 
     void reset(SmartPin &p, Clock) override { p.z = 0; }
@@ -375,7 +370,7 @@ class PeriodTimer : public InputMode
         }
     }
 
-  private:
+private:
     std::uint32_t m_mode;
     bool m_open = false, m_measuring = false;
     Clock m_start = 0, m_begin = 0;

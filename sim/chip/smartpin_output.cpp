@@ -8,11 +8,9 @@
 #include <algorithm>
 #include <limits>
 
-namespace kivo::sim
-{
+namespace kivo::sim {
 
-namespace
-{
+namespace {
 
 constexpr std::uint64_t k2p32 = std::uint64_t(1) << 32;
 
@@ -26,15 +24,12 @@ std::uint64_t frameCount(std::uint32_t x)
     std::uint32_t f = x >> 16;
     return f == 0 ? 65536 : f;
 }
-Clock ceilDiv(std::uint64_t a, std::uint64_t b)
-{
-    return (a + b - 1) / b;
-}
+Clock ceilDiv(std::uint64_t a, std::uint64_t b) { return (a + b - 1) / b; }
 
 // %00110 NCO frequency (output Z[31]) and %00111 NCO duty (output = carry).
 class Nco : public SmartMode
 {
-  public:
+public:
     explicit Nco(bool duty) : m_duty(duty) {}
     bool drivesOutput() const override { return true; }
 
@@ -79,7 +74,7 @@ class Nco : public SmartMode
         plan(p, at);
     }
 
-  private:
+private:
     void output(SmartPin &p, Clock at) { p.setOut(m_duty ? m_carry : bool(p.z >> 31), at); }
 
     // Applies the adds up to `at`.
@@ -137,7 +132,7 @@ class Nco : public SmartMode
 // high while the captured value is at least the counter.
 class Pwm : public SmartMode
 {
-  public:
+public:
     explicit Pwm(bool triangle) : m_triangle(triangle) {}
     bool drivesOutput() const override { return true; }
 
@@ -167,7 +162,7 @@ class Pwm : public SmartMode
     void acknowledged(SmartPin &p, Clock at) override { update(p, at, false); }
     void run(SmartPin &p, Clock at) override { update(p, at, true); }
 
-  private:
+private:
     void update(SmartPin &p, Clock at, bool mayRaise)
     {
         std::uint64_t per = basePeriod(p.x), frames = frameCount(p.x);
@@ -211,7 +206,7 @@ class Pwm : public SmartMode
 // high cuts the output for the rest of the cycle.
 class Smps : public SmartMode
 {
-  public:
+public:
     bool drivesOutput() const override { return true; }
     bool usesInputs() const override { return true; }
 
@@ -257,7 +252,7 @@ class Smps : public SmartMode
             begin(p, at, true);
     }
 
-  private:
+private:
     void begin(SmartPin &p, Clock at, bool raise)
     {
         std::uint64_t per = basePeriod(p.x), frames = frameCount(p.x);
@@ -282,7 +277,7 @@ class Smps : public SmartMode
 // freely from the release of reset.
 class Pulse : public SmartMode
 {
-  public:
+public:
     explicit Pulse(bool transition) : m_transition(transition) {}
     bool drivesOutput() const override { return true; }
 
@@ -327,7 +322,7 @@ class Pulse : public SmartMode
         plan(p, at);
     }
 
-  private:
+private:
     // Counts the cycles (or transitions) that have completed by `at`.
     void settle(SmartPin &p, Clock at)
     {

@@ -2,21 +2,16 @@
 // synchronous transmit/receive clocked by the B input.
 #include "chip/smartpin.h"
 
-namespace kivo::sim
-{
+namespace kivo::sim {
 
-namespace
-{
+namespace {
 
-int wordBits(std::uint32_t x)
-{
-    return int(x & 31) + 1;
-}
+int wordBits(std::uint32_t x) { return int(x & 31) + 1; }
 
 // %11110: a one-word buffer in front of a shifter; start bit, data LSB first, stop bit.
 class AsyncTx : public SmartMode
 {
-  public:
+public:
     bool drivesOutput() const override { return true; }
     bool flag(const SmartPin &) const override { return m_busy; }
 
@@ -66,7 +61,7 @@ class AsyncTx : public SmartMode
         p.schedule(boundary(m_slot + 1));
     }
 
-  private:
+private:
     void load(SmartPin &p, Clock at)
     {
         m_shift = m_buffer;
@@ -100,7 +95,7 @@ class AsyncTx : public SmartMode
 // each data bit in its middle; the word lands MSB-justified in Z.
 class AsyncRx : public SmartMode
 {
-  public:
+public:
     bool usesInputs() const override { return true; }
 
     void reset(SmartPin &, Clock) override { m_state = Off; }
@@ -146,7 +141,7 @@ class AsyncRx : public SmartMode
         p.schedule(sample(m_got + 1));
     }
 
-  private:
+private:
     // Half a bit after the start edge, then a bit period each.
     Clock sample(int k) const
     {
@@ -164,7 +159,7 @@ class AsyncRx : public SmartMode
 // %11100: words shifted out LSB first, each new bit two clocks after a B rise.
 class SyncTx : public SmartMode
 {
-  public:
+public:
     bool drivesOutput() const override { return true; }
     bool usesInputs() const override { return true; }
 
@@ -217,7 +212,7 @@ class SyncTx : public SmartMode
             shift(p, at);
     }
 
-  private:
+private:
     void shift(SmartPin &p, Clock at)
     {
         --m_pending;
@@ -250,7 +245,7 @@ class SyncTx : public SmartMode
 // words land MSB-justified in Z.
 class SyncRx : public SmartMode
 {
-  public:
+public:
     bool usesInputs() const override { return true; }
 
     void reset(SmartPin &, Clock) override { m_got = 0; }
@@ -282,7 +277,7 @@ class SyncRx : public SmartMode
         m_lastB = b;
     }
 
-  private:
+private:
     bool m_a = false, m_aBefore = false, m_lastB = false;
     Clock m_aAt = 0;
     int m_got = 0;

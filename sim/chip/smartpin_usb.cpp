@@ -330,7 +330,8 @@ constexpr int kFast = 0, k1k5 = 1, k15k = 2, kFloat = 7;
 
 // One object per pin of the pair. The even pin's object holds the pair's
 // state; the odd pin's object only takes its drive from it.
-class UsbMode : public SmartMode {
+class UsbMode : public SmartMode
+{
 public:
     void start(SmartPin &p, Clock at) override
     {
@@ -511,9 +512,6 @@ private:
 
 } // namespace
 
-std::unique_ptr<SmartMode> makeUsbSmartMode()
-{
-    return std::make_unique<UsbMode>();
-}
+std::unique_ptr<SmartMode> makeUsbSmartMode() { return std::make_unique<UsbMode>(); }
 
 } // namespace kivo::sim

@@ -42,7 +42,8 @@ inline constexpr std::uint32_t kToggle = 1u << 7;
 // Decodes the wire. Samples are taken in the middle of each bit period,
 // counted from the last transition, so a receiver follows a sender whose
 // clock differs a little. Two changes at the same clock count as one.
-class UsbLineReceiver {
+class UsbLineReceiver
+{
 public:
     void setPeriod(std::uint64_t periodFx) { m_period = periodFx ? periodFx : 1; }
     void setFullSpeed(bool fs) { m_fullSpeed = fs; }
@@ -74,12 +75,12 @@ private:
     std::uint64_t m_period = 1;
     bool m_fullSpeed = false;
     UsbLine m_state = UsbLine::SE0;
-    Clock m_origin = 0;       // last transition
-    std::uint64_t m_taken = 0; // samples taken since m_origin
+    Clock m_origin = 0;          // last transition
+    std::uint64_t m_taken = 0;   // samples taken since m_origin
     UsbLine m_prev = UsbLine::J; // NRZI reference
-    int m_zeros = 0;           // SYNC hunt: zeros in a row
-    int m_ones = 0;            // stuffing: ones in a row
-    int m_se0 = 0;             // SE0 samples in a row
+    int m_zeros = 0;             // SYNC hunt: zeros in a row
+    int m_ones = 0;              // stuffing: ones in a row
+    int m_se0 = 0;               // SE0 samples in a row
     bool m_inPacket = false;
     bool m_packetError = false;
     std::uint32_t m_byte = 0;
@@ -92,7 +93,8 @@ private:
 // Values written: 0 idle, 1 SE0, 2 K, 3 J, 4 EOP (SE0, SE0, J, idle),
 // $80 start of packet (SYNC, then each further value is a data byte, and an
 // EOP follows when none is waiting at a byte's end).
-class UsbLineTransmitter {
+class UsbLineTransmitter
+{
 public:
     enum class Out : std::uint8_t { Idle, SE0, J, K };
 

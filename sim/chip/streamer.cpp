@@ -7,11 +7,9 @@
 #include <array>
 #include <bit>
 
-namespace kivo::sim
-{
+namespace kivo::sim {
 
-namespace
-{
+namespace {
 
 constexpr std::uint64_t kRoll = std::uint64_t(1) << 31;
 
@@ -745,10 +743,7 @@ Streamer::Streamer(int cog, Pins &pins, Fifo &fifo, const std::uint32_t *lut)
     m_fifo.setSync([this](Clock now) { advance(now); });
 }
 
-Streamer::~Streamer()
-{
-    m_fifo.setSync(nullptr);
-}
+Streamer::~Streamer() { m_fifo.setSync(nullptr); }
 
 void Streamer::advance(Clock to)
 {
@@ -880,10 +875,7 @@ Clock Streamer::nextOccurrence(StreamerEvent e, Clock now) const
     return kNever;
 }
 
-bool Streamer::running() const
-{
-    return m_impl->running;
-}
+bool Streamer::running() const { return m_impl->running; }
 
 void Streamer::reset(Clock now)
 {

@@ -32,7 +32,8 @@ enum class StreamerCmd { Init, Zero, Cont }; // XINIT (XSTOP = XINIT #0,#0), XZE
 enum class StreamerEvent { Xmt, Xfi, Xro, Xrl };
 enum class ColorReg { Cy, Ci, Cq, Cfrq, Cmod };
 
-class Streamer {
+class Streamer
+{
 public:
     // `lut` is the cog's 512-long lookup RAM (read, never written).
     Streamer(int cog, Pins &pins, Fifo &fifo, const std::uint32_t *lut);
@@ -42,10 +43,9 @@ public:
     // command's first clock. Returns the clock at which the instruction ends:
     // XZERO/XCONT wait while the buffer is full, until the running command's
     // last clock.
-    Clock command(StreamerCmd kind, std::uint32_t d, std::uint32_t s, bool hasQ, std::uint32_t q,
-                  Clock now);
-    void setFrequency(std::uint32_t freq, Clock now);           // SETXFRQ
-    void setDacs(std::uint32_t dacs, Clock now);                // SETDACS
+    Clock command(StreamerCmd kind, std::uint32_t d, std::uint32_t s, bool hasQ, std::uint32_t q, Clock now);
+    void setFrequency(std::uint32_t freq, Clock now);            // SETXFRQ
+    void setDacs(std::uint32_t dacs, Clock now);                 // SETDACS
     void setColor(ColorReg reg, std::uint32_t value, Clock now); // SETCY..SETCMOD
     // GETXACC: {cosine accumulation (D), sine accumulation (next S)}; clears.
     struct Acc {
@@ -65,10 +65,7 @@ public:
     Clock nextOccurrence(StreamerEvent e, Clock now) const;
 
     // The streamer's 64-bit pin-output bus changes (value, from clock).
-    void setPinOutputHook(std::function<void(std::uint64_t out, Clock at)> hook)
-    {
-        m_pinHook = std::move(hook);
-    }
+    void setPinOutputHook(std::function<void(std::uint64_t out, Clock at)> hook) { m_pinHook = std::move(hook); }
     // Also told every DAC change (as sent to Pins::setCogDacs), for
     // recorders and tests.
     void setDacHook(std::function<void(std::uint32_t dacs, Clock at)> hook) { m_dacHook = std::move(hook); }

@@ -12,7 +12,8 @@ inline constexpr Clock kNever = std::numeric_limits<Clock>::max();
 
 // The clock frequency as HUBSET sets it over the run: a list of segments,
 // each starting at a clock with a frequency. Seconds are exact sums over them.
-class TimeBase {
+class TimeBase
+{
 public:
     explicit TimeBase(double startHz = 20e6) { m_segments.push_back({0, 0.0, startHz}); }
 

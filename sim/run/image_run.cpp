@@ -69,8 +69,7 @@ ImageRunResult runLoadedChip(Chip &chip, const ImageRunOptions &options, std::os
     return r;
 }
 
-ImageRunResult runImage(const std::vector<std::uint8_t> &image, const ImageRunOptions &options,
-                        std::ostream &console)
+ImageRunResult runImage(const std::vector<std::uint8_t> &image, const ImageRunOptions &options, std::ostream &console)
 {
     Chip chip;
     std::string error;

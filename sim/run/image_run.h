@@ -13,18 +13,18 @@ namespace kivo::sim {
 class Chip;
 
 struct ImageRunOptions {
-    double seconds = 10.0;                // simulated time limit
-    std::vector<std::uint8_t> serialIn;   // fed to pin 63
-    std::ostream *trace = nullptr;        // one line per executed instruction
+    double seconds = 10.0;              // simulated time limit
+    std::vector<std::uint8_t> serialIn; // fed to pin 63
+    std::ostream *trace = nullptr;      // one line per executed instruction
     std::uint64_t traceLimit = 1000000;
 };
 
 struct ImageRunResult {
     enum class End { TimeLimit, ConsoleExit, AllStopped, Fault };
     End end = End::TimeLimit;
-    int exitCode = 0;       // 0, the console exit status, or 3 for a fault
-    std::string error;      // the fault
-    double seconds = 0;     // simulated time at the end
+    int exitCode = 0;   // 0, the console exit status, or 3 for a fault
+    std::string error;  // the fault
+    double seconds = 0; // simulated time at the end
     std::uint64_t clocks = 0;
     std::uint64_t instructions = 0;
 };
@@ -35,8 +35,7 @@ inline constexpr int kExitSimulatorFault = 3;
 // Runs `chip` (an image already loaded) under `options`.
 ImageRunResult runLoadedChip(Chip &chip, const ImageRunOptions &options, std::ostream &console);
 // Loads `image` at hub $0 and runs it. A bad image is a fault with its reason.
-ImageRunResult runImage(const std::vector<std::uint8_t> &image, const ImageRunOptions &options,
-                        std::ostream &console);
+ImageRunResult runImage(const std::vector<std::uint8_t> &image, const ImageRunOptions &options, std::ostream &console);
 
 // "clock cog pc disassembly" for one trace line.
 struct TraceEntry;

@@ -20,9 +20,18 @@ struct Entry {
 // Every kind code in order, each with its board part; a kind left out fails
 // the build.
 constexpr Entry kEntries[] = {
-    {kSimpleVGA, SimpleVgaBoard}, {kI2CBus, I2CBusBoard},   {kNeopixel, NeopixelBoard}, {kNCO, NcoBoard},
-    {kRTC, RtcBoard},             {kSimpleSound, SimpleSoundBoard}, {kServo, ServoBoard}, {kDigital, DigitalBoard},
-    {kFilters, FiltersBoard},     {kDAC, DacBoard},         {kADC, AdcBoard},           {kUsbKbm, UsbKbmBoard},
+    {kSimpleVGA, SimpleVgaBoard},
+    {kI2CBus, I2CBusBoard},
+    {kNeopixel, NeopixelBoard},
+    {kNCO, NcoBoard},
+    {kRTC, RtcBoard},
+    {kSimpleSound, SimpleSoundBoard},
+    {kServo, ServoBoard},
+    {kDigital, DigitalBoard},
+    {kFilters, FiltersBoard},
+    {kDAC, DacBoard},
+    {kADC, AdcBoard},
+    {kUsbKbm, UsbKbmBoard},
 };
 static_assert(std::size(kEntries) == kKindCodeCount, "every kind code needs its board part");
 static_assert(

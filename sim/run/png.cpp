@@ -17,8 +17,7 @@ struct FileCloser {
 };
 } // namespace
 
-bool WritePng(const std::string &path, int width, int height, const std::vector<std::uint8_t> &rgb,
-              std::string *error)
+bool WritePng(const std::string &path, int width, int height, const std::vector<std::uint8_t> &rgb, std::string *error)
 {
     auto fail = [&](const std::string &why) {
         if (error)

@@ -1,7 +1,7 @@
 #include "run/projectrun.h"
 
-#include "chip/pins.h"
 #include "board/vgamonitor.h"
+#include "chip/pins.h"
 #include "generator/library.h"
 #include "kinds/kind.h"
 #include "model/codeobject.h"
@@ -15,8 +15,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <ostream>
+#include <sstream>
 
 namespace kivo::sim {
 

@@ -2,11 +2,11 @@
 // A Kivo project on a simulated board: the program Compile made in the
 // project's folder runs on the chip, and each object's pins get the device a
 // user would wire to them (see ProjectBoard). The run ends with a report.
-#include "chip/chip.h"
 #include "board/instrument.h"
 #include "board/usb_board.h"
-#include "run/image_run.h"
+#include "chip/chip.h"
 #include "json.h"
+#include "run/image_run.h"
 
 #include <functional>
 #include <iosfwd>
@@ -24,14 +24,15 @@ namespace kivo::sim {
 class VgaMonitor;
 
 // The devices of one project, by object.
-class ProjectBoard {
+class ProjectBoard
+{
 public:
     struct Wired {
         const CCodeObject *object = nullptr;
-        std::vector<int> pins;                   // as the pin table gives them
-        std::shared_ptr<Instrument> device;      // null when nothing is wired
-        std::shared_ptr<Json> extra;             // observations of shared devices (an RTC's chip)
-        std::function<Json()> observe;           // when the observations come from elsewhere
+        std::vector<int> pins;              // as the pin table gives them
+        std::shared_ptr<Instrument> device; // null when nothing is wired
+        std::shared_ptr<Json> extra;        // observations of shared devices (an RTC's chip)
+        std::function<Json()> observe;      // when the observations come from elsewhere
     };
 
     // Builds the devices; `sets` are NAME.KEY=VALUE texts. False with a
@@ -55,13 +56,13 @@ private:
 
 // The settings a `.kivo` simulate call takes beyond the image run's own.
 struct ProjectRunOptions {
-    ImageRunOptions run;   // time limit, console input, trace
-    bool json = false;     // standard output is one JSON report
-    std::string framePath; // --frame F.png
-    std::string vcdPath;   // --vcd F.vcd
-    bool vcdAll = false;   // every pin in the VCD, not only the project's
-    std::string wavPath;   // --wav F.wav: the sound object's pins
-    UsbRunOptions usb;     // --usb-*: the device plugged into the first USB object's port
+    ImageRunOptions run;           // time limit, console input, trace
+    bool json = false;             // standard output is one JSON report
+    std::string framePath;         // --frame F.png
+    std::string vcdPath;           // --vcd F.vcd
+    bool vcdAll = false;           // every pin in the VCD, not only the project's
+    std::string wavPath;           // --wav F.wav: the sound object's pins
+    UsbRunOptions usb;             // --usb-*: the device plugged into the first USB object's port
     std::vector<std::string> sets; // NAME.KEY=VALUE
 };
 

@@ -10,7 +10,8 @@
 
 namespace kivo::sim {
 
-class VcdRecorder : public Device {
+class VcdRecorder : public Device
+{
 public:
     // Fails (see ok()/error()) when the file cannot be created.
     VcdRecorder(const std::string &path, std::vector<int> digitalPins, std::vector<int> analogPins);
@@ -32,9 +33,9 @@ private:
         int pin;
         bool analog;
         std::string id;
-        int bit = -1;           // last written level
-        double volts = -1;      // last written value
-        double pending = -1;    // value waiting for its microsecond
+        int bit = -1;        // last written level
+        double volts = -1;   // last written value
+        double pending = -1; // value waiting for its microsecond
         Clock writtenAt = 0;
         bool hasPending = false;
     };

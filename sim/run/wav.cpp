@@ -124,10 +124,7 @@ void WavRecorder::finish(Clock at)
             integrate(c, at);
 }
 
-std::size_t WavRecorder::frames() const
-{
-    return std::min(m_channels[0].samples.size(), m_channels[1].samples.size());
-}
+std::size_t WavRecorder::frames() const { return std::min(m_channels[0].samples.size(), m_channels[1].samples.size()); }
 
 std::vector<std::uint8_t> WavRecorder::wavBytes() const
 {
@@ -143,9 +140,9 @@ std::vector<std::uint8_t> WavRecorder::wavBytes() const
     tag("RIFF");
     Le32(b, 36 + dataBytes);
     tag("WAVEfmt ");
-    Le32(b, 16);       // fmt chunk size
-    Le16(b, 1);        // PCM
-    Le16(b, 2);        // channels
+    Le32(b, 16); // fmt chunk size
+    Le16(b, 1);  // PCM
+    Le16(b, 2);  // channels
     Le32(b, rate);
     Le32(b, rate * 4); // bytes per second
     Le16(b, 4);        // bytes per frame

@@ -16,7 +16,8 @@ class CKivoDoc;
 
 namespace kivo::sim {
 
-class WavRecorder : public Device {
+class WavRecorder : public Device
+{
 public:
     WavRecorder(int leftPin, int rightPin);
 
@@ -45,10 +46,10 @@ private:
     struct Channel {
         int pin = -1;
         bool started = false;
-        Clock t0 = 0;            // its DAC's first period starts here
-        double volts = 0;        // since `since`
+        Clock t0 = 0;     // its DAC's first period starts here
+        double volts = 0; // since `since`
         Clock since = 0;
-        double sum = 0;          // volt-clocks in the open period
+        double sum = 0; // volt-clocks in the open period
         std::vector<std::int16_t> samples;
     };
     void begin(Channel &c, Clock at);

@@ -14,8 +14,7 @@
 
 using namespace kivo::sim;
 
-namespace
-{
+namespace {
 
 constexpr std::uint32_t kAsyncRx = 0x1F << 1;
 
@@ -111,8 +110,8 @@ TEST(Console, ExitDetectorPassesOnAllButTheExitSequence)
     const Case cases[] = {
         {"abc", "abc", -1},
         {std::string("a\xFF\x00\x05", 4), "a", 5},
-        {std::string("\xFF\xFF\x00\x00", 4), "\xFF", 0},    // the second $FF starts it
-        {std::string("\xFFx\xFF\x01", 4), "\xFFx\xFF\x01", -1}, // $FF without $00 is text
+        {std::string("\xFF\xFF\x00\x00", 4), "\xFF", 0},              // the second $FF starts it
+        {std::string("\xFFx\xFF\x01", 4), "\xFFx\xFF\x01", -1},       // $FF without $00 is text
         {std::string("\x00\xFF\x00", 3), std::string("\x00", 1), -1}, // cut off: held
     };
     for (const auto &c : cases) {

@@ -1,13 +1,13 @@
 // The instruments a project run wires to the pins, driven by hand through
 // Pins: square waves, an I2C master bit-banged on two pins, LED bit
 // streams, VGA timing with colour bars.
-#include "chip/pins.h"
-#include "chip/time.h"
 #include "board/ds1339.h"
 #include "board/i2c.h"
 #include "board/ledchain.h"
 #include "board/meters.h"
 #include "board/vgamonitor.h"
+#include "chip/pins.h"
+#include "chip/time.h"
 #include "json.h"
 
 #include <gtest/gtest.h>
@@ -139,10 +139,7 @@ struct I2cMaster {
     int scl, sda;
     Clock t = 1000;
     Clock half = 500; // 100 kHz at 100 MHz
-    void line(int pin, bool high)
-    {
-        b.set(pin, !high, false, t);
-    }
+    void line(int pin, bool high) { b.set(pin, !high, false, t); }
     void step() { t += half; }
     void start()
     {

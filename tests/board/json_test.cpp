@@ -33,7 +33,7 @@ TEST(JsonText, NumbersAndStrings)
         {std::nan(""), "null"},
         {std::numeric_limits<double>::infinity(), "null"},
         {"a\"b\\c\n\r\t\x01\b\f\x7f/", "\"a\\\"b\\\\c\\n\\r\\t\\u0001\\u0008\\u000c\\u007f/\""},
-        {"\\b", "\"\\\\b\""},                   // an escaped backslash before b stays one
+        {"\\b", "\"\\\\b\""},                                     // an escaped backslash before b stays one
         {"ok\xff\xe2\x82\xac", "\"ok\xEF\xBF\xBD\xe2\x82\xac\""}, // bad UTF-8 becomes U+FFFD
     };
     for (const auto &c : cases)

@@ -19,10 +19,7 @@ namespace fs = std::filesystem;
 // Wednesday 2026-12-09 13:45:30 UTC, the clock of the in-process tests.
 const char *const kClock = "TZ=UTC SOURCE_DATE_EPOCH=1796823930 ";
 
-fs::path CasesFolder()
-{
-    return KIVO_TEST_CASES;
-}
+fs::path CasesFolder() { return KIVO_TEST_CASES; }
 
 std::vector<std::string> CaseNames()
 {
@@ -143,7 +140,8 @@ TEST_P(GoldenCase, WritesTheExpectedFiles)
 
 INSTANTIATE_TEST_SUITE_P(Cases, GoldenCase, testing::ValuesIn(CaseNames()), [](const auto &info) {
     std::string name = info.param;
-    std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
     return name;
 });
 

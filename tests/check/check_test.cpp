@@ -2,19 +2,19 @@
 // refusal, the fix it offers and the budget figures.
 #include "check/check.h"
 #include "check/names.h"
-#include "project.h"
-#include "model/text.h"
+#include "kinds/digital/slots.h"
 #include "kinds/filters/slots.h"
 #include "kinds/i2cbus/slots.h"
 #include "kinds/kind.h"
 #include "kinds/nco/nco.h"
 #include "kinds/nco/slots.h"
 #include "kinds/neopixel/slots.h"
-#include "kinds/digital/slots.h"
 #include "kinds/rtc/slots.h"
 #include "kinds/servo/slots.h"
 #include "kinds/simplesound/slots.h"
 #include "kinds/usbkbm/slots.h"
+#include "model/text.h"
+#include "project.h"
 
 #include <functional>
 
@@ -116,10 +116,7 @@ struct CheckCase {
     std::string name, field, text; // text: a part of the message
 };
 
-void PrintTo(const CheckCase &c, std::ostream *os)
-{
-    *os << c.what;
-}
+void PrintTo(const CheckCase &c, std::ostream *os) { *os << c.what; }
 
 class Checks : public ::testing::TestWithParam<CheckCase>
 {
@@ -163,14 +160,14 @@ INSTANTIATE_TEST_SUITE_P(
     Table, Checks,
     ::testing::Values(
         // Names.
-        CheckCase{"empty name", [](auto &d) { Servo(d, ""); }, [](auto &d) { Servo(d); }, E,
-                  "Object #1 (Hobby Servo)", "name", "has no name"},
+        CheckCase{"empty name", [](auto &d) { Servo(d, ""); }, [](auto &d) { Servo(d); }, E, "Object #1 (Hobby Servo)",
+                  "name", "has no name"},
         CheckCase{"not an identifier", [](auto &d) { Servo(d, "bad name"); }, [](auto &d) { Servo(d, "bad_name"); }, E,
                   "bad name", "name", "is not a C identifier"},
         CheckCase{"keyword", [](auto &d) { Servo(d, "while"); }, [](auto &d) { Servo(d, "whilst"); }, E, "while",
                   "name", "keyword"},
-        CheckCase{"built-in constant", [](auto &d) { Servo(d, "P_OE"); }, [](auto &d) { Servo(d, "PO_E"); }, E,
-                  "P_OE", "name", "reserved by the compiler"},
+        CheckCase{"built-in constant", [](auto &d) { Servo(d, "P_OE"); }, [](auto &d) { Servo(d, "PO_E"); }, E, "P_OE",
+                  "name", "reserved by the compiler"},
         CheckCase{"generated name", [](auto &d) { Servo(d, "ScanI2CBus"); }, [](auto &d) { Servo(d, "ScanBus"); }, E,
                   "ScanI2CBus", "name", "already used by the generated code"},
         CheckCase{"duplicate", [](auto &d) { Servo(d, "Twin"), Servo(d, "Twin", "39"); },
@@ -185,9 +182,10 @@ INSTANTIATE_TEST_SUITE_P(
                   [](auto &d) { Servo(d, "Servo1", "12"); }, E, "Servo1", "pin", "\"12abc\": write a whole number"},
         CheckCase{"pin out of range", [](auto &d) { Servo(d, "Servo1", "64"); },
                   [](auto &d) { Servo(d, "Servo1", "61"); }, E, "Servo1", "pin", "from 0 to 63"},
-        CheckCase{"LED count", [](auto &d) { NeopixelSlots(Single(d, kNeopixel, "Neopixel1", "53")).LedCount() = "abc"; },
-                  [](auto &d) { NeopixelSlots(Single(d, kNeopixel, "Neopixel1", "53")).LedCount() = "8"; }, E, "Neopixel1",
-                  "leds", "#LEDs in string:"},
+        CheckCase{"LED count",
+                  [](auto &d) { NeopixelSlots(Single(d, kNeopixel, "Neopixel1", "53")).LedCount() = "abc"; },
+                  [](auto &d) { NeopixelSlots(Single(d, kNeopixel, "Neopixel1", "53")).LedCount() = "8"; }, E,
+                  "Neopixel1", "leds", "#LEDs in string:"},
         CheckCase{"I2C speed", [](auto &d) { I2CBusSlots(I2C(d, "I2CScan1", "1", "2")).Speed() = "fast"; },
                   [](auto &d) { I2CBusSlots(I2C(d, "I2CScan1", "1", "2")).Speed() = "400"; }, E, "I2CScan1", "speed",
                   "Speed (kHz):"},
@@ -202,8 +200,8 @@ INSTANTIATE_TEST_SUITE_P(
         // 8 clocks per bit at the lowest clock: 500,000 baud is the fastest.
         CheckCase{"baud too fast for the clock",
                   [](auto &d) { d.m_strClockFreq = "4000000", d.m_bSetBaud = 1, d.m_strBaud = "500001"; },
-                  [](auto &d) { d.m_strClockFreq = "4000000", d.m_bSetBaud = 1, d.m_strBaud = "500000"; }, E, S,
-                  "baud", "at least 8 clocks per bit"},
+                  [](auto &d) { d.m_strClockFreq = "4000000", d.m_bSetBaud = 1, d.m_strBaud = "500000"; }, E, S, "baud",
+                  "at least 8 clocks per bit"},
         CheckCase{"SD pin", [](auto &d) { d.m_bMountSd = 1, d.m_strSdCsPin = "x"; },
                   [](auto &d) { d.m_strSdCsPin = "x"; }, E, S, "sd_cs_pin", "SD card's CS pin"},
         // Pins.
@@ -219,8 +217,8 @@ INSTANTIATE_TEST_SUITE_P(
                   [](auto &d) { Single(d, kSimpleVGA, "V1", "4"); }, E, "V1", "basepin", "6 is not a multiple of 4"},
         CheckCase{"SCL is SDA", [](auto &d) { I2C(d, "I2CScan1", "5", "5"); },
                   [](auto &d) { I2C(d, "I2CScan1", "5", "6"); }, E, "I2CScan1", "sda", "both pin 5"},
-        CheckCase{"left is right", [](auto &d) { Sound(d, "54", "54"); }, [](auto &d) { Sound(d); }, E,
-                  "SimpleSound1", "right", "both pin 54"},
+        CheckCase{"left is right", [](auto &d) { Sound(d, "54", "54"); }, [](auto &d) { Sound(d); }, E, "SimpleSound1",
+                  "right", "both pin 54"},
         CheckCase{"custom USB pins",
                   [](auto &d) {
                       UsbKbmSlots u(Usb(d));
@@ -238,9 +236,10 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"second VGA", [](auto &d) { Single(d, kSimpleVGA, "V1", "0"), Single(d, kSimpleVGA, "V2", "8"); },
                   [](auto &d) { Single(d, kSimpleVGA, "V1", "0"); }, E, "V2", "", "already has a SimpleVGA"},
         CheckCase{"second keyboard", [](auto &d) { QuietUsb(d, "UsbKbM1", "8"), QuietUsb(d, "UsbKbM2", "16"); },
-                  [](auto &d) { QuietUsb(d, "UsbKbM1", "8"), UsbKbmSlots(QuietUsb(d, "UsbKbM2", "16")).OutKeyboard() = false; }, E,
-                  "UsbKbM2",
-                  "out_keyboard", "already outputs keyboard input"},
+                  [](auto &d) {
+                      QuietUsb(d, "UsbKbM1", "8"), UsbKbmSlots(QuietUsb(d, "UsbKbM2", "16")).OutKeyboard() = false;
+                  },
+                  E, "UsbKbM2", "out_keyboard", "already outputs keyboard input"},
         CheckCase{"RTC without its bus", [](auto &d) { RtcSlots(Add(d, kRTC, "RTC1")).Bus() = "Gone"; },
                   [](auto &d) { I2C(d, "Bus", "1", "2"), RtcSlots(Add(d, kRTC, "RTC1")).Bus() = "Bus"; }, E, "RTC1",
                   "bus", "not in the project"},
@@ -258,7 +257,8 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   W, "SmartPin1", "in_filter", "filt1"},
         // Scripts.
-        CheckCase{"options that run a command", [](auto &d) { d.m_bUseFlexOptions = 1, d.m_strFlexOptions = "-O1; rm x"; },
+        CheckCase{"options that run a command",
+                  [](auto &d) { d.m_bUseFlexOptions = 1, d.m_strFlexOptions = "-O1; rm x"; },
                   [](auto &d) { d.m_bUseFlexOptions = 1, d.m_strFlexOptions = "-D 'X=a;b'"; }, E, S, "flex_options",
                   "\";\" outside quotes"},
         CheckCase{"line break in a path", [](auto &d) { d.m_strLoadP2Path = "tools/p2\nrm -rf ~"; },
@@ -273,14 +273,12 @@ INSTANTIATE_TEST_SUITE_P(
                       for (int i = 0; i < 7; ++i)
                           CustomUsb(d, i);
                   },
-                  E, S, "",
-                  "starts 9 cogs"},
+                  E, S, "", "starts 9 cogs"},
         CheckCase{"hub RAM", [](auto &d) { d.m_bSetHeapSize = 1, d.m_strHeapSize = "510000"; },
                   [](auto &d) { d.m_bSetHeapSize = 1, d.m_strHeapSize = "100000"; }, E, S, "",
                   "of the 524,288 the P2 has"},
         CheckCase{"hub RAM near the limit", [](auto &d) { d.m_bSetHeapSize = 1, d.m_strHeapSize = "460000"; },
-                  [](auto &d) { d.m_bSetHeapSize = 1, d.m_strHeapSize = "400000"; }, W, S, "",
-                  "close to the limit"}),
+                  [](auto &d) { d.m_bSetHeapSize = 1, d.m_strHeapSize = "400000"; }, W, S, "", "close to the limit"}),
     [](const auto &info) {
         std::string n = info.param.what;
         for (auto &ch : n)

@@ -32,7 +32,9 @@ TEST(CliCheck, ListsFindingsAndRefusesGenerateUnlessForced)
     r = cli.Run({"generate", file});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Error: P2 & FlexSpin: \"P2 Core Frequency:\""), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("Kivo: Code not generated: the project has errors. Correct them, or generate with --force."), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Kivo: Code not generated: the project has errors. Correct them, or generate with --force."),
+              std::string::npos)
+        << r.err;
     EXPECT_FALSE(std::filesystem::exists(cli.File("build.sh")));
     EXPECT_FALSE(std::filesystem::exists(cli.File("Blink.c")));
     EXPECT_EQ(test::ReadFileBytes(file), before);

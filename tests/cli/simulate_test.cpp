@@ -29,8 +29,8 @@ Program serialProgram(const std::vector<std::uint8_t> &bytes)
 struct Cli : test::KivoCli {
     std::string Write(const std::string &name, const std::vector<std::uint8_t> &bytes)
     {
-        std::ofstream(dir / name, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()),
-                                                          std::streamsize(bytes.size()));
+        std::ofstream(dir / name, std::ios::binary)
+            .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
         return dir / name;
     }
 };
@@ -44,7 +44,8 @@ TEST(Simulate, PrintsTheConsoleAndExitsWithTheStatusSent)
     // $FF not followed by $00 S is printed as it is.
     const std::string other = cli.Write("ff.binary", serialProgram({0xFF, 'a', 0xFF, 0x00, 0}).bytes());
     EXPECT_EQ(cli({"simulate", other, "--time=1"}), 0) << cli.output;
-    EXPECT_EQ(cli.output, "\xFF" "a");
+    EXPECT_EQ(cli.output, "\xFF"
+                          "a");
 }
 
 TEST(Simulate, StopsAtTheTimeLimitOrWhenEveryCogStopped)

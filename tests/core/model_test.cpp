@@ -52,12 +52,9 @@ TEST(Document, KindLabels)
 {
     CCodeObject o;
     EXPECT_EQ(o.GetKindName(), "SimpleVGA");
-    const std::pair<int, const char *> cases[] = {{1, "I2C Bus and Scanner"},
-                                                  {6, "Hobby Servo"},
-                                                  {11, "USB Keyboard and/or Mouse"},
-                                                  {12, "Unkown Type"},
-                                                  {-1, "Unkown Type"},
-                                                  {99, "Unkown Type"}};
+    const std::pair<int, const char *> cases[] = {
+        {1, "I2C Bus and Scanner"}, {6, "Hobby Servo"},  {11, "USB Keyboard and/or Mouse"},
+        {12, "Unkown Type"},        {-1, "Unkown Type"}, {99, "Unkown Type"}};
     for (auto [kind, label] : cases) {
         o.m_nKind = kind;
         EXPECT_EQ(o.GetKindName(), label) << kind;
@@ -135,9 +132,17 @@ TEST(Document, ProjectFolderOfAnUnsavedProject)
 TEST(Text, NumericConversion)
 {
     const std::pair<const char *, int> cases[] = {
-        {"38", 38},          {"  12abc", 12}, {"", 0},      {"abc", 0},
-        {"-1", -1},          {"+7", 7},       {"\t 64", 64}, {"99999999999", 2147483647},
-        {"-99999999999", -2147483647 - 1},    {"- 5", 0},    {"1e3", 1},
+        {"38", 38},
+        {"  12abc", 12},
+        {"", 0},
+        {"abc", 0},
+        {"-1", -1},
+        {"+7", 7},
+        {"\t 64", 64},
+        {"99999999999", 2147483647},
+        {"-99999999999", -2147483647 - 1},
+        {"- 5", 0},
+        {"1e3", 1},
     };
     for (auto [text, value] : cases)
         EXPECT_EQ(TextToInt(text), value) << text;
@@ -155,8 +160,12 @@ TEST(Text, CodePageConversions)
     EXPECT_EQ(Cp1252ToUtf8("\x80"), "\xE2\x82\xAC"); // euro sign
 
     std::string out;
-    EXPECT_EQ(Utf8ToCp1252("ab\xE2\x82\xAC" "c\xE6\x97\xA5z", out), 6u); // stops at U+65E5
-    EXPECT_EQ(out, "ab\x80" "c");
+    EXPECT_EQ(Utf8ToCp1252("ab\xE2\x82\xAC"
+                           "c\xE6\x97\xA5z",
+                           out),
+              6u); // stops at U+65E5
+    EXPECT_EQ(out, "ab\x80"
+                   "c");
 }
 
 TEST(Text, Utf16RoundTripKeepsLoneSurrogates)
@@ -164,5 +173,8 @@ TEST(Text, Utf16RoundTripKeepsLoneSurrogates)
     std::u16string units = {u'A', 0xD800, u'B', 0xDC00, 0xD83D, 0xDE00, 0xDFFF};
     EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(units)), units);
     EXPECT_EQ(Utf16ToUtf8({0xD83D, 0xDE00}), "\xF0\x9F\x98\x80");
-    EXPECT_EQ(SanitizeUtf8("a\xFF" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(SanitizeUtf8("a\xFF"
+                           "b"),
+              "a\xEF\xBF\xBD"
+              "b");
 }

@@ -1,6 +1,6 @@
+#include "golden.h"
 #include "model/kivodoc.h"
 #include "model/projectfile.h"
-#include "golden.h"
 #include "testsupport.h"
 
 using namespace kivo;
@@ -22,10 +22,7 @@ std::vector<uint8_t> Wide(const std::string &s)
     return out;
 }
 
-std::string AsString(const std::vector<uint8_t> &v)
-{
-    return std::string(v.begin(), v.end());
-}
+std::string AsString(const std::vector<uint8_t> &v) { return std::string(v.begin(), v.end()); }
 
 // A project with three objects, odd texts and every field touched.
 void FillSample(CKivoDoc &doc)
@@ -243,11 +240,13 @@ TEST(ProjectFile, OpenReportsUnreadableAndMalformedFiles)
     ASSERT_EQ(t.messages.shown.size(), 1u);
     EXPECT_EQ(t.messages.shown[0].text, (dir / "missing.kivo") + " was not found.");
 
-    test::WriteFileBytes(dir / "bad.kivo", "\x01\x00\x00\x00\xFF\xFE\xFF\x09" "1");
+    test::WriteFileBytes(dir / "bad.kivo", "\x01\x00\x00\x00\xFF\xFE\xFF\x09"
+                                           "1");
     t.messages.shown.clear();
     CKivoDoc bad;
     EXPECT_EQ(t.Show(OpenProject(dir / "bad.kivo", bad, t.services)).what, Failure::FileFormat);
-    EXPECT_EQ(t.messages.shown, (std::vector<ShownMessage>{{MessageKind::Plain, "Unexpected file format.\n" + (dir / "bad.kivo")}}));
+    EXPECT_EQ(t.messages.shown,
+              (std::vector<ShownMessage>{{MessageKind::Plain, "Unexpected file format.\n" + (dir / "bad.kivo")}}));
     EXPECT_EQ(bad.m_strPathName, "");
 }
 

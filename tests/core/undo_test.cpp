@@ -1,12 +1,12 @@
 // The project's history: snapshots, undo and redo across the object list's
 // operations and settings, the modified state, Cancel putting an object back,
 // and the tool folders of a new project on this host.
-#include "project.h"
+#include "kinds/kind.h"
 #include "model/kivodoc.h"
 #include "model/projectfile.h"
 #include "model/undo.h"
-#include "kinds/kind.h"
 #include "platform/files.h"
+#include "project.h"
 
 #include <filesystem>
 #include <fstream>
@@ -14,13 +14,9 @@
 
 using namespace kivo;
 
-namespace
-{
+namespace {
 
-std::vector<uint8_t> Bytes(const CKivoDoc &doc)
-{
-    return SerializeProject(doc);
-}
+std::vector<uint8_t> Bytes(const CKivoDoc &doc) { return SerializeProject(doc); }
 
 test::Setter Servo(const std::string &pin)
 {
@@ -185,8 +181,7 @@ TEST(Undo, HistoryKeepsALimitedNumberOfSteps)
 
 // ---- tool folders of new projects ----
 
-namespace
-{
+namespace {
 
 void MakeProgram(const std::filesystem::path &path)
 {

@@ -71,7 +71,8 @@ TEST(Scripts, EachOptionOnItsOwn)
          nullptr},
         {&CKivoDoc::m_bUseFlexOptions,
          "C:\\FlexProp\\bin\\FlexSpin.exe -2 -L C:\\FlexProp\\bin\\include   --fixed --fcache=200 B.c", nullptr},
-        {&CKivoDoc::m_bUsePlan9, nullptr, "C:\\FlexProp\\bin\\loadp2.exe  -t -k -9 C:\\FlexProp\\Plan9 -b 230400  B.binary"},
+        {&CKivoDoc::m_bUsePlan9, nullptr,
+         "C:\\FlexProp\\bin\\loadp2.exe  -t -k -9 C:\\FlexProp\\Plan9 -b 230400  B.binary"},
         {&CKivoDoc::m_bSetBaud, nullptr, "C:\\FlexProp\\bin\\loadp2.exe  -t -k -b 230400  B.binary"},
         {&CKivoDoc::m_bUseLoadP2Options, nullptr, "C:\\FlexProp\\bin\\loadp2.exe  -t -k -b 230400 -SINGLE B.binary"},
         {&CKivoDoc::m_bShowTerminal, nullptr, "C:\\FlexProp\\bin\\loadp2.exe  -k -b 230400  B.binary"},
@@ -103,8 +104,9 @@ TEST(Scripts, ShellScriptsQuoteEveryPath)
     d.m_bUseLibraryPath = 1;
     d.m_strLibraryPath = "/lib dir";
     std::string s = BuildSh(d, "My Proj.c");
-    EXPECT_NE(s.find("'/x/it'\\''s here/bin/flexspin' -2 -L '/x/it'\\''s here/bin//include' -L '/lib dir' 'My Proj.c'\n"),
-              std::string::npos)
+    EXPECT_NE(
+        s.find("'/x/it'\\''s here/bin/flexspin' -2 -L '/x/it'\\''s here/bin//include' -L '/lib dir' 'My Proj.c'\n"),
+        std::string::npos)
         << s;
     EXPECT_EQ(ShellQuote("a'b"), "'a'\\''b'");
     // The pause keeps a console open, like Pause, and the script ends with
@@ -242,8 +244,8 @@ TEST(Library, FilesAreWrittenUnchangedOncePerObject)
 TEST(Library, Table)
 {
     CCodeObject o;
-    const std::pair<int, std::size_t> counts[] = {{0, 2}, {1, 1}, {2, 1}, {3, 0}, {4, 1}, {5, 8},
-                                                  {6, 1}, {7, 0}, {8, 0}, {9, 0}, {10, 1}, {11, 1}, {12, 0}};
+    const std::pair<int, std::size_t> counts[] = {{0, 2}, {1, 1}, {2, 1}, {3, 0},  {4, 1},  {5, 8}, {6, 1},
+                                                  {7, 0}, {8, 0}, {9, 0}, {10, 1}, {11, 1}, {12, 0}};
     for (auto [kind, n] : counts) {
         o.m_nKind = kind;
         EXPECT_EQ(LibraryFilesFor(o).size(), n) << kind;
@@ -271,16 +273,17 @@ TEST(Library, AFileThatCannotBeWrittenIsReported)
         Result r = p.t.Show(GenerateProject(p.doc, p.t.services));
         EXPECT_EQ(r.what, Failure::CreateFile);
         const std::string path = p.dir / "zd_servo.spin2";
-        EXPECT_EQ(p.t.messages.shown, (std::vector<ShownMessage>{{MessageKind::Plain, "Error:  Can't create " + path +
-                                                                                          " -->Access to " + path +
-                                                                                          " was denied."}}));
+        EXPECT_EQ(p.t.messages.shown,
+                  (std::vector<ShownMessage>{{MessageKind::Plain, "Error:  Can't create " + path + " -->Access to " +
+                                                                      path + " was denied."}}));
     }
     if (::geteuid() != 0) { // root writes anywhere
         Project p;
         AddServo(p);
         ASSERT_TRUE(p.t.Show(GenerateProject(p.doc, p.t.services)));
         std::filesystem::remove(p.dir / "zd_servo.spin2");
-        std::filesystem::permissions(p.dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        std::filesystem::permissions(p.dir.Path(),
+                                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
         Result r = p.t.Show(GenerateProject(p.doc, p.t.services));
         std::filesystem::permissions(p.dir.Path(), std::filesystem::perms::owner_all);
         EXPECT_EQ(r.what, Failure::CreateFile);

@@ -16,10 +16,7 @@ struct WordsCase {
     bool unclosed;
 };
 
-void PrintTo(const WordsCase &c, std::ostream *os)
-{
-    *os << c.text;
-}
+void PrintTo(const WordsCase &c, std::ostream *os) { *os << c.text; }
 
 class OptionWordsTable : public ::testing::TestWithParam<WordsCase>
 {
@@ -40,10 +37,10 @@ INSTANTIATE_TEST_SUITE_P(
                       WordsCase{"--fixed --fcache=200", {"--fixed", "--fcache=200"}, 0, false},
                       WordsCase{"  -O1   -g ", {"-O1", "-g"}, 0, false},
                       WordsCase{"-D 'NAME=a b'", {"-D", "NAME=a b"}, 0, false},
-                      WordsCase{"-D\"X=$HOME\"", {"-DX=$HOME"}, 0, false},
-                      WordsCase{"'it''s'", {"its"}, 0, false}, WordsCase{"\"it's\"", {"it's"}, 0, false},
-                      WordsCase{"''", {""}, 0, false}, WordsCase{"a\\ b c", {"a b", "c"}, 0, false},
-                      WordsCase{"a\\\"b", {"a\"b"}, 0, false}, WordsCase{"end\\", {"end\\"}, 0, false},
+                      WordsCase{"-D\"X=$HOME\"", {"-DX=$HOME"}, 0, false}, WordsCase{"'it''s'", {"its"}, 0, false},
+                      WordsCase{"\"it's\"", {"it's"}, 0, false}, WordsCase{"''", {""}, 0, false},
+                      WordsCase{"a\\ b c", {"a b", "c"}, 0, false}, WordsCase{"a\\\"b", {"a\"b"}, 0, false},
+                      WordsCase{"end\\", {"end\\"}, 0, false},
                       WordsCase{"--fixed; touch X", {"--fixed;", "touch", "X"}, ';', false},
                       WordsCase{"$(id)", {"$(id)"}, '$', false}, WordsCase{"`id`", {"`id`"}, '`', false},
                       WordsCase{"a|b", {"a|b"}, '|', false}, WordsCase{"a&", {"a&"}, '&', false},
@@ -58,8 +55,8 @@ std::string StandIn(const test::TempDir &dir, const std::string &log)
 {
     const std::string bin = dir / "bin";
     std::filesystem::create_directories(bin);
-    test::WriteFileBytes(bin + "/flexspin", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >" +
-                                                 test::Quote(log) + "\n");
+    test::WriteFileBytes(bin + "/flexspin",
+                         "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >" + test::Quote(log) + "\n");
     ::chmod((bin + "/flexspin").c_str(), 0755);
     return bin;
 }

@@ -1,9 +1,9 @@
-#include "toolchain/toolchain.h"
 #include "generator/generator.h"
-#include "platform/process.h"
-#include "testsupport.h"
 #include "model/kivodoc.h"
 #include "platform/files.h"
+#include "platform/process.h"
+#include "testsupport.h"
+#include "toolchain/toolchain.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -126,8 +126,9 @@ TEST(Toolchain, AMissingCompilerOrLoaderIsNamedWithTheFolderSearched)
     }
     EXPECT_TRUE(t.processes.requests.empty());
     ASSERT_EQ(t.messages.shown.size(), 2u);
-    EXPECT_EQ(t.messages.shown[0].text, "The compiler flexspin was not found in the folder " + (p.dir / "nowhere") +
-                                            ".\nSet the FlexSpin folder on the \"P2 & FlexSpin\" tab, then Generate again.");
+    EXPECT_EQ(t.messages.shown[0].text,
+              "The compiler flexspin was not found in the folder " + (p.dir / "nowhere") +
+                  ".\nSet the FlexSpin folder on the \"P2 & FlexSpin\" tab, then Generate again.");
     EXPECT_EQ(t.messages.shown[1].text, "The loader loadp2 was not found on PATH (/nonexistent).\nSet the loadp2 "
                                         "folder on the \"P2 & FlexSpin\" tab, then Generate again.");
 
@@ -149,9 +150,12 @@ TEST(Toolchain, UnsavedProjectStartsNothing)
 
 TEST(Toolchain, FlexPropFolderDropsFourCharacters)
 {
-    const std::pair<const char *, const char *> cases[] = {
-        {"C:\\flexprop\\bin", "C:\\flexprop"}, {"/home/u/flexprop/bin/", "/home/u/flexprop/"},
-        {"/bin", ""}, {"abcde", "a"}, {"/x/\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", "/x/"}, {"", ""}};
+    const std::pair<const char *, const char *> cases[] = {{"C:\\flexprop\\bin", "C:\\flexprop"},
+                                                           {"/home/u/flexprop/bin/", "/home/u/flexprop/"},
+                                                           {"/bin", ""},
+                                                           {"abcde", "a"},
+                                                           {"/x/\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", "/x/"},
+                                                           {"", ""}};
     for (auto [setting, folder] : cases)
         EXPECT_EQ(FlexPropFolder(setting), folder) << setting;
 }
@@ -167,9 +171,9 @@ TEST(Toolchain, FlexPropGetsTheMainFileAsOneArgument)
     EXPECT_FALSE(t.Show(EditWithFlexProp(doc, t.services)));
     doc.m_strFlexSpinPath = "/bin";
     EXPECT_FALSE(t.Show(EditWithFlexProp(doc, t.services))); // nothing to start, nothing said
-    EXPECT_EQ(t.messages.shown,
-              (std::vector<ShownMessage>{{MessageKind::Plain, "Please Generate Files before invoking FlexProp."},
-                                         {MessageKind::Plain, "Please specify FlexProp path before invoking FlexProp."}}));
+    EXPECT_EQ(t.messages.shown, (std::vector<ShownMessage>{
+                                    {MessageKind::Plain, "Please Generate Files before invoking FlexProp."},
+                                    {MessageKind::Plain, "Please specify FlexProp path before invoking FlexProp."}}));
     EXPECT_TRUE(t.processes.requests.empty());
 
     doc.m_strFlexSpinPath = "/home/u/flexprop/bin";
@@ -183,8 +187,7 @@ TEST(Toolchain, FlexPropGetsTheMainFileAsOneArgument)
 
     t.processes.outcome = {false, 13, 0};
     EXPECT_FALSE(t.Show(EditWithFlexProp(doc, t.services)));
-    EXPECT_EQ(t.messages.shown.back().text,
-              "Error running FlexProp:  13\n/home/u/flexprop/flexprop: " + ErrorText(13));
+    EXPECT_EQ(t.messages.shown.back().text, "Error running FlexProp:  13\n/home/u/flexprop/flexprop: " + ErrorText(13));
 }
 
 TEST(Toolchain, FlexPropIsFoundOnPathWhenTheFolderDoesNotLeadToIt)

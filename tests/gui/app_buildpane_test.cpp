@@ -94,7 +94,10 @@ protected:
         EXPECT_EQ(Pane().Runs().size(), before + 1) << id;
         return Pane().Runs().value(0);
     }
-    static bool Ends(CScriptRun *run) { return QTest::qWaitFor([run] { return !run->IsRunning(); }, 10000); }
+    static bool Ends(CScriptRun *run)
+    {
+        return QTest::qWaitFor([run] { return !run->IsRunning(); }, 10000);
+    }
     static QStringList Problems(CScriptRun *run)
     {
         QStringList out;
@@ -165,9 +168,9 @@ TEST_F(BuildPaneTest, AFailedCompileListsItsProblemsAndSaysItsExitStatus)
     EXPECT_TRUE(output.endsWith("Compile failed (exit 1)\n")) << output.toStdString();
     // The script's pause ended on its closed input and is not shown.
     EXPECT_FALSE(output.contains("Press Enter")) << output.toStdString();
-    EXPECT_EQ(Problems(run), (QStringList{"Blink.c|12|error: syntax error, unexpected return",
-                                          "Platform.h|3|warning: mixing pointer and integer types",
-                                          "||error: Preprocessor errors:"}));
+    EXPECT_EQ(Problems(run),
+              (QStringList{"Blink.c|12|error: syntax error, unexpected return",
+                           "Platform.h|3|warning: mixing pointer and integer types", "||error: Preprocessor errors:"}));
     EXPECT_EQ(Frame().statusBar()->currentMessage(), "Blink: Compile failed (exit 1)");
     EXPECT_EQ(Pane().RunList()->item(0)->text(), "Blink: Compile failed (exit 1)");
 

@@ -123,7 +123,9 @@ TEST_F(CommandsTest, EveryCommandIsFoundByItsIdAndRunsItsSlot)
         QString shown; // what comes up, or nothing
         std::function<void()> check;
     };
-    auto ranOnTab = [pins](const char *id) { return [pins, id] { EXPECT_EQ(pins->ran.value(pins->ran.size() - 1), id); }; };
+    auto ranOnTab = [pins](const char *id) {
+        return [pins, id] { EXPECT_EQ(pins->ran.value(pins->ran.size() - 1), id); };
+    };
     auto nothing = [] {};
     const Row rows[] = {
         {"file.open", "QFileDialog", nothing},
@@ -136,11 +138,13 @@ TEST_F(CommandsTest, EveryCommandIsFoundByItsIdAndRunsItsSlot)
         {"edit.copy", "", ranOnTab("edit.copy")},
         {"edit.paste", "", ranOnTab("edit.paste")},
         {"edit.select-all", "", ranOnTab("edit.select-all")},
-        {"project.compile", QString::fromStdString("build.sh is not in the project folder " + folder +
-                                                   ".\nGenerate the project's files first?"),
+        {"project.compile",
+         QString::fromStdString("build.sh is not in the project folder " + folder +
+                                ".\nGenerate the project's files first?"),
          nothing},
-        {"project.load", QString::fromStdString("load.sh is not in the project folder " + folder +
-                                                ".\nGenerate the project's files first?"),
+        {"project.load",
+         QString::fromStdString("load.sh is not in the project folder " + folder +
+                                ".\nGenerate the project's files first?"),
          nothing},
         {"project.flexprop", "Please Generate Files before invoking FlexProp.", nothing},
         {"project.generate", "Project files created.",
@@ -152,10 +156,8 @@ TEST_F(CommandsTest, EveryCommandIsFoundByItsIdAndRunsItsSlot)
         {"view.build-pane", "", [&] { EXPECT_TRUE(Frame().BuildDock()->isVisible()); }},
         {"view.terminal-pane", "", [&] { EXPECT_TRUE(Frame().TerminalDock()->isVisible()); }},
         {"view.terminal-pane", "", [&] { EXPECT_TRUE(Frame().TerminalDock()->isHidden()); }},
-        {"project.external-terminal", "",
-         [&] { EXPECT_EQ(app->Profile().GetInt("RunScriptsInTerminal", 0), 1); }},
-        {"project.external-terminal", "",
-         [&] { EXPECT_EQ(app->Profile().GetInt("RunScriptsInTerminal", 1), 0); }},
+        {"project.external-terminal", "", [&] { EXPECT_EQ(app->Profile().GetInt("RunScriptsInTerminal", 0), 1); }},
+        {"project.external-terminal", "", [&] { EXPECT_EQ(app->Profile().GetInt("RunScriptsInTerminal", 1), 0); }},
         {"file.print-pin-report", "",
          [&] {
              EXPECT_EQ(View()->currentIndex(), int(CKivoView::PinsTab));
@@ -218,7 +220,8 @@ TEST_F(CommandsTest, EveryCommandIsFoundByItsIdAndRunsItsSlot)
         EXPECT_FALSE(Enabled(id)) << id;
         tabled << id;
     }
-    tabled << "window.next-pane" << "window.previous-pane"; // below
+    tabled << "window.next-pane"
+           << "window.previous-pane"; // below
     tabled.removeDuplicates();
     QStringList ids = Frame().ActionIds();
     ids.sort();
@@ -383,10 +386,9 @@ TEST_F(CommandsTest, TabCommandsFollowTheActiveWindowAndItsTab)
 
 TEST_F(CommandsTest, ProjectCommandsNeedAProjectWindow)
 {
-    const char *const projectCommands[] = {"file.save",         "file.save-as",     "file.close",
-                                           "file.close-window", "file.print-pin-report", "project.generate",
-                                           "project.compile",   "project.load",     "project.flexprop",
-                                           "window.new"};
+    const char *const projectCommands[] = {
+        "file.save",        "file.save-as",    "file.close",   "file.close-window", "file.print-pin-report",
+        "project.generate", "project.compile", "project.load", "project.flexprop",  "window.new"};
     for (const char *id : projectCommands)
         EXPECT_TRUE(Enabled(id)) << id;
     Frame().RunCommand("file.close");

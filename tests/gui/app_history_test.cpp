@@ -3,10 +3,10 @@
 // and the keyboard and screen-size behaviour of the shell.
 #include "app_support.h"
 #include "grid/pinsview.h"
+#include "kinds/kind.h"
 #include "model/kivodoc.h"
 #include "model/projectfile.h"
 #include "objects/editor.h"
-#include "kinds/kind.h"
 #include "workspace/colortabbar.h"
 #include "workspace/editordialog.h"
 #include "workspace/flexspinview.h"
@@ -25,15 +25,10 @@
 #include <QTabBar>
 #include <filesystem>
 
-namespace kivo::test
-{
-namespace
-{
+namespace kivo::test {
+namespace {
 
-std::vector<uint8_t> Bytes(const CKivoDoc &doc)
-{
-    return SerializeProject(doc);
-}
+std::vector<uint8_t> Bytes(const CKivoDoc &doc) { return SerializeProject(doc); }
 
 // Presses `button` of the message box that comes up, keeping its text.
 Modals::Step Answer(QMessageBox::StandardButton button, QString *text = nullptr)
@@ -48,14 +43,11 @@ Modals::Step Answer(QMessageBox::StandardButton button, QString *text = nullptr)
     };
 }
 
-void PressOk(QWidget *dialog)
-{
-    dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-}
+void PressOk(QWidget *dialog) { dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click(); }
 
 class HistoryTest : public AppTest
 {
-  protected:
+protected:
     void SetUp() override
     {
         AppTest::SetUp();

@@ -565,7 +565,6 @@ TEST_F(AppTest, GenerateOnANewProjectAsksForASaveFirst)
     EXPECT_EQ(app->RecentFiles().first(), QString::fromStdString(base + ".kivo"));
 }
 
-
 // A project whose folder holds its scripts and whose tool folder holds a
 // stand-in compiler and loader.
 void ReadyToBuild(CKivoDoc &doc, const TempDir &dir)
@@ -592,9 +591,8 @@ TEST_F(AppTest, WithTheExternalTerminalCompileRunsTheBuildScriptThereAndWaitsMod
     Frame().RunCommand("project.external-terminal");
 
     bool waited = false;
-    Modals::Get().Then([&waited](QWidget *w) {
-        waited = qobject_cast<CScriptWait *>(w) != nullptr && CScriptWait::Current() == w;
-    });
+    Modals::Get().Then(
+        [&waited](QWidget *w) { waited = qobject_cast<CScriptWait *>(w) != nullptr && CScriptWait::Current() == w; });
     Frame().RunCommand("project.compile");
     EXPECT_TRUE(waited);
     EXPECT_EQ(CScriptWait::Current(), nullptr);

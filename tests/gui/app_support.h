@@ -10,13 +10,13 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QTest>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QTest>
 #include <QTimer>
 #include <cstdlib>
 #include <deque>
@@ -25,10 +25,7 @@
 #include <memory>
 
 // Readable values in failure messages.
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace kivo::test {
 
@@ -132,15 +129,9 @@ private:
 };
 
 // Types `text` into a widget as key presses (a selection is replaced).
-inline void Type(QWidget *w, const QString &text)
-{
-    QTest::keyClicks(w, text);
-}
+inline void Type(QWidget *w, const QString &text) { QTest::keyClicks(w, text); }
 
-inline void Key(QWidget *w, Qt::Key key)
-{
-    QTest::keyClick(w, key);
-}
+inline void Key(QWidget *w, Qt::Key key) { QTest::keyClick(w, key); }
 
 // Replaces the text of a line edit as a user would.
 inline void Retype(QLineEdit *e, const QString &text)

@@ -2,9 +2,9 @@
 // semantics, the object list with the picker and the editors, the dialogs
 // built from field descriptions.
 #include "app_support.h"
+#include "kinds/kind.h"
 #include "model/kivodoc.h"
 #include "objects/editor.h"
-#include "kinds/kind.h"
 #include "workspace/editordialog.h"
 #include "workspace/flexspinview.h"
 #include "workspace/objectpicker.h"
@@ -89,16 +89,34 @@ protected:
 TEST_F(SettingsTest, ShowsEveryFieldWithItsLabelAndListEntries)
 {
     QStringList texts = Texts(form);
-    for (const char *t :
-         {"P2", "FlexSpin", "Options", "LoadP2", "SD Card", "P2 Core Frequency:", "Hz", "Specify Heap Size:",
-          "FlexSpin folder:", "-L Use Additional Library Folder", "-O Specify Optimization Level",
-          "Add these additional options:", "loadp2 folder:", "-t Show Terminal Window",
-          "-k Wait for Terminal input before exit", "-9 Use Plan9 to access PC Folder:", "-b Specify terminal baud",
-          "Note:  Do not use with Debug", "Mount SD Card", "Pins:", "CLK", "CS", "MOSI", "MISO", "Browse",
-          "Note:  If you change any of the paths above, you must Generate files again to take effect."})
+    for (const char *t : {"P2",
+                          "FlexSpin",
+                          "Options",
+                          "LoadP2",
+                          "SD Card",
+                          "P2 Core Frequency:",
+                          "Hz",
+                          "Specify Heap Size:",
+                          "FlexSpin folder:",
+                          "-L Use Additional Library Folder",
+                          "-O Specify Optimization Level",
+                          "Add these additional options:",
+                          "loadp2 folder:",
+                          "-t Show Terminal Window",
+                          "-k Wait for Terminal input before exit",
+                          "-9 Use Plan9 to access PC Folder:",
+                          "-b Specify terminal baud",
+                          "Note:  Do not use with Debug",
+                          "Mount SD Card",
+                          "Pins:",
+                          "CLK",
+                          "CS",
+                          "MOSI",
+                          "MISO",
+                          "Browse",
+                          "Note:  If you change any of the paths above, you must Generate files again to take effect."})
         EXPECT_TRUE(texts.contains(t)) << t;
-    EXPECT_EQ(Entries(Combo(1027)),
-              (QStringList{"100000000", "160000000", "200000000", "297000000", "300000000"}));
+    EXPECT_EQ(Entries(Combo(1027)), (QStringList{"100000000", "160000000", "200000000", "297000000", "300000000"}));
     EXPECT_EQ(Entries(Combo(1010)), (QStringList{"0", "1", "2", "2,!cse"}));
     EXPECT_EQ(Entries(Combo(1028)), (QStringList{"115200", "230400", "1000000", "2000000"}));
     // The project's values, as opened.
@@ -303,12 +321,20 @@ TEST_F(ObjectListTest, ThePickerOffersTwelveKindsAndRefusesAClockWithoutABus)
         auto *picker = qobject_cast<CObjectPicker *>(w);
         ASSERT_NE(picker, nullptr);
         EXPECT_EQ(picker->windowTitle(), "Pick New Object");
-        const char *captions[] = {"Simple VGA 8bpp",       "I2C Bus && Scanner", "RGB LED String",
-                                  "NCO (Square Wave)",     "I2C RTC",            "Simple Sound",
-                                  "Servo",                 "Smart Digital I/O Pin", "Global Digital Filters",
-                                  "DAC Analog Output",     "ADC Analog Input",   "USB Keyboard && Mouse"};
-        const int kinds[] = {kSimpleVGA, kI2CBus, kNeopixel, kNCO,     kRTC, kSimpleSound,
-                             kServo,     kDigital, kFilters, kDAC, kADC, kUsbKbm};
+        const char *captions[] = {"Simple VGA 8bpp",
+                                  "I2C Bus && Scanner",
+                                  "RGB LED String",
+                                  "NCO (Square Wave)",
+                                  "I2C RTC",
+                                  "Simple Sound",
+                                  "Servo",
+                                  "Smart Digital I/O Pin",
+                                  "Global Digital Filters",
+                                  "DAC Analog Output",
+                                  "ADC Analog Input",
+                                  "USB Keyboard && Mouse"};
+        const int kinds[] = {kSimpleVGA, kI2CBus,  kNeopixel, kNCO, kRTC, kSimpleSound,
+                             kServo,     kDigital, kFilters,  kDAC, kADC, kUsbKbm};
         for (int i = 0; i < 12; ++i) {
             QPushButton *b = picker->KindButton(kinds[i]);
             ASSERT_NE(b, nullptr);

@@ -25,8 +25,7 @@ QString CellName(int r, int c) { return QString("r%1c%2").arg(r).arg(c); }
 
 // A grid of 8 rows by 5 columns, one fixed row and column, every cell
 // holding its own name.
-template <class Grid = CGridCtrl>
-struct GridSetup {
+template <class Grid = CGridCtrl> struct GridSetup {
     Grid grid;
     GridSetup()
     {
@@ -476,8 +475,7 @@ TEST_F(GridCtrlTest, TheEditBoxSitsOnTheCellAndGrowsToTheRight)
     EXPECT_EQ(Editor()->font(), grid.GetCell(2, 1)->EffectiveFont());
     QFontMetrics fm(Editor()->font());
     Editor()->setText("a somewhat longer text");
-    EXPECT_EQ(Editor()->width(),
-              fm.horizontalAdvance("a somewhat longer text") + 2 * fm.horizontalAdvance(' '));
+    EXPECT_EQ(Editor()->width(), fm.horizontalAdvance("a somewhat longer text") + 2 * fm.horizontalAdvance(' '));
     Editor()->setText(QString(200, 'W'));
     EXPECT_EQ(Editor()->geometry().right(), vp()->width() - 1); // stops at the grid's right edge
 }

@@ -31,9 +31,9 @@ TEST(GridGeometry, CellRectsKeepFixedCellsInPlaceWhenScrolled)
     EXPECT_EQ(still.TotalHeight(), 116);
 
     GridLayout scrolled = SampleLayout({50, 24});
-    EXPECT_EQ(CellRect(scrolled, 0, 0), QRect(0, 0, 40, 20));     // corner
-    EXPECT_EQ(CellRect(scrolled, 0, 2), QRect(90, 0, 100, 20));     // header row: x scrolls only
-    EXPECT_EQ(CellRect(scrolled, 2, 0), QRect(0, 20, 40, 24));     // header column: y scrolls only
+    EXPECT_EQ(CellRect(scrolled, 0, 0), QRect(0, 0, 40, 20));   // corner
+    EXPECT_EQ(CellRect(scrolled, 0, 2), QRect(90, 0, 100, 20)); // header row: x scrolls only
+    EXPECT_EQ(CellRect(scrolled, 2, 0), QRect(0, 20, 40, 24));  // header column: y scrolls only
     EXPECT_EQ(CellRect(scrolled, 2, 2), QRect(90, 20, 100, 24));
 
     EXPECT_FALSE(CellRect(still, 5, 0).isValid());
@@ -53,18 +53,19 @@ TEST(GridGeometry, CellAtFindsTheCellUnderAPoint)
         {{0, 0}, {139, 43}, {1, 1}},
         {{0, 0}, {140, 44}, {2, 2}},
         {{0, 0}, {339, 115}, {4, 3}},
-        {{0, 0}, {340, 50}, {}},  // right of the last column
-        {{0, 0}, {50, 116}, {}},  // below the last row
+        {{0, 0}, {340, 50}, {}}, // right of the last column
+        {{0, 0}, {50, 116}, {}}, // below the last row
         {{0, 0}, {-1, 5}, {}},
-        {{50, 24}, {45, 25}, {2, 1}}, // the scrolled-off part of column 1 is under the header column
+        {{50, 24}, {45, 25}, {2, 1}}, // the scrolled-off part of column 1 is under the
+                                      // header column
         {{50, 24}, {90, 5}, {0, 2}},
         {{50, 24}, {10, 30}, {2, 0}},
         {{50, 24}, {289, 5}, {0, 3}},
-        {{50, 24}, {100, 100}, {}},  // nothing below the last row after scrolling
+        {{50, 24}, {100, 100}, {}}, // nothing below the last row after scrolling
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message() << "scroll " << c.scroll.x() << "," << c.scroll.y() << " pt " << c.pt.x()
-                                        << "," << c.pt.y());
+        SCOPED_TRACE(testing::Message() << "scroll " << c.scroll.x() << "," << c.scroll.y() << " pt " << c.pt.x() << ","
+                                        << c.pt.y());
         EXPECT_EQ(CellAt(SampleLayout(c.scroll), c.pt), c.want);
     }
 }
@@ -121,13 +122,10 @@ TEST(GridGeometry, WheelScrollsWholeRows)
     struct Case {
         int from, lines, want;
     } cases[] = {
-        {0, 3, 50},  // rows of 10, 30 and 10
-        {0, 1, 10},
-        {15, 1, 40}, // halfway into a row: to the next row's start
-        {15, -1, 10}, // back to the start of the row at the top
-        {40, -2, 0},
-        {40, -9, 0},
-        {0, 99, 60}, // clamped to the largest offset
+        {0, 3, 50},                             // rows of 10, 30 and 10
+        {0, 1, 10},   {15, 1, 40},              // halfway into a row: to the next row's start
+        {15, -1, 10},                           // back to the start of the row at the top
+        {40, -2, 0},  {40, -9, 0}, {0, 99, 60}, // clamped to the largest offset
         {50, 0, 50},
     };
     for (const Case &c : cases) {
@@ -138,8 +136,8 @@ TEST(GridGeometry, WheelScrollsWholeRows)
 
 TEST(GridGeometry, InPlaceEditGrowsToTheRightUpToTheGridEdge)
 {
-    EXPECT_EQ(InPlaceEditWidth(100, 50, 4, 10, 500), 100);  // fits: the cell's width
-    EXPECT_EQ(InPlaceEditWidth(100, 120, 4, 10, 500), 128); // the text and two spaces
+    EXPECT_EQ(InPlaceEditWidth(100, 50, 4, 10, 500), 100);   // fits: the cell's width
+    EXPECT_EQ(InPlaceEditWidth(100, 120, 4, 10, 500), 128);  // the text and two spaces
     EXPECT_EQ(InPlaceEditWidth(100, 300, 4, 300, 500), 200); // stops at the right edge
     EXPECT_EQ(InPlaceEditWidth(100, 300, 4, 450, 500), 100); // never narrower than the cell
 }

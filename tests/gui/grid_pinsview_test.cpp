@@ -367,8 +367,7 @@ TEST_F(PinsViewTest, PrintingWritesOnePage)
 }
 
 // Closes the next modal dialog once `ready` says so, after `check` has looked at it.
-template <class Dialog>
-void CloseNextDialog(std::function<bool(Dialog *)> ready, std::function<void(Dialog *)> check)
+template <class Dialog> void CloseNextDialog(std::function<bool(Dialog *)> ready, std::function<void(Dialog *)> check)
 {
     auto *poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, [poll, ready, check] {

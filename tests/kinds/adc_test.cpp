@@ -20,36 +20,32 @@ Setter Pin(const char *pin, Setter more)
 
 const AdcCase kAdcCases[] = {
     {"defaults", {[](CEditorModel &) {}}},
-    {"sampling_raw",
-     {[](CEditorModel &e) {
+    {"sampling_raw", {[](CEditorModel &e) {
          e.UserSetFlag("calibrated", false);
          e.UserSlide("exponent", 5);
          e.UserChoose("gain", 2);
          e.UserChoose("source", 7);
      }}},
-    {"sinc2_raw",
-     {[](CEditorModel &e) {
+    {"sinc2_raw", {[](CEditorModel &e) {
          e.UserChoose("filter", 1);
          e.UserSlide("exponent", 4);
          e.UserSetFlag("calibrated", false);
          e.UserChoose("gain", 3);
          e.UserChoose("source", 4);
      }}},
-    {"sinc3_calibrated",
-     {[](CEditorModel &e) {
+    {"sinc3_calibrated", {[](CEditorModel &e) {
          e.UserChoose("filter", 2);
          e.UserChoose("gain", 4);
          e.UserChoose("source", 1);
      }}},
     {"sinc2_calibrated_sinc3_raw",
-     {[](CEditorModel &e) { e.UserChoose("filter", 1); },
-      Pin("51",
-          [](CEditorModel &e) {
-              e.UserChoose("filter", 2);
-              e.UserSlide("exponent", 6);
-              e.UserSetFlag("calibrated", false);
-              e.UserChoose("source", 5);
-          })}},
+     {[](CEditorModel &e) { e.UserChoose("filter", 1); }, Pin("51",
+                                                              [](CEditorModel &e) {
+                                                                  e.UserChoose("filter", 2);
+                                                                  e.UserSlide("exponent", 6);
+                                                                  e.UserSetFlag("calibrated", false);
+                                                                  e.UserChoose("source", 5);
+                                                              })}},
 };
 
 TEST(Adc, NewObjectDefaultsAreStoredAndPinReserved)
@@ -107,8 +103,8 @@ TEST(Adc, FilterChoiceSetsRangeAndMovesSliderToItsMaximum)
 
     struct Step {
         int filter;
-        int slideTo;                // before choosing the filter
-        std::pair<int, int> range;  // after
+        int slideTo;               // before choosing the filter
+        std::pair<int, int> range; // after
         int position;
         const char *clocks;
     };
@@ -166,7 +162,8 @@ TEST(Adc, RefusedPinAndDelete)
     ASSERT_EQ(p.Add(kDAC, [](CEditorModel &e) { e.UserSetText("pin", "51"); }), AddResult::Added);
     p.t.messages.shown.clear();
     EXPECT_FALSE(p.Edit(0, [](CEditorModel &e) { e.UserSetText("pin", "51x"); }));
-    EXPECT_EQ(p.t.messages.shown, (std::vector<ShownMessage>{{MessageKind::Error, "Pin #51 is already in use by DAC1."}}));
+    EXPECT_EQ(p.t.messages.shown,
+              (std::vector<ShownMessage>{{MessageKind::Error, "Pin #51 is already in use by DAC1."}}));
     EXPECT_EQ(p.doc.m_strPinOwner[50], "ADC1");
     ASSERT_TRUE(DeleteObject(p.doc, 0));
     EXPECT_FALSE(p.doc.m_bPinUsed[50]);

@@ -112,11 +112,12 @@ TEST(Dac, CompilesWithFlexSpin)
 {
     Project p;
     ASSERT_EQ(p.Add(kDAC), AddResult::Added);
-    ASSERT_EQ(p.Add(kDAC, [](CEditorModel &e) {
-        e.UserSetText("pin", "10");
-        e.UserChoose("drive", 3);
-        e.UserSetFlag("random", false);
-    }),
+    ASSERT_EQ(p.Add(kDAC,
+                    [](CEditorModel &e) {
+                        e.UserSetText("pin", "10");
+                        e.UserChoose("drive", 3);
+                        e.UserSetFlag("random", false);
+                    }),
               AddResult::Added);
     ExpectCompiles(p);
 }

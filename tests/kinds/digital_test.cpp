@@ -110,12 +110,13 @@ TEST(Digital, StartStateAndLoop)
     o.m_strName = "D";
     for (auto &r : starts) {
         o.m_nValue[4] = r.start;
-        EXPECT_EQ(BlockOf(p.doc, o, Section::Setup),
-                  "\n    //Configure Digital I/O pin D in non-Smart Pin mode\n"
-                  "    _pinstart(D,P_TRUE_A|P_LOCAL_A|P_PASS_AB|P_TRUE_IN|P_TRUE_OUTPUT|P_HIGH_FAST|P_LOW_FAST|P_ASYNC_IO|"
-                  "P_NORMAL, 0, 0);\n"
-                  "    //set starting output mode\n" +
-                      std::string(r.line) + "    printf(\"D Started.\\n\");\n")
+        EXPECT_EQ(
+            BlockOf(p.doc, o, Section::Setup),
+            "\n    //Configure Digital I/O pin D in non-Smart Pin mode\n"
+            "    _pinstart(D,P_TRUE_A|P_LOCAL_A|P_PASS_AB|P_TRUE_IN|P_TRUE_OUTPUT|P_HIGH_FAST|P_LOW_FAST|P_ASYNC_IO|"
+            "P_NORMAL, 0, 0);\n"
+            "    //set starting output mode\n" +
+                std::string(r.line) + "    printf(\"D Started.\\n\");\n")
             << r.start;
     }
 

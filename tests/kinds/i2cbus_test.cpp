@@ -116,14 +116,15 @@ TEST(I2CBus, EditKeepsOwnPinsMovesSdaAndSamePinEndsAsSda)
 TEST(I2CBus, ExistingObjectOpensWithItsSlots)
 {
     Project p;
-    ASSERT_EQ(p.Add(kI2CBus, [](CEditorModel &e) {
-        Pins("3", "4")(e);
-        e.UserChoose("pullup", 3);
-        // As an older project may hold it; the project checks would refuse it.
-        e.SetProjectChecks(false);
-        e.UserSetText("speed", "fast");
-        e.UserSetFlag("scan", false);
-    }),
+    ASSERT_EQ(p.Add(kI2CBus,
+                    [](CEditorModel &e) {
+                        Pins("3", "4")(e);
+                        e.UserChoose("pullup", 3);
+                        // As an older project may hold it; the project checks would refuse it.
+                        e.SetProjectChecks(false);
+                        e.UserSetText("speed", "fast");
+                        e.UserSetFlag("scan", false);
+                    }),
               AddResult::Added);
     auto e = FindKind(kI2CBus)->CreateEditor(p.Object(0), p.doc, 1, p.t.messages);
     e->Open();
@@ -153,11 +154,12 @@ TEST(I2CBus, CompilesWithFlexSpin)
 {
     Project p;
     ASSERT_EQ(p.Add(kI2CBus), AddResult::Added);
-    ASSERT_EQ(p.Add(kI2CBus, [](CEditorModel &e) {
-        Pins("20", "21")(e);
-        e.UserSetText("speed", "400");
-        e.UserChoose("pullup", 1);
-    }),
+    ASSERT_EQ(p.Add(kI2CBus,
+                    [](CEditorModel &e) {
+                        Pins("20", "21")(e);
+                        e.UserSetText("speed", "400");
+                        e.UserChoose("pullup", 1);
+                    }),
               AddResult::Added);
     ExpectCompiles(p);
 }

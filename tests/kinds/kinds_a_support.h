@@ -2,15 +2,15 @@
 // Helpers for the NCO, RGB LED string, smart digital I/O and global filter
 // kind tests: an editor opened on its own, the text of one block, pin table
 // entries and the FlexSpin compile check.
+#include "flexspin.h"
 #include "generator/generator.h"
+#include "kivocli.h"
 #include "model/projectfile.h"
 #include "model/text.h"
 #include "objects/editor.h"
 #include "objects/kind.h"
 #include "objects/objectlist.h"
 #include "objects/pinrules.h"
-#include "flexspin.h"
-#include "kivocli.h"
 #include "project.h"
 
 #include <sys/wait.h>

@@ -1,13 +1,13 @@
 #pragma once
 // Helpers for the DAC, ADC, I2C bus and RTC kind tests: counting a text in
 // the generated code and the FlexSpin compile check.
+#include "flexspin.h"
 #include "generator/generator.h"
+#include "kivocli.h"
 #include "model/projectfile.h"
 #include "objects/editor.h"
 #include "objects/kind.h"
 #include "objects/objectlist.h"
-#include "flexspin.h"
-#include "kivocli.h"
 #include "project.h"
 
 #include <sys/wait.h>

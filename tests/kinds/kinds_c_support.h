@@ -1,13 +1,13 @@
 #pragma once
 // Helpers for the VGA, sound and USB kind tests: pin table entries and the
 // FlexSpin compile check.
+#include "flexspin.h"
 #include "generator/generator.h"
+#include "kivocli.h"
 #include "model/kivodoc.h"
 #include "objects/editor.h"
 #include "objects/kind.h"
 #include "objects/objectlist.h"
-#include "flexspin.h"
-#include "kivocli.h"
 #include "project.h"
 
 #include <string>
@@ -22,8 +22,8 @@ using test::Project;
 // One pin's entry in the table, for compact comparisons.
 inline std::string PinEntry(const CKivoDoc &doc, int p)
 {
-    return std::string(doc.m_bPinUsed[p] ? "used" : "free") + "|" + doc.m_strPinOwner[p] + "|" +
-           doc.m_strPinUsage[p] + "|" + doc.m_strPinNote[p];
+    return std::string(doc.m_bPinUsed[p] ? "used" : "free") + "|" + doc.m_strPinOwner[p] + "|" + doc.m_strPinUsage[p] +
+           "|" + doc.m_strPinNote[p];
 }
 
 // The pins held by `owner`, as "pin:usage" in ascending order.

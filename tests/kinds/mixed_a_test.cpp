@@ -33,9 +33,9 @@ TEST(MixedA, FourKindsTogether)
     AddFour(p);
     EXPECT_EQ(p.Said(), "Error: Error: Pin #53 is already in use by Neopixel1. Pin assignment change required.\n");
     // The cancelled digital pin did not raise its counter.
-    EXPECT_EQ(ObjectLines(p.doc), (std::vector<std::string>{"NCO_Freq1 - NCO-Frequency", "Neopixel1 - Neopixel",
-                                                            "Filter1 - Global Digital Filters",
-                                                            "SmartPin1 - Smart Digital I/O Pin"}));
+    EXPECT_EQ(ObjectLines(p.doc),
+              (std::vector<std::string>{"NCO_Freq1 - NCO-Frequency", "Neopixel1 - Neopixel",
+                                        "Filter1 - Global Digital Filters", "SmartPin1 - Smart Digital I/O Pin"}));
 }
 
 TEST(MixedA, Compiles)

@@ -91,17 +91,19 @@ TEST(MixedB, AllFourKindsTogetherCompile)
     Project p;
     AddTwoBusesScanOnSecond(p);
     AddTwoDacs(p);
-    ASSERT_EQ(p.Add(kRTC, [](CEditorModel &e) {
-        e.UserChoose("bus", 1);
-        e.UserSetFlag("settime", true);
-    }),
+    ASSERT_EQ(p.Add(kRTC,
+                    [](CEditorModel &e) {
+                        e.UserChoose("bus", 1);
+                        e.UserSetFlag("settime", true);
+                    }),
               AddResult::Added);
     ASSERT_EQ(p.Add(kADC, [](CEditorModel &e) { e.UserChoose("filter", 1); }), AddResult::Added);
-    ASSERT_EQ(p.Add(kADC, [](CEditorModel &e) {
-        e.UserSetText("pin", "51");
-        e.UserChoose("filter", 2);
-        e.UserSetFlag("calibrated", false);
-    }),
+    ASSERT_EQ(p.Add(kADC,
+                    [](CEditorModel &e) {
+                        e.UserSetText("pin", "51");
+                        e.UserChoose("filter", 2);
+                        e.UserSetFlag("calibrated", false);
+                    }),
               AddResult::Added);
     ExpectCompiles(p);
 }

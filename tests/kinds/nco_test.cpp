@@ -15,10 +15,7 @@ std::string BelowOne(int desired)
     return Format("Kivo: Error:  Desired frequency (%d) must be at least 1 Hz\n", desired);
 }
 
-std::vector<std::string> Registers(CEditorModel &e)
-{
-    return {e.Text("wxpin"), e.Text("wypin"), e.Text("resulting")};
-}
+std::vector<std::string> Registers(CEditorModel &e) { return {e.Text("wxpin"), e.Text("wypin"), e.Text("resulting")}; }
 
 } // namespace
 

@@ -85,10 +85,14 @@ TEST(Neopixel, ExistingObjectKeepsStoredReadouts)
 TEST(Neopixel, StartCallByLedType)
 {
     const char *calls[] = {
-        "    neopixel.start_2812b(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF);            // start pixel driver\n",
-        "    neopixel.start_2811(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF);            // start pixel driver\n",
-        "    neopixel.start_2812(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF);            // start pixel driver\n",
-        "    neopixel.start_2813(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF);            // start pixel driver\n",
+        "    neopixel.start_2812b(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF);            // start pixel "
+        "driver\n",
+        "    neopixel.start_2811(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF);            // start pixel "
+        "driver\n",
+        "    neopixel.start_2812(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF);            // start pixel "
+        "driver\n",
+        "    neopixel.start_2813(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF);            // start pixel "
+        "driver\n",
         // One element, split over two lines.
         ("    neopixel.start_6812x(pixbuf1, NEOPIXELS, NEOPIXEL_PIN, NEOPIXEL_HOLDOFF, 24);            // start pixel "
          "driver\n"),

@@ -73,8 +73,9 @@ TEST(ObjectList, ClockNeedsABusFirst)
 {
     List l;
     EXPECT_EQ(AddObject(l.doc, kRTC, l.t.messages, kCancel), AddResult::Refused);
-    EXPECT_EQ(l.t.messages.shown, (std::vector<ShownMessage>{
-                                      {MessageKind::Plain, "Error.  No I2C busses found.  Please add I2C Bus object first."}}));
+    EXPECT_EQ(l.t.messages.shown,
+              (std::vector<ShownMessage>{
+                  {MessageKind::Plain, "Error.  No I2C busses found.  Please add I2C Bus object first."}}));
     auto bus = std::make_unique<CCodeObject>();
     bus->m_nKind = kI2CBus; // invalid, but a bus all the same
     l.doc.AppendObject(std::move(bus));

@@ -75,17 +75,19 @@ TEST(Rtc, BusListHoldsTheProjectsBusesInOrder)
     Project p;
     ASSERT_EQ(p.Add(kI2CBus, [](CEditorModel &e) { e.UserSetText("name", "Zeta"); }), AddResult::Added);
     ASSERT_EQ(p.Add(kDAC), AddResult::Added);
-    ASSERT_EQ(p.Add(kI2CBus, [](CEditorModel &e) {
-        e.UserSetText("name", "Alpha");
-        e.UserSetText("scl", "1");
-        e.UserSetText("sda", "2");
-    }),
+    ASSERT_EQ(p.Add(kI2CBus,
+                    [](CEditorModel &e) {
+                        e.UserSetText("name", "Alpha");
+                        e.UserSetText("scl", "1");
+                        e.UserSetText("sda", "2");
+                    }),
               AddResult::Added);
-    ASSERT_EQ(p.Add(kI2CBus, [](CEditorModel &e) {
-        e.UserSetText("name", "Mid");
-        e.UserSetText("scl", "3");
-        e.UserSetText("sda", "4");
-    }),
+    ASSERT_EQ(p.Add(kI2CBus,
+                    [](CEditorModel &e) {
+                        e.UserSetText("name", "Mid");
+                        e.UserSetText("scl", "3");
+                        e.UserSetText("sda", "4");
+                    }),
               AddResult::Added);
     CCodeObject o;
     auto e = FindKind(kRTC)->CreateEditor(o, p.doc, 0, p.t.messages);
@@ -110,10 +112,11 @@ TEST(Rtc, ClockWhoseBusWasDeletedIsBoundAgainToABusOfTheProject)
 {
     Project p;
     ASSERT_EQ(p.Add(kI2CBus), AddResult::Added);
-    ASSERT_EQ(p.Add(kI2CBus, [](CEditorModel &e) {
-        e.UserSetText("scl", "1");
-        e.UserSetText("sda", "2");
-    }),
+    ASSERT_EQ(p.Add(kI2CBus,
+                    [](CEditorModel &e) {
+                        e.UserSetText("scl", "1");
+                        e.UserSetText("sda", "2");
+                    }),
               AddResult::Added);
     ASSERT_EQ(p.Add(kRTC, SetTime(true)), AddResult::Added);
     ASSERT_TRUE(DeleteObject(p.doc, 0));

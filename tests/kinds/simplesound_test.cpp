@@ -148,8 +148,7 @@ TEST(SimpleSoundCli, RightPinRangeIsPlainAndRefusalLeavesFile)
     std::string before = test::ReadFileBytes(file);
     auto r = cli.Run({"add", file, "sound", "right=64"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("Kivo: Pin 64 is out of range, please set to between 0 and 63."), std::string::npos)
-        << r.err;
+    EXPECT_NE(r.err.find("Kivo: Pin 64 is out of range, please set to between 0 and 63."), std::string::npos) << r.err;
     EXPECT_EQ(test::ReadFileBytes(file), before);
     r = cli.Run({"add", file, "sound", "music=off", "effects=false"});
     ASSERT_EQ(r.exitCode, 0) << r.err;

@@ -64,17 +64,16 @@ TEST_P(SimpleVgaBasePin, OkChecksRangeThenMultipleOfFour)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SimpleVgaBasePin,
-    ::testing::Values(BaseCase{"48", {}, 48}, BaseCase{"52", {}, 52}, BaseCase{"56", {}, 56},
-                      // The kind's own checks take both as pin 0 and 12; the project
-                      // checks then want digits only, and the table stays as it was.
-                      BaseCase{"", {{E, "\"Basepin:\" is empty: enter a whole number from 0 to 56."}}, -1},
-                      BaseCase{"12abc",
-                               {{E, "\"Basepin:\" is \"12abc\": write a whole number from 0 to 56 in digits only."}},
-                               -1},
-                      BaseCase{"57", {{E, "Pin 57 is out of range, please set to between 0 and 56."}}, -1},
-                      BaseCase{"-4", {{E, "Pin -4 is out of range, please set to between 0 and 56."}}, -1},
-                      BaseCase{"50", {{E, "Pin 50 is not a multiple of 4."}}, -1},
-                      BaseCase{"60", {{E, "Pin 60 is out of range, please set to between 0 and 56."}}, -1}));
+    ::testing::Values(
+        BaseCase{"48", {}, 48}, BaseCase{"52", {}, 52}, BaseCase{"56", {}, 56},
+        // The kind's own checks take both as pin 0 and 12; the project
+        // checks then want digits only, and the table stays as it was.
+        BaseCase{"", {{E, "\"Basepin:\" is empty: enter a whole number from 0 to 56."}}, -1},
+        BaseCase{"12abc", {{E, "\"Basepin:\" is \"12abc\": write a whole number from 0 to 56 in digits only."}}, -1},
+        BaseCase{"57", {{E, "Pin 57 is out of range, please set to between 0 and 56."}}, -1},
+        BaseCase{"-4", {{E, "Pin -4 is out of range, please set to between 0 and 56."}}, -1},
+        BaseCase{"50", {{E, "Pin 50 is not a multiple of 4."}}, -1},
+        BaseCase{"60", {{E, "Pin 60 is out of range, please set to between 0 and 56."}}, -1}));
 
 // A refused OK stores the fields, leaves the pin count and the table alone.
 TEST(SimpleVgaEditor, RefusalKeepsStoredFieldsAndPinCount)

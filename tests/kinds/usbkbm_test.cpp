@@ -105,10 +105,7 @@ struct UsbCase {
     std::vector<std::string> pins; // owned afterwards; empty: refused
 };
 
-void PrintTo(const UsbCase &c, std::ostream *os)
-{
-    *os << c.what;
-}
+void PrintTo(const UsbCase &c, std::ostream *os) { *os << c.what; }
 
 class UsbKbmOk : public ::testing::TestWithParam<UsbCase>
 {
@@ -138,7 +135,9 @@ INSTANTIATE_TEST_SUITE_P(
         UsbCase{"top", {}, {}, AdapterPins(8)},
         // Both ports reserve all eight pins.
         UsbCase{"bottom", {{"port", "1"}}, {}, AdapterPins(8)},
-        UsbCase{"base12", {{"basepin", "12"}}, {{W, "Pin 12 is not a multiple of 8, which is usually the case."}},
+        UsbCase{"base12",
+                {{"basepin", "12"}},
+                {{W, "Pin 12 is not a multiple of 8, which is usually the case."}},
                 AdapterPins(12)},
         UsbCase{"base58", {{"basepin", "58"}}, {{E, "Pin 58 is out of range, please set to between 0 and 56."}}, {}},
         UsbCase{"base-2", {{"basepin", "-2"}}, {{E, "Pin -2 is out of range, please set to between 0 and 56."}}, {}},
@@ -173,15 +172,21 @@ INSTANTIATE_TEST_SUITE_P(
                 {{"config", "1"}, {"activity_led", "64"}, {"dm", "63"}},
                 {{P, "Pin 64 is out of range, please set to between 0 and 63."}},
                 {}},
-        UsbCase{"activity taken", {{"config", "1"}, {"activity_led", "31"}}, {{E, "Pin #31 is already in use by Other."}},
+        UsbCase{"activity taken",
+                {{"config", "1"}, {"activity_led", "31"}},
+                {{E, "Pin #31 is already in use by Other."}},
                 {}},
         UsbCase{"error led range",
                 {{"config", "1"}, {"error_led", "70"}, {"dm", "63"}},
                 {{P, "Pin 70 is out of range, please set to between 0 and 63."}},
                 {}},
-        UsbCase{"error led taken", {{"config", "1"}, {"error_led", "62"}}, {{E, "Pin #62 is already in use by Serial."}},
+        UsbCase{"error led taken",
+                {{"config", "1"}, {"error_led", "62"}},
+                {{E, "Pin #62 is already in use by Serial."}},
                 {}},
-        UsbCase{"dm range", {{"config", "1"}, {"dm", "63"}}, {{P, "Pin 63 is out of range, please set to between 0 and 62."}},
+        UsbCase{"dm range",
+                {{"config", "1"}, {"dm", "63"}},
+                {{P, "Pin 63 is out of range, please set to between 0 and 62."}},
                 {}},
         UsbCase{"dm odd", {{"config", "1"}, {"dm", "11"}}, {{E, "Pin 11 is not a multiple of 2."}}, {}},
         UsbCase{"dm+1 taken", {{"config", "1"}, {"dm", "30"}}, {{E, "Pin #31 is already in use by Other."}}, {}},
@@ -189,8 +194,8 @@ INSTANTIATE_TEST_SUITE_P(
                 {{"config", "1"}, {"enable_pin", "64"}},
                 {{P, "Pin 64 is out of range, please set to between 0 and 63."}},
                 {}},
-        UsbCase{"enable taken", {{"config", "1"}, {"enable_pin", "31"}}, {{E, "Pin #31 is already in use by Other."}},
-                {}}),
+        UsbCase{
+            "enable taken", {{"config", "1"}, {"enable_pin", "31"}}, {{E, "Pin #31 is already in use by Other."}}, {}}),
     [](const auto &info) {
         std::string n = info.param.what;
         for (auto &ch : n)
@@ -215,7 +220,8 @@ TEST(UsbKbmEditor, MouseFieldsMustBeWholeNumbers)
         // The known text first, then the field named.
         EXPECT_EQ(p.t.messages.shown.back(),
                   (ShownMessage{P, std::string("Please enter an integer.\nThe field \"Mouse Initial Position Y\" "
-                                               "holds \"") + bad + "\"."}));
+                                               "holds \"") +
+                                       bad + "\"."}));
     }
     EXPECT_EQ(p.t.messages.shown.size(), 5u);
     EXPECT_EQ(o, CCodeObject{});
@@ -234,13 +240,13 @@ TEST(UsbKbmEditor, EditLoadsSlotsAndSwitchingConfigMovesPins)
               AddResult::Added);
     std::vector<std::string> shown;
     ASSERT_TRUE(EditObject(p.doc, 0, p.t.messages, kc::Press({}, &shown)));
-    EXPECT_EQ(shown, (std::vector<std::string>{"config=0", "basepin=8", "port=1", "dm=10", "activity_led=8",
-                                               "error_led=57", "use_enable=1", "enable_pin=9", "limit_x=800",
-                                               "limit_y=480", "start_x=100", "start_y=-3", "out_mouse=1",
-                                               "out_keyboard=0", "no_error_led=0"}));
+    EXPECT_EQ(shown,
+              (std::vector<std::string>{"config=0", "basepin=8", "port=1", "dm=10", "activity_led=8", "error_led=57",
+                                        "use_enable=1", "enable_pin=9", "limit_x=800", "limit_y=480", "start_x=100",
+                                        "start_y=-3", "out_mouse=1", "out_keyboard=0", "no_error_led=0"}));
     p.doc.m_strPinNote[12] = "keep me";
-    ASSERT_TRUE(p.Edit(0, {{"config", "1"}, {"dm", "20"}, {"activity_led", "22"}, {"error_led", "23"},
-                           {"use_enable", "0"}}));
+    ASSERT_TRUE(
+        p.Edit(0, {{"config", "1"}, {"dm", "20"}, {"activity_led", "22"}, {"error_led", "23"}, {"use_enable", "0"}}));
     EXPECT_EQ(kc::PinsOwnedBy(p.doc, "UsbKbM1"),
               (std::vector<std::string>{"20:Custom USB Data-", "21:Custom USB Data+", "22:Custom USB Activity LED",
                                         "23:Custom USB Error LED"}));
@@ -335,12 +341,12 @@ TEST(UsbKbmCli, AliasesLabelsWarningAndRefusals)
     std::string file = cli.File();
     ASSERT_EQ(cli.Run({"new", file}).exitCode, 0);
 
-    auto r = cli.Run({"add", file, "usb", "config=custom", "dm=20", "activity_led=22", "error_led=23",
-                                  "use_enable=off"});
+    auto r =
+        cli.Run({"add", file, "usb", "config=custom", "dm=20", "activity_led=22", "error_led=23", "use_enable=off"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     // A label as shown, without its colon and in any case.
-    r = cli.Run({"add", file, "usb", "config=using parallax adapter", "basepin=36", "port=Bottom Port",
-                             "out_keyboard=off"});
+    r = cli.Run(
+        {"add", file, "usb", "config=using parallax adapter", "basepin=36", "port=Bottom Port", "out_keyboard=off"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.err.find("Warning: Pin 36 is not a multiple of 8, which is usually the case."), std::string::npos)
         << r.err;

@@ -31,11 +31,17 @@ std::map<std::string, int64_t> Constants(const std::string &src)
 }
 
 // Spin2 MULDIV64(a, b, c): unsigned 64-bit product, divided, truncated.
-int64_t MulDiv64(int64_t a, int64_t b, int64_t c) { return static_cast<int64_t>(uint64_t(a) * uint64_t(b) / uint64_t(c)); }
+int64_t MulDiv64(int64_t a, int64_t b, int64_t c)
+{
+    return static_cast<int64_t>(uint64_t(a) * uint64_t(b) / uint64_t(c));
+}
 
 const int64_t kClocks[] = {160'000'000, 300'000'000};
 
-void ExpectHas(const std::string &src, const std::string &code) { EXPECT_NE(src.find(code), std::string::npos) << code; }
+void ExpectHas(const std::string &src, const std::string &code)
+{
+    EXPECT_NE(src.find(code), std::string::npos) << code;
+}
 
 } // namespace
 
@@ -109,13 +115,14 @@ TEST_P(LedTiming, RefusesAClockTooSlowForTheLowTime)
 // Windows from the data sheets (+-150 ns where they give a tolerance). The
 // WS2812B row is the overlap of the older parts' windows and the newer
 // parts' (T0H 220..380, T0L 580..1000, T1H 580..1000, T1L 220..420).
-INSTANTIATE_TEST_SUITE_P(Library, LedTiming,
-                         ::testing::Values(LedChip{"2812B", "start_2812b", {250, 380}, {650, 950}, {700, 1000}, {300, 420}, 280},
-                                           LedChip{"2811", "start_2811", {100, 400}, {450, 750}, {850, 1150}, {500, 800}, 50},
-                                           LedChip{"2812", "start_2812", {200, 500}, {550, 850}, {650, 950}, {450, 750}, 50},
-                                           LedChip{"2813", "start_2813", {300, 450}, {750, 1000}, {300, 100000}, {300, 100000}, 300},
-                                           LedChip{"6812", "start_6812x", {150, 450}, {450, 750}, {750, 1050}, {450, 750}, 80}),
-                         [](const auto &info) { return std::string("WS") + info.param.suffix; });
+INSTANTIATE_TEST_SUITE_P(
+    Library, LedTiming,
+    ::testing::Values(LedChip{"2812B", "start_2812b", {250, 380}, {650, 950}, {700, 1000}, {300, 420}, 280},
+                      LedChip{"2811", "start_2811", {100, 400}, {450, 750}, {850, 1150}, {500, 800}, 50},
+                      LedChip{"2812", "start_2812", {200, 500}, {550, 850}, {650, 950}, {450, 750}, 50},
+                      LedChip{"2813", "start_2813", {300, 450}, {750, 1000}, {300, 100000}, {300, 100000}, 300},
+                      LedChip{"6812", "start_6812x", {150, 450}, {450, 750}, {750, 1050}, {450, 750}, 80}),
+    [](const auto &info) { return std::string("WS") + info.param.suffix; });
 
 TEST(LedGamma, TableIsGamma22Rounded)
 {
@@ -196,10 +203,10 @@ TEST(I2cTiming, PhasesMeetTheBusMinimumsAt160And300MHz)
             auto ns = [f](int64_t clocks) { return double(clocks) * 1e9 / double(f); };
             EXPECT_GE(ns(tlow), m.low);
             EXPECT_GE(ns(thigh), m.high);
-            EXPECT_GE(ns(tlow), m.suSta);   // start: SDA high, SCL high, wait tlow
-            EXPECT_GE(ns(thigh), m.hdSta);  // then SDA low, wait thigh
-            EXPECT_GE(ns(thigh), m.suSto);  // stop: SCL high, wait thigh
-            EXPECT_GE(ns(tlow), m.buf);     // then SDA high, wait tlow
+            EXPECT_GE(ns(tlow), m.suSta);  // start: SDA high, SCL high, wait tlow
+            EXPECT_GE(ns(thigh), m.hdSta); // then SDA low, wait thigh
+            EXPECT_GE(ns(thigh), m.suSto); // stop: SCL high, wait thigh
+            EXPECT_GE(ns(tlow), m.buf);    // then SDA high, wait tlow
             EXPECT_GE(ns(tlow - tlow / 4), m.suDat);
             EXPECT_GE(ns(period), 1e6 / m.khz - 1); // never faster than asked
         }

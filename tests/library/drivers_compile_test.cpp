@@ -46,10 +46,9 @@ INSTANTIATE_TEST_SUITE_P(
                       DriverCase{"vga", "vga_check.c", {"VGA_SimpleDriver1a.spin2", "bitmap2.bmp"}},
                       DriverCase{"placeholders",
                                  "placeholders_check.c",
-                                 {"SimpleSound.spin2", "reSound.spin2",
-                                  "trackerPlayer.spin2", "pyr.mod", "space_sample2_S8.raw", "space_sample1_S8.raw",
-                                  "platform_sample3_S8.raw", "platform_sample1_S8.raw", "1CogKbM_kqv3b.spin2",
-                                  "1CogKbM_kqv3b_NoErrorLed.spin2"}}),
+                                 {"SimpleSound.spin2", "reSound.spin2", "trackerPlayer.spin2", "pyr.mod",
+                                  "space_sample2_S8.raw", "space_sample1_S8.raw", "platform_sample3_S8.raw",
+                                  "platform_sample1_S8.raw", "1CogKbM_kqv3b.spin2", "1CogKbM_kqv3b_NoErrorLed.spin2"}}),
     [](const auto &info) { return std::string(info.param.folder); });
 
 } // namespace

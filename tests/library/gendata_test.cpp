@@ -70,15 +70,15 @@ TEST_F(TestCard, HeaderDescribes640x480At8BitsBottomUp)
 {
     EXPECT_EQ(bmp[0], 'B');
     EXPECT_EQ(bmp[1], 'M');
-    EXPECT_EQ(Le32(bmp, 2), 308278u);   // file size
-    EXPECT_EQ(Le32(bmp, 6), 0u);        // reserved
-    EXPECT_EQ(Le32(bmp, 10), 0x436u);   // pixel offset
-    EXPECT_EQ(Le32(bmp, 14), 40u);      // BITMAPINFOHEADER
+    EXPECT_EQ(Le32(bmp, 2), 308278u); // file size
+    EXPECT_EQ(Le32(bmp, 6), 0u);      // reserved
+    EXPECT_EQ(Le32(bmp, 10), 0x436u); // pixel offset
+    EXPECT_EQ(Le32(bmp, 14), 40u);    // BITMAPINFOHEADER
     EXPECT_EQ(Le32(bmp, 18), 640u);
-    EXPECT_EQ(Le32(bmp, 22), 480u);     // positive: bottom-up
+    EXPECT_EQ(Le32(bmp, 22), 480u); // positive: bottom-up
     EXPECT_EQ(Le16(bmp, 26), 1u);
     EXPECT_EQ(Le16(bmp, 28), 8u);
-    EXPECT_EQ(Le32(bmp, 30), 0u);       // BI_RGB
+    EXPECT_EQ(Le32(bmp, 30), 0u); // BI_RGB
     EXPECT_EQ(Le32(bmp, 34), 307200u);
     uint32_t used = Le32(bmp, 46);
     EXPECT_TRUE(used == 0 || used == 256) << used;
@@ -91,8 +91,14 @@ TEST_F(TestCard, PaletteHoldsPrimariesAndFullRamps)
         EXPECT_EQ(bmp[0x36 + i * 4 + 3], 0) << "reserved byte of entry " << i;
         colours.insert({bmp[0x36 + i * 4 + 2], bmp[0x36 + i * 4 + 1], bmp[0x36 + i * 4]});
     }
-    for (auto c : std::vector<std::array<int, 3>>{
-             {0, 0, 0}, {255, 255, 255}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}, {0, 255, 255}, {255, 0, 255}})
+    for (auto c : std::vector<std::array<int, 3>>{{0, 0, 0},
+                                                  {255, 255, 255},
+                                                  {255, 0, 0},
+                                                  {0, 255, 0},
+                                                  {0, 0, 255},
+                                                  {255, 255, 0},
+                                                  {0, 255, 255},
+                                                  {255, 0, 255}})
         EXPECT_TRUE(colours.count(c)) << c[0] << "," << c[1] << "," << c[2];
     int greys = 0;
     for (auto &c : colours)

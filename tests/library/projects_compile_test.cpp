@@ -2,8 +2,8 @@
 // project per kind, and one holding every kind there is an editor for.
 #include "flexspin_run.h"
 #include "generator/generator.h"
-#include "objects/editor.h"
 #include "kinds/kind.h"
+#include "objects/editor.h"
 #include "objects/objectlist.h"
 
 #include <cctype>

@@ -39,7 +39,8 @@ std::u16string Units(const std::string &name, const std::string &bytes)
         EXPECT_EQ(bytes.substr(0, 2), std::string("\xFF\xFE", 2)) << "byte-order mark";
         EXPECT_EQ(bytes.size() % 2, 0u);
         for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-            u.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8)));
+            u.push_back(
+                static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8)));
     } else {
         for (char c : bytes)
             u.push_back(static_cast<uint8_t>(c));

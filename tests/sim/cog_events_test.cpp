@@ -25,10 +25,7 @@ std::vector<std::uint8_t> image(const Program &cog0, const std::vector<std::uint
 }
 
 // COGINIT #%1_0_0001, ##$1000: cog 1 runs the hub code.
-void startCog1(Program &p)
-{
-    p << augs(kCog1Code) << coginit(I(0x21), I(kCog1Code & 0x1FF));
-}
+void startCog1(Program &p) { p << augs(kCog1Code) << coginit(I(0x21), I(kCog1Code & 0x1FF)); }
 
 // wrlong reg, ##addr
 std::vector<std::uint32_t> store(std::uint32_t reg, std::uint32_t addr)
@@ -42,16 +39,16 @@ TEST(Interrupts, Ct1InterruptRunsTheIsrAndReturnsToMainCode)
     // 100 clocks; after 10,000 clocks cog 0 is stopped by the run limit.
     Program p;
     const std::uint32_t isr = 10;
-    p << mov(0x1F4, I(isr))                 // $000 IJMP1 = isr
-      << dForm(sub9::SETINT1, I(1))         // $001 INT1 on CT1
-      << getct(0x122)                       // $002
-      << addct1(0x122, I(100))              // $003
-      << add(0x120, I(1))                   // $004 main loop
-      << jmpA(0xFFFF8, true)                // $005 jmp #$004 (relative: -2 instructions)
-      << NOP << NOP << NOP << NOP           // $006..$009
-      << add(0x121, I(1))                   // $00A isr
-      << addct1(0x122, I(100))              // $00B
-      << calld(0x1FF, R(0x1F5), WCZ);       // $00C RETI1
+    p << mov(0x1F4, I(isr))           // $000 IJMP1 = isr
+      << dForm(sub9::SETINT1, I(1))   // $001 INT1 on CT1
+      << getct(0x122)                 // $002
+      << addct1(0x122, I(100))        // $003
+      << add(0x120, I(1))             // $004 main loop
+      << jmpA(0xFFFF8, true)          // $005 jmp #$004 (relative: -2 instructions)
+      << NOP << NOP << NOP << NOP     // $006..$009
+      << add(0x121, I(1))             // $00A isr
+      << addct1(0x122, I(100))        // $00B
+      << calld(0x1FF, R(0x1F5), WCZ); // $00C RETI1
     Chip chip;
     ASSERT_TRUE(chip.loadImage(p.bytes()));
     EXPECT_EQ(chip.runUntil(10534), Chip::StopReason::Limit) << chip.faultMessage();
@@ -64,18 +61,18 @@ TEST(Interrupts, Ct1InterruptRunsTheIsrAndReturnsToMainCode)
 TEST(Interrupts, WaitintSleepsUntilTheInterruptHasRun)
 {
     Program p;
-    p << mov(0x1F4, I(10))                  // $000 IJMP1 = $00A
-      << dForm(sub9::SETINT1, I(1))         // $001 INT1 on CT1
-      << getct(0x122)                       // $002
-      << addct1(0x122, I(200))              // $003
-      << event(16)                          // $004 WAITINT
-      << getct(0x123)                       // $005
-      << jmpA(13, false)                    // $006 to the end
-      << NOP << NOP << NOP                  // $007..$009
-      << add(0x121, I(1))                   // $00A isr
-      << calld(0x1FF, R(0x1F5), WCZ)        // $00B RETI1
-      << NOP;                               // $00C
-    p.finish();                             // $00D..
+    p << mov(0x1F4, I(10))           // $000 IJMP1 = $00A
+      << dForm(sub9::SETINT1, I(1))  // $001 INT1 on CT1
+      << getct(0x122)                // $002
+      << addct1(0x122, I(200))       // $003
+      << event(16)                   // $004 WAITINT
+      << getct(0x123)                // $005
+      << jmpA(13, false)             // $006 to the end
+      << NOP << NOP << NOP           // $007..$009
+      << add(0x121, I(1))            // $00A isr
+      << calld(0x1FF, R(0x1F5), WCZ) // $00B RETI1
+      << NOP;                        // $00C
+    p.finish();                      // $00D..
     Chip chip;
     ASSERT_TRUE(chip.loadImage(p.bytes()));
     EXPECT_EQ(chip.runUntil(100000), Chip::StopReason::AllStopped) << chip.faultMessage();
@@ -90,16 +87,16 @@ TEST(Events, EventBranchesTestAndClearTheFlag)
 {
     // JNCT1 before the target passes is taken; JCT1 after it is taken and
     // clears the flag, so a POLLCT1 right after reads 0.
-    const std::uint32_t jct1 = 0xF0000000u | 0x5Eu << 21 | 1u << 19 | 1u << 18 | 1u << 9;  // JCT1 #S
+    const std::uint32_t jct1 = 0xF0000000u | 0x5Eu << 21 | 1u << 19 | 1u << 18 | 1u << 9;   // JCT1 #S
     const std::uint32_t jnct1 = 0xF0000000u | 0x5Eu << 21 | 1u << 19 | 1u << 18 | 17u << 9; // JNCT1 #S
     Program p;
-    p << getct(0x122) << addct1(0x122, I(100))  // $000, $001
-      << (jnct1 | 1)                            // $002: not passed yet -> $004
-      << mov(0x130, I(1))                       // $003 skipped
-      << waitx(I(150))                          // $004
-      << (jct1 | 1)                             // $005: passed -> $007
-      << mov(0x131, I(1))                       // $006 skipped
-      << event(POLLCT1, WC) << wrc(0x132);      // $007, $008
+    p << getct(0x122) << addct1(0x122, I(100)) // $000, $001
+      << (jnct1 | 1)                           // $002: not passed yet -> $004
+      << mov(0x130, I(1))                      // $003 skipped
+      << waitx(I(150))                         // $004
+      << (jct1 | 1)                            // $005: passed -> $007
+      << mov(0x131, I(1))                      // $006 skipped
+      << event(POLLCT1, WC) << wrc(0x132);     // $007, $008
     p.finish();
     Chip chip;
     ASSERT_TRUE(chip.loadImage(p.bytes()));
@@ -121,9 +118,9 @@ TEST(Events, WaitpatWakesOnAPinPattern)
         p << w;
     p.finish();
     // SETPAT ##$F00, ##$500 (EEEE 1011111 1LI), then WAITPAT.
-    std::vector<std::uint32_t> c1 = {modcz(0, 0xF), augd(0xF00), augs(0x500),
-                                     dlsForm(0xBF, I(0xF00 & 0x1FF), I(0x500 & 0x1FF)), event(16 + 8),
-                                     getct(0x120)};
+    std::vector<std::uint32_t> c1 = {modcz(0, 0xF), augd(0xF00),
+                                     augs(0x500),   dlsForm(0xBF, I(0xF00 & 0x1FF), I(0x500 & 0x1FF)),
+                                     event(16 + 8), getct(0x120)};
     for (auto w : store(0x120, 0x904))
         c1.push_back(w);
     c1.push_back(cogstop(I(1)));
@@ -182,9 +179,9 @@ TEST(Events, PinEdgeEventWakesWaitse1)
 TEST(Locks, NewTryReleaseAndOwner)
 {
     Program p;
-    p << dForm(sub9::LOCKNEW, R(0x120), WC) << wrc(0x121)          // lock 0, C = 0
-      << dForm(sub9::LOCKNEW, R(0x122), WC)                         // lock 1
-      << dForm(sub9::LOCKTRY, I(0), WC) << wrc(0x123)               // got it: C = 1
+    p << dForm(sub9::LOCKNEW, R(0x120), WC) << wrc(0x121)                      // lock 0, C = 0
+      << dForm(sub9::LOCKNEW, R(0x122), WC)                                    // lock 1
+      << dForm(sub9::LOCKTRY, I(0), WC) << wrc(0x123)                          // got it: C = 1
       << mov(0x124, I(0)) << dForm(sub9::LOCKREL, R(0x124), WC) << wrc(0x125); // was taken, owner 0
     startCog1(p);
     p << waitx(I(0x1FF)) << waitx(I(0x1FF));
@@ -216,8 +213,7 @@ TEST(Lut, PairedCogSharesLutWritesWhenItAllowsThem)
     startCog1(p);
     p << waitx(I(300)) << wrlut(I(0x55), I(10)) << waitx(I(100));
     p.finish();
-    std::vector<std::uint32_t> c1 = {dForm(sub9::SETLUTS, I(1)), waitx(I(0x1FF)), waitx(I(0x1FF)),
-                                     cogstop(I(1))};
+    std::vector<std::uint32_t> c1 = {dForm(sub9::SETLUTS, I(1)), waitx(I(0x1FF)), waitx(I(0x1FF)), cogstop(I(1))};
     Chip chip;
     ASSERT_TRUE(chip.loadImage(image(p, c1)));
     chip.runUntil(20000);
@@ -230,11 +226,11 @@ TEST(Lut, SetqTwoBlockLoadsLutAndLutExecRuns)
     // Copy 3 longs from hub $800 into LUT $000.. ($200.. in PC space) and
     // jump there: the LUT code sets $120 and jumps back to cog $005.
     Program p;
-    p << mov(0x130, I(0x100))                 // $000 (#$100 in RDLONG would be a PTR expression)
-      << setq2(I(2)) << rdlong(0, R(0x130))   // $001, $002: hub $100.. into LUT $000..
-      << jmpA(0x200, false)                   // $003
-      << NOP                                  // $004
-      << NOP;                                 // $005 (back here)
+    p << mov(0x130, I(0x100))               // $000 (#$100 in RDLONG would be a PTR expression)
+      << setq2(I(2)) << rdlong(0, R(0x130)) // $001, $002: hub $100.. into LUT $000..
+      << jmpA(0x200, false)                 // $003
+      << NOP                                // $004
+      << NOP;                               // $005 (back here)
     p.finish();
     auto bytes = p.bytes();
     bytes.resize(0x200, 0);
@@ -255,11 +251,11 @@ TEST(Xbyte, ReturnToThe1ffRunsBytecodesThroughTheLutTable)
     // longs of the routines at $008.. ($008: _ret_ add $130; $009: _ret_ add
     // $131; $00A: _ret_ mov $132, PA; $00B: the end).
     Program p;
-    p.set(0x140, 0x800).set(0x141, 0x900);                       // $000..$003
-    p << setq2(I(3)) << rdlong(0, R(0x140))                      // $004, $005
-      << dlsForm(0xC7, I(0), R(0x141))                           // $006 rdfast #0, $141
-      << push(I(0x1FF));                                         // $007
-    p.code.push_back(cond(RET_, setq(I(0))));                    // $008 start XBYTE: 8-bit table at LUT $000
+    p.set(0x140, 0x800).set(0x141, 0x900);    // $000..$003
+    p << setq2(I(3)) << rdlong(0, R(0x140))   // $004, $005
+      << dlsForm(0xC7, I(0), R(0x141))        // $006 rdfast #0, $141
+      << push(I(0x1FF));                      // $007
+    p.code.push_back(cond(RET_, setq(I(0)))); // $008 start XBYTE: 8-bit table at LUT $000
     const std::uint32_t r0 = p.here();
     p << cond(RET_, add(0x130, I(1))) << cond(RET_, add(0x131, I(1))) << cond(RET_, mov(0x132, R(PA)));
     const std::uint32_t end = p.here();

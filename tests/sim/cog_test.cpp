@@ -46,7 +46,9 @@ struct AluCase {
     bool c, z;
 };
 
-class AluTest : public ::testing::TestWithParam<AluCase> {};
+class AluTest : public ::testing::TestWithParam<AluCase>
+{
+};
 
 TEST_P(AluTest, ResultAndFlags)
 {
@@ -179,14 +181,14 @@ TEST(Cog, ConditionsFollowTheFlags)
 TEST(Cog, RelativeBranchHasRBitSetAndByteOffset)
 {
     Program p;
-    p << jmpA(8, true)            // $000: R=1, +8 bytes = 2 instructions after $001
-      << mov(RD, I(1))            // $001 skipped
-      << mov(RD, I(2))            // $002 skipped
-      << mov(RX, I(3))            // $003
-      << jmpA(7, false)           // $004: R=0, absolute $007
-      << mov(RY, I(4))            // $005 skipped
-      << mov(RY, I(5))            // $006 skipped
-      << NOP;                     // $007
+    p << jmpA(8, true)  // $000: R=1, +8 bytes = 2 instructions after $001
+      << mov(RD, I(1))  // $001 skipped
+      << mov(RD, I(2))  // $002 skipped
+      << mov(RX, I(3))  // $003
+      << jmpA(7, false) // $004: R=0, absolute $007
+      << mov(RY, I(4))  // $005 skipped
+      << mov(RY, I(5))  // $006 skipped
+      << NOP;           // $007
     p.finish();
     Ran r = run(p);
     EXPECT_EQ(r.reg(RD), 0u);
@@ -200,11 +202,11 @@ TEST(Cog, JmpDTakesCAndZFromD)
         for (const std::uint32_t top : {0u, 1u, 2u, 3u}) { // D[31:30]
             const bool c = top & 2, z = top & 1;
             Program p;
-            p << augs(top << 30) << mov(RD, I(5))               // $000, $001
-                << modcz(c ? 0 : 0xF, z ? 0 : 0xF)              // $002: the flags D does not have
-                << jmp(RD, fl)                                  // $003 -> $005
-                << mov(RX, I(1));                               // $004 skipped
-            p.finish();                                         // $005
+            p << augs(top << 30) << mov(RD, I(5)) // $000, $001
+              << modcz(c ? 0 : 0xF, z ? 0 : 0xF)  // $002: the flags D does not have
+              << jmp(RD, fl)                      // $003 -> $005
+              << mov(RX, I(1));                   // $004 skipped
+            p.finish();                           // $005
             Ran r = run(p);
             EXPECT_EQ(r.reg(RX), 0u);
             EXPECT_EQ(r.c(), (fl & WC) ? c : !c) << "D[31:30]=" << top << " flags " << fl;
@@ -216,16 +218,16 @@ TEST(Cog, JmpDTakesCAndZFromD)
 TEST(Cog, RetPrefixReturnsUnlessTheInstructionBranched)
 {
     Program p;
-    p << callA(3 * 4, true)              // $000 -> $004
-      << callA(5 * 4, true)              // $001 -> $007
-      << jmpA(10, false)                 // $002 -> $00A (end)
-      << NOP                             // $003
-      << cond(RET_, mov(RX, I(7)))       // $004: _ret_ mov
-      << NOP << NOP                      // $005, $006
-      << cond(RET_, jmpA(9, false))      // $007: _ret_ jmp: the jump wins
-      << mov(RY, I(1))                   // $008 skipped
-      << cond(RET_, mov(RZ, I(9)))       // $009: returns to $002
-      << NOP;                            // $00A
+    p << callA(3 * 4, true)         // $000 -> $004
+      << callA(5 * 4, true)         // $001 -> $007
+      << jmpA(10, false)            // $002 -> $00A (end)
+      << NOP                        // $003
+      << cond(RET_, mov(RX, I(7)))  // $004: _ret_ mov
+      << NOP << NOP                 // $005, $006
+      << cond(RET_, jmpA(9, false)) // $007: _ret_ jmp: the jump wins
+      << mov(RY, I(1))              // $008 skipped
+      << cond(RET_, mov(RZ, I(9)))  // $009: returns to $002
+      << NOP;                       // $00A
     p.finish();
     Ran r = run(p);
     EXPECT_EQ(r.reg(RX), 7u);
@@ -237,10 +239,9 @@ TEST(Cog, AugsAppliesToTheNextImmediateS)
 {
     Program p;
     p.set(RS, 0x55);
-    p << augs(0x12345600)
-      << mov(RX, R(RS))                  // register S: AUGS waits
-      << mov(RY, I(0x1FF))               // takes it
-      << mov(RZ, I(0x1FF));              // plain again
+    p << augs(0x12345600) << mov(RX, R(RS))           // register S: AUGS waits
+      << mov(RY, I(0x1FF))                            // takes it
+      << mov(RZ, I(0x1FF));                           // plain again
     p << augd(0xABCDE00) << wrlong(I(0x15), I(0x80)); // ##D for WRLONG data
     p << rdlong(RD, I(0x80));
     p.finish();
@@ -276,10 +277,10 @@ TEST(Cog, PtrExpressionsScaleAndUpdate)
 {
     Program p;
     p.set(RD, 0x11223344).set(RS, 0xAA).set(PTRA, 0x3000).set(PTRB, 0x4000);
-    p << wrlong(R(RD), ptr(false, -1))          // PTRA[-1] -> $2FFC, PTRA unchanged
-      << wrword(R(RD), ptrPost(true, 2))        // PTRB++[2] -> $4000, PTRB += 4
-      << wrbyte(R(RS), ptrPre(true, -3))        // --PTRB[3] -> $4001, PTRB = $4001
-      << augs(0x00A00100)                       // ++PTRA[##$100], unscaled
+    p << wrlong(R(RD), ptr(false, -1))   // PTRA[-1] -> $2FFC, PTRA unchanged
+      << wrword(R(RD), ptrPost(true, 2)) // PTRB++[2] -> $4000, PTRB += 4
+      << wrbyte(R(RS), ptrPre(true, -3)) // --PTRB[3] -> $4001, PTRB = $4001
+      << augs(0x00A00100)                // ++PTRA[##$100], unscaled
       << rdlong(RX, I(0x100));
     p.finish();
     Ran r = run(p);
@@ -302,7 +303,7 @@ TEST(Cog, CoginitLoadsRegistersAndPointers)
     auto bytes = p.bytes();
     bytes.resize(0x1000 + 0x800, 0);
     const std::uint32_t prog[] = {
-        augs(0x800), wrlong(R(PTRA), I(0)), augs(0x804), wrlong(R(PTRB), I(4)),
+        augs(0x800), wrlong(R(PTRA), I(0)),  augs(0x804),   wrlong(R(PTRB), I(4)),
         augs(0x808), wrlong(R(0x1F7), I(8)), cogstop(I(1)),
     };
     for (std::size_t i = 0; i < std::size(prog); ++i)
@@ -323,11 +324,11 @@ TEST(Cog, HardwareStackAndCallpa)
 {
     Program p;
     p << push(I(5)) << push(I(6)) << pop(RX) << pop(RY);
-    p << callpa(I(0x33), I(1)) // $004 -> $006 (relative 9-bit), PA = $33
-      << jmpA(8, false)        // $005 -> $008
+    p << callpa(I(0x33), I(1))      // $004 -> $006 (relative 9-bit), PA = $33
+      << jmpA(8, false)             // $005 -> $008
       << cond(RET_, mov(RZ, R(PA))) // $006
-      << NOP                   // $007
-      << NOP;                  // $008
+      << NOP                        // $007
+      << NOP;                       // $008
     p.finish();
     Ran r = run(p);
     EXPECT_EQ(r.reg(RX), 6u);
@@ -354,17 +355,17 @@ TEST(Cog, SkipResumesAfterACalledSubroutine)
     // SKIP #%1010: the 2nd and 4th instructions after it are cancelled; the
     // CALL (1st) runs its whole subroutine, whose instructions are not skipped.
     Program p;
-    p << dForm(sub9::SKIP, I(0b1010))       // $000
-      << callA(5 * 4, true)                 // $001 -> $007 (runs)
-      << add(RX, I(1))                      // $002 skipped
-      << add(RX, I(2))                      // $003 runs
-      << add(RX, I(4))                      // $004 skipped
-      << jmpA(10, false)                    // $005 -> $00A
-      << NOP                                // $006
-      << add(RY, I(1))                      // $007 subroutine: all three run
-      << add(RY, I(2))                      // $008
-      << cond(RET_, add(RY, I(4)))          // $009
-      << NOP;                               // $00A
+    p << dForm(sub9::SKIP, I(0b1010)) // $000
+      << callA(5 * 4, true)           // $001 -> $007 (runs)
+      << add(RX, I(1))                // $002 skipped
+      << add(RX, I(2))                // $003 runs
+      << add(RX, I(4))                // $004 skipped
+      << jmpA(10, false)              // $005 -> $00A
+      << NOP                          // $006
+      << add(RY, I(1))                // $007 subroutine: all three run
+      << add(RY, I(2))                // $008
+      << cond(RET_, add(RY, I(4)))    // $009
+      << NOP;                         // $00A
     p.finish();
     Ran r = run(p);
     EXPECT_EQ(r.reg(RX), 2u);
@@ -387,8 +388,8 @@ TEST(Cog, SkipfLeapsOverSkippedInstructionsWithoutClocks)
 TEST(Cog, PinSpansSetDirAndOutOfSeveralPins)
 {
     Program p;
-    p << dForm(sub9::DRVH, I(4 | 3 << 6))   // pins 4..7 driven high
-      << dForm(sub9::DIRL, I(6))            // pin 6 floats again
+    p << dForm(sub9::DRVH, I(4 | 3 << 6))                                     // pins 4..7 driven high
+      << dForm(sub9::DIRL, I(6))                                              // pin 6 floats again
       << augd(0x1E << 6) << dForm(sub9::OUTH, I(((0x1E << 6) & 0x1FF) | 34)); // 31 pins from 34: 34..63, then 32
     p.finish();
     Ran r = run(p);
@@ -401,8 +402,8 @@ TEST(Cog, AltdAndAltsSubstituteFields)
 {
     Program p;
     p.set(0x142, 0x77).set(RD, 2);
-    p << grp(op9::ALTD, RD, I(0x140)) << mov(0, I(9));   // D = $140 + 2
-    p << grp(op9::ALTS, RD, I(0x140)) << mov(RX, R(0));  // RX = reg[$142]
+    p << grp(op9::ALTD, RD, I(0x140)) << mov(0, I(9));  // D = $140 + 2
+    p << grp(op9::ALTS, RD, I(0x140)) << mov(RX, R(0)); // RX = reg[$142]
     p.finish();
     Ran r = run(p);
     EXPECT_EQ(r.reg(0x142), 9u);
@@ -502,8 +503,7 @@ TEST(Timing, CoginitToTheNewCogsFirstGetct)
         auto bytes = p.bytes();
         bytes.resize(0x1000 + 0x800, 0);
         // Cog 1 writes its first GETCT to hub $904.
-        const std::uint32_t childFixed[] = {getct(0x30), augs(0x904), wrlong(R(0x30), I(0x904 & 0x1FF)),
-                                            cogstop(I(1))};
+        const std::uint32_t childFixed[] = {getct(0x30), augs(0x904), wrlong(R(0x30), I(0x904 & 0x1FF)), cogstop(I(1))};
         for (std::size_t i = 0; i < std::size(childFixed); ++i)
             for (int b = 0; b < 4; ++b)
                 bytes[0x1000 + 4 * i + std::size_t(b)] = std::uint8_t(childFixed[i] >> (8 * b));

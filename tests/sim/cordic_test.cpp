@@ -47,14 +47,14 @@ TEST(CordicMath, IntegerOperationsAreExact)
         {CordicOp::Mul, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0x00000001, 0xFFFFFFFE},
         {CordicOp::Mul, 160000000, 1000, 0, std::uint32_t(160000000000ull), std::uint32_t(160000000000ull >> 32)},
         {CordicOp::Div, 100, 7, 0, 14, 2},
-        {CordicOp::Div, 0, 10, 1, 429496729, 6},                 // {1:0} / 10
+        {CordicOp::Div, 0, 10, 1, 429496729, 6}, // {1:0} / 10
         {CordicOp::Div, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFE, 0xFFFFFFFF, 0xFFFFFFFE},
-        {CordicOp::Frac, 1, 3, 0, 0x55555555, 1},                // {1:0} / 3
+        {CordicOp::Frac, 1, 3, 0, 0x55555555, 1}, // {1:0} / 3
         {CordicOp::Frac, 2, 4, 0x80000000, 0xA0000000, 0},
         {CordicOp::Sqrt, 0, 0, 0, 0, 0},
         {CordicOp::Sqrt, 99, 0, 0, 9, 0},
         {CordicOp::Sqrt, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0xFFFFFFFF, 0},
-        {CordicOp::Sqrt, 0, 1, 0, 65536, 0},                     // sqrt(2^32)
+        {CordicOp::Sqrt, 0, 1, 0, 65536, 0}, // sqrt(2^32)
         // By zero: the divider's all-ones quotient, the low dividend as remainder.
         {CordicOp::Div, 1234, 0, 0, 0xFFFFFFFF, 1234},
         {CordicOp::Div, 1234, 0, 77, 0xFFFFFFFF, 1234},
@@ -109,12 +109,19 @@ TEST(CordicMath, RotateAndVectorAreWithinTheStatedBound)
     };
 
     // Quadrant edges, sine/cosine at full scale, the documentation's cases.
-    for (std::uint32_t a : {0u, 0x20000000u, 0x40000000u, 0x80000000u, 0xC0000000u, 0xFFFFFFFFu, 0x1FFFFFFFu,
-                            0x60000000u, 0x15555555u})
+    for (std::uint32_t a :
+         {0u, 0x20000000u, 0x40000000u, 0x80000000u, 0xC0000000u, 0xFFFFFFFFu, 0x1FFFFFFFu, 0x60000000u, 0x15555555u})
         checkRotate(0x7FFFFFFF, 0, a);
     checkRotate(-0x40000000, 0x40000000, 0x12345678);
-    for (auto [x, y] : {std::pair{1000, 0}, {0, 1000}, {-1000, 0}, {0, -1000}, {-1, -1}, {0x7FFFFFFF, 0x7FFFFFFF},
-                        {-0x7FFFFFFF - 1, 0}, {-0x7FFFFFFF - 1, -0x7FFFFFFF - 1}, {3, 4}})
+    for (auto [x, y] : {std::pair{1000, 0},
+                        {0, 1000},
+                        {-1000, 0},
+                        {0, -1000},
+                        {-1, -1},
+                        {0x7FFFFFFF, 0x7FFFFFFF},
+                        {-0x7FFFFFFF - 1, 0},
+                        {-0x7FFFFFFF - 1, -0x7FFFFFFF - 1},
+                        {3, 4}})
         checkVector(x, y);
 
     std::mt19937 rng(10);
@@ -133,9 +140,14 @@ TEST(CordicMath, LogAndExpAreWithinTheStatedBound)
         CordicOp op;
         std::uint32_t d, x;
     } exact[] = {
-        {CordicOp::Log, 1, 0},           {CordicOp::Log, 2, 1u << 27}, {CordicOp::Log, 0x80000000u, 31u << 27},
-        {CordicOp::Log, 0, 0},           {CordicOp::Exp, 0, 1},         {CordicOp::Exp, 31u << 27, 0x80000000u},
-        {CordicOp::Exp, 10u << 27, 1024}, {CordicOp::Exp, 0xFFFFFFFF, 4294967274u},
+        {CordicOp::Log, 1, 0},
+        {CordicOp::Log, 2, 1u << 27},
+        {CordicOp::Log, 0x80000000u, 31u << 27},
+        {CordicOp::Log, 0, 0},
+        {CordicOp::Exp, 0, 1},
+        {CordicOp::Exp, 31u << 27, 0x80000000u},
+        {CordicOp::Exp, 10u << 27, 1024},
+        {CordicOp::Exp, 0xFFFFFFFF, 4294967274u},
         {CordicOp::Log, 0xFFFFFFFF, 0xFFFFFFFF}, // 31.99999999966: saturates
     };
     for (const Exact &e : exact)

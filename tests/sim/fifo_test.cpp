@@ -53,12 +53,12 @@ TEST_F(FifoFixture, VariableLengthReads)
     struct Case {
         std::vector<std::uint8_t> bytes;
         std::uint32_t rfvar, rfvars;
-        bool c; // WC: the field's sign bit
+        bool c;             // WC: the field's sign bit
         std::uint32_t next; // bytes used
     } cases[] = {
         {{0x05}, 0x05, 0x05, false, 1},
         {{0x7F}, 0x7F, 0xFFFFFFFF, true, 1},
-        {{0xC0, 0x00}, 0x40, 0x40, false, 2},          // bit 6 set but the sign is bit 13
+        {{0xC0, 0x00}, 0x40, 0x40, false, 2}, // bit 6 set but the sign is bit 13
         {{0x80, 0x40}, 0x2000, 0xFFFFE000, true, 2},
         {{0xFF, 0xFF, 0x3F}, 0x0FFFFF, 0x0FFFFF, false, 3},
         {{0x81, 0x82, 0x83, 0x84}, 0x1080C101, 0xF080C101, true, 4},
@@ -121,7 +121,7 @@ TEST_F(FifoFixture, AddressesRunThroughTheHubMap)
     EXPECT_EQ(fifo.read(Fifo::Size::Byte, 102).value, 0u); // $80000: nothing there
     fifo.rdfast(0, 0xFFFFF, 200);
     EXPECT_EQ(fifo.read(Fifo::Size::Byte, 300).value, 0xBBu); // $FFFFF mirrors $7FFFF
-    EXPECT_EQ(fifo.pointer(), 0u); // 20-bit wrap
+    EXPECT_EQ(fifo.pointer(), 0u);                            // 20-bit wrap
     fifo.rdfast(0, 0xFC000, 400);
     EXPECT_EQ(fifo.read(Fifo::Size::Byte, 500).value, 0xCCu); // the top 16 KB mirror
 }
@@ -163,18 +163,15 @@ TEST(FifoProgram, ReadsAndWritesHubThroughTheInstructions)
     using namespace kivo::test::p2;
     constexpr std::uint32_t kTable = 0x2000, kOut = 0x3000;
     Program p;
-    p.set(0x120, kTable)
-        << dlsForm(0xC7, I(0), R(0x120))        // rdfast #0, $120
-        << dForm(0x012, R(0x100))               // rflong $100
-        << dForm(0x013, R(0x101))               // rfvar $101
-        << dForm(0x010, R(0x102), WC)           // rfbyte $102 wc
-        << wrc(0x103)
-        << dForm(0x034, R(0x104));              // getptr $104
-    p.set(0x121, kOut)
-        << dlsForm(0xC8, I(0), R(0x121))        // wrfast #0, $121
-        << dForm(0x017, R(0x100))               // wflong $100
-        << dForm(0x015, I(0x5A))                // wfbyte #$5A
-        << waitx(I(20));
+    p.set(0x120, kTable) << dlsForm(0xC7, I(0), R(0x120))         // rdfast #0, $120
+                         << dForm(0x012, R(0x100))                // rflong $100
+                         << dForm(0x013, R(0x101))                // rfvar $101
+                         << dForm(0x010, R(0x102), WC)            // rfbyte $102 wc
+                         << wrc(0x103) << dForm(0x034, R(0x104)); // getptr $104
+    p.set(0x121, kOut) << dlsForm(0xC8, I(0), R(0x121))           // wrfast #0, $121
+                       << dForm(0x017, R(0x100))                  // wflong $100
+                       << dForm(0x015, I(0x5A))                   // wfbyte #$5A
+                       << waitx(I(20));
     p.finish();
     std::vector<std::uint8_t> image = p.bytes();
     image.resize(kOut + 16, 0);

@@ -59,34 +59,61 @@ TEST(IsaTable, OperandFormsFitTheEncodings)
 {
     // Every operand field the form names is free in the encoding, and every
     // free field belongs to an operand or a flag.
-    constexpr std::uint32_t kD = 0x1FFu << 9, kS = 0x1FFu, kI = 1u << 18, kL = 1u << 19, kC = 1u << 20,
-                            kZ = 1u << 19;
+    constexpr std::uint32_t kD = 0x1FFu << 9, kS = 0x1FFu, kI = 1u << 18, kL = 1u << 19, kC = 1u << 20, kZ = 1u << 19;
     for (const OpInfo &r : rows()) {
         if (r.op == Op::NOP)
             continue;
         const std::uint32_t free = ~r.mask & 0x0FFFFFFFu;
         std::uint32_t fields = 0;
         switch (r.operands) {
-        case OperandForm::None: break;
-        case OperandForm::D: fields = kD; break;
-        case OperandForm::ImmD: fields = kD | kI; break;
-        case OperandForm::ImmS: fields = kS | kI; break;
+        case OperandForm::None:
+            break;
+        case OperandForm::D:
+            fields = kD;
+            break;
+        case OperandForm::ImmD:
+            fields = kD | kI;
+            break;
+        case OperandForm::ImmS:
+            fields = kS | kI;
+            break;
         case OperandForm::D_ImmS:
-        case OperandForm::D_PtrS: fields = kD | kS | kI; break;
-        case OperandForm::D_ImmS_N: fields = kD | kS | kI; break; // N is below
+        case OperandForm::D_PtrS:
+            fields = kD | kS | kI;
+            break;
+        case OperandForm::D_ImmS_N:
+            fields = kD | kS | kI;
+            break; // N is below
         case OperandForm::ImmD_ImmS:
-        case OperandForm::ImmD_PtrS: fields = kD | kS | kI | kL; break;
-        case OperandForm::Addr: fields = 0x1FFFFFu; break;
-        case OperandForm::Reg_Addr: fields = 0x7FFFFFu; break;
-        case OperandForm::Aug: fields = 0x7FFFFFu; break;
-        case OperandForm::CondCZ: fields = 0xFFu << 9; break;
+        case OperandForm::ImmD_PtrS:
+            fields = kD | kS | kI | kL;
+            break;
+        case OperandForm::Addr:
+            fields = 0x1FFFFFu;
+            break;
+        case OperandForm::Reg_Addr:
+            fields = 0x7FFFFFu;
+            break;
+        case OperandForm::Aug:
+            fields = 0x7FFFFFu;
+            break;
+        case OperandForm::CondCZ:
+            fields = 0xFFu << 9;
+            break;
         }
         std::uint32_t flagBits = 0;
         switch (r.flags) {
-        case FlagForm::None: break;
-        case FlagForm::Wc: flagBits = kC; break;
-        case FlagForm::Wz: flagBits = kZ; break;
-        default: flagBits = kC | kZ; break;
+        case FlagForm::None:
+            break;
+        case FlagForm::Wc:
+            flagBits = kC;
+            break;
+        case FlagForm::Wz:
+            flagBits = kZ;
+            break;
+        default:
+            flagBits = kC | kZ;
+            break;
         }
         if (r.operands == OperandForm::D_ImmS_N)
             flagBits |= free & (7u << 19); // the N field
@@ -171,7 +198,8 @@ std::string sheetText(const OpInfo &r, bool hubExec)
 
 bool isNumber(const std::string &s)
 {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
 }
 
 // The ops the simulator refuses (it stops with a fault that says so).

@@ -12,9 +12,22 @@ namespace kivo::test::p2 {
 
 // Conditions (EEEE) and flag suffixes.
 enum Cond : std::uint32_t {
-    RET_ = 0x0, IF_NC_AND_NZ = 0x1, IF_NC_AND_Z = 0x2, IF_NC = 0x3, IF_C_AND_NZ = 0x4, IF_NZ = 0x5,
-    IF_C_NE_Z = 0x6, IF_NC_OR_NZ = 0x7, IF_C_AND_Z = 0x8, IF_C_EQ_Z = 0x9, IF_Z = 0xA, IF_NC_OR_Z = 0xB,
-    IF_C = 0xC, IF_C_OR_NZ = 0xD, IF_C_OR_Z = 0xE, ALWAYS = 0xF
+    RET_ = 0x0,
+    IF_NC_AND_NZ = 0x1,
+    IF_NC_AND_Z = 0x2,
+    IF_NC = 0x3,
+    IF_C_AND_NZ = 0x4,
+    IF_NZ = 0x5,
+    IF_C_NE_Z = 0x6,
+    IF_NC_OR_NZ = 0x7,
+    IF_C_AND_Z = 0x8,
+    IF_C_EQ_Z = 0x9,
+    IF_Z = 0xA,
+    IF_NC_OR_Z = 0xB,
+    IF_C = 0xC,
+    IF_C_OR_NZ = 0xD,
+    IF_C_OR_Z = 0xE,
+    ALWAYS = 0xF
 };
 enum Fl : std::uint32_t { NONE = 0, WZ = 1u << 19, WC = 1u << 20, WCZ = 3u << 19 };
 
@@ -51,16 +64,16 @@ inline std::uint32_t aForm(std::uint32_t op7, std::uint32_t a, bool relative)
 
 // Math and logic, D,{#}S {WC/WZ/WCZ}
 namespace op {
-constexpr std::uint32_t ROR = 0x00, ROL = 0x01, SHR = 0x02, SHL = 0x03, RCR = 0x04, RCL = 0x05, SAR = 0x06,
-                        SAL = 0x07, ADD = 0x08, ADDX = 0x09, ADDS = 0x0A, ADDSX = 0x0B, SUB = 0x0C, SUBX = 0x0D,
-                        SUBS = 0x0E, SUBSX = 0x0F, CMP = 0x10, CMPX = 0x11, CMPS = 0x12, CMPSX = 0x13, CMPR = 0x14,
-                        CMPM = 0x15, SUBR = 0x16, CMPSUB = 0x17, FGE = 0x18, FLE = 0x19, FGES = 0x1A, FLES = 0x1B,
-                        SUMC = 0x1C, SUMNC = 0x1D, SUMZ = 0x1E, SUMNZ = 0x1F, TESTB = 0x20, TESTBN = 0x21,
-                        BITL = 0x20, BITH = 0x21, BITC = 0x22, BITNC = 0x23, BITZ = 0x24, BITNZ = 0x25,
-                        BITRND = 0x26, BITNOT = 0x27, AND = 0x28, ANDN = 0x29, OR = 0x2A, XOR = 0x2B, MUXC = 0x2C,
-                        MUXNC = 0x2D, MUXZ = 0x2E, MUXNZ = 0x2F, MOV = 0x30, NOT = 0x31, ABS = 0x32, NEG = 0x33,
-                        NEGC = 0x34, NEGNC = 0x35, NEGZ = 0x36, NEGNZ = 0x37, INCMOD = 0x38, DECMOD = 0x39,
-                        ZEROX = 0x3A, SIGNX = 0x3B, ENCOD = 0x3C, ONES = 0x3D, TEST = 0x3E, TESTN = 0x3F;
+constexpr std::uint32_t ROR = 0x00, ROL = 0x01, SHR = 0x02, SHL = 0x03, RCR = 0x04, RCL = 0x05, SAR = 0x06, SAL = 0x07,
+                        ADD = 0x08, ADDX = 0x09, ADDS = 0x0A, ADDSX = 0x0B, SUB = 0x0C, SUBX = 0x0D, SUBS = 0x0E,
+                        SUBSX = 0x0F, CMP = 0x10, CMPX = 0x11, CMPS = 0x12, CMPSX = 0x13, CMPR = 0x14, CMPM = 0x15,
+                        SUBR = 0x16, CMPSUB = 0x17, FGE = 0x18, FLE = 0x19, FGES = 0x1A, FLES = 0x1B, SUMC = 0x1C,
+                        SUMNC = 0x1D, SUMZ = 0x1E, SUMNZ = 0x1F, TESTB = 0x20, TESTBN = 0x21, BITL = 0x20, BITH = 0x21,
+                        BITC = 0x22, BITNC = 0x23, BITZ = 0x24, BITNZ = 0x25, BITRND = 0x26, BITNOT = 0x27, AND = 0x28,
+                        ANDN = 0x29, OR = 0x2A, XOR = 0x2B, MUXC = 0x2C, MUXNC = 0x2D, MUXZ = 0x2E, MUXNZ = 0x2F,
+                        MOV = 0x30, NOT = 0x31, ABS = 0x32, NEG = 0x33, NEGC = 0x34, NEGNC = 0x35, NEGZ = 0x36,
+                        NEGNZ = 0x37, INCMOD = 0x38, DECMOD = 0x39, ZEROX = 0x3A, SIGNX = 0x3B, ENCOD = 0x3C,
+                        ONES = 0x3D, TEST = 0x3E, TESTN = 0x3F;
 } // namespace op
 
 inline std::uint32_t alu(std::uint32_t op7, std::uint32_t d, Opnd s, std::uint32_t flags = NONE)
@@ -94,9 +107,9 @@ inline std::uint32_t grp(std::uint32_t op9, std::uint32_t d, Opnd s)
 namespace op9 { // bits 27..19
 constexpr std::uint32_t ALTSN = 0x12A, ALTGN = 0x12B, ALTR = 0x130, ALTD = 0x131, ALTS = 0x132, ALTB = 0x133,
                         ALTI = 0x134, SETR = 0x135, SETD = 0x136, SETS = 0x137, DECOD = 0x138, BMASK = 0x139,
-                        CRCBIT = 0x13A, CRCNIB = 0x13B, MUXNITS = 0x13C, MUXNIBS = 0x13D, MUXQ = 0x13E,
-                        MOVBYTS = 0x13F, MUL = 0x140, MULS = 0x142, SCA = 0x144, SCAS = 0x146, ADDCT1 = 0x14C,
-                        ADDCT2 = 0x14D, ADDCT3 = 0x14E, WMLONG = 0x14F;
+                        CRCBIT = 0x13A, CRCNIB = 0x13B, MUXNITS = 0x13C, MUXNIBS = 0x13D, MUXQ = 0x13E, MOVBYTS = 0x13F,
+                        MUL = 0x140, MULS = 0x142, SCA = 0x144, SCAS = 0x146, ADDCT1 = 0x14C, ADDCT2 = 0x14D,
+                        ADDCT3 = 0x14E, WMLONG = 0x14F;
 }
 
 // Hub RAM: RDxxxx D,{#}S/P {WC/WZ/WCZ}; WRxxxx {#}D,{#}S/P.
@@ -126,8 +139,14 @@ inline std::uint32_t loc(std::uint32_t w, std::uint32_t a, bool relative)
 {
     return 0xF0000000u | (0x74u | (w & 3)) << 21 | (relative ? 1u << 20 : 0) | (a & 0xFFFFF);
 }
-inline std::uint32_t djnz(std::uint32_t d, Opnd s) { return 0xF0000000u | 0x5Bu << 21 | 1u << 19 | (s.imm ? 1u << 18 : 0) | d << 9 | s.v; }
-inline std::uint32_t tjz(std::uint32_t d, Opnd s) { return 0xF0000000u | 0x5Cu << 21 | 2u << 19 | (s.imm ? 1u << 18 : 0) | d << 9 | s.v; }
+inline std::uint32_t djnz(std::uint32_t d, Opnd s)
+{
+    return 0xF0000000u | 0x5Bu << 21 | 1u << 19 | (s.imm ? 1u << 18 : 0) | d << 9 | s.v;
+}
+inline std::uint32_t tjz(std::uint32_t d, Opnd s)
+{
+    return 0xF0000000u | 0x5Cu << 21 | 2u << 19 | (s.imm ? 1u << 18 : 0) | d << 9 | s.v;
+}
 inline std::uint32_t calld(std::uint32_t d, Opnd s, std::uint32_t f = NONE) { return dsForm(0x59, d, s, f); }
 inline std::uint32_t callpa(Opnd d, Opnd s) { return dlsForm(0xB4, d, s); }
 inline std::uint32_t rep(Opnd d, Opnd s) { return dlsForm(0xCD, d, s); }
@@ -145,14 +164,14 @@ inline std::uint32_t rdpin(std::uint32_t d, Opnd s, std::uint32_t f = NONE)
 // D-only group (sub-opcode in S)
 namespace sub9 {
 constexpr std::uint32_t HUBSET = 0x000, COGID = 0x001, COGSTOP = 0x003, LOCKNEW = 0x004, LOCKRET = 0x005,
-                        LOCKTRY = 0x006, LOCKREL = 0x007, GETQX = 0x018, GETQY = 0x019, GETCT = 0x01A,
-                        GETRND = 0x01B, WAITX = 0x01F, SETSE1 = 0x020, EVENT = 0x024, SETINT1 = 0x025,
-                        SETQ = 0x028, SETQ2 = 0x029, PUSH = 0x02A, POP = 0x02B, JMP = 0x02C, CALL = 0x02D,
-                        RET = 0x02D, CALLA = 0x02E, JMPREL = 0x030, SKIP = 0x031, SKIPF = 0x032, EXECF = 0x033,
-                        SETLUTS = 0x037, COGATN = 0x03F, TESTP = 0x040, DIRL = 0x040, DIRH = 0x041, OUTL = 0x048,
-                        OUTH = 0x049, DRVL = 0x058, DRVH = 0x059, DRVNOT = 0x05F, SPLITB = 0x060, MERGEB = 0x061,
-                        SPLITW = 0x062, MERGEW = 0x063, RGBSQZ = 0x066, RGBEXP = 0x067, REV = 0x069, RCZR = 0x06A,
-                        RCZL = 0x06B, WRC = 0x06C, WRNC = 0x06D, WRZ = 0x06E, WRNZ = 0x06F, MODCZ = 0x06F;
+                        LOCKTRY = 0x006, LOCKREL = 0x007, GETQX = 0x018, GETQY = 0x019, GETCT = 0x01A, GETRND = 0x01B,
+                        WAITX = 0x01F, SETSE1 = 0x020, EVENT = 0x024, SETINT1 = 0x025, SETQ = 0x028, SETQ2 = 0x029,
+                        PUSH = 0x02A, POP = 0x02B, JMP = 0x02C, CALL = 0x02D, RET = 0x02D, CALLA = 0x02E,
+                        JMPREL = 0x030, SKIP = 0x031, SKIPF = 0x032, EXECF = 0x033, SETLUTS = 0x037, COGATN = 0x03F,
+                        TESTP = 0x040, DIRL = 0x040, DIRH = 0x041, OUTL = 0x048, OUTH = 0x049, DRVL = 0x058,
+                        DRVH = 0x059, DRVNOT = 0x05F, SPLITB = 0x060, MERGEB = 0x061, SPLITW = 0x062, MERGEW = 0x063,
+                        RGBSQZ = 0x066, RGBEXP = 0x067, REV = 0x069, RCZR = 0x06A, RCZL = 0x06B, WRC = 0x06C,
+                        WRNC = 0x06D, WRZ = 0x06E, WRNZ = 0x06F, MODCZ = 0x06F;
 }
 inline std::uint32_t jmp(std::uint32_t d, std::uint32_t f = NONE) { return dForm(sub9::JMP, R(d), f); }
 inline std::uint32_t stalli() { return 0xF0000000u | 0x6Bu << 21 | 0x021u << 9 | 0x024u; }

@@ -1,9 +1,9 @@
 // Plain pins driven directly: DIR/OUT of the cogs, the input selectors, logic
 // and filters, drive strengths against the devices' drives (wired-AND), and the
 // delivery of changes to devices.
+#include "chip/device.h"
 #include "chip/pins.h"
 #include "chip/time.h"
-#include "chip/device.h"
 
 #include <gtest/gtest.h>
 
@@ -12,13 +12,9 @@
 
 using namespace kivo::sim;
 
-namespace
-{
+namespace {
 
-constexpr std::uint64_t bit(int pin)
-{
-    return std::uint64_t(1) << pin;
-}
+constexpr std::uint64_t bit(int pin) { return std::uint64_t(1) << pin; }
 
 struct PlainPins : ::testing::Test {
     TimeBase time{160e6};
@@ -29,7 +25,7 @@ struct PlainPins : ::testing::Test {
 // Counts what a device is told.
 class Watcher : public Device
 {
-  public:
+public:
     explicit Watcher(int pin) : m_pin(pin) {}
     std::vector<int> pins() const override { return {m_pin}; }
     void pinChanged(int pin, Clock at) override { seen.push_back({pin, at, m_pins->level(pin), m_pins->voltage(pin)}); }
@@ -41,7 +37,7 @@ class Watcher : public Device
     };
     std::vector<Seen> seen;
 
-  private:
+private:
     int m_pin;
 };
 

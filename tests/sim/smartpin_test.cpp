@@ -1,8 +1,8 @@
 // Smart-pin modes driven directly through Pins, no cog: the documented
 // register and IN behaviour of each mode family is the oracle.
+#include "chip/device.h"
 #include "chip/pins.h"
 #include "chip/time.h"
-#include "chip/device.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,7 @@
 
 using namespace kivo::sim;
 
-namespace
-{
+namespace {
 
 constexpr std::uint32_t kAsyncTx = 0x1E << 1;
 constexpr std::uint32_t kAsyncRx = 0x1F << 1;
@@ -22,7 +21,7 @@ constexpr std::uint32_t kOE = 0x40;
 // Records each level change of the pins it watches.
 class WireLog : public Device
 {
-  public:
+public:
     explicit WireLog(std::vector<int> pins) : m_watch(std::move(pins)) {}
     std::vector<int> pins() const override { return m_watch; }
     void connect(Pins &p) override
@@ -46,7 +45,7 @@ class WireLog : public Device
     };
     std::vector<Edge> edges;
 
-  private:
+private:
     std::vector<int> m_watch;
     bool m_last[64] = {};
 };
@@ -221,8 +220,7 @@ TEST_F(AsyncSerial, TransmitterLoopsBackIntoAReceiverThroughTheASelector)
 
 // ---- NCO, PWM, pulse and transition outputs ----
 
-namespace
-{
+namespace {
 
 constexpr std::uint32_t kPulse = 0x04 << 1, kTransition = 0x05 << 1, kNcoFreq = 0x06 << 1, kNcoDuty = 0x07 << 1;
 constexpr std::uint32_t kPwmTriangle = 0x08 << 1, kPwmSawtooth = 0x09 << 1;
@@ -419,8 +417,7 @@ TEST_F(Dacs, CogChannelsBitDacAndDither)
 
 using Adcs = PinsFixture;
 
-namespace
-{
+namespace {
 constexpr std::uint32_t kAdcGio = 0x00100000, kAdcVio = 0x00108000, kAdc1x = 0x00118000, kAdc10x = 0x00128000;
 constexpr std::uint32_t kAdcMode = 0x18 << 1;
 } // namespace
@@ -502,8 +499,7 @@ TEST_F(Adcs, ReadingsFollowAVoltageThatMovesAndAnArbitraryPeriod)
 
 // ---- counting and timing ----
 
-namespace
-{
+namespace {
 
 // Drives a pin from outside with a list of (clock, level) changes.
 void play(Pins &p, int pin, const std::vector<std::pair<Clock, bool>> &wave, const void *src)

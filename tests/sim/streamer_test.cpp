@@ -227,10 +227,10 @@ TEST_F(StreamerFixture, DacOverrideFollowsDddd)
     const struct {
         std::uint32_t dddd, dacs;
     } cases[] = {
-        {0x0, 0xA0B0C0D0}, {0x1, 0x11111111}, {0x2, 0xA0B01111}, {0x3, 0x1111C0D0}, {0x4, 0xA0B0C011},
-        {0x5, 0xA0B011D0}, {0x6, 0xA011C0D0}, {0x7, 0x11B0C0D0}, {0x8, 0xEE11EE11}, {0x9, 0xA0B0EE11},
-        {0xA, 0xEE11C0D0}, {0xB, 0x22112211}, {0xC, 0xA0B02211}, {0xD, 0x2211C0D0}, {0xE, 0xDD22EE11},
-        {0xF, 0x44332211},
+        {0x0, 0xA0B0C0D0}, {0x1, 0x11111111}, {0x2, 0xA0B01111}, {0x3, 0x1111C0D0},
+        {0x4, 0xA0B0C011}, {0x5, 0xA0B011D0}, {0x6, 0xA011C0D0}, {0x7, 0x11B0C0D0},
+        {0x8, 0xEE11EE11}, {0x9, 0xA0B0EE11}, {0xA, 0xEE11C0D0}, {0xB, 0x22112211},
+        {0xC, 0xA0B02211}, {0xD, 0x2211C0D0}, {0xE, 0xDD22EE11}, {0xF, 0x44332211},
     };
     Clock t = 100;
     for (const auto &c : cases) {
@@ -330,8 +330,8 @@ TEST_F(StreamerFixture, FifoModesReadHubDataInOrder)
         {X_RFBYTE_RGB8, 0, {0b111'010'01}, 0xFF'49'55'00},
         {X_RFWORD_RGB16, 0, {0x1F, 0xF8}, 0xFF'00'FF'00}, // $F81F: red 31, green 0, blue 31
         {X_RFLONG_RGB24, 0, {0x00, 0x33, 0x22, 0x11}, 0x11'22'33'00},
-        {X_RFBYTE_LUMA8, 0b000, {0x80}, 0x80'40'00'00}, // orange
-        {X_RFBYTE_LUMA8, 0b011, {0x80}, 0x00'80'80'00}, // cyan
+        {X_RFBYTE_LUMA8, 0b000, {0x80}, 0x80'40'00'00},    // orange
+        {X_RFBYTE_LUMA8, 0b011, {0x80}, 0x00'80'80'00},    // cyan
         {X_RFBYTE_RGBI8, 0, {0b110'10000}, 0x84'84'00'00}, // yellow, luma %10000
     };
     Clock t = 1000;
@@ -465,7 +465,8 @@ TEST(ColorSpace, ConverterModes)
     ColorSpace c;
     c.cy = 0x4000'0010, c.ci = 0x0040'0020, c.cq = 0x0000'C030, c.cmod = 0b01'1'111'0;
     // Y = 64*64/128 = 32 + 16 + 2; I = 128*64/128 = 64 + 32 + 2; Q = 200*(-64)/128 = -100.
-    EXPECT_EQ(c.convert(0x40'80'C8'02), std::uint32_t(50) << 24 | 98u << 16 | std::uint32_t((0x30 + 2 - 100) & 0xFF) << 8 | 0x00);
+    EXPECT_EQ(c.convert(0x40'80'C8'02),
+              std::uint32_t(50) << 24 | 98u << 16 | std::uint32_t((0x30 + 2 - 100) & 0xFF) << 8 | 0x00);
     // Composite: with I = Q = 0 the chroma term is CQ[7:0]; blank/sync by DAC0.
     ColorSpace comp;
     comp.cy = 0x0000'0040, comp.ci = 0x0000'0020, comp.cq = 0x0000'0080, comp.cmod = 0b10'0'000'0;
@@ -557,15 +558,14 @@ TEST_F(StreamerFixture, VgaDriverSequenceDrawsWholeFrames)
         lut[i] = (i * 0x010203u & 0xFFFFFF) << 8 | 0xFF;
     const std::uint32_t pixels = 0x1000;
     auto pixel = [](int x, int y) { return std::uint8_t((x * 7 + y * 3) ^ (y >> 2)); };
-    for (int y = 0; y < 480; ++y)       // y = the line on screen
+    for (int y = 0; y < 480; ++y)     // y = the line on screen
         for (int x = 0; x < 640; ++x) // stored bottom row first
             hub.writeByte(pixels + std::uint32_t((479 - y) * 640 + x), pixel(x, y));
 
     Clock start = 1000;
     for (double clk : {251.75e6, 160e6, 250e6}) {
         dacs.clear();
-        const std::uint32_t freq =
-            (std::uint32_t((std::uint64_t(25'175'000) << 30) / std::uint64_t(clk)) << 1) + 1;
+        const std::uint32_t freq = (std::uint32_t((std::uint64_t(25'175'000) << 30) / std::uint64_t(clk)) << 1) + 1;
         VgaRun run{st, fifo, start};
         st.setFrequency(freq, run.t);
         run.t = st.command(StreamerCmd::Init, VgaRun::kBp, VgaRun::cBlack, false, 0, run.t + 2);
@@ -625,12 +625,11 @@ TEST(StreamerProgram, ImmediateBytesReachThePins)
 {
     using namespace kivo::test::p2;
     Program p;
-    p << dForm(0x041, I(0 | 7 << 6))                   // dirh 0 addpins 7
-      << augd(0x0800'0000) << dForm(0x01D, I(0));       // setxfrq ##$0800_0000: 16 clocks a step
+    p << dForm(0x041, I(0 | 7 << 6))                            // dirh 0 addpins 7
+      << augd(0x0800'0000) << dForm(0x01D, I(0));               // setxfrq ##$0800_0000: 16 clocks a step
     p.set(0x120, 0x600E'0000 | X_DACS_X_X_X_0 | X_PINS_ON | 4); // imm 4 x 8 -> 8 pins, pins 0..7
     p.set(0x121, 0x44332211);
-    p << getct(0x122)
-      << dlsForm(0xCA, R(0x120), R(0x121))               // xinit $120, $121
+    p << getct(0x122) << dlsForm(0xCA, R(0x120), R(0x121)) // xinit $120, $121
       << waitx(I(200));
     p.finish();
     kivo::sim::Chip chip;

@@ -34,12 +34,13 @@ TEST(FlexspinRun, PrintfProgramPrintsAndStops)
 {
     KIVO_REQUIRE_FLEXSPIN(flexspin);
     test::TempDir dir;
-    test::WriteFileBytes(dir / "hello.c", "#include <stdio.h>\n"
-                                          "int main() {\n"
-                                          "    printf(\"Hello, world %d\\n\", 42);\n"
-                                          "    for (int i = 0; i < 3; i++) printf(\"line %d: %d\\n\", i, i * 1000 / 7);\n"
-                                          "    return 0;\n"
-                                          "}\n");
+    test::WriteFileBytes(dir / "hello.c",
+                         "#include <stdio.h>\n"
+                         "int main() {\n"
+                         "    printf(\"Hello, world %d\\n\", 42);\n"
+                         "    for (int i = 0; i < 3; i++) printf(\"line %d: %d\\n\", i, i * 1000 / 7);\n"
+                         "    return 0;\n"
+                         "}\n");
     auto c = test::CompileP2(flexspin, dir.Path(), "hello.c", "-O1");
     ASSERT_TRUE(c.Ok()) << c.output;
     std::ostringstream console;
@@ -56,15 +57,16 @@ TEST(FlexspinRun, SerialInputReachesTheProgram)
 {
     KIVO_REQUIRE_FLEXSPIN(flexspin);
     test::TempDir dir;
-    test::WriteFileBytes(dir / "echo.c", "#include <stdio.h>\n"
-                                         "int main() {\n"
-                                         "    char line[40];\n"
-                                         "    int n = 0, c;\n"
-                                         "    while (n < 39 && (c = getchar()) != '\\n' && c != '\\r' && c >= 0) line[n++] = c;\n"
-                                         "    line[n] = 0;\n"
-                                         "    printf(\"got [%s]\\n\", line);\n"
-                                         "    return 0;\n"
-                                         "}\n");
+    test::WriteFileBytes(dir / "echo.c",
+                         "#include <stdio.h>\n"
+                         "int main() {\n"
+                         "    char line[40];\n"
+                         "    int n = 0, c;\n"
+                         "    while (n < 39 && (c = getchar()) != '\\n' && c != '\\r' && c >= 0) line[n++] = c;\n"
+                         "    line[n] = 0;\n"
+                         "    printf(\"got [%s]\\n\", line);\n"
+                         "    return 0;\n"
+                         "}\n");
     auto c = test::CompileP2(flexspin, dir.Path(), "echo.c", "-O1");
     ASSERT_TRUE(c.Ok()) << c.output;
     std::ostringstream console;
@@ -130,10 +132,10 @@ TEST(FlexspinRun, CompilersOwnRunTestsMatchTheChip)
         const std::string name = std::filesystem::path(program).stem().string();
         const std::string binary = out / (name + ".binary");
         std::string log;
-        const int status = test::RunShell("cd " + test::Quote(tests.string()) + " && " + test::Quote(flexspin) +
-                                              " -2 -O2 -g -q -I../Lib -o " + test::Quote(binary) + " " +
-                                              test::Quote(program),
-                                          out / (name + ".log"), log);
+        const int status =
+            test::RunShell("cd " + test::Quote(tests.string()) + " && " + test::Quote(flexspin) +
+                               " -2 -O2 -g -q -I../Lib -o " + test::Quote(binary) + " " + test::Quote(program),
+                           out / (name + ".log"), log);
         if (status != 0) {
             failures += name + ": does not compile: " + log + "\n";
             continue;
@@ -151,8 +153,8 @@ TEST(FlexspinRun, CompilersOwnRunTestsMatchTheChip)
         }
         auto k = known.find(name);
         std::string why = r.end == sim::ImageRunResult::End::Fault ? "fault: " + r.error
-                          : got != expected                         ? "output differs"
-                                                                    : "no $FF $00 exit";
+                          : got != expected                        ? "output differs"
+                                                                   : "no $FF $00 exit";
         if (k != known.end())
             std::cout << "[ known    ] " << name << ": " << k->second << "\n";
         else

@@ -138,8 +138,13 @@ TEST(KindRun, FiltersAreSetAsTheProgramSetsThem)
 {
     KIVO_REQUIRE_FLEXSPIN(flexspin);
     Project p;
-    ASSERT_EQ(p.Add(kFilters, Fields({{"length0", "3"}, {"tap0", "5"}, {"set1", "0"}, {"length2", "1"},
-                                      {"tap2", "31"}, {"length3", "2"}, {"tap3", "7"}})),
+    ASSERT_EQ(p.Add(kFilters, Fields({{"length0", "3"},
+                                      {"tap0", "5"},
+                                      {"set1", "0"},
+                                      {"length2", "1"},
+                                      {"tap2", "31"},
+                                      {"length3", "2"},
+                                      {"tap3", "7"}})),
               AddResult::Added);
     Build(p, flexspin);
     auto run = Simulate(p.doc, 0.3);
@@ -211,7 +216,9 @@ void PrintTo(const AdcCase &c, std::ostream *os)
     *os << "filter " << c.filter << " n " << c.exponent << (c.fixed ? " --fixed" : "") << " " << c.volts << " V";
 }
 
-class AdcRun : public ::testing::TestWithParam<AdcCase> {};
+class AdcRun : public ::testing::TestWithParam<AdcCase>
+{
+};
 
 TEST_P(AdcRun, CalibratedReadingFollowsTheSource)
 {
@@ -228,8 +235,7 @@ TEST_P(AdcRun, CalibratedReadingFollowsTheSource)
     auto run = Simulate(p.doc, 0.25, {set});
     auto printed = run->Lines("ADC ADC1 calibrated reading =");
     ASSERT_FALSE(printed.empty()) << run->console;
-    EXPECT_NEAR(ValueOf(printed.front()), c.volts, 2 * AdcCountVolts(c.filter, c.exponent) + 0.001)
-        << printed.front();
+    EXPECT_NEAR(ValueOf(printed.front()), c.volts, 2 * AdcCountVolts(c.filter, c.exponent) + 0.001) << printed.front();
 }
 
 std::vector<AdcCase> AdcCases()
@@ -249,8 +255,10 @@ std::vector<AdcCase> AdcCases()
 
 INSTANTIATE_TEST_SUITE_P(Periods, AdcRun, ::testing::ValuesIn(AdcCases()), [](const auto &info) {
     const AdcCase &c = info.param;
-    return std::string(c.filter == 0 ? "Sampling" : c.filter == 1 ? "Sinc2" : "Sinc3") + std::to_string(c.exponent) +
-           (c.fixed ? "Fixed" : "") + "_" + std::to_string(int(c.volts * 100)) + "cV";
+    return std::string(c.filter == 0   ? "Sampling"
+                       : c.filter == 1 ? "Sinc2"
+                                       : "Sinc3") +
+           std::to_string(c.exponent) + (c.fixed ? "Fixed" : "") + "_" + std::to_string(int(c.volts * 100)) + "cV";
 });
 
 TEST(KindRun, ScannerFindsTheRtcOnEveryPullUpAndSpeed)
@@ -260,13 +268,12 @@ TEST(KindRun, ScannerFindsTheRtcOnEveryPullUpAndSpeed)
         int pullup;
         const char *speed;
         bool rtc;
-    } cases[] = {{0, "100", true}, {1, "100", true}, {2, "100", true}, {3, "100", true},
+    } cases[] = {{0, "100", true}, {1, "100", true},  {2, "100", true}, {3, "100", true},
                  {1, "400", true}, {1, "1000", true}, {1, "400", false}};
     for (const Case &c : cases) {
         SCOPED_TRACE(std::to_string(c.pullup) + " " + c.speed + (c.rtc ? " with RTC" : ""));
         Project p;
-        ASSERT_EQ(p.Add(kI2CBus, Fields({{"pullup", std::to_string(c.pullup)}, {"speed", c.speed}})),
-                  AddResult::Added);
+        ASSERT_EQ(p.Add(kI2CBus, Fields({{"pullup", std::to_string(c.pullup)}, {"speed", c.speed}})), AddResult::Added);
         if (c.rtc) {
             ASSERT_EQ(p.Add(kRTC, Fields({{"bus", "0"}})), AddResult::Added);
         }
@@ -340,17 +347,19 @@ TEST(KindRun, LedStringShowsTheColourWithoutTimingViolations)
     for (int type = 0; type < 5; type++) {
         SCOPED_TRACE(type);
         Project p;
-        ASSERT_EQ(p.Add(kNeopixel, Fields({{"type", std::to_string(type)}, {"leds", "4"}, {"red", "200"},
-                                           {"green", "17"}, {"blue", "90"}})),
-                  AddResult::Added);
+        ASSERT_EQ(
+            p.Add(
+                kNeopixel,
+                Fields(
+                    {{"type", std::to_string(type)}, {"leds", "4"}, {"red", "200"}, {"green", "17"}, {"blue", "90"}})),
+            AddResult::Added);
         Build(p, flexspin);
         auto run = Simulate(p.doc, 0.03);
         auto chain = run->Device<LedChain>("Neopixel1");
         ASSERT_TRUE(chain);
         ASSERT_GE(chain->latchCount(), 2u);
         EXPECT_EQ(chain->shown(), std::vector<std::uint32_t>(4, 0xC8115A));
-        EXPECT_EQ(chain->violationCount(), 0u)
-            << (chain->violations().empty() ? "" : chain->violations().front().text);
+        EXPECT_EQ(chain->violationCount(), 0u) << (chain->violations().empty() ? "" : chain->violations().front().text);
     }
 }
 

@@ -1,12 +1,12 @@
 // kivo-cli simulate on .kivo projects without FlexSpin: the compiled-program
 // checks, the options, the report's shape on a stand-in image, and the
 // example project's pins.
-#include "model/projectfile.h"
 #include "kinds/i2cbus/slots.h"
 #include "kinds/kind.h"
 #include "kinds/rtc/slots.h"
 #include "kinds/simplesound/slots.h"
 #include "kinds/usbkbm/slots.h"
+#include "model/projectfile.h"
 #include "run/kindboard.h"
 #include "simrun_support.h"
 
@@ -86,11 +86,11 @@ TEST(ProjectRun, JsonReportNamesEveryObjectWithItsDevice)
     cli.output = r1;
     const std::string &r = cli.output;
     EXPECT_EQ(r.rfind("{", 0), 0u) << r; // nothing before the report
-    for (const char *s : {"\"exit\": {", "\"reason\": \"time limit\"", "\"status\": 0", "\"console\": \"\"",
-                          "\"name\": \"NCO_Freq1\"", "\"kind\": \"NCO-Frequency\"", "\"device\": \"frequency counter\"",
-                          "\"device\": \"pulse meter\"", "\"device\": \"I2C bus\"", "\"device\": \"DS1339 on the bus\"",
-                          "\"startTime\": \"2026-01-01 12:00:00\"", "\"sourcePin\": 49", "\"volts\": 2.5",
-                          "\"name\": \"SimpleSound1\"", "\"boardPullUpOhms\": 4700"})
+    for (const char *s :
+         {"\"exit\": {", "\"reason\": \"time limit\"", "\"status\": 0", "\"console\": \"\"", "\"name\": \"NCO_Freq1\"",
+          "\"kind\": \"NCO-Frequency\"", "\"device\": \"frequency counter\"", "\"device\": \"pulse meter\"",
+          "\"device\": \"I2C bus\"", "\"device\": \"DS1339 on the bus\"", "\"startTime\": \"2026-01-01 12:00:00\"",
+          "\"sourcePin\": 49", "\"volts\": 2.5", "\"name\": \"SimpleSound1\"", "\"boardPullUpOhms\": 4700"})
         EXPECT_NE(r.find(s), std::string::npos) << s << "\n" << r;
 }
 

@@ -130,7 +130,8 @@ inline std::vector<std::uint8_t> Bitmap2()
         for (int x = 0; x < 640; x++) {
             std::size_t i = std::uint8_t(bmp[pixels + std::size_t(479 - y) * 640 + std::size_t(x)]);
             for (int c = 0; c < 3; c++) // the table holds B, G, R
-                rgb[std::size_t(y * 640 + x) * 3 + std::size_t(c)] = std::uint8_t(bmp[palette + i * 4 + std::size_t(2 - c)]);
+                rgb[std::size_t(y * 640 + x) * 3 + std::size_t(c)] =
+                    std::uint8_t(bmp[palette + i * 4 + std::size_t(2 - c)]);
         }
     return rgb;
 }

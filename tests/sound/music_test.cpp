@@ -10,7 +10,10 @@ using namespace kivo;
 
 namespace {
 
-std::string Resource(const std::string &name) { return test::ReadFileBytes(std::string(KIVO_SOURCE_DIR) + "/resources/" + name); }
+std::string Resource(const std::string &name)
+{
+    return test::ReadFileBytes(std::string(KIVO_SOURCE_DIR) + "/resources/" + name);
+}
 
 test::ModFile ReadMod(const std::string &b)
 {
@@ -72,7 +75,8 @@ TEST(ShippedMusic, PlaysOverHalfAMinuteThenLoopsWithSeveralEffects)
         EXPECT_TRUE(effects.count(e)) << std::hex << e;
     // Music and effects together stay within 100 KB of hub RAM.
     std::size_t total = bytes.size();
-    for (const char *f : {"space_sample2_S8.raw", "space_sample1_S8.raw", "platform_sample3_S8.raw", "platform_sample1_S8.raw"})
+    for (const char *f :
+         {"space_sample2_S8.raw", "space_sample1_S8.raw", "platform_sample3_S8.raw", "platform_sample1_S8.raw"})
         total += Resource(f).size();
     EXPECT_LE(total, 100u * 1024);
 }

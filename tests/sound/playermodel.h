@@ -75,9 +75,12 @@ struct ChannelModel {
     int Wave(int pos, int wave) const
     {
         switch (wave & 3) {
-        case 1: return 255 - pos * 8;
-        case 2: return pos & 32 ? -255 : 255;
-        default: return pos & 32 ? -t->sine[pos & 31] : t->sine[pos & 31];
+        case 1:
+            return 255 - pos * 8;
+        case 2:
+            return pos & 32 ? -255 : 255;
+        default:
+            return pos & 32 ? -t->sine[pos & 31] : t->sine[pos & 31];
         }
     }
     int Finetuned(int p) const { return p * t->finetunes[ft] >> 15; }
@@ -94,18 +97,44 @@ struct ChannelModel {
     void Tick0(int e, int x)
     {
         switch (e) {
-        case 0x3: pspeed = x ? x : pspeed; break;
-        case 0x4: vibspd = x >> 4 ? x >> 4 : vibspd; vibdep = x & 15 ? x & 15 : vibdep; break;
-        case 0x7: trspd = x >> 4 ? x >> 4 : trspd; trdep = x & 15 ? x & 15 : trdep; break;
-        case 0xC: vol = std::min(x, 64); break;
-        case 0x11: period = std::max(period - x, 113); break;
-        case 0x12: period = std::min(period + x, 856); break;
-        case 0x13: gliss = x; break;
-        case 0x14: vibwave = x; break;
-        case 0x17: trwave = x; break;
-        case 0x1A: vol = std::min(vol + x, 64); break;
-        case 0x1B: vol = std::max(vol - x, 0); break;
-        case 0x1C: vol = x ? vol : 0; break;
+        case 0x3:
+            pspeed = x ? x : pspeed;
+            break;
+        case 0x4:
+            vibspd = x >> 4 ? x >> 4 : vibspd;
+            vibdep = x & 15 ? x & 15 : vibdep;
+            break;
+        case 0x7:
+            trspd = x >> 4 ? x >> 4 : trspd;
+            trdep = x & 15 ? x & 15 : trdep;
+            break;
+        case 0xC:
+            vol = std::min(x, 64);
+            break;
+        case 0x11:
+            period = std::max(period - x, 113);
+            break;
+        case 0x12:
+            period = std::min(period + x, 856);
+            break;
+        case 0x13:
+            gliss = x;
+            break;
+        case 0x14:
+            vibwave = x;
+            break;
+        case 0x17:
+            trwave = x;
+            break;
+        case 0x1A:
+            vol = std::min(vol + x, 64);
+            break;
+        case 0x1B:
+            vol = std::max(vol - x, 0);
+            break;
+        case 0x1C:
+            vol = x ? vol : 0;
+            break;
         }
         outper = period;
         outvol = vol;
@@ -145,18 +174,39 @@ struct ChannelModel {
             if (x && tick % 3)
                 outper = period * t->semitones[tick % 3 == 1 ? x >> 4 : x & 15] >> 15;
             break;
-        case 0x1: period = std::max(period - x, 113); outper = period; break;
-        case 0x2: period = std::min(period + x, 856); outper = period; break;
-        case 0x3: Porta(); break;
-        case 0x4: Vibrato(); break;
-        case 0x5: Porta(); VolumeSlide(x); break;
-        case 0x6: Vibrato(); VolumeSlide(x); break;
+        case 0x1:
+            period = std::max(period - x, 113);
+            outper = period;
+            break;
+        case 0x2:
+            period = std::min(period + x, 856);
+            outper = period;
+            break;
+        case 0x3:
+            Porta();
+            break;
+        case 0x4:
+            Vibrato();
+            break;
+        case 0x5:
+            Porta();
+            VolumeSlide(x);
+            break;
+        case 0x6:
+            Vibrato();
+            VolumeSlide(x);
+            break;
         case 0x7:
             outvol = std::clamp(vol + (Wave(trpos, trwave) * trdep >> 6), 0, 64);
             trpos = (trpos + trspd) & 63;
             break;
-        case 0xA: VolumeSlide(x); break;
-        case 0x1C: if (tick == x) vol = outvol = 0; break;
+        case 0xA:
+            VolumeSlide(x);
+            break;
+        case 0x1C:
+            if (tick == x)
+                vol = outvol = 0;
+            break;
         }
     }
 };

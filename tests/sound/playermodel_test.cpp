@@ -11,7 +11,10 @@ using namespace kivo;
 
 namespace {
 
-std::string Source(const std::string &name) { return test::ReadFileBytes(std::string(KIVO_SOURCE_DIR) + "/resources/" + name); }
+std::string Source(const std::string &name)
+{
+    return test::ReadFileBytes(std::string(KIVO_SOURCE_DIR) + "/resources/" + name);
+}
 
 // A decimal constant `NAME = 1_234` of a Spin2 source.
 long long Constant(const std::string &src, const std::string &name)
@@ -24,9 +27,8 @@ long long Constant(const std::string &src, const std::string &name)
 }
 
 // The format's period table, C-1 .. B-3, finetune 0.
-const int kPeriods[36] = {856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453,
-                          428, 404, 381, 360, 339, 320, 302, 285, 269, 254, 240, 226,
-                          214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113};
+const int kPeriods[36] = {856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453, 428, 404, 381, 360, 339, 320,
+                          302, 285, 269, 254, 240, 226, 214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113};
 
 class PlayerModel : public ::testing::Test
 {

@@ -64,7 +64,8 @@ TEST(SoundProjects, FitTheHubWithRoomForTheirStacks)
     ASSERT_TRUE(every.Ok()) << every.output;
     ASSERT_TRUE(every.programSize.has_value());
 
-    for (auto [name, size] : {std::pair{"sound project", *sound.programSize}, std::pair{"all kinds", *every.programSize}}) {
+    for (auto [name, size] :
+         {std::pair{"sound project", *sound.programSize}, std::pair{"all kinds", *every.programSize}}) {
         std::cout << "[ hub RAM  ] " << name << ": " << size << " bytes, " << kHubBytes - size << " free\n";
         EXPECT_LE(size + kStackRoom, kHubBytes) << name;
     }

@@ -320,8 +320,10 @@ void main(void)
         p[0][ch] = {1, 120, 0xE, 0x31};
         p[1][ch] = {1, 113, 0x3, 0x01};
         for (int r = 2; r < 64; ++r)
-            p[r][ch] = r % 8 == 0 ? test::ModCell{1, 120, 0x9, 0x01} : r % 8 == 1 ? test::ModCell{1, 113, 0x5, 0x01}
-                       : ch == 3 ? test::ModCell{0, 0, 0xE, 0x91} : test::ModCell{0, 0, 0x5, 0x01};
+            p[r][ch] = r % 8 == 0   ? test::ModCell{1, 120, 0x9, 0x01}
+                       : r % 8 == 1 ? test::ModCell{1, 113, 0x5, 0x01}
+                       : ch == 3    ? test::ModCell{0, 0, 0xE, 0x91}
+                                    : test::ModCell{0, 0, 0x5, 0x01};
     }
     stress.patterns.push_back(p);
     stress.order = {0};

@@ -15,10 +15,9 @@
 
 namespace kivo::test {
 
-inline const std::vector<std::string> kSoundFiles = {"SimpleSound.spin2",       "reSound.spin2",
-                                                     "trackerPlayer.spin2",     "pyr.mod",
-                                                     "space_sample2_S8.raw",    "space_sample1_S8.raw",
-                                                     "platform_sample3_S8.raw", "platform_sample1_S8.raw"};
+inline const std::vector<std::string> kSoundFiles = {
+    "SimpleSound.spin2",    "reSound.spin2",        "trackerPlayer.spin2",     "pyr.mod",
+    "space_sample2_S8.raw", "space_sample1_S8.raw", "platform_sample3_S8.raw", "platform_sample1_S8.raw"};
 
 struct SoundRun {
     std::vector<std::int16_t> left, right;

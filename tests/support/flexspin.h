@@ -28,9 +28,9 @@ inline std::string FindFlexspin()
     return "";
 }
 
-#define KIVO_REQUIRE_FLEXSPIN(var)                                                                                    \
-    std::string var = ::kivo::test::FindFlexspin();                                                                   \
-    if (var.empty())                                                                                                  \
+#define KIVO_REQUIRE_FLEXSPIN(var)                                                                                     \
+    std::string var = ::kivo::test::FindFlexspin();                                                                    \
+    if (var.empty())                                                                                                   \
     GTEST_SKIP() << "flexspin not found (set FLEXSPIN or put it on PATH); compile check skipped"
 
 struct CompileResult {

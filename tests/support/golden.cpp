@@ -29,10 +29,7 @@ void ExpectFileBytes(const std::string &path, const std::string &actual)
         ADD_FAILURE() << "golden file differs (KIVO_UPDATE_GOLDEN=1 rewrites it):\n" << diff;
 }
 
-std::string GoldenPath(const std::string &relative)
-{
-    return std::string(KIVO_TEST_DATA) + "/golden/" + relative;
-}
+std::string GoldenPath(const std::string &relative) { return std::string(KIVO_TEST_DATA) + "/golden/" + relative; }
 
 void ExpectGolden(const std::string &relative, const std::string &actual)
 {

@@ -10,15 +10,12 @@
 
 namespace kivo::test {
 
-KivoCli::KivoCli()
-{
-    std::filesystem::create_directories(dir / "config");
-}
+KivoCli::KivoCli() { std::filesystem::create_directories(dir / "config"); }
 
 std::string KivoCli::CommandLine(const std::vector<std::string> &args) const
 {
-    std::string line = "cd " + Quote(dir.Path()) + " && XDG_CONFIG_HOME=" + Quote(dir / "config") + " " + env +
-                       Quote(KIVO_CLI);
+    std::string line =
+        "cd " + Quote(dir.Path()) + " && XDG_CONFIG_HOME=" + Quote(dir / "config") + " " + env + Quote(KIVO_CLI);
     for (auto &a : args)
         line += " " + Quote(a);
     return line;
@@ -40,10 +37,7 @@ int KivoCli::operator()(const std::vector<std::string> &args)
     return RunShell(CommandLine(args), dir / ".log", output);
 }
 
-void KivoCli::New()
-{
-    ASSERT_EQ((*this)({"new", File()}), 0) << output;
-}
+void KivoCli::New() { ASSERT_EQ((*this)({"new", File()}), 0) << output; }
 
 void KivoCli::Load(CKivoDoc &doc) const
 {

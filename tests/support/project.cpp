@@ -49,10 +49,7 @@ EditorRunner Press(FieldValues values, std::vector<std::string> *snapshot)
     };
 }
 
-AddResult Project::Add(int kind, Setter set)
-{
-    return AddObject(doc, kind, t.messages, PressOk(std::move(set)));
-}
+AddResult Project::Add(int kind, Setter set) { return AddObject(doc, kind, t.messages, PressOk(std::move(set))); }
 
 AddResult Project::Add(int kind, FieldValues values)
 {

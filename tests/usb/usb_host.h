@@ -2,16 +2,17 @@
 // A USB host written against the pins alone: it drives the USB smart-pin pair
 // as the driver cog does (WRPIN/WXPIN/WYPIN/RDPIN at explicit clocks), so the
 // device models and the smart-pin mode are tested together without a cog.
+#include "board/usb_protocol.h"
 #include "chip/pins.h"
 #include "chip/time.h"
-#include "board/usb_protocol.h"
 
 #include <cstdint>
 #include <vector>
 
 namespace kivo::sim::test {
 
-class UsbHost {
+class UsbHost
+{
 public:
     static constexpr double kHz = 160e6;
 

@@ -2,8 +2,8 @@
 // device models: CRCs against known packets, NRZI with bit stuffing, and the
 // receiver decoding what the transmitter sends, also between clocks that
 // differ a little.
-#include "chip/smartpin_usb.h"
 #include "board/usb_protocol.h"
+#include "chip/smartpin_usb.h"
 
 #include <gtest/gtest.h>
 
@@ -41,8 +41,8 @@ TEST(UsbNrzi, StuffsAfterSixOnesAndRoundTrips)
 {
     // SYNC then $FF: KJKJKJKK, then six Ks and a stuffed J, then two more Ks.
     auto s = usb::NrziEncode({0x80, 0xFF});
-    std::vector<bool> want = {false, true, false, true, false, true, false, false, // SYNC
-                              false, false, false, false, false, true,  true,  true, true};
+    std::vector<bool> want = {false, true,  false, true,  false, true, false, false, // SYNC
+                              false, false, false, false, false, true, true,  true,  true};
     // after the SYNC's last K: ones (no transitions) ... the 6th one completes at the
     // 5th data bit (the SYNC's trailing 1 counts), then a stuffed transition to J.
     EXPECT_EQ(s, want);

@@ -2,9 +2,9 @@
 // the driver cog enumerates it and the program's loop prints what it types or
 // where it moves the cursor. Needs FlexSpin (skipped without it).
 #include "board/console.h"
+#include "board/usb_device.h"
 #include "chip/chip.h"
 #include "chip/pins.h"
-#include "board/usb_device.h"
 #include "flexspin.h"
 #include "kivocli.h"
 #include "project.h"
@@ -20,7 +20,8 @@ using sim::UsbDevice;
 namespace {
 
 // Watches a pin and notes whether the chip ever drives it.
-class DriveWatch : public sim::Device {
+class DriveWatch : public sim::Device
+{
 public:
     explicit DriveWatch(int pin) : m_pin(pin) {}
     std::vector<int> pins() const override { return {m_pin}; }
@@ -38,7 +39,8 @@ struct RunResult {
     std::array<bool, 64> driven{}, level{}; // at the end of the run
 };
 
-class UsbRun : public ::testing::Test {
+class UsbRun : public ::testing::Test
+{
 protected:
     // A project with one USB object set up by `fields` (kivo-cli add), built
     // with FlexSpin and run for `seconds` with `device` on D- pin `dm`.
@@ -124,16 +126,18 @@ TEST_F(UsbRun, KeyboardOnTheTopPortTypesIntoTheLoop)
 TEST_F(UsbRun, CapsLockWithItsLedControlKeysAndKeyRepeat)
 {
     auto kb = std::make_shared<UsbDevice>(UsbDevice::Kind::Keyboard, 10);
-    kb->pressKeys(0, {0x39});           // caps lock on
-    ASSERT_TRUE(kb->typeText("aB"));    // caps and shift: A b
-    kb->pressKeys(0x01, {0x06});        // Ctrl+C
-    kb->pressKeys(0, {0x39});           // caps lock off
-    kb->pressKeys(0, {0x3A});           // F1: no character
-    kb->pressKeys(0, {0x07}, 0.79);     // d held: 500 ms delay, then every 40 ms
+    kb->pressKeys(0, {0x39});        // caps lock on
+    ASSERT_TRUE(kb->typeText("aB")); // caps and shift: A b
+    kb->pressKeys(0x01, {0x06});     // Ctrl+C
+    kb->pressKeys(0, {0x39});        // caps lock off
+    kb->pressKeys(0, {0x3A});        // F1: no character
+    kb->pressKeys(0, {0x07}, 0.79);  // d held: 500 ms delay, then every 40 ms
     RunResult r = RunProject({"out_mouse=0"}, kb, 3.2, 56);
     std::string typed = Typed(r.console);
     ASSERT_GE(typed.size(), 4u) << r.console;
-    EXPECT_EQ(typed.substr(0, 4), std::string("Ab\x03" "d")) << r.console;
+    EXPECT_EQ(typed.substr(0, 4), std::string("Ab\x03"
+                                              "d"))
+        << r.console;
     std::size_t repeats = typed.size() - 3;
     EXPECT_GE(repeats, 7u) << typed;
     EXPECT_LE(repeats, 9u) << typed;

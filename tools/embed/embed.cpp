@@ -52,7 +52,8 @@ int main(int argc, char **argv)
     out += "} // namespace\n\nconst EmbeddedResource kEmbeddedResources[] = {\n";
     for (auto &e : entries)
         out += "    {" + e.first + ", r" + e.first + ", " + e.second + "},\n";
-    out += "};\nconst std::size_t kEmbeddedResourceCount = " + std::to_string(entries.size()) + ";\n} // namespace kivo\n";
+    out +=
+        "};\nconst std::size_t kEmbeddedResourceCount = " + std::to_string(entries.size()) + ";\n} // namespace kivo\n";
 
     std::string tmp = std::string(argv[1]) + ".tmp";
     {

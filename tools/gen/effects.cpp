@@ -102,12 +102,9 @@ Bytes MakeJump()
 const std::vector<DataFile> &DataFiles()
 {
     static const std::vector<DataFile> files = {
-        {"bitmap2.bmp", MakeTestCard},
-        {"space_sample2_S8.raw", MakeLaserShot},
-        {"space_sample1_S8.raw", MakeZap},
-        {"platform_sample3_S8.raw", MakeExplosion},
-        {"platform_sample1_S8.raw", MakeJump},
-        {"pyr.mod", MakeModule},
+        {"bitmap2.bmp", MakeTestCard},         {"space_sample2_S8.raw", MakeLaserShot},
+        {"space_sample1_S8.raw", MakeZap},     {"platform_sample3_S8.raw", MakeExplosion},
+        {"platform_sample1_S8.raw", MakeJump}, {"pyr.mod", MakeModule},
     };
     return files;
 }

@@ -16,13 +16,13 @@ constexpr int kEffectRate = 16000;
 Bytes MakeTestCard();
 
 // Sound effects, raw signed 8-bit at kEffectRate.
-Bytes MakeLaserShot();  // space_sample2_S8.raw
-Bytes MakeZap();        // space_sample1_S8.raw
-Bytes MakeExplosion();  // platform_sample3_S8.raw
-Bytes MakeJump();       // platform_sample1_S8.raw
+Bytes MakeLaserShot(); // space_sample2_S8.raw
+Bytes MakeZap();       // space_sample1_S8.raw
+Bytes MakeExplosion(); // platform_sample3_S8.raw
+Bytes MakeJump();      // platform_sample1_S8.raw
 
 // Four-channel ProTracker module with synthesised instruments.
-Bytes MakeModule();     // pyr.mod
+Bytes MakeModule(); // pyr.mod
 
 struct DataFile {
     const char *name;

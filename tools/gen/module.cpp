@@ -5,8 +5,8 @@
 #include "synth.h"
 
 #include <array>
-#include <initializer_list>
 #include <cstring>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 
@@ -51,8 +51,8 @@ Instrument Lead()
     Instrument in{"kivo lead", {}, 44};
     const int cycle = 32, cycles = 64;
     for (int c = 0; c < cycles; ++c) {
-        int tri = c < cycles / 2 ? c : cycles - c;            // 0..32..1
-        int high = 16 - tri * 10 / (cycles / 2);              // 16 .. 6 bytes high
+        int tri = c < cycles / 2 ? c : cycles - c; // 0..32..1
+        int high = 16 - tri * 10 / (cycles / 2);   // 16 .. 6 bytes high
         for (int i = 0; i < cycle; ++i) {
             uint32_t ph = static_cast<uint32_t>((int64_t(i) << 32) / cycle);
             int v = (i < high ? 26000 : -26000) + Sine(ph) / 5;
@@ -138,9 +138,8 @@ Instrument HiHat()
 enum SampleNo { kBass = 1, kLead, kChord, kKick, kSnare, kHat };
 
 // Amiga periods, finetune 0, C-1 .. B-3.
-constexpr int kPeriods[36] = {856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453,
-                              428, 404, 381, 360, 339, 320, 302, 285, 269, 254, 240, 226,
-                              214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113};
+constexpr int kPeriods[36] = {856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453, 428, 404, 381, 360, 339, 320,
+                              302, 285, 269, 254, 240, 226, 214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113};
 
 // "A-2" style note names to periods.
 int Period(const char *note)
@@ -207,7 +206,8 @@ void Backing(Pattern &p, bool busy)
                 sample = kHat;
             Note(p, r0 + r, 3, sample, "C-3");
             if (sample == kHat)
-                Effect(p, r0 + r, 3, r % 4 == 2 ? 0xC : 0xE, r % 4 == 2 ? 40 : (busy ? 0xC2 : 0xC4)); // accents, short hats
+                Effect(p, r0 + r, 3, r % 4 == 2 ? 0xC : 0xE,
+                       r % 4 == 2 ? 40 : (busy ? 0xC2 : 0xC4)); // accents, short hats
         }
     }
     if (busy) {
@@ -244,19 +244,33 @@ std::array<Pattern, 4> Patterns()
     Effect(ps[0], 0, 1, 0xF, 125); // tempo
     Effect(ps[0], 1, 1, 0xF, 6);   // ticks per row
     Backing(ps[1], false);
-    Lead(ps[1], {{0, "A-2"}, {4, "C-3"}, {6, "B-2"}, {8, "A-2"}, {12, "E-2"},
-                 {16, "F-2"}, {20, "A-2"}, {24, "C-3"}, {28, "A-2"}, {30, "G-2"},
-                 {32, "E-2"}, {36, "G-2"}, {40, "C-3"}, {42, "D-3"}, {44, "E-3"},
-                 {48, "D-3"}, {52, "B-2"}, {56, "G-2"}, {60, "B-2"}, {62, "D-3"}});
+    Lead(ps[1], {{0, "A-2"},  {4, "C-3"},  {6, "B-2"},  {8, "A-2"},  {12, "E-2"}, {16, "F-2"}, {20, "A-2"},
+                 {24, "C-3"}, {28, "A-2"}, {30, "G-2"}, {32, "E-2"}, {36, "G-2"}, {40, "C-3"}, {42, "D-3"},
+                 {44, "E-3"}, {48, "D-3"}, {52, "B-2"}, {56, "G-2"}, {60, "B-2"}, {62, "D-3"}});
     Fade(ps[1], 2, 4, 0x02);
     Fade(ps[1], 14, 16, 0x03);
     Fade(ps[1], 50, 52, 0x02);
     Fade(ps[1], 58, 60, 0x02);
     Backing(ps[2], false);
-    Lead(ps[2], {{0, "E-3"}, {2, "D-3"}, {4, "C-3"}, {8, "B-2"}, {10, "C-3"}, {12, "A-2"},
-                 {16, "A-2"}, {20, "F-2"}, {22, "G-2"}, {24, "A-2"}, {28, "C-3"},
-                 {32, "G-2"}, {34, "E-2"}, {40, "C-3"}, {44, "E-3"}, {46, "D-3"},
-                 {48, "D-3"}, {56, "B-2"}, {60, "G-2"}});
+    Lead(ps[2], {{0, "E-3"},
+                 {2, "D-3"},
+                 {4, "C-3"},
+                 {8, "B-2"},
+                 {10, "C-3"},
+                 {12, "A-2"},
+                 {16, "A-2"},
+                 {20, "F-2"},
+                 {22, "G-2"},
+                 {24, "A-2"},
+                 {28, "C-3"},
+                 {32, "G-2"},
+                 {34, "E-2"},
+                 {40, "C-3"},
+                 {44, "E-3"},
+                 {46, "D-3"},
+                 {48, "D-3"},
+                 {56, "B-2"},
+                 {60, "G-2"}});
     Note(ps[2], 36, 1, 0, "G-2", 0x3, 0x06); // slide up from E into G
     for (int r = 37; r < 40; ++r)
         Effect(ps[2], r, 1, 0x3, 0x00);
@@ -270,8 +284,16 @@ std::array<Pattern, 4> Patterns()
         Effect(ps[3], r, 2, 0x7, r == 32 ? 0x46 : 0x00);
     Note(ps[3], 32, 2, kChord, "C-2", 0x7, 0x46);
     Note(ps[3], 48, 2, kChord, "G-2", 0x7, 0x00);
-    Lead(ps[3], {{0, "C-3"}, {8, "E-3"}, {16, "F-3"}, {24, "A-3"},
-                 {32, "G-3"}, {40, "E-3"}, {48, "D-3"}, {52, "B-2"}, {56, "G-2"}, {60, "D-2"}});
+    Lead(ps[3], {{0, "C-3"},
+                 {8, "E-3"},
+                 {16, "F-3"},
+                 {24, "A-3"},
+                 {32, "G-3"},
+                 {40, "E-3"},
+                 {48, "D-3"},
+                 {52, "B-2"},
+                 {56, "G-2"},
+                 {60, "D-2"}});
     for (int r : {1, 9, 17, 25, 33, 41})
         Effect(ps[3], r, 1, 0x4, 0x33);
     Effect(ps[3], 63, 1, 0xB, 0x01); // back to the first melody

@@ -15,12 +15,12 @@ constexpr int kH = 480;
 
 // Palette layout.
 [[maybe_unused]] constexpr int kFull = 0; // 0..7: R*4 + G*2 + B at full level
-constexpr int kHalf = 8;     // 8..15: the same at half level
-constexpr int kGrey = 16;    // 16..79: 64 grey steps
-constexpr int kRed = 80;     // 80..111: 32 red steps
-constexpr int kGreen = 112;  // 112..143
-constexpr int kBlue = 144;   // 144..175
-constexpr int kHue = 176;    // 176..255: 80 hues around the colour wheel
+constexpr int kHalf = 8;                  // 8..15: the same at half level
+constexpr int kGrey = 16;                 // 16..79: 64 grey steps
+constexpr int kRed = 80;                  // 80..111: 32 red steps
+constexpr int kGreen = 112;               // 112..143
+constexpr int kBlue = 144;                // 144..175
+constexpr int kHue = 176;                 // 176..255: 80 hues around the colour wheel
 constexpr int kBlack = 0, kBlueC = 1, kGreenC = 2, kCyan = 3, kRedC = 4, kMagenta = 5, kYellow = 6, kWhite = 7;
 constexpr int kGridColour = kGrey + 20;
 
@@ -51,12 +51,18 @@ Rgb PaletteEntry(int i)
     int up = (h % 80) * 255 / 80;
     int down = 255 - up;
     switch (seg) {
-    case 0: return {255, up, 0};
-    case 1: return {down, 255, 0};
-    case 2: return {0, 255, up};
-    case 3: return {0, down, 255};
-    case 4: return {up, 0, 255};
-    default: return {255, 0, down};
+    case 0:
+        return {255, up, 0};
+    case 1:
+        return {down, 255, 0};
+    case 2:
+        return {0, 255, up};
+    case 3:
+        return {0, down, 255};
+    case 4:
+        return {up, 0, 255};
+    default:
+        return {255, 0, down};
     }
 }
 
