@@ -171,6 +171,8 @@ bool Cog::execGETRND(std::uint32_t instr)
     flags(instr, r >> 31, r >> 30 & 1);
     return true;
 }
+// GETRND WC/WZ/WCZ: the flags only (I = 1, no D).
+bool Cog::execGETRND_CZ(std::uint32_t instr) { return execGETRND(instr); }
 
 // 2 + D clocks: D here, 2 from the table.
 bool Cog::execWAITX(std::uint32_t instr)

@@ -3,6 +3,7 @@
 // limit, write protection and the debug interrupt, and bounded bookkeeping
 // for programs that change pins or the clock on every instruction.
 #include "chip/chip.h"
+#include "chip/isa.h"
 #include "chip/pins.h"
 #include "p2asm.h"
 
@@ -53,6 +54,28 @@ TEST(ChipDocs, Xoro32StepsTheStateAndHandsItsValueToTheNextS)
     EXPECT_EQ(chip->cogRegister(0, RY), 0x84908405u);
     EXPECT_EQ(chip->cogRegister(0, RD), 0xDFDA9401u);
     EXPECT_EQ(chip->cogRegister(0, RZ), 0x12A2AE16u); // Q, by MUXQ
+}
+
+TEST(ChipDocs, GetrndFlagFormRunsAndLeavesRegistersAlone)
+{
+    // GETRND WC/WZ/WCZ is EEEE 1101011 CZ1 000000000 000011011: C = RND[31],
+    // Z = RND[30], nothing written (its D field is register $000, this code).
+    constexpr std::uint32_t kGetrndWc = 0xFD74001Bu, kGetrndWcz = 0xFD7C001Bu;
+    EXPECT_EQ(kivo::sim::decode(kGetrndWcz), kivo::sim::Op::GETRND_CZ);
+    Program p;
+    p.set(RX, 0).set(RY, 0);
+    const std::uint32_t loop = p.here();
+    p << kGetrndWc << alu(op::ADDX, RX, I(0)) // RX counts the C = 1 draws of 128
+      << kGetrndWcz << alu(op::ADDX, RX, I(0))
+      << djnz(RZ, I((loop - p.here() - 1) & 0x1FF));
+    p.finish();
+    p.code.insert(p.code.begin(), mov(RZ, I(64)));
+    auto chip = run(p);
+    EXPECT_FALSE(chip->cogRunning(0)) << chip->faultMessage();
+    EXPECT_EQ(chip->faultMessage(), "");
+    EXPECT_EQ(chip->cogRegister(0, 0), mov(RZ, I(64)));
+    EXPECT_GT(chip->cogRegister(0, RX), 32u);
+    EXPECT_LT(chip->cogRegister(0, RX), 96u);
 }
 
 } // namespace
