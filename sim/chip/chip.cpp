@@ -152,6 +152,35 @@ std::uint32_t Chip::random(Clock at)
     return std::uint32_t(r >> 32);
 }
 
+namespace {
+
+std::uint64_t splitmix64(std::uint64_t &x)
+{
+    std::uint64_t z = (x += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+} // namespace
+
+void Chip::setSeed(std::uint64_t seed)
+{
+    std::uint64_t x = seed;
+    m_impl->rnd[0] = splitmix64(x);
+    m_impl->rnd[1] = splitmix64(x) | 1; // never all zero
+    m_seedMix = splitmix64(x) | 1;
+    m_pins->setSeed(splitmix64(x));
+    for (int n = 0; n < 8; ++n)
+        m_cogs[std::size_t(n)]->seedRandom(cogRandomStart(n));
+}
+
+std::uint32_t Chip::cogRandomStart(int cog) const
+{
+    const std::uint32_t base = 0x9E3779B9u * std::uint32_t(cog + 1);
+    return m_seedMix ? base ^ std::uint32_t(m_seedMix >> (4 * cog)) : base;
+}
+
 void Chip::seedRandom(std::uint32_t seed)
 {
     m_impl->rnd[0] = 0x8000000000000000ull | std::uint64_t(seed & 0x7FFFFFFF) << 32 | 1;

@@ -86,6 +86,13 @@ public:
     // P2 Edge boards).
     void setCrystalHz(double hz) { m_crystalHz = hz; }
 
+    // Seeds the chip's random sources: the hub PRNG (GETRND, DIRRND/OUTRND/
+    // DRVRND, BITRND, WAITX WC/WZ), each cog's own GETRND share and the smart
+    // pins' noise (dither, random outputs). Runs with the same seed (or none:
+    // the fixed default) repeat exactly; other seeds give other runs. Call it
+    // before running; it applies at once to cogs already started.
+    void setSeed(std::uint64_t seed);
+
     // One call per executed (or skipped) instruction while set; slows the run.
     void setTraceHook(std::function<void(const TraceEntry &)> hook);
 
@@ -107,6 +114,8 @@ public:
     void setClockMode(std::uint32_t mode, Clock at);
     std::uint32_t random(Clock at);
     void seedRandom(std::uint32_t seed);
+    // A cog's GETRND state on (re)start.
+    std::uint32_t cogRandomStart(int cog) const;
     Cog &cog(int n) { return *m_cogs[std::size_t(n)]; }
     // COGINIT: returns the cog started, or -1 when no cog is free.
     int coginit(int requested, std::uint32_t flags, std::uint32_t addr, std::uint32_t ptra, Clock at);
@@ -142,6 +151,7 @@ private:
     std::string m_fault;
     bool m_stopRequested = false;
     std::uint32_t m_scope = 0;
+    std::uint64_t m_seedMix = 0; // 0: the default states
     Cog *m_current = nullptr; // the cog running a batch
 };
 

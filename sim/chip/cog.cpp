@@ -114,7 +114,7 @@ void Cog::start(bool load, std::uint32_t addr, std::uint32_t ptra, Clock at)
     m_streamer->reset(at);
     m_cordic.resetCog(m_id);
     m_streamerSince.fill(at);
-    m_rndState = 0x9E3779B9u * std::uint32_t(m_id + 1);
+    m_rndState = m_chip.cogRandomStart(m_id);
     // Start-up: loading 504 longs takes one per clock plus the pipeline
     // start; measured on a chip, COGINIT to the new cog's first GETCT is
     // 534..541 clocks by hub phase (the phase is in `at`).

@@ -82,6 +82,9 @@ public:
     // Trace every instruction (slow path).
     void setTracing(bool on) { m_tracing = on; }
 
+    // The cog's own share of GETRND (Chip::setSeed).
+    void seedRandom(std::uint32_t state) { m_rndState = state; }
+
     Fifo &fifo() { return *m_fifo; }
     Streamer &streamer() { return *m_streamer; }
 

@@ -1081,6 +1081,11 @@ void Pins::setFilter(int n, int lengthCode, int tap, Clock at)
     e.filtersChanged();
 }
 
+void Pins::setSeed(std::uint64_t seed)
+{
+    m_impl->e.m_rng = seed ? seed : 0x9E3779B97F4A7C15ull;
+}
+
 Clock Pins::nextChange(Clock now)
 {
     m_impl->e.catchUp(now);

@@ -66,6 +66,10 @@ class Pins
     // and logic).
     std::uint64_t in(Clock at);
 
+    // The state of the smart pins' noise source (dither, random outputs);
+    // any value (0 is replaced by a fixed non-zero one).
+    void setSeed(std::uint64_t seed);
+
     // HUBSET's four digital filters: length code 0..3 (2, 3, 5, 8 flip-flops)
     // and tap 0..31.
     void setFilter(int n, int lengthCode, int tap, Clock at);

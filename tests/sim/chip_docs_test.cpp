@@ -78,4 +78,30 @@ TEST(ChipDocs, GetrndFlagFormRunsAndLeavesRegistersAlone)
     EXPECT_LT(chip->cogRegister(0, RX), 96u);
 }
 
+TEST(ChipDocs, SeedMakesRandomRunsRepeatOrDiffer)
+{
+    // GETRND from two cogs' view (cog 0's share) and DRVRND on 32 pins.
+    Program p;
+    p << dForm(sub9::GETRND, R(RX)) << dForm(sub9::GETRND, R(RY));
+    p << setq(I(31)) << dForm(0x05E, I(0)) // drvrnd #0 with SETQ: pins 0..31
+      << mov(RZ, R(OUTA));
+    p.finish();
+    auto draws = [&](std::int64_t seed) {
+        auto chip = std::make_unique<Chip>();
+        if (seed >= 0)
+            chip->setSeed(std::uint64_t(seed));
+        EXPECT_TRUE(chip->loadImage(p.bytes()));
+        chip->runUntil(10000);
+        return std::vector<std::uint32_t>{chip->cogRegister(0, RX), chip->cogRegister(0, RY),
+                                          chip->cogRegister(0, RZ)};
+    };
+    EXPECT_EQ(draws(-1), draws(-1)); // no seed: the same every time
+    EXPECT_EQ(draws(7), draws(7));
+    const auto a = draws(7), b = draws(8), none = draws(-1);
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        EXPECT_NE(a[i], b[i]) << i;
+        EXPECT_NE(a[i], none[i]) << i;
+    }
+}
+
 } // namespace
