@@ -120,9 +120,8 @@ void Chip::fault(int cog, std::uint32_t pc, std::uint32_t instr, const std::stri
         m_fault = buf + what;
 }
 
-void Chip::setClockMode(std::uint32_t mode, Clock at)
+bool Chip::setClockMode(std::uint32_t mode, Clock at, std::string *problem)
 {
-    m_clockMode = mode;
     double hz = 20e6;
     switch (mode & 3) {
     case 0: hz = 20e6; break; // RCFAST (at least 20 MHz; FlexSpin assumes 20 MHz)
@@ -133,11 +132,28 @@ void Chip::setClockMode(std::uint32_t mode, Clock at)
         const double mul = double((mode >> 8 & 1023) + 1);
         const unsigned p = mode >> 4 & 15;
         const double post = p == 15 ? 1.0 : double((p + 1) * 2);
-        hz = (mode >> 24 & 1) ? m_crystalHz / div * mul / post : 20e6;
+        if (!(mode >> 24 & 1))
+            break;
+        // The VCO is meant for 100..200 MHz and can be pushed to 350 MHz; a
+        // setting beyond that is no clock the chip makes.
+        const double vco = m_crystalHz / div * mul;
+        if (vco > kMaxPllHz) {
+            if (problem) {
+                char buf[160];
+                std::snprintf(buf, sizeof buf,
+                              "HUBSET clock mode $%08X puts the PLL's VCO at %.2f MHz, above the chip's limit of %.0f MHz",
+                              mode, vco / 1e6, kMaxPllHz / 1e6);
+                *problem = buf;
+            }
+            return false;
+        }
+        hz = vco / post;
         break;
     }
     }
+    m_clockMode = mode;
     m_time.setFrequency(at, hz);
+    return true;
 }
 
 std::uint32_t Chip::random(Clock at)

@@ -111,7 +111,11 @@ public:
 
     // ---- used by the cogs ----
     void fault(int cog, std::uint32_t pc, std::uint32_t instr, const std::string &what);
-    void setClockMode(std::uint32_t mode, Clock at);
+    // HUBSET's clock mode from `at` on; false (and why in *problem) for a PLL
+    // setting above the chip's limit, which leaves the clock as it was.
+    bool setClockMode(std::uint32_t mode, Clock at, std::string *problem = nullptr);
+    // The silicon document's ceiling for the PLL ("can be pushed to 350 MHz").
+    static constexpr double kMaxPllHz = 350e6;
     std::uint32_t random(Clock at);
     void seedRandom(std::uint32_t seed);
     // A cog's GETRND state on (re)start.

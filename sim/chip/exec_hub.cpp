@@ -251,7 +251,9 @@ bool Cog::execHUBSET(std::uint32_t instr)
     if (dv >> 31) {
         m_chip.seedRandom(dv);
     } else if (kind == 0) {
-        m_chip.setClockMode(dv, m_time + Clock(wait));
+        std::string problem;
+        if (!m_chip.setClockMode(dv, m_time + Clock(wait), &problem))
+            return faultHere(instr, problem.c_str());
     } else if (kind == 1) {
         return faultHere(instr, "HUBSET reboot: the simulator does not restart the chip");
     } else if (kind == 2) {

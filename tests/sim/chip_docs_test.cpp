@@ -104,4 +104,30 @@ TEST(ChipDocs, SeedMakesRandomRunsRepeatOrDiffer)
     }
 }
 
+TEST(ChipDocs, PllAboveTheChipsLimitIsRefused)
+{
+    // 20 MHz crystal: /1 x1024 = 20.48 GHz and /2 x36 = 360 MHz are refused;
+    // /2 x35 = 350 MHz, the document's ceiling, runs.
+    struct Case {
+        std::uint32_t mode;
+        bool runs;
+        double hz;
+    } cases[] = {
+        {0x0103FFFBu, false, 20e6},
+        {0x010423FBu, false, 20e6},
+        {0x010422FBu, true, 350e6},
+        {0x0104220Bu, true, 175e6}, // the same VCO divided by 2
+    };
+    for (const Case &k : cases) {
+        Program p;
+        p << augd(k.mode) << dForm(sub9::HUBSET, I(k.mode & 0x1FF)) << waitx(I(100));
+        auto chip = run(p, 1000);
+        EXPECT_EQ(chip->faultMessage().empty(), k.runs) << std::hex << k.mode << ": " << chip->faultMessage();
+        EXPECT_DOUBLE_EQ(chip->clockHz(), k.hz) << std::hex << k.mode;
+        if (!k.runs) {
+            EXPECT_NE(chip->faultMessage().find("350 MHz"), std::string::npos) << chip->faultMessage();
+        }
+    }
+}
+
 } // namespace
