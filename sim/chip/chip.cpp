@@ -337,6 +337,7 @@ Chip::StopReason Chip::run(Clock limit)
     // cog is not stopped at every instruction. The cap keeps stop requests
     // and faults prompt.
     constexpr Clock kMaxBatch = 1 << 14;
+    constexpr std::size_t kPinQueueCatchUp = 4096;
     m_stopRequested = false;
     for (;;) {
         if (m_stopRequested) {
@@ -367,6 +368,11 @@ Chip::StopReason Chip::run(Clock limit)
             return StopReason::AllStopped;
         }
         const Clock t = first->time();
+        // Pin writes wait in a queue until the pins reach their clock; when
+        // nobody reads the pins for a long time it would grow without end.
+        // No cog reads pins further back than 3 clocks before its own time.
+        if (m_pins->queuedWrites() > kPinQueueCatchUp && t > 3 && m_pins->now() < t - 3)
+            m_pins->advance(t - 3);
         if (t >= limit) {
             m_now = std::max(m_now, limit);
             m_pins->advance(m_now);

@@ -160,6 +160,11 @@ class PinEngine
         if (m_opHead == m_ops.size()) {
             m_ops.clear();
             m_opHead = 0;
+        } else if (m_opHead >= 1024 && 2 * m_opHead >= m_ops.size()) {
+            // A cog that writes pins on every instruction keeps some ops
+            // ahead of the pins: drop the done ones now and then.
+            m_ops.erase(m_ops.begin(), m_ops.begin() + std::ptrdiff_t(m_opHead));
+            m_opHead = 0;
         }
     }
 
@@ -1104,6 +1109,11 @@ void Pins::advance(Clock to)
         e.m_dirty = true;
     }
     e.advance(to);
+}
+
+std::size_t Pins::queuedWrites() const
+{
+    return m_impl->e.m_ops.size();
 }
 
 Clock Pins::now() const

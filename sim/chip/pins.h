@@ -84,6 +84,9 @@ class Pins
     Clock nextChange(Clock now);
     // Brings smart pins and devices up to `to`.
     void advance(Clock to);
+    // Cog operations queued to land later (and done ones not yet dropped):
+    // the scheduler brings the pins forward when they pile up.
+    std::size_t queuedWrites() const;
     // The clock the pins have been brought to. Calls with an earlier clock
     // act at this one: give the pins clocks in non-decreasing order.
     Clock now() const;

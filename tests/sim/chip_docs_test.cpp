@@ -130,4 +130,21 @@ TEST(ChipDocs, PllAboveTheChipsLimitIsRefused)
     }
 }
 
+TEST(ChipDocs, PinAndClockChangesOnEveryInstructionKeepBookkeepingSmall)
+{
+    // REP of one DRVNOT: a pin write every 2 clocks, nobody reading the pins.
+    Program p;
+    p << rep(I(1), I(0)) << dForm(sub9::DRVNOT, I(0));
+    auto pins = run(p, 2000000);
+    EXPECT_EQ(pins->faultMessage(), "");
+    EXPECT_LT(pins->pins().queuedWrites(), 20000u);
+    // HUBSET switching between RCFAST and RCSLOW in a loop.
+    Program q;
+    q << dForm(sub9::HUBSET, I(0)) << dForm(sub9::HUBSET, I(1)) << jmpA(0, false);
+    auto clock = run(q, 2000000);
+    EXPECT_EQ(clock->faultMessage(), "");
+    EXPECT_LE(clock->time().segmentCount(), 2 * TimeBase::kExactSegments);
+    EXPECT_GT(clock->seconds(), 2000000 / 20e6); // mostly at 20 kHz
+}
+
 } // namespace
