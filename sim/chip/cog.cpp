@@ -119,6 +119,8 @@ void Cog::start(bool load, std::uint32_t addr, std::uint32_t ptra, Clock at)
     // start; measured on a chip, COGINIT to the new cog's first GETCT is
     // 534..541 clocks by hub phase (the phase is in `at`).
     m_time = at + (load ? kLoadClocks : kStartClocks);
+    if (m_pc >= 0x400)
+        hubFetchReload(m_pc, m_time);
     m_running = true;
     m_restarted = m_inStep;
     outputsChanged(at);
@@ -233,6 +235,64 @@ int Cog::hubBranchWait(std::uint32_t target) const
     // The FIFO refills from the target's hub slot; a target off a long
     // boundary takes one clock more.
     return Hub::slotWait(m_id, target, m_time) + ((target & 3) ? 1 : 0);
+}
+
+// ---- hub exec's FIFO ----
+//
+// The FIFO has cogs + 11 = 19 stages. In hub exec it loads whenever fewer
+// than cogs + 7 = 15 are filled, then a few more, up to all 19: a long per
+// clock once the cog's hub window meets the slice of the next long. While it
+// loads it has the window, and a RDxxxx/WRxxxx waits for its slice to come
+// round again (8 clocks later), so these take 9..26 and 3..20 clocks in hub
+// exec against 9..16 and 3..10 in cog exec; block moves yield to it long by
+// long. After a branch the FIFO loads all 19 stages; the first instruction
+// issues 9 clocks into that load, so that the slowest RDLONG/WRLONG right
+// after a branch meets the documents' 26 and 20.
+namespace {
+constexpr int kFifoStages = 19, kFifoRefillBelow = 15;
+constexpr Clock kReloadLead = 9;
+} // namespace
+
+void Cog::hubFetchReload(std::uint32_t target, Clock firstIssue)
+{
+    m_hubFetch.next = (target & ~3u) + 4 * kFifoStages;
+    m_hubFetch.level = kFifoStages;
+    m_hubFetch.busyFrom = firstIssue >= kReloadLead ? firstIssue - kReloadLead : 0;
+    m_hubFetch.busyTo = m_hubFetch.busyFrom + kFifoStages;
+}
+
+void Cog::hubFetchConsume(Clock at)
+{
+    if (--m_hubFetch.level >= kFifoRefillBelow || at < m_hubFetch.busyTo)
+        return;
+    const int n = kFifoStages - m_hubFetch.level;
+    m_hubFetch.busyFrom = at + Clock(Hub::slotWait(m_id, m_hubFetch.next, at));
+    m_hubFetch.busyTo = m_hubFetch.busyFrom + Clock(n);
+    m_hubFetch.next += 4 * std::uint32_t(n);
+    m_hubFetch.level = kFifoStages;
+}
+
+int Cog::hubWindowWait(std::uint32_t addr, Clock at) const
+{
+    Clock t = at + Clock(Hub::slotWait(m_id, addr, at));
+    if (m_pc >= 0x400)
+        while (t >= m_hubFetch.busyFrom && t < m_hubFetch.busyTo)
+            t += 8;
+    return int(t - at);
+}
+
+int Cog::hubBlockWait(std::uint32_t addr, std::uint32_t n, Clock at) const
+{
+    Clock t = at + Clock(Hub::slotWait(m_id, addr, at));
+    if (m_pc < 0x400 || t >= m_hubFetch.busyTo || t + n <= m_hubFetch.busyFrom)
+        return int(t - at) + int(n - 1);
+    for (std::uint32_t k = 0; k < n; ++k) {
+        while (t >= m_hubFetch.busyFrom && t < m_hubFetch.busyTo)
+            t += 8;
+        if (k + 1 < n)
+            ++t;
+    }
+    return int(t - at);
 }
 
 int Cog::branchCost(std::uint32_t target, Op op) const
@@ -435,6 +495,8 @@ void Cog::checkInterrupts()
         m_reg[ijmp + 1] = (m_c ? 0x80000000u : 0) | (m_z ? 0x40000000u : 0) | m_pc;
         m_pc = m_reg[ijmp] & 0xFFFFF;
         m_time += branchCost(m_pc);
+        if (m_pc >= 0x400)
+            hubFetchReload(m_pc, m_time);
         return;
     }
 }
@@ -664,6 +726,10 @@ Cog::Step Cog::step()
             (sF >= 0x1F8 && !(instr >> 18 & 1)))
             return Step::Yield;
     }
+    // In hub exec every instruction, run, cancelled or skipped, takes a long
+    // from the FIFO (a WAITxxx looking again does not).
+    if (pc >= 0x400 && !m_waiting)
+        hubFetchConsume(m_time);
     if (m_altActive) [[unlikely]] {
         instr = (instr & ~m_altClear) | m_altSet;
         op = decode(instr);
@@ -708,11 +774,15 @@ Cog::Step Cog::step()
     }
     m_time += Clock(m_cost);
     m_pc = m_nextPc;
+    if (m_branched && m_pc >= 0x400)
+        hubFetchReload(m_pc, m_time);
     if (m_repActive && !m_branched && m_pc == m_repEnd) {
         if (m_repLeft == 0 || --m_repLeft != 0) {
             m_pc = m_repStart;
-            if (m_repStart >= 0x400)
+            if (m_repStart >= 0x400) {
                 m_time += kHubTakenClocks[std::size_t(Op::JMP)]; // the hidden jump back in hub exec
+                hubFetchReload(m_pc, m_time);
+            }
         } else {
             m_repActive = false;
         }

@@ -200,6 +200,15 @@ private:
     void retTo(std::uint32_t word, bool wc, bool wz, Op op = Op::RET);
     int branchCost(std::uint32_t target, Op op = Op::JMP) const;
     int hubBranchWait(std::uint32_t target) const;
+    // Hub exec: the FIFO fetching instructions (see hubFetch* in cog.cpp).
+    void hubFetchReload(std::uint32_t target, Clock firstIssue);
+    void hubFetchConsume(Clock at);
+    // Clocks from `at` until the cog's hub window reaches the slice of
+    // `addr` on a clock the FIFO leaves free (in hub exec it takes priority).
+    int hubWindowWait(std::uint32_t addr, Clock at) const;
+    // The same for a block of `n` longs from `addr`: clocks until the last
+    // long has moved, from `at` (n - 1 more than hubWindowWait without the FIFO).
+    int hubBlockWait(std::uint32_t addr, std::uint32_t n, Clock at) const;
     // XBYTE: a RET (or _RET_) to $1FF runs the next bytecode in 8 clocks.
     static constexpr int kXbyteClocks = 8;
 
@@ -296,6 +305,15 @@ private:
     bool m_shield = false;
     std::array<bool, 3> m_intPending{};
     bool m_anyInt = false;
+
+    // Hub exec's FIFO: the next long it fetches, the longs it holds (counting
+    // those of the burst under way), and the clocks [from, to) of that burst,
+    // when it uses the cog's hub window.
+    struct HubFetch {
+        std::uint32_t next = 0;
+        int level = 0;
+        Clock busyFrom = 0, busyTo = 0;
+    } m_hubFetch;
 
     bool m_lutShare = false;
     std::array<std::uint64_t, 2> m_dirOut{}; // DIR (both ports), OUT

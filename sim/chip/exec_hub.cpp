@@ -99,7 +99,8 @@ template <Op op> bool Cog::execRead(std::uint32_t instr)
     const bool direct = m_qDirect;
     const int qKind = m_qFresh;
     HubAddr h = hubAddr(instr, scale);
-    const int wait = Hub::slotWait(m_id, h.addr, m_time);
+    const std::uint32_t first = h.addr; // the slot waited for (before a block's pre-decrement)
+    const int wait = hubWindowWait(first, m_time);
     if (block) {
         // SETQ: into registers, SETQ2: into the LUT; one more clock per long.
         const std::uint32_t n = (m_q & 0x1FF) + 1;
@@ -113,7 +114,7 @@ template <Op op> bool Cog::execRead(std::uint32_t instr)
                 writeReg((dField(instr) + k) & 0x1FF, v);
         }
         applyPtr(h, direct ? 4 * n : 0);
-        m_cost += wait + int(n - 1);
+        m_cost += hubBlockWait(first, n, m_time);
         return true;
     }
     const std::uint32_t v = scale == 1   ? m_hub.readByte(h.addr)
@@ -138,7 +139,8 @@ template <Op op> bool Cog::execWrite(std::uint32_t instr)
     const int qKind = m_qFresh;
     const std::uint32_t dv = dImm(instr, immD);
     HubAddr h = hubAddr(instr, scale);
-    const int wait = Hub::slotWait(m_id, h.addr, m_time);
+    const std::uint32_t first = h.addr; // the slot waited for (before a block's pre-decrement)
+    const int wait = hubWindowWait(first, m_time);
     auto put = [&](std::uint32_t addr, std::uint32_t v) {
         if constexpr (op == Op::WMLONG) {
             for (int b = 0; b < 4; ++b) // zero bytes are left as they are
@@ -165,7 +167,7 @@ template <Op op> bool Cog::execWrite(std::uint32_t instr)
             put(h.addr + 4 * k, v);
         }
         applyPtr(h, direct ? 4 * n : 0);
-        m_cost += wait + int(n - 1);
+        m_cost += hubBlockWait(first, n, m_time);
         return true;
     }
     put(h.addr, dv);

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -184,6 +185,82 @@ TEST(ChipDocs, PinOutputLandsFiveClocksAfterA2ClockDrvh)
         chip.runUntil(issued + at);
         EXPECT_EQ(chip.pins().level(0), at == 5) << "issue + " << at;
     }
+}
+
+// Clocks of `instr` run after a JMP and the instructions `before`, in hub
+// exec (from hub $1000) or cog exec; RX holds `addr`.
+int clocksOf(std::uint32_t instr, std::uint32_t addr, const std::vector<std::uint32_t> &before, bool hubExec)
+{
+    Program p;
+    p.set(RX, addr);
+    p << jmpA(hubExec ? 0x1000 : p.here() + 1, false);
+    const std::uint32_t nops = std::uint32_t(before.size());
+    std::vector<std::uint32_t> body = before;
+    body.push_back(instr);
+    body.push_back(NOP);
+    body.push_back(cogstop(I(0)));
+    const std::uint32_t at = hubExec ? 0x1000 + 4 * nops : p.here() + nops;
+    std::vector<std::uint8_t> image;
+    if (!hubExec)
+        for (std::uint32_t w : body)
+            p << w;
+    image = p.bytes();
+    image.resize(0x1100, 0);
+    if (hubExec)
+        for (std::size_t i = 0; i < body.size(); ++i)
+            for (int b = 0; b < 4; ++b)
+                image[0x1000 + 4 * i + std::size_t(b)] = std::uint8_t(body[i] >> (8 * b));
+    Chip chip;
+    Clock start = kNever, next = kNever;
+    chip.setTraceHook([&](const TraceEntry &e) {
+        if (start != kNever && next == kNever)
+            next = e.clock;
+        else if (e.pc == at && start == kNever)
+            start = e.clock;
+    });
+    EXPECT_TRUE(chip.loadImage(image));
+    chip.runUntil(5000);
+    EXPECT_EQ(chip.faultMessage(), "");
+    return start != kNever && next != kNever ? int(next - start) : -1;
+}
+
+TEST(ChipDocs, HubExecFifoRefillsSlowHubReadsAndWrites)
+{
+    // The instruction sheet: RDLONG 9..16 clocks in cog exec, 9..26 in hub
+    // exec; WRLONG 3..10 and 3..20. In hub exec the FIFO's refills take the
+    // hub window first. Over every slice and the first instructions after a
+    // branch, both ranges are met end to end.
+    struct Case {
+        const char *name;
+        std::uint32_t instr;
+        int cogLo, cogHi, hubLo, hubHi;
+    } cases[] = {
+        {"RDLONG", rdlong(RY, R(RX)), 9, 16, 9, 26},
+        {"WRLONG", wrlong(R(RY), R(RX)), 3, 10, 3, 20},
+    };
+    for (const Case &k : cases) {
+        int lo[2] = {1 << 20, 1 << 20}, hi[2] = {0, 0};
+        for (std::uint32_t slice = 0; slice < 8; ++slice) {
+            for (std::uint32_t nops = 0; nops < 12; ++nops) {
+                for (const bool hub : {false, true}) {
+                    const int c = clocksOf(k.instr, 0x4000 + 4 * slice, std::vector<std::uint32_t>(nops, NOP), hub);
+                    lo[hub] = std::min(lo[hub], c);
+                    hi[hub] = std::max(hi[hub], c);
+                }
+            }
+        }
+        EXPECT_EQ(lo[0], k.cogLo) << k.name;
+        EXPECT_EQ(hi[0], k.cogHi) << k.name;
+        EXPECT_EQ(lo[1], k.hubLo) << k.name << " in hub exec";
+        EXPECT_EQ(hi[1], k.hubHi) << k.name << " in hub exec";
+    }
+    // Once the FIFO is full and idle (after a long WAITX), a read costs what
+    // it does in cog exec: one clock more per slice it waits for.
+    std::vector<int> idle;
+    for (std::uint32_t slice = 0; slice < 8; ++slice)
+        idle.push_back(clocksOf(rdlong(RY, R(RX)), 0x4000 + 4 * slice, {waitx(I(100))}, true));
+    std::sort(idle.begin(), idle.end());
+    EXPECT_EQ(idle, (std::vector<int>{9, 10, 11, 12, 13, 14, 15, 16}));
 }
 
 } // namespace
