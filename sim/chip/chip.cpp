@@ -203,6 +203,15 @@ void Chip::seedRandom(std::uint32_t seed)
     m_impl->rnd[1] = 0x9E3779B97F4A7C15ull;
 }
 
+void Chip::setProtection(std::uint32_t d)
+{
+    if (m_protectionLocked)
+        return;
+    m_debugEnables = d & 0xFFFF;
+    m_hub.setProtected(d >> 16 & 1);
+    m_protectionLocked = d >> 17 & 1;
+}
+
 std::uint32_t Chip::scope(Clock at)
 {
     (void)at;

@@ -129,6 +129,10 @@ public:
     void lockRet(int n);
     bool lockTry(int cog, int n, Clock at);             // true when this cog holds it
     bool lockRel(int cog, int n, int *owner, Clock at); // true when it was taken
+    // HUBSET %0010: write protection and the debug interrupt enables (unless
+    // an earlier one locked them).
+    void setProtection(std::uint32_t d);
+    bool debugEnabled(int cog) const { return m_debugEnables >> (cog & 15) & 1; }
     // SETSCP/GETSCP: the pins whose scope channels GETSCP reads.
     void setScope(std::uint32_t d) { m_scope = d; }
     std::uint32_t scope(Clock at);
@@ -156,6 +160,8 @@ private:
     bool m_stopRequested = false;
     std::uint32_t m_scope = 0;
     std::uint64_t m_seedMix = 0; // 0: the default states
+    std::uint32_t m_debugEnables = 0;
+    bool m_protectionLocked = false;
     Cog *m_current = nullptr; // the cog running a batch
 };
 

@@ -73,6 +73,8 @@ public:
     }
     // Attention from another cog (COGATN).
     void attention(Clock at);
+    // COGBRK from another cog's debug ISR.
+    void asyncBreak(Clock at);
     // A hub lock changed state (for SETSEn lock events).
     void lockChanged(int lock, bool taken, Clock at);
 
@@ -219,6 +221,9 @@ private:
     void setCtTarget(int n, std::uint32_t target);
     bool pinEventNow(int n);
     void checkInterrupts();
+    // The debug interrupt: entry when a trigger is due, the step it watches.
+    void checkDebug();
+    void debugAfterStep(bool wasIsr);
     Clock interruptWake();
 
     Chip &m_chip;
@@ -314,6 +319,21 @@ private:
         int level = 0;
         Clock busyFrom = 0, busyTo = 0;
     } m_hubFetch;
+
+    // The debug interrupt. `arm`: the last BRK in a debug ISR (bits L..A, the
+    // address or event above them), cleared on entry; `watch`: a trigger may
+    // be due, so step() looks.
+    struct Debug {
+        bool isr = false;
+        bool watch = false;
+        bool pending = false;
+        bool coginitDue = false;  // the COGINIT's debug interrupt is still to come
+        bool fromCoginit = false; // the present ISR is the COGINIT's
+        bool pinsAtIn = false; // BRK's L: INA/INB read the pins inside the ISR
+        std::uint32_t arm = 0;
+        std::uint32_t code = 0; // the last BRK code outside the ISR
+    } m_debug;
+    bool m_startedHub = false;
 
     bool m_lutShare = false;
     std::array<std::uint64_t, 2> m_dirOut{}; // DIR (both ports), OUT

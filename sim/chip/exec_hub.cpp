@@ -259,8 +259,7 @@ bool Cog::execHUBSET(std::uint32_t instr)
     } else if (kind == 1) {
         return faultHere(instr, "HUBSET reboot: the simulator does not restart the chip");
     } else if (kind == 2) {
-        if (dv & 0xFFFF)
-            return faultHere(instr, "HUBSET debug interrupts are not modelled");
+        m_chip.setProtection(dv);
     } else if (kind == 4) {
         m_pins.setFilter(int(dv >> 7 & 3), int(dv >> 5 & 3), int(dv & 31), m_time + Clock(wait));
     }

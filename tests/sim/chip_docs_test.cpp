@@ -263,4 +263,79 @@ TEST(ChipDocs, HubExecFifoRefillsSlowHubReadsAndWrites)
     EXPECT_EQ(idle, (std::vector<int>{9, 10, 11, 12, 13, 14, 15, 16}));
 }
 
+std::uint32_t hubset(std::uint32_t d) { return dForm(sub9::HUBSET, I(d & 0x1FF)); }
+
+TEST(ChipDocs, HubsetWriteProtectsTheLast16k)
+{
+    // W = 1: $7C000.. disappears (reads 0, writes dropped) and $FC000.. is
+    // read-only outside a debug ISR; W = 0 undoes it unless L locked it.
+    Program p;
+    p.set(RX, 0x7C000).set(RY, 0xFC000).set(RZ, 0x11);
+    p << wrlong(R(RZ), R(RX));
+    p << augd(0x20010000) << hubset(0x20010000);
+    p << rdlong(0x110, R(RX)) << rdlong(0x111, R(RY));
+    p << wrlong(I(0x22), R(RY)) << wrlong(I(0x33), R(RX)) << rdlong(0x112, R(RY));
+    p << augd(0x20030000) << hubset(0x20030000); // lock it
+    p << augd(0x20000000) << hubset(0x20000000); // ignored
+    p << wrlong(I(0x44), R(RY)) << rdlong(0x113, R(RX));
+    p.finish();
+    auto chip = run(p);
+    EXPECT_EQ(chip->faultMessage(), "");
+    EXPECT_EQ(chip->cogRegister(0, 0x110), 0u);
+    EXPECT_EQ(chip->cogRegister(0, 0x111), 0x11u);
+    EXPECT_EQ(chip->cogRegister(0, 0x112), 0x11u);
+    EXPECT_EQ(chip->cogRegister(0, 0x113), 0u);
+    EXPECT_EQ(chip->hub().data()[0x7C000], 0x11);
+    // Unprotected again (no lock): both ranges read and write.
+    Program q;
+    q.set(RX, 0x7C000).set(RY, 0xFC000);
+    q << augd(0x20010000) << hubset(0x20010000) << augd(0x20000000) << hubset(0x20000000);
+    q << wrlong(I(0x55), R(RY)) << rdlong(0x110, R(RX));
+    q.finish();
+    EXPECT_EQ(run(q)->cogRegister(0, 0x110), 0x55u);
+}
+
+TEST(ChipDocs, DebugInterruptOnCoginitAndBrk)
+{
+    // HUBSET enables cog 1's debug interrupt; cog 0 starts cog 1. Its first
+    // debug ISR runs the ROM entry ($1F8: save $000..$00F at $FFF00, load the
+    // debugger from $FFF40), which counts its entries, keeps GETBRK WCZ and
+    // IRET0, arms the BRK trigger and leaves through the ROM exit ($1FD). The
+    // program's BRK #$42 then enters it again.
+    constexpr std::uint32_t kCog1 = 0x2000, kDebugger = 0x7FF40;
+    Program main;
+    main.set(RX, kCog1);
+    main << augd(0x20000002) << hubset(0x20000002) << coginit(I(1), R(RX)) << cogstop(I(0));
+    Program cog1;
+    cog1 << mov(0x1A0, I(1)) << dForm(0x036, I(0x42)) << mov(0x1A1, I(2)) << waitx(I(100)) << cogstop(I(1));
+    const std::uint32_t debugger[] = {
+        add(0x1B0, I(1)),
+        grp(op9::ALTD, 0x1B0, I(0x1B0)),
+        dForm(0x035, R(0), WCZ),        // getbrk 0 wcz (into $1B0 + entries)
+        mov(0x1B8, R(0x1FF)),           // IRET0
+        dForm(0x036, I(0x10)),          // brk #%1_0000: the next BRK interrupts
+        jmpA(0x1FD, false),             // the ROM exit
+    };
+    std::vector<std::uint8_t> image(0x80000, 0);
+    auto put = [&](std::uint32_t at, std::uint32_t w) {
+        for (int b = 0; b < 4; ++b)
+            image[at + std::uint32_t(b)] = std::uint8_t(w >> (8 * b));
+    };
+    for (std::size_t i = 0; i < cog1.code.size(); ++i)
+        put(kCog1 + 4 * std::uint32_t(i), cog1.code[i]);
+    for (std::size_t i = 0; i < std::size(debugger); ++i)
+        put(kDebugger + 4 * std::uint32_t(i), debugger[i]);
+    auto chip = run(main, 20000, image);
+    EXPECT_EQ(chip->faultMessage(), "");
+    EXPECT_EQ(chip->cogRegister(1, 0x1B0), 2u);            // two entries
+    EXPECT_EQ(chip->cogRegister(1, 0x1B1), 0x00800000u);   // from COGINIT
+    EXPECT_EQ(chip->cogRegister(1, 0x1B2), 0x42000000u);   // BRK's code
+    EXPECT_EQ(chip->cogRegister(1, 0x1B8), 2u);            // back to after the BRK
+    EXPECT_EQ(chip->cogRegister(1, 0x1A0), 1u);            // the program ran on, its registers restored
+    EXPECT_EQ(chip->cogRegister(1, 0x1A1), 2u);
+    EXPECT_EQ(chip->cogRegister(1, 0), cog1.code[0]);
+    EXPECT_EQ(chip->hub().readLong(0xFFF00), cog1.code[0]); // the ROM's save area
+    EXPECT_FALSE(chip->cogRunning(1));
+}
+
 } // namespace
