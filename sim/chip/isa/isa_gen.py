@@ -107,6 +107,7 @@ def fixed_bits(bits):
 DOC_DIFFERENCES = {
     "LOCKREL": "the listing shows 00L, but its own syntax and the lock section give LOCKREL WC: C0L kept",
     "GETRND": "the listing merges GETRND D (I=0) and GETRND WC/WZ/WCZ (I=1, no D) into one line",
+    "GETRND_CZ": "the other half of that merged GETRND line",
 }
 
 
