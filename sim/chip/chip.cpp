@@ -120,9 +120,8 @@ void Chip::fault(int cog, std::uint32_t pc, std::uint32_t instr, const std::stri
         m_fault = buf + what;
 }
 
-void Chip::setClockMode(std::uint32_t mode, Clock at)
+bool Chip::setClockMode(std::uint32_t mode, Clock at, std::string *problem)
 {
-    m_clockMode = mode;
     double hz = 20e6;
     switch (mode & 3) {
     case 0:
@@ -139,11 +138,29 @@ void Chip::setClockMode(std::uint32_t mode, Clock at)
         const double mul = double((mode >> 8 & 1023) + 1);
         const unsigned p = mode >> 4 & 15;
         const double post = p == 15 ? 1.0 : double((p + 1) * 2);
-        hz = (mode >> 24 & 1) ? m_crystalHz / div * mul / post : 20e6;
+        if (!(mode >> 24 & 1))
+            break;
+        // The VCO is meant for 100..200 MHz and can be pushed to 350 MHz; a
+        // setting beyond that is no clock the chip makes.
+        const double vco = m_crystalHz / div * mul;
+        if (vco > kMaxPllHz) {
+            if (problem) {
+                char buf[160];
+                std::snprintf(
+                    buf, sizeof buf,
+                    "HUBSET clock mode $%08X puts the PLL's VCO at %.2f MHz, above the chip's limit of %.0f MHz", mode,
+                    vco / 1e6, kMaxPllHz / 1e6);
+                *problem = buf;
+            }
+            return false;
+        }
+        hz = vco / post;
         break;
     }
     }
+    m_clockMode = mode;
     m_time.setFrequency(at, hz);
+    return true;
 }
 
 std::uint32_t Chip::random(Clock at)
@@ -158,10 +175,48 @@ std::uint32_t Chip::random(Clock at)
     return std::uint32_t(r >> 32);
 }
 
+namespace {
+
+std::uint64_t splitmix64(std::uint64_t &x)
+{
+    std::uint64_t z = (x += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+} // namespace
+
+void Chip::setSeed(std::uint64_t seed)
+{
+    std::uint64_t x = seed;
+    m_impl->rnd[0] = splitmix64(x);
+    m_impl->rnd[1] = splitmix64(x) | 1; // never all zero
+    m_seedMix = splitmix64(x) | 1;
+    m_pins->setSeed(splitmix64(x));
+    for (int n = 0; n < 8; ++n)
+        m_cogs[std::size_t(n)]->seedRandom(cogRandomStart(n));
+}
+
+std::uint32_t Chip::cogRandomStart(int cog) const
+{
+    const std::uint32_t base = 0x9E3779B9u * std::uint32_t(cog + 1);
+    return m_seedMix ? base ^ std::uint32_t(m_seedMix >> (4 * cog)) : base;
+}
+
 void Chip::seedRandom(std::uint32_t seed)
 {
     m_impl->rnd[0] = 0x8000000000000000ull | std::uint64_t(seed & 0x7FFFFFFF) << 32 | 1;
     m_impl->rnd[1] = 0x9E3779B97F4A7C15ull;
+}
+
+void Chip::setProtection(std::uint32_t d)
+{
+    if (m_protectionLocked)
+        return;
+    m_debugEnables = d & 0xFFFF;
+    m_hub.setProtected(d >> 16 & 1);
+    m_protectionLocked = d >> 17 & 1;
 }
 
 std::uint32_t Chip::scope(Clock at)
@@ -298,6 +353,7 @@ Chip::StopReason Chip::run(Clock limit)
     // cog is not stopped at every instruction. The cap keeps stop requests
     // and faults prompt.
     constexpr Clock kMaxBatch = 1 << 14;
+    constexpr std::size_t kPinQueueCatchUp = 4096;
     m_stopRequested = false;
     for (;;) {
         if (m_stopRequested) {
@@ -328,6 +384,11 @@ Chip::StopReason Chip::run(Clock limit)
             return StopReason::AllStopped;
         }
         const Clock t = first->time();
+        // Pin writes wait in a queue until the pins reach their clock; when
+        // nobody reads the pins for a long time it would grow without end.
+        // No cog reads pins further back than 3 clocks before its own time.
+        if (m_pins->queuedWrites() > kPinQueueCatchUp && t > 3 && m_pins->now() < t - 3)
+            m_pins->advance(t - 3);
         if (t >= limit) {
             m_now = std::max(m_now, limit);
             m_pins->advance(m_now);

@@ -87,6 +87,13 @@ public:
     // P2 Edge boards).
     void setCrystalHz(double hz) { m_crystalHz = hz; }
 
+    // Seeds the chip's random sources: the hub PRNG (GETRND, DIRRND/OUTRND/
+    // DRVRND, BITRND, WAITX WC/WZ), each cog's own GETRND share and the smart
+    // pins' noise (dither, random outputs). Runs with the same seed (or none:
+    // the fixed default) repeat exactly; other seeds give other runs. Call it
+    // before running; it applies at once to cogs already started.
+    void setSeed(std::uint64_t seed);
+
     // One call per executed (or skipped) instruction while set; slows the run.
     void setTraceHook(std::function<void(const TraceEntry &)> hook);
 
@@ -105,9 +112,15 @@ public:
 
     // ---- used by the cogs ----
     void fault(int cog, std::uint32_t pc, std::uint32_t instr, const std::string &what);
-    void setClockMode(std::uint32_t mode, Clock at);
+    // HUBSET's clock mode from `at` on; false (and why in *problem) for a PLL
+    // setting above the chip's limit, which leaves the clock as it was.
+    bool setClockMode(std::uint32_t mode, Clock at, std::string *problem = nullptr);
+    // The silicon document's ceiling for the PLL ("can be pushed to 350 MHz").
+    static constexpr double kMaxPllHz = 350e6;
     std::uint32_t random(Clock at);
     void seedRandom(std::uint32_t seed);
+    // A cog's GETRND state on (re)start.
+    std::uint32_t cogRandomStart(int cog) const;
     Cog &cog(int n) { return *m_cogs[std::size_t(n)]; }
     // COGINIT: returns the cog started, or -1 when no cog is free.
     int coginit(int requested, std::uint32_t flags, std::uint32_t addr, std::uint32_t ptra, Clock at);
@@ -117,6 +130,10 @@ public:
     void lockRet(int n);
     bool lockTry(int cog, int n, Clock at);             // true when this cog holds it
     bool lockRel(int cog, int n, int *owner, Clock at); // true when it was taken
+    // HUBSET %0010: write protection and the debug interrupt enables (unless
+    // an earlier one locked them).
+    void setProtection(std::uint32_t d);
+    bool debugEnabled(int cog) const { return m_debugEnables >> (cog & 15) & 1; }
     // SETSCP/GETSCP: the pins whose scope channels GETSCP reads.
     void setScope(std::uint32_t d) { m_scope = d; }
     std::uint32_t scope(Clock at);
@@ -143,6 +160,9 @@ private:
     std::string m_fault;
     bool m_stopRequested = false;
     std::uint32_t m_scope = 0;
+    std::uint64_t m_seedMix = 0; // 0: the default states
+    std::uint32_t m_debugEnables = 0;
+    bool m_protectionLocked = false;
     Cog *m_current = nullptr; // the cog running a batch
 };
 

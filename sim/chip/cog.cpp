@@ -81,6 +81,11 @@ void Cog::start(bool load, std::uint32_t addr, std::uint32_t ptra, Clock at)
         m_decoded[512 + i].raw = ~m_lut[i];
     }
     m_pc = load ? 0 : (addr & 0xFFFFF);
+    m_startedHub = m_pc >= 0x400;
+    m_reg[kINA] = 0x1F8; // IJMP0: the debug ISR entry routine
+    m_debug = Debug{};
+    if (m_chip.debugEnabled(m_id)) // a debug-enabled cog takes a debug interrupt on each COGINIT
+        m_debug.pending = m_debug.watch = m_debug.coginitDue = true;
     m_c = m_z = false;
     m_stack.fill(0);
     m_augsValid = m_augdValid = false;
@@ -114,11 +119,13 @@ void Cog::start(bool load, std::uint32_t addr, std::uint32_t ptra, Clock at)
     m_streamer->reset(at);
     m_cordic.resetCog(m_id);
     m_streamerSince.fill(at);
-    m_rndState = 0x9E3779B9u * std::uint32_t(m_id + 1);
+    m_rndState = m_chip.cogRandomStart(m_id);
     // Start-up: loading 504 longs takes one per clock plus the pipeline
     // start; measured on a chip, COGINIT to the new cog's first GETCT is
     // 534..541 clocks by hub phase (the phase is in `at`).
     m_time = at + (load ? kLoadClocks : kStartClocks);
+    if (m_pc >= 0x400)
+        hubFetchReload(m_pc, m_time);
     m_running = true;
     m_restarted = m_inStep;
     outputsChanged(at);
@@ -151,6 +158,15 @@ void Cog::attention(Clock at)
         wake(at + 2);
 }
 
+void Cog::asyncBreak(Clock at)
+{
+    if (!(m_debug.arm >> 8 & 1) || m_debug.isr)
+        return;
+    m_debug.pending = m_debug.watch = true;
+    if (m_running && m_waiting && m_time > at + 2)
+        wake(at + 2);
+}
+
 void Cog::lockChanged(int lock, bool taken, Clock at)
 {
     for (int n = 0; n < 4; ++n) {
@@ -170,6 +186,8 @@ void Cog::lockChanged(int lock, bool taken, Clock at)
 
 std::uint32_t Cog::readIn(std::uint32_t a)
 {
+    if (m_debug.isr && !m_debug.pinsAtIn)
+        return m_reg[a]; // IJMP0/IRET0 in a debug ISR
     const Clock at = m_time >= 3 ? m_time - 3 : 0;
     const std::uint64_t in = m_pins.in(at);
     return a == kINA ? std::uint32_t(in) : std::uint32_t(in >> 32);
@@ -230,6 +248,64 @@ int Cog::hubBranchWait(std::uint32_t target) const
     // The FIFO refills from the target's hub slot; a target off a long
     // boundary takes one clock more.
     return Hub::slotWait(m_id, target, m_time) + ((target & 3) ? 1 : 0);
+}
+
+// ---- hub exec's FIFO ----
+//
+// The FIFO has cogs + 11 = 19 stages. In hub exec it loads whenever fewer
+// than cogs + 7 = 15 are filled, then a few more, up to all 19: a long per
+// clock once the cog's hub window meets the slice of the next long. While it
+// loads it has the window, and a RDxxxx/WRxxxx waits for its slice to come
+// round again (8 clocks later), so these take 9..26 and 3..20 clocks in hub
+// exec against 9..16 and 3..10 in cog exec; block moves yield to it long by
+// long. After a branch the FIFO loads all 19 stages; the first instruction
+// issues 9 clocks into that load, so that the slowest RDLONG/WRLONG right
+// after a branch meets the documents' 26 and 20.
+namespace {
+constexpr int kFifoStages = 19, kFifoRefillBelow = 15;
+constexpr Clock kReloadLead = 9;
+} // namespace
+
+void Cog::hubFetchReload(std::uint32_t target, Clock firstIssue)
+{
+    m_hubFetch.next = (target & ~3u) + 4 * kFifoStages;
+    m_hubFetch.level = kFifoStages;
+    m_hubFetch.busyFrom = firstIssue >= kReloadLead ? firstIssue - kReloadLead : 0;
+    m_hubFetch.busyTo = m_hubFetch.busyFrom + kFifoStages;
+}
+
+void Cog::hubFetchConsume(Clock at)
+{
+    if (--m_hubFetch.level >= kFifoRefillBelow || at < m_hubFetch.busyTo)
+        return;
+    const int n = kFifoStages - m_hubFetch.level;
+    m_hubFetch.busyFrom = at + Clock(Hub::slotWait(m_id, m_hubFetch.next, at));
+    m_hubFetch.busyTo = m_hubFetch.busyFrom + Clock(n);
+    m_hubFetch.next += 4 * std::uint32_t(n);
+    m_hubFetch.level = kFifoStages;
+}
+
+int Cog::hubWindowWait(std::uint32_t addr, Clock at) const
+{
+    Clock t = at + Clock(Hub::slotWait(m_id, addr, at));
+    if (m_pc >= 0x400)
+        while (t >= m_hubFetch.busyFrom && t < m_hubFetch.busyTo)
+            t += 8;
+    return int(t - at);
+}
+
+int Cog::hubBlockWait(std::uint32_t addr, std::uint32_t n, Clock at) const
+{
+    Clock t = at + Clock(Hub::slotWait(m_id, addr, at));
+    if (m_pc < 0x400 || t >= m_hubFetch.busyTo || t + n <= m_hubFetch.busyFrom)
+        return int(t - at) + int(n - 1);
+    for (std::uint32_t k = 0; k < n; ++k) {
+        while (t >= m_hubFetch.busyFrom && t < m_hubFetch.busyTo)
+            t += 8;
+        if (k + 1 < n)
+            ++t;
+    }
+    return int(t - at);
 }
 
 int Cog::branchCost(std::uint32_t target, Op op) const
@@ -415,8 +491,66 @@ Clock Cog::interruptWake()
     return wake;
 }
 
+// ---- the debug interrupt ----
+
+namespace {
+
+// The execute-only ROM at $1F8..$1FF a debug ISR runs: save $000..$00F to
+// the cog's hub area and load the debugger from the one above it, jump to
+// $000; at $1FD restore $000..$00F and return (RETI0). The hub addresses are
+// wider than S: the ROM's WRLONG/RDLONG take them as if after AUGS.
+constexpr std::uint32_t kRomSetq = 0xFD641E28u;   // SETQ #$0F
+constexpr std::uint32_t kRomWrlong = 0xFC640000u; // WRLONG 0,#addr
+constexpr std::uint32_t kRomRdlong = 0xFB040000u; // RDLONG 0,#addr
+constexpr std::uint32_t kRomJmp0 = 0xFD800000u;   // JMP #$000
+constexpr std::uint32_t kRomReti0 = 0xFB3BFFFFu;  // CALLD INB,INB WCZ
+
+std::uint32_t debugSaveArea(int cog) { return 0xFF800u + (std::uint32_t(~cog & 15) << 7); }
+
+} // namespace
+
+void Cog::checkDebug()
+{
+    if (m_debug.isr || m_shield || m_repActive || m_altActive || m_augsValid || m_augdValid || m_qFresh)
+        return;
+    bool due = m_debug.pending;
+    if (!due && (m_debug.arm >> 10 & 1)) // K: the breakpoint address
+        due = m_pc == (m_debug.arm >> 12 & 0xFFFFF);
+    if (!due)
+        return;
+    // CALLD IRET0,IJMP0 WCZ into the pipeline; triggers are set again by a
+    // BRK inside the ISR.
+    m_reg[kINA + 1] = (m_c ? 0x80000000u : 0) | (m_z ? 0x40000000u : 0) | m_pc;
+    m_pc = m_reg[kINA] & 0xFFFFF;
+    m_time += branchCost(m_pc);
+    m_debug.isr = true;
+    m_debug.fromCoginit = m_debug.coginitDue;
+    m_debug.coginitDue = false;
+    m_debug.pending = false;
+    m_debug.arm = 0;
+    m_debug.pinsAtIn = false;
+    m_debug.watch = false;
+    m_hub.setDebugWriter(true);
+}
+
+// Single steps: a debug interrupt after each instruction of the code the
+// last BRK chose (A: outside interrupts, B/C/D: in the INT1/2/3 ISR).
+void Cog::debugAfterStep(bool wasIsr)
+{
+    if (wasIsr || m_debug.isr || !(m_debug.arm & 15))
+        return;
+    int level = 0;
+    for (int ch = 0; ch < 3 && level == 0; ++ch)
+        if (m_isrActive[std::size_t(ch)])
+            level = ch + 1;
+    if (m_debug.arm >> level & 1)
+        m_debug.pending = m_debug.watch = true;
+}
+
 void Cog::checkInterrupts()
 {
+    if (m_debug.isr)
+        return; // the debug ISR has them all waiting
     if (m_stalli || m_shield || m_repActive || m_altActive || m_augsValid || m_augdValid || m_qFresh)
         return;
     for (int ch = 0; ch < 3; ++ch) {
@@ -440,6 +574,10 @@ void Cog::checkInterrupts()
         m_reg[ijmp + 1] = (m_c ? 0x80000000u : 0) | (m_z ? 0x40000000u : 0) | m_pc;
         m_pc = m_reg[ijmp] & 0xFFFFF;
         m_time += branchCost(m_pc);
+        if (m_pc >= 0x400)
+            hubFetchReload(m_pc, m_time);
+        if (m_debug.arm >> (5 + ch) & 1) // F/G/H: a debug interrupt on entering this ISR
+            m_debug.pending = m_debug.watch = true;
         return;
     }
 }
@@ -526,6 +664,7 @@ void Cog::wake(Clock at)
 bool Cog::run(Clock until, Clock sharedUntil)
 {
     m_sharedUntil = sharedUntil;
+    m_hub.setDebugWriter(m_debug.isr);
     while (m_running && m_time < until) {
         const Step s = step();
         if (s == Step::Fault)
@@ -626,6 +765,15 @@ void Cog::retPrefix(Op op)
 
 Cog::Step Cog::step()
 {
+    const bool wasIsr = m_debug.isr;
+    if (m_debug.watch) [[unlikely]] {
+        const std::uint32_t before = m_pc;
+        checkDebug();
+        if (m_pc != before || m_debug.isr != wasIsr) {
+            m_waiting = false;
+            m_waitOnPins = false;
+        }
+    }
     if (m_anyInt) [[unlikely]] {
         // A waiting cog takes interrupts too; the wait runs again after RETI.
         const bool waiting = m_waiting;
@@ -642,6 +790,17 @@ Cog::Step Cog::step()
     Op op;
     if (pc < 0x400) {
         instr = pc < 0x200 ? m_reg[pc] : m_lut[pc - 0x200];
+        if (pc >= 0x1F8 && pc < 0x200 && m_debug.isr) [[unlikely]] {
+            static constexpr std::uint32_t kRom[8] = {kRomSetq, kRomWrlong, kRomSetq,   kRomRdlong,
+                                                      kRomJmp0, kRomSetq,   kRomRdlong, kRomReti0};
+            instr = kRom[pc - 0x1F8];
+            const std::uint32_t area = debugSaveArea(m_id) + (pc == 0x1FB ? 0x40 : 0);
+            if (pc == 0x1F9 || pc == 0x1FB || pc == 0x1FE) {
+                instr |= area & 0x1FF;
+                m_augs = area & ~0x1FFu;
+                m_augsValid = true;
+            }
+        }
         Decoded &d = m_decoded[pc];
         if (d.raw != instr) [[unlikely]] {
             d.raw = instr;
@@ -669,6 +828,10 @@ Cog::Step Cog::step()
             (sF >= 0x1F8 && !(instr >> 18 & 1)))
             return Step::Yield;
     }
+    // In hub exec every instruction, run, cancelled or skipped, takes a long
+    // from the FIFO (a WAITxxx looking again does not).
+    if (pc >= 0x400 && !m_waiting)
+        hubFetchConsume(m_time);
     if (m_altActive) [[unlikely]] {
         instr = (instr & ~m_altClear) | m_altSet;
         op = decode(instr);
@@ -678,7 +841,8 @@ Cog::Step Cog::step()
     m_prefixSeen = false;
     m_cost = kCancelledClocks;
 
-    if (m_skip && !m_isrActive[0] && !m_isrActive[1] && !m_isrActive[2] && skipped(pc, instr)) [[unlikely]]
+    if (m_skip && !m_isrActive[0] && !m_isrActive[1] && !m_isrActive[2] && !m_debug.isr && skipped(pc, instr))
+        [[unlikely]]
         return Step::Done;
 
     const unsigned cond = instr >> 28;
@@ -686,6 +850,9 @@ Cog::Step Cog::step()
     if (m_tracing) [[unlikely]]
         trace(pc, instr, execute);
     if (!execute) {
+        // BRK asks for its debug interrupt whatever its condition.
+        if (op == Op::BRK && !m_debug.isr && (m_debug.arm >> 4 & 1))
+            m_debug.pending = m_debug.watch = true;
         cancel(instr, op);
     } else {
         m_shield = false;
@@ -713,11 +880,17 @@ Cog::Step Cog::step()
     }
     m_time += Clock(m_cost);
     m_pc = m_nextPc;
+    if (m_branched && m_pc >= 0x400)
+        hubFetchReload(m_pc, m_time);
+    if (m_debug.arm) [[unlikely]]
+        debugAfterStep(wasIsr);
     if (m_repActive && !m_branched && m_pc == m_repEnd) {
         if (m_repLeft == 0 || --m_repLeft != 0) {
             m_pc = m_repStart;
-            if (m_repStart >= 0x400)
+            if (m_repStart >= 0x400) {
                 m_time += kHubTakenClocks[std::size_t(Op::JMP)]; // the hidden jump back in hub exec
+                hubFetchReload(m_pc, m_time);
+            }
         } else {
             m_repActive = false;
         }

@@ -74,6 +74,8 @@ public:
     }
     // Attention from another cog (COGATN).
     void attention(Clock at);
+    // COGBRK from another cog's debug ISR.
+    void asyncBreak(Clock at);
     // A hub lock changed state (for SETSEn lock events).
     void lockChanged(int lock, bool taken, Clock at);
 
@@ -82,6 +84,9 @@ public:
 
     // Trace every instruction (slow path).
     void setTracing(bool on) { m_tracing = on; }
+
+    // The cog's own share of GETRND (Chip::setSeed).
+    void seedRandom(std::uint32_t state) { m_rndState = state; }
 
     Fifo &fifo() { return *m_fifo; }
     Streamer &streamer() { return *m_streamer; }
@@ -194,8 +199,11 @@ private:
     {
         m_reg[a] = v;
         if (a >= 0x1FA && a < 0x1FE) [[unlikely]]
-            outputsChanged(m_time + 3);
+            outputsChanged(outputsLand());
     }
+    // A DIR/OUT write reaches the pins three clocks after the instruction
+    // ends: a 2-clock DRVH issued at clock 0 drives the pin from clock 5.
+    Clock outputsLand() const { return m_time + Clock(m_cost) + 3; }
     std::uint32_t readIn(std::uint32_t a);
     void outputsChanged(Clock at);
     std::uint32_t lutRead(std::uint32_t a);
@@ -209,6 +217,15 @@ private:
     void retTo(std::uint32_t word, bool wc, bool wz, Op op = Op::RET);
     int branchCost(std::uint32_t target, Op op = Op::JMP) const;
     int hubBranchWait(std::uint32_t target) const;
+    // Hub exec: the FIFO fetching instructions (see hubFetch* in cog.cpp).
+    void hubFetchReload(std::uint32_t target, Clock firstIssue);
+    void hubFetchConsume(Clock at);
+    // Clocks from `at` until the cog's hub window reaches the slice of
+    // `addr` on a clock the FIFO leaves free (in hub exec it takes priority).
+    int hubWindowWait(std::uint32_t addr, Clock at) const;
+    // The same for a block of `n` longs from `addr`: clocks until the last
+    // long has moved, from `at` (n - 1 more than hubWindowWait without the FIFO).
+    int hubBlockWait(std::uint32_t addr, std::uint32_t n, Clock at) const;
     // XBYTE: a RET (or _RET_) to $1FF runs the next bytecode in 8 clocks.
     static constexpr int kXbyteClocks = 8;
 
@@ -219,6 +236,9 @@ private:
     void setCtTarget(int n, std::uint32_t target);
     bool pinEventNow(int n);
     void checkInterrupts();
+    // The debug interrupt: entry when a trigger is due, the step it watches.
+    void checkDebug();
+    void debugAfterStep(bool wasIsr);
     Clock interruptWake();
 
     Chip &m_chip;
@@ -305,6 +325,30 @@ private:
     bool m_shield = false;
     std::array<bool, 3> m_intPending{};
     bool m_anyInt = false;
+
+    // Hub exec's FIFO: the next long it fetches, the longs it holds (counting
+    // those of the burst under way), and the clocks [from, to) of that burst,
+    // when it uses the cog's hub window.
+    struct HubFetch {
+        std::uint32_t next = 0;
+        int level = 0;
+        Clock busyFrom = 0, busyTo = 0;
+    } m_hubFetch;
+
+    // The debug interrupt. `arm`: the last BRK in a debug ISR (bits L..A, the
+    // address or event above them), cleared on entry; `watch`: a trigger may
+    // be due, so step() looks.
+    struct Debug {
+        bool isr = false;
+        bool watch = false;
+        bool pending = false;
+        bool coginitDue = false;  // the COGINIT's debug interrupt is still to come
+        bool fromCoginit = false; // the present ISR is the COGINIT's
+        bool pinsAtIn = false;    // BRK's L: INA/INB read the pins inside the ISR
+        std::uint32_t arm = 0;
+        std::uint32_t code = 0; // the last BRK code outside the ISR
+    } m_debug;
+    bool m_startedHub = false;
 
     bool m_lutShare = false;
     std::array<std::uint64_t, 2> m_dirOut{}; // DIR (both ports), OUT

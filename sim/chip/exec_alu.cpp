@@ -711,9 +711,39 @@ bool Cog::execMODCZ(std::uint32_t instr)
     return true;
 }
 
+namespace {
+
+std::uint32_t rol16(std::uint32_t v, int n) { return (v << n | v >> (16 - n)) & 0xFFFF; }
+
+// One xoroshiro32++ step (a = 13, b = 5, c = 10, d = 9) on the state's two
+// words; returns 16 bits of output.
+std::uint32_t xoroStep(std::uint32_t &state)
+{
+    std::uint32_t s0 = state & 0xFFFF, s1 = state >> 16;
+    const std::uint32_t out = (rol16((s0 + s1) & 0xFFFF, 9) + s0) & 0xFFFF;
+    s1 ^= s0;
+    s0 = rol16(s0, 13) ^ (s1 << 5 & 0xFFFF) ^ s1;
+    s1 = rol16(s1, 10);
+    state = s0 | s1 << 16;
+    return out;
+}
+
+} // namespace
+
+// XORO32: two xoroshiro32++ steps on D; their outputs (low word first) are
+// the next instruction's S and Q.
 bool Cog::execXORO32(std::uint32_t instr)
 {
-    return faultHere(instr, "XORO32 is not modelled (its PRNG steps are not documented in full)");
+    std::uint32_t state = dValue(instr);
+    const std::uint32_t lo = xoroStep(state);
+    const std::uint32_t v = lo | xoroStep(state) << 16;
+    result(instr, state);
+    m_q = v;
+    m_scaValid = true;
+    m_scaValue = v;
+    prefix();
+    m_qFresh = 0; // Q holds the value now, not a SETQ's
+    return true;
 }
 bool Cog::execSEUSSF(std::uint32_t instr)
 {

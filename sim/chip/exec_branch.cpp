@@ -91,6 +91,12 @@ bool Cog::execCALLD(std::uint32_t instr)
     const std::uint32_t sF = sField(instr);
     if (!immSBit(instr) && sF >= 0x1F1 && sF <= 0x1F5 && (sF & 1))
         m_isrActive[std::size_t((0x1F5 - sF) / 2)] = false;
+    // CALLD anyreg,INB WCZ (RETI0 among them) ends a debug ISR.
+    if (m_debug.isr && !immSBit(instr) && sF == 0x1FF && wcBit(instr) && wzBit(instr)) {
+        m_debug.isr = false;
+        m_debug.pinsAtIn = false;
+        m_hub.setDebugWriter(false);
+    }
     result(instr, w);
     if (wcBit(instr))
         m_c = s >> 31 & 1;

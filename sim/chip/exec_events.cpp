@@ -2,7 +2,9 @@
 // (POLLxxx, WAITxxx, Jxxx/JNxxx), interrupt control, the counter, random
 // numbers, WAITX, and the debug instructions the simulator refuses.
 #include "chip/exec.h"
+#include "chip/fifo.h"
 #include "chip/pins.h"
+#include "chip/streamer.h"
 
 #include <algorithm>
 
@@ -238,6 +240,8 @@ bool Cog::execGETRND(std::uint32_t instr)
     flags(instr, r >> 31, r >> 30 & 1);
     return true;
 }
+// GETRND WC/WZ/WCZ: the flags only (I = 1, no D).
+bool Cog::execGETRND_CZ(std::uint32_t instr) { return execGETRND(instr); }
 
 // 2 + D clocks: D here, 2 from the table.
 bool Cog::execWAITX(std::uint32_t instr)
@@ -252,14 +256,78 @@ bool Cog::execWAITX(std::uint32_t instr)
 
 // ---- debug ----
 
-// Debug interrupts are off unless HUBSET enables them, which the simulator
-// refuses; BRK then does nothing.
+// BRK outside a debug ISR: the code for GETBRK and, when the last ISR asked
+// for it (E), a debug interrupt. Inside: the next triggers. Nothing while
+// HUBSET has not enabled debug interrupts for the cog.
 bool Cog::execBRK(std::uint32_t i)
 {
-    (void)dImm(i, immDAlone(i));
+    const std::uint32_t dv = dImm(i, immDAlone(i));
+    if (!m_chip.debugEnabled(m_id))
+        return true;
+    if (!m_debug.isr) {
+        m_debug.code = dv & 0xFF;
+        if (m_debug.arm >> 4 & 1)
+            m_debug.pending = m_debug.watch = true;
+        return true;
+    }
+    if (dv >> 9 & 1)
+        return faultHere(i, "BRK: a debug interrupt on an event is not modelled (the documents do not say whether "
+                            "the event's occurrence or its flag triggers it)");
+    m_debug.arm = dv;
+    m_debug.pinsAtIn = dv >> 11 & 1;
+    m_debug.watch = (dv & 0x7FF) != 0;
     return true;
 }
-bool Cog::execGETBRK(std::uint32_t i) { return faultHere(i, "debug interrupt instructions are not modelled"); }
-bool Cog::execCOGBRK(std::uint32_t i) { return execGETBRK(i); }
+
+bool Cog::execGETBRK(std::uint32_t instr)
+{
+    const bool wc = wcBit(instr), wz = wzBit(instr);
+    std::uint32_t d = 0;
+    bool c = m_c, z = m_z;
+    if (wc && wz) {
+        // The cog's interrupt set-up, and inside a debug ISR the BRK code and
+        // whether a COGINIT caused it.
+        d = (m_streamer->running() ? 1u << 21 : 0) | (m_fifo->mode() == Fifo::Mode::Write ? 1u << 20 : 0);
+        for (int ch = 0; ch < 3; ++ch) {
+            d |= std::uint32_t(m_intSource[std::size_t(ch)] & 15) << (8 + 4 * ch);
+            const std::uint32_t state = m_isrActive[std::size_t(ch)] ? 3 : m_intPending[std::size_t(ch)] ? 2 : 0;
+            d |= state << (2 + 2 * ch);
+        }
+        d |= (m_stalli ? 2u : 0) | (m_startedHub ? 1u : 0);
+        c = m_stalli;
+        z = m_startedHub;
+        if (m_debug.isr) {
+            d |= m_debug.code << 24 | (m_debug.fromCoginit ? 1u << 23 : 0);
+            c = m_debug.fromCoginit;
+        }
+    } else if (wc) {
+        // The SKIP state and the 16 event flags (CT1..CT3 in bits 3..1).
+        static constexpr int kBit[16] = {0, 3, 2, 1, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+        for (int ev = 0; ev < 16; ++ev)
+            if (ev == EvInt ? (m_flags >> EvInt & 1) : eventFlag(ev))
+                d |= 1u << kBit[ev];
+        d |= std::uint32_t(std::min(m_skipCallDepth, 15)) << 28 | (m_skipFast ? 0 : 1u << 27) |
+             (m_lutShare ? 1u << 26 : 0) | ((m_stack[0] & 0xFFFFF) == 0x1FF ? 1u << 25 : 0) |
+             (m_xbyteMode & 0x1FF) << 16;
+        c = m_skip & 1;
+    } else {
+        // The SKIP pattern; Z when none is queued.
+        d = m_skip;
+        z = d == 0;
+    }
+    writeReg(dField(instr), d);
+    m_c = c;
+    m_z = z;
+    return true;
+}
+
+// COGBRK from inside a debug ISR: an asynchronous breakpoint in cog D.
+bool Cog::execCOGBRK(std::uint32_t i)
+{
+    const std::uint32_t dv = dImm(i, immDAlone(i));
+    if (m_debug.isr && (dv & 15) < 8 && int(dv & 15) != m_id)
+        m_chip.cog(int(dv & 15)).asyncBreak(m_time);
+    return true;
+}
 
 } // namespace kivo::sim

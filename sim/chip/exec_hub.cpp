@@ -99,7 +99,8 @@ template <Op op> bool Cog::execRead(std::uint32_t instr)
     const bool direct = m_qDirect;
     const int qKind = m_qFresh;
     HubAddr h = hubAddr(instr, scale);
-    const int wait = Hub::slotWait(m_id, h.addr, m_time);
+    const std::uint32_t first = h.addr; // the slot waited for (before a block's pre-decrement)
+    const int wait = hubWindowWait(first, m_time);
     if (block) {
         // SETQ: into registers, SETQ2: into the LUT; one more clock per long.
         const std::uint32_t n = (m_q & 0x1FF) + 1;
@@ -113,16 +114,16 @@ template <Op op> bool Cog::execRead(std::uint32_t instr)
                 writeReg((dField(instr) + k) & 0x1FF, v);
         }
         applyPtr(h, direct ? 4 * n : 0);
-        m_cost += wait + int(n - 1);
+        m_cost += hubBlockWait(first, n, m_time);
         return true;
     }
     const std::uint32_t v = scale == 1   ? m_hub.readByte(h.addr)
                             : scale == 2 ? m_hub.readWord(h.addr)
                                          : m_hub.readLong(h.addr);
     applyPtr(h, 0);
+    m_cost += wait; // before the result: a read into OUTx lands after the whole read
     result(instr, v);
     flags(instr, v >> (scale * 8 - 1) & 1, v == 0);
-    m_cost += wait;
     return true;
 }
 bool Cog::execRDBYTE(std::uint32_t i) { return execRead<Op::RDBYTE>(i); }
@@ -138,7 +139,8 @@ template <Op op> bool Cog::execWrite(std::uint32_t instr)
     const int qKind = m_qFresh;
     const std::uint32_t dv = dImm(instr, immD);
     HubAddr h = hubAddr(instr, scale);
-    const int wait = Hub::slotWait(m_id, h.addr, m_time);
+    const std::uint32_t first = h.addr; // the slot waited for (before a block's pre-decrement)
+    const int wait = hubWindowWait(first, m_time);
     auto put = [&](std::uint32_t addr, std::uint32_t v) {
         if constexpr (op == Op::WMLONG) {
             for (int b = 0; b < 4; ++b) // zero bytes are left as they are
@@ -165,7 +167,7 @@ template <Op op> bool Cog::execWrite(std::uint32_t instr)
             put(h.addr + 4 * k, v);
         }
         applyPtr(h, direct ? 4 * n : 0);
-        m_cost += wait + int(n - 1);
+        m_cost += hubBlockWait(first, n, m_time);
         return true;
     }
     put(h.addr, dv);
@@ -255,12 +257,13 @@ bool Cog::execHUBSET(std::uint32_t instr)
     if (dv >> 31) {
         m_chip.seedRandom(dv);
     } else if (kind == 0) {
-        m_chip.setClockMode(dv, m_time + Clock(wait));
+        std::string problem;
+        if (!m_chip.setClockMode(dv, m_time + Clock(wait), &problem))
+            return faultHere(instr, problem.c_str());
     } else if (kind == 1) {
         return faultHere(instr, "HUBSET reboot: the simulator does not restart the chip");
     } else if (kind == 2) {
-        if (dv & 0xFFFF)
-            return faultHere(instr, "HUBSET debug interrupts are not modelled");
+        m_chip.setProtection(dv);
     } else if (kind == 4) {
         m_pins.setFilter(int(dv >> 7 & 3), int(dv >> 5 & 3), int(dv & 31), m_time + Clock(wait));
     }

@@ -139,7 +139,10 @@ Fifo::Read Fifo::read(Size size, Clock now)
     r.done = start + 2;
     int bits = 0;
     r.value = take(size, start, &bits);
-    r.msb = (r.value >> (bits - 1)) & 1; // RFVAR/RFVARS: the field's sign bit
+    // WC: the top bit of the byte, word or long; RFVAR and RFVARS give C from
+    // bit 31 of their result, so 0 for RFVAR (zero-extended) and the sign for
+    // RFVARS (sign-extended).
+    r.msb = (size == Size::Var || size == Size::VarSigned) ? r.value >> 31 : (r.value >> (bits - 1)) & 1;
     return r;
 }
 

@@ -40,7 +40,7 @@ public:
 
     struct Read {
         std::uint32_t value = 0;
-        bool msb = false; // for WC: the top bit of what was read (RFVAR/RFVARS: its sign bit)
+        bool msb = false; // for WC: the top bit of what was read (RFVAR: 0, RFVARS: its sign)
         Clock done = 0;
     };
     // RFBYTE/RFWORD/RFLONG/RFVAR/RFVARS starting at `now`.

@@ -6,6 +6,9 @@
 //   $00000..$7FFFF  RAM
 //   $80000..$FBFFF  nothing: reads give 0, writes are dropped
 //   $FC000..$FFFFF  the top 16 KB of RAM again ($7C000..$7FFFF)
+// With HUBSET's write protection on, the top 16 KB leave $7C000..$7FFFF (it
+// reads 0 and drops writes there, like the empty range) and $FC000..$FFFFF
+// is written only from a debug ISR.
 //
 // Slot rule. RAM is split into eight slices by long address (slice =
 // (addr >> 2) & 7). On every clock each cog faces one slice and moves on by
@@ -44,14 +47,28 @@ public:
     std::uint8_t readByte(std::uint32_t addr) const
     {
         std::int64_t a = map(addr);
+        if (m_protected && hidden(addr))
+            return 0;
         return a < 0 ? 0 : m_ram[std::size_t(a)];
     }
     void writeByte(std::uint32_t addr, std::uint8_t v)
     {
         std::int64_t a = map(addr);
+        if (m_protected && (hidden(addr) || ((addr & kHubAddressMask) >= 0xFC000 && !m_debugWriter)))
+            return;
         if (a >= 0)
             m_ram[std::size_t(a)] = v;
     }
+
+    // HUBSET's write protection of the top 16 KB, and whether the cog now
+    // running is in a debug ISR (which may write there).
+    void setProtected(bool on)
+    {
+        m_protected = on;
+        m_fastEnd = on ? kHubSize - kProtectedBytes : kHubSize;
+    }
+    bool isProtected() const { return m_protected; }
+    void setDebugWriter(bool on) { m_debugWriter = on; }
     // Little-endian; any alignment (each byte is mapped on its own).
     std::uint16_t readWord(std::uint32_t addr) const
     {
@@ -112,8 +129,17 @@ public:
     std::uint64_t writeCount() const { return m_writes; }
 
 private:
-    static bool fast(std::uint32_t addr, std::uint32_t n) { return (addr & kHubAddressMask) + n <= kHubSize; }
+    static constexpr std::uint32_t kProtectedBytes = 0x4000;
+    bool fast(std::uint32_t addr, std::uint32_t n) const { return (addr & kHubAddressMask) + n <= m_fastEnd; }
+    static bool hidden(std::uint32_t addr)
+    {
+        addr &= kHubAddressMask;
+        return addr >= kHubSize - kProtectedBytes && addr < kHubSize;
+    }
     std::vector<std::uint8_t> m_ram;
+    std::uint32_t m_fastEnd = kHubSize;
+    bool m_protected = false;
+    bool m_debugWriter = false;
     std::uint64_t m_writes = 0;
 };
 

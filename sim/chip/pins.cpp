@@ -155,6 +155,11 @@ public:
         if (m_opHead == m_ops.size()) {
             m_ops.clear();
             m_opHead = 0;
+        } else if (m_opHead >= 1024 && 2 * m_opHead >= m_ops.size()) {
+            // A cog that writes pins on every instruction keeps some ops
+            // ahead of the pins: drop the done ones now and then.
+            m_ops.erase(m_ops.begin(), m_ops.begin() + std::ptrdiff_t(m_opHead));
+            m_opHead = 0;
         }
     }
 
@@ -1037,6 +1042,8 @@ void Pins::setFilter(int n, int lengthCode, int tap, Clock at)
     e.filtersChanged();
 }
 
+void Pins::setSeed(std::uint64_t seed) { m_impl->e.m_rng = seed ? seed : 0x9E3779B97F4A7C15ull; }
+
 Clock Pins::nextChange(Clock now)
 {
     m_impl->e.catchUp(now);
@@ -1056,6 +1063,8 @@ void Pins::advance(Clock to)
     }
     e.advance(to);
 }
+
+std::size_t Pins::queuedWrites() const { return m_impl->e.m_ops.size(); }
 
 Clock Pins::now() const { return m_impl->e.m_now; }
 

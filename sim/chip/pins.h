@@ -2,7 +2,8 @@
 // The 64 I/O pins with their smart pins, as the cogs see them. The pins advance
 // lazily from event to event, so smart-pin counters and devices cost nothing
 // between changes. Clocks the cogs pass:
-//  - setCogOutputs: the clock the change reaches the pins (issue + 3);
+//  - setCogOutputs: the clock the change reaches the pins (three clocks
+//    after the instruction ends: issue + 5 for a 2-clock one);
 //  - wrpin/wxpin/wypin/akpin/rdpin/rqpin: the instruction's issue clock; the
 //    writes and RDPIN's acknowledge land two clocks later (so IN drops two
 //    clocks after an acknowledge), RDPIN/RQPIN read Z at the issue clock;
@@ -65,6 +66,10 @@ public:
     // and logic).
     std::uint64_t in(Clock at);
 
+    // The state of the smart pins' noise source (dither, random outputs);
+    // any value (0 is replaced by a fixed non-zero one).
+    void setSeed(std::uint64_t seed);
+
     // HUBSET's four digital filters: length code 0..3 (2, 3, 5, 8 flip-flops)
     // and tap 0..31.
     void setFilter(int n, int lengthCode, int tap, Clock at);
@@ -79,6 +84,9 @@ public:
     Clock nextChange(Clock now);
     // Brings smart pins and devices up to `to`.
     void advance(Clock to);
+    // Cog operations queued to land later (and done ones not yet dropped):
+    // the scheduler brings the pins forward when they pile up.
+    std::size_t queuedWrites() const;
     // The clock the pins have been brought to. Calls with an earlier clock
     // act at this one: give the pins clocks in non-decreasing order.
     Clock now() const;

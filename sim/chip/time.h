@@ -12,9 +12,15 @@ inline constexpr Clock kNever = std::numeric_limits<Clock>::max();
 
 // The clock frequency as HUBSET sets it over the run: a list of segments,
 // each starting at a clock with a frequency. Seconds are exact sums over them.
+// A program may change the clock in a loop: the list keeps the newest
+// kExactSegments changes as they are and merges older ones in pairs, so its
+// size stays bounded; seconds stay exact at every segment start and are
+// interpolated inside a merged one.
 class TimeBase
 {
 public:
+    static constexpr std::size_t kExactSegments = 2048;
+
     explicit TimeBase(double startHz = 20e6) { m_segments.push_back({0, 0.0, startHz}); }
 
     // From `at` on the chip runs at `hz` (at must not lie before the last change).
@@ -25,8 +31,13 @@ public:
             m_segments.back().hz = hz;
             return;
         }
+        if (hz == last.hz)
+            return; // no change
         m_segments.push_back({at, last.seconds + double(at - last.start) / last.hz, hz});
+        if (m_segments.size() > 2 * kExactSegments)
+            mergeOldest();
     }
+    std::size_t segmentCount() const { return m_segments.size(); }
     double frequencyAt(Clock at) const { return find(at).hz; }
     double seconds(Clock at) const
     {
@@ -58,6 +69,21 @@ private:
             if (at >= m_segments[i].start)
                 return m_segments[i];
         return m_segments.front();
+    }
+    // Merges the oldest segments (all but the newest kExactSegments) in
+    // pairs; a merged segment runs at the mean rate of its two.
+    void mergeOldest()
+    {
+        const std::size_t old = m_segments.size() - kExactSegments;
+        std::vector<Segment> out;
+        out.reserve(old / 2 + 1 + kExactSegments);
+        std::size_t i = 0;
+        for (; i + 1 < old; i += 2) {
+            const Segment &a = m_segments[i], &end = m_segments[i + 2];
+            out.push_back({a.start, a.seconds, double(end.start - a.start) / (end.seconds - a.seconds)});
+        }
+        out.insert(out.end(), m_segments.begin() + std::ptrdiff_t(i), m_segments.end());
+        m_segments = std::move(out);
     }
     std::vector<Segment> m_segments;
 };

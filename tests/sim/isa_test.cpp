@@ -203,10 +203,7 @@ bool isNumber(const std::string &s)
 }
 
 // The ops the simulator refuses (it stops with a fault that says so).
-bool notModelled(Op op)
-{
-    return op == Op::XORO32 || op == Op::SEUSSF || op == Op::SEUSSR || op == Op::GETBRK || op == Op::COGBRK;
-}
+bool notModelled(Op op) { return op == Op::SEUSSF || op == Op::SEUSSR; }
 
 TEST(IsaTable, EveryOpRunsItsOwnHandler)
 {

@@ -107,6 +107,7 @@ def fixed_bits(bits):
 DOC_DIFFERENCES = {
     "LOCKREL": "the listing shows 00L, but its own syntax and the lock section give LOCKREL WC: C0L kept",
     "GETRND": "the listing merges GETRND D (I=0) and GETRND WC/WZ/WCZ (I=1, no D) into one line",
+    "GETRND_CZ": "the other half of that merged GETRND line",
 }
 
 
@@ -165,6 +166,9 @@ def read_corrections(path):
 
 
 def read_rows(src, fixes):
+    # "row" corrections keep a row the sheet marks as an alias under its own
+    # op name: an encoding no other row covers.
+    kept_aliases = {f["row"]: name for name, f in fixes.items() if "row" in f}
     rows = []
     seen = {}
     ret_prefix = None
@@ -177,7 +181,8 @@ def read_rows(src, fixes):
             syntax, group, enc, alias, shield, ccog, chub, _regw, hubrw = cols[:9]
             if syntax.startswith("_RET_"):
                 ret_prefix = (first_int(ccog, 2), first_int(chub, 11))
-            if alias or group in ("Instruction Prefix", "MODCZ Operand") or syntax.startswith("<"):
+            kept = kept_aliases.get(syntax)
+            if (alias and not kept) or group in ("Instruction Prefix", "MODCZ Operand") or syntax.startswith("<"):
                 continue
             bits = enc.replace(" ", "")
             if len(bits) != 32:
@@ -190,13 +195,13 @@ def read_rows(src, fixes):
                     if ch == "1":
                         value |= bit
             mnemonic = syntax.split(" ")[0]
-            name = ident(mnemonic, syntax)
+            name = kept or ident(mnemonic, syntax)
             if name in seen:
                 raise SystemExit("duplicate name: " + name)
             seen[name] = True
             fix = fixes.pop(name, {})
             for column in fix:
-                if column not in ("clocks_cog", "clocks_hub"):
+                if column not in ("clocks_cog", "clocks_hub", "row"):
                     raise SystemExit("corrections: unknown column %s for %s" % (column, name))
             ccog = fix.get("clocks_cog", ccog).strip()
             hub = fix.get("clocks_hub", chub).strip()
