@@ -4,13 +4,21 @@
 
 namespace kivo {
 
-GitTextMerger::GitTextMerger() { git_libgit2_init(); }
+GitTextMerger::GitTextMerger() = default;
 
-GitTextMerger::~GitTextMerger() { git_libgit2_shutdown(); }
+GitTextMerger::~GitTextMerger()
+{
+    if (m_started)
+        git_libgit2_shutdown();
+}
 
 std::optional<MergeOutcome> GitTextMerger::Merge(const std::string &base, const std::string &ours,
                                                  const std::string &theirs)
 {
+    if (!m_started) {
+        git_libgit2_init();
+        m_started = true;
+    }
     auto input = [](const std::string &text) {
         git_merge_file_input in = GIT_MERGE_FILE_INPUT_INIT;
         in.ptr = text.data();

@@ -54,6 +54,7 @@ TEST(KeepEdits, AnEditInLoopSurvivesAddingAnObject)
     EXPECT_EQ(p.MainFile(), expected);
     EXPECT_EQ(test::ReadFileBytes(p.dir / "Blink.c.orig"), edited);
     EXPECT_FALSE(fs::exists(p.dir / "Blink.c.new"));
+    EXPECT_TRUE(p.t.merger.Started());
     EXPECT_EQ(p.Said(), "Kivo: Project files created.\n\nYour changes to Blink.c were carried into the new code (your "
                         "file as it was is Blink.c.orig).\n");
     // The record holds the plain output, so the next run merges against it
@@ -118,6 +119,9 @@ TEST(KeepEdits, AnUntouchedFileIsRegeneratedAsBefore)
     EXPECT_FALSE(fs::exists(p.dir / "Blink.c.orig"));
     EXPECT_FALSE(fs::exists(p.dir / "Blink.c.new"));
     EXPECT_EQ(p.Said(), "Kivo: Project files created.\n");
+    // Nothing was merged, so the merge library was never started: its start
+    // costs every command that does not merge.
+    EXPECT_FALSE(p.t.merger.Started());
 }
 
 TEST(FasterGenerate, FilesAlreadyRightAreLeftUntouched)
