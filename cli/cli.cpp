@@ -39,7 +39,7 @@ const char *kUsage = "usage: kivo-cli COMMAND FILE.kivo [ARGS...]\n"
                      "  add FILE.kivo KIND [KEY=VALUE...]  add an object\n"
                      "  edit FILE.kivo NAME|@N [KEY=VALUE...]  change an object\n"
                      "  delete FILE.kivo NAME|@N           delete an object\n"
-                     "  simulate FILE [--time S] [--serial-in TEXT|@FILE] [--trace FILE] [--trace-limit N]\n"
+                     "  simulate FILE [--time S] [--serial-in TEXT|@FILE] [--trace FILE] [--trace-limit N] [--seed N]\n"
                      "                                     run an image or project on the P2 simulator\n";
 
 struct UsageError {

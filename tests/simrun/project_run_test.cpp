@@ -107,6 +107,8 @@ TEST(ProjectRun, OptionErrorsAreClear)
         {{"--set", "ADC9.volts=1"}, 2, "--set: the project has no object ADC9"},
         {{"--set", "ADC1.gain=1"}, 2, "--set: object ADC1 has no setting 'gain'"},
         {{"--set", "ADC1.volts=4"}, 2, "--set ADC1.volts takes 0 to 3.3, not '4'"},
+        {{"--set", "ADC1.volts=0x1"}, 2, "--set ADC1.volts takes 0 to 3.3, not '0x1'"},
+        {{"--usb-unplug", "0x1:2"}, 2, "--usb-unplug takes T1:T2, seconds with T1 < T2, not '0x1:2'"},
         {{"--set", "volts=4"}, 2, "--set takes NAME.KEY=VALUE, not 'volts=4'"},
         {{"--vcd-all"}, 2, "--vcd-all needs --vcd F.vcd"},
         {{"--frame", "x.png"}, 1, "Error: --frame: the project has no VGA object"},
