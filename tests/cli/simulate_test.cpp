@@ -178,6 +178,29 @@ TEST(Simulate, InputsThatCannotBeUsedWholeAreRefusedOrStreamed)
         EXPECT_EQ(cli({"simulate", image, "--time", "0.01", "--serial-in", input}), 0) << input << "\n" << cli.output;
 }
 
+// The serial input file reaches the program byte for byte, in order, though
+// it is read as it is sent: an echo program returns it on the console.
+TEST(Simulate, SerialInputFileArrivesInOrder)
+{
+    Cli cli;
+    Program echo;
+    echo << dForm(sub9::DIRL, I(62)) << wrpin(I(0x7C), I(62)) // async TX at twice the input's baud
+         << augd(50u << 16) << wxpin(I(7), I(62)) << dForm(sub9::DIRH, I(62)) << dForm(sub9::DIRL, I(63))
+         << wrpin(I(0x3E), I(63)) // async RX, 200 kbaud
+         << augd(100u << 16) << wxpin(I(7), I(63)) << dForm(sub9::DIRH, I(63)) << dForm(sub9::TESTP, I(63), WC)
+         << cond(IF_NC, jmpA(0xFFFF8, true)) // wait for a byte
+         << rdpin(0x100, I(63)) << alu(op::SHR, 0x100, I(24)) << wypin(R(0x100), I(62)) << NOP
+         << rdpin(0x130, I(62), WC) << cond(IF_C, jmpA(0xFFFF8, true)) << jmpA(0xFFFDC, true);
+    std::string text;
+    for (int i = 0; i < 300; i++)
+        text += char('!' + i % 90);
+    test::WriteFileBytes(cli.dir / "in.txt", text);
+    const test::CliRun r =
+        cli.Run({"simulate", cli.Write("echo.binary", echo.bytes()), "--time", "0.05", "--serial-in", "@in.txt"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, text);
+}
+
 // Output that does not reach standard output (a full disk, a closed stream)
 // fails the command with a message; before, such runs ended with 0.
 TEST(Simulate, OutputThatCannotBeWrittenIsAFailure)
