@@ -39,7 +39,7 @@ const char *kUsage = "usage: kivo-cli COMMAND FILE.kivo [ARGS...]\n"
                      "  add FILE.kivo KIND [KEY=VALUE...]  add an object\n"
                      "  edit FILE.kivo NAME|@N [KEY=VALUE...]  change an object\n"
                      "  delete FILE.kivo NAME|@N           delete an object\n"
-                     "  simulate FILE [--time S] [--serial-in TEXT|@FILE] [--trace FILE] [--trace-limit N]\n"
+                     "  simulate FILE [--time S] [--serial-in TEXT|@FILE] [--trace FILE] [--trace-limit N] [--seed N]\n"
                      "                                     run an image or project on the P2 simulator\n";
 
 struct UsageError {
@@ -153,7 +153,7 @@ int Report(const Result &r, Services &services)
 
 bool Open(const std::string &file, CKivoDoc &doc, Services &services)
 {
-    return Report(OpenProject(AbsolutePath(file), doc, services), services) == kExitOk;
+    return Report(OpenProjectFile(AbsolutePath(file), doc, services), services) == kExitOk;
 }
 
 int SaveBack(CKivoDoc &doc, Services &services)
@@ -641,7 +641,48 @@ int CmdDelete(const std::vector<std::string> &a, Services &services)
     return SaveBack(doc, services);
 }
 
+// Runs the command; RunCli checks what reached `out`.
+int RunCommand(const std::vector<std::string> &args, Services &services, std::ostream &out, std::ostream &err)
+{
+    const std::string &cmd = args[0];
+    if (cmd == "new")
+        return CmdNew(args, services);
+    if (cmd == "show")
+        return CmdShow(args, services, out);
+    if (cmd == "set")
+        return CmdSet(args, services);
+    if (cmd == "check")
+        return CmdCheck(args, services, out);
+    if (cmd == "generate")
+        return CmdGenerate(args, services);
+    if (cmd == "compile")
+        return CmdRun(args, services, true);
+    if (cmd == "load")
+        return CmdRun(args, services, false);
+    if (cmd == "kinds")
+        return CmdKinds(args, services, out);
+    if (cmd == "add")
+        return CmdAdd(args, services);
+    if (cmd == "edit")
+        return CmdEdit(args, services);
+    if (cmd == "delete")
+        return CmdDelete(args, services);
+    if (cmd == "simulate")
+        return CmdSimulate(args, services, out, err);
+    throw UsageError{"unknown command '" + cmd + "'"};
+}
 } // namespace
+
+Result OpenProjectFile(const std::string &path, CKivoDoc &doc, Services &services)
+{
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (std::filesystem::is_directory(status))
+        return Fail(Failure::ReadFile, path + " is a folder, not a project file.");
+    if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        return Fail(Failure::ReadFile, path + " is a device or other special file, not a project file.");
+    return OpenProject(path, doc, services);
+}
 
 int RunCli(const std::vector<std::string> &args, Services &services, std::ostream &out, std::ostream &err)
 {
@@ -650,32 +691,14 @@ int RunCli(const std::vector<std::string> &args, Services &services, std::ostrea
             (args.empty() ? err : out) << kUsage;
             return args.empty() ? kExitUsage : kExitOk;
         }
-        const std::string &cmd = args[0];
-        if (cmd == "new")
-            return CmdNew(args, services);
-        if (cmd == "show")
-            return CmdShow(args, services, out);
-        if (cmd == "set")
-            return CmdSet(args, services);
-        if (cmd == "check")
-            return CmdCheck(args, services, out);
-        if (cmd == "generate")
-            return CmdGenerate(args, services);
-        if (cmd == "compile")
-            return CmdRun(args, services, true);
-        if (cmd == "load")
-            return CmdRun(args, services, false);
-        if (cmd == "kinds")
-            return CmdKinds(args, services, out);
-        if (cmd == "add")
-            return CmdAdd(args, services);
-        if (cmd == "edit")
-            return CmdEdit(args, services);
-        if (cmd == "delete")
-            return CmdDelete(args, services);
-        if (cmd == "simulate")
-            return CmdSimulate(args, services, out, err);
-        throw UsageError{"unknown command '" + cmd + "'"};
+        int code = RunCommand(args, services, out, err);
+        // A listing cut short by a full disk or a closed output is a failure.
+        if (!out.flush()) {
+            services.messages.Show(MessageKind::Plain, "The standard output cannot be written.");
+            if (code == kExitOk)
+                code = kExitFailed;
+        }
+        return code;
     } catch (const UsageError &e) {
         err << "kivo-cli: " << e.text << "\n" << kUsage;
         return kExitUsage;

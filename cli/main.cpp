@@ -10,6 +10,10 @@
 #include "platform/resources.h"
 #include "platform/services.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <iostream>
 
 namespace {
@@ -28,10 +32,21 @@ public:
     }
 };
 
+// A standard stream the caller closed is held open on /dev/null, read only:
+// writes to it fail as they would on the closed stream, and no file the
+// command opens can take its number and get the listing.
+void HoldClosedStreams()
+{
+    for (int fd = 0; fd <= 2; ++fd)
+        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF)
+            ::open("/dev/null", O_RDONLY);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    HoldClosedStreams();
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
         args.push_back(kivo::SanitizeUtf8(argv[i]));

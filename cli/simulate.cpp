@@ -11,28 +11,80 @@
 #include "run/image_run.h"
 #include "run/projectrun.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <ostream>
 
 namespace kivo {
 
 namespace {
 
-// `name` is how the message names the file.
-Result ReadBytes(const std::string &path, const std::string &name, std::vector<std::uint8_t> &bytes)
+// The image at `path`, at most the hub RAM's size. False after the message.
+bool ReadImage(const std::string &path, std::vector<std::uint8_t> &image, Services &services)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return Fail(Failure::ReadFile, name + " cannot be opened.");
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return Fail(Failure::ReadFile, name + " cannot be read.");
-    return Succeed();
+    std::string problem;
+    switch (sim::readFileUpTo(path, sim::kHubBytes, image)) {
+    case sim::ReadEnd::Ok:
+        if (!image.empty())
+            return true;
+        problem = path + " is not a P2 image: it is empty.";
+        break;
+    case sim::ReadEnd::CannotOpen:
+        problem = path + " cannot be opened.";
+        break;
+    case sim::ReadEnd::CannotRead:
+        problem = path + " cannot be read.";
+        break;
+    case sim::ReadEnd::Folder:
+        problem = path + " cannot be read: it is a folder.";
+        break;
+    case sim::ReadEnd::TooLarge:
+        problem = path + " is not a P2 image: it is larger than the 512 KB of hub RAM.";
+        break;
+    }
+    services.messages.Show(MessageKind::Plain, problem);
+    return false;
+}
+
+// Feeds the serial input file to the console a byte at a time.
+std::function<bool(std::uint8_t &)> SerialSource(const SimulateOptions &o)
+{
+    if (!o.serialInStream)
+        return nullptr;
+    return [file = o.serialInStream](std::uint8_t &b) {
+        const int c = std::getc(file.get());
+        b = std::uint8_t(c);
+        return c != EOF;
+    };
+}
+
+// False, after the message, when the serial input file failed part way.
+bool SerialInRead(const SimulateOptions &o, Services &services)
+{
+    if (!o.serialInStream || !std::ferror(o.serialInStream.get()))
+        return true;
+    services.messages.Show(MessageKind::Plain, "The serial input file " + o.serialInFile + " cannot be read.");
+    return false;
+}
+
+// Opens the trace file. False after the message when it cannot be written.
+bool OpenTrace(const std::string &path, std::ofstream &trace, Services &services)
+{
+    if (std::string problem = sim::outputProblem(path); !problem.empty()) {
+        services.messages.Show(MessageKind::Plain, "The trace file " + path + " cannot be written: " + problem);
+        return false;
+    }
+    trace.open(path);
+    if (!trace) {
+        services.messages.Show(MessageKind::Plain, "The trace file " + path + " cannot be written.");
+        return false;
+    }
+    return true;
 }
 
 // Closes the trace; false when not all of it reached the file (a full disk
@@ -61,11 +113,15 @@ struct SimulateOption {
     ApplyOption apply;
 };
 
+// Digits only: no sign, no spaces, no hex.
+bool AllDigits(const std::string &v) { return !v.empty() && v.find_first_not_of("0123456789") == std::string::npos; }
+
 Result ParseSeconds(SimulateOptions &o, const std::string &v)
 {
+    // Decimal only: strtod would read 0x10 as 16.
     char *end = nullptr;
     const double s = std::strtod(v.c_str(), &end);
-    if (v.empty() || *end || !(s > 0) || s > 1e6)
+    if (v.empty() || *end || v.find_first_not_of("0123456789.eE+-") != std::string::npos || !(s > 0) || s > 1e6)
         return Fail(Failure::BadValue, "--time takes a number of seconds above 0 (at most 1000000), not '" + v + "'");
     o.seconds = s;
     return Succeed();
@@ -73,19 +129,46 @@ Result ParseSeconds(SimulateOptions &o, const std::string &v)
 
 Result ParseSerialIn(SimulateOptions &o, const std::string &v)
 {
-    if (!v.empty() && v[0] == '@')
-        return ReadBytes(v.substr(1), "the serial input file " + v.substr(1), o.serialIn);
-    o.serialIn.assign(v.begin(), v.end());
+    if (v.empty() || v[0] != '@') {
+        o.serialIn.assign(v.begin(), v.end());
+        o.serialInFile.clear();
+        o.serialInStream = nullptr;
+        return Succeed();
+    }
+    const std::string path = v.substr(1);
+    const std::string name = "The serial input file " + path;
+    std::shared_ptr<std::FILE> file(std::fopen(path.c_str(), "rb"), [](std::FILE *f) {
+        if (f)
+            std::fclose(f);
+    });
+    if (!file)
+        return Fail(Failure::ReadFile, name + " cannot be opened.");
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return Fail(Failure::ReadFile, name + " cannot be read: it is a folder.");
+    o.serialIn.clear();
+    o.serialInFile = path;
+    o.serialInStream = std::move(file);
     return Succeed();
 }
 
 Result ParseTraceLimit(SimulateOptions &o, const std::string &v)
 {
-    char *end = nullptr;
-    const unsigned long long n = std::strtoull(v.c_str(), &end, 10);
-    if (v.empty() || *end || v[0] == '-')
+    errno = 0;
+    const unsigned long long n = std::strtoull(v.c_str(), nullptr, 10);
+    if (!AllDigits(v) || errno == ERANGE)
         return Fail(Failure::BadValue, "--trace-limit takes a count of lines, not '" + v + "'");
     o.traceLimit = n;
+    return Succeed();
+}
+
+Result ParseSeed(SimulateOptions &o, const std::string &v)
+{
+    errno = 0;
+    const unsigned long long n = std::strtoull(v.c_str(), nullptr, 10);
+    if (!AllDigits(v) || errno == ERANGE)
+        return Fail(Failure::BadValue, "--seed takes a whole number from 0 to 18446744073709551615, not '" + v + "'");
+    o.seed = n;
     return Succeed();
 }
 
@@ -111,6 +194,7 @@ const std::vector<SimulateOption> &Options()
              return Succeed();
          }},
         {"--trace-limit", "N", "at most N trace lines (default 1000000)", ParseTraceLimit},
+        {"--seed", "N", "start the chip's random sources from N (default: the same every run)", ParseSeed},
         // The project run (FILE.kivo).
         {"--json", nullptr, "print one JSON report instead of the console text", Extra("--json")},
         {"--frame", "F.png", "write the first VGA frame the monitor captured", Extra("--frame")},
@@ -150,7 +234,9 @@ int SimulateProject(const SimulateOptions &options, Services &services, std::ost
     sim::ProjectRunOptions ro;
     ro.run.seconds = options.seconds;
     ro.run.serialIn = options.serialIn;
+    ro.run.serialSource = SerialSource(options);
     ro.run.traceLimit = options.traceLimit;
+    ro.run.seed = options.seed;
     ro.json = options.extra.count("--json") > 0;
     ro.framePath = last("--frame");
     ro.vcdPath = last("--vcd");
@@ -180,17 +266,14 @@ int SimulateProject(const SimulateOptions &options, Services &services, std::ost
     CKivoDoc doc;
     std::error_code ec;
     auto path = std::filesystem::absolute(options.file, ec);
-    if (Result opened = OpenProject(ec ? options.file : path.lexically_normal().string(), doc, services); !opened) {
+    if (Result opened = OpenProjectFile(ec ? options.file : path.lexically_normal().string(), doc, services); !opened) {
         ShowResult(services.messages, opened);
         return kExitFailed;
     }
     std::ofstream trace;
     if (!options.traceFile.empty()) {
-        trace.open(options.traceFile);
-        if (!trace) {
-            services.messages.Show(MessageKind::Plain, "The trace file " + options.traceFile + " cannot be written.");
+        if (!OpenTrace(options.traceFile, trace, services))
             return kExitFailed;
-        }
         ro.run.trace = &trace;
     }
     const int code = sim::RunProject(doc, ro, out, err);
@@ -198,6 +281,8 @@ int SimulateProject(const SimulateOptions &options, Services &services, std::ost
         services.messages.Show(MessageKind::Plain, "The trace file " + options.traceFile + " cannot be written.");
         return kExitFailed;
     }
+    if (!SerialInRead(options, services))
+        return kExitFailed;
     return code;
 }
 
@@ -264,27 +349,18 @@ int CmdSimulate(const std::vector<std::string> &args, Services &services, std::o
     }
 
     std::vector<std::uint8_t> image;
-    if (Result read = ReadBytes(o.file, o.file, image); !read) {
-        ShowResult(services.messages, read);
+    if (!ReadImage(o.file, image, services))
         return kExitFailed;
-    }
-    if (image.empty() || image.size() > 0x80000) {
-        services.messages.Show(MessageKind::Plain, o.file + " is not a P2 image: " +
-                                                       (image.empty() ? std::string("it is empty.")
-                                                                      : "it is larger than the 512 KB of hub RAM."));
-        return kExitFailed;
-    }
     sim::ImageRunOptions ro;
     ro.seconds = o.seconds;
     ro.serialIn = o.serialIn;
+    ro.serialSource = SerialSource(o);
     ro.traceLimit = o.traceLimit;
+    ro.seed = o.seed;
     std::ofstream trace;
     if (!o.traceFile.empty()) {
-        trace.open(o.traceFile);
-        if (!trace) {
-            services.messages.Show(MessageKind::Plain, "The trace file " + o.traceFile + " cannot be written.");
+        if (!OpenTrace(o.traceFile, trace, services))
             return kExitFailed;
-        }
         ro.trace = &trace;
     }
     const sim::ImageRunResult r = sim::runImage(image, ro, out);
@@ -293,6 +369,8 @@ int CmdSimulate(const std::vector<std::string> &args, Services &services, std::o
         services.messages.Show(MessageKind::Plain, "The trace file " + o.traceFile + " cannot be written.");
         return kExitFailed;
     }
+    if (!SerialInRead(o, services))
+        return kExitFailed;
     if (r.end == sim::ImageRunResult::End::Fault) {
         err << "Error: " << r.error << "\n";
         return sim::kExitSimulatorFault;

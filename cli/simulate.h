@@ -1,6 +1,10 @@
 #pragma once
+#include <cstdint>
+#include <cstdio>
 #include <iosfwd>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +19,10 @@ struct SimulateOptions {
     std::string file;
     double seconds = 10.0;
     std::vector<std::uint8_t> serialIn;
+    // --serial-in @FILE: read as the console sends it, never held whole.
+    std::string serialInFile;
+    std::shared_ptr<std::FILE> serialInStream;
+    std::optional<std::uint64_t> seed;
     std::string traceFile;
     unsigned long long traceLimit = 1000000;
     std::map<std::string, std::vector<std::string>> extra;

@@ -221,8 +221,21 @@ std::optional<std::vector<uint8_t>> DiskFileSystem::ReadAll(const std::string &p
     return bytes;
 }
 
-FileCause DiskFileSystem::ReplaceAtomically(const std::string &path, const std::vector<uint8_t> &bytes)
+FileCause DiskFileSystem::ReplaceAtomically(const std::string &linkPath, const std::vector<uint8_t> &bytes)
 {
+    // A link is saved where it points, as editors do; the rename would
+    // replace the link itself. A device or folder is never replaced.
+    std::string path = linkPath;
+    std::error_code ec;
+    if (std::filesystem::is_symlink(linkPath, ec)) {
+        auto target = std::filesystem::weakly_canonical(linkPath, ec);
+        if (ec)
+            return CauseFromErrno(ec.value());
+        path = target.string();
+    }
+    struct stat existing;
+    if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode))
+        return FileCause::AccessDenied;
     std::string folder = ParentFolder(path);
     std::string tmpl = JoinPath(folder.empty() ? "." : folder, "." + FileNameOf(path) + ".XXXXXX");
     std::vector<char> name(tmpl.begin(), tmpl.end());

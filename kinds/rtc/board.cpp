@@ -6,6 +6,7 @@
 #include "run/kindboard.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace kivo::sim {
 
@@ -13,14 +14,20 @@ namespace {
 
 bool ParseDateTime(const std::string &text, RtcTime &t)
 {
-    int y, mo, d, h, mi, s, n = 0;
-    if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%n", &y, &mo, &d, &h, &mi, &s, &n) != 6 ||
-        std::size_t(n) != text.size())
-        if (std::sscanf(text.c_str(), "%d-%d-%dT%d:%d:%d%n", &y, &mo, &d, &h, &mi, &s, &n) != 6 ||
-            std::size_t(n) != text.size())
+    // Exactly YYYY-MM-DD hh:mm:ss (or a T between): no signs, spaces or short fields.
+    const char *shape = "dddd-dd-dd dd:dd:dd";
+    if (text.size() != std::strlen(shape))
+        return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (shape[i] == 'd' ? c < '0' || c > '9' : c != shape[i] && !(i == 10 && c == 'T'))
             return false;
-    if (y < 2000 || y > 2199 || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59 || h < 0 ||
-        mi < 0 || s < 0)
+    }
+    int y, mo, d, h, mi, s;
+    std::sscanf(text.c_str(), "%4d-%2d-%2d%*c%2d:%2d:%2d", &y, &mo, &d, &h, &mi, &s);
+    const bool leap = y % 4 == 0 && (y % 100 != 0 || y % 400 == 0);
+    const int monthDays[] = {31, leap ? 29 : 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (y < 2000 || y > 2199 || mo < 1 || mo > 12 || d < 1 || d > monthDays[mo - 1] || h > 23 || mi > 59 || s > 59)
         return false;
     t = RtcTime{y, mo, d, h, mi, s, 1};
     // Day of the week (Sunday = 1), from Zeller's congruence.

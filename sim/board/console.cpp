@@ -57,14 +57,18 @@ Console::~Console() { m_tap->chip = nullptr; }
 
 void Console::setOutput(std::function<void(std::uint8_t, Clock)> output) { m_tap->output = std::move(output); }
 
-void Console::send(const std::vector<std::uint8_t> &bytes)
+SerialFeeder &Console::feeder()
 {
     if (!m_feeder) {
         m_feeder = std::make_shared<SerialFeeder>(kRxPin);
         m_chip.pins().attach(m_feeder);
     }
-    m_feeder->send(std::string(bytes.begin(), bytes.end()));
+    return *m_feeder;
 }
+
+void Console::send(const std::vector<std::uint8_t> &bytes) { feeder().send(std::string(bytes.begin(), bytes.end())); }
+
+void Console::sendFrom(std::function<bool(std::uint8_t &)> source) { feeder().sendFrom(std::move(source)); }
 
 int Console::exitStatus() const { return m_tap->exit.exitStatus(); }
 

@@ -44,11 +44,14 @@ public:
     // Bytes to send to pin 63, back to back at the baud the program sets,
     // once its receive smart pin runs. Bytes nobody reads are lost.
     void send(const std::vector<std::uint8_t> &bytes);
+    // Further bytes after those, pulled as they are sent (false at the end).
+    void sendFrom(std::function<bool(std::uint8_t &)> source);
     // The status S of $FF $00 S, or -1 while the program has not exited.
     int exitStatus() const;
 
 private:
     struct Tap;
+    SerialFeeder &feeder();
     Chip &m_chip;
     // Shared with the chip's transmit listener, which outlives this console.
     std::shared_ptr<Tap> m_tap;

@@ -13,6 +13,25 @@ void SerialFeeder::send(const std::string &bytes)
         pinChanged(m_pin, m_pins->now());
 }
 
+void SerialFeeder::sendFrom(std::function<bool(std::uint8_t &)> source)
+{
+    m_source = std::move(source);
+    if (m_pins && m_state == Waiting)
+        pinChanged(m_pin, m_pins->now());
+}
+
+bool SerialFeeder::hasByte()
+{
+    std::uint8_t b = 0;
+    if (m_queue.empty() && m_source) {
+        if (m_source(b))
+            m_queue.push_back(b);
+        else
+            m_source = nullptr;
+    }
+    return !m_queue.empty();
+}
+
 void SerialFeeder::connect(Pins &pins)
 {
     Device::connect(pins);
@@ -42,7 +61,7 @@ Clock SerialFeeder::boundary(int slot) const
 void SerialFeeder::pinChanged(int, Clock at)
 {
     // The receiver was set up (or changed): after a bit of idle line, start.
-    if (m_state != Waiting || m_queue.empty() || !receiverReady())
+    if (m_state != Waiting || !receiverReady() || !hasByte())
         return;
     std::uint32_t x = m_pins->xValue(m_pin);
     m_period64 = serialPeriod64(x);
@@ -55,7 +74,7 @@ void SerialFeeder::pinChanged(int, Clock at)
 void SerialFeeder::run(Clock at)
 {
     if (m_state == Gap) {
-        if (m_queue.empty() || !receiverReady()) {
+        if (!receiverReady() || !hasByte()) {
             m_state = Waiting;
             m_next = kNever;
             return;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 
 namespace kivo::sim {
@@ -16,6 +17,9 @@ public:
     explicit SerialFeeder(int pin = 63) : m_pin(pin) {}
 
     void send(const std::string &bytes);
+    // Bytes after those sent, pulled one at a time when the line is free for
+    // the next (false at the end), so that a long input is never held.
+    void sendFrom(std::function<bool(std::uint8_t &)> source);
     bool idle() const { return m_queue.empty() && m_state == Waiting; }
     std::size_t pending() const { return m_queue.size(); }
 
@@ -27,11 +31,13 @@ public:
 
 private:
     bool receiverReady() const;
+    bool hasByte();
     void level(bool high, Clock at);
     Clock boundary(int slot) const;
 
     int m_pin;
     std::deque<std::uint8_t> m_queue;
+    std::function<bool(std::uint8_t &)> m_source;
     enum State { Waiting, Gap, Sending } m_state = Waiting;
     Clock m_next = kNever;
     Clock m_start = 0;

@@ -10,9 +10,11 @@ namespace {
 
 bool ParseNumber(const std::string &s, double *v)
 {
+    // Decimal only: strtod would take 0x10 for 16.
     char *end = nullptr;
     *v = std::strtod(s.c_str(), &end);
-    return !s.empty() && *end == 0 && *v >= 0 && *v < 1e6;
+    return !s.empty() && *end == 0 && s.find_first_not_of("0123456789.eE+-") == std::string::npos && *v >= 0 &&
+           *v < 1e6;
 }
 
 bool ParseInt(const std::string &s, int *v)

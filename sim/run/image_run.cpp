@@ -4,6 +4,13 @@
 #include "chip/chip.h"
 #include "chip/isa.h"
 
+#include <algorithm>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <ostream>
 
@@ -36,8 +43,12 @@ ImageRunResult runLoadedChip(Chip &chip, const ImageRunOptions &options, std::os
             ++lines;
         });
     }
+    if (options.seed)
+        chip.setSeed(*options.seed);
     if (!options.serialIn.empty())
         port.send(options.serialIn);
+    if (options.serialSource)
+        port.sendFrom(options.serialSource);
 
     ImageRunResult r;
     const Chip::StopReason stop = chip.runForSeconds(options.seconds);
@@ -67,6 +78,48 @@ ImageRunResult runLoadedChip(Chip &chip, const ImageRunOptions &options, std::os
     r.clocks = chip.now();
     r.instructions = chip.instructions();
     return r;
+}
+
+ReadEnd readFileUpTo(const std::string &path, std::size_t limit, std::vector<std::uint8_t> &bytes)
+{
+    bytes.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == EISDIR ? ReadEnd::Folder : ReadEnd::CannotOpen;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return ReadEnd::Folder;
+    }
+    // One byte beyond the limit tells a file that is too large.
+    bytes.resize(limit + 1);
+    std::size_t used = 0;
+    while (used < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            bytes.clear();
+            return ReadEnd::CannotRead;
+        }
+        if (n == 0)
+            break;
+        used += std::size_t(n);
+    }
+    ::close(fd);
+    bytes.resize(std::min(used, limit));
+    return used > limit ? ReadEnd::TooLarge : ReadEnd::Ok;
+}
+
+std::string outputProblem(const std::string &path)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode))
+        return "";
+    if (S_ISDIR(st.st_mode))
+        return "it is a folder.";
+    return "it is a device or other special file, not a regular file.";
 }
 
 ImageRunResult runImage(const std::vector<std::uint8_t> &image, const ImageRunOptions &options, std::ostream &console)

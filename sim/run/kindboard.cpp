@@ -71,7 +71,8 @@ int PinNumber(const std::string &text)
 
 bool ParseSetNumber(const std::string &text, double &v)
 {
-    if (text.empty())
+    // Decimal only: strtod would take 0x10 for 16.
+    if (text.empty() || text.find_first_not_of("0123456789.eE+-") != std::string::npos)
         return false;
     char *end = nullptr;
     v = std::strtod(text.c_str(), &end);

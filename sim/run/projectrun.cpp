@@ -200,12 +200,26 @@ int RunProject(const CKivoDoc &doc, const ProjectRunOptions &options, std::ostre
         err << "Error: " << error << "\n";
         return 1;
     }
-    std::ifstream in(binary, std::ios::binary);
-    std::vector<std::uint8_t> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.good() && !in.eof()) {
+    std::vector<std::uint8_t> image;
+    switch (readFileUpTo(binary, kHubBytes, image)) {
+    case ReadEnd::Ok:
+        break;
+    case ReadEnd::Folder:
+        err << "Error: " << binary << " cannot be read: it is a folder.\n";
+        return 1;
+    case ReadEnd::TooLarge:
+        err << "Error: " << binary << " is not a P2 image: it is larger than the 512 KB of hub RAM.\n";
+        return 1;
+    default:
         err << "Error: cannot read " << binary << "\n";
         return 1;
     }
+    for (auto [option, path] : {std::pair{"--frame", &options.framePath}, std::pair{"--vcd", &options.vcdPath},
+                                std::pair{"--wav", &options.wavPath}})
+        if (std::string problem = path->empty() ? "" : outputProblem(*path); !problem.empty()) {
+            err << "Error: " << option << ": " << *path << " cannot be written: " << problem << "\n";
+            return 1;
+        }
 
     Chip chip;
     ProjectBoard board;

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 namespace kivo::sim {
 
@@ -159,12 +160,20 @@ std::vector<std::uint8_t> WavRecorder::wavBytes() const
 bool WavRecorder::write(const std::string &path, std::string *error) const
 {
     const std::vector<std::uint8_t> bytes = wavBytes();
-    const std::string temp = path + ".part";
+    // The rename replaces a link with a file: write where the link points.
+    std::error_code ec;
+    std::string target = path;
+    if (std::filesystem::is_symlink(path, ec)) {
+        auto resolved = std::filesystem::weakly_canonical(path, ec);
+        if (!ec)
+            target = resolved.string();
+    }
+    const std::string temp = target + ".part";
     std::FILE *f = std::fopen(temp.c_str(), "wb");
     bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     if (f && std::fclose(f) != 0)
         ok = false;
-    if (ok && std::rename(temp.c_str(), path.c_str()) != 0)
+    if (ok && std::rename(temp.c_str(), target.c_str()) != 0)
         ok = false;
     if (!ok) {
         std::remove(temp.c_str());

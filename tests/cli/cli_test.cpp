@@ -113,6 +113,41 @@ TEST(Cli, UnreadableFilesAreNeverOverwritten)
     EXPECT_FALSE(std::filesystem::exists(cli.File("Missing.kivo")));
 }
 
+// A project path that is no project file says what it is; `set` never
+// reads a device as an empty project nor saves over it, and a project that is
+// a link is saved where the link points, the link kept.
+TEST(Cli, ProjectPathsThatAreNoFileAndLinks)
+{
+    Cli cli;
+    std::filesystem::create_directory(cli.File("Folder.kivo"));
+    std::filesystem::create_symlink("/dev/null", cli.File("Null.kivo"));
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+        {{"show", cli.File("Folder.kivo")}, cli.File("Folder.kivo") + " is a folder, not a project file."},
+        {{"set", cli.File("Folder.kivo"), "baud=1"}, cli.File("Folder.kivo") + " is a folder, not a project file."},
+        {{"show", "/dev/null"}, "/dev/null is a device or other special file, not a project file."},
+        // Through a link: a save that renamed over it would replace the link, not the device.
+        {{"set", cli.File("Null.kivo"), "clock_freq=1"},
+         cli.File("Null.kivo") + " is a device or other special file, not a project file."},
+        {{"simulate", cli.File("Folder.kivo")}, cli.File("Folder.kivo") + " is a folder, not a project file."},
+    };
+    for (const auto &[args, says] : refused) {
+        auto r = cli.Run(args);
+        EXPECT_EQ(r.exitCode, 1) << args[0] << " " << args[1];
+        EXPECT_EQ(r.err, "Kivo: " + says + "\n");
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(cli.File("Null.kivo")));
+
+    std::filesystem::create_directory(cli.File("real"));
+    ASSERT_EQ(cli({"new", cli.File("real/Blink.kivo")}), 0) << cli.output;
+    std::filesystem::create_symlink("real/Blink.kivo", cli.File());
+    ASSERT_EQ(cli({"set", cli.File(), "clock_freq=123"}), 0) << cli.output;
+    EXPECT_TRUE(std::filesystem::is_symlink(cli.File()));
+    CKivoDoc doc;
+    test::TestServices t;
+    ASSERT_TRUE(OpenProject(cli.File("real/Blink.kivo"), doc, t.services));
+    EXPECT_EQ(doc.m_strClockFreq, "123");
+}
+
 // A library file that cannot be written fails the generation, said once.
 TEST(Cli, GenerateReportsALibraryFileItCannotWrite)
 {

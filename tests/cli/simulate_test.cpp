@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 using namespace kivo;
@@ -107,11 +108,156 @@ TEST(Simulate, UsageErrorsAndFileFailuresAreToldApart)
     EXPECT_EQ(cli({"simulate", image, "--time", "it cannot be said"}), 2) << cli.output;
     EXPECT_NE(cli.output.find("kivo-cli: --time takes a number of seconds"), std::string::npos) << cli.output;
 
+    // A trace cut short (here by a file size limit) is a failure.
     Program loop;
     loop << mov(0x100, I(1)) << jmpA(0xFFFF8, true);
-    EXPECT_EQ(cli({"simulate", cli.Write("loop.binary", loop.bytes()), "--time", "0.001", "--trace", "/dev/full"}), 1)
+    const std::string trace = cli.dir / "trace.txt";
+    cli.shell = "ulimit -f 64; trap '' XFSZ; ";
+    EXPECT_EQ(cli({"simulate", cli.Write("loop.binary", loop.bytes()), "--time", "0.001", "--trace", trace}), 1)
         << cli.output;
-    EXPECT_NE(cli.output.find("Kivo: The trace file /dev/full cannot be written."), std::string::npos) << cli.output;
+    EXPECT_NE(cli.output.find("Kivo: The trace file " + trace + " cannot be written."), std::string::npos)
+        << cli.output;
+}
+
+// Values the chip or the options cannot take are usage errors, never read
+// as something else (strtod takes 0x10 for 16) nor clamped.
+TEST(Simulate, NumbersOutsideTheirRangeAreUsageErrors)
+{
+    Cli cli;
+    const std::string image = cli.Write("t.binary", {0, 0, 0, 0});
+    const std::vector<std::pair<const char *, const char *>> bad = {
+        {"--time", "0x10"},      {"--time", "1e400"},
+        {"--time", "inf"},       {"--trace-limit", "99999999999999999999999"},
+        {"--trace-limit", "+5"}, {"--trace-limit", " 5"},
+        {"--seed", "-1"},        {"--seed", "18446744073709551616"},
+        {"--seed", "0x10"},
+    };
+    for (auto [option, value] : bad) {
+        EXPECT_EQ(cli({"simulate", image, option, value}), 2) << option << " " << value << "\n" << cli.output;
+        EXPECT_NE(cli.output.find(std::string("kivo-cli: ") + option + " takes"), std::string::npos) << cli.output;
+    }
+    EXPECT_EQ(cli({"simulate", image, "--time", "1.5e-3", "--trace-limit", "18446744073709551615", "--seed",
+                   "18446744073709551615"}),
+              0)
+        << cli.output;
+}
+
+// A folder or an endless device is refused with what it is, and nothing is
+// read beyond what can be used: the image stops at hub RAM's size, and the
+// serial input is read as the console sends it.
+TEST(Simulate, InputsThatCannotBeUsedWholeAreRefusedOrStreamed)
+{
+    Cli cli;
+    Program loop;
+    loop << jmpA(0xFFFFC, true);
+    const std::string image = cli.Write("loop.binary", loop.bytes());
+    const std::string folder = cli.dir / "folder";
+    std::filesystem::create_directory(folder);
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::vector<Case> refused = {
+        {{"simulate", folder}, " cannot be read: it is a folder."},
+        {{"simulate", "/dev/zero"}, "/dev/zero is not a P2 image: it is larger than the 512 KB of hub RAM."},
+        {{"simulate", image, "--serial-in", "@" + folder},
+         "The serial input file " + folder + " cannot be read: it is a folder."},
+    };
+#ifndef __SANITIZE_ADDRESS__
+    // Far less than the inputs below would take if read whole.
+    cli.shell = "ulimit -v 250000; ";
+#endif
+    for (const Case &c : refused) {
+        EXPECT_EQ(cli(c.args), 1) << c.args[1] << "\n" << cli.output;
+        EXPECT_NE(cli.output.find(c.message), std::string::npos) << cli.output;
+    }
+    const std::string big = cli.dir / "big.txt";
+    std::ofstream(big).close();
+    std::filesystem::resize_file(big, 100u << 20);
+    for (const std::string &input : std::vector<std::string>{"@/dev/zero", "@" + big})
+        EXPECT_EQ(cli({"simulate", image, "--time", "0.01", "--serial-in", input}), 0) << input << "\n" << cli.output;
+}
+
+// The serial input file reaches the program byte for byte, in order, though
+// it is read as it is sent: an echo program returns it on the console.
+TEST(Simulate, SerialInputFileArrivesInOrder)
+{
+    Cli cli;
+    Program echo;
+    echo << dForm(sub9::DIRL, I(62)) << wrpin(I(0x7C), I(62)) // async TX at twice the input's baud
+         << augd(50u << 16) << wxpin(I(7), I(62)) << dForm(sub9::DIRH, I(62)) << dForm(sub9::DIRL, I(63))
+         << wrpin(I(0x3E), I(63)) // async RX, 200 kbaud
+         << augd(100u << 16) << wxpin(I(7), I(63)) << dForm(sub9::DIRH, I(63)) << dForm(sub9::TESTP, I(63), WC)
+         << cond(IF_NC, jmpA(0xFFFF8, true)) // wait for a byte
+         << rdpin(0x100, I(63)) << alu(op::SHR, 0x100, I(24)) << wypin(R(0x100), I(62)) << NOP
+         << rdpin(0x130, I(62), WC) << cond(IF_C, jmpA(0xFFFF8, true)) << jmpA(0xFFFDC, true);
+    std::string text;
+    for (int i = 0; i < 300; i++)
+        text += char('!' + i % 90);
+    test::WriteFileBytes(cli.dir / "in.txt", text);
+    const test::CliRun r =
+        cli.Run({"simulate", cli.Write("echo.binary", echo.bytes()), "--time", "0.05", "--serial-in", "@in.txt"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, text);
+}
+
+// Output that does not reach standard output (a full disk, a closed stream)
+// fails the command with a message; before, such runs ended with 0.
+TEST(Simulate, OutputThatCannotBeWrittenIsAFailure)
+{
+    Cli cli;
+    cli.New();
+    const std::string image = cli.Write("hi.binary", serialProgram({'h', 'i', '\n'}).bytes());
+    const std::vector<std::vector<std::string>> commands = {
+        {"show", cli.File()}, {"show", cli.File(), "--json"},        {"kinds"},
+        {"kinds", "--json"},  {"simulate", image, "--time", "0.01"},
+    };
+    for (const auto &args : commands)
+        for (const char *to : {">/dev/full", ">&-"}) {
+            const test::CliRun r = cli.Run(args, to);
+            EXPECT_EQ(r.exitCode, 1) << args[0] << " " << to << "\n" << r.err;
+            EXPECT_NE(r.err.find("The standard output cannot be written."), std::string::npos) << r.err;
+        }
+}
+
+// Outputs go to regular files only: a device is refused, not opened nor
+// renamed over.
+TEST(Simulate, OutputsAreNeverWrittenOverADeviceOrFolder)
+{
+    Cli cli;
+    const std::string image = cli.Write("t.binary", {0, 0, 0, 0});
+    for (const std::string &target : std::vector<std::string>{"/dev/null", "/dev/full", cli.dir.Path()}) {
+        EXPECT_EQ(cli({"simulate", image, "--time", "0.001", "--trace", target}), 1) << cli.output;
+        EXPECT_NE(cli.output.find("The trace file " + target + " cannot be written: it is a "), std::string::npos)
+            << cli.output;
+    }
+}
+
+// The chip's random sources start from --seed: the same seed repeats a run,
+// another changes it, and no seed is the same every time.
+TEST(Simulate, SeedStartsTheRandomSources)
+{
+    Cli cli;
+    Program p;
+    p << dForm(sub9::DIRL, I(62)) << wrpin(I(0x7C), I(62)) << augd(100u << 16) << wxpin(I(7), I(62))
+      << dForm(sub9::DIRH, I(62));
+    for (int i = 0; i < 8; i++)
+        p << dForm(sub9::GETRND, R(0x100)) << wypin(R(0x100), I(62)) << NOP << rdpin(0x130, I(62), WC)
+          << cond(IF_C, jmpA(0xFFFF8, true));
+    p << waitx(I(0x1FF)) << jmpA(0xFFFFC, true);
+    const std::string image = cli.Write("rnd.binary", p.bytes());
+    auto run = [&](std::vector<std::string> more) {
+        std::vector<std::string> args = {"simulate", image, "--time", "0.01"};
+        args.insert(args.end(), more.begin(), more.end());
+        const test::CliRun r = cli.Run(args);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out.size(), 8u);
+        return r.out;
+    };
+    EXPECT_EQ(run({"--seed", "1"}), run({"--seed", "1"}));
+    EXPECT_NE(run({"--seed", "1"}), run({"--seed", "2"}));
+    EXPECT_EQ(run({}), run({}));
+    EXPECT_NE(run({}), run({"--seed", "2"}));
 }
 
 } // namespace

@@ -107,6 +107,8 @@ TEST(ProjectRun, OptionErrorsAreClear)
         {{"--set", "ADC9.volts=1"}, 2, "--set: the project has no object ADC9"},
         {{"--set", "ADC1.gain=1"}, 2, "--set: object ADC1 has no setting 'gain'"},
         {{"--set", "ADC1.volts=4"}, 2, "--set ADC1.volts takes 0 to 3.3, not '4'"},
+        {{"--set", "ADC1.volts=0x1"}, 2, "--set ADC1.volts takes 0 to 3.3, not '0x1'"},
+        {{"--usb-unplug", "0x1:2"}, 2, "--usb-unplug takes T1:T2, seconds with T1 < T2, not '0x1:2'"},
         {{"--set", "volts=4"}, 2, "--set takes NAME.KEY=VALUE, not 'volts=4'"},
         {{"--vcd-all"}, 2, "--vcd-all needs --vcd F.vcd"},
         {{"--frame", "x.png"}, 1, "Error: --frame: the project has no VGA object"},
@@ -121,6 +123,81 @@ TEST(ProjectRun, OptionErrorsAreClear)
     // The board's options on a plain image.
     EXPECT_EQ(cli({"simulate", cli.Binary(), "--time", "0.001", "--json"}), 2);
     EXPECT_NE(cli.output.find("--json needs a .kivo project, not an image"), std::string::npos) << cli.output;
+}
+
+// A binary that is a folder or larger than hub RAM is refused, not read.
+TEST(ProjectRun, ABinaryThatCannotBeAnImageIsRefused)
+{
+    CliProject cli;
+    cli.Make({{"nco"}});
+    fs::create_directory(cli.Binary());
+    EXPECT_EQ(cli({"simulate", cli.File(), "--time", "0.001"}), 1) << cli.output;
+    EXPECT_NE(cli.output.find("Error: " + cli.Binary() + " cannot be read: it is a folder."), std::string::npos)
+        << cli.output;
+    fs::remove(cli.Binary());
+    std::ofstream(cli.Binary()).close();
+    fs::resize_file(cli.Binary(), 0x80001);
+    EXPECT_EQ(cli({"simulate", cli.File(), "--time", "0.001"}), 1) << cli.output;
+    EXPECT_NE(cli.output.find("is not a P2 image: it is larger than the 512 KB of hub RAM."), std::string::npos)
+        << cli.output;
+}
+
+// Only real calendar dates and times start the clock, written in full.
+TEST(ProjectRun, RtcStartTakesOnlyARealDateAndTime)
+{
+    CliProject cli;
+    cli.Make({{"i2c"}, {"rtc", "bus=I2CScan1"}});
+    cli.StubBinary();
+    for (const char *bad : {"2026-02-30 12:00:00", "2025-02-29 12:00:00", "2100-02-29 00:00:00", "2026-04-31 00:00:00",
+                            "2026-01-01 24:00:00", "2026-01-01 12:60:00", "2026-01-01 12:00:60", "2026-1-1 12:00:00",
+                            " 2026-01-01 12:00:00", "2026-01-01 +1:00:00", "2026-01-01 12:00"}) {
+        EXPECT_EQ(cli({"simulate", cli.File(), "--time", "0.001", "--set", std::string("RTC1.start=") + bad}), 2)
+            << bad << "\n"
+            << cli.output;
+        EXPECT_NE(cli.output.find("a date and time 'YYYY-MM-DD hh:mm:ss'"), std::string::npos) << cli.output;
+    }
+    for (const char *good : {"2024-02-29 23:59:59", "2000-02-29T00:00:00", "2199-12-31 12:00:00"})
+        EXPECT_EQ(cli({"simulate", cli.File(), "--time", "0.001", "--set", std::string("RTC1.start=") + good}), 0)
+            << good << "\n"
+            << cli.output;
+}
+
+// Recorders write regular files only: a device or folder is refused before
+// the run, and a link is written where it points, the link kept.
+TEST(ProjectRun, RecordersWriteRegularFilesOnly)
+{
+    CliProject cli;
+    cli.Make({{"sound"}});
+    cli.StubBinary();
+    // A link to the device: a run that renamed over it would replace the link, not the device.
+    fs::create_symlink("/dev/null", cli.dir / "null");
+    for (const char *option : {"--wav", "--vcd", "--frame"})
+        for (const std::string &target : std::vector<std::string>{cli.dir / "null", cli.dir.Path()}) {
+            EXPECT_EQ(cli({"simulate", cli.File(), "--time", "0.001", option, target}), 1) << option << " " << target;
+            EXPECT_NE(cli.output.find(std::string("Error: ") + option + ": " + target + " cannot be written: it is a "),
+                      std::string::npos)
+                << cli.output;
+        }
+    EXPECT_TRUE(fs::is_symlink(cli.dir / "null"));
+
+    std::ofstream(cli.dir / "real.wav").close();
+    fs::create_symlink("real.wav", cli.dir / "link.wav");
+    ASSERT_EQ(cli({"simulate", cli.File(), "--time", "0.001", "--wav", cli.dir / "link.wav"}), 0) << cli.output;
+    EXPECT_TRUE(fs::is_symlink(cli.dir / "link.wav"));
+    EXPECT_EQ(ReadFileBytes(cli.dir / "real.wav").substr(0, 4), "RIFF");
+}
+
+// The JSON report that cannot reach standard output fails the run.
+TEST(ProjectRun, AReportThatCannotBeWrittenIsAFailure)
+{
+    CliProject cli;
+    cli.Make({{"nco"}});
+    cli.StubBinary();
+    for (const char *to : {">/dev/full", ">&-"}) {
+        const CliRun r = cli.Run({"simulate", cli.File(), "--time", "0.001", "--json"}, to);
+        EXPECT_EQ(r.exitCode, 1) << to << "\n" << r.err;
+        EXPECT_NE(r.err.find("The standard output cannot be written."), std::string::npos) << r.err;
+    }
 }
 
 TEST(ProjectRun, VcdNamesTheProjectPins)

@@ -14,16 +14,17 @@ KivoCli::KivoCli() { std::filesystem::create_directories(dir / "config"); }
 
 std::string KivoCli::CommandLine(const std::vector<std::string> &args) const
 {
-    std::string line =
-        "cd " + Quote(dir.Path()) + " && XDG_CONFIG_HOME=" + Quote(dir / "config") + " " + env + Quote(KIVO_CLI);
+    std::string line = "cd " + Quote(dir.Path()) + " && " + shell + "XDG_CONFIG_HOME=" + Quote(dir / "config") + " " +
+                       env + Quote(KIVO_CLI);
     for (auto &a : args)
         line += " " + Quote(a);
     return line;
 }
 
-CliRun KivoCli::Run(const std::vector<std::string> &args) const
+CliRun KivoCli::Run(const std::vector<std::string> &args, const std::string &stdoutTo) const
 {
-    std::string line = CommandLine(args) + " >" + Quote(dir / ".out") + " 2>" + Quote(dir / ".err") + " </dev/null";
+    std::string line = CommandLine(args) + " " + (stdoutTo.empty() ? ">" + Quote(dir / ".out") : stdoutTo) + " 2>" +
+                       Quote(dir / ".err") + " </dev/null";
     CliRun r;
     int status = std::system(line.c_str());
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -27,14 +27,17 @@ public:
     TempDir dir;
     // Further environment settings for every run ("PATH=... HOME=... ").
     std::string env;
+    // Shell commands before every run ("ulimit -v 200000; ").
+    std::string shell;
     // Both output streams of the last call of operator(), in the order written.
     std::string output;
 
     // A file in the folder; Blink.kivo unless named.
     std::string File(const std::string &name = "Blink.kivo") const { return dir / name; }
 
-    // Runs kivo-cli with `args`; the streams are kept apart.
-    CliRun Run(const std::vector<std::string> &args) const;
+    // Runs kivo-cli with `args`; the streams are kept apart. `stdoutTo`
+    // replaces the standard output's redirection (">/dev/full", ">&-").
+    CliRun Run(const std::vector<std::string> &args, const std::string &stdoutTo = "") const;
     // Runs kivo-cli with `args`; returns the exit status and keeps both
     // streams together in `output`.
     int operator()(const std::vector<std::string> &args);
