@@ -199,11 +199,8 @@ private:
     {
         m_reg[a] = v;
         if (a >= 0x1FA && a < 0x1FE) [[unlikely]]
-            outputsChanged(outputsLand());
+            outputsChanged(m_time + 3);
     }
-    // A DIR/OUT write reaches the pins three clocks after the instruction
-    // ends: a 2-clock DRVH issued at clock 0 drives the pin from clock 5.
-    Clock outputsLand() const { return m_time + Clock(m_cost) + 3; }
     std::uint32_t readIn(std::uint32_t a);
     void outputsChanged(Clock at);
     std::uint32_t lutRead(std::uint32_t a);

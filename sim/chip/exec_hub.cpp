@@ -121,9 +121,9 @@ template <Op op> bool Cog::execRead(std::uint32_t instr)
                             : scale == 2 ? m_hub.readWord(h.addr)
                                          : m_hub.readLong(h.addr);
     applyPtr(h, 0);
-    m_cost += wait; // before the result: a read into OUTx lands after the whole read
     result(instr, v);
     flags(instr, v >> (scale * 8 - 1) & 1, v == 0);
+    m_cost += wait;
     return true;
 }
 bool Cog::execRDBYTE(std::uint32_t i) { return execRead<Op::RDBYTE>(i); }

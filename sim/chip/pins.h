@@ -2,8 +2,7 @@
 // The 64 I/O pins with their smart pins, as the cogs see them. The pins advance
 // lazily from event to event, so smart-pin counters and devices cost nothing
 // between changes. Clocks the cogs pass:
-//  - setCogOutputs: the clock the change reaches the pins (three clocks
-//    after the instruction ends: issue + 5 for a 2-clock one);
+//  - setCogOutputs: the clock the change reaches the pins (issue + 3);
 //  - wrpin/wxpin/wypin/akpin/rdpin/rqpin: the instruction's issue clock; the
 //    writes and RDPIN's acknowledge land two clocks later (so IN drops two
 //    clocks after an acknowledge), RDPIN/RQPIN read Z at the issue clock;

@@ -146,45 +146,6 @@ TEST(ChipDocs, PinAndClockChangesOnEveryInstructionKeepBookkeepingSmall)
     EXPECT_GT(clock->seconds(), 2000000 / 20e6); // mostly at 20 kHz
 }
 
-TEST(ChipDocs, PinOutputLandsFiveClocksAfterA2ClockDrvh)
-{
-    // The silicon document's timing diagrams: DRVH issued at clock 0 drives
-    // the pin from clock 5; TESTB INA sees the pin as of 3 clocks before it
-    // starts, TESTP as of 2. So with WAITX #w in between, TESTB sees the new
-    // level from w = 4 on and TESTP from w = 3 on.
-    for (std::uint32_t w = 0; w <= 6; ++w) {
-        for (const bool testp : {false, true}) {
-            Program p;
-            p << dForm(sub9::DRVH, I(0)) << waitx(I(w));
-            p << (testp ? dForm(sub9::TESTP, I(0), WC) : dsForm(op::TESTB, 0x1FE, I(0), WC));
-            p.finish();
-            auto chip = run(p, 1000);
-            EXPECT_EQ(chip->cogRegister(0, 0x1EE) != 0, w >= (testp ? 3u : 4u))
-                << (testp ? "TESTP" : "TESTB INA") << " after WAITX #" << w;
-        }
-    }
-    // The pin itself, by the clock.
-    Program p;
-    p << waitx(I(20)) << dForm(sub9::DRVH, I(0)) << waitx(I(50));
-    Clock issued = kNever;
-    {
-        Chip chip;
-        chip.setTraceHook([&](const TraceEntry &e) {
-            if (e.pc == 1)
-                issued = e.clock;
-        });
-        ASSERT_TRUE(chip.loadImage(p.bytes()));
-        chip.runUntil(1000);
-        ASSERT_NE(issued, kNever);
-    }
-    for (const Clock at : {Clock(4), Clock(5)}) {
-        Chip chip;
-        ASSERT_TRUE(chip.loadImage(p.bytes()));
-        chip.runUntil(issued + at);
-        EXPECT_EQ(chip.pins().level(0), at == 5) << "issue + " << at;
-    }
-}
-
 // Clocks of `instr` run after a JMP and the instructions `before`, in hub
 // exec (from hub $1000) or cog exec; RX holds `addr`.
 int clocksOf(std::uint32_t instr, std::uint32_t addr, const std::vector<std::uint32_t> &before, bool hubExec)
