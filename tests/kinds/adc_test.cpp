@@ -1,3 +1,4 @@
+#include "kinds/adc/slots.h"
 #include "kinds_b_support.h"
 
 using namespace kinds_b;
@@ -57,11 +58,12 @@ TEST(Adc, NewObjectDefaultsAreStoredAndPinReserved)
     EXPECT_EQ(o.m_strName, "ADC1");
     EXPECT_EQ(o.m_strPin, "50");
     EXPECT_EQ(o.m_nPinCount, 1);
-    EXPECT_EQ(o.m_strText[0], "P_ADC_1X");
-    EXPECT_EQ(o.m_strText[1], "P_LOCAL_A|");
-    EXPECT_EQ((std::array<int, 4>{o.m_nValue[0], o.m_nValue[1], o.m_nValue[2], o.m_nValue[3]}),
-              (std::array<int, 4>{0, 13, 0, 0}));
-    EXPECT_TRUE(o.m_bFlag[0]);
+    EXPECT_EQ(AdcSlots(o).GainText(), "P_ADC_1X");
+    EXPECT_EQ(AdcSlots(o).SourceText(), "P_LOCAL_A|");
+    EXPECT_EQ(
+        (std::array<int, 4>{AdcSlots(o).Filter(), AdcSlots(o).Exponent(), AdcSlots(o).Source(), AdcSlots(o).Gain()}),
+        (std::array<int, 4>{0, 13, 0, 0}));
+    EXPECT_TRUE(AdcSlots(o).Calibrated());
     EXPECT_TRUE(o.m_bValid);
     EXPECT_EQ(p.doc.m_strPinOwner[50], "ADC1");
     EXPECT_EQ(p.doc.m_strPinUsage[50], "Analog To Digital");
@@ -76,17 +78,17 @@ TEST(Adc, GainAndSourceTexts)
                         e.UserChoose("source", 4);
                     }),
               AddResult::Added);
-    EXPECT_EQ(p.Object(0).m_strText[0], "P_ADC_30X");
-    EXPECT_EQ(p.Object(0).m_strText[1], "P_OUTBIT_A|");
-    EXPECT_EQ(p.Object(0).m_nValue[3], 3);
-    EXPECT_EQ(p.Object(0).m_nValue[2], 4);
+    EXPECT_EQ(AdcSlots(p.Object(0)).GainText(), "P_ADC_30X");
+    EXPECT_EQ(AdcSlots(p.Object(0)).SourceText(), "P_OUTBIT_A|");
+    EXPECT_EQ(AdcSlots(p.Object(0)).Gain(), 3);
+    EXPECT_EQ(AdcSlots(p.Object(0)).Source(), 4);
     // An index outside its table (from a file) leaves the text as it was.
-    p.Object(0).m_nValue[3] = 9;
-    p.Object(0).m_nValue[2] = -1;
+    AdcSlots(p.Object(0)).Gain() = 9;
+    AdcSlots(p.Object(0)).Source() = -1;
     ASSERT_TRUE(p.Edit(0));
-    EXPECT_EQ(p.Object(0).m_strText[0], "P_ADC_30X");
-    EXPECT_EQ(p.Object(0).m_strText[1], "P_OUTBIT_A|");
-    EXPECT_EQ(p.Object(0).m_nValue[3], 9);
+    EXPECT_EQ(AdcSlots(p.Object(0)).GainText(), "P_ADC_30X");
+    EXPECT_EQ(AdcSlots(p.Object(0)).SourceText(), "P_OUTBIT_A|");
+    EXPECT_EQ(AdcSlots(p.Object(0)).Gain(), 9);
 }
 
 TEST(Adc, FilterChoiceSetsRangeAndMovesSliderToItsMaximum)
@@ -133,7 +135,7 @@ TEST(Adc, ExistingSinc3ObjectOpensWithoutMovingTheSlider)
 {
     Project p;
     ASSERT_EQ(p.Add(kADC, [](CEditorModel &e) { e.UserChoose("filter", 2); }), AddResult::Added);
-    p.Object(0).m_nValue[1] = 6;
+    AdcSlots(p.Object(0)).Exponent() = 6;
     CCodeObject &o = p.Object(0);
     auto e = FindKind(kADC)->CreateEditor(o, p.doc, 1, p.t.messages);
     e->Open();
@@ -202,10 +204,10 @@ TEST(AdcCli, FieldsApplyInTheOrderGiven)
     CKivoDoc doc;
     cli.Load(doc);
     ASSERT_EQ(doc.m_objList.size(), 2u);
-    EXPECT_EQ(doc.m_objList[0]->m_nValue[1], 6);
-    EXPECT_EQ(doc.m_objList[0]->m_strText[0], "P_ADC_30X");
-    EXPECT_EQ(doc.m_objList[0]->m_strText[1], "P_OUTBIT_A|");
-    EXPECT_EQ(doc.m_objList[1]->m_nValue[1], 9);
+    EXPECT_EQ(AdcSlots(*doc.m_objList[0]).Exponent(), 6);
+    EXPECT_EQ(AdcSlots(*doc.m_objList[0]).GainText(), "P_ADC_30X");
+    EXPECT_EQ(AdcSlots(*doc.m_objList[0]).SourceText(), "P_OUTBIT_A|");
+    EXPECT_EQ(AdcSlots(*doc.m_objList[1]).Exponent(), 9);
 }
 
 } // namespace

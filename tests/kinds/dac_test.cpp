@@ -1,3 +1,4 @@
+#include "kinds/dac/slots.h"
 #include "kinds_b_support.h"
 
 using namespace kinds_b;
@@ -13,10 +14,10 @@ TEST(Dac, NewObjectDefaultsAreStoredAndPinReserved)
     EXPECT_EQ(o.m_strName, "DAC1");
     EXPECT_EQ(o.m_strPin, "49");
     EXPECT_EQ(o.m_nPinCount, 1);
-    EXPECT_EQ(o.m_strText[0], "122");
-    EXPECT_EQ(o.m_nValue[0], 122);
-    EXPECT_EQ(o.m_nValue[1], 0);
-    EXPECT_TRUE(o.m_bFlag[0]);
+    EXPECT_EQ(DacSlots(o).Readout(), "122");
+    EXPECT_EQ(DacSlots(o).Level(), 122);
+    EXPECT_EQ(DacSlots(o).Drive(), 0);
+    EXPECT_TRUE(DacSlots(o).Random());
     EXPECT_TRUE(o.m_bValid);
     EXPECT_TRUE(p.doc.m_bPinUsed[49]);
     EXPECT_EQ(p.doc.m_strPinOwner[49], "DAC1");
@@ -46,10 +47,10 @@ TEST(Dac, ExistingObjectShowsStoredValues)
     Project p;
     ASSERT_EQ(p.Add(kDAC), AddResult::Added);
     CCodeObject &o = p.Object(0);
-    o.m_strText[0] = "77"; // the stored readout is shown as stored
-    o.m_nValue[0] = 12;
-    o.m_nValue[1] = 3;
-    o.m_bFlag[0] = false;
+    DacSlots(o).Readout() = "77"; // the stored readout is shown as stored
+    DacSlots(o).Level() = 12;
+    DacSlots(o).Drive() = 3;
+    DacSlots(o).Random() = false;
     auto e = FindKind(kDAC)->CreateEditor(o, p.doc, 1, p.t.messages);
     e->Open();
     EXPECT_TRUE(e->IsReadOnly("name"));
@@ -58,12 +59,12 @@ TEST(Dac, ExistingObjectShowsStoredValues)
     EXPECT_EQ(e->Int("level"), 12);
     EXPECT_EQ(e->Int("drive"), 3);
     EXPECT_FALSE(e->Flag("random"));
-    o.m_nValue[0] = 300; // from a file: the slider stops at its end
+    DacSlots(o).Level() = 300; // from a file: the slider stops at its end
     auto clamped = FindKind(kDAC)->CreateEditor(o, p.doc, 1, p.t.messages);
     clamped->Open();
     EXPECT_EQ(clamped->Int("level"), 255);
     ASSERT_EQ(clamped->Ok(), OkResult::Accepted);
-    EXPECT_EQ(o.m_nValue[0], 255);
+    EXPECT_EQ(DacSlots(o).Level(), 255);
 }
 
 TEST(Dac, RefusedPinsLeaveThePinTable)
@@ -131,10 +132,10 @@ TEST(DacCli, ChoiceByLabelSliderRangeAndRefusal)
         CKivoDoc doc;
         cli.Load(doc);
         ASSERT_EQ(doc.m_objList.size(), 1u);
-        EXPECT_EQ(doc.m_objList[0]->m_nValue[1], 3);
-        EXPECT_EQ(doc.m_objList[0]->m_nValue[0], 0);
-        EXPECT_EQ(doc.m_objList[0]->m_strText[0], "0");
-        EXPECT_FALSE(doc.m_objList[0]->m_bFlag[0]);
+        EXPECT_EQ(DacSlots(*doc.m_objList[0]).Drive(), 3);
+        EXPECT_EQ(DacSlots(*doc.m_objList[0]).Level(), 0);
+        EXPECT_EQ(DacSlots(*doc.m_objList[0]).Readout(), "0");
+        EXPECT_FALSE(DacSlots(*doc.m_objList[0]).Random());
     }
     const std::string before = cli.Bytes();
     EXPECT_EQ(cli({"add", cli.File(), "dac", "level=256"}), 2);

@@ -1,3 +1,4 @@
+#include "kinds/digital/slots.h"
 #include "kinds_a_support.h"
 
 using namespace kinds_a;
@@ -90,10 +91,10 @@ TEST(Digital, ModeText)
     CCodeObject o;
     o.m_nKind = kDigital;
     o.m_strName = "D";
-    o.m_nValue[0] = 5;
-    o.m_nValue[1] = 8;
-    o.m_nValue[2] = -1;
-    o.m_nValue[3] = 8;
+    DigitalSlots(o).InFilter() = 5;
+    DigitalSlots(o).HighDrive() = 8;
+    DigitalSlots(o).LowDrive() = -1;
+    DigitalSlots(o).InSource() = 8;
     EXPECT_EQ(ModeOf(p.doc, o), "P_TRUE_A|P_TRUE_IN|P_TRUE_OUTPUT|P_ASYNC_IO|P_NORMAL");
 }
 
@@ -109,7 +110,7 @@ TEST(Digital, StartStateAndLoop)
     o.m_nKind = kDigital;
     o.m_strName = "D";
     for (auto &r : starts) {
-        o.m_nValue[4] = r.start;
+        DigitalSlots(o).Start() = r.start;
         EXPECT_EQ(
             BlockOf(p.doc, o, Section::Setup),
             "\n    //Configure Digital I/O pin D in non-Smart Pin mode\n"
@@ -128,8 +129,8 @@ TEST(Digital, StartStateAndLoop)
     };
     const Loop loops[] = {{true, true, toggle + show}, {true, false, show}, {false, true, toggle}, {false, false, ""}};
     for (auto &l : loops) {
-        o.m_bFlag[3] = l.show;
-        o.m_bFlag[4] = l.toggle;
+        DigitalSlots(o).ShowIn() = l.show;
+        DigitalSlots(o).ToggleOut() = l.toggle;
         EXPECT_EQ(BlockOf(p.doc, o, Section::Loop), l.text) << l.show << l.toggle;
     }
 }
@@ -192,10 +193,11 @@ TEST(Digital, CommandLine)
     cli.Load(doc);
     ASSERT_EQ(doc.m_objList.size(), 1u);
     const CCodeObject &o = *doc.m_objList[0];
-    EXPECT_EQ((std::vector<int>{o.m_nValue[0], o.m_nValue[1], o.m_nValue[2], o.m_nValue[3], o.m_nValue[4]}),
+    EXPECT_EQ((std::vector<int>{DigitalSlots(o).InFilter(), DigitalSlots(o).HighDrive(), DigitalSlots(o).LowDrive(),
+                                DigitalSlots(o).InSource(), DigitalSlots(o).Start()}),
               (std::vector<int>{3, 4, 7, 5, 1}));
-    EXPECT_TRUE(o.m_bFlag[0]);
-    EXPECT_FALSE(o.m_bFlag[3]);
+    EXPECT_TRUE(DigitalSlots(o).Clocked());
+    EXPECT_FALSE(DigitalSlots(o).ShowIn());
 
     const std::string before = cli.Bytes();
     EXPECT_EQ(cli({"edit", cli.File(), "@1", "start=3"}), 2);

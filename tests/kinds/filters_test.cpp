@@ -1,3 +1,4 @@
+#include "kinds/filters/slots.h"
 #include "kinds_a_support.h"
 
 using namespace kinds_a;
@@ -90,7 +91,7 @@ TEST(Filters, GeneratedText)
     std::copy(std::begin(values), std::end(values), o.m_nValue.begin());
     for (auto &r : rows) {
         for (int i = 0; i < 4; ++i)
-            o.m_bFlag[i] = r.set[i];
+            FiltersSlots(o).Set(i) = r.set[i];
         EXPECT_EQ(BlockOf(p.doc, o, Section::Platform), r.platform);
         EXPECT_EQ(BlockOf(p.doc, o, Section::Setup), r.setup);
     }
@@ -140,7 +141,7 @@ TEST(Filters, CommandLine)
     const CCodeObject &o = *doc.m_objList[0];
     EXPECT_EQ((std::vector<int>(o.m_nValue.begin(), o.m_nValue.begin() + 8)),
               (std::vector<int>{3, 1, 0, 2, 0, 31, 0, 0}));
-    EXPECT_FALSE(o.m_bFlag[3]);
+    EXPECT_FALSE(FiltersSlots(o).Set(3));
 
     const std::string before = cli.Bytes();
     EXPECT_EQ(cli({"edit", cli.File(), "Filter1", "tap0=32"}), 2);

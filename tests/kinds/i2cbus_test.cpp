@@ -1,3 +1,4 @@
+#include "kinds/i2cbus/slots.h"
 #include "kinds_b_support.h"
 
 using namespace kinds_b;
@@ -39,7 +40,7 @@ TEST(I2CBus, NewObjectDefaultsAreStoredAndPinsReserved)
     EXPECT_EQ(o.m_strExtraPin[5], "57");
     EXPECT_EQ(o.m_strSpeed, "100");
     EXPECT_EQ(o.m_nPullUp, 0);
-    EXPECT_TRUE(o.m_bFlag[0]);
+    EXPECT_TRUE(I2CBusSlots(o).Scan());
     EXPECT_EQ(o.m_nPinCount, 0); // this editor never sets it
     EXPECT_TRUE(o.m_bValid);
     EXPECT_EQ(p.doc.m_strPinOwner[56], "I2CScan1");
@@ -182,7 +183,7 @@ TEST(I2CBusCli, AddByLabelsAndRefusedSda)
     const CCodeObject &o = *doc.m_objList[0];
     EXPECT_EQ(o.m_nPullUp, 1);
     EXPECT_EQ(o.m_strSpeed, "250");
-    EXPECT_FALSE(o.m_bFlag[0]);
+    EXPECT_FALSE(I2CBusSlots(o).Scan());
     EXPECT_EQ(doc.m_strPinUsage[10], "SCL");
     EXPECT_EQ(doc.m_strPinUsage[11], "SDA");
 }

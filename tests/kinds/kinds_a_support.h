@@ -4,11 +4,11 @@
 // entries and the FlexSpin compile check.
 #include "flexspin.h"
 #include "generator/generator.h"
+#include "kinds/kind.h"
 #include "kivocli.h"
 #include "model/projectfile.h"
 #include "model/text.h"
 #include "objects/editor.h"
-#include "objects/kind.h"
 #include "objects/objectlist.h"
 #include "objects/pinrules.h"
 #include "project.h"

@@ -3,10 +3,10 @@
 // the generated code and the FlexSpin compile check.
 #include "flexspin.h"
 #include "generator/generator.h"
+#include "kinds/kind.h"
 #include "kivocli.h"
 #include "model/projectfile.h"
 #include "objects/editor.h"
-#include "objects/kind.h"
 #include "objects/objectlist.h"
 #include "project.h"
 

@@ -1,6 +1,7 @@
 // Projects that mix several objects of the DAC, ADC, I2C bus and RTC kinds:
 // the shared declarations and support functions appear once, where the
 // walk meets the first object that needs them.
+#include "kinds/rtc/slots.h"
 #include "kinds_b_support.h"
 
 using namespace kinds_b;
@@ -63,7 +64,7 @@ TEST(MixedB, RtcWhoseBusWasDeleted)
     Project p;
     AddTwoBusesScanOnSecond(p);
     ASSERT_EQ(p.Add(kRTC), AddResult::Added); // on the first bus
-    ASSERT_EQ(p.Object(2).m_strText[0], "I2CScan1");
+    ASSERT_EQ(RtcSlots(p.Object(2)).Bus(), "I2CScan1");
     ASSERT_TRUE(DeleteObject(p.doc, 0));
     EXPECT_FALSE(p.doc.m_bPinUsed[56]);
     EXPECT_EQ(p.doc.m_strPinUsage[20], "SCL");

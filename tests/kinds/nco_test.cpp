@@ -1,3 +1,4 @@
+#include "kinds/nco/slots.h"
 #include "kinds_a_support.h"
 
 using namespace kinds_a;
@@ -88,10 +89,10 @@ TEST(Nco, OpeningNewAndExisting)
     }
     ASSERT_EQ(p.Add(kNCO, [](CEditorModel &e) { e.UserSetText("desired", "440"); }), AddResult::Added);
     const CCodeObject &o = p.Object(0);
-    EXPECT_EQ(o.m_strText[0], "00000004");
-    EXPECT_EQ(o.m_strText[1], "0000B88D");
-    EXPECT_EQ(o.m_strText[2], "440");
-    EXPECT_EQ(o.m_strText[3], "440.003350");
+    EXPECT_EQ(NcoSlots(o).WxPin(), "00000004");
+    EXPECT_EQ(NcoSlots(o).WyPin(), "0000B88D");
+    EXPECT_EQ(NcoSlots(o).Desired(), "440");
+    EXPECT_EQ(NcoSlots(o).Resulting(), "440.003350");
     EXPECT_EQ(o.m_nPinCount, 1);
 
     // Reopened after a clock change: the stored texts, no calculation.
@@ -115,15 +116,15 @@ TEST(Nco, OkCalculatesFirst)
                         e.UserSetText("wypin", "12345678");
                     }),
               AddResult::Added);
-    EXPECT_EQ(p.Object(0).m_strText[0], "00000001");
-    EXPECT_EQ(p.Object(0).m_strText[1], "15555555");
+    EXPECT_EQ(NcoSlots(p.Object(0)).WxPin(), "00000001");
+    EXPECT_EQ(NcoSlots(p.Object(0)).WyPin(), "15555555");
 
     ASSERT_TRUE(p.Edit(0, [](CEditorModel &e) { e.UserSetText("desired", "90000000"); }));
     EXPECT_EQ(p.Said(), TooHigh(90000000, 80000000));
     const CCodeObject &o = p.Object(0);
-    EXPECT_EQ(o.m_strText[2], "90000000");
-    EXPECT_EQ(o.m_strText[0], "00000001");
-    EXPECT_EQ(o.m_strText[3], "13333333.320916");
+    EXPECT_EQ(NcoSlots(o).Desired(), "90000000");
+    EXPECT_EQ(NcoSlots(o).WxPin(), "00000001");
+    EXPECT_EQ(NcoSlots(o).Resulting(), "13333333.320916");
     EXPECT_TRUE(o.m_bValid);
 }
 
@@ -157,14 +158,14 @@ TEST(Nco, OkRefusedWhileNothingWasCalculated)
     e->UserSetText("desired", "0");
     EXPECT_EQ(e->Ok(), OkResult::StayOpen);
     EXPECT_EQ(p.Said(), BelowOne(0) + "Error: \"Desired Frequency [Hz]:\" is 0: enter a whole number of at least 1.\n");
-    EXPECT_EQ(e.object.m_strText[0], "00000005");
-    EXPECT_EQ(e.object.m_strText[2], "0");
+    EXPECT_EQ(NcoSlots(e.object).WxPin(), "00000005");
+    EXPECT_EQ(NcoSlots(e.object).Desired(), "0");
     EXPECT_FALSE(e.object.m_bValid);
     EXPECT_EQ(PinOf(p.doc, 24), (PinEntry{false, "", ""}));
 
     // An existing object without stored registers is refused the same way.
     CCodeObject empty = e.object;
-    empty.m_strText[0] = empty.m_strText[1] = "";
+    NcoSlots(empty).WxPin() = NcoSlots(empty).WyPin() = "";
     OpenEditor old(p, kNCO, 1, &empty);
     EXPECT_EQ(old->Ok(), OkResult::StayOpen);
     EXPECT_EQ(p.Said(), BelowOne(0));
@@ -240,8 +241,8 @@ TEST(Nco, CommandLine)
     cli.Load(doc);
     ASSERT_EQ(doc.m_objList.size(), 1u);
     EXPECT_EQ(doc.m_objList[0]->m_strPin, "3");
-    EXPECT_EQ(doc.m_objList[0]->m_strText[0], "00000003");
-    EXPECT_EQ(doc.m_objList[0]->m_strText[1], "00013A94");
+    EXPECT_EQ(NcoSlots(*doc.m_objList[0]).WxPin(), "00000003");
+    EXPECT_EQ(NcoSlots(*doc.m_objList[0]).WyPin(), "00013A94");
 
     // Refused OKs: the messages, exit 1, the file unchanged.
     ASSERT_EQ(cli({"set", cli.File(), "clock_freq=1000"}), 0) << cli.output;

@@ -1,3 +1,4 @@
+#include "kinds/neopixel/slots.h"
 #include "kinds_a_support.h"
 
 using namespace kinds_a;
@@ -18,12 +19,13 @@ TEST(Neopixel, NewObjectDefaults)
     ASSERT_EQ(p.Add(kNeopixel), AddResult::Added);
     const CCodeObject &o = p.Object(0);
     EXPECT_EQ(o.m_strPin, "53");
-    EXPECT_EQ(o.m_strText[0], "  FF3219");
-    EXPECT_EQ(o.m_strText[1], "500 us");
-    EXPECT_EQ(o.m_strText[2], "1");
-    EXPECT_EQ((std::vector<int>{o.m_nValue[0], o.m_nValue[1], o.m_nValue[2], o.m_nValue[3], o.m_nValue[4]}),
+    EXPECT_EQ(NeopixelSlots(o).Color(), "  FF3219");
+    EXPECT_EQ(NeopixelSlots(o).HoldoffText(), "500 us");
+    EXPECT_EQ(NeopixelSlots(o).LedCount(), "1");
+    EXPECT_EQ((std::vector<int>{NeopixelSlots(o).Red(), NeopixelSlots(o).Green(), NeopixelSlots(o).Blue(),
+                                NeopixelSlots(o).Type(), NeopixelSlots(o).Holdoff()}),
               (std::vector<int>{255, 50, 25, 0, 5}));
-    EXPECT_FALSE(o.m_bFlag[0]);
+    EXPECT_FALSE(NeopixelSlots(o).Random());
     EXPECT_EQ(PinOf(p.doc, 53), (PinEntry{true, "Neopixel1", "Neopixel"}));
 }
 
@@ -68,8 +70,8 @@ TEST(Neopixel, ExistingObjectKeepsStoredReadouts)
                     }),
               AddResult::Added);
     CCodeObject o = p.Object(0);
-    o.m_strText[0] = "stored";
-    o.m_strText[1] = "999 us";
+    NeopixelSlots(o).Color() = "stored";
+    NeopixelSlots(o).HoldoffText() = "999 us";
     OpenEditor e(p, kNeopixel, 1, &o);
     EXPECT_EQ(e->Text("color"), "stored");
     EXPECT_EQ(e->Text("holdoff_us"), "999 us");
@@ -103,10 +105,10 @@ TEST(Neopixel, StartCallByLedType)
     CCodeObject o;
     o.m_nKind = kNeopixel;
     for (int type = 0; type < 5; ++type) {
-        o.m_nValue[3] = type;
+        NeopixelSlots(o).Type() = type;
         EXPECT_EQ(BlockOf(p.doc, o, Section::Setup), head + calls[type] + tail) << type;
     }
-    o.m_nValue[3] = 5;
+    NeopixelSlots(o).Type() = 5;
     EXPECT_EQ(BlockOf(p.doc, o, Section::Setup), head + tail);
 }
 
@@ -118,8 +120,8 @@ TEST(Neopixel, GenerationTrimsStoredColour)
     ASSERT_EQ(p.Add(kNeopixel), AddResult::Added);
     ASSERT_EQ(p.Add(kNeopixel, [](CEditorModel &e) { e.UserSetText("pin", "52"); }), AddResult::Added);
     p.Generate();
-    EXPECT_EQ(p.Object(0).m_strText[0], "FF3219");
-    EXPECT_EQ(p.Object(1).m_strText[0], "FF3219");
+    EXPECT_EQ(NeopixelSlots(p.Object(0)).Color(), "FF3219");
+    EXPECT_EQ(NeopixelSlots(p.Object(1)).Color(), "FF3219");
     // Two strings write the same fixed names twice.
     EXPECT_NE(p.MainFile().find("uint32_t pixbuf1[NEOPIXELS];\r\n//Neopixel driver"), std::string::npos);
 }
@@ -168,11 +170,11 @@ TEST(Neopixel, CommandLine)
     cli.Load(doc);
     ASSERT_EQ(doc.m_objList.size(), 1u);
     const CCodeObject &o = *doc.m_objList[0];
-    EXPECT_EQ(o.m_nValue[3], 4);
-    EXPECT_EQ(o.m_strText[0], "    3219");
-    EXPECT_EQ(o.m_strText[1], "5000 us");
-    EXPECT_EQ(o.m_strText[2], "24");
-    EXPECT_TRUE(o.m_bFlag[0]);
+    EXPECT_EQ(NeopixelSlots(o).Type(), 4);
+    EXPECT_EQ(NeopixelSlots(o).Color(), "    3219");
+    EXPECT_EQ(NeopixelSlots(o).HoldoffText(), "5000 us");
+    EXPECT_EQ(NeopixelSlots(o).LedCount(), "24");
+    EXPECT_TRUE(NeopixelSlots(o).Random());
 
     const std::string before = cli.Bytes();
     EXPECT_EQ(cli({"edit", cli.File(), "@1", "red=256"}), 2);

@@ -1,4 +1,5 @@
 #include "generator/skeleton.h"
+#include "kinds/rtc/slots.h"
 #include "kinds_b_support.h"
 
 using namespace kinds_b;
@@ -31,9 +32,9 @@ TEST(Rtc, DefaultsAndNoPins)
     EXPECT_EQ(p.doc.m_strPinOwner, owners);
     const CCodeObject &o = p.Object(1);
     EXPECT_EQ(o.m_strName, "RTC1");
-    EXPECT_EQ(o.m_strText[0], "I2CScan1");
-    EXPECT_EQ(o.m_strText[1], "DS1339");
-    EXPECT_FALSE(o.m_bFlag[0]);
+    EXPECT_EQ(RtcSlots(o).Bus(), "I2CScan1");
+    EXPECT_EQ(RtcSlots(o).Type(), "DS1339");
+    EXPECT_FALSE(RtcSlots(o).SetTime());
     EXPECT_TRUE(o.m_bValid);
     EXPECT_EQ(o.m_strPin, "");
     p.Generate();
@@ -98,7 +99,7 @@ TEST(Rtc, BusListHoldsTheProjectsBusesInOrder)
     EXPECT_EQ(e->Options("type"), std::vector<std::string>{"DS1339"});
     e->UserChoose("bus", 2);
     ASSERT_EQ(e->Ok(), OkResult::Accepted);
-    EXPECT_EQ(o.m_strText[0], "Mid");
+    EXPECT_EQ(RtcSlots(o).Bus(), "Mid");
 
     // Reopened, the stored bus is selected.
     auto again = FindKind(kRTC)->CreateEditor(o, p.doc, 1, p.t.messages);
@@ -132,18 +133,18 @@ TEST(Rtc, ClockWhoseBusWasDeletedIsBoundAgainToABusOfTheProject)
     EXPECT_EQ(p.t.messages.shown,
               (std::vector<ShownMessage>{
                   {MessageKind::Plain, "Please choose the I2C bus.\nThe bus I2CScan1 is no longer in the project."}}));
-    EXPECT_TRUE(p.Object(1).m_bFlag[0]);
+    EXPECT_TRUE(RtcSlots(p.Object(1)).SetTime());
     e->UserChoose("bus", 0);
     ASSERT_EQ(e->Ok(), OkResult::Accepted);
-    EXPECT_EQ(p.Object(1).m_strText[0], "I2CScan2");
-    EXPECT_FALSE(p.Object(1).m_bFlag[0]);
+    EXPECT_EQ(RtcSlots(p.Object(1)).Bus(), "I2CScan2");
+    EXPECT_FALSE(RtcSlots(p.Object(1)).SetTime());
 
     // With no bus left at all the clock keeps the name it has.
     ASSERT_TRUE(DeleteObject(p.doc, 0));
     auto alone = FindKind(kRTC)->CreateEditor(p.Object(0), p.doc, 1, p.t.messages);
     alone->Open();
     ASSERT_EQ(alone->Ok(), OkResult::Accepted);
-    EXPECT_EQ(p.Object(0).m_strText[0], "I2CScan2");
+    EXPECT_EQ(RtcSlots(p.Object(0)).Bus(), "I2CScan2");
 }
 
 TEST(Rtc, TwoClocksGiveTwoLoopBlocks)
@@ -184,9 +185,9 @@ TEST(RtcCli, BusByNameAndRefusals)
     CKivoDoc doc;
     cli.Load(doc);
     ASSERT_EQ(doc.m_objList.size(), 3u);
-    EXPECT_EQ(doc.m_objList[2]->m_strText[0], "I2CScan2");
-    EXPECT_EQ(doc.m_objList[2]->m_strText[1], "DS1339");
-    EXPECT_TRUE(doc.m_objList[2]->m_bFlag[0]);
+    EXPECT_EQ(RtcSlots(*doc.m_objList[2]).Bus(), "I2CScan2");
+    EXPECT_EQ(RtcSlots(*doc.m_objList[2]).Type(), "DS1339");
+    EXPECT_TRUE(RtcSlots(*doc.m_objList[2]).SetTime());
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "kinds/simplesound/slots.h"
 #include "kinds_c_support.h"
 
 using namespace kivo;
@@ -39,10 +40,10 @@ TEST(SimpleSoundEditor, DefaultOkStoresSlotsAndReservesBothPins)
     EXPECT_TRUE(p.TakeMessages().empty());
     const CCodeObject &o = p.Object(0);
     EXPECT_EQ(o.m_nKind, kSimpleSound);
-    EXPECT_EQ(o.m_strText[0], "54");
-    EXPECT_EQ(o.m_strText[1], "55");
-    EXPECT_TRUE(o.m_bFlag[0]);
-    EXPECT_TRUE(o.m_bFlag[1]);
+    EXPECT_EQ(SimpleSoundSlots(o).LeftPin(), "54");
+    EXPECT_EQ(SimpleSoundSlots(o).RightPin(), "55");
+    EXPECT_TRUE(SimpleSoundSlots(o).Music());
+    EXPECT_TRUE(SimpleSoundSlots(o).Effects());
     EXPECT_EQ(o.m_nPinCount, 1);
     EXPECT_TRUE(o.m_strPin.empty());
     EXPECT_TRUE(o.m_bValid);
@@ -98,14 +99,14 @@ TEST(SimpleSoundEditor, EditMovesRightPinRefusedEditKeepsPins)
     std::vector<std::string> shown;
     ASSERT_TRUE(EditObject(p.doc, 0, p.t.messages, kc::Press({{"music", "0"}}, &shown)));
     EXPECT_EQ(shown, (std::vector<std::string>{"left=54", "right=55", "music=0", "effects=1"}));
-    EXPECT_FALSE(p.Object(0).m_bFlag[0]);
+    EXPECT_FALSE(SimpleSoundSlots(p.Object(0)).Music());
     EXPECT_TRUE(p.Edit(0, {{"right", "40"}}));
     EXPECT_EQ(kc::PinEntry(p.doc, 55), "free|||");
     EXPECT_EQ(kc::PinsOwnedBy(p.doc, "SimpleSound1"),
               (std::vector<std::string>{"40:Simple Sound Right", "54:Simple Sound Left"}));
     // Refused, then cancelled: the object and the table are as they were.
     EXPECT_FALSE(p.Edit(0, {{"left", "99"}}));
-    EXPECT_EQ(p.Object(0).m_strText[0], "54");
+    EXPECT_EQ(SimpleSoundSlots(p.Object(0)).LeftPin(), "54");
     EXPECT_TRUE(p.Object(0).m_bValid);
     EXPECT_EQ(kc::PinsOwnedBy(p.doc, "SimpleSound1").size(), 2u);
     EXPECT_EQ(FindKind(kSimpleSound)->PinsOf(p.Object(0)), (std::vector<int>{54, 40}));

@@ -1,3 +1,4 @@
+#include "kinds/usbkbm/slots.h"
 #include "kinds_c_support.h"
 
 #include "objects/pinrules.h"
@@ -229,8 +230,8 @@ TEST(UsbKbmEditor, MouseFieldsMustBeWholeNumbers)
     e->UserSetText("start_y", " -5 ");
     e->UserSetText("limit_x", "+800");
     EXPECT_EQ(e->Ok(), OkResult::Accepted);
-    EXPECT_EQ(o.m_nValue[5], -5);
-    EXPECT_EQ(o.m_nValue[2], 800);
+    EXPECT_EQ(UsbKbmSlots(o).StartY(), -5);
+    EXPECT_EQ(UsbKbmSlots(o).LimitX(), 800);
 }
 
 TEST(UsbKbmEditor, EditLoadsSlotsAndSwitchingConfigMovesPins)
@@ -257,7 +258,7 @@ TEST(UsbKbmEditor, EditLoadsSlotsAndSwitchingConfigMovesPins)
     // A refused edit then cancelled keeps the object and the table.
     EXPECT_FALSE(p.Edit(0, {{"dm", "21"}}));
     EXPECT_TRUE(p.Object(0).m_bValid);
-    EXPECT_EQ(p.Object(0).m_strText[0], "20");
+    EXPECT_EQ(UsbKbmSlots(p.Object(0)).DmPin(), "20");
     EXPECT_EQ(kc::PinsOwnedBy(p.doc, "UsbKbM1").size(), 4u);
 }
 
@@ -270,9 +271,9 @@ TEST(UsbKbmKind, PinsOfFollowsTheConfiguration)
     o.m_strText = {"20", "22", "23", "24"};
     const IKind &k = *FindKind(kUsbKbm);
     EXPECT_EQ(k.PinsOf(o), (std::vector<int>{16, 17, 18, 19, 20, 21, 22, 23}));
-    o.m_nValue[0] = 1;
+    UsbKbmSlots(o).Config() = 1;
     EXPECT_EQ(k.PinsOf(o), (std::vector<int>{20, 21, 22, 23}));
-    o.m_bFlag[2] = true;
+    UsbKbmSlots(o).UseEnable() = true;
     EXPECT_EQ(k.PinsOf(o), (std::vector<int>{20, 21, 22, 23, 24}));
 }
 
@@ -319,7 +320,7 @@ TEST_P(UsbKbmGenerated, WritesTheDriverOfItsErrorLedFlag)
     ASSERT_EQ(p.Add(kUsbKbm, GetParam().values), AddResult::Added);
     p.Generate();
     // The error-LED flag picks the one driver file that is written.
-    bool noLed = p.Object(0).m_bFlag[3];
+    bool noLed = UsbKbmSlots(p.Object(0)).NoErrorLed();
     EXPECT_EQ(std::filesystem::exists(p.dir / "1CogKbM_kqv3b_NoErrorLed.spin2"), noLed);
     EXPECT_EQ(std::filesystem::exists(p.dir / "1CogKbM_kqv3b.spin2"), !noLed);
 }
