@@ -48,6 +48,7 @@ TEST(Cli, NewShowSetGenerate)
     EXPECT_NE(r.out.find("\"clock_freq\": \"300000000\""), std::string::npos);
     EXPECT_NE(r.out.find("{\"pin\": 63, \"free\": false, \"owner\": \"Serial\", \"usage\": \"RX\""), std::string::npos);
 
+    std::filesystem::create_directories(cli.File("home")); // a tool folder is kept only when it is there
     r = cli.Run({"generate", "Blink.kivo"});
     ASSERT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, "Kivo: Project files created.\n");
