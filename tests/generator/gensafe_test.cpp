@@ -2,6 +2,7 @@
 // fills, a run killed part way, another project's files.
 #include "generator/library.h"
 #include "generator/output.h"
+#include "generator/scripts.h"
 #include "project.h"
 
 #include <filesystem>
@@ -209,4 +210,59 @@ TEST(GenerateSafely, OnlyToolFoldersThatExistGoToTheProfile)
     EXPECT_EQ(p.t.profile.values.count("Plan9Path"), 0u);
     EXPECT_EQ(p.t.profile.values.at("LoadP2Path"), p.dir.Path());
     EXPECT_EQ(p.t.profile.values.at("LibraryPath"), "");
+}
+
+// The shell scripts carry paths as the file system holds them (UTF-8); the
+// batch files keep the Windows code page.
+TEST(GenerateSafely, ShellScriptsAreUtf8)
+{
+    test::Project p;
+    p.doc.m_strFlexSpinPath = "/opt/t\xC3\xB8ols";
+    p.doc.m_strLoadP2Path = "/opt/t\xC3\xB8ols";
+    p.Generate();
+    EXPECT_NE(p.Read("build.sh").find("'/opt/t\xC3\xB8ols/flexspin'"), std::string::npos);
+    EXPECT_NE(p.Read("load.sh").find("'/opt/t\xC3\xB8ols/loadp2'"), std::string::npos);
+    EXPECT_NE(p.Read("build.bat").find("/opt/t\xF8ols\\FlexSpin.exe"), std::string::npos);
+}
+
+// A project named like an option: its files are passed as paths.
+TEST(GenerateSafely, AFileNameStartingWithADashIsNoOption)
+{
+    test::Project p;
+    p.doc.m_strPathName = p.dir / "-h.kivo";
+    p.Generate();
+    EXPECT_NE(p.Read("build.sh").find(" './-h.c'\n"), std::string::npos) << p.Read("build.sh");
+    EXPECT_NE(p.Read("load.sh").find(" './-h.binary'\n"), std::string::npos) << p.Read("load.sh");
+    EXPECT_NE(p.Read("build.bat").find(" .\\-h.c\r\n"), std::string::npos) << p.Read("build.bat");
+    EXPECT_NE(p.Read("load.bat").find(" .\\-h.binary\r\n"), std::string::npos) << p.Read("load.bat");
+}
+
+// What cmd.exe would act on in a folder or an option is quoted, % doubled;
+// text without such characters is carried as it stands.
+TEST(GenerateSafely, BatchFilesQuoteWhatCmdWouldRun)
+{
+    CKivoDoc d;
+    MemoryProfile profile;
+    d.OnNewDocument(profile);
+    d.m_strFlexSpinPath = "C:\\Tools&calc";
+    d.m_bUseFlexOptions = true;
+    d.m_strFlexOptions = "-DX=1&calc \"%PATH%\" -O1";
+    d.m_bUseLibraryPath = true;
+    d.m_strLibraryPath = "C:\\Lib|x";
+    EXPECT_EQ(BuildBat(d, "a&b.c"), "REM Kivo Generated Batch file\r\n"
+                                    "\"C:\\Tools&calc\\FlexSpin.exe\" -2 -L \"C:\\Tools&calc\\include\"  "
+                                    "-L \"C:\\Lib|x\" \"-DX=1&calc\" \"%%PATH%%\" \"-O1\" \"a&b.c\"\r\n"
+                                    "Pause \r\n");
+    d.m_strLoadP2Path = "C:\\P2\"&calc";
+    d.m_bUseLoadP2Options = true;
+    d.m_strLoadP2Options = "-v ^x";
+    EXPECT_EQ(BuildBat(d, "a&b.c").find("calc&"), std::string::npos);
+    EXPECT_EQ(LoadBat(d, "P.binary"), "REM Kivo Generated Batch file\r\n"
+                                      "\"C:\\P2\"\"&calc\\loadp2.exe\"  -t -k -b 230400 \"-v\" \"^x\" P.binary\r\n"
+                                      "Pause \r\n");
+    d.m_strLoadP2Path = "C:\\P2";
+    d.m_strLoadP2Options = "-v -SINGLE";
+    EXPECT_EQ(LoadBat(d, "P.binary"), "REM Kivo Generated Batch file\r\n"
+                                      "C:\\P2\\loadp2.exe  -t -k -b 230400 -v -SINGLE P.binary\r\n"
+                                      "Pause \r\n");
 }
