@@ -7,6 +7,7 @@
 #include "generator/skeleton.h"
 #include "generator/textfile.h"
 #include "model/kivodoc.h"
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/profile.h"
@@ -20,6 +21,8 @@ Result GenerateProject(CKivoDoc &doc, Services &services)
     if (folder.empty())
         return Fail(Failure::NoProjectPath, kNoProjectPath);
     doc.UpdateAllViews();
+    if (std::string problem = services.clock.Problem(); !problem.empty())
+        return Fail(Failure::BadValue, problem);
 
     const std::string projectName = doc.GetProjectName();
     const std::string mainFileName = projectName + ".c";

@@ -196,3 +196,16 @@ TEST(Cli, KindsListsFieldsAndDefaults)
     r = cli.Run({"kinds"});
     EXPECT_NE(r.out.find("servo (6, Hobby Servo)\n"), std::string::npos);
 }
+
+// A fixed instant the clock cannot take stops the generation with a message.
+TEST(Cli, GenerateRefusesASourceDateEpochOutOfRange)
+{
+    Cli cli;
+    ASSERT_EQ(cli.Run({"new", "P.kivo"}).exitCode, 0);
+    cli.env = "SOURCE_DATE_EPOCH=67768036191676799 ";
+    auto r = cli.Run({"generate", "P.kivo"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Kivo: SOURCE_DATE_EPOCH is \"67768036191676799\": it must be a whole number of seconds from 0 to "
+                     "253402300799 (the end of the year 9999).\n");
+    EXPECT_FALSE(std::filesystem::exists(cli.File("Platform.h")));
+}
