@@ -1,8 +1,11 @@
 // Generate in a folder it cannot trust: links planted in it, a disk that
 // fills, a run killed part way, another project's files.
+#include "check/check.h"
 #include "generator/library.h"
 #include "generator/output.h"
 #include "generator/scripts.h"
+#include "kinds/kind.h"
+#include "kinds/usbkbm/slots.h"
 #include "project.h"
 
 #include <filesystem>
@@ -265,4 +268,33 @@ TEST(GenerateSafely, BatchFilesQuoteWhatCmdWouldRun)
     EXPECT_EQ(LoadBat(d, "P.binary"), "REM Kivo Generated Batch file\r\n"
                                       "C:\\P2\\loadp2.exe  -t -k -b 230400 -v -SINGLE P.binary\r\n"
                                       "Pause \r\n");
+}
+
+// Numbers from a project file at the ends of the int range: the checks
+// name them and generating all the same writes no wrapped-around pin.
+TEST(GenerateSafely, UsbNumbersAtTheEndsOfTheRangeDoNotOverflow)
+{
+    const std::pair<const char *, int> cases[] = {{"99999999999999999999", 0},
+                                                  {"8", std::numeric_limits<int>::max()},
+                                                  {"8", std::numeric_limits<int>::min()},
+                                                  {"-99999999999999999999", 1}};
+    for (auto [base, port] : cases) {
+        test::Project p;
+        ASSERT_EQ(p.Add(kUsbKbm), AddResult::Added);
+        UsbKbmSlots slots(p.Object(0));
+        slots.BasePin() = base;
+        slots.Port() = port;
+        p.Object(0).m_strPin = base;
+        auto findings = CheckProject(p.doc);
+        EXPECT_TRUE(HasError(findings)) << base << " " << port;
+        EXPECT_EQ(LibraryFilesFor(p.Object(0)).size(), 1u);
+        for (int pin : FindKind(kUsbKbm)->PinsOf(p.Object(0)))
+            EXPECT_LE(std::abs(pin), 1000008) << base << " " << port;
+        // A second object is placed among the broken one's pins.
+        EXPECT_EQ(p.Add(kServo), AddResult::Added);
+        p.Generate();
+        const std::string header = p.Header();
+        EXPECT_EQ(header.find("-21474"), std::string::npos) << header;
+        EXPECT_EQ(header.find("21474836"), std::string::npos) << header;
+    }
 }
