@@ -298,3 +298,20 @@ TEST(GenerateSafely, UsbNumbersAtTheEndsOfTheRangeDoNotOverflow)
         EXPECT_EQ(header.find("21474836"), std::string::npos) << header;
     }
 }
+
+// The examples come without tool folders: the folders of the computer they
+// were made on would go to the user's profile with the first generation.
+TEST(GenerateSafely, ExamplesCarryNoToolFolders)
+{
+    for (auto &e : fs::directory_iterator(std::string(KIVO_SOURCE_DIR) + "/examples")) {
+        if (e.path().extension() != ".kivo")
+            continue;
+        test::TestServices t;
+        CKivoDoc doc;
+        ASSERT_TRUE(OpenProject(e.path().string(), doc, t.services)) << e.path();
+        EXPECT_EQ(doc.m_strFlexSpinPath, "") << e.path();
+        EXPECT_EQ(doc.m_strLoadP2Path, "") << e.path();
+        EXPECT_EQ(doc.m_strLibraryPath, "") << e.path();
+        EXPECT_EQ(doc.m_strPlan9Path, "") << e.path();
+    }
+}
