@@ -14,6 +14,7 @@
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/process.h"
+#include "platform/projectlock.h"
 #include "platform/services.h"
 #include "toolchain/toolchain.h"
 
@@ -156,6 +157,35 @@ bool Open(const std::string &file, CKivoDoc &doc, Services &services)
     return Report(OpenProjectFile(AbsolutePath(file), doc, services), services) == kExitOk;
 }
 
+// Opens for a change saved back (or generated from): another command on the
+// same project waits until this one is done.
+bool OpenLocked(const std::string &file, CKivoDoc &doc, Services &services, ProjectLock &lock)
+{
+    if (Report(lock.Acquire(AbsolutePath(file)), services) != kExitOk)
+        return false;
+    return Open(file, doc, services);
+}
+
+// Answers the core's questions for a command run with --force: yes without
+// asking; without it they are shown and answered no.
+class ForcedAnswers : public IMessages
+{
+public:
+    ForcedAnswers(IMessages &inner, bool yes) : m_inner(inner), m_yes(yes) {}
+    void Show(MessageKind kind, const std::string &text) override { m_inner.Show(kind, text); }
+    bool Ask(MessageKind kind, const std::string &text) override
+    {
+        if (m_yes)
+            return true;
+        m_inner.Show(kind, text);
+        return false;
+    }
+
+private:
+    IMessages &m_inner;
+    bool m_yes;
+};
+
 int SaveBack(CKivoDoc &doc, Services &services)
 {
     return Report(SaveProject(doc, doc.m_strPathName, services), services);
@@ -277,7 +307,8 @@ int CmdSet(const std::vector<std::string> &a, Services &services)
         changes.emplace_back(&*it, value);
     }
     CKivoDoc doc;
-    if (!Open(a[1], doc, services))
+    ProjectLock lock;
+    if (!OpenLocked(a[1], doc, services, lock))
         return kExitFailed;
     for (auto &[s, value] : changes) {
         if (s->text)
@@ -346,10 +377,15 @@ int CmdGenerate(const std::vector<std::string> &a, Services &services)
     if (rest.size() != 1)
         throw UsageError{"generate takes one FILE.kivo and optionally --force"};
     CKivoDoc doc;
-    if (!Open(rest[0], doc, services))
+    ProjectLock lock;
+    if (!OpenLocked(rest[0], doc, services, lock))
         return kExitFailed;
+    ForcedAnswers answers(services.messages, force);
+    Services asking{answers,        services.profile,   services.files,
+                    services.clock, services.processes, services.resources,
+                    services.saver, services.merger};
     // The checks run first; an error refuses the generation unless forced.
-    auto r = GenerateCheckedProject(doc, services, [&](const std::vector<Finding> &findings) {
+    auto r = GenerateCheckedProject(doc, asking, [&](const std::vector<Finding> &findings) {
         for (auto &f : findings)
             services.messages.Show(f.severity == Severity::Error ? MessageKind::Error : MessageKind::Warning,
                                    f.name + ": " + f.text);
@@ -357,6 +393,9 @@ int CmdGenerate(const std::vector<std::string> &a, Services &services)
     });
     if (r.what == Failure::Refused)
         r.text = "Code not generated: the project has errors. Correct them, or generate with --force.";
+    if (r.what == Failure::Declined)
+        r.text = "Code not generated: the folder holds another project's generated files. Generate with --force to "
+                 "replace them.";
     return Report(r, services);
 }
 
@@ -576,7 +615,8 @@ int CmdAdd(const std::vector<std::string> &a, Services &services)
         throw UsageError{"unknown kind '" + a[2] + "'"};
     auto fields = Assignments(a, 3);
     CKivoDoc doc;
-    if (!Open(a[1], doc, services))
+    ProjectLock lock;
+    if (!OpenLocked(a[1], doc, services, lock))
         return kExitFailed;
     bool refused = false;
     AddResult r = AddObject(doc, kind->Code(), services.messages, CliRunner(fields, refused));
@@ -608,7 +648,8 @@ int CmdEdit(const std::vector<std::string> &a, Services &services)
         if (f.first == "name")
             throw UsageError{"the name of an existing object cannot be changed"};
     CKivoDoc doc;
-    if (!Open(a[1], doc, services))
+    ProjectLock lock;
+    if (!OpenLocked(a[1], doc, services, lock))
         return kExitFailed;
     auto index = FindObject(doc, a[2]);
     if (!index) {
@@ -630,7 +671,8 @@ int CmdDelete(const std::vector<std::string> &a, Services &services)
     if (a.size() != 3)
         throw UsageError{"delete takes FILE.kivo NAME|@N"};
     CKivoDoc doc;
-    if (!Open(a[1], doc, services))
+    ProjectLock lock;
+    if (!OpenLocked(a[1], doc, services, lock))
         return kExitFailed;
     auto index = FindObject(doc, a[2]);
     if (!index) {

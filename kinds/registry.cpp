@@ -73,7 +73,7 @@ const IKind *FindKindByName(std::string_view name)
 std::vector<int> ConsecutivePins(const CCodeObject &o)
 {
     std::vector<int> pins;
-    int base = TextToInt(o.m_strPin);
+    int base = SmallInt(o.m_strPin);
     for (int i = 0; i < o.m_nPinCount && i < 64; ++i)
         pins.push_back(base + i);
     return pins;

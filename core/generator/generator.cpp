@@ -7,7 +7,9 @@
 #include "generator/skeleton.h"
 #include "generator/textfile.h"
 #include "model/kivodoc.h"
+#include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/messages.h"
 #include "platform/profile.h"
 #include "platform/services.h"
 
@@ -19,26 +21,47 @@ Result GenerateProject(CKivoDoc &doc, Services &services)
     if (folder.empty())
         return Fail(Failure::NoProjectPath, kNoProjectPath);
     doc.UpdateAllViews();
-
-    services.profile.SetString("FlexSpinPath", doc.m_strFlexSpinPath);
-    services.profile.SetString("LoadP2Path", doc.m_strLoadP2Path);
-    services.profile.SetString("LibraryPath", doc.m_strLibraryPath);
-    services.profile.SetString("FlexOptions", doc.m_strFlexOptions);
-    services.profile.SetString("Plan9Path", doc.m_strPlan9Path);
+    if (std::string problem = services.clock.Problem(); !problem.empty())
+        return Fail(Failure::BadValue, problem);
 
     const std::string projectName = doc.GetProjectName();
     const std::string mainFileName = projectName + ".c";
     const std::string imageName = projectName + ".binary";
 
     CGeneratedFolder out(folder, services);
+    // Another project's scripts and header in this folder are its build.
+    const std::string projectFile = FileNameOf(doc.m_strPathName);
+    if (auto other = out.OtherOwner(projectFile)) {
+        if (!services.messages.Ask(MessageKind::Warning, "The folder " + folder +
+                                                             " holds the generated files of the project " + *other +
+                                                             " (build.bat, load.bat, Platform.h). Generating " +
+                                                             projectFile + " replaces them, and " + *other +
+                                                             " then builds this project's program.\n\nReplace them?"))
+            return Fail(Failure::Declined, "");
+    }
+
+    // A tool folder goes back to the profile only when it is there: a
+    // project from another computer must not spoil every new project.
+    auto keepFolder = [&](const char *key, const std::string &value) {
+        if (value.empty() || IsFolder(value))
+            services.profile.SetString(key, value);
+    };
+    keepFolder("FlexSpinPath", doc.m_strFlexSpinPath);
+    keepFolder("LoadP2Path", doc.m_strLoadP2Path);
+    keepFolder("LibraryPath", doc.m_strLibraryPath);
+    services.profile.SetString("FlexOptions", doc.m_strFlexOptions);
+    keepFolder("Plan9Path", doc.m_strPlan9Path);
+
+    out.SetOwner(projectFile);
     if (Result r = out.WriteScript("build.bat", BuildBat(doc, mainFileName), true); !r)
         return r;
     if (Result r = out.WriteScript("load.bat", LoadBat(doc, imageName), true); !r)
         return r;
 #ifndef _WIN32
-    if (Result r = out.WriteScript("build.sh", BuildSh(doc, mainFileName), false); !r)
+    // The shell reads paths as the file system holds them: UTF-8.
+    if (Result r = out.WriteScript("build.sh", BuildSh(doc, mainFileName), false, true); !r)
         return r;
-    if (Result r = out.WriteScript("load.sh", LoadSh(doc, imageName), false); !r)
+    if (Result r = out.WriteScript("load.sh", LoadSh(doc, imageName), false, true); !r)
         return r;
 #endif
 

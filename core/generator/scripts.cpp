@@ -4,42 +4,6 @@
 
 namespace kivo {
 
-std::string BuildBat(const CKivoDoc &d, const std::string &mainFileName)
-{
-    std::string s = "REM Kivo Generated Batch file\r\n";
-    s += d.m_strFlexSpinPath + "\\FlexSpin.exe -2" + " -L " + d.m_strFlexSpinPath + "\\include " + " ";
-    if (d.m_bUseLibraryPath)
-        s += "-L " + d.m_strLibraryPath;
-    if (d.m_bSetOptLevel)
-        s += " -O" + d.m_strOptLevel;
-    if (d.m_bUseFlexOptions)
-        s += " " + d.m_strFlexOptions;
-    s += " " + mainFileName + "\r\n";
-    s += "Pause \r\n";
-    return s;
-}
-
-std::string LoadBat(const CKivoDoc &d, const std::string &imageName)
-{
-    std::string s = "REM Kivo Generated Batch file\r\n";
-    s += d.m_strLoadP2Path + "\\loadp2.exe " + " ";
-    if (d.m_bShowTerminal)
-        s += "-t ";
-    if (d.m_bWaitOnExit)
-        s += "-k ";
-    if (d.m_bUsePlan9)
-        s += "-9 " + d.m_strPlan9Path + " ";
-    if (d.m_bSetBaud)
-        s += "-b " + d.m_strBaud + " ";
-    else
-        s += "-b 230400 ";
-    if (d.m_bUseLoadP2Options)
-        s += d.m_strLoadP2Options;
-    s += " " + imageName + "\r\n";
-    s += "Pause \r\n";
-    return s;
-}
-
 namespace {
 
 bool IsScriptMeta(char c)
@@ -144,6 +108,89 @@ std::string ShellQuote(const std::string &text)
 
 namespace {
 
+// Characters cmd.exe acts on outside double quotes (a double quote turns
+// quoting on or off), and % that it expands even inside them.
+bool HasCmdMeta(const std::string &text, bool quoteToo)
+{
+    return text.find_first_of(quoteToo ? "&|<>^%\"" : "&|<>^%") != std::string::npos;
+}
+
+// In double quotes for a batch file: & | < > ^ are plain there, % is
+// doubled, and a double quote is doubled so that the quoting stays on.
+std::string CmdQuote(const std::string &text)
+{
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '%')
+            out += "%%";
+        else if (c == '"')
+            out += "\"\"";
+        else
+            out += c;
+    }
+    return out + "\"";
+}
+
+// A path or file name as it stands, quoted only when cmd.exe would act on it.
+std::string BatPath(const std::string &path)
+{
+    std::string p = !path.empty() && path[0] == '-' ? ".\\" + path : path;
+    return HasCmdMeta(p, true) ? CmdQuote(p) : p;
+}
+
+// An options field as it stands; with characters cmd.exe acts on, as its
+// words, each quoted.
+std::string BatOptions(const std::string &options)
+{
+    if (!HasCmdMeta(options, false))
+        return options;
+    std::string s;
+    for (auto &w : SplitOptionWords(options).words)
+        s += (s.empty() ? "" : " ") + CmdQuote(w);
+    return s;
+}
+
+} // namespace
+
+std::string BuildBat(const CKivoDoc &d, const std::string &mainFileName)
+{
+    std::string s = "REM Kivo Generated Batch file\r\n";
+    s += BatPath(d.m_strFlexSpinPath + "\\FlexSpin.exe") + " -2" + " -L " + BatPath(d.m_strFlexSpinPath + "\\include") +
+         " " + " ";
+    if (d.m_bUseLibraryPath)
+        s += "-L " + BatPath(d.m_strLibraryPath);
+    if (d.m_bSetOptLevel)
+        s += " -O" + BatOptions(d.m_strOptLevel);
+    if (d.m_bUseFlexOptions)
+        s += " " + BatOptions(d.m_strFlexOptions);
+    s += " " + BatPath(mainFileName) + "\r\n";
+    s += "Pause \r\n";
+    return s;
+}
+
+std::string LoadBat(const CKivoDoc &d, const std::string &imageName)
+{
+    std::string s = "REM Kivo Generated Batch file\r\n";
+    s += BatPath(d.m_strLoadP2Path + "\\loadp2.exe") + " " + " ";
+    if (d.m_bShowTerminal)
+        s += "-t ";
+    if (d.m_bWaitOnExit)
+        s += "-k ";
+    if (d.m_bUsePlan9)
+        s += "-9 " + BatPath(d.m_strPlan9Path) + " ";
+    if (d.m_bSetBaud)
+        s += "-b " + BatOptions(d.m_strBaud) + " ";
+    else
+        s += "-b 230400 ";
+    if (d.m_bUseLoadP2Options)
+        s += BatOptions(d.m_strLoadP2Options);
+    s += " " + BatPath(imageName) + "\r\n";
+    s += "Pause \r\n";
+    return s;
+}
+
+namespace {
+
 // A folder setting joined with a program name; an empty folder means PATH.
 std::string ToolPath(const std::string &folder, const char *program)
 {
@@ -154,6 +201,9 @@ std::string ToolPath(const std::string &folder, const char *program)
         f.pop_back();
     return ShellQuote(f + "/" + program);
 }
+
+// A file in the project folder, never taken for an option.
+std::string FileArgument(const std::string &name) { return !name.empty() && name[0] == '-' ? "./" + name : name; }
 
 // Each word of an options field, single-quoted, with a blank before it.
 std::string QuotedWords(const std::string &options)
@@ -186,7 +236,7 @@ std::string BuildSh(const CKivoDoc &d, const std::string &mainFileName)
     // shell syntax in them can take effect.
     if (d.m_bUseFlexOptions)
         s += QuotedWords(d.m_strFlexOptions);
-    s += " " + ShellQuote(mainFileName) + "\n";
+    s += " " + ShellQuote(FileArgument(mainFileName)) + "\n";
     s += kPause;
     return s;
 }
@@ -204,7 +254,7 @@ std::string LoadSh(const CKivoDoc &d, const std::string &imageName)
     s += " -b " + (d.m_bSetBaud ? ShellQuote(d.m_strBaud) : std::string("230400"));
     if (d.m_bUseLoadP2Options)
         s += QuotedWords(d.m_strLoadP2Options);
-    s += " " + ShellQuote(imageName) + "\n";
+    s += " " + ShellQuote(FileArgument(imageName)) + "\n";
     s += kPause;
     return s;
 }

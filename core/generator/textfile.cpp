@@ -63,15 +63,11 @@ std::size_t EncodeText(const std::string &text, bool crlf, std::string &bytes)
 Result WriteTextFile(const std::string &path, const std::string &text, IFileSystem &files, bool crlf)
 {
     std::string bytes;
-    std::size_t bad = EncodeText(text, crlf, bytes);
-    // Everything up to an unconvertible character is written, as a write that
-    // fails part way would leave it.
-    Result r = WriteWholeFile(files, path, bytes.data(), bytes.size());
-    if (r && bad != std::string::npos)
+    if (EncodeText(text, crlf, bytes) != std::string::npos)
         return Fail(Failure::Unencodable,
                     "Cannot write " + path +
                         ": it would hold a character that the Windows-1252 code page cannot represent.");
-    return r;
+    return ReplaceWholeFile(files, path, bytes.data(), bytes.size());
 }
 
 } // namespace kivo

@@ -13,10 +13,9 @@ std::string ToCrLf(const std::string &text);
 // the first character the code page cannot hold, or npos.
 std::size_t EncodeText(const std::string &text, bool crlf, std::string &bytes);
 
-// Creates (or truncates) `path` and writes `text` (UTF-8, LF or CR LF) as
-// Windows-1252 with CR LF line ends (LF only when `crlf` is false, for shell
-// scripts). Text the code page cannot hold is written up to that character
-// and fails with Failure::Unencodable.
+// Writes `text` (UTF-8, LF or CR LF) to `path` as Windows-1252 with CR LF
+// line ends (LF only when `crlf` is false), whole or not at all. Text the
+// code page cannot hold writes nothing and fails with Failure::Unencodable.
 Result WriteTextFile(const std::string &path, const std::string &text, IFileSystem &files, bool crlf = true);
 
 } // namespace kivo

@@ -197,6 +197,12 @@ int TextToInt(std::string_view text)
     return int(value);
 }
 
+int SmallInt(int value)
+{
+    constexpr int limit = 1000000;
+    return value < -limit ? -limit : value > limit ? limit : value;
+}
+
 std::string Format(const char *fmt, ...)
 {
     va_list ap;

@@ -26,6 +26,11 @@ std::string SanitizeUtf8(std::string_view text);
 // The system's numeric conversion: leading white space, optional sign, digits
 // up to the first other character; no digits gives 0; clamped to 32 bits.
 int TextToInt(std::string_view text);
+// A number from a project file that pin arithmetic takes: held to
+// -1,000,000..1,000,000, so that adding pins or ports to it cannot overflow.
+// Any sane value passes unchanged.
+int SmallInt(int value);
+inline int SmallInt(std::string_view text) { return SmallInt(TextToInt(text)); }
 
 // printf-style formatting into a std::string.
 std::string Format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));

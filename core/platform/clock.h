@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 
 namespace kivo {
 
@@ -17,14 +18,18 @@ class IClock
 public:
     virtual ~IClock() = default;
     virtual LocalDateTime Now() const = 0;
+    // Why the clock cannot be used (a setting it cannot take), or "".
+    virtual std::string Problem() const { return ""; }
 };
 
 // Local time; SOURCE_DATE_EPOCH, when set, fixes the instant so that a
-// generation can be reproduced.
+// generation can be reproduced. A value that is not a count of seconds up
+// to the end of the year 9999 is a Problem(), and Now() ignores it.
 class SystemClock : public IClock
 {
 public:
     LocalDateTime Now() const override;
+    std::string Problem() const override;
 };
 
 class FixedClock : public IClock

@@ -4,6 +4,7 @@
 #include "platform/result.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -221,6 +222,43 @@ std::optional<std::vector<uint8_t>> DiskFileSystem::ReadAll(const std::string &p
     return bytes;
 }
 
+bool IsReplaceTemporary(const std::string &fileName, const std::string &forName)
+{
+    const std::string head = "." + forName + ".";
+    if (fileName.size() != head.size() + 6 || fileName.compare(0, head.size(), head) != 0)
+        return false;
+    for (std::size_t i = head.size(); i < fileName.size(); ++i) {
+        char c = fileName[i];
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
+}
+
+namespace {
+
+// Temporary files of an earlier, killed replacement of `path`. Only old
+// ones: a young one may be another process's replacement under way.
+void RemoveStaleTemporaries(const std::string &folder, const std::string &name)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const auto now = fs::file_time_type::clock::now();
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string file = it->path().filename().string();
+        if (!IsReplaceTemporary(file, name))
+            continue;
+        std::error_code ec2;
+        if (!it->is_regular_file(ec2) || it->is_symlink(ec2))
+            continue;
+        auto when = fs::last_write_time(it->path(), ec2);
+        if (!ec2 && now - when > std::chrono::minutes(2))
+            fs::remove(it->path(), ec2);
+    }
+}
+
+} // namespace
+
 FileCause DiskFileSystem::ReplaceAtomically(const std::string &linkPath, const std::vector<uint8_t> &bytes)
 {
     // A link is saved where it points, as editors do; the rename would
@@ -237,6 +275,7 @@ FileCause DiskFileSystem::ReplaceAtomically(const std::string &linkPath, const s
     if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode))
         return FileCause::AccessDenied;
     std::string folder = ParentFolder(path);
+    RemoveStaleTemporaries(folder.empty() ? "." : folder, FileNameOf(path));
     std::string tmpl = JoinPath(folder.empty() ? "." : folder, "." + FileNameOf(path) + ".XXXXXX");
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
@@ -249,9 +288,9 @@ FileCause DiskFileSystem::ReplaceAtomically(const std::string &linkPath, const s
         ::unlink(tmp.c_str());
         return CauseFromErrno(err);
     };
-    // Keep the mode of the file being replaced.
+    // Keep the mode of the file being replaced (not of what a link points to).
     struct stat st;
-    if (::stat(path.c_str(), &st) == 0)
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
         ::fchmod(fd, st.st_mode & 07777);
     else
         ::fchmod(fd, 0644);
@@ -300,6 +339,32 @@ Result WriteWholeFile(IFileSystem &files, const std::string &path, const void *d
         return Fail(Failure::WriteFile, ReasonText(writeCause, path), writeCause);
     return Succeed();
 }
+
+Result ReplaceWholeFile(IFileSystem &files, const std::string &path, const void *data, std::size_t size)
+{
+    const auto *p = static_cast<const uint8_t *>(data);
+    // The atomic replace saves through a link, as a project file is saved; a
+    // generated file never writes through a link planted in the project
+    // folder: the link goes and the file takes its place.
+    if (files.IsLink(path) && !files.Remove(path))
+        return Fail(Failure::CreateFile,
+                    "Error:  Can't create " + path + " -->" + ReasonText(FileCause::AccessDenied, path),
+                    FileCause::AccessDenied);
+    FileCause cause = files.ReplaceAtomically(path, std::vector<uint8_t>(p, p + size));
+    if (cause == FileCause::None)
+        return Succeed();
+    if (cause == FileCause::DiskFull)
+        return Fail(Failure::WriteFile, ReasonText(cause, path), cause);
+    return Fail(Failure::CreateFile, "Error:  Can't create " + path + " -->" + ReasonText(cause, path), cause);
+}
+
+bool DiskFileSystem::IsLink(const std::string &path)
+{
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool DiskFileSystem::Remove(const std::string &path) { return ::unlink(path.c_str()) == 0; }
 
 bool IFileSystem::HasContent(const std::string &path, const void *data, std::size_t size)
 {

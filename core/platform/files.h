@@ -56,12 +56,26 @@ public:
     virtual bool CreateFolder(const std::string &path) = 0;
     // Whether the file exists and holds exactly these bytes.
     virtual bool HasContent(const std::string &path, const void *data, std::size_t size);
+    // Whether `path` itself is a symbolic link (not what it points to).
+    virtual bool IsLink(const std::string &) { return false; }
+    // Removes a file or a symbolic link (never what it points to).
+    virtual bool Remove(const std::string &) { return false; }
 };
 
 // Creates (or truncates) `path` and writes `size` bytes. A failure is said
 // as "Error:  Can't create PATH -->REASON" when the file cannot be created,
 // as the reason alone when it cannot be written; what was written stays.
 Result WriteWholeFile(IFileSystem &files, const std::string &path, const void *data, std::size_t size);
+
+// Writes `size` bytes to `path` whole or not at all (ReplaceAtomically): a
+// symbolic link at `path` is replaced, never written through. A failure is
+// said as WriteWholeFile says it: a full disk by the reason alone
+// (Failure::WriteFile), anything else as "Error:  Can't create PATH -->REASON".
+Result ReplaceWholeFile(IFileSystem &files, const std::string &path, const void *data, std::size_t size);
+
+// The temporary files ReplaceAtomically leaves beside `path` when the
+// process is killed: "." + name + "." + six characters.
+bool IsReplaceTemporary(const std::string &fileName, const std::string &forName);
 
 // The real file system.
 class DiskFileSystem : public IFileSystem
@@ -75,6 +89,8 @@ public:
     bool CreateFolder(const std::string &path) override;
     // Compares in pieces without reading the whole file into memory.
     bool HasContent(const std::string &path, const void *data, std::size_t size) override;
+    bool IsLink(const std::string &path) override;
+    bool Remove(const std::string &path) override;
 };
 
 // Path helpers using this host's separator.

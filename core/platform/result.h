@@ -21,6 +21,7 @@ enum class Failure {
     ToolMissing,   // the compiler or loader is not where the script looks
     StartFailed,   // a program could not be started
     NotGenerated,  // the project has no generated main file yet
+    InUse,         // another program holds the project's lock
 };
 
 // The outcome of a core operation: what failed, why (the file failure's

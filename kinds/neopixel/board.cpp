@@ -1,6 +1,7 @@
 // The LED string on the simulated board: a chain of the chosen LED part.
 #include "board/ledchain.h"
 #include "kinds/neopixel/slots.h"
+#include "model/text.h"
 #include "run/kindboard.h"
 
 #include <algorithm>
@@ -17,7 +18,7 @@ public:
     bool wire(BoardWiring &, ProjectBoard::Wired &w) const override
     {
         NeopixelSlots slots(*w.object);
-        int count = std::atoi(slots.LedCount().c_str());
+        int count = TextToInt(slots.LedCount());
         int pin = BoardWiring::firstPin(w);
         if (pin >= 0)
             w.device = std::make_shared<LedChain>(pin, std::clamp(count, 0, 100000), LedPartFor(slots.Type()));

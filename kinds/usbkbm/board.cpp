@@ -15,7 +15,7 @@ public:
     {
         UsbKbmSlots u(o);
         if (u.Config() == kUsbAdapter) // activity, enable, D-, D+ per port
-            return TextToInt(u.BasePin()) + 4 * u.Port() + 2;
+            return SmallInt(u.BasePin()) + 4 * SmallInt(u.Port()) + 2;
         return TextToInt(u.DmPin());
     }
 };

@@ -257,8 +257,8 @@ public:
         if (slots.Config() == kAdapter) {
             // The chosen port's four pins start 4 above the base for the
             // bottom port; its error LED is fixed by the adapter.
-            int port = slots.Port();
-            int p = TextToInt(slots.BasePin()) + 4 * port;
+            int port = SmallInt(slots.Port());
+            int p = SmallInt(slots.BasePin()) + 4 * port;
             s += "#define " + n + "_BASE_PIN " + Format("%d", p) + "\n";
             s += "#define " + n + "_ENABLE_PIN " + Format("%d", p + 1) + "\n";
             s += "#define " + n + "_DM_PIN " + Format("%d", p + 2) + "\n";
@@ -334,12 +334,12 @@ public:
         std::vector<int> pins;
         UsbKbmSlots slots(o);
         if (slots.Config() == kAdapter) {
-            int base = TextToInt(slots.BasePin());
+            int base = SmallInt(slots.BasePin());
             for (int i = 0; i < o.m_nPinCount && i < 64; ++i)
                 pins.push_back(base + i);
             return pins;
         }
-        int dm = TextToInt(slots.DmPin());
+        int dm = SmallInt(slots.DmPin());
         pins = {dm, dm + 1, TextToInt(slots.ActivityLed()), TextToInt(slots.ErrorLed())};
         if (slots.UseEnable())
             pins.push_back(TextToInt(slots.EnablePin()));
@@ -352,6 +352,8 @@ public:
     {
         UsbKbmSlots slots(o);
         if (slots.Config() == kAdapter) {
+            if (slots.Port() != 0 && slots.Port() != 1)
+                check.Error("port", Format("The port is %d: choose the top (0) or the bottom (1) port.", slots.Port()));
             int base = check.PinField("basepin", "\"Basepin:\"", slots.BasePin(), 56);
             if (base < 0)
                 return;

@@ -48,6 +48,7 @@ TEST(Cli, NewShowSetGenerate)
     EXPECT_NE(r.out.find("\"clock_freq\": \"300000000\""), std::string::npos);
     EXPECT_NE(r.out.find("{\"pin\": 63, \"free\": false, \"owner\": \"Serial\", \"usage\": \"RX\""), std::string::npos);
 
+    std::filesystem::create_directories(cli.File("home")); // a tool folder is kept only when it is there
     r = cli.Run({"generate", "Blink.kivo"});
     ASSERT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, "Kivo: Project files created.\n");
@@ -229,4 +230,17 @@ TEST(Cli, KindsListsFieldsAndDefaults)
         << r.out;
     r = cli.Run({"kinds"});
     EXPECT_NE(r.out.find("servo (6, Hobby Servo)\n"), std::string::npos);
+}
+
+// A fixed instant the clock cannot take stops the generation with a message.
+TEST(Cli, GenerateRefusesASourceDateEpochOutOfRange)
+{
+    Cli cli;
+    ASSERT_EQ(cli.Run({"new", "P.kivo"}).exitCode, 0);
+    cli.env = "SOURCE_DATE_EPOCH=67768036191676799 ";
+    auto r = cli.Run({"generate", "P.kivo"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Kivo: SOURCE_DATE_EPOCH is \"67768036191676799\": it must be a whole number of seconds from 0 to "
+                     "253402300799 (the end of the year 9999).\n");
+    EXPECT_FALSE(std::filesystem::exists(cli.File("Platform.h")));
 }

@@ -60,3 +60,25 @@ TEST(Clock, SourceDateEpochFixesTheTime)
     EXPECT_EQ(t.minute, 13);
     EXPECT_EQ(t.second, 20);
 }
+
+// A fixed instant past the year 9999, negative or not a number is refused:
+// the year would overflow.
+TEST(Clock, SourceDateEpochOutOfRangeIsAProblem)
+{
+    const std::pair<const char *, bool> cases[] = {
+        {"253402300799", true}, {"0", true},      {"253402300800", false},           {"67768036191676799", false},
+        {"-1", false},          {"12abc", false}, {"99999999999999999999999", false}};
+    for (auto [value, ok] : cases) {
+        ::setenv("SOURCE_DATE_EPOCH", value, 1);
+        SystemClock clock;
+        std::string problem = clock.Problem();
+        LocalDateTime t = clock.Now();
+        EXPECT_EQ(problem.empty(), ok) << value;
+        EXPECT_GE(t.year, 1969) << value;
+        EXPECT_LE(t.year, 10000) << value;
+        if (!ok) {
+            EXPECT_NE(problem.find(value), std::string::npos) << problem;
+        }
+    }
+    ::unsetenv("SOURCE_DATE_EPOCH");
+}

@@ -81,6 +81,7 @@ TEST(SafeScripts, OptionsThatTryToRunACommandReachTheCompilerAsWords)
     EXPECT_EQ(test::ReadFileBytes(log), "-2\n-L\n" + p.doc.m_strFlexSpinPath +
                                             "/include\n-O1;touch PWNED5\n--fixed;\ntouch\nPWNED1\n$(touch\nPWNED2)\n"
                                             "`touch\nPWNED3`\n|\ntouch\nPWNED4\n&&\na b\nc\nBlink.c\n");
-    // The Windows script keeps its text, and the checker refuses the project.
-    EXPECT_NE(test::ReadFileBytes(p.dir / "build.bat").find(" --fixed; touch PWNED1"), std::string::npos);
+    // The Windows script quotes each word, as the text holds characters
+    // cmd.exe acts on; the checker refuses the project all the same.
+    EXPECT_NE(test::ReadFileBytes(p.dir / "build.bat").find(" \"--fixed;\" \"touch\" \"PWNED1\""), std::string::npos);
 }

@@ -95,11 +95,9 @@ public:
 
     std::unique_ptr<IOutFile> Create(const std::string &path, FileCause &cause) override
     {
-        for (auto &[suffix, c] : failCreate) {
-            if (path.size() >= suffix.size() && path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0) {
-                cause = c;
-                return nullptr;
-            }
+        if (FileCause c = CreateFailure(path); c != FileCause::None) {
+            cause = c;
+            return nullptr;
         }
         auto inner = m_disk.Create(path, cause);
         if (!inner)
@@ -115,12 +113,32 @@ public:
     {
         if (replaceFailure != FileCause::None)
             return replaceFailure;
+        if (FileCause c = CreateFailure(path); c != FileCause::None)
+            return c;
+        // A replacement that does not fit the budget leaves the file as it was.
+        if (writeFailure != FileCause::None) {
+            if (bytes.size() > writeBudget) {
+                writeBudget = 0;
+                return writeFailure;
+            }
+            writeBudget -= bytes.size();
+        }
         return m_disk.ReplaceAtomically(path, bytes);
     }
     bool Exists(const std::string &path) override { return m_disk.Exists(path); }
     bool CreateFolder(const std::string &path) override { return m_disk.CreateFolder(path); }
+    bool IsLink(const std::string &path) override { return m_disk.IsLink(path); }
+    bool Remove(const std::string &path) override { return m_disk.Remove(path); }
 
 private:
+    FileCause CreateFailure(const std::string &path) const
+    {
+        for (auto &[suffix, c] : failCreate)
+            if (path.size() >= suffix.size() && path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0)
+                return c;
+        return FileCause::None;
+    }
+
     class File : public IOutFile
     {
     public:
