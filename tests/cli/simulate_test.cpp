@@ -163,8 +163,16 @@ TEST(Simulate, InputsThatCannotBeUsedWholeAreRefusedOrStreamed)
         {{"simulate", image, "--serial-in", "@" + folder},
          "The serial input file " + folder + " cannot be read: it is a folder."},
     };
-#ifndef __SANITIZE_ADDRESS__
-    // Far less than the inputs below would take if read whole.
+#if defined(__SANITIZE_ADDRESS__) // GCC
+#define KIVO_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) // Clang
+#define KIVO_ASAN 1
+#endif
+#endif
+#ifndef KIVO_ASAN
+    // AddressSanitizer reserves far more address space than this; without
+    // it the limit is far less than the inputs below would take if read whole.
     cli.shell = "ulimit -v 250000; ";
 #endif
     for (const Case &c : refused) {
