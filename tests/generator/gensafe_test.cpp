@@ -220,12 +220,12 @@ TEST(GenerateSafely, OnlyToolFoldersThatExistGoToTheProfile)
 TEST(GenerateSafely, ShellScriptsAreUtf8)
 {
     test::Project p;
-    p.doc.m_strFlexSpinPath = "/opt/t\xC3\xB8ols";
-    p.doc.m_strLoadP2Path = "/opt/t\xC3\xB8ols";
+    p.doc.m_strFlexSpinPath = "tools/t\xC3\xB8ols";
+    p.doc.m_strLoadP2Path = "tools/t\xC3\xB8ols";
     p.Generate();
-    EXPECT_NE(p.Read("build.sh").find("'/opt/t\xC3\xB8ols/flexspin'"), std::string::npos);
-    EXPECT_NE(p.Read("load.sh").find("'/opt/t\xC3\xB8ols/loadp2'"), std::string::npos);
-    EXPECT_NE(p.Read("build.bat").find("/opt/t\xF8ols\\FlexSpin.exe"), std::string::npos);
+    EXPECT_NE(p.Read("build.sh").find("'tools/t\xC3\xB8ols/flexspin'"), std::string::npos);
+    EXPECT_NE(p.Read("load.sh").find("'tools/t\xC3\xB8ols/loadp2'"), std::string::npos);
+    EXPECT_NE(p.Read("build.bat").find("tools/t\xF8ols\\FlexSpin.exe"), std::string::npos);
 }
 
 // A project named like an option: its files are passed as paths.
