@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds Kivo and runs every test: once normally with GCC, once with Clang
 # under AddressSanitizer and UndefinedBehaviorSanitizer (Clang also finds
-# unused private fields, which GCC does not look for).
+# unused private fields, which GCC does not look for). The first build's
+# tests also make the Debian package from it and check it (build/test/package).
 set -e
 cd "$(dirname "$0")/.."
 sh scripts/deps.sh
