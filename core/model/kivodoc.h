@@ -65,6 +65,8 @@ public:
 
     // The framework's part: the file the project lives in (empty until saved).
     std::string m_strPathName;
+    // That file as this document last read or wrote it; never stored.
+    std::vector<uint8_t> m_diskBytes;
 
     // New-project values, with the five tool values read from the profile.
     bool OnNewDocument(IProfile &profile);

@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/process.h"
+#include "platform/projectlock.h"
 #include "toolchain/toolchain.h"
 #include "workspace/colortabbar.h"
 #include "workspace/commandtarget.h"
@@ -344,11 +345,19 @@ void CMainFrame::OnUndo(bool undo)
 
 void CMainFrame::OnGenerate()
 {
-    if (CKivoDoc *doc = ActiveDocument())
-        ShowResult(m_app.GetServices().messages,
-                   GenerateCheckedProject(*doc, m_app.GetServices(), [this](const std::vector<Finding> &findings) {
-                       return AskToGenerateAnyway(findings);
-                   }));
+    CKivoDoc *doc = ActiveDocument();
+    if (!doc)
+        return;
+    // The generated files are the project's too: a kivo-cli command changing
+    // or generating the project meanwhile waits, or this says it is in use.
+    ProjectLock lock;
+    Result r = doc->m_strPathName.empty() ? Succeed() : lock.Acquire(doc->m_strPathName, kProjectLockWait);
+    if (r)
+        r = GenerateCheckedProject(*doc, m_app.GetServices(), [this](const std::vector<Finding> &findings) {
+            return AskToGenerateAnyway(findings);
+        });
+    lock.Release();
+    ShowResult(m_app.GetServices().messages, r);
 }
 
 void CMainFrame::CreatePanes()
