@@ -23,3 +23,5 @@ fi
 CC=clang CXX=clang++ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKIVO_WERROR=ON -DKIVO_SANITIZE=ON -DKIVO_BUILD_GUI=$gui
 cmake --build build/sanitize -j "$jobs"
 QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+# Then a minute of libFuzzer on each fuzz target.
+sh scripts/fuzz.sh build/sanitize 60
