@@ -71,10 +71,12 @@ public:
 };
 
 // A pin an object drives that none of its fields names (the USB adapter's
-// error LED); `what` names it in another object's clash.
+// error LED); `what` names it in another object's clash, `usage` is what the
+// pin view shows it used for.
 struct DrivenPin {
     int pin = -1;
     const char *what = "";
+    const char *usage = "";
 };
 
 // State shared by the walks over one generated file.

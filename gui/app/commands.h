@@ -54,5 +54,6 @@ inline constexpr char kHelpAbout[] = "help.about";
 inline constexpr char kObjectAdd[] = "object.add";
 inline constexpr char kObjectEdit[] = "object.edit";
 inline constexpr char kObjectDelete[] = "object.delete";
+inline constexpr char kObjectDuplicate[] = "object.duplicate";
 
 } // namespace kivo::cmd

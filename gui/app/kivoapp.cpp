@@ -135,6 +135,8 @@ bool CKivoApp::Save(CKivoDoc &doc)
     if (!SaveTo(doc, doc.m_strPathName))
         return false;
     AddRecent(QString::fromStdString(doc.m_strPathName));
+    // The save refreshed the views before the project was marked saved.
+    m_frame->UpdateTitles();
     return true;
 }
 

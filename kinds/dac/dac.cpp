@@ -81,6 +81,7 @@ protected:
         if (key == "level")
             m_text["readout"] = Format("%d", Int("level"));
     }
+    void PlacePins(PinPlacer &placer) override { PlacePinField(placer, "pin"); }
     OkResult OnOk() override
     {
         m_object.m_nKind = kDAC;

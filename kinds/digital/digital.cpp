@@ -86,6 +86,7 @@ protected:
         m_flag["show_in"] = slots.ShowIn();
         m_flag["toggle_out"] = slots.ToggleOut();
     }
+    void PlacePins(PinPlacer &placer) override { PlacePinField(placer, "pin"); }
     OkResult OnOk() override
     {
         m_object.m_nKind = kDigital;

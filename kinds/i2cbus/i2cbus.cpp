@@ -59,6 +59,11 @@ protected:
     }
     // The two pins need not be adjacent: each is checked on its own, SCL
     // first, before either is claimed.
+    void PlacePins(PinPlacer &placer) override
+    {
+        PlacePinField(placer, "scl");
+        PlacePinField(placer, "sda");
+    }
     OkResult OnOk() override
     {
         m_object.m_nKind = kI2CBus;

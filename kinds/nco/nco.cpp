@@ -114,6 +114,7 @@ protected:
         if (key == "calculate")
             Calculate();
     }
+    void PlacePins(PinPlacer &placer) override { PlacePinField(placer, "pin"); }
     OkResult OnOk() override
     {
         Calculate();

@@ -74,6 +74,7 @@ protected:
         m_flag["random"] = slots.Random();
     }
     void OnSlider(const std::string &) override { UpdateReadouts(); }
+    void PlacePins(PinPlacer &placer) override { PlacePinField(placer, "pin"); }
     OkResult OnOk() override
     {
         m_object.m_nKind = kNeopixel;

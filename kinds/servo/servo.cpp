@@ -64,6 +64,7 @@ protected:
         m_text["degrees"] = Format("%d", Int("position"));
         m_text["microseconds"] = Format("%d", Int("position") * 10 + 600);
     }
+    void PlacePins(PinPlacer &placer) override { PlacePinField(placer, "pin"); }
     OkResult OnOk() override
     {
         m_object.m_nKind = kServo;

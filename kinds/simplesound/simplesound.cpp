@@ -58,6 +58,11 @@ protected:
         m_flag["music"] = slots.Music();
         m_flag["effects"] = slots.Effects();
     }
+    void PlacePins(PinPlacer &placer) override
+    {
+        PlacePinField(placer, "left");
+        PlacePinField(placer, "right");
+    }
     OkResult OnOk() override
     {
         m_object.m_nKind = kSimpleSound;

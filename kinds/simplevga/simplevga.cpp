@@ -30,6 +30,7 @@ public:
 protected:
     void InitNew() override { m_text["basepin"] = "48"; }
     void InitExisting() override { m_text["basepin"] = SimpleVgaSlots(m_object).BasePin(); }
+    void PlacePins(PinPlacer &placer) override { PlacePinField(placer, "basepin", kVgaPinCount, 4, kVgaMaxBasePin); }
     OkResult OnOk() override
     {
         m_object.m_nKind = kSimpleVGA;

@@ -130,8 +130,9 @@ const CommandRow kCommands[] = {
     {"project.compile", "&Compile", false, true, true, true},
     {"project.load", "&Load P2", false, true, true, true},
     {"project.flexprop", "&Edit code with FlexProp", false, true, true, true},
-    {"edit.paste", "&Paste", false, false, false, true},
-    {"edit.cut", "Cu&t", false, false, false, true},
+    // The pin grid's cells are read-only: nothing is cut out or pasted in.
+    {"edit.paste", "&Paste", false, false, false, false},
+    {"edit.cut", "Cu&t", false, false, false, false},
     {"edit.copy", "C&opy", false, false, false, true},
     {"edit.select-all", "Select &All", false, false, false, true},
     {"edit.insert-object", "&Insert Object...", false, false, false, false},
