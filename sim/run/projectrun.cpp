@@ -243,7 +243,7 @@ int RunProject(const CKivoDoc &doc, const ProjectRunOptions &options, std::ostre
             digital = board.objectPins();
         digital.push_back(62);
         digital.push_back(63);
-        vcd = std::make_shared<VcdRecorder>(options.vcdPath, digital, board.analogPins());
+        vcd = std::make_shared<VcdRecorder>(options.vcdPath, digital, board.analogPins(), options.vcdFrom);
         if (!vcd->ok()) {
             err << "Error: " << vcd->error() << "\n";
             return 1;
