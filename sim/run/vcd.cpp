@@ -19,6 +19,38 @@ std::string IdFor(std::size_t n)
 }
 } // namespace
 
+bool ParsePinList(const std::string &text, std::vector<int> &pins)
+{
+    std::vector<int> out;
+    std::size_t at = 0;
+    auto number = [&](int &n) {
+        const std::size_t from = at;
+        n = 0;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - from < 3)
+            n = n * 10 + (text[at++] - '0');
+        return at > from && n < 64;
+    };
+    for (;;) {
+        int first = 0, last = 0;
+        if (!number(first))
+            return false;
+        last = first;
+        if (at < text.size() && text[at] == '-') {
+            ++at;
+            if (!number(last) || last < first)
+                return false;
+        }
+        for (int p = first; p <= last; ++p)
+            out.push_back(p);
+        if (at == text.size())
+            break;
+        if (text[at++] != ',')
+            return false;
+    }
+    pins = std::move(out);
+    return true;
+}
+
 VcdRecorder::VcdRecorder(const std::string &path, std::vector<int> digitalPins, std::vector<int> analogPins,
                          double fromSeconds)
     : m_path(path), m_index(64, -1), m_analogIndex(64, -1), m_from(fromSeconds)

@@ -10,6 +10,11 @@
 
 namespace kivo::sim {
 
+// Pins as a user lists them: numbers 0..63 and ranges, separated by commas
+// ("24,48-52"). False for anything else (blanks, a range running down, an
+// empty item).
+bool ParsePinList(const std::string &text, std::vector<int> &pins);
+
 class VcdRecorder : public Device
 {
 public:

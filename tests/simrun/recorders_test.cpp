@@ -83,6 +83,22 @@ TEST(Recorders, VcdWindowStartsWithThePinsStateThen)
     std::filesystem::remove(path);
 }
 
+TEST(Recorders, VcdPinListsTakeNumbersAndRanges)
+{
+    const std::pair<const char *, std::vector<int>> good[] = {
+        {"24", {24}}, {"48-52", {48, 49, 50, 51, 52}}, {"0,63", {0, 63}}, {"5-5,7", {5, 7}}};
+    for (const auto &[text, pins] : good) {
+        std::vector<int> got;
+        EXPECT_TRUE(ParsePinList(text, got)) << text;
+        EXPECT_EQ(got, pins) << text;
+    }
+    for (const char *bad : {"", "64", "1,", ",1", "1-", "3-2", " 1", "1;2", "0x1", "0063", "-1"}) {
+        std::vector<int> got = {9};
+        EXPECT_FALSE(ParsePinList(bad, got)) << bad;
+        EXPECT_EQ(got, std::vector<int>{9}) << bad;
+    }
+}
+
 TEST(Recorders, PngRoundTrip)
 {
     auto path = std::filesystem::temp_directory_path() / "kivo_devices_test.png";
