@@ -10,6 +10,7 @@
 #include "platform/services.h"
 #include "run/image_run.h"
 #include "run/projectrun.h"
+#include "run/vcd.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -200,6 +201,9 @@ const std::vector<SimulateOption> &Options()
         {"--frame", "F.png", "write the first VGA frame the monitor captured", Extra("--frame")},
         {"--vcd", "F.vcd", "write the project's pin levels and DAC volts as a VCD", Extra("--vcd")},
         {"--vcd-all", nullptr, "every pin in the VCD", Extra("--vcd-all")},
+        {"--vcd-pins", "LIST", "only these pins in the VCD, e.g. 24,48-52 (default: the project's)",
+         Extra("--vcd-pins")},
+        {"--vcd-from", "SECONDS", "the VCD starts at this simulated time (default 0)", Extra("--vcd-from")},
         {"--wav", "F.wav", "write the sound object's two pins as a 16-bit stereo WAV", Extra("--wav")},
         {"--set", "NAME.KEY=VALUE", "a device setting, e.g. ADC1.volts=2.5 (repeatable)", Extra("--set")},
         {"--usb-device", "keyboard|mouse|mouse-fs", "the USB device on the USB object's port", Extra("--usb-device")},
@@ -245,6 +249,29 @@ int SimulateProject(const SimulateOptions &options, Services &services, std::ost
     if (ro.vcdAll && ro.vcdPath.empty()) {
         err << "kivo-cli: --vcd-all needs --vcd F.vcd\n" << Usage();
         return kExitUsage;
+    }
+    if (options.extra.count("--vcd-from")) {
+        const std::string v = last("--vcd-from");
+        char *end = nullptr;
+        ro.vcdFrom = std::strtod(v.c_str(), &end);
+        if (ro.vcdPath.empty() || v.empty() || *end || v.find_first_not_of("0123456789.") != std::string::npos ||
+            !(ro.vcdFrom <= 1e6)) {
+            err << "kivo-cli: --vcd-from takes a number of seconds (decimal, at most 1000000) and needs --vcd F.vcd, "
+                   "not '"
+                << v << "'\n";
+            return kExitUsage;
+        }
+    }
+    if (options.extra.count("--vcd-pins")) {
+        const std::string list = last("--vcd-pins");
+        if (ro.vcdPath.empty() || ro.vcdAll) {
+            err << "kivo-cli: --vcd-pins needs --vcd F.vcd and no --vcd-all\n" << Usage();
+            return kExitUsage;
+        }
+        if (!sim::ParsePinList(list, ro.vcdPins)) {
+            err << "kivo-cli: --vcd-pins takes pin numbers 0..63 and ranges, such as 24,48-52, not '" << list << "'\n";
+            return kExitUsage;
+        }
     }
     if (auto it = options.extra.find("--set"); it != options.extra.end())
         ro.sets = it->second;

@@ -235,15 +235,19 @@ int RunProject(const CKivoDoc &doc, const ProjectRunOptions &options, std::ostre
 
     std::shared_ptr<VcdRecorder> vcd;
     if (!options.vcdPath.empty()) {
-        std::vector<int> digital;
-        if (options.vcdAll)
+        std::vector<int> digital, analog = board.analogPins();
+        if (!options.vcdPins.empty()) {
+            digital = options.vcdPins;
+            std::erase_if(analog, [&](int p) { return std::find(digital.begin(), digital.end(), p) == digital.end(); });
+        } else if (options.vcdAll) {
             for (int p = 0; p < 64; p++)
                 digital.push_back(p);
-        else
+        } else {
             digital = board.objectPins();
-        digital.push_back(62);
-        digital.push_back(63);
-        vcd = std::make_shared<VcdRecorder>(options.vcdPath, digital, board.analogPins());
+            digital.push_back(62);
+            digital.push_back(63);
+        }
+        vcd = std::make_shared<VcdRecorder>(options.vcdPath, digital, analog, options.vcdFrom);
         if (!vcd->ok()) {
             err << "Error: " << vcd->error() << "\n";
             return 1;

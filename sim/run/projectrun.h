@@ -61,6 +61,8 @@ struct ProjectRunOptions {
     std::string framePath;         // --frame F.png
     std::string vcdPath;           // --vcd F.vcd
     bool vcdAll = false;           // every pin in the VCD, not only the project's
+    double vcdFrom = 0;            // the VCD starts at this simulated second
+    std::vector<int> vcdPins;      // --vcd-pins: only these (empty: the project's pins, 62 and 63)
     std::string wavPath;           // --wav F.wav: the sound object's pins
     UsbRunOptions usb;             // --usb-*: the device plugged into the first USB object's port
     std::vector<std::string> sets; // NAME.KEY=VALUE
