@@ -153,6 +153,17 @@ Result ParseSerialIn(SimulateOptions &o, const std::string &v)
     return Succeed();
 }
 
+Result ParseSerialInAt(SimulateOptions &o, const std::string &v)
+{
+    char *end = nullptr;
+    const double s = std::strtod(v.c_str(), &end);
+    if (v.empty() || *end || v.find_first_not_of("0123456789.eE+-") != std::string::npos || !(s >= 0) || s > 1e6)
+        return Fail(Failure::BadValue,
+                    "--serial-in-at takes a number of seconds from 0 (at most 1000000), not '" + v + "'");
+    o.serialInAt = s;
+    return Succeed();
+}
+
 Result ParseTraceLimit(SimulateOptions &o, const std::string &v)
 {
     errno = 0;
@@ -189,6 +200,7 @@ const std::vector<SimulateOption> &Options()
     static const std::vector<SimulateOption> options = {
         {"--time", "SECONDS", "simulated seconds to run (default 10)", ParseSeconds},
         {"--serial-in", "TEXT|@FILE", "bytes to send to the program's console input (pin 63)", ParseSerialIn},
+        {"--serial-in-at", "SECONDS", "start sending the --serial-in bytes at this simulated time", ParseSerialInAt},
         {"--trace", "FILE", "write one line per executed instruction",
          [](SimulateOptions &o, const std::string &v) {
              o.traceFile = v;
@@ -239,6 +251,7 @@ int SimulateProject(const SimulateOptions &options, Services &services, std::ost
     ro.run.seconds = options.seconds;
     ro.run.serialIn = options.serialIn;
     ro.run.serialSource = SerialSource(options);
+    ro.run.serialInAt = options.serialInAt;
     ro.run.traceLimit = options.traceLimit;
     ro.run.seed = options.seed;
     ro.json = options.extra.count("--json") > 0;
@@ -368,6 +381,10 @@ int CmdSimulate(const std::vector<std::string> &args, Services &services, std::o
         err << "kivo-cli: simulate takes a FILE\n" << Usage();
         return kExitUsage;
     }
+    if (o.serialInAt > 0 && o.serialIn.empty() && !o.serialInStream) {
+        err << "kivo-cli: --serial-in-at needs --serial-in\n" << Usage();
+        return kExitUsage;
+    }
     if (EndsWith(o.file, ".kivo"))
         return SimulateProject(o, services, out, err);
     if (!o.extra.empty()) { // the board's options need a project
@@ -382,6 +399,7 @@ int CmdSimulate(const std::vector<std::string> &args, Services &services, std::o
     ro.seconds = o.seconds;
     ro.serialIn = o.serialIn;
     ro.serialSource = SerialSource(o);
+    ro.serialInAt = o.serialInAt;
     ro.traceLimit = o.traceLimit;
     ro.seed = o.seed;
     std::ofstream trace;

@@ -177,6 +177,9 @@ class AdcKindImpl : public EditorKind<CObjectADC>
 public:
     AdcKindImpl() : EditorKind(kADC, "adc") {}
 
+    // A reading after calibration.
+    double VerifySeconds(const CCodeObject &) const override { return 0.25; }
+
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         const std::string &n = o.m_strName;

@@ -107,6 +107,9 @@ class DacKindImpl : public EditorKind<CObjectDAC>
 public:
     DacKindImpl() : EditorKind(kDAC, "dac") {}
 
+    // Random levels need a few loops.
+    double VerifySeconds(const CCodeObject &o) const override { return DacSlots(o).Random() ? 3.5 : 0.2; }
+
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         const std::string &n = o.m_strName;

@@ -147,6 +147,9 @@ class DigitalKindImpl : public EditorKind<CObjectDigital>
 public:
     DigitalKindImpl() : EditorKind(kDigital, "digital") {}
 
+    // Toggles need a few loops.
+    double VerifySeconds(const CCodeObject &o) const override { return DigitalSlots(o).ToggleOut() ? 2.5 : 0.1; }
+
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         s += "\n#define " + o.m_strName + " " + o.m_strPin + "\n";

@@ -148,6 +148,9 @@ class I2CBusKindImpl : public EditorKind<CI2CScanner>
 public:
     I2CBusKindImpl() : EditorKind(kI2CBus, "i2c") {}
 
+    // One scan of the bus.
+    double VerifySeconds(const CCodeObject &o) const override { return I2CBusSlots(o).Scan() ? 0.6 : 0.3; }
+
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         const std::string &n = o.m_strName;

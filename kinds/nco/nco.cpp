@@ -171,6 +171,9 @@ class NcoKindImpl : public EditorKind<CObjectNCO>
 public:
     NcoKindImpl() : EditorKind(kNCO, "nco") {}
 
+    // Enough periods at the lowest frequencies shown.
+    double VerifySeconds(const CCodeObject &) const override { return 0.06; }
+
     void SetupBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         NcoSlots slots(o);

@@ -145,6 +145,9 @@ class NeopixelKindImpl : public EditorKind<CObjectNeopixel>
 public:
     NeopixelKindImpl() : EditorKind(kNeopixel, "neopixel") {}
 
+    // Random colours change once a loop.
+    double VerifySeconds(const CCodeObject &o) const override { return NeopixelSlots(o).Random() ? 2.5 : 0.05; }
+
     void PlatformBlock(GenContext &ctx, const CCodeObject &o, std::string &s) const override
     {
         // Generation trims the colour readout in the object itself, so the

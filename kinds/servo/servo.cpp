@@ -90,6 +90,9 @@ class ServoKindImpl : public EditorKind<CObjectServo>
 public:
     ServoKindImpl() : EditorKind(kServo, "servo") {}
 
+    // A fixed position shows in a few pulses; random moves need loops.
+    double VerifySeconds(const CCodeObject &o) const override { return ServoSlots(o).Random() ? 4.5 : 1.0; }
+
     // Projects hold many servos, so the text is appended piece by piece.
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {

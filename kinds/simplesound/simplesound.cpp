@@ -116,6 +116,9 @@ class SimpleSoundKindImpl : public EditorKind<CSimpleSound>
 public:
     SimpleSoundKindImpl() : EditorKind(kSimpleSound, "sound") {}
 
+    // The first notes of the music.
+    double VerifySeconds(const CCodeObject &) const override { return 2.0; }
+
     // The driver instance is always `sound` (main() polls it by that name);
     // the object's name only shows in the comments.
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override

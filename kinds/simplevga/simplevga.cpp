@@ -63,6 +63,9 @@ class SimpleVgaKindImpl : public EditorKind<CSimpleVGA>
 public:
     SimpleVgaKindImpl() : EditorKind(kSimpleVGA, "vga") {}
 
+    // Sync, then one whole frame.
+    double VerifySeconds(const CCodeObject &) const override { return 0.09; }
+
     // The driver instance and the pin name are fixed; the object's name only
     // shows in the comments.
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override

@@ -272,6 +272,9 @@ class UsbKbmKindImpl : public EditorKind<CObjectUsbKbm>
 public:
     UsbKbmKindImpl() : EditorKind(kUsbKbm, "usb") {}
 
+    // Enumeration, then typing or moving.
+    double VerifySeconds(const CCodeObject &) const override { return 3.0; }
+
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         const std::string &n = o.m_strName;
