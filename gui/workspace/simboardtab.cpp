@@ -12,8 +12,10 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTextCursor>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace kivo {
@@ -94,7 +96,20 @@ CSimBoardTab::CSimBoardTab(CKivoDoc &doc, QWidget *parent) : QWidget(parent), m_
     for (QPushButton *b : {send, clear, save})
         inputRow->addWidget(b);
     consoleLayout->addLayout(inputRow);
-    layout->addWidget(consoleBox, 1);
+    auto *objectsBox = new QGroupBox("Objects", this);
+    auto *objectsLayout = new QVBoxLayout(objectsBox);
+    m_objects = new QTreeWidget(objectsBox);
+    m_objects->setHeaderLabels({"Object", "Device", "Measured"});
+    m_objects->setRootIsDecorated(false);
+    m_objects->setColumnWidth(0, 110);
+    m_objects->setColumnWidth(1, 130);
+    objectsLayout->addWidget(m_objects);
+    auto *split = new QSplitter(Qt::Horizontal, this);
+    split->addWidget(objectsBox);
+    split->addWidget(consoleBox);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
+    layout->addWidget(split, 1);
 
     connect(m_runButton, &QPushButton::clicked, this, [this] {
         if (m_run && m_run->snapshot().state == sim::LiveRun::State::Paused)
@@ -190,6 +205,7 @@ void CSimBoardTab::Refresh()
             m_console->moveCursor(QTextCursor::End);
             m_console->ensureCursorVisible();
         }
+        ShowObjects(s.board);
         if (s.state == sim::LiveRun::State::Ended) {
             m_timer->stop();
             ShowMessage(QString::fromStdString(s.ended), !s.fault.empty(), false);
@@ -200,6 +216,36 @@ void CSimBoardTab::Refresh()
     const bool measured = s.state == sim::LiveRun::State::Running && s.speed > 0;
     m_speed->setText(QString("Speed: %1").arg(measured ? QString("%1%").arg(s.speed, 0, 'f', 0) : QString("-")));
     UpdateButtons();
+}
+
+void CSimBoardTab::ShowObjects(const Json &board)
+{
+    if (!board.is_array())
+        return;
+    while (m_objects->topLevelItemCount() > int(board.size()))
+        delete m_objects->topLevelItem(m_objects->topLevelItemCount() - 1);
+    for (std::size_t i = 0; i < board.size(); i++) {
+        const Json &o = board[i];
+        QTreeWidgetItem *row = m_objects->topLevelItem(int(i));
+        if (!row)
+            row = new QTreeWidgetItem(m_objects);
+        // The device's plain readings, as "key value" pairs.
+        QStringList readings;
+        if (o.contains("observations") && o["observations"].is_object())
+            for (const auto &[key, value] : o["observations"].items())
+                if (!value.is_structured() && !value.is_null())
+                    readings << QString::fromStdString(key + " " + JsonText(value));
+        const QString texts[] = {QString::fromStdString(o.value("name", "")),
+                                 o.contains("device") && o["device"].is_string()
+                                     ? QString::fromStdString(o["device"].get<std::string>())
+                                     : QString("-"),
+                                 readings.join(", ")};
+        for (int c = 0; c < 3; c++)
+            if (row->text(c) != texts[c]) {
+                row->setText(c, texts[c]);
+                row->setToolTip(c, texts[c]);
+            }
+    }
 }
 
 void CSimBoardTab::UpdateButtons()

@@ -1,4 +1,6 @@
 #pragma once
+#include "json.h"
+
 #include <QStringDecoder>
 #include <QWidget>
 
@@ -10,6 +12,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
+class QTreeWidget;
 
 namespace kivo {
 
@@ -52,6 +55,8 @@ public:
     QLabel *Message() const { return m_message; }
     QPlainTextEdit *Console() const { return m_console; }
     QLineEdit *Input() const { return m_input; }
+    // One row per object: its name, its device and what the device measures.
+    QTreeWidget *Objects() const { return m_objects; }
 
     // Writes the console's text to `path`; false when it cannot.
     bool SaveConsole(const QString &path) const;
@@ -67,6 +72,7 @@ private:
     void SendInput();
     void OnSave();
     void UpdateButtons();
+    void ShowObjects(const Json &board);
 
     CKivoDoc &m_doc;
     std::unique_ptr<sim::LiveRun> m_run;
@@ -86,6 +92,7 @@ private:
     QPushButton *m_compileButton;
     QPlainTextEdit *m_console;
     QLineEdit *m_input;
+    QTreeWidget *m_objects;
 };
 
 } // namespace kivo

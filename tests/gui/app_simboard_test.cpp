@@ -6,6 +6,9 @@
 #include "app_support.h"
 
 #include "app/buildpane.h"
+#include "kinds/kind.h"
+#include "model/kivodoc.h"
+#include "objects/objectlist.h"
 #include "run/liverun.h"
 #include "workspace/flexspinview.h"
 #include "workspace/simboardtab.h"
@@ -13,6 +16,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTreeWidget>
 
 #include <chrono>
 
@@ -147,6 +151,27 @@ TEST_F(SimBoardTest, ClosingTheWindowEndsTheRun)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(tab.isNull());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+}
+
+// Each object's device shows what it measures while the program runs.
+TEST_F(SimBoardTest, ObjectsShowTheirDevices)
+{
+    auto edit = [](CEditorModel &e) {
+        e.UserSetText("pin", "12");
+        return e.Ok() == OkResult::Accepted;
+    };
+    ASSERT_EQ(AddObject(Doc(), kServo, app->Messages(), edit), AddResult::Added);
+    Modals::Get().ThenBox();
+    Frame().RunCommand("project.generate");
+    Modals::Get().Reset();
+    p2::Program loop;
+    loop << jmpA(0xFFFFC, true);
+    Program(loop);
+    CompileAndRun();
+    QTreeWidget *objects = Tab()->Objects();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return objects->topLevelItemCount() == 1; }, 5000));
+    EXPECT_EQ(objects->topLevelItem(0)->text(0), QString::fromStdString(Doc().m_objList[0]->m_strName));
+    EXPECT_EQ(objects->topLevelItem(0)->text(1), "pulse meter");
 }
 
 TEST_F(SimBoardTest, Screenshot)
