@@ -20,6 +20,7 @@
 #include "workspace/colortabbar.h"
 #include "workspace/commandtarget.h"
 #include "workspace/kivoview.h"
+#include "workspace/simboardtab.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -55,9 +56,10 @@ const char *const kExternalTerminalKey = "RunScriptsInTerminal";
 QString Escaped(QString text) { return text.replace("&", "&&"); }
 
 // Enabled while there is a project window.
-const char *const kProjectCommands[] = {
-    cmd::kFileSave,        cmd::kFileSaveAs,     cmd::kFileClose,   cmd::kFileCloseWindow, cmd::kFilePrintPinReport,
-    cmd::kProjectGenerate, cmd::kProjectCompile, cmd::kProjectLoad, cmd::kProjectFlexProp, cmd::kWindowNew};
+const char *const kProjectCommands[] = {cmd::kFileSave,        cmd::kFileSaveAs,         cmd::kFileClose,
+                                        cmd::kFileCloseWindow, cmd::kFilePrintPinReport, cmd::kProjectGenerate,
+                                        cmd::kProjectCompile,  cmd::kProjectLoad,        cmd::kProjectFlexProp,
+                                        cmd::kWindowNew,       cmd::kProjectSimulate};
 // Enabled while the pin view is the active tab and offers them.
 const char *const kTabCommands[] = {cmd::kFilePrint, cmd::kFileQuickPrint, cmd::kFilePrintPreview, cmd::kEditPaste,
                                     cmd::kEditCut,   cmd::kEditCopy,       cmd::kEditSelectAll};
@@ -194,6 +196,7 @@ void CMainFrame::CreateActions()
     AddCommand(kProjectCompile, "&Compile", keys({"Ctrl+B"}), [this] { OnCompile(false); });
     AddCommand(kProjectLoad, "&Load P2", keys({"F5"}), [this] { OnCompile(true); });
     AddCommand(kProjectFlexProp, "&Edit code with FlexProp", keys({"Ctrl+E"}), [this] { OnFlexProp(); });
+    AddCommand(kProjectSimulate, "Run on Simulated Board", keys({"Ctrl+R"}), [this] { OnSimulate(); });
     QAction *external =
         AddCommand(kProjectExternalTerminal, "Run in Terminal Window", {}, [this] { OnExternalTerminal(); });
     external->setCheckable(true);
@@ -579,6 +582,8 @@ void CMainFrame::OpenWindow(CKivoDoc &doc)
             if (child == ActiveChild())
                 UpdateTabCommands();
         });
+    connect(child->View()->SimBoard(), &CSimBoardTab::compileRequested, this,
+            [this, child] { CompileThenSimulate(child); });
     int index = m_docTabs->addTab(Escaped(child->Title()));
     m_docTabs->setTabData(index, QVariant::fromValue(static_cast<void *>(child)));
     RenumberWindows(doc);

@@ -193,26 +193,38 @@ const char *ReasonText(ImageRunResult::End end)
 
 } // namespace
 
+std::string ReadProjectImage(const CKivoDoc &doc, std::vector<std::uint8_t> &image, std::string *error)
+{
+    std::string dummy;
+    if (!error)
+        error = &dummy;
+    std::string binary = FindProjectBinary(doc, error);
+    if (binary.empty())
+        return "";
+    switch (readFileUpTo(binary, kHubBytes, image)) {
+    case ReadEnd::Ok:
+        return binary;
+    case ReadEnd::Folder:
+        *error = binary + " cannot be read: it is a folder.";
+        break;
+    case ReadEnd::TooLarge:
+        *error = binary + " is not a P2 image: it is larger than the 512 KB of hub RAM.";
+        break;
+    default:
+        *error = "cannot read " + binary;
+        break;
+    }
+    image.clear();
+    return "";
+}
+
 int RunProject(const CKivoDoc &doc, const ProjectRunOptions &options, std::ostream &out, std::ostream &err)
 {
     std::string error;
-    std::string binary = FindProjectBinary(doc, &error);
+    std::vector<std::uint8_t> image;
+    const std::string binary = ReadProjectImage(doc, image, &error);
     if (binary.empty()) {
         err << "Error: " << error << "\n";
-        return 1;
-    }
-    std::vector<std::uint8_t> image;
-    switch (readFileUpTo(binary, kHubBytes, image)) {
-    case ReadEnd::Ok:
-        break;
-    case ReadEnd::Folder:
-        err << "Error: " << binary << " cannot be read: it is a folder.\n";
-        return 1;
-    case ReadEnd::TooLarge:
-        err << "Error: " << binary << " is not a P2 image: it is larger than the 512 KB of hub RAM.\n";
-        return 1;
-    default:
-        err << "Error: cannot read " << binary << "\n";
         return 1;
     }
     for (auto [option, path] : {std::pair{"--frame", &options.framePath}, std::pair{"--vcd", &options.vcdPath},

@@ -129,6 +129,9 @@ private:
 // the message in *error, when it is missing or older than the generated
 // files (then the user must run Compile).
 std::string FindProjectBinary(const CKivoDoc &doc, std::string *error);
+// That binary read into `image`: its path, or empty with the message in
+// *error when it is missing, stale, unreadable or larger than hub RAM.
+std::string ReadProjectImage(const CKivoDoc &doc, std::vector<std::uint8_t> &image, std::string *error);
 
 // Runs the project. Exit status: the program's own ($FF $00 S), 0 at the
 // time limit or when every cog stopped, 1 when the binary is missing or

@@ -10,6 +10,7 @@
 #include "workspace/colortabbar.h"
 #include "workspace/commandtarget.h"
 #include "workspace/objectview.h"
+#include "workspace/simboardtab.h"
 
 #include "grid/davarogrid.h"
 #include "grid/pinsview.h"
@@ -17,6 +18,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QDockWidget>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
@@ -147,6 +149,11 @@ TEST_F(CommandsTest, EveryCommandIsFoundByItsIdAndRunsItsSlot)
                                 ".\nGenerate the project's files first?"),
          nothing},
         {"project.flexprop", "Please Generate Files before invoking FlexProp.", nothing},
+        {"project.simulate", "",
+         [&] {
+             EXPECT_EQ(View()->currentIndex(), int(CKivoView::SimBoardTab));
+             EXPECT_TRUE(View()->SimBoard()->Message()->text().startsWith("The project has no generated code"));
+         }},
         {"project.generate", "Project files created.",
          [&] { EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(folder) / "Cmd.c")); }},
         {"help.about", "kivo::CAboutDlg", nothing},
@@ -453,9 +460,10 @@ TEST_F(CommandsTest, TabCommandsFollowTheActiveWindowAndItsTab)
 
 TEST_F(CommandsTest, ProjectCommandsNeedAProjectWindow)
 {
-    const char *const projectCommands[] = {
-        "file.save",        "file.save-as",    "file.close",   "file.close-window", "file.print-pin-report",
-        "project.generate", "project.compile", "project.load", "project.flexprop",  "window.new"};
+    const char *const projectCommands[] = {"file.save",         "file.save-as",          "file.close",
+                                           "file.close-window", "file.print-pin-report", "project.generate",
+                                           "project.compile",   "project.load",          "project.flexprop",
+                                           "window.new",        "project.simulate"};
     for (const char *id : projectCommands)
         EXPECT_TRUE(Enabled(id)) << id;
     Frame().RunCommand("file.close");
