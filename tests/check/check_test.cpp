@@ -301,6 +301,21 @@ TEST(Checks, EveryKindWithItsNewObjectDefaultsPassesInOneProject)
     EXPECT_EQ(Lines(CheckProject(p.doc)), "");
 }
 
+// The checks run at every refresh of the views: a project they looked at is
+// as it was, even where generating would tidy an object (the RGB LED
+// string's colour with a blank before it, as older projects hold it).
+TEST(Checks, CheckingChangesNothing)
+{
+    test::Project p;
+    CKivoDoc &doc = p.doc;
+    NeopixelSlots(Single(doc, kNeopixel, "Neopixel1", "40")).Color() = " FF3219";
+    const CCodeObject before = *doc.m_objList.back();
+    CheckProject(doc);
+    CheckNewObject(doc, before);
+    EXPECT_EQ(NeopixelSlots(*doc.m_objList.back()).Color(), " FF3219");
+    EXPECT_TRUE(*doc.m_objList.back() == before);
+}
+
 TEST(Checks, GeneratedNamesComeFromTheGenerator)
 {
     for (auto n : {"sound", "vga", "neopixel", "setup", "loop", "main", "nLoop", "pixbuf1", "zdi2c", "ScanI2CBus",
