@@ -1,5 +1,7 @@
 // Load and save of large projects, and generation with library writes.
-// Both should grow linearly with the number of objects.
+// Both should grow linearly with the number of objects. Then whole
+// processes: kivo-cli generate of an unchanged project against cp -r of its
+// output, and the desktop application's first window with a project.
 #include "generator/generator.h"
 #include "gitmerge.h"
 #include "kinds/kind.h"
@@ -18,6 +20,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 
 using namespace kivo;
@@ -158,6 +162,69 @@ void BM_CopyAllKindsWithCp(benchmark::State &state)
     }
 }
 BENCHMARK(BM_CopyAllKindsWithCp)->Unit(benchmark::kMillisecond);
+
+double WallMs(const std::string &command)
+{
+    auto t0 = std::chrono::steady_clock::now();
+    int rc = std::system(command.c_str());
+    benchmark::DoNotOptimize(rc);
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// kivo-cli generate of examples/AllKinds.kivo whose output is already there,
+// and cp -r of that output, one after the other in each iteration: wall
+// times of whole processes (generate_ms, cp_ms; the iteration's time is
+// generate's).
+void BM_CliGenerateAgainVsCp(benchmark::State &state)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("kivo-bench-cli-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder / "project");
+    fs::copy_file(fs::path(KIVO_SOURCE_DIR) / "examples/AllKinds.kivo", folder / "project/AllKinds.kivo");
+    const std::string generate =
+        "'" KIVO_CLI "' generate '" + (folder / "project/AllKinds.kivo").string() + "' >/dev/null 2>&1";
+    const std::string copy = "cp -r '" + (folder / "project").string() + "' '" + (folder / "copy").string() + "'";
+    if (std::system(generate.c_str()) != 0) {
+        state.SkipWithError("kivo-cli generate failed");
+        return;
+    }
+    double gen = 0, cp = 0;
+    for (auto _ : state) {
+        const double g = WallMs(generate);
+        cp += WallMs(copy);
+        fs::remove_all(folder / "copy");
+        gen += g;
+        state.SetIterationTime(g / 1000);
+    }
+    const double n = double(state.iterations());
+    state.counters["generate_ms"] = gen / n;
+    state.counters["cp_ms"] = cp / n;
+    fs::remove_all(folder);
+}
+BENCHMARK(BM_CliGenerateAgainVsCp)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20);
+
+#ifdef KIVO_FIRST_WINDOW
+// The desktop application's process from its start until its first window,
+// with the all-kinds project open, has been shown and painted (the bench's
+// own build of the application quits right then).
+void BM_AppFirstWindow(benchmark::State &state)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("kivo-bench-app-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    fs::copy_file(fs::path(KIVO_SOURCE_DIR) / "examples/AllKinds.kivo", folder / "AllKinds.kivo",
+                  fs::copy_options::overwrite_existing);
+    // A home of its own, so that the recent-files list of the user stays as it is.
+    const std::string command = "HOME='" + folder.string() + "' XDG_CONFIG_HOME='" + folder.string() +
+                                "/.config' QT_QPA_PLATFORM=offscreen '" KIVO_FIRST_WINDOW "' '" +
+                                (folder / "AllKinds.kivo").string() + "' >/dev/null 2>&1";
+    for (auto _ : state)
+        state.SetIterationTime(WallMs(command) / 1000);
+    fs::remove_all(folder);
+}
+BENCHMARK(BM_AppFirstWindow)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
+#endif
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "cli.h"
 #include "simulate.h"
+#include "verify.h"
 
 #include "json.h"
 
@@ -41,7 +42,10 @@ const char *kUsage = "usage: kivo-cli COMMAND FILE.kivo [ARGS...]\n"
                      "  edit FILE.kivo NAME|@N [KEY=VALUE...]  change an object\n"
                      "  delete FILE.kivo NAME|@N           delete an object\n"
                      "  simulate FILE [--time S] [--serial-in TEXT|@FILE] [--trace FILE] [--trace-limit N] [--seed N]\n"
-                     "                                     run an image or project on the P2 simulator\n";
+                     "                                     run an image or project on the P2 simulator\n"
+                     "  verify FILE.kivo [--time S] [--junit F.xml] [--json]\n"
+                     "                                     check each object's promises on the simulated board\n"
+                     "  test SCENARIO.yaml... [--junit F.xml]  run scenario files on the simulated board\n";
 
 struct UsageError {
     std::string text;
@@ -711,6 +715,10 @@ int RunCommand(const std::vector<std::string> &args, Services &services, std::os
         return CmdDelete(args, services);
     if (cmd == "simulate")
         return CmdSimulate(args, services, out, err);
+    if (cmd == "verify")
+        return CmdVerify(args, services, out, err);
+    if (cmd == "test")
+        return CmdTest(args, services, out, err);
     throw UsageError{"unknown command '" + cmd + "'"};
 }
 } // namespace

@@ -10,6 +10,7 @@
 #include "platform/services.h"
 #include "run/image_run.h"
 #include "run/projectrun.h"
+#include "run/vcd.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -152,6 +153,17 @@ Result ParseSerialIn(SimulateOptions &o, const std::string &v)
     return Succeed();
 }
 
+Result ParseSerialInAt(SimulateOptions &o, const std::string &v)
+{
+    char *end = nullptr;
+    const double s = std::strtod(v.c_str(), &end);
+    if (v.empty() || *end || v.find_first_not_of("0123456789.eE+-") != std::string::npos || !(s >= 0) || s > 1e6)
+        return Fail(Failure::BadValue,
+                    "--serial-in-at takes a number of seconds from 0 (at most 1000000), not '" + v + "'");
+    o.serialInAt = s;
+    return Succeed();
+}
+
 Result ParseTraceLimit(SimulateOptions &o, const std::string &v)
 {
     errno = 0;
@@ -188,6 +200,7 @@ const std::vector<SimulateOption> &Options()
     static const std::vector<SimulateOption> options = {
         {"--time", "SECONDS", "simulated seconds to run (default 10)", ParseSeconds},
         {"--serial-in", "TEXT|@FILE", "bytes to send to the program's console input (pin 63)", ParseSerialIn},
+        {"--serial-in-at", "SECONDS", "start sending the --serial-in bytes at this simulated time", ParseSerialInAt},
         {"--trace", "FILE", "write one line per executed instruction",
          [](SimulateOptions &o, const std::string &v) {
              o.traceFile = v;
@@ -200,6 +213,9 @@ const std::vector<SimulateOption> &Options()
         {"--frame", "F.png", "write the first VGA frame the monitor captured", Extra("--frame")},
         {"--vcd", "F.vcd", "write the project's pin levels and DAC volts as a VCD", Extra("--vcd")},
         {"--vcd-all", nullptr, "every pin in the VCD", Extra("--vcd-all")},
+        {"--vcd-pins", "LIST", "only these pins in the VCD, e.g. 24,48-52 (default: the project's)",
+         Extra("--vcd-pins")},
+        {"--vcd-from", "SECONDS", "the VCD starts at this simulated time (default 0)", Extra("--vcd-from")},
         {"--wav", "F.wav", "write the sound object's two pins as a 16-bit stereo WAV", Extra("--wav")},
         {"--set", "NAME.KEY=VALUE", "a device setting, e.g. ADC1.volts=2.5 (repeatable)", Extra("--set")},
         {"--usb-device", "keyboard|mouse|mouse-fs", "the USB device on the USB object's port", Extra("--usb-device")},
@@ -235,6 +251,7 @@ int SimulateProject(const SimulateOptions &options, Services &services, std::ost
     ro.run.seconds = options.seconds;
     ro.run.serialIn = options.serialIn;
     ro.run.serialSource = SerialSource(options);
+    ro.run.serialInAt = options.serialInAt;
     ro.run.traceLimit = options.traceLimit;
     ro.run.seed = options.seed;
     ro.json = options.extra.count("--json") > 0;
@@ -245,6 +262,29 @@ int SimulateProject(const SimulateOptions &options, Services &services, std::ost
     if (ro.vcdAll && ro.vcdPath.empty()) {
         err << "kivo-cli: --vcd-all needs --vcd F.vcd\n" << Usage();
         return kExitUsage;
+    }
+    if (options.extra.count("--vcd-from")) {
+        const std::string v = last("--vcd-from");
+        char *end = nullptr;
+        ro.vcdFrom = std::strtod(v.c_str(), &end);
+        if (ro.vcdPath.empty() || v.empty() || *end || v.find_first_not_of("0123456789.") != std::string::npos ||
+            !(ro.vcdFrom <= 1e6)) {
+            err << "kivo-cli: --vcd-from takes a number of seconds (decimal, at most 1000000) and needs --vcd F.vcd, "
+                   "not '"
+                << v << "'\n";
+            return kExitUsage;
+        }
+    }
+    if (options.extra.count("--vcd-pins")) {
+        const std::string list = last("--vcd-pins");
+        if (ro.vcdPath.empty() || ro.vcdAll) {
+            err << "kivo-cli: --vcd-pins needs --vcd F.vcd and no --vcd-all\n" << Usage();
+            return kExitUsage;
+        }
+        if (!sim::ParsePinList(list, ro.vcdPins)) {
+            err << "kivo-cli: --vcd-pins takes pin numbers 0..63 and ranges, such as 24,48-52, not '" << list << "'\n";
+            return kExitUsage;
+        }
     }
     if (auto it = options.extra.find("--set"); it != options.extra.end())
         ro.sets = it->second;
@@ -341,6 +381,10 @@ int CmdSimulate(const std::vector<std::string> &args, Services &services, std::o
         err << "kivo-cli: simulate takes a FILE\n" << Usage();
         return kExitUsage;
     }
+    if (o.serialInAt > 0 && o.serialIn.empty() && !o.serialInStream) {
+        err << "kivo-cli: --serial-in-at needs --serial-in\n" << Usage();
+        return kExitUsage;
+    }
     if (EndsWith(o.file, ".kivo"))
         return SimulateProject(o, services, out, err);
     if (!o.extra.empty()) { // the board's options need a project
@@ -355,6 +399,7 @@ int CmdSimulate(const std::vector<std::string> &args, Services &services, std::o
     ro.seconds = o.seconds;
     ro.serialIn = o.serialIn;
     ro.serialSource = SerialSource(o);
+    ro.serialInAt = o.serialInAt;
     ro.traceLimit = o.traceLimit;
     ro.seed = o.seed;
     std::ofstream trace;

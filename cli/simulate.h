@@ -22,6 +22,7 @@ struct SimulateOptions {
     // --serial-in @FILE: read as the console sends it, never held whole.
     std::string serialInFile;
     std::shared_ptr<std::FILE> serialInStream;
+    double serialInAt = 0; // --serial-in-at
     std::optional<std::uint64_t> seed;
     std::string traceFile;
     unsigned long long traceLimit = 1000000;

@@ -71,10 +71,12 @@ public:
 };
 
 // A pin an object drives that none of its fields names (the USB adapter's
-// error LED); `what` names it in another object's clash.
+// error LED); `what` names it in another object's clash, `usage` is what the
+// pin view shows it used for.
 struct DrivenPin {
     int pin = -1;
     const char *what = "";
+    const char *usage = "";
 };
 
 // State shared by the walks over one generated file.
@@ -147,6 +149,10 @@ public:
     virtual std::vector<LibraryFile> LibraryFiles(const CCodeObject &) const { return {}; }
     // Every library file the kind may need.
     virtual std::vector<LibraryFile> AllLibraryFiles() const { return {}; }
+
+    // The simulated seconds the generated program runs before what the
+    // object does shows on the board (verify's run, the generated scenario).
+    virtual double VerifySeconds(const CCodeObject &) const { return 0.1; }
 };
 
 // The kinds whose editor is one CEditorModel class.
@@ -184,6 +190,9 @@ const IKind *FindKind(int32_t code);
 // By command-line name or decimal code.
 const IKind *FindKindByName(std::string_view name);
 std::span<const IKind *const> AllKinds();
+// The simulated seconds a run of the project needs before every object
+// shows what it does: the slowest object's, at most 10.
+double VerifySeconds(const CKivoDoc &doc);
 
 // Each kind module defines one of these.
 const IKind &SimpleVgaKind();

@@ -1,7 +1,9 @@
 #include "kinds/kind.h"
 #include "model/codeobject.h"
+#include "model/kivodoc.h"
 #include "model/text.h"
 
+#include <algorithm>
 #include <array>
 #include <iterator>
 
@@ -58,6 +60,15 @@ const IKind *FindKind(int32_t code)
     if (code < 0 || code >= kKindCodeCount)
         return nullptr;
     return Kinds()[std::size_t(code)];
+}
+
+double VerifySeconds(const CKivoDoc &doc)
+{
+    double seconds = 0.1;
+    for (const auto &o : doc.m_objList)
+        if (const IKind *k = FindKind(o->m_nKind))
+            seconds = std::max(seconds, k->VerifySeconds(*o));
+    return std::min(seconds, 10.0);
 }
 
 const IKind *FindKindByName(std::string_view name)

@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages Kivo builds with. Needs root (apt-get);
 # skips the install when everything is already there.
 set -e
-pkgs="cmake ninja-build g++ clang libclang-rt-14-dev clang-format libgtest-dev libgmock-dev libbenchmark-dev libgit2-dev pkg-config libpng-dev nlohmann-json3-dev python3"
+pkgs="cmake ninja-build g++ clang libclang-rt-14-dev clang-format libgtest-dev libgmock-dev libbenchmark-dev libgit2-dev pkg-config libpng-dev libyaml-cpp-dev nlohmann-json3-dev python3 dpkg-dev file"
 if [ "${KIVO_GUI:-1}" = 1 ]; then
     pkgs="$pkgs qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth"
 fi

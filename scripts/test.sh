@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds Kivo and runs every test: once normally with GCC, once with Clang
 # under AddressSanitizer and UndefinedBehaviorSanitizer (Clang also finds
-# unused private fields, which GCC does not look for).
+# unused private fields, which GCC does not look for). The first build's
+# tests also make the Debian package from it and check it (build/test/package).
 set -e
 cd "$(dirname "$0")/.."
 sh scripts/deps.sh
@@ -22,3 +23,5 @@ fi
 CC=clang CXX=clang++ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKIVO_WERROR=ON -DKIVO_SANITIZE=ON -DKIVO_BUILD_GUI=$gui
 cmake --build build/sanitize -j "$jobs"
 QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+# Then a minute of libFuzzer on each fuzz target.
+sh scripts/fuzz.sh build/sanitize 60

@@ -65,6 +65,9 @@ public:
     {
     }
 
+    // The object whose editor asks (see CheckNewObject).
+    void SetSubject(int index) { m_subject = index; }
+
     std::vector<Finding> Run(bool settings, bool budget)
     {
         if (settings)
@@ -419,6 +422,23 @@ private:
             }
             if (reported.count(u.pin))
                 continue;
+            // A pin another object drives is reported on the driver, except
+            // for the object an editor checks: its OK must refuse the pin.
+            if (i == m_subject) {
+                for (int j = 0; j < int(m_objects.size()) && !reported.count(u.pin); ++j) {
+                    const IKind *kind = j == i ? nullptr : FindKind(Obj(j).m_nKind);
+                    const DrivenPin driven = kind ? kind->Driven(Obj(j)) : DrivenPin{};
+                    if (driven.pin >= 0 && driven.pin == u.pin) {
+                        reported.insert(u.pin);
+                        Error(i, u.field,
+                              Format("Pin %d is also driven by ", u.pin) + DisplayName(j) + " (" + driven.what +
+                                  "): choose another pin.",
+                              {u.pin});
+                    }
+                }
+            }
+            if (reported.count(u.pin))
+                continue;
             // Objects that share a pin: reported on the later one.
             for (int j = 0; j < i; ++j) {
                 for (auto &w : m_pins[std::size_t(j)]) {
@@ -486,6 +506,13 @@ private:
     }
 
 public:
+    // The pins each object's fields name.
+    const std::vector<std::vector<PinUse>> &ObjectPins()
+    {
+        CollectPins();
+        return m_pins;
+    }
+
     Budget ComputeBudget() const
     {
         Budget b;
@@ -531,6 +558,7 @@ private:
     std::vector<std::vector<PinUse>> m_pins;
     std::vector<std::optional<std::set<std::string>>> m_derived;
     std::vector<std::pair<int, std::string>> m_sdPins;
+    int m_subject = -1;
     long long m_clock = 0;
     std::size_t m_heap = std::size_t(kDefaultHeapBytes);
     std::vector<Finding> m_out;
@@ -551,15 +579,57 @@ std::vector<Finding> CheckProject(const CKivoDoc &doc) { return Checker(doc, Obj
 std::vector<Finding> CheckNewObject(const CKivoDoc &doc, const CCodeObject &object)
 {
     auto objects = ObjectsOf(doc);
+    std::erase(objects, &object);
     objects.push_back(&object);
     const int index = int(objects.size()) - 1;
     std::vector<Finding> mine;
     // The settings are checked too, since the clock and the SD pins bear on
     // the object's fields; only the object's own field errors are kept.
-    for (auto &f : Checker(doc, std::move(objects)).Run(true, false))
+    Checker checker(doc, std::move(objects));
+    checker.SetSubject(index);
+    for (auto &f : checker.Run(true, false))
         if (f.object == index && f.severity == Severity::Error && !f.field.empty())
             mine.push_back(f);
     return mine;
+}
+
+std::vector<HeldPin> PinsHeldOutsideTable(const CKivoDoc &doc)
+{
+    std::vector<HeldPin> held;
+    if (doc.m_bMountSd) {
+        const std::pair<const std::string *, const char *> sd[] = {
+            {&doc.m_strSdClkPin, "SD CLK"},
+            {&doc.m_strSdCsPin, "SD CS"},
+            {&doc.m_strSdMosiPin, "SD MOSI"},
+            {&doc.m_strSdMisoPin, "SD MISO"},
+        };
+        for (auto &[text, usage] : sd) {
+            long long p;
+            if (DigitsInRange(*text, 0, kPinCount - 1, p))
+                held.push_back({int(p), "SD Card", usage});
+        }
+    }
+    for (auto &o : doc.m_objList) {
+        const IKind *kind = FindKind(o->m_nKind);
+        const DrivenPin driven = kind ? kind->Driven(*o) : DrivenPin{};
+        if (driven.pin >= 0 && driven.pin < kPinCount)
+            held.push_back({driven.pin, o->m_strName, driven.usage});
+    }
+    return held;
+}
+
+std::array<bool, 64> PinsInUse(const CKivoDoc &doc)
+{
+    std::array<bool, 64> used = doc.m_bPinUsed;
+    used[62] = used[63] = true;
+    for (auto &h : PinsHeldOutsideTable(doc))
+        used[std::size_t(h.pin)] = true;
+    Checker checker(doc, ObjectsOf(doc));
+    for (auto &pins : checker.ObjectPins())
+        for (auto &u : pins)
+            if (u.pin >= 0 && u.pin < kPinCount)
+                used[std::size_t(u.pin)] = true;
+    return used;
 }
 
 bool HasError(const std::vector<Finding> &findings)

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -39,9 +40,26 @@ constexpr const char *kSettingsFindingName = "P2 & FlexSpin";
 // order, then the project's budget.
 std::vector<Finding> CheckProject(const CKivoDoc &doc);
 
-// The errors of a new object's own fields, checked as if it were appended to
-// the project (the editors refuse OK on these).
+// The errors of an object's own fields, checked as if it were the last of
+// the project (an object already in the list is moved there), so that every
+// clash of its pins is its own; the editors refuse OK on these. Its pins
+// that another object drives without naming them (the USB error LED) count
+// as clashes here too, though the project check reports them on the driver.
 std::vector<Finding> CheckNewObject(const CKivoDoc &doc, const CCodeObject &object);
+
+// A pin the project holds that the pin table does not record: the SD card's
+// while "Mount SD Card" is ticked, and the pins objects drive without a field
+// naming them.
+struct HeldPin {
+    int pin = -1;
+    std::string owner; // "SD Card", or the object's name
+    std::string usage; // "SD CLK", "Parallax USB Error LED"
+};
+std::vector<HeldPin> PinsHeldOutsideTable(const CKivoDoc &doc);
+
+// Every pin the project uses: the pin table, the pins the objects' fields
+// name, the pins held outside the table and the serial console's 62 and 63.
+std::array<bool, 64> PinsInUse(const CKivoDoc &doc);
 
 bool HasError(const std::vector<Finding> &findings);
 // "Error: NAME: text" or "Warning: NAME: text".

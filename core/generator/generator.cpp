@@ -6,7 +6,9 @@
 #include "generator/scripts.h"
 #include "generator/skeleton.h"
 #include "generator/textfile.h"
+#include "kinds/kind.h"
 #include "model/kivodoc.h"
+#include "model/text.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/messages.h"
@@ -31,6 +33,21 @@ std::string ScriptText(const CKivoDoc &doc, const ScriptForm &form)
     if (form.windows)
         return form.load ? LoadBat(doc, projectName + ".binary") : BuildBat(doc, projectName + ".c");
     return form.load ? LoadSh(doc, projectName + ".binary") : BuildSh(doc, projectName + ".c");
+}
+
+// The scenario that runs verify on every object, for `kivo-cli test` in a
+// user's CI.
+std::string VerifyScenario(const CKivoDoc &doc, const std::string &projectName)
+{
+    std::string quoted = "\"";
+    for (char c : FileNameOf(doc.m_strPathName))
+        quoted += c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+    quoted += "\"";
+    const std::string seconds = Format("%g", VerifySeconds(doc));
+    return "# What " + projectName + "'s objects promise, checked on the simulated board: after Compile, run\n" +
+           "#   kivo-cli test " + projectName + ".verify.yaml\n" +
+           "# Generate rewrites this file; copy it to add steps of your own.\n" + "project: " + quoted + "\n" +
+           "time: " + seconds + "\n" + "steps:\n" + "  - at: " + seconds + "\n" + "  - verify: all\n";
 }
 
 } // namespace
@@ -104,6 +121,9 @@ Result GenerateProject(CKivoDoc &doc, Services &services)
 
     doc.m_strMainFilePath = JoinPath(folder, mainFileName);
     if (Result r = out.WriteSource(mainFileName, MainFileText(doc, services.clock, soundFlag)); !r)
+        return r;
+
+    if (Result r = out.WriteScript(projectName + ".verify.yaml", VerifyScenario(doc, projectName), false, true); !r)
         return r;
 
     // Each file once, however many objects want it.

@@ -159,7 +159,13 @@ std::string DefaultObjectName(const CKivoDoc &doc, int32_t kind)
         return "";
     std::string fmt = DefaultNameFormat(kind);
     auto pos = fmt.find("%d");
-    return fmt.substr(0, pos) + std::to_string(int64_t(doc.m_nKindCount[kind]) + 1) + fmt.substr(pos + 2);
+    // The number after the kind's count that no object's name has yet.
+    for (int64_t n = int64_t(doc.m_nKindCount[kind]) + 1;; ++n) {
+        std::string name = fmt.substr(0, pos) + std::to_string(n) + fmt.substr(pos + 2);
+        if (std::none_of(doc.m_objList.begin(), doc.m_objList.end(),
+                         [&](const auto &o) { return o->m_strName == name; }))
+            return name;
+    }
 }
 
 } // namespace kivo

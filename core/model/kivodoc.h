@@ -65,6 +65,8 @@ public:
 
     // The framework's part: the file the project lives in (empty until saved).
     std::string m_strPathName;
+    // That file as this document last read or wrote it; never stored.
+    std::vector<uint8_t> m_diskBytes;
 
     // New-project values, with the five tool values read from the profile.
     bool OnNewDocument(IProfile &profile);
@@ -121,7 +123,8 @@ void NewProjectForHost(CKivoDoc &doc, IProfile &profile, const ToolSearch &searc
 
 // The default name format of a kind ("Servo%d"), or "" for unknown kinds.
 const char *DefaultNameFormat(int32_t kind);
-// The name proposed for a new object of `kind` in `doc`.
+// The name proposed for a new object of `kind` in `doc`: the kind's count
+// plus one, or the next number after it that no object's name has.
 std::string DefaultObjectName(const CKivoDoc &doc, int32_t kind);
 
 } // namespace kivo

@@ -371,6 +371,7 @@ Result OpenProject(const std::string &path, CKivoDoc &doc, Services &services)
     if (!DeserializeProject(*bytes, doc))
         return Fail(Failure::FileFormat, std::string(kUnexpectedFileFormat) + "\n" + path);
     doc.m_strPathName = path;
+    doc.m_diskBytes = std::move(*bytes);
     doc.History().MarkSaved(doc);
     return Succeed();
 }
@@ -389,8 +390,18 @@ Result SaveProject(CKivoDoc &doc, const std::string &path, Services &services)
         return Fail(Failure::WriteFile,
                     cause == FileCause::Generic ? std::string(kFailedToSave) : ReasonText(cause, path), cause);
     doc.m_strPathName = path;
+    doc.m_diskBytes = std::move(bytes);
     doc.History().MarkSaved(doc);
     return Succeed();
+}
+
+bool ChangedOnDisk(const CKivoDoc &doc, Services &services)
+{
+    if (doc.m_strPathName.empty())
+        return false;
+    FileCause cause = FileCause::None;
+    auto bytes = services.files.ReadAll(doc.m_strPathName, cause);
+    return bytes && *bytes != doc.m_diskBytes;
 }
 
 } // namespace kivo

@@ -33,6 +33,11 @@ Result OpenProject(const std::string &path, CKivoDoc &doc, Services &services);
 // intact and the document keeps its path.
 Result SaveProject(CKivoDoc &doc, const std::string &path, Services &services);
 
+// True when the document's file is no longer what the document last read or
+// wrote there: another program saved the project meanwhile. A file that is
+// gone or cannot be read holds nothing to lose.
+bool ChangedOnDisk(const CKivoDoc &doc, Services &services);
+
 // Wide-string encoding of one string (marker, length prefix, UTF-16LE).
 void AppendWideString(std::vector<uint8_t> &out, const std::string &text);
 

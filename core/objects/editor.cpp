@@ -25,16 +25,66 @@ const FieldSpec *CEditorModel::FindField(const std::string &key) const
     return nullptr;
 }
 
+PinPlacer::PinPlacer(const CKivoDoc &doc) : m_used(PinsInUse(doc)) {}
+
+int PinPlacer::Take(int preferred, int count, int align, int maxBase)
+{
+    align = std::max(align, 1);
+    maxBase = std::min(maxBase, int(m_used.size()) - count);
+    auto fits = [&](int base) {
+        for (int p = base; p < base + count; ++p)
+            if (!IsFree(p))
+                return false;
+        return true;
+    };
+    if (preferred < 0 || preferred > maxBase)
+        return -1;
+    // The preferred pin and those above it, then from 0 up to it.
+    const int first = (preferred + align - 1) / align * align;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int base = pass ? 0 : first; base <= (pass ? std::min(first - 1, maxBase) : maxBase); base += align) {
+            if (fits(base)) {
+                for (int p = base; p < base + count; ++p)
+                    m_used[std::size_t(p)] = true;
+                return base;
+            }
+        }
+    }
+    return -1;
+}
+
+void CEditorModel::PlacePinField(PinPlacer &placer, const std::string &key, int count, int align, int maxBase)
+{
+    long long pin;
+    if (!DigitsInRange(Text(key), 0, 63, pin))
+        return;
+    const int base = placer.Take(int(pin), count, align, maxBase);
+    if (base >= 0)
+        m_text[key] = std::to_string(base);
+}
+
 void CEditorModel::Open()
 {
     InitBoth();
     if (m_mode == 0) {
         m_text["name"] = DefaultObjectName(m_doc, m_kind);
         InitNew();
+        PinPlacer placer(m_doc);
+        PlacePins(placer);
     } else {
         m_text["name"] = m_object.m_strName;
         InitExisting();
     }
+    AfterInit();
+}
+
+void CEditorModel::OpenCopy()
+{
+    InitBoth();
+    m_text["name"] = DefaultObjectName(m_doc, m_kind);
+    InitExisting();
+    PinPlacer placer(m_doc);
+    PlacePins(placer);
     AfterInit();
 }
 
@@ -43,10 +93,10 @@ OkResult CEditorModel::Ok()
     m_focusField.clear();
     if (m_sink)
         return OkKeepingMessages();
-    if (m_mode != 0 || !m_projectChecks)
+    if (!m_projectChecks)
         return OnOk();
-    // A new object must also pass the project checks of its own fields;
-    // their refusal undoes the pin claims of the kind's own OK.
+    // The object must also pass the project checks of its own fields; their
+    // refusal undoes the pin claims of the kind's own OK.
     const auto used = m_doc.m_bPinUsed;
     const auto owner = m_doc.m_strPinOwner;
     const auto usage = m_doc.m_strPinUsage;
@@ -54,7 +104,11 @@ OkResult CEditorModel::Ok()
     OkResult r = OnOk();
     if (r != OkResult::Accepted)
         return r;
-    const auto errors = CheckNewObject(m_doc, m_object);
+    auto errors = CheckNewObject(m_doc, m_object);
+    // An existing object may come from a file with other faults; its editor
+    // refuses only what concerns its pins, which it can change.
+    if (m_mode != 0)
+        std::erase_if(errors, [](const Finding &f) { return f.pins.empty(); });
     if (errors.empty())
         return r;
     for (auto &f : errors)
@@ -85,9 +139,14 @@ OkResult CEditorModel::OkKeepingMessages()
     const auto usage = m_doc.m_strPinUsage;
     const auto note = m_doc.m_strPinNote;
     OkResult r = OnOk();
-    if (r == OkResult::Accepted && m_mode == 0 && m_projectChecks)
-        for (auto &f : CheckNewObject(m_doc, m_object))
+    if (r == OkResult::Accepted && m_projectChecks) {
+        auto errors = CheckNewObject(m_doc, m_object);
+        // As in Ok(): an existing object's editor refuses only what concerns its pins.
+        if (m_mode != 0)
+            std::erase_if(errors, [](const Finding &f) { return f.pins.empty(); });
+        for (auto &f : errors)
             m_sink->push_back({true, f.field, f.text});
+    }
     bool refused = r != OkResult::Accepted;
     for (std::size_t i = first; i < m_sink->size(); ++i) {
         if (!(*m_sink)[i].error)

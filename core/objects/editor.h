@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <map>
 #include <string>
 #include <utility>
@@ -45,6 +46,24 @@ struct FieldMessage {
     bool operator==(const FieldMessage &) const = default;
 };
 
+// Chooses free pins for the fields of an object that is not yet in the
+// project: a pin stays where it is when free, else moves to the next free
+// one, wrapping round to 0. The pins the project uses (PinsInUse) and those
+// taken through this placer count as used.
+class PinPlacer
+{
+public:
+    explicit PinPlacer(const CKivoDoc &doc);
+    // The first base from `preferred` on whose `count` pins are all free,
+    // stepping by `align` (a multiple of it) up to `maxBase`; its pins are
+    // then taken. -1 when there is none.
+    int Take(int preferred, int count = 1, int align = 1, int maxBase = 63);
+    bool IsFree(int pin) const { return pin >= 0 && pin < int(m_used.size()) && !m_used[std::size_t(pin)]; }
+
+private:
+    std::array<bool, 64> m_used{};
+};
+
 enum class OkResult {
     Accepted, // the dialog closes as accepted
     StayOpen, // a check refused the OK; the dialog stays open
@@ -71,9 +90,16 @@ public:
     const FieldSpec *FindField(const std::string &key) const;
 
     // The dialog opens: defaults (mode 0) or the object's slots (mode 1).
+    // A new object's pins are the kind's defaults where they are free, else
+    // the next free ones.
     void Open();
-    // OK pressed. Messages go to the messages interface. A new object's OK
-    // then also refuses on the project-check errors of its own fields.
+    // Opens a new object (mode 0) on the settings of the object it was made
+    // with, a copy of another: the next free name, its pins moved to free
+    // ones where they are taken.
+    void OpenCopy();
+    // OK pressed. Messages go to the messages interface. The OK then also
+    // refuses on the project-check errors of the object's own fields (of an
+    // existing object, those about its pins).
     OkResult Ok();
     // The messages of the steps that follow go to `sink` instead of the
     // messages interface, each with its field, so that a dialog can show
@@ -121,6 +147,11 @@ protected:
     virtual void InitNew() {}
     virtual void InitExisting() {}
     virtual void AfterInit() {}
+    // Moves the pin fields of a new object to free pins (PlacePinField).
+    virtual void PlacePins(PinPlacer &) {}
+    // Sets the pin field `key` to the placer's choice from the pin it holds;
+    // a field that holds no pin number, or finds no free pins, is left.
+    void PlacePinField(PinPlacer &placer, const std::string &key, int count = 1, int align = 1, int maxBase = 63);
     // The kind's OK sequence.
     virtual OkResult OnOk() = 0;
     // Handlers.

@@ -84,6 +84,43 @@ bool EditObject(CKivoDoc &doc, std::size_t index, IMessages &messages, const Edi
     return accepted;
 }
 
+bool CanDuplicateObject(const CKivoDoc &doc, std::size_t index)
+{
+    if (index >= doc.m_objList.size())
+        return false;
+    const IKind *k = FindKind(doc.m_objList[index]->m_nKind);
+    return k && !k->OnlyOne();
+}
+
+AddResult DuplicateObject(CKivoDoc &doc, std::size_t index, IMessages &messages, const EditorRunner &run)
+{
+    if (!CanDuplicateObject(doc, index))
+        return AddResult::Refused;
+    const IKind *k = FindKind(doc.m_objList[index]->m_nKind);
+    CDocChange change(doc, "Duplicate Object");
+    auto object = std::make_unique<CCodeObject>(*doc.m_objList[index]);
+    bool accepted = false;
+    RecordingMessages quiet;
+    if (auto editor = k->CreateEditor(*object, doc, 0, quiet)) {
+        editor->OpenCopy();
+        accepted = editor->Ok() == OkResult::Accepted;
+        if (!accepted) {
+            change.Revert();
+            auto shown = k->CreateEditor(*object, doc, 0, messages);
+            shown->OpenCopy();
+            accepted = run(*shown);
+        }
+    }
+    if (accepted) {
+        doc.AppendObject(std::move(object));
+        change.Commit();
+    } else {
+        change.Revert();
+    }
+    doc.UpdateAllViews();
+    return accepted ? AddResult::Added : AddResult::Cancelled;
+}
+
 bool DeleteObject(CKivoDoc &doc, std::size_t index)
 {
     if (index >= doc.m_objList.size())

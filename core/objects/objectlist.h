@@ -42,6 +42,17 @@ AddResult AddObject(CKivoDoc &doc, int kind, IMessages &messages, const EditorRu
 // history.
 bool EditObject(CKivoDoc &doc, std::size_t index, IMessages &messages, const EditorRunner &run);
 
+// Whether "Duplicate Object" can copy the object at `index`: not when its
+// kind allows one object only.
+bool CanDuplicateObject(const CKivoDoc &doc, std::size_t index);
+
+// "Duplicate Object": a copy of the object at `index` with the next free name
+// and its settings, its pins moved to free ones where they are taken. When
+// that copy passes OK it is added at once; else the editor runs on it as for
+// Add Object (the refusal's messages held back for its own OK). One undo
+// step when added.
+AddResult DuplicateObject(CKivoDoc &doc, std::size_t index, IMessages &messages, const EditorRunner &run);
+
 // "Delete Object": frees the pins that the object's name holds and removes
 // it. When another object carries the same name only the pins that the
 // kind's rule names are freed, and never a pin held by another name.

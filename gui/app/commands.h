@@ -22,6 +22,8 @@ inline constexpr char kProjectGenerate[] = "project.generate";
 inline constexpr char kProjectCompile[] = "project.compile";
 inline constexpr char kProjectLoad[] = "project.load";
 inline constexpr char kProjectFlexProp[] = "project.flexprop";
+// The compiled program on the simulated board, in the project window's tab.
+inline constexpr char kProjectSimulate[] = "project.simulate";
 // Compile and Load in a terminal window of their own instead of the panes.
 inline constexpr char kProjectExternalTerminal[] = "project.external-terminal";
 
@@ -54,5 +56,6 @@ inline constexpr char kHelpAbout[] = "help.about";
 inline constexpr char kObjectAdd[] = "object.add";
 inline constexpr char kObjectEdit[] = "object.edit";
 inline constexpr char kObjectDelete[] = "object.delete";
+inline constexpr char kObjectDuplicate[] = "object.duplicate";
 
 } // namespace kivo::cmd

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QPolygonF>
 #include <cmath>
 #include <functional>
 #include <initializer_list>
@@ -577,6 +578,23 @@ QIcon CommandIcon(const QString &id)
         return Make(DrawLoad);
     if (is({kProjectFlexProp}))
         return Make(DrawEditor);
+    if (is({kProjectSimulate}))
+        return Make([](QPainter &p) {
+            // A chip with a run arrow on it.
+            p.setPen(Outline(kInk));
+            p.setBrush(QColor(70, 70, 80));
+            p.drawRoundedRect(QRectF(6, 6, 20, 20), 2, 2);
+            for (int i = 0; i < 4; i++) {
+                const qreal at = 9 + i * 4.6;
+                p.drawLine(QPointF(at, 2), QPointF(at, 6));
+                p.drawLine(QPointF(at, 26), QPointF(at, 30));
+                p.drawLine(QPointF(2, at), QPointF(6, at));
+                p.drawLine(QPointF(26, at), QPointF(30, at));
+            }
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(60, 200, 90));
+            p.drawPolygon(QPolygonF({QPointF(12, 10), QPointF(23, 16), QPointF(12, 22)}));
+        });
     if (is({kEditPaste}))
         return Make(DrawPaste);
     if (is({kEditCut}))

@@ -5,6 +5,7 @@
 #include "model/kivodoc.h"
 #include "model/projectfile.h"
 #include "platform/messages.h"
+#include "platform/projectlock.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -131,11 +132,37 @@ bool CKivoApp::Save(CKivoDoc &doc)
 {
     if (doc.m_strPathName.empty())
         return SaveAs(doc);
-    if (Result saved = SaveProject(doc, doc.m_strPathName, m_services); !saved) {
+    if (!SaveTo(doc, doc.m_strPathName))
+        return false;
+    AddRecent(QString::fromStdString(doc.m_strPathName));
+    // The save refreshed the views before the project was marked saved.
+    m_frame->UpdateTitles();
+    return true;
+}
+
+bool CKivoApp::SaveTo(CKivoDoc &doc, const std::string &path)
+{
+    ProjectLock lock;
+    if (Result locked = lock.Acquire(path, kProjectLockWait); !locked) {
+        ShowResult(m_services.messages, locked);
+        return false;
+    }
+    if (path == doc.m_strPathName && ChangedOnDisk(doc, m_services)) {
+        // The question is asked with the project free for other programs.
+        lock.Release();
+        if (!m_services.messages.Ask(MessageKind::Warning,
+                                     path + " was changed by another program after Kivo opened or saved it.\n\n"
+                                            "Save anyway, replacing those changes?"))
+            return false;
+        if (Result locked = lock.Acquire(path, kProjectLockWait); !locked) {
+            ShowResult(m_services.messages, locked);
+            return false;
+        }
+    }
+    if (Result saved = SaveProject(doc, path, m_services); !saved) {
         ShowResult(m_services.messages, saved);
         return false;
     }
-    AddRecent(QString::fromStdString(doc.m_strPathName));
     return true;
 }
 
@@ -150,10 +177,8 @@ bool CKivoApp::SaveAs(CKivoDoc &doc)
     if (!path.endsWith(".kivo", Qt::CaseInsensitive))
         path += ".kivo";
     path = Normalised(path);
-    if (Result saved = SaveProject(doc, path.toStdString(), m_services); !saved) {
-        ShowResult(m_services.messages, saved);
+    if (!SaveTo(doc, path.toStdString()))
         return false;
-    }
     AddRecent(path);
     m_frame->UpdateTitles();
     return true;

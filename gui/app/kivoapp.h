@@ -9,6 +9,7 @@
 
 #include <QObject>
 #include <QStringList>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,11 @@ class CMainFrame;
 
 constexpr int kRecentFileCount = 4;
 constexpr int kRecentFileShownChars = 30;
+// How long a save or a generation waits while another program (kivo-cli)
+// changes the project before saying that it is in use. The window does not
+// answer meanwhile, so not for long: a command holds the project for a
+// moment.
+constexpr std::chrono::milliseconds kProjectLockWait{1000};
 
 // A path cut to at most `maxChars` characters for a menu: the start and the
 // end kept, "..." in between, the file name kept whole where it fits.
@@ -53,7 +59,9 @@ public:
     CKivoDoc *OpenPath(const QString &path);
     void OnFileOpen();
     void OnRecentFile(int index);
-    // "Save" and "Save As..." on a project.
+    // "Save" and "Save As..." on a project. A save holds the project's lock
+    // (ProjectLock) while it writes, and asks before it replaces a file that
+    // another program changed since the project was opened or saved here.
     bool Save(CKivoDoc &doc);
     bool SaveAs(CKivoDoc &doc);
     // IDocumentSaver: the Save command of a project without a file.
@@ -71,6 +79,7 @@ public:
     QStringList RecentFiles();
 
 private:
+    bool SaveTo(CKivoDoc &doc, const std::string &path);
     void AddRecent(const QString &path);
     void RemoveRecent(const QString &path);
     void StoreRecent(const QStringList &files);

@@ -15,10 +15,12 @@
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/process.h"
+#include "platform/projectlock.h"
 #include "toolchain/toolchain.h"
 #include "workspace/colortabbar.h"
 #include "workspace/commandtarget.h"
 #include "workspace/kivoview.h"
+#include "workspace/simboardtab.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -55,9 +57,10 @@ const char *const kExternalTerminalKey = "RunScriptsInTerminal";
 QString Escaped(QString text) { return text.replace("&", "&&"); }
 
 // Enabled while there is a project window.
-const char *const kProjectCommands[] = {
-    cmd::kFileSave,        cmd::kFileSaveAs,     cmd::kFileClose,   cmd::kFileCloseWindow, cmd::kFilePrintPinReport,
-    cmd::kProjectGenerate, cmd::kProjectCompile, cmd::kProjectLoad, cmd::kProjectFlexProp, cmd::kWindowNew};
+const char *const kProjectCommands[] = {cmd::kFileSave,        cmd::kFileSaveAs,         cmd::kFileClose,
+                                        cmd::kFileCloseWindow, cmd::kFilePrintPinReport, cmd::kProjectGenerate,
+                                        cmd::kProjectCompile,  cmd::kProjectLoad,        cmd::kProjectFlexProp,
+                                        cmd::kWindowNew,       cmd::kProjectSimulate};
 // Enabled while the pin view is the active tab and offers them.
 const char *const kTabCommands[] = {cmd::kFilePrint, cmd::kFileQuickPrint, cmd::kFilePrintPreview, cmd::kEditPaste,
                                     cmd::kEditCut,   cmd::kEditCopy,       cmd::kEditSelectAll};
@@ -199,6 +202,7 @@ void CMainFrame::CreateActions()
     AddCommand(kProjectCompile, "&Compile", keys({"Ctrl+B"}), [this] { OnCompile(false); });
     AddCommand(kProjectLoad, "&Load P2", keys({"F5"}), [this] { OnCompile(true); });
     AddCommand(kProjectFlexProp, "&Edit code with FlexProp", keys({"Ctrl+E"}), [this] { OnFlexProp(); });
+    AddCommand(kProjectSimulate, "Run on Simulated Board", keys({"Ctrl+R"}), [this] { OnSimulate(); });
     QAction *external =
         AddCommand(kProjectExternalTerminal, "Run in Terminal Window", {}, [this] { OnExternalTerminal(); });
     external->setCheckable(true);
@@ -353,9 +357,15 @@ bool CMainFrame::OnGenerate()
     CKivoDoc *doc = ActiveDocument();
     if (!doc)
         return false;
-    Result r = GenerateCheckedProject(*doc, m_app.GetServices(), [this](const std::vector<Finding> &findings) {
-        return AskToGenerateAnyway(findings);
-    });
+    // The generated files are the project's too: a kivo-cli command changing
+    // or generating the project meanwhile waits, or this says it is in use.
+    ProjectLock lock;
+    Result r = doc->m_strPathName.empty() ? Succeed() : lock.Acquire(doc->m_strPathName, kProjectLockWait);
+    if (r)
+        r = GenerateCheckedProject(*doc, m_app.GetServices(), [this](const std::vector<Finding> &findings) {
+            return AskToGenerateAnyway(findings);
+        });
+    lock.Release();
     // The closing message of a success is news, not a warning.
     if (r.Ok() && !r.text.empty()) {
         QMessageBox box(QMessageBox::Information, QString::fromUtf8(kAppTitle), QString::fromStdString(r.text),
@@ -584,6 +594,8 @@ void CMainFrame::OpenWindow(CKivoDoc &doc)
             if (child == ActiveChild())
                 UpdateTabCommands();
         });
+    connect(child->View()->SimBoard(), &CSimBoardTab::compileRequested, this,
+            [this, child] { CompileThenSimulate(child); });
     int index = m_docTabs->addTab(Escaped(child->Title()));
     m_docTabs->setTabData(index, QVariant::fromValue(static_cast<void *>(child)));
     RenumberWindows(doc);

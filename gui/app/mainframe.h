@@ -116,6 +116,10 @@ private:
     void OnExternalTerminal();
     void CreatePanes();
     void OnFlexProp();
+    // Run on Simulated Board (mainframe_sim.cpp): the window's tab runs the
+    // program; a stale one is compiled first when the tab asks.
+    void OnSimulate();
+    void CompileThenSimulate(CChildFrame *child);
     // The clipboard and print commands go to the active tab.
     void OnTabCommand(const QString &id);
     void OnStatusBar();

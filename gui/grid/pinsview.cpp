@@ -30,6 +30,27 @@ const char *const kHeaders[kPinViewCols] = {"I/O Pin #", "Free?", "Used By", "Us
 
 // ---------------------------------------------------------------- the report
 
+std::array<PinReport::Line, 64> ShownPins(const CKivoDoc &doc)
+{
+    std::array<PinReport::Line, 64> pins;
+    for (int p = 0; p < kPinCount; ++p) {
+        pins[p].used = doc.m_bPinUsed[p];
+        pins[p].owner = Q(doc.m_strPinOwner[p]);
+        pins[p].usage = Q(doc.m_strPinUsage[p]);
+        pins[p].note = Q(doc.m_strPinNote[p]);
+    }
+    // The first holder outside the table shows on a pin the table has free.
+    for (const HeldPin &h : PinsHeldOutsideTable(doc)) {
+        PinReport::Line &line = pins[std::size_t(h.pin)];
+        if (line.used)
+            continue;
+        line.used = true;
+        line.owner = Q(h.owner);
+        line.usage = Q(h.usage);
+    }
+    return pins;
+}
+
 PinReport MakePinReport(const CKivoDoc &doc, const QDate &date)
 {
     PinReport report;
@@ -37,12 +58,7 @@ PinReport MakePinReport(const CKivoDoc &doc, const QDate &date)
     if (report.project.isEmpty())
         report.project = QStringLiteral("Untitled");
     report.date = QLocale().toString(date, QLocale::LongFormat);
-    for (int p = 0; p < kPinCount; ++p) {
-        report.pins[p].used = doc.m_bPinUsed[p];
-        report.pins[p].owner = Q(doc.m_strPinOwner[p]);
-        report.pins[p].usage = Q(doc.m_strPinUsage[p]);
-        report.pins[p].note = Q(doc.m_strPinNote[p]);
-    }
+    report.pins = ShownPins(doc);
     return report;
 }
 
@@ -179,6 +195,9 @@ void CPinsView::OnInitialUpdate()
     m_pGrid->SetColumnCount(m_nCols);
     m_pGrid->SetFixedColumnCount(1);
     m_pGrid->SetFixedRowCount(1);
+    // A copy of the project's pin table: selected, copied and printed, never
+    // typed into.
+    m_pGrid->SetEditable(false);
 
     QFont bold = m_pGrid->font();
     bold.setWeight(QFont::ExtraBold); // 800
@@ -201,19 +220,20 @@ void CPinsView::OnUpdate()
 {
     if (!m_pGrid)
         return;
-    m_pGrid->EndEditing(false);
+    const auto pins = ShownPins(m_doc);
     for (int p = 0; p < kPinCount; ++p) {
         const int row = p + 1;
-        if (m_doc.m_bPinUsed[p]) {
+        const PinReport::Line &pin = pins[std::size_t(p)];
+        if (pin.used) {
             m_pGrid->SetItemText(row, 1, QStringLiteral("No"));
             m_pGrid->SetItemBkColour(row, 1, PinUsedColour());
         } else {
             m_pGrid->SetItemText(row, 1, QStringLiteral("Yes"));
             m_pGrid->SetItemBkColour(row, 1, PinFreeColour());
         }
-        m_pGrid->SetItemText(row, 2, Q(m_doc.m_strPinOwner[p]));
-        m_pGrid->SetItemText(row, 3, Q(m_doc.m_strPinUsage[p]));
-        m_pGrid->SetItemText(row, 4, Q(m_doc.m_strPinNote[p]));
+        m_pGrid->SetItemText(row, 2, pin.owner);
+        m_pGrid->SetItemText(row, 3, pin.usage);
+        m_pGrid->SetItemText(row, 4, pin.note);
         m_pGrid->SetItemBkColour(row, 0, QColor());
     }
     // Rows of pins that a finding of the project checks concerns are marked

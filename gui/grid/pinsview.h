@@ -1,7 +1,8 @@
 #pragma once
 // CPinsView: the "I/O Pin View" tab. One grid row per P2 pin showing whether
 // it is free and who uses it for what, copied from the project's pin table at
-// every refresh. Nothing typed into the grid reaches the project.
+// every refresh, with the pins the project holds outside the table (the SD
+// card's, the USB error LED) shown in use. The cells take no typing.
 //
 // For the main window:
 //   - Embed `new CPinsView(doc)` as the tab's widget. The view registers with
@@ -55,6 +56,9 @@ struct PinReport {
     std::array<Line, 64> pins;
 };
 PinReport MakePinReport(const CKivoDoc &doc, const QDate &date);
+// The pins as the view and the report show them: the pin table, and on the
+// pins it has free, those the project holds outside it.
+std::array<PinReport::Line, 64> ShownPins(const CKivoDoc &doc);
 // Draws the report as one page filling `page` (painter coordinates): the
 // title, the project's name and the date, then the five columns for the
 // 64 pins, and a count of the pins in use at the foot.
@@ -81,8 +85,7 @@ public:
     // First show: builds the grid (once) and fills it. The constructor has
     // already called it; later calls do nothing.
     void OnInitialUpdate();
-    // The refresh: rewrites columns 1 to 4 from the pin table. An open
-    // in-place edit is dropped, and anything typed before is overwritten.
+    // The refresh: rewrites columns 1 to 4 from the pin table.
     void OnUpdate();
 
     // Clipboard commands, passed to the grid.

@@ -6,6 +6,7 @@
 #include "workspace/flexspinview.h"
 #include "workspace/objectview.h"
 #include "workspace/pinstab.h"
+#include "workspace/simboardtab.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -27,6 +28,8 @@ CKivoView::CKivoView(CKivoDoc &doc, Services &services, QWidget *parent)
     addTab(m_settings, "P2 && FlexSpin");
     addTab(m_objects, "Object List");
     addTab(m_pins, "I/O Pin View");
+    m_simBoard = new CSimBoardTab(doc, this);
+    addTab(m_simBoard, "Simulated Board");
     m_tabBar->SetAutoColors(true);
     m_tabBar->SetTabBackground(SettingsTab, QColor(200, 250, 250));
     m_tabBar->SetActiveTabBackground(QColor(250, 250, 200));

@@ -8,6 +8,7 @@ class CColorTabBar;
 class CFlexSpinView;
 class CKivoDoc;
 class CObjectView;
+class CSimBoardTab;
 struct Services;
 
 // The tabbed view of one project window: "P2 & FlexSpin", "Object List" and
@@ -17,13 +18,14 @@ class CKivoView : public QTabWidget
 {
     Q_OBJECT
 public:
-    enum Tab { SettingsTab = 0, ObjectsTab = 1, PinsTab = 2 };
+    enum Tab { SettingsTab = 0, ObjectsTab = 1, PinsTab = 2, SimBoardTab = 3 };
     CKivoView(CKivoDoc &doc, Services &services, QWidget *parent = nullptr);
 
     CKivoDoc &Document() const { return m_doc; }
     CFlexSpinView *SettingsView() const { return m_settings; }
     CObjectView *ObjectView() const { return m_objects; }
     QWidget *PinsView() const { return m_pins; }
+    CSimBoardTab *SimBoard() const { return m_simBoard; }
     CColorTabBar *ColorTabBar() const { return m_tabBar; }
     // The tab's title as shown ("P2 & FlexSpin").
     QString ShownTabText(int index) const;
@@ -37,6 +39,7 @@ private:
     CFlexSpinView *m_settings;
     CObjectView *m_objects;
     QWidget *m_pins;
+    CSimBoardTab *m_simBoard;
 };
 
 // One project window: the page of the main frame's document tabs holding a

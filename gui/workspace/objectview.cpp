@@ -14,9 +14,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace kivo {
 
@@ -59,17 +62,23 @@ CObjectView::CObjectView(CKivoDoc &doc, Services &services, QWidget *parent)
     // actions, which know when there is an object to act on.
     m_addAction = new QAction("Add Object", this);
     m_editAction = new QAction("Edit Object", this);
+    m_duplicateAction = new QAction("Duplicate Object", this);
     m_deleteAction = new QAction("Delete Object", this);
     m_addAction->setObjectName(cmd::kObjectAdd);
     m_editAction->setObjectName(cmd::kObjectEdit);
+    m_duplicateAction->setObjectName(cmd::kObjectDuplicate);
     m_deleteAction->setObjectName(cmd::kObjectDelete);
     connect(m_addAction, &QAction::triggered, this, &CObjectView::OnAddObject);
     connect(m_editAction, &QAction::triggered, this, &CObjectView::OnEditObject);
+    connect(m_duplicateAction, &QAction::triggered, this, &CObjectView::OnDuplicateObject);
     connect(m_deleteAction, &QAction::triggered, this, &CObjectView::OnDeleteObject);
-    connect(m_add, &QPushButton::clicked, m_addAction, &QAction::trigger);
-    connect(m_edit, &QPushButton::clicked, m_editAction, &QAction::trigger);
-    connect(m_delete, &QPushButton::clicked, m_deleteAction, &QAction::trigger);
+    for (auto [button, action] : {std::pair{m_add, m_addAction}, {m_edit, m_editAction}, {m_delete, m_deleteAction}}) {
+        connect(button, &QPushButton::clicked, action, &QAction::trigger);
+        connect(action, &QAction::enabledChanged, button, &QPushButton::setEnabled);
+    }
     connect(m_objects, &QListWidget::itemDoubleClicked, m_editAction, &QAction::trigger);
+    m_objects->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_objects, &QListWidget::customContextMenuRequested, this, &CObjectView::ShowContextMenu);
     connect(m_objects, &QListWidget::itemSelectionChanged, this, &CObjectView::UpdateActions);
     connect(m_objects, &QListWidget::currentItemChanged, this, &CObjectView::UpdateActions);
     // Enter edits and Delete deletes the selected object.
@@ -171,7 +180,30 @@ void CObjectView::UpdateActions()
 {
     const int row = SelectedRow();
     m_editAction->setEnabled(row >= 0 && !m_objects->item(row)->text().isEmpty());
+    m_duplicateAction->setEnabled(row >= 0 && CanDuplicateObject(m_doc, std::size_t(row)));
     m_deleteAction->setEnabled(row >= 0);
+}
+
+void CObjectView::ShowContextMenu(const QPoint &at)
+{
+    QMenu menu(this);
+    menu.addActions({m_addAction, m_editAction, m_duplicateAction, m_deleteAction});
+    menu.exec(m_objects->viewport()->mapToGlobal(at));
+}
+
+void CObjectView::OnDuplicateObject()
+{
+    int row = SelectedRow();
+    if (row < 0)
+        return;
+    m_doc.UpdateAllViews();
+    if (DuplicateObject(m_doc, std::size_t(row), m_services.messages, [this](CEditorModel &editor) {
+            return RunEditorDialog(editor, window());
+        }) == AddResult::Added) {
+        // The copy is the last line.
+        m_objects->setCurrentRow(m_objects->count() - 1);
+        m_objects->currentItem()->setSelected(true);
+    }
 }
 
 void CObjectView::OnEditObject()

@@ -15,12 +15,12 @@ namespace kivo {
 class CKivoDoc;
 struct Services;
 
-// The "Object List" tab: the project's objects and warnings, with Add, Edit
-// and Delete. The project is the only source of truth; the lists are rebuilt
-// at every refresh of its views. Add, Edit and Delete are actions of the
-// view ("object.add", "object.edit", "object.delete"); Edit and Delete act
-// while an object is selected. The buttons stay enabled and do nothing
-// without a selection.
+// The "Object List" tab: the project's objects and warnings, with Add, Edit,
+// Duplicate and Delete. The project is the only source of truth; the lists
+// are rebuilt at every refresh of its views. The commands are actions of the
+// view ("object.add", "object.edit", "object.duplicate", "object.delete");
+// all but Add are enabled only while an object is selected, and the buttons
+// and the list's context menu follow them.
 class CObjectView : public QWidget
 {
     Q_OBJECT
@@ -36,11 +36,13 @@ public:
     QAction *AddAction() const { return m_addAction; }
     QAction *EditAction() const { return m_editAction; }
     QAction *DeleteAction() const { return m_deleteAction; }
+    QAction *DuplicateAction() const { return m_duplicateAction; }
 
     void OnUpdate();
     void OnAddObject();
     void OnEditObject();
     void OnDeleteObject();
+    void OnDuplicateObject();
 
 signals:
     // A finding about the project's settings was double-clicked: its field.
@@ -56,6 +58,7 @@ private:
     // The selected object's row, or -1.
     int SelectedRow() const;
     void UpdateActions();
+    void ShowContextMenu(const QPoint &at);
     std::vector<Finding> m_findings;
 
     CKivoDoc &m_doc;
@@ -68,6 +71,7 @@ private:
     QAction *m_addAction;
     QAction *m_editAction;
     QAction *m_deleteAction;
+    QAction *m_duplicateAction;
     int m_viewToken = 0;
 };
 

@@ -16,6 +16,7 @@ const char *kDescription =
     "option.  Effective # of bits (ENOB) increases with #clocks. \r\n\r\nFor the moment:  Clock Source is disabled "
     "(needs further development).";
 
+const char *const kGainLabels[] = {"1X", "3.16X", "10X", "31.6X", "100X"};
 const char *const kGainText[] = {"P_ADC_1X", "P_ADC_3X", "P_ADC_10X", "P_ADC_30X", "P_ADC_100X"};
 const char *const kSourceText[] = {"P_LOCAL_A|",  "P_PLUS1_A|",  "P_PLUS2_A|",  "P_PLUS3_A|",
                                    "P_OUTBIT_A|", "P_MINUS3_A|", "P_MINUS2_A|", "P_MINUS1_A|"};
@@ -32,7 +33,7 @@ const std::vector<FieldSpec> &AdcFields()
          .type = FieldType::Choice,
          .label = "This Pin Gain",
          .group = "This Pin Gain",
-         .options = {"1X", "3.16X", "10X", "31.6X", "100X"}},
+         .options = {std::begin(kGainLabels), std::end(kGainLabels)}},
         {.key = "source",
          .type = FieldType::Choice,
          .label = "ADC Source *",
@@ -144,6 +145,7 @@ protected:
         if (key == "exponent")
             m_text["clocks"] = Format("%d", Pow2(Int("exponent")));
     }
+    void PlacePins(PinPlacer &placer) override { PlacePinField(placer, "pin"); }
     OkResult OnOk() override
     {
         m_object.m_nKind = kADC;
@@ -174,6 +176,9 @@ class AdcKindImpl : public EditorKind<CObjectADC>
 {
 public:
     AdcKindImpl() : EditorKind(kADC, "adc") {}
+
+    // A reading after calibration.
+    double VerifySeconds(const CCodeObject &) const override { return 0.25; }
 
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
@@ -232,6 +237,16 @@ public:
     std::vector<int> PinsOf(const CCodeObject &o) const override { return ConsecutivePins(o); }
 
     void CheckPins(const CCodeObject &o, IObjectCheck &check) const override { CheckSinglePin(o, check); }
+    // Calibrated readings hold at 1X gain only, as the editor notes.
+    void CheckNumbers(const CCodeObject &o, IObjectCheck &check) const override
+    {
+        AdcSlots slots(o);
+        if (slots.Calibrated() && slots.Gain() > 0 && slots.Gain() < int(std::size(kGainLabels)))
+            check.Warning("calibrated", std::string("\"Show Calibrated Result\" is ticked with a gain of ") +
+                                            kGainLabels[slots.Gain()] +
+                                            ", but calibration works only at 1X: the readings will be wrong. "
+                                            "Choose 1X or untick \"Show Calibrated Result\".");
+    }
     std::vector<LibraryFile> LibraryFiles(const CCodeObject &) const override { return {kHeader}; }
     std::vector<LibraryFile> AllLibraryFiles() const override { return {kHeader}; }
 

@@ -81,6 +81,7 @@ protected:
         if (key == "level")
             m_text["readout"] = Format("%d", Int("level"));
     }
+    void PlacePins(PinPlacer &placer) override { PlacePinField(placer, "pin"); }
     OkResult OnOk() override
     {
         m_object.m_nKind = kDAC;
@@ -105,6 +106,9 @@ class DacKindImpl : public EditorKind<CObjectDAC>
 {
 public:
     DacKindImpl() : EditorKind(kDAC, "dac") {}
+
+    // Random levels need a few loops.
+    double VerifySeconds(const CCodeObject &o) const override { return DacSlots(o).Random() ? 3.5 : 0.2; }
 
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {

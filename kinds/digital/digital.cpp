@@ -86,6 +86,7 @@ protected:
         m_flag["show_in"] = slots.ShowIn();
         m_flag["toggle_out"] = slots.ToggleOut();
     }
+    void PlacePins(PinPlacer &placer) override { PlacePinField(placer, "pin"); }
     OkResult OnOk() override
     {
         m_object.m_nKind = kDigital;
@@ -145,6 +146,9 @@ class DigitalKindImpl : public EditorKind<CObjectDigital>
 {
 public:
     DigitalKindImpl() : EditorKind(kDigital, "digital") {}
+
+    // Toggles need a few loops.
+    double VerifySeconds(const CCodeObject &o) const override { return DigitalSlots(o).ToggleOut() ? 2.5 : 0.1; }
 
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {

@@ -59,6 +59,11 @@ protected:
     }
     // The two pins need not be adjacent: each is checked on its own, SCL
     // first, before either is claimed.
+    void PlacePins(PinPlacer &placer) override
+    {
+        PlacePinField(placer, "scl");
+        PlacePinField(placer, "sda");
+    }
     OkResult OnOk() override
     {
         m_object.m_nKind = kI2CBus;
@@ -142,6 +147,9 @@ class I2CBusKindImpl : public EditorKind<CI2CScanner>
 {
 public:
     I2CBusKindImpl() : EditorKind(kI2CBus, "i2c") {}
+
+    // One scan of the bus.
+    double VerifySeconds(const CCodeObject &o) const override { return I2CBusSlots(o).Scan() ? 0.6 : 0.3; }
 
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {

@@ -114,6 +114,7 @@ protected:
         if (key == "calculate")
             Calculate();
     }
+    void PlacePins(PinPlacer &placer) override { PlacePinField(placer, "pin"); }
     OkResult OnOk() override
     {
         Calculate();
@@ -175,6 +176,9 @@ class NcoKindImpl : public EditorKind<CObjectNCO>
 {
 public:
     NcoKindImpl() : EditorKind(kNCO, "nco") {}
+
+    // Enough periods at the lowest frequencies shown.
+    double VerifySeconds(const CCodeObject &) const override { return 0.06; }
 
     void SetupBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {

@@ -74,6 +74,7 @@ protected:
         m_flag["random"] = slots.Random();
     }
     void OnSlider(const std::string &) override { UpdateReadouts(); }
+    void PlacePins(PinPlacer &placer) override { PlacePinField(placer, "pin"); }
     OkResult OnOk() override
     {
         m_object.m_nKind = kNeopixel;
@@ -143,6 +144,9 @@ class NeopixelKindImpl : public EditorKind<CObjectNeopixel>
 {
 public:
     NeopixelKindImpl() : EditorKind(kNeopixel, "neopixel") {}
+
+    // Random colours change once a loop.
+    double VerifySeconds(const CCodeObject &o) const override { return NeopixelSlots(o).Random() ? 2.5 : 0.05; }
 
     void PlatformBlock(GenContext &ctx, const CCodeObject &o, std::string &s) const override
     {

@@ -3,7 +3,15 @@
 #include "board/ds1339.h"
 #include "board/i2c.h"
 #include "kinds/rtc/slots.h"
+#include "model/kivodoc.h"
+#include "model/text.h"
 #include "run/kindboard.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <sstream>
 
 #include <cstdio>
 #include <cstring>
@@ -38,6 +46,55 @@ bool ParseDateTime(const std::string &text, RtcTime &t)
     return true;
 }
 
+// Days of a date from a fixed origin (the proleptic Gregorian calendar);
+// only differences count.
+long long DaysOf(int y, int m, int d)
+{
+    y -= m <= 2;
+    const long long era = y / 400, yoe = y - era * 400;
+    const long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    return era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy;
+}
+
+long long SecondsOf(const RtcTime &t)
+{
+    return DaysOf(t.year, t.month, t.mday) * 86400 + t.hour * 3600 + t.min * 60 + t.sec;
+}
+
+// The time Generate wrote into the program for the chip ("now.year = ...").
+bool GeneratedTime(const std::string &source, RtcTime &t)
+{
+    int *fields[] = {&t.year, &t.month, &t.mday, &t.wday, &t.hour, &t.min, &t.sec};
+    const char *names[] = {"year", "month", "mday", "wday", "hour", "min", "sec"};
+    for (int i = 0; i < 7; i++) {
+        std::smatch m;
+        if (!std::regex_search(source, m, std::regex(std::string("now\\.") + names[i] + " = (\\d+);")))
+            return false;
+        *fields[i] = std::stoi(m[1]);
+    }
+    return true;
+}
+
+// The last time the program printed (" Thu Jan 01 12:00:03 2026").
+bool LastPrintedTime(const std::string &console, RtcTime &t)
+{
+    static const std::regex line("^ [A-Z][a-z]{2} ([A-Z][a-z]{2}) (\\d\\d) (\\d\\d):(\\d\\d):(\\d\\d) (\\d{4})$");
+    static const std::string months = "JanFebMarAprMayJunJulAugSepOctNovDec";
+    bool found = false;
+    for (const std::string &l : ConsoleLines(console)) {
+        std::smatch m;
+        if (!std::regex_match(l, m, line))
+            continue;
+        const auto month = months.find(m[1].str());
+        if (month == std::string::npos || month % 3)
+            continue;
+        t = RtcTime{
+            std::stoi(m[6]), int(month / 3) + 1, std::stoi(m[2]), std::stoi(m[3]), std::stoi(m[4]), std::stoi(m[5]), 1};
+        found = true;
+    }
+    return found;
+}
+
 class RtcBoardImpl : public IKindBoard
 {
 public:
@@ -61,12 +118,52 @@ public:
             bus->second->addTarget(chip);
         }
         std::shared_ptr<Ds1339> c = chip;
+        w.target = c;
         w.observe = [c, busName] {
             Json j = c->observations();
             j["bus"] = busName;
             return j;
         };
         return true;
+    }
+    // With "set time" on, the chip gets the moment of generation; the time
+    // the program prints follows the chip's as simulated time goes on.
+    Verdict verify(const VerifyView &v) const override
+    {
+        auto chip = std::dynamic_pointer_cast<Ds1339>(v.wired.target);
+        if (!chip)
+            return Skip("its bus is not on the board");
+        Json m = Json::object();
+        std::string evidence;
+        if (RtcSlots(*v.wired.object).SetTime()) {
+            const std::filesystem::path main =
+                std::filesystem::path(v.folder()) / (std::filesystem::path(v.doc.m_strPathName).stem().string() + ".c");
+            std::ifstream f(main, std::ios::binary);
+            const std::string source((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+            RtcTime generated;
+            if (!GeneratedTime(source, generated))
+                return Skip("the time of generation is not in " + main.filename().string());
+            m["generated"] = generated.text();
+            const auto &sets = chip->setTimes();
+            if (sets.empty())
+                return Fail("the time of generation, " + generated.text() + ", written to the chip", "no write", m);
+            m["written"] = sets.front().time.text();
+            if (!(sets.front().time == generated))
+                return Fail("the time of generation, " + generated.text() + ", written to the chip",
+                            sets.front().time.text() + " written", m);
+            evidence = generated.text() + " written; ";
+        }
+        const Clock now = v.pins.now();
+        const RtcTime shows = chip->timeAt(now);
+        m["chipTime"] = shows.text();
+        RtcTime printed;
+        if (!LastPrintedTime(v.console, printed))
+            return Fail("the time printed each loop", "no time printed", m);
+        m["lastPrinted"] = printed.text();
+        const long long behind = SecondsOf(shows) - SecondsOf(printed);
+        if (behind < 0 || behind > 2)
+            return Fail("the printed time following the chip's, " + shows.text(), "last printed " + printed.text(), m);
+        return Pass(evidence + "printed " + printed.text() + " as the chip shows " + shows.text(), m);
     }
 };
 

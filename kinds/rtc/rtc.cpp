@@ -103,6 +103,9 @@ class RtcKindImpl : public EditorKind<CObjectRTC>
 public:
     RtcKindImpl() : EditorKind(kRTC, "rtc") {}
 
+    // The printed time must advance over a few loops.
+    double VerifySeconds(const CCodeObject &) const override { return 3.5; }
+
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
         s += "\n//Header for RTC Object: " + o.m_strName + "\n";

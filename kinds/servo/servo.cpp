@@ -64,6 +64,7 @@ protected:
         m_text["degrees"] = Format("%d", Int("position"));
         m_text["microseconds"] = Format("%d", Int("position") * 10 + 600);
     }
+    void PlacePins(PinPlacer &placer) override { PlacePinField(placer, "pin"); }
     OkResult OnOk() override
     {
         m_object.m_nKind = kServo;
@@ -88,6 +89,9 @@ class ServoKindImpl : public EditorKind<CObjectServo>
 {
 public:
     ServoKindImpl() : EditorKind(kServo, "servo") {}
+
+    // A fixed position shows in a few pulses; random moves need loops.
+    double VerifySeconds(const CCodeObject &o) const override { return ServoSlots(o).Random() ? 4.5 : 1.0; }
 
     // Projects hold many servos, so the text is appended piece by piece.
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override

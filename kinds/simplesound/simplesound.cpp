@@ -58,6 +58,11 @@ protected:
         m_flag["music"] = slots.Music();
         m_flag["effects"] = slots.Effects();
     }
+    void PlacePins(PinPlacer &placer) override
+    {
+        PlacePinField(placer, "left");
+        PlacePinField(placer, "right");
+    }
     OkResult OnOk() override
     {
         m_object.m_nKind = kSimpleSound;
@@ -110,6 +115,9 @@ class SimpleSoundKindImpl : public EditorKind<CSimpleSound>
 {
 public:
     SimpleSoundKindImpl() : EditorKind(kSimpleSound, "sound") {}
+
+    // The first notes of the music.
+    double VerifySeconds(const CCodeObject &) const override { return 2.0; }
 
     // The driver instance is always `sound` (main() polls it by that name);
     // the object's name only shows in the comments.

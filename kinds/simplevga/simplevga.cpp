@@ -30,6 +30,7 @@ public:
 protected:
     void InitNew() override { m_text["basepin"] = "48"; }
     void InitExisting() override { m_text["basepin"] = SimpleVgaSlots(m_object).BasePin(); }
+    void PlacePins(PinPlacer &placer) override { PlacePinField(placer, "basepin", kVgaPinCount, 4, kVgaMaxBasePin); }
     OkResult OnOk() override
     {
         m_object.m_nKind = kSimpleVGA;
@@ -61,6 +62,9 @@ class SimpleVgaKindImpl : public EditorKind<CSimpleVGA>
 {
 public:
     SimpleVgaKindImpl() : EditorKind(kSimpleVGA, "vga") {}
+
+    // Sync, then one whole frame.
+    double VerifySeconds(const CCodeObject &) const override { return 0.09; }
 
     // The driver instance and the pin name are fixed; the object's name only
     // shows in the comments.

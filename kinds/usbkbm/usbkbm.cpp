@@ -125,6 +125,29 @@ protected:
         m_flag["out_keyboard"] = slots.OutKeyboard();
         m_flag["no_error_led"] = slots.NoErrorLed();
     }
+    void PlacePins(PinPlacer &placer) override
+    {
+        if (Int("config") == kAdapter) {
+            // A multiple of 8, as adapters usually sit; then an error LED
+            // pin that is free: the other port's, else none.
+            PlacePinField(placer, "basepin", 8, 8, 56);
+            if (Flag("no_error_led"))
+                return;
+            const int port = Int("port") == 1 ? 1 : 0;
+            if (placer.IsFree(56 + port))
+                placer.Take(56 + port);
+            else if (placer.IsFree(57 - port))
+                m_int["port"] = placer.Take(57 - port) - 56;
+            else
+                m_flag["no_error_led"] = true;
+            return;
+        }
+        PlacePinField(placer, "dm", 2, 2, 62);
+        PlacePinField(placer, "activity_led");
+        PlacePinField(placer, "error_led");
+        if (Flag("use_enable"))
+            PlacePinField(placer, "enable_pin");
+    }
     OkResult OnOk() override
     {
         // A mouse field that is no whole number stops the OK before anything
@@ -249,6 +272,9 @@ class UsbKbmKindImpl : public EditorKind<CObjectUsbKbm>
 {
 public:
     UsbKbmKindImpl() : EditorKind(kUsbKbm, "usb") {}
+
+    // Enumeration, then typing or moving.
+    double VerifySeconds(const CCodeObject &) const override { return 3.0; }
 
     void PlatformBlock(GenContext &, const CCodeObject &o, std::string &s) const override
     {
@@ -401,7 +427,7 @@ public:
         UsbKbmSlots slots(o);
         if (slots.Config() != kAdapter || slots.NoErrorLed())
             return {};
-        return {56 + (slots.Port() == 1 ? 1 : 0), "its USB error LED"};
+        return {56 + (slots.Port() == 1 ? 1 : 0), "its USB error LED", "Parallax USB Error LED"};
     }
     void CheckAmong(const CCodeObject &o, IObjectCheck &check) const override
     {

@@ -67,6 +67,7 @@ void I2cBus::onStart(Clock at)
     m_bits = 0;
     m_shift = 0;
     m_inTransaction = true;
+    m_haveSclRise = false;
     m_count++;
     m_recording = m_log.size() < kLogLimit; // later ones are counted only
     if (m_recording) {
@@ -90,10 +91,17 @@ void I2cBus::onStop(Clock at)
     m_recording = false;
 }
 
-void I2cBus::onSclRise(bool sda, Clock)
+void I2cBus::onSclRise(bool sda, Clock at)
 {
     if (m_phase == Phase::Idle)
         return;
+    if (m_haveSclRise) {
+        const double period = span(m_sclRise, at);
+        if (period > 0 && (m_minSclPeriod == 0 || period < m_minSclPeriod))
+            m_minSclPeriod = period;
+    }
+    m_haveSclRise = true;
+    m_sclRise = at;
     m_bits++;
     if (m_bits <= 8) {
         m_shift = std::uint8_t(m_shift << 1 | (sda ? 1 : 0));
@@ -194,6 +202,7 @@ Json I2cBus::observations() const
         answered.push_back(a);
     o["acknowledgedAddresses"] = std::move(answered);
     o["transactionCount"] = m_count;
+    o["maxSclHz"] = Rounded(maxSclHz(), 1);
     Json log = Json::array();
     for (const auto &t : m_log) {
         Json j = Json::object();

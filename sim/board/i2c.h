@@ -56,6 +56,9 @@ public:
     void addTarget(std::shared_ptr<I2cTarget> target) { m_targets.push_back(std::move(target)); }
     const std::vector<I2cTransaction> &transactions() const { return m_log; }
     std::uint64_t transactionCount() const { return m_count; }
+    // The fastest SCL seen: one over the shortest time from an SCL rise to
+    // the next within a transaction (0 before two such rises).
+    double maxSclHz() const { return m_minSclPeriod > 0 ? 1.0 / m_minSclPeriod : 0.0; }
 
 private:
     void onStart(Clock at);
@@ -85,6 +88,9 @@ private:
     bool m_readBit = false;   // R/W of the last address byte
     std::uint64_t m_count = 0;
     std::vector<int> m_answered; // 7-bit addresses that acknowledged
+    bool m_haveSclRise = false;  // within this transaction
+    Clock m_sclRise = 0;
+    double m_minSclPeriod = 0; // seconds
     static constexpr std::size_t kLogLimit = 2000;
 };
 

@@ -169,11 +169,19 @@ Json Voltmeter::observations() const
 void VoltageSource::connect(Pins &pins)
 {
     Instrument::connect(pins);
+    setVolts(m_volts, pins.now());
+}
+
+void VoltageSource::setVolts(double volts, Clock at)
+{
+    m_volts = volts;
+    if (!m_pins)
+        return;
     Pins::ExternalDrive d;
     d.kind = Pins::ExternalDrive::Voltage;
-    d.volts = m_volts;
+    d.volts = volts;
     d.ohms = 0; // an ideal source: the ADC reads it unloaded
-    pins.drive(m_pin, d, pins.now(), this);
+    m_pins->drive(m_pin, d, at, this);
 }
 
 Json VoltageSource::observations() const

@@ -95,6 +95,8 @@ public:
     Json observations() const override;
     int pin() const { return m_pin; }
     double volts() const { return m_volts; }
+    // The source turned to `volts` from `at` on.
+    void setVolts(double volts, Clock at);
 
 private:
     int m_pin;

@@ -31,6 +31,12 @@ public:
     Json observations() const override;
 
     bool captured() const { return m_captured; }
+    // Captures again: the next complete frame from the next V-sync on.
+    void captureNext()
+    {
+        m_capture = Capture::Waiting;
+        m_captured = false;
+    }
     // Rows top-down, R G B bytes per pixel.
     const std::vector<std::uint8_t> &frame() const { return m_frame; }
     double lineHz() const;

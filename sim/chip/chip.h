@@ -77,6 +77,7 @@ public:
     Hub &hub() { return m_hub; }
     const Hub &hub() const { return m_hub; }
     Pins &pins() { return *m_pins; }
+    const Pins &pins() const { return *m_pins; }
     TimeBase &time() { return m_time; }
     const TimeBase &time() const { return m_time; }
 

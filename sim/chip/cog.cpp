@@ -193,15 +193,15 @@ std::uint32_t Cog::readIn(std::uint32_t a)
     return a == kINA ? std::uint32_t(in) : std::uint32_t(in >> 32);
 }
 
-void Cog::outputsChanged(Clock at)
+void Cog::outputsChanged(Clock at, Clock padAt)
 {
     if (!m_running) {
-        m_pins.setCogOutputs(m_id, 0, 0, at);
+        m_pins.setCogOutputs(m_id, 0, 0, at, padAt);
         return;
     }
     m_dirOut[0] = std::uint64_t(m_reg[kDIRA]) | std::uint64_t(m_reg[kDIRA + 1]) << 32;
     m_dirOut[1] = std::uint64_t(m_reg[kDIRA + 2]) | std::uint64_t(m_reg[kDIRA + 3]) << 32;
-    m_pins.setCogOutputs(m_id, m_dirOut[0], m_dirOut[1] | m_streamer->pinOutputs(), at);
+    m_pins.setCogOutputs(m_id, m_dirOut[0], m_dirOut[1] | m_streamer->pinOutputs(), at, padAt);
     for (int n = 0; n < 8; ++n)
         if (n != m_id)
             m_chip.cog(n).pinsTouched(at);

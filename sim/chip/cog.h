@@ -199,10 +199,17 @@ private:
     {
         m_reg[a] = v;
         if (a >= 0x1FA && a < 0x1FE) [[unlikely]]
-            outputsChanged(m_time + 3);
+            outputsChanged(cellsLand(), padsLand());
     }
+    // A DIR/OUT write reaches the smart-pin cells a clock after the
+    // instruction ends and the pads three clocks after it: a 2-clock DRVH
+    // issued at clock 0 resets or starts a smart pin at clock 3 (before the
+    // next WYPIN lands at 4) and drives the pin from clock 5.
+    Clock cellsLand() const { return m_time + Clock(m_cost) + 1; }
+    Clock padsLand() const { return m_time + Clock(m_cost) + 3; }
     std::uint32_t readIn(std::uint32_t a);
-    void outputsChanged(Clock at);
+    void outputsChanged(Clock at) { outputsChanged(at, at); }
+    void outputsChanged(Clock at, Clock padAt);
     std::uint32_t lutRead(std::uint32_t a);
     void lutWrite(std::uint32_t a, std::uint32_t v);
 

@@ -106,6 +106,7 @@ template <Op op> bool Cog::execRead(std::uint32_t instr)
         const std::uint32_t n = (m_q & 0x1FF) + 1;
         if (direct)
             blockStart(h, 4 * n);
+        m_cost += hubBlockWait(first, n, m_time); // before the writes, as for a single read
         for (std::uint32_t k = 0; k < n; ++k) {
             const std::uint32_t v = m_hub.readLong(h.addr + 4 * k);
             if (qKind == 2)
@@ -114,16 +115,15 @@ template <Op op> bool Cog::execRead(std::uint32_t instr)
                 writeReg((dField(instr) + k) & 0x1FF, v);
         }
         applyPtr(h, direct ? 4 * n : 0);
-        m_cost += hubBlockWait(first, n, m_time);
         return true;
     }
     const std::uint32_t v = scale == 1   ? m_hub.readByte(h.addr)
                             : scale == 2 ? m_hub.readWord(h.addr)
                                          : m_hub.readLong(h.addr);
     applyPtr(h, 0);
+    m_cost += wait; // before the result: a read into OUTx reaches the pins after the whole read
     result(instr, v);
     flags(instr, v >> (scale * 8 - 1) & 1, v == 0);
-    m_cost += wait;
     return true;
 }
 bool Cog::execRDBYTE(std::uint32_t i) { return execRead<Op::RDBYTE>(i); }

@@ -82,7 +82,7 @@ template <Op op> bool Cog::execPinOut(std::uint32_t instr)
             first = false;
         }
     });
-    outputsChanged(m_time + 3);
+    outputsChanged(cellsLand(), padsLand());
     if (wcBit(instr))
         m_c = firstBit;
     if (wzBit(instr))

@@ -71,9 +71,12 @@ public:
     Pins &m_owner;
     const TimeBase &m_time;
     std::array<SmartPin, 64> m_sp;
-    std::array<std::uint64_t, 8> m_cogDir{}, m_cogOut{};
+    // The cogs' DIR/OUT twice: as the smart-pin cells take them (DIR resets a
+    // smart pin, OUT feeds the input selectors) and, two clocks later, as the
+    // pads drive them onto the wires.
+    std::array<std::uint64_t, 8> m_cogDir{}, m_cogOut{}, m_padCogDir{}, m_padCogOut{};
     std::array<std::uint32_t, 8> m_cogDacs{};
-    std::uint64_t m_dir = 0, m_out = 0;
+    std::uint64_t m_dir = 0, m_out = 0, m_padDir = 0, m_padOut = 0;
     std::uint64_t m_smart = 0;   // pins with a smart mode set
     std::uint64_t m_plainIn = 0; // IN of the pins without a smart mode
     std::uint64_t m_flags = 0;   // IN flags of the smart pins
@@ -125,7 +128,8 @@ public:
     // Cog operations that land after the pins' present clock, in clock order.
     struct Op {
         Clock at;
-        enum Kind : std::uint8_t { Outputs, Wrpin, Wxpin, Wypin, Ack } kind;
+        // Outputs: both the cells' and the pads' DIR/OUT at once.
+        enum Kind : std::uint8_t { Outputs, CellOutputs, PadOutputs, Wrpin, Wxpin, Wypin, Ack } kind;
         int index; // cog or pin
         std::uint64_t a, b;
     };
@@ -521,7 +525,7 @@ public:
         else if (sp.impl && sp.impl->drivesOutput())
             v = sp.out;
         else
-            v = m_out >> pin & 1;
+            v = m_padOut >> pin & 1;
         std::uint32_t low = pinmode::low(sp.mode);
         if ((low >> 12) == 0 || (low >> 10) == 4) // O inverts the output
             v ^= bool(low >> 6 & 1);
@@ -542,9 +546,10 @@ public:
                 return double(low & 0xFF);
             if (tt == 1)
                 return double(m_cogDacs[low & 7] >> (8 * (pin & 3)) & 0xFF);
-            bitDac = tt == 2 ? bool(m_out >> pin & 1) : otherOut(pin);
+            bitDac = tt == 2 ? bool(m_padOut >> pin & 1) : otherOut(pin);
         } else {
-            bitDac = (tt & 2) ? otherOut(pin) : (sp.impl && sp.impl->drivesOutput() ? sp.out : bool(m_out >> pin & 1));
+            bitDac =
+                (tt & 2) ? otherOut(pin) : (sp.impl && sp.impl->drivesOutput() ? sp.out : bool(m_padOut >> pin & 1));
         }
         std::uint32_t nib = bitDac ? (low >> 4 & 15) : (low & 15);
         return double(nib * 17);
@@ -555,7 +560,7 @@ public:
         const SmartPin &sp = m_sp[pin];
         if (pinmode::smart(sp.mode) != 0)
             return (pinmode::tt(sp.mode) & 1) && !sp.floating;
-        return m_dir >> pin & 1;
+        return m_padDir >> pin & 1;
     }
 
     Load chipLoad(int pin)
@@ -819,21 +824,31 @@ Pins::Pins(const TimeBase &time) : m_time(time), m_impl(std::make_unique<Impl>(*
 }
 Pins::~Pins() = default;
 
-static void applyOutputs(PinEngine &e, int cog, std::uint64_t dir, std::uint64_t out)
+static void applyOutputs(PinEngine &e, int cog, std::uint64_t dir, std::uint64_t out, bool cell, bool pad)
 {
-    e.m_cogDir[cog & 7] = dir;
-    e.m_cogOut[cog & 7] = out;
-    std::uint64_t d = 0, o = 0;
+    if (cell) {
+        e.m_cogDir[cog & 7] = dir;
+        e.m_cogOut[cog & 7] = out;
+    }
+    if (pad) {
+        e.m_padCogDir[cog & 7] = dir;
+        e.m_padCogOut[cog & 7] = out;
+    }
+    std::uint64_t d = 0, o = 0, pd = 0, po = 0;
     for (int c = 0; c < 8; ++c) {
         d |= e.m_cogDir[c];
         o |= e.m_cogOut[c];
+        pd |= e.m_padCogDir[c];
+        po |= e.m_padCogOut[c];
     }
-    std::uint64_t dirChg = d ^ e.m_dir, outChg = o ^ e.m_out;
-    if (!(dirChg | outChg))
+    std::uint64_t dirChg = d ^ e.m_dir, outChg = o ^ e.m_out, padChg = (pd ^ e.m_padDir) | (po ^ e.m_padOut);
+    if (!(dirChg | outChg | padChg))
         return;
     e.m_dir = d;
     e.m_out = o;
-    for (std::uint64_t m = dirChg | outChg; m; m &= m - 1) {
+    e.m_padDir = pd;
+    e.m_padOut = po;
+    for (std::uint64_t m = dirChg | outChg | padChg; m; m &= m - 1) {
         int p = std::countr_zero(m);
         if (dirChg >> p & 1)
             e.dirChanged(p, d >> p & 1);
@@ -953,7 +968,9 @@ void PinEngine::apply(const Op &op)
 {
     switch (op.kind) {
     case Op::Outputs:
-        applyOutputs(*this, op.index, op.a, op.b);
+    case Op::CellOutputs:
+    case Op::PadOutputs:
+        applyOutputs(*this, op.index, op.a, op.b, op.kind != Op::PadOutputs, op.kind != Op::CellOutputs);
         break;
     case Op::Wrpin:
         applyWrpin(*this, op.index, std::uint32_t(op.a));
@@ -970,10 +987,16 @@ void PinEngine::apply(const Op &op)
     }
 }
 
-void Pins::setCogOutputs(int cog, std::uint64_t dir, std::uint64_t out, Clock at)
+void Pins::setCogOutputs(int cog, std::uint64_t dir, std::uint64_t out, Clock at, Clock padAt)
 {
-    m_impl->e.catchUp(at);
-    m_impl->e.submit({at, PinEngine::Op::Outputs, cog & 7, dir, out});
+    PinEngine &e = m_impl->e;
+    e.catchUp(at);
+    if (padAt == at) {
+        e.submit({at, PinEngine::Op::Outputs, cog & 7, dir, out});
+        return;
+    }
+    e.submit({at, PinEngine::Op::CellOutputs, cog & 7, dir, out});
+    e.submit({padAt, PinEngine::Op::PadOutputs, cog & 7, dir, out});
 }
 void Pins::wrpin(int pin, std::uint32_t mode, Clock at)
 {
@@ -1107,8 +1130,8 @@ std::uint32_t Pins::modeWord(int pin) const { return m_impl->e.m_sp[pin & 63].mo
 std::uint32_t Pins::xValue(int pin) const { return m_impl->e.m_sp[pin & 63].x; }
 std::uint32_t Pins::yValue(int pin) const { return m_impl->e.m_sp[pin & 63].y; }
 bool Pins::smartRunning(int pin) const { return m_impl->e.m_sp[pin & 63].running; }
-bool Pins::cogDir(int pin) const { return m_impl->e.m_dir >> (pin & 63) & 1; }
-bool Pins::cogOut(int pin) const { return m_impl->e.m_out >> (pin & 63) & 1; }
+bool Pins::cogDir(int pin) const { return m_impl->e.m_padDir >> (pin & 63) & 1; }
+bool Pins::cogOut(int pin) const { return m_impl->e.m_padOut >> (pin & 63) & 1; }
 PinsFilter Pins::filter(int n) const
 {
     const PinEngine &e = m_impl->e;

@@ -2,7 +2,10 @@
 // The 64 I/O pins with their smart pins, as the cogs see them. The pins advance
 // lazily from event to event, so smart-pin counters and devices cost nothing
 // between changes. Clocks the cogs pass:
-//  - setCogOutputs: the clock the change reaches the pins (issue + 3);
+//  - setCogOutputs: the clocks the change reaches the smart-pin cells (DIR's
+//    reset, OUT as an input: issue + 3 for a 2-clock instruction, so a DIRH's
+//    smart pin runs when the next WYPIN lands) and the pads (the driven
+//    wire: three clocks after the instruction ends, issue + 5);
 //  - wrpin/wxpin/wypin/akpin/rdpin/rqpin: the instruction's issue clock; the
 //    writes and RDPIN's acknowledge land two clocks later (so IN drops two
 //    clocks after an acknowledge), RDPIN/RQPIN read Z at the issue clock;
@@ -47,9 +50,14 @@ public:
     Pins &operator=(const Pins &) = delete;
 
     // ---- the cogs ----
-    // One cog's DIR and OUT registers, both ports, from `at` on. The pins see
+    // One cog's DIR and OUT registers, both ports: the smart-pin cells take
+    // them from `at` on, the pads drive them from `padAt` on. The pins see
     // the OR over all cogs (and the streamers' outputs, which the cog ORs in).
-    void setCogOutputs(int cog, std::uint64_t dir, std::uint64_t out, Clock at);
+    void setCogOutputs(int cog, std::uint64_t dir, std::uint64_t out, Clock at, Clock padAt);
+    void setCogOutputs(int cog, std::uint64_t dir, std::uint64_t out, Clock at)
+    {
+        setCogOutputs(cog, dir, out, at, at);
+    }
     // One cog's four 8-bit DAC channels (SETDACS, streamer), from `at` on.
     void setCogDacs(int cog, std::uint32_t dacs, Clock at);
 
@@ -120,8 +128,8 @@ public:
     std::uint32_t xValue(int pin) const;   // WXPIN
     std::uint32_t yValue(int pin) const;   // WYPIN
     bool smartRunning(int pin) const;      // smart mode set and out of reset
-    bool cogDir(int pin) const;            // DIR OR-ed over the cogs
-    bool cogOut(int pin) const;            // OUT OR-ed over the cogs
+    bool cogDir(int pin) const;            // DIR OR-ed over the cogs, as the pad has it
+    bool cogOut(int pin) const;            // OUT OR-ed over the cogs, as the pad has it
 
     // A device's drive onto a pin, from `at` on (see device.h). Each source
     // (a device, a resistor: any distinct pointer) has one drive per pin; the

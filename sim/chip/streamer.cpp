@@ -301,8 +301,7 @@ struct Streamer::Impl {
     Clock phaseAt = 0;
     Clock nextRoll = kNever;
 
-    Clock now = 0; // processed through this clock
-    bool advancing = false;
+    Clock &now = self.m_now; // processed through this clock
 
     // Commands.
     bool running = false;
@@ -745,22 +744,31 @@ Streamer::Streamer(int cog, Pins &pins, Fifo &fifo, const std::uint32_t *lut)
 
 Streamer::~Streamer() { m_fifo.setSync(nullptr); }
 
-void Streamer::advance(Clock to)
+void Streamer::advanceSlow(Clock to)
 {
     // Re-entrant calls (pins pulling streamers up to date while this one is
     // emitting) return at once.
-    Impl &m = *m_impl;
-    if (m.advancing)
+    if (m_advancing)
         return;
-    m.advancing = true;
-    m.advance(to);
-    m.advancing = false;
+    m_advancing = true;
+    m_quietUntil = 0;
+    m_impl->advance(to);
+    m_advancing = false;
+    if (m_changing == 0)
+        requiet();
+}
+
+void Streamer::requiet()
+{
+    const Impl &m = *m_impl;
+    m_quietUntil = m.perClock() ? 0 : m.running ? m.nextRoll : kNever;
 }
 
 Clock Streamer::command(StreamerCmd kind, std::uint32_t d, std::uint32_t s, bool hasQ, std::uint32_t q, Clock now)
 {
     Impl &m = *m_impl;
     advance(now);
+    Changing changing(*this);
     const Cmd c{kind, d, s, hasQ, q};
     // The first clock the command can act on. The pins may have pulled the
     // streamer a few clocks past its cog; its timeline stays in order.
@@ -790,6 +798,7 @@ void Streamer::setFrequency(std::uint32_t freq, Clock now)
 {
     Impl &m = *m_impl;
     advance(now);
+    Changing changing(*this);
     now = std::max(now, m.now);
     if (m.running) {
         m.phase = m.phaseAtClock(now);
@@ -803,6 +812,7 @@ void Streamer::setDacs(std::uint32_t dacs, Clock now)
 {
     Impl &m = *m_impl;
     advance(now);
+    Changing changing(*this);
     m.setdacs = dacs;
     m.emit(std::max(now, m.now) + 1);
 }
@@ -811,6 +821,7 @@ void Streamer::setColor(ColorReg reg, std::uint32_t value, Clock now)
 {
     Impl &m = *m_impl;
     advance(now);
+    Changing changing(*this);
     now = std::max(now, m.now);
     // Keep PHS continuous across a CFRQ change.
     m.csc.phs -= m.csc.cfrq * std::uint32_t(now - m.phsAt);
@@ -880,6 +891,7 @@ bool Streamer::running() const { return m_impl->running; }
 void Streamer::reset(Clock now)
 {
     advance(now);
+    Changing changing(*this);
     Impl &m = *m_impl;
     now = std::max(now, m.now);
     const Clock t = now + 1;

@@ -19,6 +19,7 @@
 #include "chip/pixel.h"
 #include "chip/time.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -53,8 +54,17 @@ public:
     };
     Acc getxacc(Clock now);
 
-    // Runs the streamer up to and including clock `to`.
-    void advance(Clock to);
+    // Runs the streamer up to and including clock `to`. Called before every
+    // pin action for all eight streamers: while nothing is due before `to`
+    // (an idle streamer, or no rollover yet) only the clock moves on.
+    void advance(Clock to)
+    {
+        if (to < m_quietUntil && !m_advancing) {
+            m_now = std::max(m_now, to);
+            return;
+        }
+        advanceSlow(to);
+    }
     // The earliest clock after `now` at which the streamer's outputs may
     // change or one of its events may occur, kNever when idle.
     Clock nextEvent(Clock now) const;
@@ -84,6 +94,28 @@ public:
     Streamer &operator=(const Streamer &) = delete;
 
 private:
+    void advanceSlow(Clock to);
+    // Brings m_quietUntil up to date when a change of the streamer's state
+    // ends; while it runs, every advance takes the full path.
+    struct Changing {
+        explicit Changing(Streamer &s) : self(s)
+        {
+            self.m_changing++;
+            self.m_quietUntil = 0;
+        }
+        ~Changing()
+        {
+            if (--self.m_changing == 0)
+                self.requiet();
+        }
+        Streamer &self;
+    };
+    void requiet();
+
+    Clock m_now = 0;        // the streamer has run through this clock
+    Clock m_quietUntil = 0; // nothing happens before this clock but time passing
+    bool m_advancing = false;
+    int m_changing = 0;
     int m_cog;
     Pins &m_pins;
     Fifo &m_fifo;

@@ -3,6 +3,7 @@
 #include "board/console.h"
 #include "chip/chip.h"
 #include "chip/isa.h"
+#include "chip/pins.h"
 
 #include <algorithm>
 
@@ -45,13 +46,28 @@ ImageRunResult runLoadedChip(Chip &chip, const ImageRunOptions &options, std::os
     }
     if (options.seed)
         chip.setSeed(*options.seed);
-    if (!options.serialIn.empty())
-        port.send(options.serialIn);
-    if (options.serialSource)
-        port.sendFrom(options.serialSource);
+    auto sendInput = [&] {
+        if (!options.serialIn.empty())
+            port.send(options.serialIn);
+        if (options.serialSource)
+            port.sendFrom(options.serialSource);
+    };
+    const double start = chip.seconds();
+    Chip::StopReason stop;
+    if (options.serialInAt > 0) {
+        // The input waits for its moment; a run that ends before never sends it.
+        stop = chip.runForSeconds(std::min(options.serialInAt, options.seconds));
+        if (stop == Chip::StopReason::Limit && options.serialInAt < options.seconds) {
+            sendInput();
+            chip.pins().advance(chip.now()); // the pins learn the sender's new schedule
+            stop = chip.runForSeconds(options.seconds - (chip.seconds() - start));
+        }
+    } else {
+        sendInput();
+        stop = chip.runForSeconds(options.seconds);
+    }
 
     ImageRunResult r;
-    const Chip::StopReason stop = chip.runForSeconds(options.seconds);
     switch (stop) {
     case Chip::StopReason::AllStopped:
         r.end = ImageRunResult::End::AllStopped;

@@ -21,6 +21,9 @@ struct ImageRunOptions {
     // Further input after serialIn, pulled a byte at a time as the console
     // sends it (false at the end), so that a file is never held whole.
     std::function<bool(std::uint8_t &)> serialSource;
+    // The simulated second at which the input starts to go out (0: as soon
+    // as the receive pin runs).
+    double serialInAt = 0;
     std::optional<std::uint64_t> seed; // the chip's random sources; the fixed default without
     std::ostream *trace = nullptr;     // one line per executed instruction
     std::uint64_t traceLimit = 1000000;

@@ -4,6 +4,7 @@
 // own (kinds/<kind>/board.cpp); they build into the simulator, not the core.
 #include "model/codeobject.h"
 #include "run/projectrun.h"
+#include "run/verify.h"
 
 #include <cstdint>
 #include <map>
@@ -89,6 +90,18 @@ public:
     // The D- pin a USB device plugs into, as the generated Platform.h
     // defines it; -1 for kinds without a USB port.
     virtual int usbDmPin(const CCodeObject &) const { return -1; }
+    // The USB device verify plugs into the object's port (nothing for kinds
+    // without one).
+    virtual void verifyDevice(const CCodeObject &, UsbRunOptions &) const {}
+    // A --set key changed while the program runs (a scenario's set step):
+    // "" when done, else why not.
+    virtual std::string change(ProjectBoard::Wired &, const std::string &key, const std::string &, Clock) const
+    {
+        return "the setting " + key + " cannot change while the program runs";
+    }
+    // What the object's settings promise, judged against what its device
+    // measured so far.
+    virtual Verdict verify(const VerifyView &) const { return Skip("the kind makes no promise verify can check"); }
 };
 
 // The board part of each kind code 0..11; null outside.

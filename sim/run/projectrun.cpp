@@ -1,5 +1,6 @@
 #include "run/projectrun.h"
 
+#include "board/console.h"
 #include "board/vgamonitor.h"
 #include "chip/pins.h"
 #include "generator/library.h"
@@ -192,26 +193,38 @@ const char *ReasonText(ImageRunResult::End end)
 
 } // namespace
 
+std::string ReadProjectImage(const CKivoDoc &doc, std::vector<std::uint8_t> &image, std::string *error)
+{
+    std::string dummy;
+    if (!error)
+        error = &dummy;
+    std::string binary = FindProjectBinary(doc, error);
+    if (binary.empty())
+        return "";
+    switch (readFileUpTo(binary, kHubBytes, image)) {
+    case ReadEnd::Ok:
+        return binary;
+    case ReadEnd::Folder:
+        *error = binary + " cannot be read: it is a folder.";
+        break;
+    case ReadEnd::TooLarge:
+        *error = binary + " is not a P2 image: it is larger than the 512 KB of hub RAM.";
+        break;
+    default:
+        *error = "cannot read " + binary;
+        break;
+    }
+    image.clear();
+    return "";
+}
+
 int RunProject(const CKivoDoc &doc, const ProjectRunOptions &options, std::ostream &out, std::ostream &err)
 {
     std::string error;
-    std::string binary = FindProjectBinary(doc, &error);
+    std::vector<std::uint8_t> image;
+    const std::string binary = ReadProjectImage(doc, image, &error);
     if (binary.empty()) {
         err << "Error: " << error << "\n";
-        return 1;
-    }
-    std::vector<std::uint8_t> image;
-    switch (readFileUpTo(binary, kHubBytes, image)) {
-    case ReadEnd::Ok:
-        break;
-    case ReadEnd::Folder:
-        err << "Error: " << binary << " cannot be read: it is a folder.\n";
-        return 1;
-    case ReadEnd::TooLarge:
-        err << "Error: " << binary << " is not a P2 image: it is larger than the 512 KB of hub RAM.\n";
-        return 1;
-    default:
-        err << "Error: cannot read " << binary << "\n";
         return 1;
     }
     for (auto [option, path] : {std::pair{"--frame", &options.framePath}, std::pair{"--vcd", &options.vcdPath},
@@ -235,15 +248,19 @@ int RunProject(const CKivoDoc &doc, const ProjectRunOptions &options, std::ostre
 
     std::shared_ptr<VcdRecorder> vcd;
     if (!options.vcdPath.empty()) {
-        std::vector<int> digital;
-        if (options.vcdAll)
+        std::vector<int> digital, analog = board.analogPins();
+        if (!options.vcdPins.empty()) {
+            digital = options.vcdPins;
+            std::erase_if(analog, [&](int p) { return std::find(digital.begin(), digital.end(), p) == digital.end(); });
+        } else if (options.vcdAll) {
             for (int p = 0; p < 64; p++)
                 digital.push_back(p);
-        else
+        } else {
             digital = board.objectPins();
-        digital.push_back(62);
-        digital.push_back(63);
-        vcd = std::make_shared<VcdRecorder>(options.vcdPath, digital, board.analogPins());
+            digital.push_back(62);
+            digital.push_back(63);
+        }
+        vcd = std::make_shared<VcdRecorder>(options.vcdPath, digital, analog, options.vcdFrom);
         if (!vcd->ok()) {
             err << "Error: " << vcd->error() << "\n";
             return 1;
@@ -356,6 +373,119 @@ int RunProject(const CKivoDoc &doc, const ProjectRunOptions &options, std::ostre
     if (status == 0 && !filesOk)
         status = 1;
     return status;
+}
+
+} // namespace kivo::sim
+
+namespace kivo::sim {
+
+struct ProjectSession::Port {
+    explicit Port(Chip &chip) : console(chip) {}
+    Console console;
+};
+
+ProjectSession::ProjectSession() : m_chip(std::make_unique<Chip>()) {}
+
+ProjectSession::~ProjectSession() = default;
+
+int ProjectSession::open(const CKivoDoc &doc, const std::vector<std::string> &sets, const UsbRunOptions &usb,
+                         std::string *error)
+{
+    m_doc = &doc;
+    m_binary = FindProjectBinary(doc, error);
+    if (m_binary.empty())
+        return 1;
+    std::vector<std::uint8_t> image;
+    if (readFileUpTo(m_binary, kHubBytes, image) != ReadEnd::Ok) {
+        *error = "cannot read " + m_binary + " as a P2 image";
+        return 1;
+    }
+    if (!m_board.build(doc, sets, m_chip->time(), error))
+        return 2;
+    if (!m_chip->loadImage(image, error)) {
+        *error = m_binary + ": " + *error;
+        return 1;
+    }
+    m_board.attach(m_chip->pins());
+    if (usb.any()) {
+        const CCodeObject *u = nullptr;
+        for (const auto &o : doc.m_objList)
+            if (!u && o->m_nKind == kUsbKbm)
+                u = o.get();
+        if (!u) {
+            *error = "the project has no USB object to plug a USB device into";
+            return 2;
+        }
+        m_usb = MakeUsbDevice(usb, FindKindBoard(kUsbKbm)->usbDmPin(*u), error);
+        if (!m_usb)
+            return 2;
+        m_chip->pins().attach(m_usb);
+    }
+    m_port = std::make_unique<Port>(*m_chip);
+    m_port->console.setOutput([this](std::uint8_t b, Clock) { m_console.push_back(char(b)); });
+    return 0;
+}
+
+double ProjectSession::seconds() const { return m_chip->seconds(); }
+
+bool ProjectSession::runTo(double limit, const std::function<bool()> &done)
+{
+    constexpr double kSlice = 0.001;
+    while (!m_ended && m_chip->seconds() + 1e-12 < limit) {
+        if (done && done())
+            return true;
+        const double step = done ? std::min(kSlice, limit - m_chip->seconds()) : limit - m_chip->seconds();
+        const Chip::StopReason stop = m_chip->runForSeconds(step);
+        if (stop == Chip::StopReason::Limit)
+            continue;
+        if (stop == Chip::StopReason::Stopped && m_port->console.exitStatus() < 0)
+            continue; // a device's request, not the program's exit
+        m_ended = true;
+        if (stop == Chip::StopReason::AllStopped) {
+            m_end = ImageRunResult::End::AllStopped;
+        } else if (stop == Chip::StopReason::Fault) {
+            m_end = ImageRunResult::End::Fault;
+            m_status = kExitSimulatorFault;
+            m_fault = m_chip->faultMessage();
+        } else {
+            m_end = ImageRunResult::End::ConsoleExit;
+            m_status = m_port->console.exitStatus();
+        }
+    }
+    return !m_ended;
+}
+
+void ProjectSession::sendSerial(const std::string &bytes)
+{
+    m_port->console.send(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    settle(false); // the pins learn the sender's new schedule
+}
+
+std::string ProjectSession::change(const std::string &setting)
+{
+    std::vector<SetValue> parsed;
+    std::string error;
+    if (!ParseSets({setting}, parsed, &error))
+        return error;
+    const SetValue &s = parsed.front();
+    for (auto &w : m_board.objects())
+        if (w.object->m_strName == s.name) {
+            const IKindBoard *kind = FindKindBoard(w.object->m_nKind);
+            settle(false);
+            std::string problem = kind ? kind->change(w, s.key, s.value, m_chip->now()) : "the kind is not known";
+            settle(false);
+            return problem;
+        }
+    return "the project has no object " + s.name;
+}
+
+void ProjectSession::settle(bool last)
+{
+    const Clock now = m_chip->now();
+    m_chip->pins().advance(now);
+    if (last)
+        for (auto &d : m_chip->pins().devices())
+            d->finish(now);
 }
 
 } // namespace kivo::sim

@@ -22,6 +22,7 @@ class CCodeObject;
 namespace kivo::sim {
 
 class VgaMonitor;
+class I2cTarget;
 
 // The devices of one project, by object.
 class ProjectBoard
@@ -33,6 +34,7 @@ public:
         std::shared_ptr<Instrument> device; // null when nothing is wired
         std::shared_ptr<Json> extra;        // observations of shared devices (an RTC's chip)
         std::function<Json()> observe;      // when the observations come from elsewhere
+        std::shared_ptr<I2cTarget> target;  // a device on another object's bus (an RTC's chip)
     };
 
     // Builds the devices; `sets` are NAME.KEY=VALUE texts. False with a
@@ -45,6 +47,7 @@ public:
     // The first VGA monitor, if any.
     std::shared_ptr<VgaMonitor> monitor() const { return m_monitor; }
     const std::vector<Wired> &objects() const { return m_objects; }
+    std::vector<Wired> &objects() { return m_objects; }
     Json report() const;
 
 private:
@@ -61,15 +64,74 @@ struct ProjectRunOptions {
     std::string framePath;         // --frame F.png
     std::string vcdPath;           // --vcd F.vcd
     bool vcdAll = false;           // every pin in the VCD, not only the project's
+    double vcdFrom = 0;            // the VCD starts at this simulated second
+    std::vector<int> vcdPins;      // --vcd-pins: only these (empty: the project's pins, 62 and 63)
     std::string wavPath;           // --wav F.wav: the sound object's pins
     UsbRunOptions usb;             // --usb-*: the device plugged into the first USB object's port
     std::vector<std::string> sets; // NAME.KEY=VALUE
+};
+
+// The compiled project on its board, run a stretch at a time: verify and the
+// scenarios look at the console and the devices between stretches.
+class ProjectSession
+{
+public:
+    ProjectSession();
+    ~ProjectSession();
+    ProjectSession(const ProjectSession &) = delete;
+    ProjectSession &operator=(const ProjectSession &) = delete;
+
+    // Loads the program Compile made and wires the board. 0, else the exit
+    // status with the message in *error: 1 when the binary is missing, stale
+    // or unreadable, 2 for a bad --set or USB option.
+    int open(const CKivoDoc &doc, const std::vector<std::string> &sets, const UsbRunOptions &usb, std::string *error);
+    // Runs until `seconds` of simulated time from the start, or until `done`
+    // (asked every millisecond) holds. False once the program has ended:
+    // its exit, every cog stopped, or a simulator fault.
+    bool runTo(double seconds, const std::function<bool()> &done = {});
+    bool ended() const { return m_ended; }
+    ImageRunResult::End end() const { return m_end; }
+    int exitStatus() const { return m_status; }
+    const std::string &fault() const { return m_fault; }
+    double seconds() const;
+    // Everything the program printed so far.
+    const std::string &console() const { return m_console; }
+    // Bytes to the program's console input from now on.
+    void sendSerial(const std::string &bytes);
+    // NAME.KEY=VALUE of --set, from now on: "" when done, else the problem.
+    std::string change(const std::string &setting);
+    // Brings the devices up to now; `last` ends their measurements.
+    void settle(bool last);
+
+    const CKivoDoc &doc() const { return *m_doc; }
+    const ProjectBoard &board() const { return m_board; }
+    ProjectBoard &board() { return m_board; }
+    Chip &chip() { return *m_chip; }
+    const Chip &chip() const { return *m_chip; }
+    const std::string &binary() const { return m_binary; }
+    // The USB device plugged into the first USB object's port, if any.
+    const std::shared_ptr<Instrument> &usb() const { return m_usb; }
+
+private:
+    struct Port;
+    const CKivoDoc *m_doc = nullptr;
+    std::unique_ptr<Chip> m_chip;
+    ProjectBoard m_board;
+    std::unique_ptr<Port> m_port;
+    std::shared_ptr<Instrument> m_usb;
+    std::string m_binary, m_console, m_fault;
+    bool m_ended = false;
+    ImageRunResult::End m_end = ImageRunResult::End::TimeLimit;
+    int m_status = 0;
 };
 
 // Where Compile leaves the program: <folder>/<project>.binary. Empty, with
 // the message in *error, when it is missing or older than the generated
 // files (then the user must run Compile).
 std::string FindProjectBinary(const CKivoDoc &doc, std::string *error);
+// That binary read into `image`: its path, or empty with the message in
+// *error when it is missing, stale, unreadable or larger than hub RAM.
+std::string ReadProjectImage(const CKivoDoc &doc, std::vector<std::uint8_t> &image, std::string *error);
 
 // Runs the project. Exit status: the program's own ($FF $00 S), 0 at the
 // time limit or when every cog stopped, 1 when the binary is missing or

@@ -19,8 +19,41 @@ std::string IdFor(std::size_t n)
 }
 } // namespace
 
-VcdRecorder::VcdRecorder(const std::string &path, std::vector<int> digitalPins, std::vector<int> analogPins)
-    : m_path(path), m_index(64, -1), m_analogIndex(64, -1)
+bool ParsePinList(const std::string &text, std::vector<int> &pins)
+{
+    std::vector<int> out;
+    std::size_t at = 0;
+    auto number = [&](int &n) {
+        const std::size_t from = at;
+        n = 0;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - from < 3)
+            n = n * 10 + (text[at++] - '0');
+        return at > from && n < 64;
+    };
+    for (;;) {
+        int first = 0, last = 0;
+        if (!number(first))
+            return false;
+        last = first;
+        if (at < text.size() && text[at] == '-') {
+            ++at;
+            if (!number(last) || last < first)
+                return false;
+        }
+        for (int p = first; p <= last; ++p)
+            out.push_back(p);
+        if (at == text.size())
+            break;
+        if (text[at++] != ',')
+            return false;
+    }
+    pins = std::move(out);
+    return true;
+}
+
+VcdRecorder::VcdRecorder(const std::string &path, std::vector<int> digitalPins, std::vector<int> analogPins,
+                         double fromSeconds)
+    : m_path(path), m_index(64, -1), m_analogIndex(64, -1), m_from(fromSeconds)
 {
     std::sort(digitalPins.begin(), digitalPins.end());
     digitalPins.erase(std::unique(digitalPins.begin(), digitalPins.end()), digitalPins.end());
@@ -71,15 +104,30 @@ void VcdRecorder::connect(Pins &pins)
         if (s.analog)
             std::fprintf(m_file, "$var real 64 %s P%d $end\n", s.id.c_str(), s.pin);
     std::fprintf(m_file, "$upscope $end\n$upscope $end\n$enddefinitions $end\n");
-    stamp(pins.now());
+    started(pins.now());
+}
+
+bool VcdRecorder::started(Clock at)
+{
+    if (m_started)
+        return true;
+    if (m_pins->time().seconds(at) < m_from) {
+        // The clock may change on the way: the time is checked again then.
+        m_flushAt = std::max(at + 1, m_pins->time().clockAt(m_from));
+        return false;
+    }
+    m_started = true;
+    m_flushAt = kNever;
+    stamp(at);
     std::fprintf(m_file, "$dumpvars\n");
     for (auto &s : m_signals) {
         if (s.analog)
-            s.pending = pins.voltage(s.pin);
+            s.pending = m_pins->voltage(s.pin);
         writeValue(s);
-        s.writtenAt = pins.now();
+        s.writtenAt = at;
     }
     std::fprintf(m_file, "$end\n");
+    return true;
 }
 
 void VcdRecorder::stamp(Clock at)
@@ -105,7 +153,7 @@ void VcdRecorder::writeValue(Signal &s)
 
 void VcdRecorder::pinChanged(int pin, Clock at)
 {
-    if (!m_file || pin < 0 || pin >= 64)
+    if (!m_file || pin < 0 || pin >= 64 || !started(at))
         return;
     if (int i = m_index[std::size_t(pin)]; i >= 0) {
         Signal &s = m_signals[std::size_t(i)];
@@ -135,7 +183,7 @@ void VcdRecorder::pinChanged(int pin, Clock at)
 void VcdRecorder::run(Clock at)
 {
     m_flushAt = kNever;
-    if (!m_file)
+    if (!m_file || !started(at))
         return;
     for (auto &s : m_signals) {
         if (!s.hasPending)
@@ -153,7 +201,7 @@ void VcdRecorder::run(Clock at)
 
 void VcdRecorder::finish(Clock at)
 {
-    if (!m_file)
+    if (!m_file || !m_started)
         return;
     for (auto &s : m_signals)
         if (s.hasPending) {

@@ -10,11 +10,19 @@
 
 namespace kivo::sim {
 
+// Pins as a user lists them: numbers 0..63 and ranges, separated by commas
+// ("24,48-52"). False for anything else (blanks, a range running down, an
+// empty item).
+bool ParsePinList(const std::string &text, std::vector<int> &pins);
+
 class VcdRecorder : public Device
 {
 public:
-    // Fails (see ok()/error()) when the file cannot be created.
-    VcdRecorder(const std::string &path, std::vector<int> digitalPins, std::vector<int> analogPins);
+    // Fails (see ok()/error()) when the file cannot be created. With
+    // `fromSeconds` the dump starts with the pins' state at the first clock
+    // at or after that simulated time, and nothing before it is written.
+    VcdRecorder(const std::string &path, std::vector<int> digitalPins, std::vector<int> analogPins,
+                double fromSeconds = 0);
     ~VcdRecorder() override;
     bool ok() const { return m_file != nullptr; }
     const std::string &error() const { return m_error; }
@@ -40,6 +48,8 @@ private:
         bool hasPending = false;
     };
     void stamp(Clock at);
+    // Starts the dump at `at` once the window has begun; false before.
+    bool started(Clock at);
     void writeValue(Signal &s);
     Signal *find(int pin);
 
@@ -51,6 +61,8 @@ private:
     long long m_lastStamp = -1;
     Clock m_flushAt = kNever;
     bool m_failed = false;
+    double m_from = 0;
+    bool m_started = false;
 };
 
 } // namespace kivo::sim

@@ -2,6 +2,7 @@
 // refusal, the fix it offers and the budget figures.
 #include "check/check.h"
 #include "check/names.h"
+#include "kinds/adc/slots.h"
 #include "kinds/digital/slots.h"
 #include "kinds/filters/slots.h"
 #include "kinds/i2cbus/slots.h"
@@ -14,6 +15,7 @@
 #include "kinds/simplesound/slots.h"
 #include "kinds/usbkbm/slots.h"
 #include "model/text.h"
+#include "objects/pinrules.h"
 #include "project.h"
 
 #include <functional>
@@ -247,6 +249,17 @@ INSTANTIATE_TEST_SUITE_P(
                   [](auto &d) { RtcSlots(Add(d, kRTC, "RTC1")).Bus() = "Bus", I2C(d, "Bus", "1", "2"); },
                   [](auto &d) { I2C(d, "Bus", "1", "2"), RtcSlots(Add(d, kRTC, "RTC1")).Bus() = "Bus"; }, E, "RTC1",
                   "bus", "comes after it"},
+        CheckCase{"calibrated ADC above 1X",
+                  [](auto &d) {
+                      AdcSlots a(Single(d, kADC, "ADC1", "50"));
+                      a.Calibrated() = true, a.Gain() = 2;
+                  },
+                  [](auto &d) {
+                      AdcSlots a(Single(d, kADC, "ADC1", "50"));
+                      a.Calibrated() = true, a.Gain() = 0;
+                      AdcSlots(Single(d, kADC, "ADC2", "51")).Gain() = 4;
+                  },
+                  W, "ADC1", "calibrated", "gain of 10X, but calibration works only at 1X"},
         CheckCase{"NCO for another clock", [](auto &d) { Nco(d, "200000000"); }, [](auto &d) { Nco(d, "160000000"); },
                   W, "NCO_Freq1", "wxpin", "computed for another clock"},
         CheckCase{"filter nobody sets",
@@ -314,6 +327,124 @@ TEST(Checks, CheckingChangesNothing)
     CheckNewObject(doc, before);
     EXPECT_EQ(NeopixelSlots(*doc.m_objList.back()).Color(), " FF3219");
     EXPECT_TRUE(*doc.m_objList.back() == before);
+}
+
+// Two of every kind that allows more than one, each with its editor's
+// defaults: each new object finds pins of its own.
+TEST(Checks, NewObjectsWithTheirDefaultsNeverClash)
+{
+    test::Project p;
+    p.doc.m_bMountSd = 1;
+    for (int round = 0; round < 2; ++round) {
+        for (const IKind *k : AllKinds()) {
+            if (round == 1 && k->OnlyOne())
+                continue;
+            // One keyboard only: its generated code has fixed names.
+            test::FieldValues values;
+            if (round == 1 && k->Code() == kUsbKbm)
+                values = {{"out_keyboard", "0"}};
+            ASSERT_EQ(p.Add(k->Code(), values), AddResult::Added) << k->CliName() << "\n" << p.Said();
+        }
+    }
+    EXPECT_EQ(Lines(CheckProject(p.doc)), "");
+}
+
+TEST(Checks, ANewObjectTakesItsDefaultPinWhenFreeElseTheNextFree)
+{
+    struct Case {
+        const char *what;
+        std::function<void(test::Project &)> before;
+        int kind;
+        const char *key;
+        std::string pin;
+    };
+    const Case cases[] = {
+        {"free default", [](auto &) {}, kNCO, "pin", "24"},
+        {"second NCO", [](auto &p) { p.Add(kNCO); }, kNCO, "pin", "25"},
+        {"digital after a servo", [](auto &p) { p.Add(kServo); }, kDigital, "pin", "39"},
+        {"DAC inside the VGA pins", [](auto &p) { p.Add(kSimpleVGA); }, kDAC, "pin", "53"},
+        {"ADC after VGA and DAC", [](auto &p) { p.Add(kSimpleVGA), p.Add(kDAC); }, kADC, "pin", "54"},
+        {"SD pin while mounted", [](auto &p) { p.doc.m_bMountSd = 1, p.doc.m_strSdClkPin = "38"; }, kServo, "pin",
+         "39"},
+        {"SD pin while not mounted", [](auto &p) { p.doc.m_strSdClkPin = "38"; }, kServo, "pin", "38"},
+        {"past the serial pins, round to 0",
+         [](auto &p) {
+             for (int pin = 53; pin < 62; ++pin)
+                 ReservePin(p.doc, pin, "X");
+         },
+         kNeopixel, "pin", "0"},
+        {"the USB error LED", [](auto &p) { p.Add(kUsbKbm); }, kI2CBus, "scl", "57"},
+        {"SDA after a moved SCL", [](auto &p) { p.Add(kUsbKbm); }, kI2CBus, "sda", "58"},
+        {"VGA on the next multiple of 4",
+         [](auto &p) {
+             p.Add(kNeopixel, {{"pin", "50"}});
+         },
+         kSimpleVGA, "basepin", "52"},
+        {"USB adapter on the next multiple of 8",
+         [](auto &p) {
+             p.Add(kServo, {{"pin", "9"}});
+         },
+         kUsbKbm, "basepin", "16"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        test::Project p;
+        c.before(p);
+        p.Said();
+        std::string shown;
+        ASSERT_EQ(p.Add(c.kind, [&](CEditorModel &e) { shown = e.Text(c.key); }), AddResult::Added) << p.Said();
+        EXPECT_EQ(shown, c.pin);
+    }
+    // The adapter's error LED moves to the other port, else is left out.
+    for (bool both : {false, true}) {
+        test::Project p;
+        ASSERT_EQ(p.Add(kServo, {{"pin", "56"}}), AddResult::Added);
+        if (both) {
+            ASSERT_EQ(p.Add(kServo, {{"pin", "57"}}), AddResult::Added);
+        }
+        ASSERT_EQ(p.Add(kUsbKbm), AddResult::Added) << p.Said();
+        UsbKbmSlots usb(*p.doc.m_objList.back());
+        EXPECT_EQ(usb.Port(), both ? 0 : 1);
+        EXPECT_EQ(usb.NoErrorLed(), both);
+        EXPECT_EQ(Lines(CheckProject(p.doc)), "");
+    }
+}
+
+TEST(Checks, EditorsRefusePinsHeldOutsideThePinTable)
+{
+    test::Project p;
+    ASSERT_EQ(p.Add(kUsbKbm), AddResult::Added);
+    // A new servo on the adapter's error LED.
+    EXPECT_EQ(p.Add(kServo, {{"pin", "56"}}), AddResult::Cancelled);
+    EXPECT_EQ(p.Said(), "Error: Pin 56 is also driven by UsbKbM1 (its USB error LED): choose another pin.\n");
+    EXPECT_FALSE(p.doc.m_bPinUsed[56]);
+    // An existing one moved there, or onto the SD card's pins.
+    ASSERT_EQ(p.Add(kServo, {{"pin", "20"}}), AddResult::Added);
+    EXPECT_FALSE(p.Edit(1, {{"pin", "56"}}));
+    EXPECT_EQ(p.Said(), "Error: Pin 56 is also driven by UsbKbM1 (its USB error LED): choose another pin.\n");
+    p.doc.m_bMountSd = 1;
+    EXPECT_FALSE(p.Edit(1, {{"pin", "58"}}));
+    EXPECT_NE(p.Said().find("also the SD card's MISO pin"), std::string::npos);
+    EXPECT_EQ(p.Object(1).m_strPin, "20");
+    EXPECT_EQ(p.doc.m_strPinOwner[20], "Servo1");
+    EXPECT_FALSE(p.doc.m_bPinUsed[58]);
+    EXPECT_TRUE(p.Edit(1, {{"pin", "21"}}));
+    // The adapter's own editor refuses a port whose LED pin is taken.
+    ASSERT_EQ(p.Add(kServo, {{"pin", "57"}}), AddResult::Added);
+    EXPECT_FALSE(p.Edit(0, {{"port", "1"}}));
+    EXPECT_NE(p.Said().find("The USB error LED drives pin 57, which Servo2 also uses"), std::string::npos);
+
+    // What the pin view shows in use besides the table.
+    std::vector<std::string> held;
+    for (auto &h : PinsHeldOutsideTable(p.doc))
+        held.push_back(std::to_string(h.pin) + " " + h.owner + " " + h.usage);
+    EXPECT_EQ(held, (std::vector<std::string>{"61 SD Card SD CLK", "60 SD Card SD CS", "59 SD Card SD MOSI",
+                                              "58 SD Card SD MISO", "56 UsbKbM1 Parallax USB Error LED"}));
+    auto used = PinsInUse(p.doc);
+    for (int pin : {8, 15, 21, 56, 57, 58, 61, 62, 63})
+        EXPECT_TRUE(used[std::size_t(pin)]) << pin;
+    for (int pin : {7, 16, 20, 55})
+        EXPECT_FALSE(used[std::size_t(pin)]) << pin;
 }
 
 TEST(Checks, GeneratedNamesComeFromTheGenerator)

@@ -209,6 +209,34 @@ TEST(Simulate, SerialInputFileArrivesInOrder)
     EXPECT_EQ(r.out, text);
 }
 
+// --serial-in-at holds the input back until its moment: a run that ends
+// before it never sends it; the echo shows it once sent.
+TEST(Simulate, SerialInputStartsAtItsTime)
+{
+    Cli cli;
+    Program echo;
+    echo << dForm(sub9::DIRL, I(62)) << wrpin(I(0x7C), I(62)) << augd(50u << 16) << wxpin(I(7), I(62))
+         << dForm(sub9::DIRH, I(62)) << dForm(sub9::DIRL, I(63)) << wrpin(I(0x3E), I(63)) << augd(100u << 16)
+         << wxpin(I(7), I(63)) << dForm(sub9::DIRH, I(63)) << dForm(sub9::TESTP, I(63), WC)
+         << cond(IF_NC, jmpA(0xFFFF8, true)) << rdpin(0x100, I(63)) << alu(op::SHR, 0x100, I(24))
+         << wypin(R(0x100), I(62)) << NOP << rdpin(0x130, I(62), WC) << cond(IF_C, jmpA(0xFFFF8, true))
+         << jmpA(0xFFFDC, true);
+    const std::string image = cli.Write("echo.binary", echo.bytes());
+    struct Case {
+        const char *time, *at, *echoed;
+    } cases[] = {{"0.01", "0.02", ""}, {"0.05", "0.02", "abc"}, {"0.05", "0", "abc"}, {"0.02", "0.02", ""}};
+    for (const Case &c : cases) {
+        const test::CliRun r =
+            cli.Run({"simulate", image, "--time", c.time, "--serial-in", "abc", "--serial-in-at", c.at});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out, c.echoed) << c.time << " " << c.at;
+    }
+    for (const char *bad : {"-1", "0x10", "soon"})
+        EXPECT_EQ(cli({"simulate", image, "--serial-in", "abc", "--serial-in-at", bad}), 2) << cli.output;
+    EXPECT_EQ(cli({"simulate", image, "--serial-in-at", "0.1"}), 2) << cli.output;
+    EXPECT_NE(cli.output.find("--serial-in-at needs --serial-in"), std::string::npos) << cli.output;
+}
+
 // Output that does not reach standard output (a full disk, a closed stream)
 // fails the command with a message; before, such runs ended with 0.
 TEST(Simulate, OutputThatCannotBeWrittenIsAFailure)

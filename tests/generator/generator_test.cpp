@@ -45,12 +45,13 @@ TEST(Generate, NewProjectGivesTheSpecifiedFiles)
     EXPECT_EQ(p.t.profile.values.count("FlexOptions"), 1u);
     EXPECT_EQ(p.t.profile.values.size(), 1u);
     // No library file for a project without objects; beside the six files
-    // only the hidden folder of what was written.
+    // and the verify scenario only the hidden folder of what was written.
     int files = 0;
     for (auto &e : std::filesystem::directory_iterator(p.dir.Path()))
         if (e.path().filename() != ".kivo-generated")
             ++files;
-    EXPECT_EQ(files, 6);
+    EXPECT_EQ(files, 7);
+    EXPECT_NE(p.Read("Blink.verify.yaml").find("  - verify: all\n"), std::string::npos);
     EXPECT_EQ(p.Read(".kivo-generated/Blink.c"), p.Read("Blink.c"));
 }
 

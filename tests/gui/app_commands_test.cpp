@@ -10,6 +10,7 @@
 #include "workspace/colortabbar.h"
 #include "workspace/commandtarget.h"
 #include "workspace/objectview.h"
+#include "workspace/simboardtab.h"
 
 #include "grid/davarogrid.h"
 #include "grid/pinsview.h"
@@ -17,6 +18,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QDockWidget>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
@@ -147,6 +149,11 @@ TEST_F(CommandsTest, EveryCommandIsFoundByItsIdAndRunsItsSlot)
                                 ".\nGenerate the project's files first?"),
          nothing},
         {"project.flexprop", "Please Generate Files before invoking FlexProp.", nothing},
+        {"project.simulate", "",
+         [&] {
+             EXPECT_EQ(View()->currentIndex(), int(CKivoView::SimBoardTab));
+             EXPECT_TRUE(View()->SimBoard()->Message()->text().startsWith("The project has no generated code"));
+         }},
         {"project.generate", "Project files created.",
          [&] { EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(folder) / "Cmd.c")); }},
         {"help.about", "kivo::CAboutDlg", nothing},
@@ -284,18 +291,24 @@ TEST_F(CommandsTest, ObjectEditAndDeleteFollowTheSelection)
     EXPECT_TRUE(Enabled("object.add"));
     EXPECT_FALSE(Enabled("object.edit"));
     EXPECT_FALSE(Enabled("object.delete"));
-    // Without a selection the button and the key do nothing; the button
-    // looks as it always did.
-    EXPECT_TRUE(objects->DeleteButton()->isEnabled());
-    objects->DeleteButton()->click();
+    // Without a selection the buttons are disabled and the key does nothing.
+    EXPECT_TRUE(objects->AddButton()->isEnabled());
+    EXPECT_FALSE(objects->EditButton()->isEnabled());
+    EXPECT_FALSE(objects->DeleteButton()->isEnabled());
+    EXPECT_FALSE(Enabled("object.duplicate"));
     Key(list, Qt::Key_Delete);
     EXPECT_EQ(Doc().m_objList.size(), 2u);
 
     ClickRow(list, 1);
     EXPECT_TRUE(Enabled("object.edit"));
     EXPECT_TRUE(Enabled("object.delete"));
+    EXPECT_TRUE(Enabled("object.duplicate"));
+    EXPECT_TRUE(objects->EditButton()->isEnabled());
+    EXPECT_TRUE(objects->DeleteButton()->isEnabled());
     list->clearSelection();
     EXPECT_FALSE(Enabled("object.delete"));
+    EXPECT_FALSE(Enabled("object.duplicate"));
+    EXPECT_FALSE(objects->DeleteButton()->isEnabled());
     ClickRow(list, 1);
     // A deletion selects the next line, so the command stays enabled until
     // the list is empty.
@@ -306,6 +319,8 @@ TEST_F(CommandsTest, ObjectEditAndDeleteFollowTheSelection)
     EXPECT_TRUE(Doc().m_objList.empty());
     EXPECT_FALSE(Enabled("object.edit"));
     EXPECT_FALSE(Enabled("object.delete"));
+    EXPECT_FALSE(objects->EditButton()->isEnabled());
+    EXPECT_FALSE(objects->DeleteButton()->isEnabled());
 
     // The ids name the active window's commands.
     QAction *first = Command("object.delete");
@@ -314,6 +329,63 @@ TEST_F(CommandsTest, ObjectEditAndDeleteFollowTheSelection)
     EXPECT_EQ(Command("object.delete"), View()->ObjectView()->DeleteAction());
     Frame().CloseDocumentWindows(Doc());
     EXPECT_EQ(Frame().ActionById("object.delete"), nullptr);
+}
+
+TEST_F(CommandsTest, TheObjectListsContextMenuAddsEditsDuplicatesAndDeletes)
+{
+    AddServo(Doc(), app->Messages(), "12");
+    View()->setCurrentIndex(CKivoView::ObjectsTab);
+    CObjectView *objects = View()->ObjectView();
+    QListWidget *list = objects->ObjectList();
+    // Right-clicking a line (or below the lines): the menu's entries are the
+    // view's commands; `choose` is run once the menu has closed.
+    QStringList texts;
+    QList<bool> enabled;
+    auto menuOn = [&](int row, const char *choose = nullptr) {
+        texts.clear();
+        enabled.clear();
+        QAction *chosen = nullptr;
+        QTimer::singleShot(20, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            for (QAction *a : menu->actions()) {
+                texts << a->text();
+                enabled << a->isEnabled();
+                if (choose && a->objectName() == choose)
+                    chosen = a;
+            }
+            menu->close();
+        });
+        QPoint at(5, list->viewport()->height() - 5);
+        if (row >= 0) {
+            ClickRow(list, row);
+            at = list->visualItemRect(list->item(row)).center();
+        } else {
+            list->clearSelection();
+        }
+        emit list->customContextMenuRequested(at);
+        if (chosen)
+            chosen->trigger();
+    };
+    menuOn(-1);
+    EXPECT_EQ(texts, (QStringList{"Add Object", "Edit Object", "Duplicate Object", "Delete Object"}));
+    EXPECT_EQ(enabled, (QList<bool>{true, false, false, false}));
+    menuOn(0, "object.duplicate");
+    EXPECT_EQ(enabled, (QList<bool>{true, true, true, true}));
+    // The copy is added with the next name and pin, and selected.
+    ASSERT_EQ(Doc().m_objList.size(), 2u);
+    EXPECT_EQ(Lines(list), (QStringList{"Servo1 - Hobby Servo", "Servo2 - Hobby Servo"}));
+    EXPECT_EQ(Doc().m_objList[1]->m_strPin, "13");
+    EXPECT_EQ(list->currentRow(), 1);
+    menuOn(1, "object.delete");
+    EXPECT_EQ(Doc().m_objList.size(), 1u);
+    QString opened;
+    Modals::Get().Then([&](QWidget *w) {
+        opened = w->metaObject()->className();
+        qobject_cast<QDialog *>(w)->reject();
+    });
+    menuOn(0, "object.edit");
+    EXPECT_EQ(opened, "kivo::CEditorDialog");
 }
 
 TEST_F(CommandsTest, UndoAndRedoFollowTheHistoryOfTheActiveProject)
@@ -375,10 +447,12 @@ TEST_F(CommandsTest, TabCommandsFollowTheActiveWindowAndItsTab)
     grid->SetFocusCell(1, 2);
     QApplication::clipboard()->clear();
     EXPECT_FALSE(Enabled("edit.paste"));
+    // The cells are read-only: nothing is pasted into them or cut out.
     QApplication::clipboard()->setText("x");
-    EXPECT_TRUE(Enabled("edit.paste"));
+    EXPECT_FALSE(Enabled("edit.paste"));
     Frame().RunCommand("edit.select-all");
     EXPECT_TRUE(Enabled("edit.copy"));
+    EXPECT_FALSE(Enabled("edit.cut"));
     grid->ClearSelection();
     EXPECT_FALSE(Enabled("edit.copy"));
     EXPECT_TRUE(Enabled("file.print"));
@@ -386,9 +460,10 @@ TEST_F(CommandsTest, TabCommandsFollowTheActiveWindowAndItsTab)
 
 TEST_F(CommandsTest, ProjectCommandsNeedAProjectWindow)
 {
-    const char *const projectCommands[] = {
-        "file.save",        "file.save-as",    "file.close",   "file.close-window", "file.print-pin-report",
-        "project.generate", "project.compile", "project.load", "project.flexprop",  "window.new"};
+    const char *const projectCommands[] = {"file.save",         "file.save-as",          "file.close",
+                                           "file.close-window", "file.print-pin-report", "project.generate",
+                                           "project.compile",   "project.load",          "project.flexprop",
+                                           "window.new",        "project.simulate"};
     for (const char *id : projectCommands)
         EXPECT_TRUE(Enabled(id)) << id;
     Frame().RunCommand("file.close");

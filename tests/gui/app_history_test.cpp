@@ -125,6 +125,23 @@ TEST_F(HistoryTest, ChangesShowTheModifiedMarkAndClosingAsksSaveDiscardOrCancel)
     EXPECT_EQ(again.m_strClockFreq, "200000000");
 }
 
+TEST_F(HistoryTest, SavingWhileAFieldIsBeingTypedInLeavesNothingUnsaved)
+{
+    // Typed, its editing not ended.
+    Retype(Clock()->lineEdit(), "200000000");
+    ASSERT_TRUE(Doc().m_strClockFreq != "200000000");
+    Frame().RunCommand("file.save");
+    EXPECT_FALSE(Doc().IsModified());
+    EXPECT_EQ(Frame().windowTitle(), "Hist.kivo - Kivo");
+    EXPECT_EQ(TabText(0), "Hist.kivo");
+    // The window closes without asking.
+    Frame().RunCommand("file.close-window");
+    EXPECT_TRUE(Frame().Children().isEmpty());
+    CKivoDoc saved;
+    ASSERT_TRUE(OpenProject(path.toStdString(), saved, app->GetServices()));
+    EXPECT_EQ(saved.m_strClockFreq, "200000000");
+}
+
 TEST_F(HistoryTest, UndoAndRedoStepThroughAddEditDeleteAndSettingsExactly)
 {
     View()->setCurrentIndex(CKivoView::ObjectsTab);

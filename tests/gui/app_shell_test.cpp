@@ -51,7 +51,7 @@ TEST_F(AppTest, StartWithoutArgumentsShowsKivo1OnItsSettingsTab)
     EXPECT_EQ(Frame().windowTitle(), "Kivo1 - Kivo");
     EXPECT_EQ(View()->currentIndex(), int(CKivoView::SettingsTab));
     EXPECT_EQ(View()->tabPosition(), QTabWidget::South);
-    EXPECT_EQ(TabTexts(View()), (QStringList{"P2 & FlexSpin", "Object List", "I/O Pin View"}));
+    EXPECT_EQ(TabTexts(View()), (QStringList{"P2 & FlexSpin", "Object List", "I/O Pin View", "Simulated Board"}));
     // The first tab's own colour shows once another tab is active.
     CColorTabBar *tabs = View()->ColorTabBar();
     EXPECT_EQ(tabs->TabBackground(0), QColor(250, 250, 200));
@@ -131,8 +131,9 @@ const CommandRow kCommands[] = {
     {"project.compile", "&Compile", false, true, true, true},
     {"project.load", "&Load P2", false, true, true, true},
     {"project.flexprop", "&Edit code with FlexProp", false, true, true, true},
-    {"edit.paste", "&Paste", false, false, false, true},
-    {"edit.cut", "Cu&t", false, false, false, true},
+    // The pin grid's cells are read-only: nothing is cut out or pasted in.
+    {"edit.paste", "&Paste", false, false, false, false},
+    {"edit.cut", "Cu&t", false, false, false, false},
     {"edit.copy", "C&opy", false, false, false, true},
     {"edit.select-all", "Select &All", false, false, false, true},
     {"edit.insert-object", "&Insert Object...", false, false, false, false},
@@ -289,8 +290,8 @@ TEST_F(AppTest, RibbonCarriesTheCategoriesPanelsAndQuickAccessButtons)
             if (QWidget *panel = row->itemAt(i)->widget())
                 panels << panel->findChild<QLabel *>("ribbonPanelCaption")->text();
     }
-    EXPECT_EQ(panels, (QStringList{"Code Generator", "FlexSpin", "LoadP2", "FlexProp", "Output", "Clipboard", "Undo",
-                                   "Insert", "View", "Find/Replace", "Window"}));
+    EXPECT_EQ(panels, (QStringList{"Code Generator", "FlexSpin", "LoadP2", "Simulator", "FlexProp", "Output",
+                                   "Clipboard", "Undo", "Insert", "View", "Find/Replace", "Window"}));
     for (const char *id : {"file.new", "file.open", "file.save", "edit.undo", "edit.redo", "file.quick-print"})
         EXPECT_NE(ribbon->findChild<QToolButton *>(QString("quick:") + id), nullptr) << id;
     // The status bar's check box hides and shows the bar.

@@ -163,37 +163,32 @@ TEST_F(PinsViewTest, DeletingAnObjectFreesItsPinsAtTheNextRefresh)
     ExpectPinShown(image, 63, false, "", "", "Used for Programming the P2 and stdio");
 }
 
-TEST_F(PinsViewTest, TypedTextNeverReachesTheProjectAndGoesAtTheNextRefresh)
+TEST_F(PinsViewTest, TheCellsTakeNoTypingCuttingOrPasting)
 {
     CDavaroGrid *grid = Grid();
     grid->SetFocusCell(63, 2);
     test::Type(grid, 'Z');
-    ASSERT_NE(grid->GetInPlaceEdit(), nullptr);
-    test::Key(grid->GetInPlaceEdit(), Qt::Key_Return);
-    test::FlushDeletes();
-    EXPECT_EQ(grid->GetItemText(63, 2), "Z");
-    EXPECT_EQ(doc.m_strPinOwner[62], "Serial");
+    test::Key(grid, Qt::Key_F2);
+    EXPECT_FALSE(grid->IsEditing());
+    EXPECT_EQ(grid->GetInPlaceEdit(), nullptr);
+    EXPECT_EQ(grid->GetItemText(63, 2), "Serial");
+    grid->SetFocusCell(5, 4);
+    test::Type(grid, 'N');
+    EXPECT_FALSE(grid->IsEditing());
+    EXPECT_EQ(grid->GetItemText(5, 4), "");
 
     QGuiApplication::clipboard()->setText("pasted,text");
     grid->SetFocusCell(5, 3);
+    EXPECT_FALSE(view->CanPaste());
     view->OnEditPaste();
-    EXPECT_EQ(grid->GetItemText(5, 4), "text");
-    EXPECT_EQ(doc.m_strPinNote[4], "");
-
-    doc.UpdateAllViews();
-    EXPECT_EQ(grid->GetItemText(63, 2), "Serial");
-    EXPECT_EQ(grid->GetItemText(5, 3), "");
     EXPECT_EQ(grid->GetItemText(5, 4), "");
-
-    // An edit still open at the refresh is dropped with its text.
-    grid->SetFocusCell(10, 2);
-    test::Type(grid, 'Q');
-    ASSERT_TRUE(grid->IsEditing());
-    doc.UpdateAllViews();
-    test::FlushDeletes();
-    EXPECT_FALSE(grid->IsEditing());
-    EXPECT_EQ(grid->GetItemText(10, 2), "");
-    EXPECT_FALSE(doc.m_bPinUsed[9]);
+    // Selecting and copying stay.
+    grid->SetSelectedRange(CCellRange(63, 2, 63, 3));
+    EXPECT_TRUE(view->CanCopy());
+    EXPECT_FALSE(view->CanCut());
+    view->OnEditCut();
+    EXPECT_EQ(grid->GetItemText(63, 2), "Serial");
+    EXPECT_EQ(doc.m_strPinOwner[62], "Serial");
 }
 
 TEST_F(PinsViewTest, TheGridCoversTheViewAndNotesStay500Wide)
@@ -240,17 +235,13 @@ TEST_F(PinsViewTest, ClipboardCommandsActOnTheGrid)
     view->OnEditSelectAll();
     EXPECT_GT(changes, 0);
     EXPECT_TRUE(view->CanCopy());
-    EXPECT_TRUE(view->CanCut());
+    EXPECT_FALSE(view->CanCut());
     view->OnEditCopy();
     QStringList lines = QGuiApplication::clipboard()->text().split("\r\n");
     ASSERT_EQ(lines.size(), 64);
     EXPECT_EQ(lines[0], "Yes\t\t\t");
     EXPECT_EQ(lines[62], "No\tSerial\tTX\tUsed for Programming the P2 and Standard I/O");
     EXPECT_FALSE(view->OfferCommand(32773, true)); // Generate Code is not the grid's
-
-    view->OnEditCut();
-    EXPECT_EQ(Grid()->GetItemText(63, 2), "");
-    EXPECT_EQ(doc.m_strPinOwner[62], "Serial");
 }
 
 TEST_F(PinsViewTest, TheEditMenuHoldsCutCopyAndPaste)
@@ -269,13 +260,13 @@ TEST_F(PinsViewTest, TheEditMenuHoldsCutCopyAndPaste)
     Grid()->SetFocusCell(63, 2);
     QMenu second;
     FillEditPopupMenu(second, Grid());
-    EXPECT_TRUE(second.actions()[0]->isEnabled());
+    EXPECT_FALSE(second.actions()[0]->isEnabled()); // the cells are read-only
     EXPECT_TRUE(second.actions()[1]->isEnabled());
     second.actions()[1]->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "Serial\tTX\r\nSerial\tRX");
     QMenu third;
     FillEditPopupMenu(third, Grid());
-    EXPECT_TRUE(third.actions()[2]->isEnabled());
+    EXPECT_FALSE(third.actions()[2]->isEnabled());
 
     QMenu without;
     FillEditPopupMenu(without, nullptr);
@@ -303,7 +294,7 @@ TEST_F(PinsViewTest, RightClickingTheGridOpensTheEditMenu)
     QContextMenuEvent event(QContextMenuEvent::Mouse, at, Grid()->viewport()->mapToGlobal(at));
     QApplication::sendEvent(Grid()->viewport(), &event);
     EXPECT_EQ(texts, QStringList({"Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V"}));
-    EXPECT_EQ(enabled, (std::vector<bool>{true, true, false}));
+    EXPECT_EQ(enabled, (std::vector<bool>{false, true, false}));
 }
 
 // ------------------------------------------------------------ the report
@@ -400,6 +391,34 @@ TEST_F(PinsViewTest, CancellingThePrintDialogPrintsNothing)
     CloseNextDialog<QPrintDialog>([](QPrintDialog *) { return true; }, [&](QPrintDialog *) { seen = true; });
     EXPECT_FALSE(view->OnFilePrint());
     EXPECT_TRUE(seen);
+}
+
+TEST_F(PinsViewTest, TheSdCardAndTheUsbErrorLedShowInUse)
+{
+    auto usb = std::make_unique<CCodeObject>();
+    usb->m_nKind = kUsbKbm;
+    usb->m_strName = "UsbKbM1";
+    usb->m_strPin = "8";
+    usb->m_nPinCount = 8;
+    doc.AppendObject(std::move(usb));
+    doc.m_strPinNote[56] = "red LED";
+    doc.UpdateAllViews();
+    QImage image = Render();
+    ExpectPinShown(image, 56, true, "UsbKbM1", "Parallax USB Error LED", "red LED");
+    ExpectPinShown(image, 58, false, "", "", "");
+
+    doc.m_bMountSd = 1;
+    doc.UpdateAllViews();
+    image = Render();
+    for (auto [pin, usage] : {std::pair{61, "SD CLK"}, {60, "SD CS"}, {59, "SD MOSI"}, {58, "SD MISO"}})
+        ExpectPinShown(image, pin, true, "SD Card", usage, "");
+    // The report shows them the same way; the pin table is left alone.
+    PinReport report = MakePinReport(doc, QDate(2026, 1, 2));
+    EXPECT_TRUE(report.pins[58].used);
+    EXPECT_EQ(report.pins[56].owner, "UsbKbM1");
+    EXPECT_FALSE(doc.m_bPinUsed[56]);
+    EXPECT_FALSE(doc.m_bPinUsed[58]);
+    EXPECT_EQ(doc.m_strPinOwner[58], "");
 }
 
 TEST_F(PinsViewTest, PinsOfFindingsAreMarkedOnTheirNumber)

@@ -145,7 +145,7 @@ TEST(Digital, PinsAndConflictMessage)
 
     // Pin 38 held by another owner.
     ReservePin(p.doc, 38, "DAC1", "Digital To Analog");
-    EXPECT_EQ(p.Add(kDigital), AddResult::Cancelled);
+    EXPECT_EQ(p.Add(kDigital, [](CEditorModel &e) { e.UserSetText("pin", "38"); }), AddResult::Cancelled);
     EXPECT_EQ(p.Said(), "Error: Error: Pin #38 is already in use by DAC1. Pin assignment change required.\n");
     EXPECT_EQ(p.doc.m_nKindCount[kDigital], 1);
 

@@ -98,7 +98,7 @@ TEST(I2CBus, OkChecksAndMessages)
     }
 }
 
-TEST(I2CBus, EditKeepsOwnPinsMovesSdaAndSamePinEndsAsSda)
+TEST(I2CBus, EditKeepsOwnPinsMovesSdaAndRefusesOnePinForBoth)
 {
     Project p;
     ASSERT_EQ(p.Add(kI2CBus), AddResult::Added);
@@ -107,11 +107,14 @@ TEST(I2CBus, EditKeepsOwnPinsMovesSdaAndSamePinEndsAsSda)
     EXPECT_FALSE(p.doc.m_bPinUsed[57]);
     EXPECT_EQ(p.doc.m_strPinUsage[57], "");
     EXPECT_EQ(p.doc.m_strPinUsage[40], "SDA");
-    ASSERT_TRUE(p.Edit(0, Pins("30", "30")));
-    EXPECT_EQ(p.doc.m_strPinOwner[30], "I2CScan1");
-    EXPECT_EQ(p.doc.m_strPinUsage[30], "SDA");
-    EXPECT_FALSE(p.doc.m_bPinUsed[56]);
-    EXPECT_FALSE(p.doc.m_bPinUsed[40]);
+    // The project checks' error on one pin for both refuses the edit, which
+    // leaves the pins as they were.
+    p.Said();
+    EXPECT_FALSE(p.Edit(0, Pins("30", "30")));
+    EXPECT_EQ(p.Said(), "Error: \"SCL Pin:\" and \"SDA Pin:\" are both pin 30: give the bus two pins.\n");
+    EXPECT_FALSE(p.doc.m_bPinUsed[30]);
+    EXPECT_EQ(p.doc.m_strPinUsage[56], "SCL");
+    EXPECT_EQ(p.doc.m_strPinUsage[40], "SDA");
 }
 
 TEST(I2CBus, ExistingObjectOpensWithItsSlots)

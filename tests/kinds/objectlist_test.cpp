@@ -1,3 +1,6 @@
+#include "kinds/servo/slots.h"
+#include "kinds/usbkbm/slots.h"
+#include "model/undo.h"
 #include "objects/editor.h"
 #include "objects/objectlist.h"
 #include "objects/pinrules.h"
@@ -128,6 +131,78 @@ TEST(ObjectList, DeleteFreesThePinsTheNameHoldsAfterARefusedEdit)
     EXPECT_EQ(l.doc.m_strPinUsage[20], "Hobby Servo");
     // Counters never fall.
     EXPECT_EQ(DefaultObjectName(l.doc, kServo), "Servo3");
+}
+
+TEST(ObjectList, DuplicateCopiesTheSettingsOntoTheNextFreeNameAndPins)
+{
+    List l;
+    ASSERT_EQ(l.AddServo("3"), AddResult::Added);
+    ServoSlots(*l.doc.m_objList[0]).Degrees() = "45";
+    ASSERT_EQ(l.AddServo("4", "Servo3"), AddResult::Added);
+    l.refreshes = 0;
+    const std::size_t steps = l.doc.History().StepCount();
+    ASSERT_EQ(DuplicateObject(l.doc, 0, l.t.messages, kCancel), AddResult::Added);
+    ASSERT_EQ(l.doc.m_objList.size(), 3u);
+    const CCodeObject &copy = *l.doc.m_objList[2];
+    // Two servos were added, and Servo3 is taken by name.
+    EXPECT_EQ(copy.m_strName, "Servo4");
+    EXPECT_EQ(copy.m_strPin, "5");
+    EXPECT_EQ(ServoSlots(copy).Degrees(), "45");
+    EXPECT_TRUE(copy.m_bValid);
+    EXPECT_EQ(l.doc.m_strPinOwner[5], "Servo4");
+    EXPECT_EQ(l.doc.m_strPinOwner[3], "Servo1");
+    EXPECT_TRUE(l.t.messages.shown.empty());
+    EXPECT_EQ(l.refreshes, 1);
+    EXPECT_EQ(l.doc.History().StepCount(), steps + 1);
+    ASSERT_TRUE(l.doc.History().Undo(l.doc));
+    EXPECT_EQ(l.doc.m_objList.size(), 2u);
+    EXPECT_FALSE(l.doc.m_bPinUsed[5]);
+
+    // An adapter moves its eight pins and its error LED together.
+    ASSERT_EQ(AddObject(l.doc, kUsbKbm, l.t.messages,
+                        [](CEditorModel &e) {
+                            e.UserChoose("port", 1);
+                            e.UserSetFlag("out_keyboard", false);
+                            return e.Ok() == OkResult::Accepted;
+                        }),
+              AddResult::Added);
+    ASSERT_EQ(DuplicateObject(l.doc, 2, l.t.messages, kCancel), AddResult::Added);
+    const CCodeObject &usb = *l.doc.m_objList[3];
+    EXPECT_EQ(usb.m_strPin, "16");
+    EXPECT_EQ(UsbKbmSlots(usb).Port(), 0);
+    EXPECT_EQ(l.doc.m_strPinOwner[16], "UsbKbM2");
+
+    // Kinds of which a project holds one are not duplicated.
+    ASSERT_EQ(AddObject(l.doc, kSimpleVGA, l.t.messages, [](CEditorModel &e) { return e.Ok() == OkResult::Accepted; }),
+              AddResult::Added);
+    EXPECT_FALSE(CanDuplicateObject(l.doc, 4));
+    EXPECT_EQ(DuplicateObject(l.doc, 4, l.t.messages, kCancel), AddResult::Refused);
+    EXPECT_TRUE(CanDuplicateObject(l.doc, 0));
+    EXPECT_FALSE(CanDuplicateObject(l.doc, 9));
+}
+
+TEST(ObjectList, DuplicateOpensTheEditorOnACopyWithoutFreePins)
+{
+    List l;
+    ASSERT_EQ(l.AddServo("3"), AddResult::Added);
+    for (int p = 0; p < 62; ++p)
+        if (p != 3)
+            ReservePin(l.doc, p, "Full");
+    const auto before = TakeSnapshot(l.doc);
+    const std::size_t steps = l.doc.History().StepCount();
+    std::string name, pin;
+    auto look = [&](CEditorModel &e) {
+        name = e.Name();
+        pin = e.Text("pin");
+        return false;
+    };
+    EXPECT_EQ(DuplicateObject(l.doc, 0, l.t.messages, look), AddResult::Cancelled);
+    EXPECT_EQ(name, "Servo2");
+    EXPECT_EQ(pin, "3");
+    // The held-back refusal is not shown; Cancel leaves the project alone.
+    EXPECT_TRUE(l.t.messages.shown.empty());
+    EXPECT_TRUE(TakeSnapshot(l.doc) == before);
+    EXPECT_EQ(l.doc.History().StepCount(), steps);
 }
 
 TEST(PinRules, OwnershipIsByExactName)

@@ -99,7 +99,7 @@ TEST(SimpleVgaEditor, ConflictNamesFirstTakenPin)
     Project p;
     p.doc.m_bPinUsed[50] = p.doc.m_bPinUsed[51] = true;
     p.doc.m_strPinOwner[50] = p.doc.m_strPinOwner[51] = "Other";
-    EXPECT_EQ(p.Add(kSimpleVGA), AddResult::Cancelled);
+    EXPECT_EQ(p.Add(kSimpleVGA, [](CEditorModel &e) { e.UserSetText("basepin", "48"); }), AddResult::Cancelled);
     EXPECT_EQ(p.TakeMessages(), (std::vector<ShownMessage>{{E, "Pin #50 is already in use by Other."}}));
     EXPECT_TRUE(kc::PinsOwnedBy(p.doc, "SimpleVGA1").empty());
     EXPECT_EQ(kc::PinEntry(p.doc, 48), "free|||");

@@ -146,6 +146,102 @@ TEST(ChipDocs, PinAndClockChangesOnEveryInstructionKeepBookkeepingSmall)
     EXPECT_GT(clock->seconds(), 2000000 / 20e6); // mostly at 20 kHz
 }
 
+TEST(ChipDocs, PinOutputChangesThreeClocksAfterTheInstructionEnds)
+{
+    // The silicon document's timing diagrams: DRVH issued at clock 0 drives
+    // the pin from clock 5; TESTB INA sees the pin as of 3 clocks before it
+    // starts, TESTP as of 2. So with WAITX #w in between, TESTB sees the new
+    // level from w = 4 on and TESTP from w = 3 on.
+    for (std::uint32_t w = 0; w <= 6; ++w) {
+        for (const bool testp : {false, true}) {
+            Program p;
+            p << dForm(sub9::DRVH, I(0)) << waitx(I(w));
+            p << (testp ? dForm(sub9::TESTP, I(0), WC) : dsForm(op::TESTB, 0x1FE, I(0), WC));
+            p.finish();
+            auto chip = run(p, 1000);
+            EXPECT_EQ(chip->cogRegister(0, 0x1EE) != 0, w >= (testp ? 3u : 4u))
+                << (testp ? "TESTP" : "TESTB INA") << " after WAITX #" << w;
+        }
+    }
+    // The wire by the clock: high from three clocks after the instruction
+    // ends, for a pin instruction, a register write and a hub read (which
+    // ends when its long arrives).
+    constexpr std::uint32_t kOne = 0x800;
+    struct Case {
+        const char *name;
+        std::uint32_t instr;
+    } cases[] = {
+        {"DRVH", dForm(sub9::DRVH, I(0))},
+        {"MOV OUTA", mov(OUTA, I(1))},
+        {"RDLONG OUTA", rdlong(OUTA, R(RX))},
+    };
+    for (const Case &k : cases) {
+        Program p;
+        p.set(RX, kOne);
+        p << dForm(sub9::DIRH, I(0)) << waitx(I(20));
+        const std::uint32_t at = p.here();
+        p << k.instr << waitx(I(50)) << waitx(I(50));
+        std::vector<std::uint8_t> image = p.bytes();
+        image.resize(kOne + 4, 0);
+        image[kOne] = 1;
+        Clock issued = kNever, ended = kNever;
+        {
+            Chip chip;
+            chip.setTraceHook([&](const TraceEntry &e) {
+                if (e.pc == at)
+                    issued = e.clock;
+                else if (e.pc == at + 1)
+                    ended = e.clock;
+            });
+            ASSERT_TRUE(chip.loadImage(image));
+            chip.runUntil(1000);
+            ASSERT_NE(ended, kNever) << k.name;
+        }
+        if (std::string(k.name) == "DRVH") {
+            EXPECT_EQ(ended, issued + 2);
+        }
+        for (const Clock after : {Clock(2), Clock(3)}) {
+            Chip chip;
+            ASSERT_TRUE(chip.loadImage(image));
+            chip.runUntil(ended + after);
+            EXPECT_EQ(chip.pins().level(0), after == 3) << k.name << ": end + " << after;
+        }
+    }
+}
+
+TEST(ChipDocs, SmartPinRunsForAWypinRightAfterDirh)
+{
+    // DIR releases the smart pin's reset ahead of the pad, so the WYPIN
+    // right after DIRH (or a reset pulse) starts a transmission.
+    constexpr std::uint32_t kAsyncTx = 0x7C; // %01 (output on) %11110
+    struct Case {
+        const char *name;
+        std::vector<std::uint32_t> enable;
+    } cases[] = {
+        {"DIRH", {dForm(sub9::DIRH, I(3))}},
+        {"DRVL", {dForm(sub9::DRVL, I(3))}},
+        {"DIRL then DIRH", {dForm(sub9::DIRH, I(3)), waitx(I(40)), dForm(sub9::DIRL, I(3)), dForm(sub9::DIRH, I(3))}},
+    };
+    for (const Case &k : cases) {
+        Program p;
+        p.set(RX, 0x00080007); // 8 clocks a bit, 8 bits
+        p << wrpin(I(kAsyncTx), I(3)) << wxpin(R(RX), I(3));
+        for (std::uint32_t w : k.enable)
+            p << w;
+        p << wypin(I(0x5A), I(3));
+        p << jmpA(p.here(), false); // and stay
+        Chip chip;
+        std::vector<std::uint32_t> sent;
+        chip.pins().onAsyncTx([&](int pin, std::uint32_t word, int, Clock) {
+            if (pin == 3)
+                sent.push_back(word);
+        });
+        ASSERT_TRUE(chip.loadImage(p.bytes()));
+        chip.runUntil(2000);
+        EXPECT_EQ(sent, std::vector<std::uint32_t>{0x5A}) << k.name;
+    }
+}
+
 // Clocks of `instr` run after a JMP and the instructions `before`, in hub
 // exec (from hub $1000) or cog exec; RX holds `addr`.
 int clocksOf(std::uint32_t instr, std::uint32_t addr, const std::vector<std::uint32_t> &before, bool hubExec)

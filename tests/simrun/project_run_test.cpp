@@ -111,6 +111,11 @@ TEST(ProjectRun, OptionErrorsAreClear)
         {{"--usb-unplug", "0x1:2"}, 2, "--usb-unplug takes T1:T2, seconds with T1 < T2, not '0x1:2'"},
         {{"--set", "volts=4"}, 2, "--set takes NAME.KEY=VALUE, not 'volts=4'"},
         {{"--vcd-all"}, 2, "--vcd-all needs --vcd F.vcd"},
+        {{"--vcd-pins", "24"}, 2, "--vcd-pins needs --vcd F.vcd and no --vcd-all"},
+        {{"--vcd", "x.vcd", "--vcd-all", "--vcd-pins", "24"}, 2, "--vcd-pins needs --vcd F.vcd and no --vcd-all"},
+        {{"--vcd", "x.vcd", "--vcd-pins", "24,64"}, 2, "--vcd-pins takes pin numbers 0..63 and ranges"},
+        {{"--vcd-from", "0.5"}, 2, "--vcd-from takes a number of seconds"},
+        {{"--vcd", "x.vcd", "--vcd-from", "-1"}, 2, "--vcd-from takes a number of seconds"},
         {{"--frame", "x.png"}, 1, "Error: --frame: the project has no VGA object"},
         {{"--vcd", "/nonexistent-folder/x.vcd"}, 1, "Error: cannot create /nonexistent-folder/x.vcd"},
     };
@@ -214,6 +219,19 @@ TEST(ProjectRun, VcdNamesTheProjectPins)
     EXPECT_EQ(text.find(" P0 $end"), std::string::npos);
     ASSERT_EQ(cli({"simulate", cli.File(), "--time", "0.001", "--vcd", vcd, "--vcd-all"}), 0) << cli.output;
     EXPECT_NE(ReadFileBytes(vcd).find(" P0 $end"), std::string::npos);
+    // Only the pins listed: the DAC pin's volts with its level, 62 and 63 left out.
+    ASSERT_EQ(
+        cli({"simulate", cli.File(), "--time", "0.001", "--vcd", vcd, "--vcd-pins", "40-41", "--vcd-from", "0.0005"}),
+        0)
+        << cli.output;
+    text = ReadFileBytes(vcd);
+    EXPECT_NE(text.find("$var wire 1 ! P40 $end\n$var wire 1 \" P41 $end\n$scope module volts $end\n"
+                        "$var real 64 # P41 $end\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find(" P24 $end"), std::string::npos);
+    EXPECT_EQ(text.find(" P62 $end"), std::string::npos);
+    EXPECT_NE(text.find("$enddefinitions $end\n#500000\n$dumpvars\n"), std::string::npos) << text;
 }
 
 // Every kind code 0..11 finds its own board part, and nothing else does.

@@ -62,6 +62,43 @@ TEST(Recorders, VcdHoldsLevelsAndThrottledVolts)
     std::filesystem::remove(path);
 }
 
+TEST(Recorders, VcdWindowStartsWithThePinsStateThen)
+{
+    auto path = std::filesystem::temp_directory_path() / "kivo_devices_window_test.vcd";
+    Board b;
+    auto vcd = std::make_shared<VcdRecorder>(path.string(), std::vector<int>{5}, std::vector<int>{}, 1.5e-6);
+    b.pins.attach(vcd);
+    b.set(5, true, true, 100);  // 1 us: before the window
+    b.set(5, true, false, 200); // 2 us
+    b.set(5, true, true, 300);  // 3 us
+    b.pins.advance(400);
+    vcd->finish(400);
+    ASSERT_TRUE(vcd->close());
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string s = text.str();
+    const auto body = s.substr(s.find("$enddefinitions $end\n") + 21);
+    EXPECT_EQ(body, "#1500\n$dumpvars\n1!\n$end\n#2000\n0!\n#3000\n1!\n#4000\n");
+    std::filesystem::remove(path);
+}
+
+TEST(Recorders, VcdPinListsTakeNumbersAndRanges)
+{
+    const std::pair<const char *, std::vector<int>> good[] = {
+        {"24", {24}}, {"48-52", {48, 49, 50, 51, 52}}, {"0,63", {0, 63}}, {"5-5,7", {5, 7}}};
+    for (const auto &[text, pins] : good) {
+        std::vector<int> got;
+        EXPECT_TRUE(ParsePinList(text, got)) << text;
+        EXPECT_EQ(got, pins) << text;
+    }
+    for (const char *bad : {"", "64", "1,", ",1", "1-", "3-2", " 1", "1;2", "0x1", "0063", "-1"}) {
+        std::vector<int> got = {9};
+        EXPECT_FALSE(ParsePinList(bad, got)) << bad;
+        EXPECT_EQ(got, std::vector<int>{9}) << bad;
+    }
+}
+
 TEST(Recorders, PngRoundTrip)
 {
     auto path = std::filesystem::temp_directory_path() / "kivo_devices_test.png";

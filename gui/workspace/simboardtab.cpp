@@ -1,0 +1,285 @@
+#include "workspace/simboardtab.h"
+
+#include "model/kivodoc.h"
+#include "run/liverun.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTextCursor>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace kivo {
+
+namespace {
+
+QString StateText(sim::LiveRun::State state)
+{
+    switch (state) {
+    case sim::LiveRun::State::Running:
+        return "Running";
+    case sim::LiveRun::State::Paused:
+        return "Paused";
+    case sim::LiveRun::State::Ended:
+        return "Ended";
+    case sim::LiveRun::State::Stopped:
+        break;
+    }
+    return "Stopped";
+}
+
+} // namespace
+
+CSimBoardTab::CSimBoardTab(CKivoDoc &doc, QWidget *parent) : QWidget(parent), m_doc(doc), m_timer(new QTimer(this))
+{
+    auto *layout = new QVBoxLayout(this);
+
+    auto *controls = new QHBoxLayout;
+    m_runButton = new QPushButton("&Run", this);
+    m_pauseButton = new QPushButton("&Pause", this);
+    m_restartButton = new QPushButton("R&estart", this);
+    m_stopButton = new QPushButton("S&top", this);
+    m_runButton->setToolTip("Run the compiled program on the simulated board (Ctrl+R)");
+    m_restartButton->setToolTip("Start the chip again from reset");
+    for (QPushButton *b : {m_runButton, m_pauseButton, m_restartButton, m_stopButton})
+        controls->addWidget(b);
+    controls->addSpacing(16);
+    m_state = new QLabel(this);
+    m_time = new QLabel(this);
+    m_speed = new QLabel(this);
+    m_state->setMinimumWidth(70);
+    m_time->setMinimumWidth(190);
+    m_time->setToolTip("Simulated time since reset");
+    m_speed->setToolTip("Simulated time per real time: below 100% the host cannot keep up");
+    for (QLabel *l : {m_state, m_time, m_speed})
+        controls->addWidget(l);
+    controls->addStretch(1);
+    layout->addLayout(controls);
+
+    // What stops the run or keeps it from starting, with Compile when that helps.
+    m_messageBar = new QWidget(this);
+    auto *bar = new QHBoxLayout(m_messageBar);
+    bar->setContentsMargins(0, 0, 0, 0);
+    m_message = new QLabel(m_messageBar);
+    m_message->setWordWrap(true);
+    m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_compileButton = new QPushButton("&Compile", m_messageBar);
+    bar->addWidget(m_message, 1);
+    bar->addWidget(m_compileButton);
+    m_messageBar->hide();
+    layout->addWidget(m_messageBar);
+
+    auto *consoleBox = new QGroupBox("Console (pins 62 and 63)", this);
+    auto *consoleLayout = new QVBoxLayout(consoleBox);
+    m_console = new QPlainTextEdit(consoleBox);
+    m_console->setReadOnly(true);
+    m_console->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_console->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_console->setMaximumBlockCount(20000);
+    consoleLayout->addWidget(m_console, 1);
+    auto *inputRow = new QHBoxLayout;
+    m_input = new QLineEdit(consoleBox);
+    m_input->setPlaceholderText("Text to send to the program (Enter sends it with a line end)");
+    auto *send = new QPushButton("Send", consoleBox);
+    auto *clear = new QPushButton("Clear", consoleBox);
+    auto *save = new QPushButton("Save...", consoleBox);
+    inputRow->addWidget(m_input, 1);
+    for (QPushButton *b : {send, clear, save})
+        inputRow->addWidget(b);
+    consoleLayout->addLayout(inputRow);
+    auto *objectsBox = new QGroupBox("Objects", this);
+    auto *objectsLayout = new QVBoxLayout(objectsBox);
+    m_objects = new QTreeWidget(objectsBox);
+    m_objects->setHeaderLabels({"Object", "Device", "Measured"});
+    m_objects->setRootIsDecorated(false);
+    m_objects->setColumnWidth(0, 110);
+    m_objects->setColumnWidth(1, 130);
+    objectsLayout->addWidget(m_objects);
+    auto *split = new QSplitter(Qt::Horizontal, this);
+    split->addWidget(objectsBox);
+    split->addWidget(consoleBox);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
+    layout->addWidget(split, 1);
+
+    connect(m_runButton, &QPushButton::clicked, this, [this] {
+        if (m_run && m_run->snapshot().state == sim::LiveRun::State::Paused)
+            m_run->run();
+        else
+            Start();
+        UpdateButtons();
+    });
+    connect(m_pauseButton, &QPushButton::clicked, this, &CSimBoardTab::Pause);
+    connect(m_restartButton, &QPushButton::clicked, this, [this] { Start(); });
+    connect(m_stopButton, &QPushButton::clicked, this, &CSimBoardTab::Stop);
+    connect(m_compileButton, &QPushButton::clicked, this, &CSimBoardTab::compileRequested);
+    connect(m_input, &QLineEdit::returnPressed, this, &CSimBoardTab::SendInput);
+    connect(send, &QPushButton::clicked, this, &CSimBoardTab::SendInput);
+    connect(clear, &QPushButton::clicked, m_console, &QPlainTextEdit::clear);
+    connect(save, &QPushButton::clicked, this, &CSimBoardTab::OnSave);
+    connect(m_timer, &QTimer::timeout, this, &CSimBoardTab::Refresh);
+    m_timer->setInterval(kRefreshMs);
+
+    setTabOrder(m_runButton, m_pauseButton);
+    setTabOrder(m_pauseButton, m_restartButton);
+    setTabOrder(m_restartButton, m_stopButton);
+    setTabOrder(m_stopButton, m_input);
+    Refresh();
+}
+
+// The run's thread ends here, after its current slice.
+CSimBoardTab::~CSimBoardTab() = default;
+
+bool CSimBoardTab::Start()
+{
+    // The program may have been compiled again: each start reads it anew.
+    m_timer->stop();
+    m_run.reset();
+    auto run = std::make_unique<sim::LiveRun>();
+    std::string error;
+    if (!run->openProject(m_doc, &error)) {
+        const bool compile = error.find("Compile") != std::string::npos;
+        ShowMessage(QString::fromStdString(error), true, compile);
+        Refresh();
+        return false;
+    }
+    m_messageBar->hide();
+    m_run = std::move(run);
+    m_run->run();
+    m_timer->start();
+    Refresh();
+    return true;
+}
+
+void CSimBoardTab::Pause()
+{
+    if (m_run)
+        m_run->pause();
+    Refresh();
+}
+
+void CSimBoardTab::Stop()
+{
+    if (m_run)
+        m_run->stop();
+    Refresh();
+}
+
+bool CSimBoardTab::IsRunning() const { return m_run && m_run->snapshot().state == sim::LiveRun::State::Running; }
+
+void CSimBoardTab::ShowMessage(const QString &text, bool problem, bool offerCompile)
+{
+    m_message->setText(text);
+    m_message->setStyleSheet(problem ? "color: #b00000;" : "");
+    m_compileButton->setVisible(offerCompile);
+    m_messageBar->show();
+}
+
+void CSimBoardTab::Refresh()
+{
+    const sim::LiveRun::Snapshot s = m_run ? m_run->snapshot() : sim::LiveRun::Snapshot{};
+    if (m_run) {
+        if (s.generation != m_generation) {
+            m_generation = s.generation;
+            m_console->clear();
+            m_shown = 0;
+            m_decoder.resetState();
+        }
+        if (s.consoleEnd > m_shown) {
+            const std::string bytes = m_run->console(m_shown);
+            QString text = m_decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+            m_shown = s.consoleEnd;
+            text.remove('\r');
+            QTextCursor end(m_console->document());
+            end.movePosition(QTextCursor::End);
+            end.insertText(text);
+            m_console->moveCursor(QTextCursor::End);
+            m_console->ensureCursorVisible();
+        }
+        ShowObjects(s.board);
+        if (s.state == sim::LiveRun::State::Ended) {
+            m_timer->stop();
+            ShowMessage(QString::fromStdString(s.ended), !s.fault.empty(), false);
+        }
+    }
+    m_state->setText(StateText(s.state));
+    m_time->setText(QString("Simulated time: %1 s").arg(s.seconds, 0, 'f', 3));
+    const bool measured = s.state == sim::LiveRun::State::Running && s.speed > 0;
+    m_speed->setText(QString("Speed: %1").arg(measured ? QString("%1%").arg(s.speed, 0, 'f', 0) : QString("-")));
+    UpdateButtons();
+}
+
+void CSimBoardTab::ShowObjects(const Json &board)
+{
+    if (!board.is_array())
+        return;
+    while (m_objects->topLevelItemCount() > int(board.size()))
+        delete m_objects->topLevelItem(m_objects->topLevelItemCount() - 1);
+    for (std::size_t i = 0; i < board.size(); i++) {
+        const Json &o = board[i];
+        QTreeWidgetItem *row = m_objects->topLevelItem(int(i));
+        if (!row)
+            row = new QTreeWidgetItem(m_objects);
+        // The device's plain readings, as "key value" pairs.
+        QStringList readings;
+        if (o.contains("observations") && o["observations"].is_object())
+            for (const auto &[key, value] : o["observations"].items())
+                if (!value.is_structured() && !value.is_null())
+                    readings << QString::fromStdString(key + " " + JsonText(value));
+        const QString texts[] = {QString::fromStdString(o.value("name", "")),
+                                 o.contains("device") && o["device"].is_string()
+                                     ? QString::fromStdString(o["device"].get<std::string>())
+                                     : QString("-"),
+                                 readings.join(", ")};
+        for (int c = 0; c < 3; c++)
+            if (row->text(c) != texts[c]) {
+                row->setText(c, texts[c]);
+                row->setToolTip(c, texts[c]);
+            }
+    }
+}
+
+void CSimBoardTab::UpdateButtons()
+{
+    using State = sim::LiveRun::State;
+    const State state = m_run ? m_run->snapshot().state : State::Stopped;
+    m_pauseButton->setEnabled(state == State::Running);
+    m_stopButton->setEnabled(state == State::Running || state == State::Paused);
+    m_restartButton->setEnabled(m_run != nullptr);
+    m_runButton->setEnabled(state != State::Running);
+}
+
+void CSimBoardTab::SendInput()
+{
+    if (!m_run)
+        return;
+    m_run->send(m_input->text().toUtf8().toStdString() + "\r");
+    m_input->clear();
+}
+
+bool CSimBoardTab::SaveConsole(const QString &path) const
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const QByteArray bytes = m_console->toPlainText().toUtf8();
+    return file.write(bytes) == bytes.size() && file.flush();
+}
+
+void CSimBoardTab::OnSave()
+{
+    const QString path = QFileDialog::getSaveFileName(this, "Save Console", QString(), "Text files (*.txt)");
+    if (!path.isEmpty() && !SaveConsole(path))
+        ShowMessage("The console cannot be saved to " + path + ".", true, false);
+}
+
+} // namespace kivo

@@ -1,0 +1,98 @@
+#pragma once
+#include "json.h"
+
+#include <QStringDecoder>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+class QTreeWidget;
+
+namespace kivo {
+
+class CKivoDoc;
+namespace sim {
+class LiveRun;
+}
+
+// The "Simulated Board" tab: the project's compiled program running on the
+// simulated board, with Run, Pause, Restart and Stop, the simulated time and
+// the speed, the console and a fault when one ends the run. The run goes on
+// in a thread of its own; a timer on this thread shows its snapshots. One run
+// per tab; closing the tab ends it within a moment.
+class CSimBoardTab : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CSimBoardTab(CKivoDoc &doc, QWidget *parent = nullptr);
+    ~CSimBoardTab() override;
+
+    // Starts the project's program from reset. False when there is no
+    // up-to-date program: the tab then says so and offers Compile.
+    bool Start();
+    void Pause();
+    void Stop();
+    bool IsRunning() const;
+    // The run, while there is one (for tests).
+    sim::LiveRun *Run() const { return m_run.get(); }
+
+    // How often the tab shows the run's state.
+    static constexpr int kRefreshMs = 40;
+
+    QPushButton *RunButton() const { return m_runButton; }
+    QPushButton *PauseButton() const { return m_pauseButton; }
+    QPushButton *RestartButton() const { return m_restartButton; }
+    QPushButton *StopButton() const { return m_stopButton; }
+    QPushButton *CompileButton() const { return m_compileButton; }
+    QLabel *TimeLabel() const { return m_time; }
+    QLabel *SpeedLabel() const { return m_speed; }
+    QLabel *Message() const { return m_message; }
+    QPlainTextEdit *Console() const { return m_console; }
+    QLineEdit *Input() const { return m_input; }
+    // One row per object: its name, its device and what the device measures.
+    QTreeWidget *Objects() const { return m_objects; }
+
+    // Writes the console's text to `path`; false when it cannot.
+    bool SaveConsole(const QString &path) const;
+
+signals:
+    // The user asked for Compile, the program being missing or stale; the
+    // main window compiles and calls Start() when the build succeeds.
+    void compileRequested();
+
+private:
+    void Refresh();
+    void ShowMessage(const QString &text, bool problem, bool offerCompile);
+    void SendInput();
+    void OnSave();
+    void UpdateButtons();
+    void ShowObjects(const Json &board);
+
+    CKivoDoc &m_doc;
+    std::unique_ptr<sim::LiveRun> m_run;
+    std::uint64_t m_shown = 0; // console bytes shown
+    QStringDecoder m_decoder{QStringDecoder::Utf8};
+    int m_generation = 0;
+    QTimer *m_timer;
+    QPushButton *m_runButton;
+    QPushButton *m_pauseButton;
+    QPushButton *m_restartButton;
+    QPushButton *m_stopButton;
+    QLabel *m_state;
+    QLabel *m_time;
+    QLabel *m_speed;
+    QWidget *m_messageBar;
+    QLabel *m_message;
+    QPushButton *m_compileButton;
+    QPlainTextEdit *m_console;
+    QLineEdit *m_input;
+    QTreeWidget *m_objects;
+};
+
+} // namespace kivo

@@ -1,0 +1,308 @@
+#include "run/liverun.h"
+
+#include "board/console.h"
+#include "chip/chip.h"
+#include "chip/pins.h"
+#include "model/kivodoc.h"
+#include "model/projectfile.h"
+#include "run/image_run.h"
+#include "run/projectrun.h"
+
+#include <chrono>
+
+namespace kivo::sim {
+
+namespace {
+
+using WallClock = std::chrono::steady_clock;
+
+// The console keeps this much of a long run's output, dropping the oldest half.
+constexpr std::size_t kConsoleKeep = 4 << 20;
+// Behind real time by more than this, pacing starts again from now rather than
+// running faster to catch up.
+constexpr double kLagLimit = 0.02;
+// How often the speed and the devices' observations are measured.
+constexpr auto kMeasureEvery = std::chrono::milliseconds(40);
+constexpr double kSpeedWindow = 0.5; // seconds of real time
+
+} // namespace
+
+// One start from reset: the chip, its board and its console. The console
+// goes before the chip it listens to.
+struct LiveRun::Session {
+    std::unique_ptr<Chip> chip = std::make_unique<Chip>();
+    ProjectBoard board;
+    std::unique_ptr<Console> console;
+    std::string printed; // output of the current slice
+    ~Session()
+    {
+        if (console)
+            console->setOutput(nullptr);
+    }
+};
+
+LiveRun::LiveRun() = default;
+
+LiveRun::~LiveRun()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_quit = true;
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+bool LiveRun::openProject(const CKivoDoc &doc, std::string *error)
+{
+    std::string dummy;
+    if (!error)
+        error = &dummy;
+    std::vector<std::uint8_t> image;
+    if (ReadProjectImage(doc, image, error).empty())
+        return false;
+    // A copy of the project: the board's objects point into it while the
+    // user goes on editing the original.
+    auto copy = std::make_unique<CKivoDoc>();
+    const std::vector<std::uint8_t> bytes = SerializeProject(doc);
+    if (!DeserializeProject(bytes, *copy)) {
+        *error = "The project cannot be copied for the run.";
+        return false;
+    }
+    copy->m_strPathName = doc.m_strPathName;
+    m_doc = std::move(copy);
+    m_image = std::move(image);
+    auto session = makeSession(error);
+    if (!session)
+        return false;
+    start(std::move(session));
+    return true;
+}
+
+bool LiveRun::openImage(const std::vector<std::uint8_t> &image, std::string *error)
+{
+    std::string dummy;
+    if (!error)
+        error = &dummy;
+    m_doc.reset();
+    m_image = image;
+    auto session = makeSession(error);
+    if (!session)
+        return false;
+    start(std::move(session));
+    return true;
+}
+
+std::unique_ptr<LiveRun::Session> LiveRun::makeSession(std::string *error) const
+{
+    auto s = std::make_unique<Session>();
+    if (m_doc && !s->board.build(*m_doc, {}, s->chip->time(), error))
+        return nullptr;
+    if (!s->chip->loadImage(m_image, error))
+        return nullptr;
+    s->board.attach(s->chip->pins());
+    s->console = std::make_unique<Console>(*s->chip);
+    Session *raw = s.get();
+    s->console->setOutput([raw](std::uint8_t b, Clock) { raw->printed.push_back(char(b)); });
+    return s;
+}
+
+void LiveRun::start(std::unique_ptr<Session> session)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_fresh = std::move(session);
+        m_snap = Snapshot{};
+        m_console.clear();
+        m_consoleStart = 0;
+        m_input.clear();
+    }
+    if (!m_thread.joinable())
+        m_thread = std::thread([this] { loop(); });
+}
+
+void LiveRun::run()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_snap.state == State::Running)
+            return;
+        if (m_snap.state != State::Paused && !m_fresh)
+            m_reset = true;
+        m_snap.state = State::Running;
+        m_resumed = true;
+    }
+    m_wake.notify_all();
+}
+
+void LiveRun::pause()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_snap.state == State::Running)
+        m_snap.state = State::Paused;
+}
+
+void LiveRun::restart()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_reset = true;
+        m_snap.state = State::Running;
+        m_resumed = true;
+    }
+    m_wake.notify_all();
+}
+
+void LiveRun::stop()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_snap.state == State::Running || m_snap.state == State::Paused)
+            m_snap.state = State::Stopped;
+    }
+    m_wake.notify_all();
+}
+
+void LiveRun::send(std::string_view bytes)
+{
+    std::lock_guard lock(m_mutex);
+    m_input.append(bytes);
+}
+
+LiveRun::Snapshot LiveRun::snapshot() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_snap;
+}
+
+std::string LiveRun::console(std::uint64_t from) const
+{
+    std::lock_guard lock(m_mutex);
+    if (from < m_consoleStart)
+        from = m_consoleStart;
+    const std::uint64_t at = from - m_consoleStart;
+    return at >= m_console.size() ? std::string() : m_console.substr(std::size_t(at));
+}
+
+void LiveRun::loop()
+{
+    std::unique_ptr<Session> s;
+    // Pacing: simulated time `simBase` was due at `wallBase`.
+    double simBase = 0;
+    WallClock::time_point wallBase;
+    // Speed: simulated and real time at the start of the window.
+    double simMark = 0;
+    WallClock::time_point wallMark, lastMeasure;
+    bool running = false; // the last slice ran (so the marks hold)
+
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [&] { return m_quit || m_snap.state == State::Running; });
+        if (m_quit)
+            break;
+
+        if (m_reset || m_fresh) {
+            std::unique_ptr<Session> next = std::move(m_fresh);
+            m_reset = false;
+            lock.unlock();
+            std::string error;
+            if (!next)
+                next = makeSession(&error);
+            lock.lock();
+            if (!next) {
+                m_snap.state = State::Ended;
+                m_snap.ended = error;
+                continue;
+            }
+            // Dropped outside the lock: the old devices may take a moment.
+            std::swap(s, next);
+            lock.unlock();
+            next.reset();
+            lock.lock();
+            const int generation = m_snap.generation + 1;
+            const State state = m_snap.state;
+            m_snap = Snapshot{};
+            m_snap.state = state;
+            m_snap.generation = generation;
+            m_console.clear();
+            m_consoleStart = 0;
+            m_resumed = true;
+            lastMeasure = {};
+        }
+        if (m_resumed) {
+            m_resumed = false;
+            simBase = simMark = s->chip->seconds();
+            wallBase = wallMark = WallClock::now();
+            running = false;
+        }
+        std::string input = std::move(m_input);
+        m_input.clear();
+        lock.unlock();
+
+        if (!input.empty())
+            s->console->send(std::vector<std::uint8_t>(input.begin(), input.end()));
+        const Chip::StopReason stop = s->chip->runForSeconds(kSliceSeconds);
+        const double now = s->chip->seconds();
+        std::string ended, fault;
+        if (stop == Chip::StopReason::Fault) {
+            fault = s->chip->faultMessage();
+            ended = "Simulator fault: " + fault;
+        } else if (stop == Chip::StopReason::AllStopped) {
+            ended = "Every cog has stopped.";
+        } else if (stop == Chip::StopReason::Stopped && s->console->exitStatus() >= 0) {
+            ended = "The program exited with status " + std::to_string(s->console->exitStatus()) + ".";
+        }
+        const WallClock::time_point wall = WallClock::now();
+        Json board;
+        const bool measure = wall - lastMeasure >= kMeasureEvery || !ended.empty();
+        if (measure && m_doc) {
+            s->chip->pins().advance(s->chip->now());
+            board = s->board.report();
+        }
+        std::string printed = std::move(s->printed);
+        s->printed.clear();
+
+        lock.lock();
+        m_snap.seconds = now;
+        m_console += printed;
+        m_snap.consoleEnd += printed.size();
+        if (m_console.size() > kConsoleKeep) {
+            const std::size_t drop = m_console.size() - kConsoleKeep / 2;
+            m_console.erase(0, drop);
+            m_consoleStart += drop;
+        }
+        if (measure) {
+            lastMeasure = wall;
+            if (m_doc)
+                m_snap.board = std::move(board);
+            const double realSpan = std::chrono::duration<double>(wall - wallMark).count();
+            if (running && realSpan > 0.05)
+                m_snap.speed = 100.0 * (now - simMark) / realSpan;
+            if (realSpan > kSpeedWindow) {
+                simMark = now;
+                wallMark = wall;
+            }
+        }
+        running = true;
+        if (!ended.empty()) {
+            m_snap.state = State::Ended;
+            m_snap.ended = ended;
+            m_snap.fault = fault;
+            continue;
+        }
+        // Never ahead of real time; when behind, as fast as it can.
+        const double ahead = (now - simBase) - std::chrono::duration<double>(wall - wallBase).count();
+        if (ahead > 0) {
+            const auto due = wallBase + std::chrono::duration_cast<WallClock::duration>(
+                                            std::chrono::duration<double>(now - simBase));
+            m_wake.wait_until(lock, due,
+                              [&] { return m_quit || m_reset || m_resumed || m_snap.state != State::Running; });
+        } else if (ahead < -kLagLimit) {
+            simBase = now;
+            wallBase = wall;
+        }
+    }
+}
+
+} // namespace kivo::sim

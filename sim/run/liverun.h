@@ -1,0 +1,107 @@
+#pragma once
+// A run of the simulated board beside a user interface. The chip runs on a
+// thread of its own in short slices of simulated time, paced so that it never
+// runs ahead of real time; between slices the thread takes the commands (Run,
+// Pause, Restart, Stop), feeds console input to pin 63 and publishes a
+// snapshot. So every call here returns at once, from any thread.
+//
+//   LiveRun run;
+//   if (!run.openProject(doc, &error)) ...;  // as `kivo-cli simulate` runs it
+//   run.run();
+//   ... run.snapshot().seconds, run.console(from) ...
+#include "json.h"
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace kivo {
+class CKivoDoc;
+}
+
+namespace kivo::sim {
+
+class LiveRun
+{
+public:
+    enum class State {
+        Stopped, // not started, or stopped by the user
+        Running,
+        Paused,
+        Ended, // the program exited, every cog stopped, or a fault
+    };
+
+    struct Snapshot {
+        State state = State::Stopped;
+        double seconds = 0;           // simulated time since reset
+        double speed = 0;             // simulated time per real time, in percent, lately
+        std::uint64_t consoleEnd = 0; // bytes the program has printed since reset
+        std::string fault;            // the simulator fault that ended the run
+        std::string ended;            // why the run ended, in words
+        int generation = 0;           // counts starts from reset
+        Json board;                   // per object: the device's observations (ProjectBoard::report)
+    };
+
+    LiveRun();
+    ~LiveRun(); // ends the run, waiting at most one slice
+    LiveRun(const LiveRun &) = delete;
+    LiveRun &operator=(const LiveRun &) = delete;
+
+    // The project's program on its board, by the rules of `kivo-cli
+    // simulate`: false, saying why, when the binary is missing or older than
+    // the generated files, or the board cannot be wired. The run keeps a copy
+    // of the project, so the document may change meanwhile.
+    bool openProject(const CKivoDoc &doc, std::string *error);
+    // A raw image with only the console on the board.
+    bool openImage(const std::vector<std::uint8_t> &image, std::string *error);
+
+    // Runs, or goes on after a pause; after a stop or an end, from reset.
+    void run();
+    void pause();
+    // From reset, running.
+    void restart();
+    void stop();
+    // Bytes for pin 63, sent at the program's baud as soon as it listens.
+    void send(std::string_view bytes);
+
+    Snapshot snapshot() const;
+    // What the program printed from byte `from` on (counted since reset);
+    // the oldest text of a very long run is dropped.
+    std::string console(std::uint64_t from) const;
+
+    // Simulated time per slice: the longest a command waits for the thread.
+    static constexpr double kSliceSeconds = 0.001;
+
+private:
+    struct Session;
+    std::unique_ptr<Session> makeSession(std::string *error) const;
+    void start(std::unique_ptr<Session> session);
+    void loop();
+
+    // Set at open, read by the run thread only.
+    std::unique_ptr<CKivoDoc> m_doc;
+    std::vector<std::uint8_t> m_image;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    // Commands (under m_mutex).
+    bool m_quit = false;
+    bool m_reset = false;             // start from reset at the next slice
+    bool m_resumed = false;           // pacing starts anew (after a pause or a start)
+    std::string m_input;              // console bytes not yet given to the chip
+    std::unique_ptr<Session> m_fresh; // a session built at open, not yet run
+    // Published state (under m_mutex).
+    Snapshot m_snap;
+    std::string m_console;
+    std::uint64_t m_consoleStart = 0; // the count of the first byte kept
+
+    std::thread m_thread;
+};
+
+} // namespace kivo::sim

@@ -1,0 +1,195 @@
+// The "Simulated Board" tab: Run on Simulated Board, Compile offered for a
+// missing program, the console both ways, Pause, a fault, and closing the
+// window while the run goes on. The "compiler" copies a program made with the
+// tests' own instruction encoder, so no FlexSpin is needed.
+#include "../sim/p2asm.h"
+#include "app_support.h"
+
+#include "app/buildpane.h"
+#include "kinds/kind.h"
+#include "model/kivodoc.h"
+#include "objects/objectlist.h"
+#include "run/liverun.h"
+#include "workspace/flexspinview.h"
+#include "workspace/simboardtab.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <chrono>
+
+namespace kivo::test {
+namespace {
+
+using namespace kivo::test::p2;
+
+// Returns each byte from pin 63 on pin 62.
+Program Echo()
+{
+    Program p;
+    p << dForm(sub9::DIRL, I(62)) << wrpin(I(0x7C), I(62)) << augd(50u << 16) << wxpin(I(7), I(62))
+      << dForm(sub9::DIRH, I(62)) << dForm(sub9::DIRL, I(63)) << wrpin(I(0x3E), I(63)) << augd(100u << 16)
+      << wxpin(I(7), I(63)) << dForm(sub9::DIRH, I(63)) << dForm(sub9::TESTP, I(63), WC)
+      << cond(IF_NC, jmpA(0xFFFF8, true)) << rdpin(0x100, I(63)) << alu(op::SHR, 0x100, I(24)) << wypin(R(0x100), I(62))
+      << NOP << rdpin(0x130, I(62), WC) << cond(IF_C, jmpA(0xFFFF8, true)) << jmpA(0xFFFDC, true);
+    return p;
+}
+
+class SimBoardTest : public AppTest
+{
+protected:
+    void SetUp() override
+    {
+        AppTest::SetUp();
+        Start({SavedProject("Blink.kivo")});
+        std::filesystem::create_directories(dir / "bin");
+        // The compiler puts the prepared program where Compile leaves it.
+        const std::string compiler = dir / "bin/flexspin";
+        WriteFileBytes(compiler, "#!/bin/sh\ncp '" + dir / "program.bin" + "' Blink.binary\n");
+        std::filesystem::permissions(compiler, std::filesystem::perms::owner_all);
+        Retype(qobject_cast<QLineEdit *>(View()->SettingsView()->Control(1004)), QString::fromStdString(dir / "bin"));
+        Key(View()->SettingsView()->Control(1004), Qt::Key_Return);
+        Modals::Get().ThenBox();
+        Frame().RunCommand("project.generate");
+        Modals::Get().Reset();
+    }
+    CSimBoardTab *Tab() { return View()->SimBoard(); }
+    void Program(const p2::Program &p)
+    {
+        const std::vector<std::uint8_t> bytes = p.bytes();
+        WriteFileBytes(dir / "program.bin", std::string(bytes.begin(), bytes.end()));
+    }
+    // Compiles as the user would, and runs.
+    void CompileAndRun()
+    {
+        WriteFileBytes(dir / "Blink.binary", ReadFileBytes(dir / "program.bin"));
+        View()->setCurrentIndex(CKivoView::SimBoardTab);
+        ASSERT_TRUE(Tab()->Start()) << Tab()->Message()->text().toStdString();
+    }
+    double Seconds() { return Tab()->Run()->snapshot().seconds; }
+};
+
+// A missing program is said and Compile offered; after the build the run
+// starts by itself, and the console carries text both ways.
+TEST_F(SimBoardTest, CompileIsOfferedThenTheConsoleEchoes)
+{
+    Program(Echo());
+    QAction *command = Frame().ActionById("project.simulate");
+    ASSERT_NE(command, nullptr);
+    EXPECT_TRUE(command->isEnabled());
+    EXPECT_EQ(command->shortcut(), QKeySequence("Ctrl+R"));
+    Frame().RunCommand("project.simulate");
+    EXPECT_EQ(View()->currentIndex(), int(CKivoView::SimBoardTab));
+    EXPECT_EQ(View()->ShownTabText(CKivoView::SimBoardTab), "Simulated Board");
+    EXPECT_TRUE(Tab()->Message()->text().contains("run Compile first")) << Tab()->Message()->text().toStdString();
+    ASSERT_TRUE(Tab()->CompileButton()->isVisible());
+
+    // The project has unsaved changes: it is generated again first.
+    if (Doc().IsModified())
+        Modals::Get().ThenBox();
+    Tab()->CompileButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tab()->IsRunning(); }, 10000)) << Tab()->Message()->text().toStdString();
+    EXPECT_FALSE(Tab()->Message()->isVisibleTo(Tab()));
+
+    Tab()->Input()->setFocus();
+    Type(Tab()->Input(), "hello");
+    Key(Tab()->Input(), Qt::Key_Return);
+    EXPECT_EQ(Tab()->Input()->text(), "");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tab()->Console()->toPlainText() == "hello"; }, 5000))
+        << Tab()->Console()->toPlainText().toStdString();
+    EXPECT_TRUE(Tab()->SpeedLabel()->text().startsWith("Speed: ")) << Tab()->SpeedLabel()->text().toStdString();
+
+    const std::string saved = dir / "console.txt";
+    ASSERT_TRUE(Tab()->SaveConsole(QString::fromStdString(saved)));
+    EXPECT_EQ(ReadFileBytes(saved), "hello");
+}
+
+// Pause holds the simulated time the tab shows; Run goes on from there.
+TEST_F(SimBoardTest, PauseHoldsTheSimulatedTime)
+{
+    p2::Program loop;
+    loop << jmpA(0xFFFFC, true);
+    Program(loop);
+    CompileAndRun();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Seconds() > 0.05; }, 5000));
+    Tab()->PauseButton()->click();
+    EXPECT_FALSE(Tab()->PauseButton()->isEnabled());
+    QTest::qWait(60);
+    const QString held = Tab()->TimeLabel()->text();
+    QTest::qWait(200);
+    EXPECT_EQ(Tab()->TimeLabel()->text(), held);
+    Tab()->RunButton()->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Tab()->TimeLabel()->text() != held; }, 5000));
+}
+
+TEST_F(SimBoardTest, AFaultStopsTheRunAndIsShown)
+{
+    p2::Program bad;
+    bad << NOP << 0xFBD00000u;
+    Program(bad);
+    CompileAndRun();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tab()->Message()->isVisible(); }, 5000));
+    EXPECT_TRUE(Tab()->Message()->text().contains("cog 0, PC $00001, instruction $FBD00000"))
+        << Tab()->Message()->text().toStdString();
+    EXPECT_FALSE(Tab()->CompileButton()->isVisible());
+    EXPECT_FALSE(Tab()->StopButton()->isEnabled());
+}
+
+// Closing the project window ends its run without waiting on it.
+TEST_F(SimBoardTest, ClosingTheWindowEndsTheRun)
+{
+    p2::Program loop;
+    loop << jmpA(0xFFFFC, true);
+    Program(loop);
+    CompileAndRun();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Seconds() > 0.01; }, 5000));
+    QPointer<CSimBoardTab> tab = Tab();
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(Frame().CloseChild(Active(), false));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(tab.isNull());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+}
+
+// Each object's device shows what it measures while the program runs.
+TEST_F(SimBoardTest, ObjectsShowTheirDevices)
+{
+    auto edit = [](CEditorModel &e) {
+        e.UserSetText("pin", "12");
+        return e.Ok() == OkResult::Accepted;
+    };
+    ASSERT_EQ(AddObject(Doc(), kServo, app->Messages(), edit), AddResult::Added);
+    Modals::Get().ThenBox();
+    Frame().RunCommand("project.generate");
+    Modals::Get().Reset();
+    p2::Program loop;
+    loop << jmpA(0xFFFFC, true);
+    Program(loop);
+    CompileAndRun();
+    QTreeWidget *objects = Tab()->Objects();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return objects->topLevelItemCount() == 1; }, 5000));
+    EXPECT_EQ(objects->topLevelItem(0)->text(0), QString::fromStdString(Doc().m_objList[0]->m_strName));
+    EXPECT_EQ(objects->topLevelItem(0)->text(1), "pulse meter");
+}
+
+TEST_F(SimBoardTest, Screenshot)
+{
+    const char *folder = std::getenv("KIVO_SCREENSHOT_DIR");
+    if (!folder || !*folder)
+        GTEST_SKIP() << "set KIVO_SCREENSHOT_DIR to write the documentation's screenshots";
+    Program(Echo());
+    CompileAndRun();
+    Type(Tab()->Input(), "Hello from the simulated board");
+    Key(Tab()->Input(), Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Tab()->Console()->toPlainText().contains("board"); }, 5000));
+    Type(Tab()->Input(), "typed, not sent");
+    QTest::qWait(300);
+    EXPECT_LE(Frame().frameGeometry().height(), 768);
+    std::filesystem::create_directories(folder);
+    EXPECT_TRUE(Frame().grab().save(QString(folder) + "/app-simulated-board.png", "PNG"));
+}
+
+} // namespace
+} // namespace kivo::test
