@@ -179,10 +179,13 @@ std::set<std::string> DerivedNames(const CKivoDoc &doc, const CCodeObject &o)
     FixedClock clock{LocalDateTime{}};
     GenContext ctx{doc, clock};
     std::string text;
-    kind->PlatformBlock(ctx, o, text);
-    kind->DeclarationBlock(ctx, o, text);
-    kind->SetupBlock(ctx, o, text);
-    kind->LoopBlock(ctx, o, text);
+    // A copy: a kind may tidy its own object in the project while it writes
+    // (the RGB LED string's colour), and a check changes nothing.
+    const CCodeObject copy = o;
+    kind->PlatformBlock(ctx, copy, text);
+    kind->DeclarationBlock(ctx, copy, text);
+    kind->SetupBlock(ctx, copy, text);
+    kind->LoopBlock(ctx, copy, text);
     for (auto &id : CodeIdentifiers(text))
         if (id.rfind(o.m_strName, 0) == 0)
             names.insert(id);

@@ -19,6 +19,22 @@ namespace kivo {
 
 namespace {
 
+struct ScriptForm {
+    const char *name;
+    bool load;
+    bool windows; // CR LF in the Windows code page; else UTF-8 as it is
+};
+constexpr ScriptForm kScripts[] = {
+    {"build.bat", false, true}, {"load.bat", true, true}, {"build.sh", false, false}, {"load.sh", true, false}};
+
+std::string ScriptText(const CKivoDoc &doc, const ScriptForm &form)
+{
+    const std::string projectName = doc.GetProjectName();
+    if (form.windows)
+        return form.load ? LoadBat(doc, projectName + ".binary") : BuildBat(doc, projectName + ".c");
+    return form.load ? LoadSh(doc, projectName + ".binary") : BuildSh(doc, projectName + ".c");
+}
+
 // The scenario that runs verify on every object, for `kivo-cli test` in a
 // user's CI.
 std::string VerifyScenario(const CKivoDoc &doc, const std::string &projectName)
@@ -36,6 +52,22 @@ std::string VerifyScenario(const CKivoDoc &doc, const std::string &projectName)
 
 } // namespace
 
+std::optional<std::string> GeneratedScript(const CKivoDoc &doc, const std::string &name)
+{
+    for (const ScriptForm &form : kScripts) {
+        if (name != form.name)
+            continue;
+        std::string text = ScriptText(doc, form);
+        if (!form.windows)
+            return text;
+        std::string bytes;
+        if (EncodeText(text, true, bytes) != std::string::npos)
+            return std::nullopt;
+        return bytes;
+    }
+    return std::nullopt;
+}
+
 Result GenerateProject(CKivoDoc &doc, Services &services)
 {
     const std::string folder = doc.GetProjectFolder(services);
@@ -47,7 +79,6 @@ Result GenerateProject(CKivoDoc &doc, Services &services)
 
     const std::string projectName = doc.GetProjectName();
     const std::string mainFileName = projectName + ".c";
-    const std::string imageName = projectName + ".binary";
 
     CGeneratedFolder out(folder, services);
     // Another project's scripts and header in this folder are its build.
@@ -74,17 +105,15 @@ Result GenerateProject(CKivoDoc &doc, Services &services)
     keepFolder("Plan9Path", doc.m_strPlan9Path);
 
     out.SetOwner(projectFile);
-    if (Result r = out.WriteScript("build.bat", BuildBat(doc, mainFileName), true); !r)
-        return r;
-    if (Result r = out.WriteScript("load.bat", LoadBat(doc, imageName), true); !r)
-        return r;
-#ifndef _WIN32
-    // The shell reads paths as the file system holds them: UTF-8.
-    if (Result r = out.WriteScript("build.sh", BuildSh(doc, mainFileName), false, true); !r)
-        return r;
-    if (Result r = out.WriteScript("load.sh", LoadSh(doc, imageName), false, true); !r)
-        return r;
+    for (const ScriptForm &form : kScripts) {
+#ifdef _WIN32
+        if (!form.windows)
+            continue;
 #endif
+        // The shell reads paths as the file system holds them: UTF-8.
+        if (Result r = out.WriteScript(form.name, ScriptText(doc, form), form.windows, !form.windows); !r)
+            return r;
+    }
 
     bool soundFlag = false;
     if (Result r = out.WriteSource("Platform.h", PlatformHeaderText(doc, services.clock, soundFlag)); !r)

@@ -2,6 +2,8 @@
 #include "platform/result.h"
 
 #include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace kivo {
@@ -17,6 +19,13 @@ struct Finding;
 // Unencodable); Failure::NoProjectPath when the project has no folder. A
 // success carries the closing message ("Project files created.").
 Result GenerateProject(CKivoDoc &doc, Services &services);
+
+// The bytes "Generate Code" writes to a script of the project ("build.sh",
+// "load.bat"...) for its settings as they are now; nullopt for another name
+// or a text the script's encoding cannot hold. Compile and Load compare them
+// with the script in the folder to tell whether it was written for other
+// settings.
+std::optional<std::string> GeneratedScript(const CKivoDoc &doc, const std::string &name);
 
 // How a front end takes the findings of the checks: it shows them as it
 // likes and, when there is an error, returns true to generate all the same

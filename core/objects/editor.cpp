@@ -91,6 +91,8 @@ void CEditorModel::OpenCopy()
 OkResult CEditorModel::Ok()
 {
     m_focusField.clear();
+    if (m_sink)
+        return OkKeepingMessages();
     if (!m_projectChecks)
         return OnOk();
     // The object must also pass the project checks of its own fields; their
@@ -116,6 +118,57 @@ OkResult CEditorModel::Ok()
     m_doc.m_strPinUsage = usage;
     m_doc.m_strPinNote = note;
     m_object.m_bValid = false;
+    return OkResult::StayOpen;
+}
+
+OkResult CEditorModel::OkKeepingMessages()
+{
+    const std::size_t first = m_sink->size();
+    // Every number field at once; the kind's OK would stop at the first.
+    for (auto &f : Fields()) {
+        int v;
+        if (f.type == FieldType::Integer && !ParseToolkitInt(Text(f.key), v))
+            m_sink->push_back({true, f.key, IntegerMessage(f)});
+    }
+    if (m_sink->size() > first) {
+        m_focusField = (*m_sink)[first].field;
+        return OkResult::StayOpen;
+    }
+    const auto used = m_doc.m_bPinUsed;
+    const auto owner = m_doc.m_strPinOwner;
+    const auto usage = m_doc.m_strPinUsage;
+    const auto note = m_doc.m_strPinNote;
+    OkResult r = OnOk();
+    if (r == OkResult::Accepted && m_projectChecks) {
+        auto errors = CheckNewObject(m_doc, m_object);
+        // As in Ok(): an existing object's editor refuses only what concerns its pins.
+        if (m_mode != 0)
+            std::erase_if(errors, [](const Finding &f) { return f.pins.empty(); });
+        for (auto &f : errors)
+            m_sink->push_back({true, f.field, f.text});
+    }
+    bool refused = r != OkResult::Accepted;
+    for (std::size_t i = first; i < m_sink->size(); ++i) {
+        if (!(*m_sink)[i].error)
+            continue;
+        if (!refused && m_focusField.empty())
+            m_focusField = (*m_sink)[i].field;
+        refused = true;
+    }
+    if (!refused)
+        return OkResult::Accepted;
+    // An error the kind's OK only reported (a step it went on past) refuses
+    // as well, and takes back the pins it claimed.
+    if (r == OkResult::Accepted) {
+        m_doc.m_bPinUsed = used;
+        m_doc.m_strPinOwner = owner;
+        m_doc.m_strPinUsage = usage;
+        m_doc.m_strPinNote = note;
+        m_object.m_bValid = false;
+    }
+    if (m_focusField.empty())
+        for (std::size_t i = first; i < m_sink->size() && m_focusField.empty(); ++i)
+            m_focusField = (*m_sink)[i].field;
     return OkResult::StayOpen;
 }
 
@@ -210,6 +263,15 @@ bool ParseToolkitInt(const std::string &text, int &value)
     return true;
 }
 
+std::string CEditorModel::IntegerMessage(const FieldSpec &f) const
+{
+    std::string label = f.label;
+    if (!label.empty() && label.back() == ':')
+        label.pop_back();
+    std::string name = f.group.empty() ? label : f.group + " " + label;
+    return "Please enter an integer.\nThe field \"" + name + "\" holds \"" + Text(f.key) + "\".";
+}
+
 bool CEditorModel::ReadControls()
 {
     for (auto &f : Fields()) {
@@ -217,12 +279,8 @@ bool CEditorModel::ReadControls()
             continue;
         int v;
         if (!ParseToolkitInt(Text(f.key), v)) {
-            std::string label = f.label;
-            if (!label.empty() && label.back() == ':')
-                label.pop_back();
-            std::string name = f.group.empty() ? label : f.group + " " + label;
-            ShowPlain("Please enter an integer.\nThe field \"" + name + "\" holds \"" + Text(f.key) + "\".");
             m_focusField = f.key;
+            ShowPlain(IntegerMessage(f), f.key);
             return false;
         }
     }
@@ -235,17 +293,17 @@ std::string CEditorModel::RangeMessage(int pin, int maxPin)
 }
 
 bool CEditorModel::ClaimPinRange(int basePin, int count, int maxBase, const char *conflictPrefix,
-                                 const char *conflictSuffix)
+                                 const char *conflictSuffix, const std::string &field)
 {
     const std::string name = m_object.m_strName;
     if (basePin < 0 || basePin > maxBase) {
-        ShowError(RangeMessage(basePin, maxBase));
+        ShowError(RangeMessage(basePin, maxBase), field);
         m_object.m_bValid = false;
         return false;
     }
     for (int p = basePin; p < basePin + count; ++p) {
         if (!IsPinFreeFor(m_doc, p, name)) {
-            ShowError(Format(conflictPrefix, p) + m_doc.m_strPinOwner[p] + conflictSuffix);
+            ShowError(Format(conflictPrefix, p) + m_doc.m_strPinOwner[p] + conflictSuffix, field);
             m_object.m_bValid = false;
             return false;
         }
@@ -256,10 +314,27 @@ bool CEditorModel::ClaimPinRange(int basePin, int count, int maxBase, const char
     return true;
 }
 
-void CEditorModel::ShowError(const std::string &text) { m_messages.Show(MessageKind::Error, text); }
+void CEditorModel::Say(bool error, MessageKind kind, const std::string &text, const std::string &field)
+{
+    if (m_sink)
+        m_sink->push_back({error, field.empty() ? m_focusField : field, text});
+    else
+        m_messages.Show(kind, text);
+}
 
-void CEditorModel::ShowWarning(const std::string &text) { m_messages.Show(MessageKind::Warning, text); }
+void CEditorModel::ShowError(const std::string &text, const std::string &field)
+{
+    Say(true, MessageKind::Error, text, field);
+}
 
-void CEditorModel::ShowPlain(const std::string &text) { m_messages.Show(MessageKind::Plain, text); }
+void CEditorModel::ShowWarning(const std::string &text, const std::string &field)
+{
+    Say(false, MessageKind::Warning, text, field);
+}
+
+void CEditorModel::ShowPlain(const std::string &text, const std::string &field)
+{
+    Say(true, MessageKind::Plain, text, field);
+}
 
 } // namespace kivo

@@ -10,6 +10,7 @@ namespace kivo {
 class CCodeObject;
 class CKivoDoc;
 class IMessages;
+enum class MessageKind;
 
 // How a field is shown and set. The dialogs and the command line both build
 // on these descriptions.
@@ -34,6 +35,15 @@ struct FieldSpec {
     int min = 0, max = 0;                   // slider range when the editor opens
     std::string hint;                       // tooltip or short help
     std::string note;                       // static text shown with the field
+};
+
+// A message of the editor's steps and the field it is about ("" for the
+// object as a whole). Error and Plain messages refuse; warnings inform.
+struct FieldMessage {
+    bool error = true;
+    std::string field;
+    std::string text;
+    bool operator==(const FieldMessage &) const = default;
 };
 
 // Chooses free pins for the fields of an object that is not yet in the
@@ -91,6 +101,13 @@ public:
     // refuses on the project-check errors of the object's own fields (of an
     // existing object, those about its pins).
     OkResult Ok();
+    // The messages of the steps that follow go to `sink` instead of the
+    // messages interface, each with its field, so that a dialog can show
+    // them beside their fields (null: shown again). While they are kept, OK
+    // looks at every field: each number field that is not one, and every
+    // error of the kind's OK and of the new object's project checks; any
+    // error refuses it.
+    void KeepMessages(std::vector<FieldMessage> *sink) { m_sink = sink; }
     // For scratch objects that are never part of a project.
     void SetProjectChecks(bool on) { m_projectChecks = on; }
     // The key of the field a refused OK named, for the front end to focus
@@ -147,15 +164,20 @@ protected:
     // integer." with the field's name and text below it, and returns false
     // on the first that is not a whole number (then the field to focus).
     bool ReadControls();
+    // "Please enter an integer." for a number field that does not hold one.
+    std::string IntegerMessage(const FieldSpec &f) const;
 
     // The shared OK steps for one consecutive range of pins from `basePin`:
     // range check against 0..maxBase, conflict check of every pin, release,
     // reserve. Refusals show the error, clear m_bValid and return false.
     bool ClaimPinRange(int basePin, int count, int maxBase,
-                       const char *conflictPrefix = "Pin #%d is already in use by ", const char *conflictSuffix = ".");
-    void ShowError(const std::string &text);
-    void ShowWarning(const std::string &text);
-    void ShowPlain(const std::string &text);
+                       const char *conflictPrefix = "Pin #%d is already in use by ", const char *conflictSuffix = ".",
+                       const std::string &field = "pin");
+    // `field`: the key of the field the message is about; "" takes the
+    // field that m_focusField names.
+    void ShowError(const std::string &text, const std::string &field = "");
+    void ShowWarning(const std::string &text, const std::string &field = "");
+    void ShowPlain(const std::string &text, const std::string &field = "");
 
     // The shared range message ("Pin %d is out of range, please set to
     // between 0 and %d.").
@@ -171,9 +193,13 @@ protected:
     std::string m_focusField;
 
 private:
+    OkResult OkKeepingMessages();
+    void Say(bool error, MessageKind kind, const std::string &text, const std::string &field);
+
     int m_kind;
     int m_mode;
     bool m_projectChecks = true;
+    std::vector<FieldMessage> *m_sink = nullptr;
 };
 
 // Parses a whole number the way the dialog toolkit does for integer fields:

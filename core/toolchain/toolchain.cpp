@@ -1,5 +1,6 @@
 #include "toolchain/toolchain.h"
 
+#include "generator/generator.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
 #include "platform/files.h"
@@ -55,12 +56,22 @@ std::string MissingTool(const std::string &folder, const char *program, const ch
            " on the \"P2 & FlexSpin\" tab, then Generate again.";
 }
 
+// Whether the script in the folder is the one Generate would write now: the
+// settings it was written for are the project's.
+bool ScriptIsCurrent(const CKivoDoc &doc, Services &services, const std::string &path, const std::string &name)
+{
+    std::optional<std::string> bytes = GeneratedScript(doc, name);
+    return bytes && services.files.HasContent(path, bytes->data(), bytes->size());
+}
+
 Result RunScript(CKivoDoc &doc, Services &services, const char *script, const char *failure,
                  const GenerateStep &generate, bool keepOpen)
 {
     std::string folder = doc.GetProjectFolder(services);
     if (folder.empty())
         return Fail(Failure::NoProjectPath, kNoProjectPath);
+    // The settings as typed are the ones compared and checked.
+    doc.UpdateAllViews();
     const std::string file = std::string(script) + kScriptSuffix;
     if (!services.files.Exists(JoinPath(folder, file))) {
         // A question, not a report: the answer decides what happens next.
@@ -77,6 +88,17 @@ Result RunScript(CKivoDoc &doc, Services &services, const char *script, const ch
              : MissingTool(doc.m_strFlexSpinPath, kCompiler, "The compiler", "FlexSpin folder", services);
     if (!missing.empty())
         return Fail(Failure::ToolMissing, missing);
+    if (!ScriptIsCurrent(doc, services, JoinPath(folder, file), file)) {
+        // The tools were checked for the settings as they are now, and the
+        // script must use the same ones.
+        if (!services.messages.Ask(MessageKind::Plain,
+                                   file + " in the project folder " + folder +
+                                       " was generated for other settings than the project's.\nGenerate the "
+                                       "project's files first?"))
+            return Fail(Failure::Declined, "");
+        if (!generate || !generate())
+            return Fail(Failure::Declined, "");
+    }
     ProcessRequest request = ScriptRequest(script, folder);
     request.keepOpen = keepOpen;
     ProcessOutcome outcome = services.processes.Run(request);

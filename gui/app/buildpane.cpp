@@ -85,7 +85,13 @@ std::optional<ToolMessage> ParseToolMessage(const QString &line)
     static const QRegularExpression placed(R"(^(.+?):(\d+):\s*(error|warning)\s*:\s*(.*)$)",
                                            QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression bare(R"(^(error|warning)\s*:\s*(.*)$)", QRegularExpression::CaseInsensitiveOption);
+    // FlexSpin closes a failed preprocessing with a line that sums up the
+    // problems already listed; it is no problem of its own.
+    static const QRegularExpression summary(R"(^error\s*:\s*\w+ errors\s*:?\s*$)",
+                                            QRegularExpression::CaseInsensitiveOption);
     const QString trimmed = line.trimmed();
+    if (summary.match(trimmed).hasMatch())
+        return std::nullopt;
     if (auto m = placed.match(trimmed); m.hasMatch())
         return ToolMessage{m.captured(1), m.captured(2).toInt(), m.captured(3).toLower() == "error", m.captured(4)};
     if (auto m = bare.match(trimmed); m.hasMatch())

@@ -33,6 +33,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -103,6 +104,8 @@ CMainFrame::CMainFrame(CKivoApp &app) : m_app(app)
     }
     auto *appMenuKey = new QShortcut(QKeySequence("Alt+F"), this);
     connect(appMenuKey, &QShortcut::activated, m_ribbon, &CRibbon::ShowAppMenu);
+    // Alt shows those letters on the ribbon.
+    qApp->installEventFilter(this);
 
     // Document tabs: coloured, a close button on the active tab, the list of
     // open windows at the right end.
@@ -161,10 +164,13 @@ QAction *CMainFrame::AddCommand(const QString &id, const QString &text, const QL
     a->setObjectName(id);
     a->setShortcuts(keys);
     a->setShortcutContext(Qt::WindowShortcut);
-    if (slot)
+    if (slot) {
         connect(a, &QAction::triggered, this, std::move(slot));
-    else
+    } else {
         a->setEnabled(false);
+        // The ribbon and the menus leave it out.
+        a->setProperty("inactive", true);
+    }
     addAction(a);
     m_actions.insert(id, a);
     m_actionIds << id;
@@ -346,11 +352,11 @@ void CMainFrame::OnUndo(bool undo)
         doc->UpdateAllViews();
 }
 
-void CMainFrame::OnGenerate()
+bool CMainFrame::OnGenerate()
 {
     CKivoDoc *doc = ActiveDocument();
     if (!doc)
-        return;
+        return false;
     // The generated files are the project's too: a kivo-cli command changing
     // or generating the project meanwhile waits, or this says it is in use.
     ProjectLock lock;
@@ -360,7 +366,15 @@ void CMainFrame::OnGenerate()
             return AskToGenerateAnyway(findings);
         });
     lock.Release();
-    ShowResult(m_app.GetServices().messages, r);
+    // The closing message of a success is news, not a warning.
+    if (r.Ok() && !r.text.empty()) {
+        QMessageBox box(QMessageBox::Information, QString::fromUtf8(kAppTitle), QString::fromStdString(r.text),
+                        QMessageBox::Ok, this);
+        box.exec();
+    } else {
+        ShowResult(m_app.GetServices().messages, r);
+    }
+    return r.Ok();
 }
 
 void CMainFrame::CreatePanes()
@@ -408,11 +422,9 @@ void CMainFrame::OnCompile(bool load)
             return;
         running->StopAndWait();
     }
-    // A missing script is offered the ribbon's own Generate first.
-    auto generate = [this, doc] {
-        OnGenerate();
-        return !doc->m_strMainFilePath.empty();
-    };
+    // A missing script, or one written for other settings, is offered the
+    // ribbon's own Generate first.
+    auto generate = [this] { return OnGenerate(); };
     if (inside)
         m_app.Processes().SetScriptStarter(
             [this, doc, load](const ProcessRequest &request) { return StartInside(*doc, load, request); });
@@ -758,6 +770,59 @@ void CMainFrame::MovePaneFocus(bool forward)
 }
 
 // ---- closing and dropping ----
+
+bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::MouseButtonPress &&
+        type != QEvent::WindowDeactivate)
+        return QMainWindow::eventFilter(watched, event);
+    auto *widget = qobject_cast<QWidget *>(watched);
+    if (!widget || widget->window() != this)
+        return QMainWindow::eventFilter(watched, event);
+    if (type == QEvent::MouseButtonPress || type == QEvent::WindowDeactivate) {
+        m_ribbon->ShowKeyTips(false);
+        return QMainWindow::eventFilter(watched, event);
+    }
+    auto *key = static_cast<QKeyEvent *>(event);
+    // A key goes to the focus widget first, then up to its parents: it is
+    // taken once, where it starts.
+    QWidget *first = QApplication::focusWidget();
+    if (key->isAutoRepeat() || watched != (first ? first : this))
+        return QMainWindow::eventFilter(watched, event);
+    if (type == QEvent::KeyPress) {
+        if (key->key() == Qt::Key_Alt) {
+            // Alt alone: the tips show while it is held, and stay after a
+            // tap until the next key.
+            m_altAlone = key->modifiers() == Qt::AltModifier || key->modifiers() == Qt::NoModifier;
+            if (m_altAlone)
+                m_ribbon->ShowKeyTips(true);
+            return QMainWindow::eventFilter(watched, event);
+        }
+        m_altAlone = false;
+        if (!m_ribbon->KeyTipsShown())
+            return QMainWindow::eventFilter(watched, event);
+        // After a tap of Alt, the letter alone runs the command.
+        const QString text = key->text();
+        const bool plain = !(key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier));
+        if (plain && key->key() == Qt::Key_Escape) {
+            m_ribbon->ShowKeyTips(false);
+            return true;
+        }
+        if (plain && text.size() == 1 && text[0].isLetterOrNumber()) {
+            m_ribbon->PressKeyTip(text[0]);
+            m_ribbon->ShowKeyTips(false);
+            return true;
+        }
+        // Alt with the letter is the command's own shortcut.
+        m_ribbon->ShowKeyTips(false);
+        return QMainWindow::eventFilter(watched, event);
+    }
+    if (key->key() == Qt::Key_Alt && !m_altAlone)
+        m_ribbon->ShowKeyTips(false);
+    m_altAlone = false;
+    return QMainWindow::eventFilter(watched, event);
+}
 
 void CMainFrame::closeEvent(QCloseEvent *event)
 {

@@ -84,6 +84,8 @@ public:
     void OnApplicationLook(int id);
 
 protected:
+    // Alt shows the ribbon's access keys.
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -102,7 +104,8 @@ private:
     void OnFileCloseWindow();
     void OnPrintPinReport();
     void OnUndo(bool undo);
-    void OnGenerate();
+    // True when the files were written.
+    bool OnGenerate();
     void OnCompile(bool load);
     // Compile and Load inside Kivo: the run starts in the Build pane.
     ProcessOutcome StartInside(CKivoDoc &doc, bool load, const ProcessRequest &request);
@@ -152,6 +155,7 @@ private:
     CTerminalPane *m_terminalPane = nullptr;
     int m_look = 0;
     bool m_closingAll = false;
+    bool m_altAlone = false; // Alt is down, or was tapped, with no other key
 };
 
 } // namespace kivo

@@ -3,6 +3,7 @@
 #include "app/commands.h"
 #include "app/icons.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QFontMetrics>
@@ -17,14 +18,33 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace kivo {
 
 namespace {
+
+// A command that has no handler yet is not offered at all.
+bool Inactive(const QAction *action) { return action && action->property("inactive").toBool(); }
+
+// The letter after the text's single "&", upper case; null when none.
+QChar Mnemonic(const QString &text)
+{
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != '&')
+            continue;
+        if (text[i + 1] != '&')
+            return text[i + 1].toUpper();
+        ++i;
+    }
+    return {};
+}
 
 // A check box bound to a checkable action in both directions.
 QCheckBox *CheckFor(QAction *action, QWidget *parent)
 {
     auto *box = new QCheckBox(action->text(), parent);
+    box->setVisible(!Inactive(action));
     box->setObjectName("cmd:" + action->objectName());
     auto sync = [box, action] {
         box->setChecked(action->isChecked());
@@ -50,7 +70,8 @@ CAppMenu::CAppMenu(const ActionLookup &action, QWidget *parent) : QFrame(parent,
     auto *left = new QVBoxLayout;
     left->setSpacing(0);
     for (const char *id : {cmd::kFileNewFrame, cmd::kFileNew, cmd::kFileOpen, cmd::kFileSave, cmd::kFileSaveAs})
-        left->addWidget(Command(action(id), this));
+        if (!Inactive(action(id)))
+            left->addWidget(Command(action(id), this));
 
     // "Print" opens its sub-items under the label that says what they do.
     QToolButton *print = Command(action(cmd::kFilePrint), this);
@@ -63,7 +84,8 @@ CAppMenu::CAppMenu(const ActionLookup &action, QWidget *parent) : QFrame(parent,
     bold.setBold(true);
     printMenu->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(heading) + 48);
     for (const char *id : {cmd::kFileQuickPrint, cmd::kFilePrintPreview, cmd::kFilePrintSetup})
-        printMenu->addAction(action(id));
+        if (!Inactive(action(id)))
+            printMenu->addAction(action(id));
     print->setMenu(printMenu);
     print->setPopupMode(QToolButton::MenuButtonPopup);
     left->addWidget(print);
@@ -261,6 +283,14 @@ CRibbon::CRibbon(const ActionLookup &action, QMenu *styleMenu, QWidget *parent) 
     for (int i = 0; i < m_body->count(); ++i)
         if (auto *l = qobject_cast<QHBoxLayout *>(m_body->widget(i)->layout()))
             l->addStretch(1);
+    // A panel whose commands are all without a handler is left out.
+    for (QWidget *panel : m_body->findChildren<QWidget *>("ribbonPanel")) {
+        bool offered = false;
+        for (QAbstractButton *b : panel->findChildren<QAbstractButton *>())
+            offered = offered || b->isVisibleTo(panel);
+        panel->setVisible(offered);
+    }
+    connect(m_categories, &QTabBar::currentChanged, this, [this] { ShowKeyTips(false); });
     SetWindows7(false);
 }
 
@@ -299,6 +329,7 @@ QToolButton *CRibbon::Large(const QString &id, QWidget *parent)
     auto *b = new QToolButton(parent);
     b->setDefaultAction(m_action(id));
     b->setObjectName("cmd:" + id);
+    b->setVisible(!Inactive(b->defaultAction()));
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     b->setIconSize(QSize(32, 32));
     b->setMinimumWidth(56);
@@ -311,6 +342,7 @@ QToolButton *CRibbon::Small(const QString &id, QWidget *parent)
     auto *b = new QToolButton(parent);
     b->setDefaultAction(m_action(id));
     b->setObjectName("cmd:" + id);
+    b->setVisible(!Inactive(b->defaultAction()));
     b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     b->setIconSize(QSize(16, 16));
     b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -345,6 +377,58 @@ void CRibbon::SetWindows7(bool on)
                                    "QToolButton:hover { background: qradialgradient(cx:0.5, cy:0.35, radius:0.7,"
                                    " fx:0.5, fy:0.3, stop:0 #fff8e0, stop:1 #f0c060); }");
     }
+}
+
+void CRibbon::ShowKeyTips(bool on)
+{
+    qDeleteAll(m_keyTips);
+    m_keyTips.clear();
+    if (!on)
+        return;
+    auto tip = [this](QWidget *button, QChar letter) {
+        auto *label = new QLabel(QString(letter), this);
+        label->setObjectName("keyTip");
+        label->setProperty("target", QVariant::fromValue(static_cast<QObject *>(button)));
+        label->setAlignment(Qt::AlignCenter);
+        label->setStyleSheet("QLabel { background: #fff8d8; color: #202020; border: 1px solid #707070;"
+                             " border-radius: 2px; padding: 0px 3px; font-weight: bold; }");
+        label->adjustSize();
+        label->setMinimumWidth(label->height());
+        label->adjustSize();
+        // Over the lower middle of the button, inside the ribbon.
+        QPoint at = button->mapTo(this, QPoint(button->width() / 2, button->height()));
+        at -= QPoint(label->width() / 2, label->height() * 2 / 3);
+        at.setX(std::clamp(at.x(), 0, std::max(0, width() - label->width())));
+        at.setY(std::clamp(at.y(), 0, std::max(0, height() - label->height())));
+        label->move(at);
+        label->show();
+        label->raise();
+        m_keyTips << label;
+    };
+    tip(m_appButton, 'F');
+    QWidget *page = m_body->currentWidget();
+    for (auto *b : page->findChildren<QToolButton *>()) {
+        QAction *a = b->defaultAction();
+        QChar letter = a ? Mnemonic(a->text()) : QChar();
+        if (!letter.isNull() && b->isVisible() && b->isEnabled())
+            tip(b, letter);
+    }
+}
+
+bool CRibbon::PressKeyTip(QChar letter)
+{
+    for (QLabel *label : m_keyTips) {
+        if (label->text() != QString(letter.toUpper()))
+            continue;
+        auto *button = qobject_cast<QToolButton *>(label->property("target").value<QObject *>());
+        ShowKeyTips(false);
+        if (button == m_appButton)
+            ShowAppMenu();
+        else if (button)
+            button->click();
+        return true;
+    }
+    return false;
 }
 
 void CRibbon::ShowAppMenu()

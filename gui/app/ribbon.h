@@ -5,6 +5,7 @@
 #include <functional>
 
 class QAction;
+class QLabel;
 class QPushButton;
 class QStackedWidget;
 class QTabBar;
@@ -59,6 +60,15 @@ public:
     bool IsWindows7() const { return m_windows7; }
     void ShowAppMenu();
 
+    // The access keys: on each enabled button of the category shown, and on
+    // the application button, the letter that runs it with Alt.
+    void ShowKeyTips(bool on);
+    bool KeyTipsShown() const { return !m_keyTips.isEmpty(); }
+    // The tips shown, by letter (upper case).
+    QList<QLabel *> KeyTips() const { return m_keyTips; }
+    // Presses the button whose tip shows `letter`; false when none does.
+    bool PressKeyTip(QChar letter);
+
 private:
     QWidget *Category(const QString &title);
     QHBoxLayout *Panel(QWidget *category, const QString &caption);
@@ -71,6 +81,7 @@ private:
     QTabBar *m_categories;
     QStackedWidget *m_body;
     QToolButton *m_styleButton;
+    QList<QLabel *> m_keyTips;
     bool m_windows7 = false;
 };
 

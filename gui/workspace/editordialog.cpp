@@ -1,7 +1,9 @@
 #include "workspace/editordialog.h"
 
 #include "objects/editor.h"
+#include "platform/messages.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,7 +13,9 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -51,6 +55,22 @@ void SetReadOnly(QLineEdit *edit, bool readOnly)
     edit->style()->polish(edit);
 }
 
+// A control with an error stands out in red; the style sheet names the
+// control's own class, so that its popups and children keep their look.
+void MarkError(QWidget *control, bool on)
+{
+    if (control->property("fieldError").toBool() == on)
+        return;
+    control->setProperty("fieldError", on);
+    const char *kind = qobject_cast<QLineEdit *>(control)   ? "QLineEdit"
+                       : qobject_cast<QComboBox *>(control) ? "QComboBox"
+                       : qobject_cast<QGroupBox *>(control) ? "QGroupBox"
+                                                            : nullptr;
+    if (!kind)
+        return;
+    control->setStyleSheet(on ? QString("%1 { border: 2px solid #c42b1c; border-radius: 2px; }").arg(kind) : QString());
+}
+
 // Choice groups with many options lay them out in rows of four.
 constexpr int kChoicesPerRow = 4;
 
@@ -59,6 +79,7 @@ constexpr int kChoicesPerRow = 4;
 CEditorDialog::CEditorDialog(CEditorModel &model, QWidget *parent) : QDialog(parent), m_model(model)
 {
     setWindowTitle(Q(model.Title()));
+    m_model.KeepMessages(&m_kept);
     auto *layout = new QVBoxLayout(this);
 
     m_description = new QPlainTextEdit(PlainText(model.Description()), this);
@@ -88,11 +109,11 @@ CEditorDialog::CEditorDialog(CEditorModel &model, QWidget *parent) : QDialog(par
     grid->addWidget(new QLabel(Q(model.NameLabel()), form), row, 0);
     m_name = new QLineEdit(form);
     m_name->setObjectName("name");
-    connect(m_name, &QLineEdit::textEdited, this, [this](const QString &t) {
-        m_model.UserSetText("name", t.toStdString());
-        AfterUserStep();
-    });
+    connect(m_name, &QLineEdit::textEdited, this,
+            [this](const QString &t) { Step("name", [this, t] { m_model.UserSetText("name", t.toStdString()); }); });
     grid->addWidget(m_name, row++, 1, 1, 2);
+    m_nameMessage = NewMessageLabel(form);
+    grid->addWidget(m_nameMessage, row++, 1, 1, 2);
     fieldsLayout->addLayout(grid);
     fieldsLayout->addStretch(1);
 
@@ -120,13 +141,34 @@ CEditorDialog::CEditorDialog(CEditorModel &model, QWidget *parent) : QDialog(par
 
     m_scroll->setWidget(form);
     layout->addWidget(m_scroll, 1);
+    m_otherMessage = NewMessageLabel(this);
+    layout->addWidget(m_otherMessage);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    m_ok = buttons->button(QDialogButtonBox::Ok);
     connect(buttons, &QDialogButtonBox::accepted, this, &CEditorDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CEditorDialog::reject);
     layout->addWidget(buttons);
 
     ShowModel();
+    // What opening said (a value it could not take) shows from the start.
+    TakeMessages("");
+    ShowMessages();
     FitToScreen();
+}
+
+CEditorDialog::~CEditorDialog() { m_model.KeepMessages(nullptr); }
+
+QLabel *CEditorDialog::NewMessageLabel(QWidget *owner)
+{
+    auto *label = new QLabel(owner);
+    label->setObjectName("fieldMessage");
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, QColor(0xc4, 0x2b, 0x1c));
+    label->setPalette(pal);
+    label->hide();
+    return label;
 }
 
 void CEditorDialog::FitToScreen()
@@ -164,18 +206,15 @@ void CEditorDialog::AddField(const FieldSpec &desc, QGridLayout *grid, int &row,
             edit->setFocusPolicy(Qt::ClickFocus);
         }
         connect(edit, &QLineEdit::textEdited, this, [this, key](const QString &t) {
-            m_model.UserSetText(key, t.toStdString());
-            AfterUserStep();
+            Step(key, [this, key, t] { m_model.UserSetText(key, t.toStdString()); });
         });
         field.control = edit;
         break;
     }
     case FieldType::Flag: {
         auto *check = new QCheckBox(label, owner);
-        connect(check, &QCheckBox::clicked, this, [this, key](bool on) {
-            m_model.UserSetFlag(key, on);
-            AfterUserStep();
-        });
+        connect(check, &QCheckBox::clicked, this,
+                [this, key](bool on) { Step(key, [this, key, on] { m_model.UserSetFlag(key, on); }); });
         field.control = check;
         break;
     }
@@ -192,10 +231,8 @@ void CEditorDialog::AddField(const FieldSpec &desc, QGridLayout *grid, int &row,
         if (!frame)
             field.choiceLayout->setContentsMargins(0, 0, 0, 0);
         field.choices = new QButtonGroup(box);
-        connect(field.choices, &QButtonGroup::idClicked, this, [this, key](int index) {
-            m_model.UserChoose(key, index);
-            AfterUserStep();
-        });
+        connect(field.choices, &QButtonGroup::idClicked, this,
+                [this, key](int index) { Step(key, [this, key, index] { m_model.UserChoose(key, index); }); });
         field.choiceBox = box;
         field.control = box;
         break;
@@ -207,8 +244,7 @@ void CEditorDialog::AddField(const FieldSpec &desc, QGridLayout *grid, int &row,
         connect(slider, &QSlider::valueChanged, this, [this, key](int v) {
             if (m_showing)
                 return;
-            m_model.UserSlide(key, v);
-            AfterUserStep();
+            Step(key, [this, key, v] { m_model.UserSlide(key, v); });
         });
         field.control = slider;
         break;
@@ -220,8 +256,7 @@ void CEditorDialog::AddField(const FieldSpec &desc, QGridLayout *grid, int &row,
         connect(combo, &QComboBox::editTextChanged, this, [this, key](const QString &t) {
             if (m_showing)
                 return;
-            m_model.UserSetText(key, t.toStdString());
-            AfterUserStep();
+            Step(key, [this, key, t] { m_model.UserSetText(key, t.toStdString()); });
         });
         field.control = combo;
         break;
@@ -229,10 +264,8 @@ void CEditorDialog::AddField(const FieldSpec &desc, QGridLayout *grid, int &row,
     case FieldType::Button: {
         auto *button = new QPushButton(label, owner);
         button->setAutoDefault(false);
-        connect(button, &QPushButton::clicked, this, [this, key] {
-            m_model.UserPress(key);
-            AfterUserStep();
-        });
+        connect(button, &QPushButton::clicked, this,
+                [this, key] { Step(key, [this, key] { m_model.UserPress(key); }); });
         field.control = button;
         break;
     }
@@ -265,6 +298,8 @@ void CEditorDialog::AddField(const FieldSpec &desc, QGridLayout *grid, int &row,
         grid->addWidget(remark, row, 2);
     }
     ++row;
+    field.message = NewMessageLabel(owner);
+    grid->addWidget(field.message, row++, ownText ? 0 : 1, 1, ownText ? 3 : 2);
     if (!desc.note.empty()) {
         auto *note = new QLabel(Q(desc.note), owner);
         note->setWordWrap(true);
@@ -309,7 +344,87 @@ std::vector<QRadioButton *> CEditorDialog::ChoiceButtons(const std::string &key)
     return out;
 }
 
-void CEditorDialog::AfterUserStep() { ShowModel(); }
+void CEditorDialog::Step(const std::string &key, const std::function<void()> &run)
+{
+    // The field changed: what was said about it, or by its last press, goes.
+    std::erase_if(m_shown, [&](const Shown &s) { return s.message.field == key || s.origin == key; });
+    run();
+    TakeMessages(key);
+    AfterUserStep();
+}
+
+void CEditorDialog::AfterUserStep()
+{
+    ShowModel();
+    ShowMessages();
+}
+
+void CEditorDialog::TakeMessages(const std::string &origin)
+{
+    for (auto &m : m_kept)
+        m_shown.push_back({m, origin});
+    m_kept.clear();
+}
+
+QString CEditorDialog::MessageOf(const std::string &key) const
+{
+    QStringList lines;
+    for (auto &s : m_shown)
+        if (s.message.field == key)
+            lines << Q(s.message.text);
+    return lines.join('\n');
+}
+
+std::vector<std::string> CEditorDialog::ErrorFields() const
+{
+    std::vector<std::string> out;
+    auto marked = [&](const std::string &key) {
+        for (auto &s : m_shown)
+            if (s.message.error && s.message.field == key)
+                return true;
+        return false;
+    };
+    if (marked("name"))
+        out.push_back("name");
+    for (auto &f : m_fields)
+        if (marked(f.desc->key))
+            out.push_back(f.desc->key);
+    return out;
+}
+
+void CEditorDialog::ShowMessages()
+{
+    // Each field's messages under it; those of no field shown, or of none,
+    // above the buttons.
+    std::map<std::string, std::pair<QStringList, bool>> byField;
+    QStringList other;
+    bool anyError = false;
+    for (auto &s : m_shown) {
+        anyError = anyError || s.message.error;
+        const std::string &key = s.message.field;
+        if (key == "name" || (!key.empty() && FieldControl(key) && FieldControl(key)->isVisibleTo(this))) {
+            auto &entry = byField[key];
+            entry.first << Q(s.message.text);
+            entry.second = entry.second || s.message.error;
+        } else {
+            other << Q(s.message.text);
+        }
+    }
+    auto show = [&](QLabel *label, QWidget *control, const std::string &key) {
+        auto it = byField.find(key);
+        const bool has = it != byField.end();
+        label->setText(has ? it->second.first.join('\n') : QString());
+        label->setVisible(has);
+        MarkError(control, has && it->second.second);
+    };
+    show(m_nameMessage, m_name, "name");
+    for (auto &f : m_fields)
+        show(f.message, f.control, f.desc->key);
+    m_otherMessage->setText(other.join('\n'));
+    m_otherMessage->setVisible(!other.isEmpty());
+    m_ok->setEnabled(!anyError);
+    m_ok->setToolTip(anyError ? "Correct the fields marked in red first" : QString());
+}
 
 void CEditorDialog::ShowModel()
 {
@@ -389,20 +504,49 @@ void CEditorDialog::ShowModel()
 
 void CEditorDialog::accept()
 {
-    if (m_model.Ok() == OkResult::Accepted) {
+    // OK looks at the form afresh: every message it finds shows at once.
+    m_shown.clear();
+    m_kept.clear();
+    const OkResult result = m_model.Ok();
+    TakeMessages("ok");
+    if (result == OkResult::Accepted) {
         ShowModel();
+        QStringList notes;
+        for (auto &s : m_shown)
+            notes << Q(s.message.text);
+        m_shown.clear();
+        if (!notes.isEmpty())
+            QMessageBox::warning(this, QString::fromUtf8(CaptionOf(MessageKind::Warning)), notes.join("\n\n"));
         QDialog::accept();
         return;
     }
     ShowModel();
-    // The field the refusal named takes the focus, its text selected.
-    if (QWidget *field = FieldControl(m_model.FocusField())) {
-        if (m_scroll)
-            m_scroll->ensureWidgetVisible(field);
-        field->setFocus(Qt::OtherFocusReason);
-        if (auto *edit = qobject_cast<QLineEdit *>(field))
-            edit->selectAll();
+    ShowMessages();
+    // The first field in error takes the focus, its text selected; else the
+    // one the refusal named.
+    const auto errors = ErrorFields();
+    FocusField(errors.empty() ? m_model.FocusField() : errors.front());
+}
+
+void CEditorDialog::FocusField(const std::string &key)
+{
+    QWidget *field = FieldControl(key);
+    if (!field)
+        return;
+    if (m_scroll)
+        m_scroll->ensureWidgetVisible(field);
+    if (auto *edit = qobject_cast<QLineEdit *>(field)) {
+        edit->setFocus(Qt::OtherFocusReason);
+        edit->selectAll();
+        return;
     }
+    // A choice's box takes it on its checked option.
+    for (QRadioButton *radio : ChoiceButtons(key))
+        if (radio && radio->isChecked()) {
+            radio->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    field->setFocus(Qt::OtherFocusReason);
 }
 
 void CEditorDialog::reject()
@@ -411,10 +555,20 @@ void CEditorDialog::reject()
     QDialog::reject();
 }
 
-bool RunEditorDialog(CEditorModel &model, QWidget *owner)
+bool RunEditorDialog(CEditorModel &model, QWidget *owner, const std::string &focusField)
 {
-    CEditorDialog dialog(model, owner);
-    return dialog.exec() == QDialog::Accepted;
+    // The control that opened the editor has the focus again when it closes.
+    QPointer<QWidget> focus = QApplication::focusWidget();
+    bool accepted;
+    {
+        CEditorDialog dialog(model, owner);
+        if (!focusField.empty())
+            dialog.FocusField(focusField);
+        accepted = dialog.exec() == QDialog::Accepted;
+    }
+    if (focus && focus->isVisible())
+        focus->setFocus(Qt::OtherFocusReason);
+    return accepted;
 }
 
 } // namespace kivo

@@ -1,5 +1,6 @@
 #include "workspace/flexspinview.h"
 
+#include "check/check.h"
 #include "model/kivodoc.h"
 #include "model/undo.h"
 
@@ -14,6 +15,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
+
+#include <map>
 
 namespace kivo {
 
@@ -45,6 +48,33 @@ const char *const kLoadP2FolderLabel = "loadp2 folder:";
 
 QString Id(int id) { return QString("id%1").arg(id); }
 
+// The control of each settings field the checks name.
+int ControlOfField(const std::string &field)
+{
+    static const std::pair<const char *, int> fields[] = {
+        {"clock_freq", 1027},   {"heap_size", 1026},       {"baud", 1028},           {"opt_level", 1010},
+        {"flex_options", 1012}, {"load_p2_options", 1022}, {"flex_spin_path", 1004}, {"load_p2_path", 1006},
+        {"library_path", 1008}, {"plan9_path", 1014},      {"sd_clk_pin", 1020},     {"sd_cs_pin", 1002},
+        {"sd_mosi_pin", 1023},  {"sd_miso_pin", 1018},
+    };
+    for (auto [name, id] : fields)
+        if (field == name)
+            return id;
+    return 0;
+}
+
+void Mark(QWidget *control, int level, const QString &tip)
+{
+    if (control->property("findingLevel").toInt() == level && control->toolTip() == tip)
+        return;
+    control->setProperty("findingLevel", level);
+    control->setToolTip(tip);
+    const char *kind = qobject_cast<QComboBox *>(control) ? "QComboBox" : "QLineEdit";
+    const char *colour = level == 2 ? "#c42b1c" : "#d08000";
+    control->setStyleSheet(level ? QString("%1 { border: 2px solid %2; border-radius: 2px; }").arg(kind, colour)
+                                 : QString());
+}
+
 } // namespace
 
 CFlexSpinView::CFlexSpinView(CKivoDoc &doc, QWidget *parent) : QScrollArea(parent), m_doc(doc)
@@ -72,6 +102,15 @@ CFlexSpinView::CFlexSpinView(CKivoDoc &doc, QWidget *parent) : QScrollArea(paren
     form->setBackgroundRole(QPalette::Button);
     form->setAutoFillBackground(true);
     auto *outer = new QVBoxLayout(form);
+    m_findings = new QLabel(form);
+    m_findings->setObjectName("settingsFindings");
+    m_findings->setWordWrap(true);
+    m_findings->setTextFormat(Qt::PlainText);
+    QPalette findingsPalette = m_findings->palette();
+    findingsPalette.setColor(QPalette::WindowText, QColor(0xc4, 0x2b, 0x1c));
+    m_findings->setPalette(findingsPalette);
+    m_findings->hide();
+    outer->addWidget(m_findings);
 
     // "P2"
     auto *p2 = new QGroupBox("P2", form);
@@ -287,6 +326,53 @@ void CFlexSpinView::OnUpdate()
     for (auto &row : m_rows)
         Show(row);
     m_committing = false;
+    ShowFindings();
+}
+
+void CFlexSpinView::ShowFindings()
+{
+    std::map<int, std::pair<int, QStringList>> marks; // control id: level (2 error, 1 warning), texts
+    QStringList lines;
+    for (const Finding &f : CheckProject(m_doc)) {
+        if (f.object >= 0)
+            continue;
+        const bool error = f.severity == Severity::Error;
+        lines << QString::fromStdString(FindingLine(f));
+        if (int id = ControlOfField(f.field)) {
+            auto &mark = marks[id];
+            mark.first = std::max(mark.first, error ? 2 : 1);
+            mark.second << QString::fromStdString(f.text);
+        }
+    }
+    for (auto &row : m_rows) {
+        if (qobject_cast<QCheckBox *>(row.control))
+            continue;
+        auto it = marks.find(row.id);
+        Mark(row.control, it == marks.end() ? 0 : it->second.first,
+             it == marks.end() ? QString() : it->second.second.join('\n'));
+    }
+    m_findings->setText(lines.join('\n'));
+    m_findings->setVisible(!lines.isEmpty());
+}
+
+QWidget *CFlexSpinView::FindingControl(const std::string &field) const
+{
+    int id = ControlOfField(field);
+    return id ? Control(id) : nullptr;
+}
+
+bool CFlexSpinView::FocusFinding(const std::string &field)
+{
+    QWidget *control = FindingControl(field);
+    if (!control)
+        return false;
+    ensureWidgetVisible(control);
+    control->setFocus(Qt::OtherFocusReason);
+    if (auto *combo = qobject_cast<QComboBox *>(control))
+        combo->lineEdit()->selectAll();
+    else if (auto *edit = qobject_cast<QLineEdit *>(control))
+        edit->selectAll();
+    return true;
 }
 
 void CFlexSpinView::Browse(int buttonId)

@@ -8,6 +8,7 @@
 class QAbstractButton;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 
 namespace kivo {
@@ -19,7 +20,9 @@ class CKivoDoc;
 // into the project as one undo step when its editing finishes (a box left or
 // Enter pressed, an entry chosen, a check box clicked), and every window on
 // the project shows it at once; a refresh of the project's views also takes
-// what is still being typed. Nothing is checked.
+// what is still being typed. The project checks' findings about the
+// settings mark their fields (red for an error, amber for a warning) and are
+// listed above the form.
 class CFlexSpinView : public QScrollArea
 {
     Q_OBJECT
@@ -31,6 +34,12 @@ public:
     QWidget *Control(int id) const;
     // Browse for the folder of the text box beside button `buttonId`.
     void Browse(int buttonId);
+    // The control of a finding's field ("clock_freq"); null for none.
+    QWidget *FindingControl(const std::string &field) const;
+    // Gives the focus to that control; false when there is none.
+    bool FocusFinding(const std::string &field);
+    // The findings listed above the form, one a line.
+    QLabel *FindingsLabel() const { return m_findings; }
 
     // The refresh of the broadcast.
     void OnUpdate();
@@ -56,9 +65,11 @@ private:
     QComboBox *Combo(int id, const QStringList &entries);
     QCheckBox *Check(int id, const QString &label);
     QAbstractButton *BrowseButton(int buttonId);
+    void ShowFindings();
 
     CKivoDoc &m_doc;
     std::vector<Row> m_rows;
+    QLabel *m_findings = nullptr;
     int m_viewToken = 0;
     bool m_committing = false;
 };

@@ -34,6 +34,10 @@ CKivoView::CKivoView(CKivoDoc &doc, Services &services, QWidget *parent)
     m_tabBar->SetTabBackground(SettingsTab, QColor(200, 250, 250));
     m_tabBar->SetActiveTabBackground(QColor(250, 250, 200));
     setCurrentIndex(SettingsTab);
+    connect(m_objects, &CObjectView::settingsFindingChosen, this, [this](const QString &field) {
+        setCurrentIndex(SettingsTab);
+        m_settings->FocusFinding(field.toStdString());
+    });
 }
 
 QString CKivoView::ShownTabText(int index) const { return tabText(index).replace("&&", "&"); }

@@ -7,6 +7,7 @@
 #include "platform/messages.h"
 #include "workspace/editordialog.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -58,6 +59,7 @@ CObjectPicker::CObjectPicker(CKivoDoc &doc, IMessages &messages, QWidget *parent
     : QDialog(parent), m_doc(doc), m_messages(messages),
       m_run([this](CEditorModel &editor) { return RunEditorDialog(editor, this); })
 {
+    m_returnFocus = QApplication::focusWidget();
     setWindowTitle("Pick New Object");
     auto *layout = new QVBoxLayout(this);
     auto *grid = new QGridLayout;
@@ -68,8 +70,17 @@ CObjectPicker::CObjectPicker(CKivoDoc &doc, IMessages &messages, QWidget *parent
         button->setObjectName(QString("id%1").arg(b.id));
         button->setToolTip(b.tooltip);
         button->setIconSize(QSize(24, 24));
-        button->setAutoDefault(false);
-        button->setStyleSheet("text-align: left; padding: 4px 10px;");
+        // Enter opens the kind whose button has the focus.
+        button->setAutoDefault(true);
+        // Left-aligned captions need a style sheet, which hides the style's
+        // own focus frame: the focused button draws one of its own.
+        button->setStyleSheet(
+            "QPushButton { text-align: left; padding: 4px 10px; border: 1px solid palette(mid); border-radius: 3px;"
+            " background: palette(button); }"
+            "QPushButton:hover { background: palette(midlight); }"
+            "QPushButton:pressed { background: palette(mid); }"
+            "QPushButton:focus { border: 2px solid palette(highlight); padding: 3px 9px; background: palette(light); "
+            "}");
         button->setMinimumWidth(210);
         int kind = b.kind;
         connect(button, &QPushButton::clicked, this, [this, kind] { OnKind(kind); });
@@ -83,18 +94,21 @@ CObjectPicker::CObjectPicker(CKivoDoc &doc, IMessages &messages, QWidget *parent
 
     auto *bottom = new QHBoxLayout;
     bottom->addStretch(1);
-    // The hidden default OK: Enter on the dialog does nothing visible.
-    auto *ok = new QPushButton("OK", this);
-    ok->setDefault(true);
-    ok->setVisible(false);
-    ok->setEnabled(false);
     m_cancel = new QPushButton("Cancel", this);
-    m_cancel->setAutoDefault(false);
+    m_cancel->setAutoDefault(true);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
-    bottom->addWidget(ok);
     bottom->addWidget(m_cancel);
     layout->addLayout(bottom);
     setTabOrder(previous, m_cancel);
+    // The first kind has the focus, so that the keyboard starts there.
+    m_buttons[kButtons[0].kind]->setFocus(Qt::OtherFocusReason);
+}
+
+void CObjectPicker::done(int result)
+{
+    QDialog::done(result);
+    if (m_returnFocus && m_returnFocus->isVisible())
+        m_returnFocus->setFocus(Qt::OtherFocusReason);
 }
 
 QPushButton *CObjectPicker::KindButton(int kind) const { return kind >= 0 && kind < 12 ? m_buttons[kind] : nullptr; }

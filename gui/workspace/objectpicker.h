@@ -2,6 +2,7 @@
 #include "objects/objectlist.h"
 
 #include <QDialog>
+#include <QPointer>
 
 class QPushButton;
 
@@ -13,7 +14,8 @@ class IMessages;
 // "Pick New Object": one button per kind. A kind's button opens its editor
 // on a new object; the picker closes when the editor's OK added it, and a
 // cancelled editor (Escape, Cancel) returns to the picker. The I2C clock is
-// refused while the project has no I2C bus, and the picker stays open.
+// refused while the project has no I2C bus, and the picker stays open. The
+// arrow and Tab keys move between the kinds; Enter opens the focused one.
 class CObjectPicker : public QDialog
 {
     Q_OBJECT
@@ -28,8 +30,11 @@ public:
     AddResult LastResult() const { return m_result; }
 
     void OnKind(int kind);
+    // Closing gives the focus back to the control that had it before.
+    void done(int result) override;
 
 private:
+    QPointer<QWidget> m_returnFocus;
     CKivoDoc &m_doc;
     IMessages &m_messages;
     EditorRunner m_run;

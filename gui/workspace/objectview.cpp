@@ -107,7 +107,8 @@ void CObjectView::OnUpdate()
         item->setData(Qt::UserRole, int(i));
         item->setToolTip(m_findings[i].fix == FindingFix::RecomputeNco
                              ? QString("Double-click to recompute the registers for the project's clock.")
-                             : item->text());
+                             : item->text() + (m_findings[i].object < 0 ? "\nDouble-click to show the setting."
+                                                                        : "\nDouble-click to edit the object."));
     }
 }
 
@@ -117,8 +118,17 @@ void CObjectView::OnFindingActivated(QListWidgetItem *item)
     if (!v.isValid() || v.toInt() < 0 || std::size_t(v.toInt()) >= m_findings.size())
         return;
     const Finding f = m_findings[std::size_t(v.toInt())];
-    if (f.fix != FindingFix::RecomputeNco)
+    if (f.fix != FindingFix::RecomputeNco) {
+        if (f.object < 0) {
+            emit settingsFindingChosen(QString::fromStdString(f.field));
+        } else if (std::size_t(f.object) < m_doc.m_objList.size()) {
+            m_objects->setCurrentRow(f.object);
+            m_doc.UpdateAllViews();
+            EditObject(m_doc, std::size_t(f.object), m_services.messages,
+                       [this, &f](CEditorModel &editor) { return RunEditorDialog(editor, window(), f.field); });
+        }
         return;
+    }
     if (QMessageBox::question(window(), QString::fromUtf8(kAppTitle),
                               QString::fromStdString("Recompute the register values of " + f.name +
                                                      " from its desired frequency for the project's clock?")) !=

@@ -44,11 +44,16 @@ public:
     void OnDeleteObject();
     void OnDuplicateObject();
 
+signals:
+    // A finding about the project's settings was double-clicked: its field.
+    void settingsFindingChosen(const QString &field);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // A double-click on a finding offers its fix.
+    // A double-click on a finding offers its fix, where it has one; else it
+    // opens the object's editor on the field, or shows the settings field.
     void OnFindingActivated(QListWidgetItem *item);
     // The selected object's row, or -1.
     int SelectedRow() const;

@@ -80,23 +80,23 @@ protected:
         const std::string &name = m_object.m_strName;
         const int scl = TextToInt(slots.SclPin());
         if (scl < 0 || scl > 63) {
-            ShowError(RangeMessage(scl, 63));
+            ShowError(RangeMessage(scl, 63), "scl");
             m_object.m_bValid = false;
             return OkResult::StayOpen;
         }
         if (!IsPinFreeFor(m_doc, scl, name)) {
-            ShowError(Format("Pin #%d is already in use by ", scl) + m_doc.m_strPinOwner[scl] + ".");
+            ShowError(Format("Pin #%d is already in use by ", scl) + m_doc.m_strPinOwner[scl] + ".", "scl");
             m_object.m_bValid = false;
             return OkResult::StayOpen;
         }
         const int sda = TextToInt(slots.SdaPin());
         if (sda < 0 || sda > 63) {
-            ShowPlain(RangeMessage(sda, 63));
+            ShowPlain(RangeMessage(sda, 63), "sda");
             m_object.m_bValid = false;
             return OkResult::StayOpen;
         }
         if (!IsPinFreeFor(m_doc, sda, name)) {
-            ShowError(Format("Pin #%d is already in use by ", sda) + m_doc.m_strPinOwner[sda] + ".");
+            ShowError(Format("Pin #%d is already in use by ", sda) + m_doc.m_strPinOwner[sda] + ".", "sda");
             m_object.m_bValid = false;
             return OkResult::StayOpen;
         }

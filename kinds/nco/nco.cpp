@@ -145,15 +145,21 @@ private:
     void Calculate()
     {
         int clock = TextToInt(m_doc.m_strClockFreq);
-        int desired = TextToInt(Text("desired"));
+        int desired = 0;
+        // A whole number or nothing: "12abc" is no frequency.
+        if (!ParseToolkitInt(Text("desired"), desired)) {
+            ShowPlain(IntegerMessage(*FindField("desired")), "desired");
+            return;
+        }
         int half = clock / 2;
         if (desired < 1) {
-            ShowPlain(Format("Error:  Desired frequency (%d) must be at least 1 Hz", desired));
+            ShowPlain(Format("Error:  Desired frequency (%d) must be at least 1 Hz", desired), "desired");
             return;
         }
         if (desired > half) {
             ShowPlain(
-                Format("Error:  Desired frequency (%d) cannot be greater than half P2 Frequency (%d)", desired, half));
+                Format("Error:  Desired frequency (%d) cannot be greater than half P2 Frequency (%d)", desired, half),
+                "desired");
             return;
         }
         NcoSettings s = NcoSearch(clock, desired);

@@ -76,9 +76,9 @@ protected:
     {
         const auto buses = Options("bus");
         if (int i = Int("bus"); (i < 0 || i >= int(buses.size())) && !buses.empty()) {
+            m_focusField = "bus";
             ShowPlain("Please choose the I2C bus.\nThe bus " + RtcSlots(m_object).Bus() +
                       " is no longer in the project.");
-            m_focusField = "bus";
             return OkResult::StayOpen;
         }
         m_object.m_nKind = kRTC;

@@ -80,14 +80,14 @@ protected:
         // range message comes in a plain box.
         int left = TextToInt(slots.LeftPin());
         if (left < 0 || left > 63)
-            return Refuse(MessageKind::Error, RangeMessage(left, 63));
+            return Refuse(MessageKind::Error, RangeMessage(left, 63), "left");
         if (!IsPinFreeFor(m_doc, left, name))
-            return Refuse(MessageKind::Error, ConflictMessage(left));
+            return Refuse(MessageKind::Error, ConflictMessage(left), "left");
         int right = TextToInt(slots.RightPin());
         if (right < 0 || right > 63)
-            return Refuse(MessageKind::Plain, RangeMessage(right, 63));
+            return Refuse(MessageKind::Plain, RangeMessage(right, 63), "right");
         if (!IsPinFreeFor(m_doc, right, name))
-            return Refuse(MessageKind::Error, ConflictMessage(right));
+            return Refuse(MessageKind::Error, ConflictMessage(right), "right");
 
         ReleasePinsOf(m_doc, name);
         ReservePin(m_doc, left, name, kSoundLeftUsage);
@@ -100,12 +100,12 @@ private:
     {
         return Format("Pin #%d is already in use by ", pin) + m_doc.m_strPinOwner[pin] + ".";
     }
-    OkResult Refuse(MessageKind kind, const std::string &text)
+    OkResult Refuse(MessageKind kind, const std::string &text, const std::string &field)
     {
         if (kind == MessageKind::Plain)
-            ShowPlain(text);
+            ShowPlain(text, field);
         else
-            ShowError(text);
+            ShowError(text, field);
         m_object.m_bValid = false;
         return OkResult::StayOpen;
     }

@@ -39,18 +39,18 @@ protected:
         m_object.m_bValid = true;
         int base = TextToInt(m_object.m_strPin);
         if (base < 0 || base > kVgaMaxBasePin) {
-            ShowError(RangeMessage(base, kVgaMaxBasePin));
+            ShowError(RangeMessage(base, kVgaMaxBasePin), "basepin");
             m_object.m_bValid = false;
             return OkResult::StayOpen;
         }
         if (base % 4 != 0) {
-            ShowError(Format("Pin %d is not a multiple of 4.", base));
+            ShowError(Format("Pin %d is not a multiple of 4.", base), "basepin");
             m_object.m_bValid = false;
             return OkResult::StayOpen;
         }
         // The pin count is only known good once the base pin passed.
         m_object.m_nPinCount = kVgaPinCount;
-        if (!ClaimPinRange(base, kVgaPinCount, kVgaMaxBasePin))
+        if (!ClaimPinRange(base, kVgaPinCount, kVgaMaxBasePin, "Pin #%d is already in use by ", ".", "basepin"))
             return OkResult::StayOpen;
         for (int i = 0; i < kVgaPinCount; ++i)
             m_doc.m_strPinUsage[base + i] = kVgaPinUsages[i];

@@ -185,21 +185,22 @@ private:
         return v;
     }
 
-    OkResult Refuse(MessageKind kind, const std::string &text)
+    OkResult Refuse(MessageKind kind, const std::string &text, const std::string &field)
     {
         if (kind == MessageKind::Plain)
-            ShowPlain(text);
+            ShowPlain(text, field);
         else
-            ShowError(text);
+            ShowError(text, field);
         m_object.m_bValid = false;
         return OkResult::StayOpen;
     }
     // True, with the conflict shown, when another owner holds `pin`.
-    bool Taken(int pin)
+    bool Taken(int pin, const std::string &field)
     {
         if (IsPinFreeFor(m_doc, pin, m_object.m_strName))
             return false;
-        Refuse(MessageKind::Error, Format("Pin #%d is already in use by ", pin) + m_doc.m_strPinOwner[pin] + ".");
+        Refuse(MessageKind::Error, Format("Pin #%d is already in use by ", pin) + m_doc.m_strPinOwner[pin] + ".",
+               field);
         return true;
     }
 
@@ -209,13 +210,13 @@ private:
         o.m_nPinCount = 8;
         int base = TextToInt(o.m_strPin);
         if (base < 0 || base > 56)
-            return Refuse(MessageKind::Error, RangeMessage(base, 56));
+            return Refuse(MessageKind::Error, RangeMessage(base, 56), "basepin");
         if (base % 2 != 0)
-            return Refuse(MessageKind::Error, Format("Pin %d is not a multiple of 2.", base));
+            return Refuse(MessageKind::Error, Format("Pin %d is not a multiple of 2.", base), "basepin");
         if (base % 8 != 0)
-            ShowWarning(Format("Pin %d is not a multiple of 8, which is usually the case.", base));
+            ShowWarning(Format("Pin %d is not a multiple of 8, which is usually the case.", base), "basepin");
         for (int p = base; p < base + 8; ++p)
-            if (Taken(p))
+            if (Taken(p, "basepin"))
                 return OkResult::StayOpen;
         ReleasePinsOf(m_doc, o.m_strName);
         for (int i = 0; i < 8; ++i)
@@ -230,28 +231,28 @@ private:
         // Upper range bounds come in plain boxes, the rest as errors.
         int activity = TextToInt(slots.ActivityLed());
         if (activity < 0 || activity > 63)
-            return Refuse(MessageKind::Plain, RangeMessage(activity, 63));
-        if (Taken(activity))
+            return Refuse(MessageKind::Plain, RangeMessage(activity, 63), "activity_led");
+        if (Taken(activity, "activity_led"))
             return OkResult::StayOpen;
         // The error LED pin is claimed even when the driver leaves it alone.
         int errorLed = TextToInt(slots.ErrorLed());
         if (errorLed < 0 || errorLed > 63)
-            return Refuse(MessageKind::Plain, RangeMessage(errorLed, 63));
-        if (Taken(errorLed))
+            return Refuse(MessageKind::Plain, RangeMessage(errorLed, 63), "error_led");
+        if (Taken(errorLed, "error_led"))
             return OkResult::StayOpen;
         int dm = TextToInt(slots.DmPin());
         if (dm < 0 || dm > 62)
-            return Refuse(MessageKind::Plain, RangeMessage(dm, 62));
+            return Refuse(MessageKind::Plain, RangeMessage(dm, 62), "dm");
         if (dm % 2 != 0)
-            return Refuse(MessageKind::Error, Format("Pin %d is not a multiple of 2.", dm));
-        if (Taken(dm) || Taken(dm + 1))
+            return Refuse(MessageKind::Error, Format("Pin %d is not a multiple of 2.", dm), "dm");
+        if (Taken(dm, "dm") || Taken(dm + 1, "dm"))
             return OkResult::StayOpen;
         const bool useEnable = slots.UseEnable();
         int enable = TextToInt(slots.EnablePin());
         if (useEnable) {
             if (enable < 0 || enable > 63)
-                return Refuse(MessageKind::Plain, RangeMessage(enable, 63));
-            if (Taken(enable))
+                return Refuse(MessageKind::Plain, RangeMessage(enable, 63), "enable_pin");
+            if (Taken(enable, "enable_pin"))
                 return OkResult::StayOpen;
         }
         // A pin named twice keeps the later label.

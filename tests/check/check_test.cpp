@@ -314,6 +314,21 @@ TEST(Checks, EveryKindWithItsNewObjectDefaultsPassesInOneProject)
     EXPECT_EQ(Lines(CheckProject(p.doc)), "");
 }
 
+// The checks run at every refresh of the views: a project they looked at is
+// as it was, even where generating would tidy an object (the RGB LED
+// string's colour with a blank before it, as older projects hold it).
+TEST(Checks, CheckingChangesNothing)
+{
+    test::Project p;
+    CKivoDoc &doc = p.doc;
+    NeopixelSlots(Single(doc, kNeopixel, "Neopixel1", "40")).Color() = " FF3219";
+    const CCodeObject before = *doc.m_objList.back();
+    CheckProject(doc);
+    CheckNewObject(doc, before);
+    EXPECT_EQ(NeopixelSlots(*doc.m_objList.back()).Color(), " FF3219");
+    EXPECT_TRUE(*doc.m_objList.back() == before);
+}
+
 // Two of every kind that allows more than one, each with its editor's
 // defaults: each new object finds pins of its own.
 TEST(Checks, NewObjectsWithTheirDefaultsNeverClash)

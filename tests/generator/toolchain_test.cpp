@@ -48,10 +48,11 @@ struct ToolProject {
         MakeProgram(dir / "bin/loadp2");
         doc.m_strFlexSpinPath = doc.m_strLoadP2Path = dir / "bin";
     }
+    // The scripts as Generate writes them for the settings now.
     void Scripts()
     {
-        test::WriteFileBytes(dir / "build.sh", "");
-        test::WriteFileBytes(dir / "load.sh", "");
+        for (const char *name : {"build.sh", "load.sh"})
+            test::WriteFileBytes(dir / name, GeneratedScript(doc, name).value());
     }
 };
 
@@ -112,6 +113,43 @@ TEST(Toolchain, AMissingScriptOffersToGenerateFirst)
     EXPECT_EQ(t.processes.requests[0].args, std::vector<std::string>{"build.sh"});
 }
 
+// Generate writes the tool folders into the scripts, and the tools are
+// checked in the folders the settings name now: a script written for other
+// settings would run other tools than the ones checked.
+TEST(Toolchain, AScriptWrittenForOtherSettingsOffersToGenerateFirst)
+{
+    ToolProject p;
+    auto &t = p.t;
+    ASSERT_TRUE(t.Show(GenerateProject(p.doc, t.services)));
+    MakeProgram(p.dir / "other/loadp2");
+    p.doc.m_strLoadP2Path = p.dir / "other";
+
+    // No: the old script does not run.
+    EXPECT_EQ(p.Load().what, Failure::Declined);
+    ASSERT_EQ(t.messages.asked.size(), 1u);
+    EXPECT_EQ(t.messages.asked[0].text, "load.sh in the project folder " + p.dir.Path() +
+                                            " was generated for other settings than the project's.\nGenerate the "
+                                            "project's files first?");
+    EXPECT_TRUE(t.processes.requests.empty());
+
+    // The build script does not name the loader: Compile runs as it is.
+    EXPECT_TRUE(p.Compile());
+    EXPECT_EQ(t.messages.asked.size(), 1u);
+
+    // Yes: generated for the new folder, then run.
+    t.messages.answer = true;
+    EXPECT_TRUE(p.Load());
+    EXPECT_NE(test::ReadFileBytes(p.dir / "load.sh").find(p.dir / "other"), std::string::npos);
+    ASSERT_EQ(t.processes.requests.size(), 2u);
+    EXPECT_EQ(t.processes.requests[1].args, std::vector<std::string>{"load.sh"});
+
+    // A script changed by hand counts as written for other settings too.
+    test::WriteFileBytes(p.dir / "build.sh", "echo edited\n");
+    t.messages.answer = false;
+    EXPECT_EQ(p.Compile().what, Failure::Declined);
+    EXPECT_EQ(t.messages.asked.size(), 3u);
+}
+
 TEST(Toolchain, AMissingCompilerOrLoaderIsNamedWithTheFolderSearched)
 {
     ToolProject p;
@@ -133,6 +171,7 @@ TEST(Toolchain, AMissingCompilerOrLoaderIsNamedWithTheFolderSearched)
                                         "folder on the \"P2 & FlexSpin\" tab, then Generate again.");
 
     // An empty folder setting finds the program on PATH.
+    p.Scripts();
     ScopedPath path(p.dir / "bin");
     EXPECT_TRUE(p.Load());
 }

@@ -137,6 +137,9 @@ TEST(ToolMessages, CompilerLinesGiveFileLineAndText)
         {"C:\\p\\Blink.c:12: error: x", true, "C:\\p\\Blink.c", 12, true, "x"},
         {"error: Unable to open file `nosuch.c'", true, "", 0, true, "Unable to open file `nosuch.c'"},
         {"1 error in preprocessor.", false, "", 0, false, ""},
+        // The summary after the problems it sums up.
+        {"error: Preprocessor errors:", false, "", 0, false, ""},
+        {"error: Preprocessor errors", false, "", 0, false, ""},
         {"Blink.c", false, "", 0, false, ""},
         {"Program size is 2228 bytes", false, "", 0, false, ""},
     };
@@ -168,9 +171,10 @@ TEST_F(BuildPaneTest, AFailedCompileListsItsProblemsAndSaysItsExitStatus)
     EXPECT_TRUE(output.endsWith("Compile failed (exit 1)\n")) << output.toStdString();
     // The script's pause ended on its closed input and is not shown.
     EXPECT_FALSE(output.contains("Press Enter")) << output.toStdString();
-    EXPECT_EQ(Problems(run),
-              (QStringList{"Blink.c|12|error: syntax error, unexpected return",
-                           "Platform.h|3|warning: mixing pointer and integer types", "||error: Preprocessor errors:"}));
+    EXPECT_EQ(Problems(run), (QStringList{"Blink.c|12|error: syntax error, unexpected return",
+                                          "Platform.h|3|warning: mixing pointer and integer types"}));
+    // FlexSpin's closing summary counts as no error of its own.
+    EXPECT_EQ(run->Errors(), 1);
     EXPECT_EQ(Frame().statusBar()->currentMessage(), "Blink: Compile failed (exit 1)");
     EXPECT_EQ(Pane().RunList()->item(0)->text(), "Blink: Compile failed (exit 1)");
 
@@ -275,6 +279,40 @@ TEST_F(BuildPaneTest, ASecondStartOnTheSameProjectAsksFirst)
     EXPECT_EQ(load->Summary(), "Load finished");
     EXPECT_TRUE(load->Output()->toPlainText().contains("loadp2 -t -k -b 230400 Blink.binary"));
     EXPECT_EQ(Modals::Get().Pending(), 0u);
+}
+
+// The loader is checked in the folder the settings name now; the script of
+// the last Generate names the folder of then, so Load offers Generate first.
+TEST_F(BuildPaneTest, LoadAfterAChangedLoaderFolderOffersGenerateFirst)
+{
+    std::filesystem::create_directories(dir / "newbin");
+    const std::string loader = dir / "newbin/loadp2";
+    WriteFileBytes(loader, "#!/bin/sh\necho \"new loadp2 $*\"\n");
+    std::filesystem::permissions(loader, std::filesystem::perms::owner_all);
+    auto *edit = qobject_cast<QLineEdit *>(View()->SettingsView()->Control(1006));
+    Retype(edit, QString::fromStdString(dir / "newbin"));
+    Key(edit, Qt::Key_Return);
+
+    // No: nothing runs.
+    QString asked;
+    Answer(&asked, QMessageBox::No);
+    Frame().RunCommand("project.load");
+    EXPECT_EQ(asked.toStdString(), "load.sh in the project folder " + dir.Path() +
+                                       " was generated for other settings than the project's.\nGenerate the "
+                                       "project's files first?");
+    EXPECT_TRUE(Pane().Runs().isEmpty());
+
+    // Yes: Generate (its message), then the new loader runs.
+    Answer(&asked, QMessageBox::Yes);
+    Modals::Get().ThenBox();
+    CScriptRun *run = Run("project.load");
+    ASSERT_NE(run, nullptr);
+    ASSERT_EQ(Modals::Get().Boxes().size(), 1u);
+    EXPECT_EQ(Modals::Get().Boxes()[0].text, "Project files created.");
+    EXPECT_EQ(Modals::Get().Boxes()[0].icon, QMessageBox::Information);
+    ASSERT_TRUE(Ends(run));
+    EXPECT_TRUE(run->Output()->toPlainText().contains("new loadp2 -t -k"))
+        << run->Output()->toPlainText().toStdString();
 }
 
 TEST_F(BuildPaneTest, TheTerminalPanePassesTextBothWays)

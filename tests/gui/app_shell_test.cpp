@@ -4,6 +4,7 @@
 #include "app/looks.h"
 #include "app/ribbon.h"
 #include "app_support.h"
+#include "generator/generator.h"
 #include "kinds/servo/slots.h"
 #include "model/kivodoc.h"
 #include "workspace/colortabbar.h"
@@ -576,8 +577,9 @@ void ReadyToBuild(CKivoDoc &doc, const TempDir &dir)
         std::filesystem::permissions(dir / tool, std::filesystem::perms::owner_all);
     }
     doc.m_strFlexSpinPath = doc.m_strLoadP2Path = dir / "bin";
-    WriteFileBytes(dir / "build.sh", "");
-    WriteFileBytes(dir / "load.sh", "");
+    // The scripts as Generate writes them for these settings.
+    for (const char *name : {"build.sh", "load.sh"})
+        WriteFileBytes(dir / name, GeneratedScript(doc, name).value());
 }
 
 TEST_F(AppTest, WithTheExternalTerminalCompileRunsTheBuildScriptThereAndWaitsModally)

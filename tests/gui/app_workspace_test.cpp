@@ -247,25 +247,21 @@ TEST_F(ObjectListTest, AddEditAndDeleteThroughThePickerAndTheEditor)
     EXPECT_FALSE(Doc().m_bPinUsed[12]);
     EXPECT_EQ(Doc().m_strPinOwner[13], "Servo1");
 
-    // A refused OK shows the error, keeps the dialog open; Cancel then
-    // leaves the object and its pin as they were before the editor opened.
+    // A refused OK shows the error beside its field, keeps the dialog open;
+    // Cancel then leaves the object and its pin as they were before the
+    // editor opened.
     Modals::Get().Then([](QWidget *w) {
         auto *d = qobject_cast<CEditorDialog *>(w);
         ASSERT_NE(d, nullptr);
         Retype(Edit(d, "pin"), "62");
         PressOk(d);
-    });
-    Modals::Get().ThenBox();
-    Modals::Get().Then([](QWidget *w) {
-        ASSERT_NE(qobject_cast<CEditorDialog *>(w), nullptr);
+        EXPECT_TRUE(d->isVisible());
+        EXPECT_EQ(d->MessageOf("pin"), "Pin #62 is already in use by Serial.");
         PressCancel(w);
     });
     ClickRow(list->ObjectList(), 0);
     list->EditButton()->click();
-    ASSERT_EQ(Modals::Get().Boxes().size(), 1u);
-    EXPECT_EQ(Modals::Get().Boxes()[0].title, "Error");
-    EXPECT_EQ(Modals::Get().Boxes()[0].text, "Pin #62 is already in use by Serial.");
-    EXPECT_EQ(Modals::Get().Boxes()[0].icon, QMessageBox::Critical);
+    EXPECT_TRUE(Modals::Get().Boxes().empty());
     EXPECT_TRUE(Lines(list->WarningList()).isEmpty());
     EXPECT_EQ(Doc().m_objList[0]->m_strPin, "13");
     EXPECT_TRUE(Doc().m_objList[0]->m_bValid);
@@ -518,14 +514,13 @@ TEST_F(DialogTest, IsBuiltFromTheFieldDescriptionsAndRunsTheModelsHandlers)
     qobject_cast<QPushButton *>(d.FieldControl("calc"))->click();
     EXPECT_EQ(Edit(&d, "readout")->text(), "calculated");
 
-    // A count that is not a whole number: the toolkit's message, then the
-    // dialog stays open until it is one.
+    // A count that is not a whole number: the toolkit's message beside the
+    // field, then the dialog stays open until it is one.
     Retype(Edit(&d, "count"), "1x");
-    Modals::Get().ThenBox();
     PressOk(&d);
-    ASSERT_EQ(Modals::Get().Boxes().size(), 1u);
-    // The known text first, then the field, which takes the focus.
-    EXPECT_EQ(Modals::Get().Boxes()[0].text, "Please enter an integer.\nThe field \"Count\" holds \"1x\".");
+    EXPECT_TRUE(Modals::Get().Boxes().empty());
+    // The known text, under the field, which takes the focus.
+    EXPECT_EQ(d.MessageOf("count"), "Please enter an integer.\nThe field \"Count\" holds \"1x\".");
     EXPECT_EQ(d.focusWidget(), d.FieldControl("count"));
     EXPECT_EQ(model.oks, 0);
     EXPECT_TRUE(d.isVisible());

@@ -16,6 +16,11 @@ std::string BelowOne(int desired)
     return Format("Kivo: Error:  Desired frequency (%d) must be at least 1 Hz\n", desired);
 }
 
+std::string NotANumber(const std::string &text)
+{
+    return "Kivo: Please enter an integer.\nThe field \"Desired Frequency [Hz]\" holds \"" + text + "\".\n";
+}
+
 std::vector<std::string> Registers(CEditorModel &e) { return {e.Text("wxpin"), e.Text("wypin"), e.Text("resulting")}; }
 
 } // namespace
@@ -33,7 +38,7 @@ TEST(Nco, WorkedTable)
         {"440", "00000004", "0000B88D", "440.003350"},
         {"80000000", "00000001", "80000000", "80000000.000000"},
         {"1", "00000001", "0000001A", "0.968575"},
-        {" 12000000 Hz", "00000001", "15555555", "13333333.320916"},
+        {" 12000000 ", "00000001", "15555555", "13333333.320916"},
     };
     Project p;
     ASSERT_EQ(p.doc.m_strClockFreq, "160000000");
@@ -57,9 +62,12 @@ TEST(Nco, RefusedDesiredFrequencyChangesNoField)
     const Row rows[] = {
         {"80000001", TooHigh(80000001, 80000000)},
         {"0", BelowOne(0)},
-        {"", BelowOne(0)},
-        {"kHz", BelowOne(0)},
         {"-440", BelowOne(-440)},
+        // Only a whole number is a frequency.
+        {"", NotANumber("")},
+        {"kHz", NotANumber("kHz")},
+        {"12abc", NotANumber("12abc")},
+        {" 12000000 Hz", NotANumber(" 12000000 Hz")},
     };
     for (auto &r : rows) {
         Project p;
@@ -248,7 +256,8 @@ TEST(Nco, CommandLine)
     ASSERT_EQ(cli({"set", cli.File(), "clock_freq=1000"}), 0) << cli.output;
     const std::string before = cli.Bytes();
     EXPECT_EQ(cli({"add", cli.File(), "nco", "desired=none"}), 1);
-    EXPECT_EQ(cli.output, TooHigh(12000000, 500) + BelowOne(0));
+    EXPECT_EQ(cli.output, TooHigh(12000000, 500) +
+                              "Kivo: Please enter an integer. The field \"Desired Frequency [Hz]\" holds \"none\".\n");
     EXPECT_EQ(cli({"edit", cli.File(), "NCO_Freq1", "pin=62"}), 1);
     EXPECT_EQ(cli.output, TooHigh(1000, 500) + "Error: Pin #62 is already in use by Serial.\n");
     EXPECT_TRUE(cli.Bytes() == before);
