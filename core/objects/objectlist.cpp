@@ -38,6 +38,20 @@ bool PickerAllowsKind(const CKivoDoc &doc, int kind, IMessages &messages)
     return false;
 }
 
+// Ends an Add or Duplicate: the new object joins the project as one undo step,
+// or everything it took (a refused OK may have taken pins) is given back.
+static AddResult FinishAdd(CKivoDoc &doc, CDocChange &change, std::unique_ptr<CCodeObject> object, bool accepted)
+{
+    if (accepted) {
+        doc.AppendObject(std::move(object));
+        change.Commit();
+    } else {
+        change.Revert();
+    }
+    doc.UpdateAllViews();
+    return accepted ? AddResult::Added : AddResult::Cancelled;
+}
+
 AddResult AddObject(CKivoDoc &doc, int kind, IMessages &messages, const EditorRunner &run)
 {
     const IKind *k = FindKind(kind);
@@ -50,15 +64,7 @@ AddResult AddObject(CKivoDoc &doc, int kind, IMessages &messages, const EditorRu
         editor->Open();
         accepted = run(*editor);
     }
-    if (accepted) {
-        doc.AppendObject(std::move(object));
-        change.Commit();
-    } else {
-        // A refused OK may have taken pins for the object that is not added.
-        change.Revert();
-    }
-    doc.UpdateAllViews();
-    return accepted ? AddResult::Added : AddResult::Cancelled;
+    return FinishAdd(doc, change, std::move(object), accepted);
 }
 
 bool EditObject(CKivoDoc &doc, std::size_t index, IMessages &messages, const EditorRunner &run)
@@ -106,19 +112,13 @@ AddResult DuplicateObject(CKivoDoc &doc, std::size_t index, IMessages &messages,
         accepted = editor->Ok() == OkResult::Accepted;
         if (!accepted) {
             change.Revert();
-            auto shown = k->CreateEditor(*object, doc, 0, messages);
-            shown->OpenCopy();
-            accepted = run(*shown);
+            if (auto shown = k->CreateEditor(*object, doc, 0, messages)) {
+                shown->OpenCopy();
+                accepted = run(*shown);
+            }
         }
     }
-    if (accepted) {
-        doc.AppendObject(std::move(object));
-        change.Commit();
-    } else {
-        change.Revert();
-    }
-    doc.UpdateAllViews();
-    return accepted ? AddResult::Added : AddResult::Cancelled;
+    return FinishAdd(doc, change, std::move(object), accepted);
 }
 
 bool DeleteObject(CKivoDoc &doc, std::size_t index)
