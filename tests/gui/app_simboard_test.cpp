@@ -2,7 +2,7 @@
 // missing program, the console both ways, Pause, a fault, and closing the
 // window while the run goes on. The "compiler" copies a program made with the
 // tests' own instruction encoder, so no FlexSpin is needed.
-#include "../sim/p2asm.h"
+#include "../sim/p2programs.h"
 #include "app_support.h"
 
 #include "app/buildpane.h"
@@ -24,18 +24,6 @@ namespace kivo::test {
 namespace {
 
 using namespace kivo::test::p2;
-
-// Returns each byte from pin 63 on pin 62.
-Program Echo()
-{
-    Program p;
-    p << dForm(sub9::DIRL, I(62)) << wrpin(I(0x7C), I(62)) << augd(50u << 16) << wxpin(I(7), I(62))
-      << dForm(sub9::DIRH, I(62)) << dForm(sub9::DIRL, I(63)) << wrpin(I(0x3E), I(63)) << augd(100u << 16)
-      << wxpin(I(7), I(63)) << dForm(sub9::DIRH, I(63)) << dForm(sub9::TESTP, I(63), WC)
-      << cond(IF_NC, jmpA(0xFFFF8, true)) << rdpin(0x100, I(63)) << alu(op::SHR, 0x100, I(24)) << wypin(R(0x100), I(62))
-      << NOP << rdpin(0x130, I(62), WC) << cond(IF_C, jmpA(0xFFFF8, true)) << jmpA(0xFFFDC, true);
-    return p;
-}
 
 class SimBoardTest : public AppTest
 {

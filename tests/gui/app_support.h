@@ -6,7 +6,10 @@
 #include "app/mainframe.h"
 #include "model/projectfile.h"
 #include "testsupport.h"
+#include "workspace/editordialog.h"
 #include "workspace/kivoview.h"
+#include "workspace/objectpicker.h"
+#include "workspace/objectview.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -16,6 +19,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
@@ -193,6 +197,23 @@ private:
 };
 
 // An application on a profile of its own, in a temporary folder.
+// Add Object on `list`, the kind's button in the picker, then `edit` on the
+// new object's editor.
+inline void AddThroughPicker(CObjectView *list, int kind, std::function<void(CEditorDialog *)> edit)
+{
+    Modals::Get().Then([kind](QWidget *w) {
+        auto *picker = qobject_cast<CObjectPicker *>(w);
+        ASSERT_NE(picker, nullptr);
+        picker->KindButton(kind)->click();
+    });
+    Modals::Get().Then([edit](QWidget *w) {
+        auto *d = qobject_cast<CEditorDialog *>(w);
+        ASSERT_NE(d, nullptr);
+        edit(d);
+    });
+    list->AddButton()->click();
+}
+
 class AppTest : public ::testing::Test
 {
 protected:

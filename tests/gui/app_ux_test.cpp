@@ -37,21 +37,7 @@ protected:
         View()->setCurrentIndex(CKivoView::ObjectsTab);
         list = View()->ObjectView();
     }
-    // Add Object, the kind's button, then `edit` on the editor.
-    void Add(int kind, std::function<void(CEditorDialog *)> edit)
-    {
-        Modals::Get().Then([kind](QWidget *w) {
-            auto *picker = qobject_cast<CObjectPicker *>(w);
-            ASSERT_NE(picker, nullptr);
-            picker->KindButton(kind)->click();
-        });
-        Modals::Get().Then([edit](QWidget *w) {
-            auto *d = qobject_cast<CEditorDialog *>(w);
-            ASSERT_NE(d, nullptr);
-            edit(d);
-        });
-        list->AddButton()->click();
-    }
+    void Add(int kind, std::function<void(CEditorDialog *)> edit) { AddThroughPicker(list, kind, std::move(edit)); }
     QStringList KeyTipLetters()
     {
         QStringList out;
