@@ -7,6 +7,7 @@
 #include "model/codeobject.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
+#include "objects/pinclash.h"
 #include "platform/resources.h"
 
 #include <algorithm>
@@ -404,9 +405,7 @@ private:
             if (u.pin == 62 || u.pin == 63) {
                 reported.insert(u.pin);
                 Error(i, u.field,
-                      Format("Pin %d carries the serial console that the generated program prints on (pins 62 and "
-                             "63): choose another pin.",
-                             u.pin),
+                      PinInUseMessage(u.pin, "Serial", "the console the generated program prints on, pins 62 and 63"),
                       {u.pin});
                 continue;
             }
@@ -414,9 +413,7 @@ private:
                 if (p == u.pin) {
                     reported.insert(u.pin);
                     Error(i, u.field,
-                          Format("Pin %d is also the SD card's %s pin (\"Mount SD Card\" is on): choose another pin "
-                                 "or other SD pins.",
-                                 u.pin, label.c_str()),
+                          PinInUseMessage(u.pin, "SD Card", "its " + label + " pin while \"Mount SD Card\" is on"),
                           {u.pin});
                 }
             }
@@ -430,10 +427,7 @@ private:
                     const DrivenPin driven = kind ? kind->Driven(Obj(j)) : DrivenPin{};
                     if (driven.pin >= 0 && driven.pin == u.pin) {
                         reported.insert(u.pin);
-                        Error(i, u.field,
-                              Format("Pin %d is also driven by ", u.pin) + DisplayName(j) + " (" + driven.what +
-                                  "): choose another pin.",
-                              {u.pin});
+                        Error(i, u.field, PinInUseMessage(u.pin, DisplayName(j), driven.what), {u.pin});
                     }
                 }
             }
@@ -444,9 +438,7 @@ private:
                 for (auto &w : m_pins[std::size_t(j)]) {
                     if (w.pin == u.pin && !reported.count(u.pin)) {
                         reported.insert(u.pin);
-                        Error(i, u.field,
-                              Format("Pin %d is also used by ", u.pin) + DisplayName(j) + ": choose another pin.",
-                              {u.pin});
+                        Error(i, u.field, PinInUseMessage(u.pin, DisplayName(j)), {u.pin});
                     }
                 }
             }

@@ -1,5 +1,7 @@
 #include "objects/pinrules.h"
 
+#include "objects/pinclash.h"
+
 #include "model/kivodoc.h"
 
 namespace kivo {
@@ -45,6 +47,12 @@ void ClearPin(CKivoDoc &doc, int pin)
     doc.m_strPinOwner[pin].clear();
     doc.m_strPinUsage[pin].clear();
     doc.m_strPinNote[pin].clear();
+}
+
+std::string PinInUseMessage(int pin, const std::string &owner, const std::string &why)
+{
+    return "Pin #" + std::to_string(pin) + " is already in use by " + owner + (why.empty() ? "" : " (" + why + ")") +
+           ".";
 }
 
 } // namespace kivo

@@ -166,17 +166,22 @@ Result EditWithFlexProp(CKivoDoc &doc, Services &services)
 #else
     // The launcher above the FlexSpin folder, else the one on PATH.
     std::string folder = FlexPropFolder(doc.m_strFlexSpinPath);
-    r.program = folder.empty() ? "" : JoinPath(folder, "flexprop");
-    if (r.program.empty() || !services.files.Exists(r.program)) {
-        std::string onPath = FindProgramOnPath("flexprop", ToolSearch::FromEnvironment().path);
-        if (!onPath.empty()) {
-            r.program = onPath;
-            folder = ParentFolder(onPath);
-        }
+    const std::string beside = folder.empty() ? "" : JoinPath(folder, "flexprop");
+    r.program = beside;
+    if (beside.empty() || !services.files.Exists(beside)) {
+        r.program = FindProgramOnPath("flexprop", ToolSearch::FromEnvironment().path);
+        folder = r.program.empty() ? "" : ParentFolder(r.program);
     }
-    // With a folder set that leads nowhere there is nothing more to say.
+    if (r.program.empty() && doc.m_strFlexSpinPath.empty())
+        return Fail(Failure::ToolMissing, kNoFlexPropPath);
+    // A folder set that leads nowhere: say where FlexProp was looked for.
     if (r.program.empty())
-        return Fail(Failure::ToolMissing, doc.m_strFlexSpinPath.empty() ? kNoFlexPropPath : "");
+        return Fail(Failure::ToolMissing,
+                    "FlexProp was not found: " +
+                        (beside.empty() ? "the FlexSpin folder " + doc.m_strFlexSpinPath + " has no folder above it"
+                                        : "there is no " + beside) +
+                        ", and no flexprop is on PATH.\nSet the FlexSpin folder on the \"P2 & FlexSpin\" tab to "
+                        "the bin folder beside FlexProp.");
 #endif
     // The main-file path is one argument, blanks and all.
     r.args = {doc.m_strMainFilePath};
@@ -185,8 +190,8 @@ Result EditWithFlexProp(CKivoDoc &doc, Services &services)
     ProcessOutcome outcome = services.processes.Run(r);
     if (!outcome.started)
         return Fail(Failure::StartFailed,
-                    Format("Error running FlexProp:  %d", outcome.errorCode) + "\n" + r.program + ": " +
-                        ErrorText(outcome.errorCode),
+                    "FlexProp could not be started: " + ErrorText(outcome.errorCode) + ".\nThe program tried was " +
+                        r.program + ".",
                     CauseFromErrno(outcome.errorCode));
     return Succeed();
 }

@@ -65,6 +65,18 @@ const char *const kProjectCommands[] = {cmd::kFileSave,        cmd::kFileSaveAs,
 const char *const kTabCommands[] = {cmd::kFilePrint, cmd::kFileQuickPrint, cmd::kFilePrintPreview, cmd::kEditPaste,
                                     cmd::kEditCut,   cmd::kEditCopy,       cmd::kEditSelectAll};
 
+// What each print command does, and the tip of a greyed one.
+struct PrintTip {
+    const char *id;
+    const char *tip;
+};
+const PrintTip kPrintTips[] = {
+    {cmd::kFilePrint, "Print the I/O pin report"},
+    {cmd::kFileQuickPrint, "Print the I/O pin report on the default printer"},
+    {cmd::kFilePrintPreview, "Preview the I/O pin report"},
+};
+const char *const kPrintElsewhere = ": only the \"I/O Pin View\" tab prints (Ctrl+P shows it and prints)";
+
 } // namespace
 
 CMainFrame::CMainFrame(CKivoApp &app) : m_app(app)
@@ -142,8 +154,14 @@ CMainFrame::CMainFrame(CKivoApp &app) : m_app(app)
     connect(m_docTabs, &QTabBar::tabCloseRequested, this,
             [this](int index) { CloseChild(static_cast<CChildFrame *>(m_docTabs->tabData(index).value<void *>())); });
 
-    m_pane1 = new QLabel("Pane 1", this);
-    m_pane2 = new QLabel("Pane 2", this);
+    // Left: "Ready" under the passing messages. Right: what the active
+    // project holds.
+    m_pane1 = new QLabel("Ready", this);
+    m_pane1->setObjectName("statusReady");
+    m_pane2 = new QLabel(this);
+    m_pane2->setObjectName("statusProject");
+    m_pane2->setToolTip("Objects in the active project, and the pins in use as the I/O Pin View shows them "
+                        "(the serial pins 62 and 63 included)");
     statusBar()->addWidget(m_pane1, 1);
     statusBar()->addPermanentWidget(m_pane2);
     CreatePanes();
@@ -534,6 +552,7 @@ void CMainFrame::OnApplicationLook(int id)
 void CMainFrame::ActiveChildChanged()
 {
     UpdateTitles();
+    UpdateProjectPane();
     UpdateProjectCommands();
     UpdateHistoryCommands();
     UpdateTabCommands();
@@ -544,6 +563,20 @@ void CMainFrame::UpdateProjectCommands()
     const bool hasChild = ActiveChild() != nullptr;
     for (const char *id : kProjectCommands)
         m_actions.value(id)->setEnabled(hasChild);
+}
+
+void CMainFrame::UpdateProjectPane()
+{
+    CKivoDoc *doc = ActiveDocument();
+    if (!doc) {
+        m_pane2->setText("No project open");
+        return;
+    }
+    const std::size_t objects = doc->m_objList.size();
+    int pins = 0;
+    for (bool used : PinsInUse(*doc))
+        pins += used ? 1 : 0;
+    m_pane2->setText(QString("%1 object%2, %3 of 64 pins in use").arg(objects).arg(objects == 1 ? "" : "s").arg(pins));
 }
 
 void CMainFrame::UpdateHistoryCommands()
@@ -569,6 +602,11 @@ void CMainFrame::UpdateTabCommands()
     auto *target = pinTab ? dynamic_cast<ICommandTarget *>(child->View()->currentWidget()) : nullptr;
     for (const char *id : kTabCommands)
         m_actions.value(id)->setEnabled(pinTab && (!target || target->IsCommandEnabled(id)));
+    // A greyed print command says where printing is.
+    for (const PrintTip &p : kPrintTips) {
+        QAction *a = m_actions.value(p.id);
+        a->setToolTip(a->isEnabled() ? QString(p.tip) : QString(p.tip) + kPrintElsewhere);
+    }
 }
 
 // ---- project windows ----
@@ -587,13 +625,19 @@ void CMainFrame::OpenWindow(CKivoDoc &doc)
     connect(child, &CChildFrame::documentChanged, this, [this] {
         UpdateTitles();
         UpdateHistoryCommands();
+        UpdateProjectPane();
     });
     // A new selection in the pin grid changes what the clipboard commands can do.
-    for (auto *pins : child->findChildren<CPinsView *>())
+    for (auto *pins : child->findChildren<CPinsView *>()) {
         connect(pins, &CPinsView::editCommandsChanged, this, [this, child] {
             if (child == ActiveChild())
                 UpdateTabCommands();
         });
+        // A report printed to a file: where it went, until the next message.
+        connect(pins, &CPinsView::reportSaved, this, [this](const QString &file) {
+            statusBar()->showMessage("Pin report saved to " + QDir::toNativeSeparators(file));
+        });
+    }
     connect(child->View()->SimBoard(), &CSimBoardTab::compileRequested, this,
             [this, child] { CompileThenSimulate(child); });
     int index = m_docTabs->addTab(Escaped(child->Title()));

@@ -130,6 +130,8 @@ private:
     void ActiveChildChanged();
     void UpdateProjectCommands();
     void UpdateHistoryCommands();
+    // The status bar's right pane: the active project's objects and pins.
+    void UpdateProjectPane();
     void UpdateTabCommands();
     // Asked before generating a project whose checks found errors.
     bool AskToGenerateAnyway(const std::vector<Finding> &findings);

@@ -335,7 +335,16 @@ bool CPinsView::OnFilePrint()
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     if (dialog.exec() != QDialog::Accepted)
         return false;
-    return PrintReport(printer);
+    if (!PrintReport(printer))
+        return false;
+    Printed(printer);
+    return true;
+}
+
+void CPinsView::Printed(const QPrinter &printer)
+{
+    if (!printer.outputFileName().isEmpty())
+        emit reportSaved(printer.outputFileName());
 }
 
 bool CPinsView::OnFilePrintDirect()
@@ -344,7 +353,10 @@ bool CPinsView::OnFilePrintDirect()
     if (info.isNull())
         return OnFilePrint();
     QPrinter printer(info, QPrinter::HighResolution);
-    return PrintReport(printer);
+    if (!PrintReport(printer))
+        return false;
+    Printed(printer);
+    return true;
 }
 
 void CPinsView::OnFilePrintPreview()
@@ -353,7 +365,9 @@ void CPinsView::OnFilePrintPreview()
     printer.setDocName(PinReportDocName(m_doc));
     QPrintPreviewDialog preview(&printer, this);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *p) { PrintReport(*p); });
-    preview.exec();
+    // The preview's Print button closes it with Accepted once printed.
+    if (preview.exec() == QDialog::Accepted)
+        Printed(printer);
 }
 
 } // namespace kivo

@@ -115,12 +115,17 @@ public slots:
 signals:
     // Re-query CanCut() and friends.
     void editCommandsChanged();
+    // The report went into a file (a PDF), not to a printer.
+    void reportSaved(const QString &file);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    // After a print: says where a report printed to a file went.
+    void Printed(const QPrinter &printer);
+
     CKivoDoc &m_doc;
     int m_nViewToken = 0;
     int m_nRows = 0;

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -195,6 +196,11 @@ void CEditorDialog::AddField(const FieldSpec &desc, QGridLayout *grid, int &row,
     const std::string key = desc.key;
     QString label = Q(desc.label);
     QString hint = Q(desc.hint);
+    // A short note stands beside its field, where a hint would; a long one
+    // gets a line of its own below.
+    QString besideNote;
+    if (hint.isEmpty() && !desc.note.empty() && QFontMetrics(font()).horizontalAdvance(Q(desc.note)) <= 120)
+        hint = besideNote = Q(desc.note);
 
     switch (desc.type) {
     case FieldType::Text:
@@ -271,7 +277,7 @@ void CEditorDialog::AddField(const FieldSpec &desc, QGridLayout *grid, int &row,
     }
     }
     field.control->setObjectName(Q(key));
-    if (!hint.isEmpty())
+    if (!hint.isEmpty() && besideNote.isEmpty())
         field.control->setToolTip(hint);
 
     // Row: label | control | hint; check boxes, buttons and framed choices
@@ -300,7 +306,7 @@ void CEditorDialog::AddField(const FieldSpec &desc, QGridLayout *grid, int &row,
     ++row;
     field.message = NewMessageLabel(owner);
     grid->addWidget(field.message, row++, ownText ? 0 : 1, 1, ownText ? 3 : 2);
-    if (!desc.note.empty()) {
+    if (!desc.note.empty() && besideNote.isEmpty()) {
         auto *note = new QLabel(Q(desc.note), owner);
         note->setWordWrap(true);
         grid->addWidget(note, row++, 0, 1, 3);

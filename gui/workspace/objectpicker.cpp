@@ -30,7 +30,7 @@ struct PickerButton {
 const PickerButton kButtons[] = {
     {1005, 0, 1, "Simple VGA 8bpp", "Add a simple VGA 8bpp driver object", kSimpleVGA},
     {1032, 0, 2, "I2C Bus && Scanner", "Add an I2C Bus Driver and Scanner object", kI2CBus},
-    {1033, 0, 3, "RGB LED String", "Add an Neopixel String Driver object", kNeopixel},
+    {1033, 0, 3, "RGB LED String", "Add a Neopixel String Driver object", kNeopixel},
     {1035, 1, 2, "I2C RTC", "Add an I2C Real Time Clock (RTC) object", kRTC},
     {1034, 0, 4, "NCO (Square Wave)", "Add an NCO (Square Wave) object", kNCO},
     {1036, 0, 5, "Simple Sound", "Add a Simple Sound Stereo Music and Effects object", kSimpleSound},

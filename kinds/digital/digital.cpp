@@ -106,7 +106,7 @@ protected:
         m_object.m_bValid = true;
         m_object.m_nPinCount = 1;
         int pin = TextToInt(m_object.m_strPin);
-        if (!ClaimPinRange(pin, 1, 63, "Error: Pin #%d is already in use by ", ". Pin assignment change required."))
+        if (!ClaimPinRange(pin, 1, 63))
             return OkResult::StayOpen;
         m_doc.m_strPinUsage[pin] = kDigitalUsage;
         return OkResult::Accepted;

@@ -2,6 +2,7 @@
 #include "kinds/kind.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
+#include "objects/pinclash.h"
 #include "objects/pinrules.h"
 
 namespace kivo {
@@ -85,7 +86,7 @@ protected:
             return OkResult::StayOpen;
         }
         if (!IsPinFreeFor(m_doc, scl, name)) {
-            ShowError(Format("Pin #%d is already in use by ", scl) + m_doc.m_strPinOwner[scl] + ".", "scl");
+            ShowError(PinInUseMessage(scl, m_doc.m_strPinOwner[scl]), "scl");
             m_object.m_bValid = false;
             return OkResult::StayOpen;
         }
@@ -96,7 +97,7 @@ protected:
             return OkResult::StayOpen;
         }
         if (!IsPinFreeFor(m_doc, sda, name)) {
-            ShowError(Format("Pin #%d is already in use by ", sda) + m_doc.m_strPinOwner[sda] + ".", "sda");
+            ShowError(PinInUseMessage(sda, m_doc.m_strPinOwner[sda]), "sda");
             m_object.m_bValid = false;
             return OkResult::StayOpen;
         }

@@ -2,6 +2,7 @@
 #include "kinds/simplesound/slots.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
+#include "objects/pinclash.h"
 #include "objects/pinrules.h"
 #include "platform/messages.h"
 
@@ -96,10 +97,7 @@ protected:
     }
 
 private:
-    std::string ConflictMessage(int pin) const
-    {
-        return Format("Pin #%d is already in use by ", pin) + m_doc.m_strPinOwner[pin] + ".";
-    }
+    std::string ConflictMessage(int pin) const { return PinInUseMessage(pin, m_doc.m_strPinOwner[pin]); }
     OkResult Refuse(MessageKind kind, const std::string &text, const std::string &field)
     {
         if (kind == MessageKind::Plain)

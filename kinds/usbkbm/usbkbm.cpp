@@ -2,6 +2,7 @@
 #include "kinds/usbkbm/slots.h"
 #include "model/kivodoc.h"
 #include "model/text.h"
+#include "objects/pinclash.h"
 #include "objects/pinrules.h"
 #include "platform/messages.h"
 
@@ -199,8 +200,7 @@ private:
     {
         if (IsPinFreeFor(m_doc, pin, m_object.m_strName))
             return false;
-        Refuse(MessageKind::Error, Format("Pin #%d is already in use by ", pin) + m_doc.m_strPinOwner[pin] + ".",
-               field);
+        Refuse(MessageKind::Error, PinInUseMessage(pin, m_doc.m_strPinOwner[pin]), field);
         return true;
     }
 

@@ -211,9 +211,9 @@ INSTANTIATE_TEST_SUITE_P(
                   [](auto &d) { I2C(d), UsbKbmSlots(Usb(d)).NoErrorLed() = true; }, E, "UsbKbM1", "port",
                   "error LED drives pin 56, which I2CScan1"},
         CheckCase{"SD pins against objects", [](auto &d) { d.m_bMountSd = 1, Servo(d, "Servo1", "58"); },
-                  [](auto &d) { Servo(d, "Servo1", "58"); }, E, "Servo1", "pin", "SD card's MISO pin"},
+                  [](auto &d) { Servo(d, "Servo1", "58"); }, E, "Servo1", "pin", "in use by SD Card (its MISO pin"},
         CheckCase{"serial pins", [](auto &d) { Servo(d, "Servo1", "63"); }, [](auto &d) { Servo(d, "Servo1", "61"); },
-                  E, "Servo1", "pin", "serial console"},
+                  E, "Servo1", "pin", "in use by Serial (the console"},
         // 4 is a multiple of 4 but not of 8, which the driver takes too.
         CheckCase{"VGA base off the multiples of 4", [](auto &d) { Single(d, kSimpleVGA, "V1", "6"); },
                   [](auto &d) { Single(d, kSimpleVGA, "V1", "4"); }, E, "V1", "basepin", "6 is not a multiple of 4"},
@@ -233,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(
                   E, "UsbKbM1", "activity_led", "both pin 10"},
         CheckCase{"shared pin", [](auto &d) { Servo(d, "Servo1", "5"), Servo(d, "Servo2", "5"); },
                   [](auto &d) { Servo(d, "Servo1", "5"), Servo(d, "Servo2", "6"); }, E, "Servo2", "pin",
-                  "also used by Servo1"},
+                  "Pin #5 is already in use by Servo1."},
         // Kinds.
         CheckCase{"second VGA", [](auto &d) { Single(d, kSimpleVGA, "V1", "0"), Single(d, kSimpleVGA, "V2", "8"); },
                   [](auto &d) { Single(d, kSimpleVGA, "V1", "0"); }, E, "V2", "", "already has a SimpleVGA"},
@@ -416,15 +416,15 @@ TEST(Checks, EditorsRefusePinsHeldOutsideThePinTable)
     ASSERT_EQ(p.Add(kUsbKbm), AddResult::Added);
     // A new servo on the adapter's error LED.
     EXPECT_EQ(p.Add(kServo, {{"pin", "56"}}), AddResult::Cancelled);
-    EXPECT_EQ(p.Said(), "Error: Pin 56 is also driven by UsbKbM1 (its USB error LED): choose another pin.\n");
+    EXPECT_EQ(p.Said(), "Error: Pin #56 is already in use by UsbKbM1 (its USB error LED).\n");
     EXPECT_FALSE(p.doc.m_bPinUsed[56]);
     // An existing one moved there, or onto the SD card's pins.
     ASSERT_EQ(p.Add(kServo, {{"pin", "20"}}), AddResult::Added);
     EXPECT_FALSE(p.Edit(1, {{"pin", "56"}}));
-    EXPECT_EQ(p.Said(), "Error: Pin 56 is also driven by UsbKbM1 (its USB error LED): choose another pin.\n");
+    EXPECT_EQ(p.Said(), "Error: Pin #56 is already in use by UsbKbM1 (its USB error LED).\n");
     p.doc.m_bMountSd = 1;
     EXPECT_FALSE(p.Edit(1, {{"pin", "58"}}));
-    EXPECT_NE(p.Said().find("also the SD card's MISO pin"), std::string::npos);
+    EXPECT_NE(p.Said().find("Pin #58 is already in use by SD Card (its MISO pin"), std::string::npos);
     EXPECT_EQ(p.Object(1).m_strPin, "20");
     EXPECT_EQ(p.doc.m_strPinOwner[20], "Servo1");
     EXPECT_FALSE(p.doc.m_bPinUsed[58]);

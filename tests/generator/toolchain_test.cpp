@@ -201,6 +201,8 @@ TEST(Toolchain, FlexPropFolderDropsFourCharacters)
 
 TEST(Toolchain, FlexPropGetsTheMainFileAsOneArgument)
 {
+    test::TempDir dir;
+    ScopedPath path(dir / "empty");
     test::TestServices t;
     CKivoDoc doc;
     doc.OnNewDocument(t.profile);
@@ -208,25 +210,37 @@ TEST(Toolchain, FlexPropGetsTheMainFileAsOneArgument)
     doc.m_strMainFilePath = "/home/u/my projects/Blink.c";
     doc.m_strFlexSpinPath = "";
     EXPECT_FALSE(t.Show(EditWithFlexProp(doc, t.services)));
-    doc.m_strFlexSpinPath = "/bin";
-    EXPECT_FALSE(t.Show(EditWithFlexProp(doc, t.services))); // nothing to start, nothing said
-    EXPECT_EQ(t.messages.shown, (std::vector<ShownMessage>{
-                                    {MessageKind::Plain, "Please Generate Files before invoking FlexProp."},
-                                    {MessageKind::Plain, "Please specify FlexProp path before invoking FlexProp."}}));
+    // A folder that leads to no FlexProp says where it looked.
+    const std::string bin = dir / "flexprop/bin";
+    for (const std::string &setting : {std::string("/bin"), bin}) {
+        doc.m_strFlexSpinPath = setting;
+        EXPECT_EQ(t.Show(EditWithFlexProp(doc, t.services)).what, Failure::ToolMissing) << setting;
+    }
+    const std::string setUp = ", and no flexprop is on PATH.\nSet the FlexSpin folder on the \"P2 & FlexSpin\" tab to "
+                              "the bin folder beside FlexProp.";
+    EXPECT_EQ(
+        t.messages.shown,
+        (std::vector<ShownMessage>{
+            {MessageKind::Plain, "Please Generate Files before invoking FlexProp."},
+            {MessageKind::Plain, "Please specify FlexProp path before invoking FlexProp."},
+            {MessageKind::Plain, "FlexProp was not found: the FlexSpin folder /bin has no folder above it" + setUp},
+            {MessageKind::Plain, "FlexProp was not found: there is no " + (dir / "flexprop/flexprop") + setUp}}));
     EXPECT_TRUE(t.processes.requests.empty());
 
-    doc.m_strFlexSpinPath = "/home/u/flexprop/bin";
+    MakeProgram(dir / "flexprop/flexprop");
     EXPECT_TRUE(t.Show(EditWithFlexProp(doc, t.services)));
     ASSERT_EQ(t.processes.requests.size(), 1u);
     auto &r = t.processes.requests[0];
-    EXPECT_EQ(r.program, "/home/u/flexprop/flexprop");
+    EXPECT_EQ(r.program, dir / "flexprop/flexprop");
     EXPECT_EQ(r.args, std::vector<std::string>{"/home/u/my projects/Blink.c"});
-    EXPECT_EQ(r.workingFolder, "/home/u/flexprop");
+    EXPECT_EQ(r.workingFolder, dir / "flexprop");
     EXPECT_FALSE(r.wait);
 
+    // A start that fails says so in words, with the program tried.
     t.processes.outcome = {false, 13, 0};
     EXPECT_FALSE(t.Show(EditWithFlexProp(doc, t.services)));
-    EXPECT_EQ(t.messages.shown.back().text, "Error running FlexProp:  13\n/home/u/flexprop/flexprop: " + ErrorText(13));
+    EXPECT_EQ(t.messages.shown.back().text, "FlexProp could not be started: " + ErrorText(13) +
+                                                ".\nThe program tried was " + (dir / "flexprop/flexprop") + ".");
 }
 
 TEST(Toolchain, FlexPropIsFoundOnPathWhenTheFolderDoesNotLeadToIt)

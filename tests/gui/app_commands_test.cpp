@@ -458,6 +458,53 @@ TEST_F(CommandsTest, TabCommandsFollowTheActiveWindowAndItsTab)
     EXPECT_TRUE(Enabled("file.print"));
 }
 
+TEST_F(CommandsTest, PrintCommandsAreGreyedWithATipWhereTheTabCannotPrint)
+{
+    const char *const printCommands[] = {"file.print", "file.quick-print", "file.print-preview"};
+    const QString elsewhere = ": only the \"I/O Pin View\" tab prints (Ctrl+P shows it and prints)";
+    struct Row {
+        int tab;
+        bool prints;
+    };
+    const Row rows[] = {{CKivoView::SettingsTab, false},
+                        {CKivoView::ObjectsTab, false},
+                        {CKivoView::PinsTab, true},
+                        {CKivoView::SimBoardTab, false}};
+    for (const Row &row : rows) {
+        View()->setCurrentIndex(row.tab);
+        for (const char *id : printCommands) {
+            SCOPED_TRACE(std::string(id) + " on tab " + std::to_string(row.tab));
+            EXPECT_EQ(Enabled(id), row.prints);
+            EXPECT_EQ(Command(id)->toolTip().endsWith(elsewhere), !row.prints) << Command(id)->toolTip().toStdString();
+        }
+    }
+    View()->setCurrentIndex(CKivoView::PinsTab);
+    EXPECT_EQ(Command("file.quick-print")->toolTip(), "Print the I/O pin report on the default printer");
+    // Ctrl+P itself goes to the pin view from any tab.
+    View()->setCurrentIndex(CKivoView::ObjectsTab);
+    EXPECT_TRUE(Enabled("file.print-pin-report"));
+    EXPECT_EQ(Command("file.print-pin-report")->shortcut(), QKeySequence("Ctrl+P"));
+}
+
+TEST_F(CommandsTest, AFlexPropThatCannotStartIsSaidInWords)
+{
+    // A launcher beside the FlexSpin folder that may not be run.
+    const std::string folder = std::filesystem::path(path.toStdString()).parent_path() / "flexprop";
+    std::filesystem::create_directories(folder + "/bin");
+    WriteFileBytes(folder + "/flexprop", "#!/bin/sh\n");
+    std::filesystem::permissions(folder + "/flexprop", std::filesystem::perms::owner_read);
+    Doc().m_strFlexSpinPath = folder + "/bin";
+    Doc().m_strMainFilePath = folder + "/Cmd.c";
+    Modals::Get().ThenBox();
+    Frame().RunCommand("project.flexprop");
+    auto &boxes = Modals::Get().Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, QString::fromStdString("FlexProp could not be started: Permission denied.\nThe program "
+                                                    "tried was " +
+                                                    folder + "/flexprop."));
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Warning);
+}
+
 TEST_F(CommandsTest, ProjectCommandsNeedAProjectWindow)
 {
     const char *const projectCommands[] = {"file.save",         "file.save-as",          "file.close",

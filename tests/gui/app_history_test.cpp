@@ -17,13 +17,17 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QTabBar>
+#include <algorithm>
 #include <filesystem>
 
 namespace kivo::test {
@@ -301,6 +305,56 @@ TEST_F(HistoryTest, PrintProposesAFileNameWithoutAFolderSeparator)
     Frame().RunCommand("file.print-pin-report");
     EXPECT_EQ(View()->currentIndex(), CKivoView::PinsTab);
     EXPECT_EQ(docName, "Hist pin report");
+}
+
+TEST_F(HistoryTest, PrintingToAFileSaysWhereTheFileWent)
+{
+    const QString pdf = QString::fromStdString(dir / "report.pdf");
+    Modals::Get().Then([&pdf](QWidget *w) {
+        auto *dialog = qobject_cast<QPrintDialog *>(w);
+        ASSERT_NE(dialog, nullptr);
+        // The dialog's own "Print to File (PDF)" entry, into our file.
+        auto *printers = dialog->findChild<QComboBox *>("printers");
+        auto *file = dialog->findChild<QLineEdit *>("filename");
+        ASSERT_NE(printers, nullptr);
+        ASSERT_NE(file, nullptr);
+        printers->setCurrentIndex(printers->findText("PDF", Qt::MatchContains));
+        file->setText(pdf);
+        dialog->accept();
+    });
+    Frame().RunCommand("file.print-pin-report");
+    EXPECT_TRUE(std::filesystem::exists(pdf.toStdString()));
+    EXPECT_EQ(Frame().statusBar()->currentMessage(), "Pin report saved to " + pdf);
+}
+
+// The NCO's "hexidecimal" remarks stand on their fields' rows, right of them.
+TEST_F(HistoryTest, AShortNoteStandsBesideItsField)
+{
+    CCodeObject object;
+    RecordingMessages quiet;
+    auto model = FindKind(kNCO)->CreateEditor(object, Doc(), 0, quiet);
+    ASSERT_NE(model, nullptr);
+    model->Open();
+    CEditorDialog dialog(*model, &Frame());
+    dialog.show();
+    QApplication::processEvents();
+    QList<QLabel *> notes;
+    for (QLabel *l : dialog.findChildren<QLabel *>())
+        if (l->text() == "hexidecimal")
+            notes << l;
+    ASSERT_EQ(notes.size(), 2);
+    std::sort(notes.begin(), notes.end(), [&dialog](QLabel *a, QLabel *b) {
+        return a->mapTo(&dialog, QPoint(0, 0)).y() < b->mapTo(&dialog, QPoint(0, 0)).y();
+    });
+    const char *const keys[] = {"wxpin", "wypin"};
+    for (int i = 0; i < 2; ++i) {
+        QWidget *field = dialog.FieldControl(keys[i]);
+        ASSERT_NE(field, nullptr);
+        const QRect f(field->mapTo(&dialog, QPoint(0, 0)), field->size());
+        const QRect n(notes[i]->mapTo(&dialog, QPoint(0, 0)), notes[i]->size());
+        EXPECT_GE(n.left(), f.right()) << keys[i];
+        EXPECT_NEAR(n.center().y(), f.center().y(), f.height() / 2) << keys[i];
+    }
 }
 
 TEST_F(HistoryTest, EveryDialogFitsTheScreen)

@@ -7,6 +7,8 @@
 #include "generator/generator.h"
 #include "kinds/servo/slots.h"
 #include "model/kivodoc.h"
+#include "objects/editor.h"
+#include "objects/objectlist.h"
 #include "workspace/colortabbar.h"
 #include "workspace/commandtarget.h"
 
@@ -58,8 +60,13 @@ TEST_F(AppTest, StartWithoutArgumentsShowsKivo1OnItsSettingsTab)
     View()->setCurrentIndex(CKivoView::ObjectsTab);
     EXPECT_EQ(tabs->TabBackground(0), QColor(200, 250, 250));
     EXPECT_EQ(tabs->TabBackground(1), QColor(250, 250, 200));
-    EXPECT_EQ(Frame().StatusPane(0)->text(), "Pane 1");
-    EXPECT_EQ(Frame().StatusPane(1)->text(), "Pane 2");
+    // The status bar: "Ready", and what the active project holds (the
+    // serial pins always count).
+    EXPECT_EQ(Frame().StatusPane(0)->text(), "Ready");
+    EXPECT_EQ(Frame().StatusPane(1)->text(), "0 objects, 2 of 64 pins in use");
+    ASSERT_EQ(AddObject(Doc(), kServo, app->Messages(), [](CEditorModel &e) { return e.Ok() == OkResult::Accepted; }),
+              AddResult::Added);
+    EXPECT_EQ(Frame().StatusPane(1)->text(), "1 object, 3 of 64 pins in use");
 
     Frame().RunCommand("file.new");
     ASSERT_EQ(app->Documents().size(), 2u);
@@ -67,6 +74,10 @@ TEST_F(AppTest, StartWithoutArgumentsShowsKivo1OnItsSettingsTab)
     EXPECT_EQ(View()->currentIndex(), int(CKivoView::SettingsTab));
     EXPECT_EQ(Frame().DocumentTabs()->count(), 2);
     EXPECT_EQ(Frame().DocumentTabs()->tabText(Frame().DocumentTabs()->currentIndex()), "Kivo2");
+    EXPECT_EQ(Frame().StatusPane(1)->text(), "0 objects, 2 of 64 pins in use");
+    for (CChildFrame *child : Frame().Children())
+        Frame().CloseChild(child, false);
+    EXPECT_EQ(Frame().StatusPane(1)->text(), "No project open");
 }
 
 TEST_F(AppTest, StartWithAPathOpensThatProjectAndAnOpenProjectComesToTheFront)

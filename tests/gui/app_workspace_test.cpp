@@ -325,6 +325,7 @@ TEST_F(ObjectListTest, ThePickerOffersTwelveKindsAndRefusesAClockWithoutABus)
             EXPECT_FALSE(b->toolTip().isEmpty());
         }
         EXPECT_EQ(picker->KindButton(kServo)->toolTip(), "Add a Hobby Servo Control via PWM object");
+        EXPECT_EQ(picker->KindButton(kNeopixel)->toolTip(), "Add a Neopixel String Driver object");
         // Right column: the clock beside the bus, the filters beside the pin.
         EXPECT_EQ(picker->KindButton(kRTC)->y(), picker->KindButton(kI2CBus)->y());
         EXPECT_GT(picker->KindButton(kRTC)->x(), picker->KindButton(kI2CBus)->x());

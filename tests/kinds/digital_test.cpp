@@ -146,7 +146,7 @@ TEST(Digital, PinsAndConflictMessage)
     // Pin 38 held by another owner.
     ReservePin(p.doc, 38, "DAC1", "Digital To Analog");
     EXPECT_EQ(p.Add(kDigital, [](CEditorModel &e) { e.UserSetText("pin", "38"); }), AddResult::Cancelled);
-    EXPECT_EQ(p.Said(), "Error: Error: Pin #38 is already in use by DAC1. Pin assignment change required.\n");
+    EXPECT_EQ(p.Said(), "Error: Pin #38 is already in use by DAC1.\n");
     EXPECT_EQ(p.doc.m_nKindCount[kDigital], 1);
 
     EXPECT_FALSE(p.Edit(0, [](CEditorModel &e) { e.UserSetText("pin", "99"); }));
@@ -204,6 +204,6 @@ TEST(Digital, CommandLine)
     EXPECT_EQ(cli({"edit", cli.File(), "@1", "in_filter=filt4"}), 2);
     EXPECT_EQ(cli({"edit", cli.File(), "@1", "clocked=maybe"}), 2);
     EXPECT_EQ(cli({"add", cli.File(), "digital", "pin=40"}), 1);
-    EXPECT_EQ(cli.output, "Error: Error: Pin #40 is already in use by SmartPin1. Pin assignment change required.\n");
+    EXPECT_EQ(cli.output, "Error: Pin #40 is already in use by SmartPin1.\n");
     EXPECT_TRUE(cli.Bytes() == before);
 }

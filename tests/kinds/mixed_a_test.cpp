@@ -31,7 +31,7 @@ TEST(MixedA, FourKindsTogether)
 {
     Project p;
     AddFour(p);
-    EXPECT_EQ(p.Said(), "Error: Error: Pin #53 is already in use by Neopixel1. Pin assignment change required.\n");
+    EXPECT_EQ(p.Said(), "Error: Pin #53 is already in use by Neopixel1.\n");
     // The cancelled digital pin did not raise its counter.
     EXPECT_EQ(ObjectLines(p.doc),
               (std::vector<std::string>{"NCO_Freq1 - NCO-Frequency", "Neopixel1 - Neopixel",
