@@ -55,11 +55,12 @@ CBoardCard::CBoardCard(const CCodeObject &object, QWidget *parent)
     layout->addLayout(head);
     m_body = new QVBoxLayout;
     m_body->setSpacing(4);
-    layout->addLayout(m_body, 1);
+    layout->addLayout(m_body);
     m_readings = new QLabel(this);
     m_readings->setWordWrap(true);
     m_readings->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(m_readings);
+    layout->addStretch(1); // in a row with a taller card, the lines stay at the top
 }
 
 void CBoardCard::Show(const sim::LiveRun::Snapshot &, const Json &device)

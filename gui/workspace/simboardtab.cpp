@@ -112,6 +112,7 @@ CSimBoardTab::CSimBoardTab(CKivoDoc &doc, QWidget *parent) : QWidget(parent), m_
     split->addWidget(consoleBox);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
+    split->setSizes({600, 400});
     layout->addWidget(split, 1);
 
     connect(m_runButton, &QPushButton::clicked, this, [this] {

@@ -24,14 +24,13 @@ public:
         CBoardCard::Show(snapshot, device);
         const Json &last = Observed(device, "lastVolts"), &low = Observed(device, "lowestVolts"),
                    &high = Observed(device, "highestVolts");
-        SetLabel(m_volts, last.is_number() ? QString("%1 V").arg(last.get<double>(), 0, 'f', 3)
+        SetLabel(m_volts, last.is_number()   ? QString("%1 V").arg(last.get<double>(), 0, 'f', 3)
                           : device.is_null() ? QString("-")
                                              : QString("Not driven"));
-        SetLabel(Readings(), low.is_number() && high.is_number()
-                                 ? QString("from %1 V to %2 V so far")
-                                       .arg(low.get<double>(), 0, 'f', 3)
-                                       .arg(high.get<double>(), 0, 'f', 3)
-                                 : QString());
+        SetLabel(Readings(), low.is_number() && high.is_number() ? QString("from %1 V to %2 V so far")
+                                                                       .arg(low.get<double>(), 0, 'f', 3)
+                                                                       .arg(high.get<double>(), 0, 'f', 3)
+                                                                 : QString());
     }
 
 private:

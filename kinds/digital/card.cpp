@@ -31,7 +31,9 @@ protected:
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(QPen(palette().color(QPalette::Mid), 1));
-        p.setBrush(m_lit > 0 ? QColor(255, 60, 40) : m_lit == 0 ? QColor(90, 20, 16) : palette().color(QPalette::Button));
+        p.setBrush(m_lit > 0    ? QColor(255, 60, 40)
+                   : m_lit == 0 ? QColor(90, 20, 16)
+                                : palette().color(QPalette::Button));
         p.drawEllipse(QRectF(1.5, 1.5, width() - 3, height() - 3));
     }
 
@@ -78,8 +80,8 @@ public:
         const Json &level = Observed(device, "level"), &transitions = Observed(device, "transitions");
         m_lamp->setLit(level.is_number() ? level.get<int>() : -1);
         SetLabel(m_level, level.is_number() ? (level.get<int>() ? QString("High") : QString("Low")) : QString("-"));
-        SetLabel(Readings(), transitions.is_number() ? QString("%1 transitions").arg(transitions.get<long long>())
-                                                     : QString());
+        SetLabel(Readings(),
+                 transitions.is_number() ? QString("%1 transitions").arg(transitions.get<long long>()) : QString());
     }
 
 private:

@@ -32,11 +32,11 @@ public:
             const QString freq = f >= 1e6   ? QString("%1 MHz").arg(f / 1e6, 0, 'f', 6)
                                  : f >= 1e3 ? QString("%1 kHz").arg(f / 1e3, 0, 'f', 3)
                                             : QString("%1 Hz").arg(f, 0, 'f', 3);
-            SetLabel(m_value, QString("%1, duty %2%").arg(freq).arg(duty.is_number() ? duty.get<double>() * 100 : 0.0,
-                                                                    0, 'f', 1));
+            SetLabel(
+                m_value,
+                QString("%1, duty %2%").arg(freq).arg(duty.is_number() ? duty.get<double>() * 100 : 0.0, 0, 'f', 1));
         }
-        SetLabel(Readings(),
-                 edges.is_number() ? QString("%1 rising edges").arg(edges.get<long long>()) : QString());
+        SetLabel(Readings(), edges.is_number() ? QString("%1 rising edges").arg(edges.get<long long>()) : QString());
     }
 
 private:

@@ -87,13 +87,14 @@ public:
             m_leds->setColours(std::move(shown));
         const Json &latches = Observed(device, "latchCount"), &violations = Observed(device, "violationCount");
         const Json &part = Observed(device, "part");
-        SetLabel(Readings(), device.is_null() ? QString()
-                                              : QString("%1 LEDs (%2), %3 latches, %4 timing violations")
-                                                    .arg(shown.size())
-                                                    .arg(part.is_string() ? QString::fromStdString(part.get<std::string>())
-                                                                          : QString("-"))
-                                                    .arg(latches.is_number() ? latches.get<long long>() : 0)
-                                                    .arg(violations.is_number() ? violations.get<long long>() : 0));
+        SetLabel(Readings(),
+                 device.is_null()
+                     ? QString()
+                     : QString("%1 LEDs (%2), %3 latches, %4 timing violations")
+                           .arg(shown.size())
+                           .arg(part.is_string() ? QString::fromStdString(part.get<std::string>()) : QString("-"))
+                           .arg(latches.is_number() ? latches.get<long long>() : 0)
+                           .arg(violations.is_number() ? violations.get<long long>() : 0));
     }
     QImage Picture() const override
     {

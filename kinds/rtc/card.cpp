@@ -33,7 +33,8 @@ public:
         row->addWidget(new QLabel("Starts at:", this));
         m_start = new QDateTimeEdit(this);
         m_start->setDisplayFormat("yyyy-MM-dd HH:mm:ss");
-        m_start->setDateTimeRange(QDateTime(QDate(2000, 1, 1), QTime(0, 0)), QDateTime(QDate(2199, 12, 31), QTime(23, 59, 59)));
+        m_start->setDateTimeRange(QDateTime(QDate(2000, 1, 1), QTime(0, 0)),
+                                  QDateTime(QDate(2199, 12, 31), QTime(23, 59, 59)));
         m_start->setDateTime(FromText(sim::Ds1339::kStartTime.text()));
         m_start->setToolTip("The chip's time at reset (before a run)");
         row->addWidget(m_start);
@@ -51,12 +52,12 @@ public:
     void Show(const sim::LiveRun::Snapshot &snapshot, const Json &device) override
     {
         CBoardCard::Show(snapshot, device);
-        const bool running = snapshot.state == sim::LiveRun::State::Running ||
-                             snapshot.state == sim::LiveRun::State::Paused;
+        const bool running =
+            snapshot.state == sim::LiveRun::State::Running || snapshot.state == sim::LiveRun::State::Paused;
         m_start->setEnabled(!running);
-        QDateTime base = FromText(Observed(device, "startTime").is_string()
-                                      ? Observed(device, "startTime").get<std::string>()
-                                      : std::string());
+        QDateTime base =
+            FromText(Observed(device, "startTime").is_string() ? Observed(device, "startTime").get<std::string>()
+                                                               : std::string());
         double since = 0;
         const Json &sets = Observed(device, "setTimeWrites");
         if (sets.is_array() && !sets.empty() && sets.back().is_object()) {

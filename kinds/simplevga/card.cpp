@@ -16,12 +16,11 @@ class CScreen : public QWidget
 public:
     explicit CScreen(QWidget *parent) : QWidget(parent)
     {
-        setMinimumSize(320, 240);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        setMinimumSize(240, 180);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     }
-    QSize sizeHint() const override { return {480, 360}; }
-    bool hasHeightForWidth() const override { return true; }
-    int heightForWidth(int w) const override { return w * 3 / 4; }
+    // Low enough to leave room for the other cards on a 768-line screen.
+    QSize sizeHint() const override { return {400, 300}; }
     void setPicture(const QImage &image, const QString &caption)
     {
         m_image = image;
@@ -84,10 +83,11 @@ public:
                 const Json &v = Observed(device, key);
                 return v.is_number() ? v.get<double>() : 0.0;
             };
-            text = QString("%1, lines %2 kHz, frames %3 Hz")
-                       .arg(mode.is_string() ? QString::fromStdString(mode.get<std::string>()) : QString("unknown mode"))
-                       .arg(number("lineRateHz") / 1000, 0, 'f', 3)
-                       .arg(number("frameRateHz"), 0, 'f', 2);
+            text =
+                QString("%1, lines %2 kHz, frames %3 Hz")
+                    .arg(mode.is_string() ? QString::fromStdString(mode.get<std::string>()) : QString("unknown mode"))
+                    .arg(number("lineRateHz") / 1000, 0, 'f', 3)
+                    .arg(number("frameRateHz"), 0, 'f', 2);
         }
         SetLabel(Readings(), text);
     }
@@ -102,9 +102,6 @@ private:
 
 } // namespace
 
-CBoardCard *MakeSimpleVgaCard(const CCodeObject &object, QWidget *parent)
-{
-    return new CSimpleVgaCard(object, parent);
-}
+CBoardCard *MakeSimpleVgaCard(const CCodeObject &object, QWidget *parent) { return new CSimpleVgaCard(object, parent); }
 
 } // namespace kivo

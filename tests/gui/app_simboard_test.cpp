@@ -306,7 +306,8 @@ TEST_F(AppTest, AllKindsCardsShowTheirDevices)
 
     // For the documentation (under xvfb-run with QT_QPA_PLATFORM=xcb).
     if (const char *folder = std::getenv("KIVO_SCREENSHOT_DIR"); folder && *folder) {
-        Frame().showMaximized();
+        Frame().setGeometry(0, 0, 1366, 768);
+        Frame().show();
         QTest::qWait(1500);
         EXPECT_LE(Frame().frameGeometry().height(), 768);
         std::filesystem::create_directories(folder);
