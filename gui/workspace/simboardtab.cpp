@@ -282,7 +282,7 @@ void CSimBoardTab::SyncCards()
     QWidget *last = m_stopButton;
     for (CBoardCard *card : m_cards)
         for (QWidget *w : card->findChildren<QWidget *>())
-            if (w->focusPolicy() & Qt::TabFocus) {
+            if (w->parentWidget() == card && (w->focusPolicy() & Qt::TabFocus)) {
                 setTabOrder(last, w);
                 last = w;
             }

@@ -216,6 +216,9 @@ TEST_F(SimBoardTest, CardsShowWhatThePinsDo)
     CompileAndRun();
     const auto &cards = Tab()->Cards();
     ASSERT_EQ(cards.size(), 4u);
+    // Tab goes from the run's buttons through the cards' controls to the console's input.
+    EXPECT_EQ(Tab()->StopButton()->nextInFocusChain(), cards[0]->findChild<QPushButton *>("input.open"));
+    EXPECT_EQ(cards[3]->findChild<QPushButton *>("input.high")->nextInFocusChain(), Tab()->Input());
     for (CBoardCard *card : cards)
         ASSERT_TRUE(QTest::qWaitFor([&] { return card->Device()->text() != "-"; }, 5000)) << card->ObjectName();
     EXPECT_TRUE(QTest::qWaitFor([&] { return cards[0]->findChild<QLabel *>("level")->text() == "High"; }, 5000));
