@@ -2,20 +2,22 @@
 
 #include "model/kivodoc.h"
 #include "run/liverun.h"
+#include "workspace/boardcard.h"
 
 #include <QFile>
 #include <QFileDialog>
 #include <QFontDatabase>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTextCursor>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace kivo {
@@ -96,19 +98,21 @@ CSimBoardTab::CSimBoardTab(CKivoDoc &doc, QWidget *parent) : QWidget(parent), m_
     for (QPushButton *b : {send, clear, save})
         inputRow->addWidget(b);
     consoleLayout->addLayout(inputRow);
-    auto *objectsBox = new QGroupBox("Objects", this);
-    auto *objectsLayout = new QVBoxLayout(objectsBox);
-    m_objects = new QTreeWidget(objectsBox);
-    m_objects->setHeaderLabels({"Object", "Device", "Measured"});
-    m_objects->setRootIsDecorated(false);
-    m_objects->setColumnWidth(0, 110);
-    m_objects->setColumnWidth(1, 130);
-    objectsLayout->addWidget(m_objects);
+    // The objects' cards, two to a row (a wide one takes a row).
+    m_cardArea = new QScrollArea(this);
+    m_cardArea->setWidgetResizable(true);
+    m_cardArea->setFrameShape(QFrame::NoFrame);
+    auto *cards = new QWidget(m_cardArea);
+    m_cardGrid = new QGridLayout(cards);
+    m_cardGrid->setContentsMargins(0, 0, 4, 0);
+    m_cardGrid->setSpacing(6);
+    m_cardArea->setWidget(cards);
     auto *split = new QSplitter(Qt::Horizontal, this);
-    split->addWidget(objectsBox);
+    split->addWidget(m_cardArea);
     split->addWidget(consoleBox);
-    split->setStretchFactor(0, 1);
-    split->setStretchFactor(1, 1);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+    split->setSizes({600, 400});
     layout->addWidget(split, 1);
 
     connect(m_runButton, &QPushButton::clicked, this, [this] {
@@ -132,7 +136,7 @@ CSimBoardTab::CSimBoardTab(CKivoDoc &doc, QWidget *parent) : QWidget(parent), m_
     setTabOrder(m_runButton, m_pauseButton);
     setTabOrder(m_pauseButton, m_restartButton);
     setTabOrder(m_restartButton, m_stopButton);
-    setTabOrder(m_stopButton, m_input);
+    SyncCards();
     Refresh();
 }
 
@@ -143,8 +147,15 @@ bool CSimBoardTab::Start()
 {
     // The program may have been compiled again: each start reads it anew.
     m_timer->stop();
+    for (CBoardCard *card : m_cards)
+        card->Attach(nullptr);
     m_run.reset();
+    SyncCards();
     auto run = std::make_unique<sim::LiveRun>();
+    std::vector<std::string> sets;
+    for (CBoardCard *card : m_cards)
+        card->BeforeStart(sets);
+    run->setStartSettings(std::move(sets));
     std::string error;
     if (!run->openProject(m_doc, &error)) {
         const bool compile = error.find("Compile") != std::string::npos;
@@ -154,6 +165,8 @@ bool CSimBoardTab::Start()
     }
     m_messageBar->hide();
     m_run = std::move(run);
+    for (CBoardCard *card : m_cards)
+        card->Attach(m_run.get());
     m_run->run();
     m_timer->start();
     Refresh();
@@ -205,7 +218,7 @@ void CSimBoardTab::Refresh()
             m_console->moveCursor(QTextCursor::End);
             m_console->ensureCursorVisible();
         }
-        ShowObjects(s.board);
+        ShowCards(s);
         if (s.state == sim::LiveRun::State::Ended) {
             m_timer->stop();
             ShowMessage(QString::fromStdString(s.ended), !s.fault.empty(), false);
@@ -218,33 +231,76 @@ void CSimBoardTab::Refresh()
     UpdateButtons();
 }
 
-void CSimBoardTab::ShowObjects(const Json &board)
+CBoardCard *CSimBoardTab::Card(const std::string &objectName) const
 {
-    if (!board.is_array())
+    for (CBoardCard *card : m_cards)
+        if (card->ObjectName() == objectName)
+            return card;
+    return nullptr;
+}
+
+void CSimBoardTab::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_run)
+        SyncCards();
+}
+
+void CSimBoardTab::SyncCards()
+{
+    std::vector<std::pair<std::string, std::int32_t>> objects;
+    for (const auto &o : m_doc.m_objList)
+        objects.emplace_back(o->m_strName, o->m_nKind);
+    if (objects == m_cardsFor && !m_cards.empty())
         return;
-    while (m_objects->topLevelItemCount() > int(board.size()))
-        delete m_objects->topLevelItem(m_objects->topLevelItemCount() - 1);
-    for (std::size_t i = 0; i < board.size(); i++) {
-        const Json &o = board[i];
-        QTreeWidgetItem *row = m_objects->topLevelItem(int(i));
-        if (!row)
-            row = new QTreeWidgetItem(m_objects);
-        // The device's plain readings, as "key value" pairs.
-        QStringList readings;
-        if (o.contains("observations") && o["observations"].is_object())
-            for (const auto &[key, value] : o["observations"].items())
-                if (!value.is_structured() && !value.is_null())
-                    readings << QString::fromStdString(key + " " + JsonText(value));
-        const QString texts[] = {QString::fromStdString(o.value("name", "")),
-                                 o.contains("device") && o["device"].is_string()
-                                     ? QString::fromStdString(o["device"].get<std::string>())
-                                     : QString("-"),
-                                 readings.join(", ")};
-        for (int c = 0; c < 3; c++)
-            if (row->text(c) != texts[c]) {
-                row->setText(c, texts[c]);
-                row->setToolTip(c, texts[c]);
+    m_cardsFor = objects;
+    for (CBoardCard *card : m_cards)
+        delete card;
+    m_cards.clear();
+    while (QLayoutItem *item = m_cardGrid->takeAt(0))
+        delete item;
+    QWidget *holder = m_cardArea->widget();
+    int row = 0, column = 0;
+    for (const auto &o : m_doc.m_objList) {
+        CBoardCard *card = MakeBoardCard(*o, holder);
+        if (card->Wide() && column > 0) {
+            row++;
+            column = 0;
+        }
+        m_cardGrid->addWidget(card, row, column, 1, card->Wide() ? 2 : 1);
+        column += card->Wide() ? 2 : 1;
+        if (column >= 2) {
+            row++;
+            column = 0;
+        }
+        m_cards.push_back(card);
+    }
+    m_cardGrid->setRowStretch(row + 1, 1);
+    m_cardGrid->setColumnStretch(0, 1);
+    m_cardGrid->setColumnStretch(1, 1);
+    // Tab order: the run's buttons, each card's controls, the console's input.
+    QWidget *last = m_stopButton;
+    for (CBoardCard *card : m_cards)
+        for (QWidget *w : card->findChildren<QWidget *>())
+            if (w->parentWidget() == card && (w->focusPolicy() & Qt::TabFocus)) {
+                setTabOrder(last, w);
+                last = w;
             }
+    setTabOrder(last, m_input);
+}
+
+void CSimBoardTab::ShowCards(const sim::LiveRun::Snapshot &snapshot)
+{
+    static const Json none;
+    for (CBoardCard *card : m_cards) {
+        const Json *entry = &none;
+        if (snapshot.board.is_array())
+            for (const Json &o : snapshot.board)
+                if (o.value("name", "") == card->ObjectName()) {
+                    entry = &o;
+                    break;
+                }
+        card->Show(snapshot, *entry);
     }
 }
 

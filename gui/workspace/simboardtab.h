@@ -1,25 +1,26 @@
 #pragma once
 #include "json.h"
+#include "run/liverun.h"
 
 #include <QStringDecoder>
 #include <QWidget>
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
-class QTreeWidget;
+class QGridLayout;
+class QScrollArea;
 
 namespace kivo {
 
+class CBoardCard;
 class CKivoDoc;
-namespace sim {
-class LiveRun;
-}
 
 // The "Simulated Board" tab: the project's compiled program running on the
 // simulated board, with Run, Pause, Restart and Stop, the simulated time and
@@ -55,8 +56,9 @@ public:
     QLabel *Message() const { return m_message; }
     QPlainTextEdit *Console() const { return m_console; }
     QLineEdit *Input() const { return m_input; }
-    // One row per object: its name, its device and what the device measures.
-    QTreeWidget *Objects() const { return m_objects; }
+    // One card per object, in the project's order, showing its device live.
+    const std::vector<CBoardCard *> &Cards() const { return m_cards; }
+    CBoardCard *Card(const std::string &objectName) const;
 
     // Writes the console's text to `path`; false when it cannot.
     bool SaveConsole(const QString &path) const;
@@ -72,7 +74,11 @@ private:
     void SendInput();
     void OnSave();
     void UpdateButtons();
-    void ShowObjects(const Json &board);
+    // The cards of the project's objects as they are now (made anew when
+    // the objects changed).
+    void SyncCards();
+    void ShowCards(const sim::LiveRun::Snapshot &snapshot);
+    void showEvent(QShowEvent *event) override;
 
     CKivoDoc &m_doc;
     std::unique_ptr<sim::LiveRun> m_run;
@@ -92,7 +98,10 @@ private:
     QPushButton *m_compileButton;
     QPlainTextEdit *m_console;
     QLineEdit *m_input;
-    QTreeWidget *m_objects;
+    QScrollArea *m_cardArea;
+    QGridLayout *m_cardGrid;
+    std::vector<CBoardCard *> m_cards;
+    std::vector<std::pair<std::string, std::int32_t>> m_cardsFor; // the objects the cards were made for
 };
 
 } // namespace kivo

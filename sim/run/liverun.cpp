@@ -1,6 +1,7 @@
 #include "run/liverun.h"
 
 #include "board/console.h"
+#include "board/vgamonitor.h"
 #include "chip/chip.h"
 #include "chip/pins.h"
 #include "model/kivodoc.h"
@@ -97,7 +98,7 @@ bool LiveRun::openImage(const std::vector<std::uint8_t> &image, std::string *err
 std::unique_ptr<LiveRun::Session> LiveRun::makeSession(std::string *error) const
 {
     auto s = std::make_unique<Session>();
-    if (m_doc && !s->board.build(*m_doc, {}, s->chip->time(), error))
+    if (m_doc && !s->board.build(*m_doc, m_startSets, s->chip->time(), error))
         return nullptr;
     if (!s->chip->loadImage(m_image, error))
         return nullptr;
@@ -170,6 +171,53 @@ void LiveRun::send(std::string_view bytes)
     m_input.append(bytes);
 }
 
+void LiveRun::change(std::string setting)
+{
+    std::lock_guard lock(m_mutex);
+    m_changes.push_back(std::move(setting));
+}
+
+// Between slices, with the lock released.
+void LiveRun::applyChanges(Session &s)
+{
+    std::vector<std::string> changes;
+    {
+        std::lock_guard lock(m_mutex);
+        changes.swap(m_changes);
+    }
+    std::string problem;
+    for (const std::string &c : changes)
+        if (std::string p = s.board.change(c, s.chip->pins(), s.chip->now()); !p.empty())
+            problem = p;
+    if (!changes.empty()) {
+        std::lock_guard lock(m_mutex);
+        m_snap.changeProblem = problem;
+    }
+}
+
+// At a measure, with the lock released: a monitor that has captured a frame
+// gives it up and captures the next, so a frame is copied once per measure at
+// most.
+void LiveRun::takeFrame(Session &s)
+{
+    const std::shared_ptr<VgaMonitor> monitor = s.board.monitor();
+    if (!monitor || !monitor->captured())
+        return;
+    auto frame = std::make_shared<const std::vector<std::uint8_t>>(monitor->frame());
+    monitor->captureNext();
+    std::lock_guard lock(m_mutex);
+    m_frame = std::move(frame);
+    m_frameCount++;
+}
+
+std::shared_ptr<const std::vector<std::uint8_t>> LiveRun::frame(int *count) const
+{
+    std::lock_guard lock(m_mutex);
+    if (count)
+        *count = m_frameCount;
+    return m_frame;
+}
+
 LiveRun::Snapshot LiveRun::snapshot() const
 {
     std::lock_guard lock(m_mutex);
@@ -227,6 +275,8 @@ void LiveRun::loop()
             m_snap.generation = generation;
             m_console.clear();
             m_consoleStart = 0;
+            m_frame.reset();
+            m_frameCount = 0;
             m_resumed = true;
             lastMeasure = {};
         }
@@ -242,6 +292,7 @@ void LiveRun::loop()
 
         if (!input.empty())
             s->console->send(std::vector<std::uint8_t>(input.begin(), input.end()));
+        applyChanges(*s);
         const Chip::StopReason stop = s->chip->runForSeconds(kSliceSeconds);
         const double now = s->chip->seconds();
         std::string ended, fault;
@@ -259,6 +310,7 @@ void LiveRun::loop()
         if (measure && m_doc) {
             s->chip->pins().advance(s->chip->now());
             board = s->board.report();
+            takeFrame(*s);
         }
         std::string printed = std::move(s->printed);
         s->printed.clear();

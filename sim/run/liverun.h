@@ -46,6 +46,7 @@ public:
         std::string ended;            // why the run ended, in words
         int generation = 0;           // counts starts from reset
         Json board;                   // per object: the device's observations (ProjectBoard::report)
+        std::string changeProblem;    // why the last change() was not made
     };
 
     LiveRun();
@@ -69,6 +70,16 @@ public:
     void stop();
     // Bytes for pin 63, sent at the program's baud as soon as it listens.
     void send(std::string_view bytes);
+    // NAME.KEY=VALUE settings of the board's devices (as --set) for each
+    // start from reset; before openProject.
+    void setStartSettings(std::vector<std::string> sets) { m_startSets = std::move(sets); }
+    // A device setting changed while the program runs, as a scenario's set
+    // step changes it, at the next slice. A setting that cannot change is
+    // dropped; snapshot().changeProblem says why.
+    void change(std::string setting);
+    // The monitor's latest complete frame (VgaMonitor::frame()), null until
+    // one is drawn; `count` the frames captured since reset.
+    std::shared_ptr<const std::vector<std::uint8_t>> frame(int *count = nullptr) const;
 
     Snapshot snapshot() const;
     // What the program printed from byte `from` on (counted since reset);
@@ -100,6 +111,15 @@ private:
     Snapshot m_snap;
     std::string m_console;
     std::uint64_t m_consoleStart = 0; // the count of the first byte kept
+
+    // Device settings (under m_mutex, but m_startSets: set before open).
+    std::vector<std::string> m_startSets;
+    std::vector<std::string> m_changes;
+    void applyChanges(Session &s);
+    // The monitor's frames (under m_mutex).
+    void takeFrame(Session &s);
+    std::shared_ptr<const std::vector<std::uint8_t>> m_frame;
+    int m_frameCount = 0;
 
     std::thread m_thread;
 };

@@ -136,6 +136,24 @@ Json ProjectBoard::report() const
     return list;
 }
 
+std::string ProjectBoard::change(const std::string &setting, Pins &pins, Clock now)
+{
+    std::vector<SetValue> parsed;
+    std::string error;
+    if (!ParseSets({setting}, parsed, &error))
+        return error;
+    const SetValue &s = parsed.front();
+    for (auto &w : m_objects)
+        if (w.object->m_strName == s.name) {
+            const IKindBoard *kind = FindKindBoard(w.object->m_nKind);
+            pins.advance(now);
+            std::string problem = kind ? kind->change(w, s.key, s.value, now) : "the kind is not known";
+            pins.advance(now);
+            return problem;
+        }
+    return "the project has no object " + s.name;
+}
+
 std::string FindProjectBinary(const CKivoDoc &doc, std::string *error)
 {
     std::string dummy;
@@ -463,20 +481,7 @@ void ProjectSession::sendSerial(const std::string &bytes)
 
 std::string ProjectSession::change(const std::string &setting)
 {
-    std::vector<SetValue> parsed;
-    std::string error;
-    if (!ParseSets({setting}, parsed, &error))
-        return error;
-    const SetValue &s = parsed.front();
-    for (auto &w : m_board.objects())
-        if (w.object->m_strName == s.name) {
-            const IKindBoard *kind = FindKindBoard(w.object->m_nKind);
-            settle(false);
-            std::string problem = kind ? kind->change(w, s.key, s.value, m_chip->now()) : "the kind is not known";
-            settle(false);
-            return problem;
-        }
-    return "the project has no object " + s.name;
+    return m_board.change(setting, m_chip->pins(), m_chip->now());
 }
 
 void ProjectSession::settle(bool last)

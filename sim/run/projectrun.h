@@ -49,6 +49,9 @@ public:
     const std::vector<Wired> &objects() const { return m_objects; }
     std::vector<Wired> &objects() { return m_objects; }
     Json report() const;
+    // NAME.KEY=VALUE changed while the program runs, at `now` (the pins
+    // brought up to it first): "" when done, else why not.
+    std::string change(const std::string &setting, Pins &pins, Clock now);
 
 private:
     std::vector<Wired> m_objects;

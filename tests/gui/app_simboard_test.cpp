@@ -3,20 +3,24 @@
 // window while the run goes on. The "compiler" copies a program made with the
 // tests' own instruction encoder, so no FlexSpin is needed.
 #include "../sim/p2programs.h"
+#include "../simrun/simrun_support.h"
 #include "app_support.h"
 
 #include "app/buildpane.h"
+#include "generator/generator.h"
 #include "kinds/kind.h"
 #include "model/kivodoc.h"
+#include "model/projectfile.h"
 #include "objects/objectlist.h"
 #include "run/liverun.h"
+#include "workspace/boardcard.h"
 #include "workspace/flexspinview.h"
 #include "workspace/simboardtab.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QSlider>
 
 #include <chrono>
 
@@ -156,10 +160,150 @@ TEST_F(SimBoardTest, ObjectsShowTheirDevices)
     loop << jmpA(0xFFFFC, true);
     Program(loop);
     CompileAndRun();
-    QTreeWidget *objects = Tab()->Objects();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return objects->topLevelItemCount() == 1; }, 5000));
-    EXPECT_EQ(objects->topLevelItem(0)->text(0), QString::fromStdString(Doc().m_objList[0]->m_strName));
-    EXPECT_EQ(objects->topLevelItem(0)->text(1), "pulse meter");
+    ASSERT_EQ(Tab()->Cards().size(), 1u);
+    CBoardCard *card = Tab()->Cards().front();
+    EXPECT_EQ(card->ObjectName(), Doc().m_objList[0]->m_strName);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return card->Device()->text() == "pulse meter"; }, 5000))
+        << card->Device()->text().toStdString();
+    EXPECT_EQ(card->Readings()->text(), "No pulse");
+}
+
+// A pin pattern on three objects' pins: pin 20 driven high, pin 21 toggled
+// every 106 clocks (a 50% square wave of 20 MHz / 212), and one red WS2812B
+// LED on pin 22, written by turns of the pin (a 1 is high for 14 clocks, a
+// 0 for 4) every 400 us. Pin 23 is left to the digital card's switch.
+TEST_F(SimBoardTest, CardsShowWhatThePinsDo)
+{
+    const struct {
+        std::int32_t kind;
+        const char *pin;
+    } objects[] = {{kDigital, "20"}, {kNCO, "21"}, {kNeopixel, "22"}, {kDigital, "23"}};
+    for (const auto &o : objects)
+        ASSERT_EQ(AddObject(Doc(), o.kind, app->Messages(),
+                            [&](CEditorModel &e) {
+                                e.UserSetText("pin", o.pin);
+                                if (o.kind == kNeopixel)
+                                    e.UserSetText("leds", "1");
+                                return e.Ok() == OkResult::Accepted;
+                            }),
+                  AddResult::Added);
+    Modals::Get().ThenBox();
+    Frame().RunCommand("project.generate");
+    Modals::Get().Reset();
+    constexpr std::uint32_t val = 0x100, count = 0x101;
+    p2::Program p;
+    p << dForm(sub9::DRVH, I(20)) << coginit(I(1), I(0x80)) // cog 1 toggles, from hub $80
+      << augs(0xFF00) << mov(val, I(0xFF00 & 0x1FF)) << alu(op::SHL, val, I(8)) << mov(count, I(24))
+      << alu(op::SHL, val, I(1), WC) << dForm(sub9::DRVH, I(22)) << cond(IF_C, waitx(I(10))) << dForm(sub9::DRVL, I(22))
+      << waitx(I(8)) << djnz(count, I(0x1FA))                         // each bit
+      << augd(8000) << waitx(I(8000 & 0x1FF)) << jmpA(0xFFFCC, true); // latch, again
+    while (p.here() < 0x20)
+        p << NOP;
+    p << dForm(sub9::DRVNOT, I(21)) << waitx(I(98)) << jmpA(0xFFFF4, true);
+    Program(p);
+    CompileAndRun();
+    const auto &cards = Tab()->Cards();
+    ASSERT_EQ(cards.size(), 4u);
+    // Tab goes from the run's buttons through the cards' controls to the console's input.
+    EXPECT_EQ(Tab()->StopButton()->nextInFocusChain(), cards[0]->findChild<QPushButton *>("input.open"));
+    EXPECT_EQ(cards[3]->findChild<QPushButton *>("input.high")->nextInFocusChain(), Tab()->Input());
+    for (CBoardCard *card : cards)
+        ASSERT_TRUE(QTest::qWaitFor([&] { return card->Device()->text() != "-"; }, 5000)) << card->ObjectName();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return cards[0]->findChild<QLabel *>("level")->text() == "High"; }, 5000));
+    const QString wave = QString("%1 kHz, duty 50.0%").arg(20e3 / 212, 0, 'f', 3);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return cards[1]->findChild<QLabel *>("value")->text() == wave; }, 5000))
+        << cards[1]->findChild<QLabel *>("value")->text().toStdString() << " not " << wave.toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return cards[2]->Picture().pixelColor(0, 0) == QColor(255, 0, 0); }, 5000))
+        << cards[2]->Readings()->text().toStdString();
+
+    // The switch drives the open pin through 1 kOhm while the program runs.
+    QLabel *level = cards[3]->findChild<QLabel *>("level");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return level->text() == "Low"; }, 5000)) << level->text().toStdString();
+    auto *high = cards[3]->findChild<QPushButton *>("input.high");
+    ASSERT_NE(high, nullptr);
+    high->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return level->text() == "High"; }, 5000)) << level->text().toStdString();
+    EXPECT_EQ(Tab()->Run()->snapshot().changeProblem, "");
+}
+
+// The example with every kind, compiled by FlexSpin, on the tab's cards.
+TEST_F(AppTest, AllKindsCardsShowTheirDevices)
+{
+    KIVO_REQUIRE_FLEXSPIN(flexspin);
+    const std::string path = dir / "AllKinds.kivo";
+    std::filesystem::copy_file(std::string(KIVO_SOURCE_DIR) + "/examples/AllKinds.kivo", path);
+    {
+        TestServices t;
+        CKivoDoc doc;
+        ASSERT_TRUE(OpenProject(path, doc, t.services));
+        ASSERT_TRUE(t.Show(GenerateProject(doc, t.services)));
+        CompileResult c = CompileP2(flexspin, dir.Path(), "AllKinds.c", BuildScriptOptions(dir.Path()));
+        ASSERT_TRUE(c.Ok()) << c.output;
+    }
+    Start({QString::fromStdString(path)});
+    View()->setCurrentIndex(CKivoView::SimBoardTab);
+    CSimBoardTab *tab = View()->SimBoard();
+    ASSERT_TRUE(tab->Start()) << tab->Message()->text().toStdString();
+    auto console = [&] { return tab->Console()->toPlainText().toStdString(); };
+    constexpr int kWait = 120000; // the whole board runs well below real time on a slow host
+
+    // The monitor's frame is bitmap2.bmp as the DAC shows it.
+    CBoardCard *monitor = tab->Card("SimpleVGA1");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !monitor->Picture().isNull(); }, kWait)) << console();
+    const QImage picture = monitor->Picture().convertToFormat(QImage::Format_RGB888);
+    ASSERT_EQ(picture.size(), QSize(640, 480));
+    std::vector<std::uint8_t> frame;
+    for (int y = 0; y < 480; y++)
+        frame.insert(frame.end(), picture.constScanLine(y), picture.constScanLine(y) + 640 * 3);
+    EXPECT_EQ(CompareFrame(frame, Bitmap2()), 0);
+    EXPECT_TRUE(monitor->Readings()->text().startsWith("640x480@60")) << monitor->Readings()->text().toStdString();
+
+    CBoardCard *leds = tab->Card("Neopixel1");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return leds->Picture().pixelColor(0, 0) == QColor(0xFF, 0x32, 0x19); }, kWait))
+        << leds->Readings()->text().toStdString();
+
+    // The slider's volts reach the program's next readings.
+    QSlider *adc = tab->Card("ADC1")->findChild<QSlider *>();
+    ASSERT_NE(adc, nullptr);
+    adc->setValue(3000);
+    const std::size_t from = console().size();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            const std::string text = console();
+            const auto at = text.find("ADC ADC1 calibrated reading = ", from);
+            return at != std::string::npos && text.find('\n', at) != std::string::npos &&
+                   std::fabs(ValueOf(text.substr(at, text.find('\n', at) - at)) - 3.0) < 0.01;
+        },
+        kWait))
+        << console().substr(from);
+
+    // The dial stands at the position the program last set (600 us + 10 us a degree).
+    CBoardCard *servo = tab->Card("Servo1");
+    auto lastPosition = [&] {
+        const std::string text = console();
+        const auto at = text.rfind("Servo Position = ");
+        return at == std::string::npos ? -1 : int(ValueOf(text.substr(at, text.find('\n', at) - at)));
+    };
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            const int position = lastPosition();
+            return position >= 0 && position != 90 &&
+                   servo->Readings()->text().startsWith(QString("%1 us, %2 degrees")
+                                                            .arg(600.0 + 10 * position, 0, 'f', 1)
+                                                            .arg(double(position), 0, 'f', 1));
+        },
+        kWait))
+        << servo->Readings()->text().toStdString() << " at position " << lastPosition();
+
+    // For the documentation (under xvfb-run with QT_QPA_PLATFORM=xcb).
+    if (const char *folder = std::getenv("KIVO_SCREENSHOT_DIR"); folder && *folder) {
+        Frame().setGeometry(0, 0, 1366, 768);
+        Frame().show();
+        QTest::qWait(1500);
+        EXPECT_LE(Frame().frameGeometry().height(), 768);
+        std::filesystem::create_directories(folder);
+        EXPECT_TRUE(Frame().grab().save(QString(folder) + "/simulated-board.png", "PNG"));
+    }
 }
 
 TEST_F(SimBoardTest, Screenshot)
