@@ -194,9 +194,8 @@ public:
     }
 
     Clock m_now = 0;
-    Clock m_due = kNever;                       // nothing is due before it (exact unless m_loose)
-    bool m_dirty = true;                        // m_due is to be worked out again
-    bool m_loose = false;                       // m_due may be earlier than the next due clock
+    Clock m_due = kNever;
+    bool m_dirty = true;
     bool m_busy = false;                        // inside the event loop or a delivery
     std::vector<std::pair<int, int>> m_pending; // device index, pin
     std::vector<std::function<void(int, std::uint32_t, int, Clock)>> m_txListeners;
@@ -225,7 +224,6 @@ public:
         }
         m_due = due;
         m_dirty = false;
-        m_loose = false;
     }
 
     void advance(Clock to)
@@ -253,39 +251,23 @@ public:
             if (rounds > 100000)
                 break;
             m_now = t;
-            // The next due clock is gathered on the way: each item's clock
-            // once it has run, and whatever is scheduled meanwhile
-            // (noteSchedule). An item put later after it was looked at
-            // leaves m_due early: a round at that clock finds nothing due.
-            m_due = kNever;
             runOps(t);
-            if (m_opHead < m_ops.size())
-                noteSchedule(m_ops[m_opHead].at);
             if (m_filtered)
                 runFilters(t);
-            Clock due = kNever;
             for (std::size_t i = 0; i < m_active.size(); ++i) {
                 SmartPin &p = m_sp[m_active[i]];
                 if (p.next <= t && p.impl) {
                     p.next = kNever;
                     p.impl->run(p, t);
                 }
-                due = std::min(due, p.next);
             }
-            for (std::size_t i = 0; i < m_devNext.size(); ++i) {
+            for (std::size_t i = 0; i < m_devNext.size(); ++i)
                 if (m_devNext[i] <= t) {
                     device(int(i)).run(t);
                     m_devNext[i] = device(int(i)).nextEvent();
                 }
-                due = std::min(due, m_devNext[i]);
-            }
-            for (std::uint64_t m = m_filtered; m; m &= m - 1) {
-                const FilterState &f = m_filt[std::countr_zero(m)];
-                due = std::min({due, f.dueA, f.dueB});
-            }
-            noteSchedule(due);
             deliver();
-            m_loose = true;
+            m_dirty = true;
         }
         m_now = to;
         m_busy = false;
@@ -1102,7 +1084,7 @@ Clock Pins::nextChange(Clock now)
 {
     m_impl->e.catchUp(now);
     PinEngine &e = m_impl->e;
-    if ((e.m_dirty || e.m_loose) && !e.m_busy)
+    if (e.m_dirty && !e.m_busy)
         e.recomputeDue();
     return std::max(e.m_due, now);
 }
