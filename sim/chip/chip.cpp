@@ -37,11 +37,12 @@ Chip::Chip() : m_pins(std::make_unique<Pins>(m_time)), m_impl(std::make_unique<I
             m_streamSkipped = std::max(m_streamSkipped, at);
             return;
         }
-        for (auto &c : m_cogs)
-            c->streamer().advance(at);
         Clock quiet = kNever;
-        for (auto &c : m_cogs)
-            quiet = std::min(quiet, c->streamer().quietUntil());
+        for (auto &c : m_cogs) {
+            Streamer &s = c->streamer();
+            s.advance(at);
+            quiet = std::min(quiet, s.quietUntil());
+        }
         m_streamQuiet = quiet;
     });
     m_time.setFrequency(0, 20e6);
