@@ -27,10 +27,23 @@ Chip::Chip() : m_pins(std::make_unique<Pins>(m_time)), m_impl(std::make_unique<I
     for (int i = 0; i < 8; ++i)
         m_cogs[std::size_t(i)] = std::make_unique<Cog>(*this, m_hub, *m_pins, m_impl->cordic, i);
     // The streamers are lazy: before the pins act at a clock, they deliver
-    // their pin and DAC changes up to it.
+    // their pin and DAC changes up to it. Before the earliest clock any of
+    // them acts at, only their clocks move on, and that is left for each
+    // streamer to do when it is next called.
+    for (auto &c : m_cogs)
+        c->streamer().shareQuiet(&m_streamSkipped, &m_streamQuiet);
     m_pins->setCatchUp([this](Clock at) {
-        for (auto &c : m_cogs)
-            c->streamer().advance(at);
+        if (at < m_streamQuiet) {
+            m_streamSkipped = std::max(m_streamSkipped, at);
+            return;
+        }
+        Clock quiet = kNever;
+        for (auto &c : m_cogs) {
+            Streamer &s = c->streamer();
+            s.advance(at);
+            quiet = std::min(quiet, s.quietUntil());
+        }
+        m_streamQuiet = quiet;
     });
     m_time.setFrequency(0, 20e6);
 }

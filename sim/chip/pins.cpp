@@ -33,6 +33,19 @@ struct Strength {
 };
 constexpr Strength kStrengths[8] = {{kFastOhms, 0}, {1500, 0}, {15000, 0}, {150000, 0},
                                     {0, 1e-3},      {0, 1e-4}, {0, 1e-5},  {0, 0}};
+// Their conductances, and the current each passes from VIO into a 0 V wire.
+constexpr std::array<double, 8> kStrengthG = [] {
+    std::array<double, 8> g{};
+    for (std::size_t i = 0; i < 8; ++i)
+        g[i] = kStrengths[i].ohms > 0 ? 1.0 / kStrengths[i].ohms : 0.0;
+    return g;
+}();
+constexpr std::array<double, 8> kStrengthGv = [] {
+    std::array<double, 8> gv{};
+    for (std::size_t i = 0; i < 8; ++i)
+        gv[i] = kVio * kStrengthG[i];
+    return gv;
+}();
 
 // DAC modes M[9:8]: source resistance and the open-circuit voltage of level 255.
 struct DacKind {
@@ -587,8 +600,8 @@ public:
         }
         const Strength &s = kStrengths[code];
         if (s.ohms > 0) {
-            l.g = 1.0 / s.ohms;
-            l.gv = v ? kVio * l.g : 0;
+            l.g = kStrengthG[code];
+            l.gv = v ? kStrengthGv[code] : 0;
         } else {
             l.amps = v ? s.amps : -s.amps;
         }

@@ -751,7 +751,7 @@ void Streamer::advanceSlow(Clock to)
     if (m_advancing)
         return;
     m_advancing = true;
-    m_quietUntil = 0;
+    setQuiet(0);
     m_impl->advance(to);
     m_advancing = false;
     if (m_changing == 0)
@@ -761,7 +761,7 @@ void Streamer::advanceSlow(Clock to)
 void Streamer::requiet()
 {
     const Impl &m = *m_impl;
-    m_quietUntil = m.perClock() ? 0 : m.running ? m.nextRoll : kNever;
+    setQuiet(m.perClock() ? 0 : m.running ? m.nextRoll : kNever);
 }
 
 Clock Streamer::command(StreamerCmd kind, std::uint32_t d, std::uint32_t s, bool hasQ, std::uint32_t q, Clock now)

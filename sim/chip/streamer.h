@@ -59,6 +59,8 @@ public:
     // (an idle streamer, or no rollover yet) only the clock moves on.
     void advance(Clock to)
     {
+        if (m_skipped && m_now < *m_skipped)
+            m_now = *m_skipped;
         if (to < m_quietUntil && !m_advancing) {
             m_now = std::max(m_now, to);
             return;
@@ -82,6 +84,18 @@ public:
     // Four 8-bit SCOPE channels (SETSCP) for the ADC capture modes.
     void setScopeSource(std::function<std::uint32_t(Clock at)> scope) { m_scope = std::move(scope); }
 
+    // Nothing happens before this clock but time passing.
+    Clock quietUntil() const { return m_quietUntil; }
+    // The scheduler may skip advance() calls that come before every
+    // streamer's quietUntil(): it then keeps the latest skipped clock in
+    // *skipped, and sets *quiet to 0 whenever this streamer's own quiet
+    // clock moves below it (see Chip).
+    void shareQuiet(const Clock *skipped, Clock *quiet)
+    {
+        m_skipped = skipped;
+        m_quietShared = quiet;
+    }
+
     bool running() const;
     std::uint64_t pinOutputs() const { return m_pinOut; }
     std::uint32_t dacOutputs() const { return m_dacOut; } // as sent to the pins
@@ -101,7 +115,7 @@ private:
         explicit Changing(Streamer &s) : self(s)
         {
             self.m_changing++;
-            self.m_quietUntil = 0;
+            self.setQuiet(0);
         }
         ~Changing()
         {
@@ -111,11 +125,19 @@ private:
         Streamer &self;
     };
     void requiet();
+    void setQuiet(Clock c)
+    {
+        m_quietUntil = c;
+        if (m_quietShared && c < *m_quietShared)
+            *m_quietShared = c;
+    }
 
     Clock m_now = 0;        // the streamer has run through this clock
     Clock m_quietUntil = 0; // nothing happens before this clock but time passing
     bool m_advancing = false;
     int m_changing = 0;
+    const Clock *m_skipped = nullptr;
+    Clock *m_quietShared = nullptr;
     int m_cog;
     Pins &m_pins;
     Fifo &m_fifo;
