@@ -2,6 +2,7 @@
 
 #include "model/kivodoc.h"
 #include "run/liverun.h"
+#include "workspace/logicview.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -109,7 +110,17 @@ CSimBoardTab::CSimBoardTab(CKivoDoc &doc, QWidget *parent) : QWidget(parent), m_
     split->addWidget(consoleBox);
     split->setStretchFactor(0, 1);
     split->setStretchFactor(1, 1);
-    layout->addWidget(split, 1);
+    // The logic view below the devices and the console.
+    auto *logicBox = new QGroupBox("Logic", this);
+    auto *logicLayout = new QVBoxLayout(logicBox);
+    m_logic = new CLogicView(logicBox);
+    logicLayout->addWidget(m_logic);
+    auto *rows = new QSplitter(Qt::Vertical, this);
+    rows->addWidget(split);
+    rows->addWidget(logicBox);
+    rows->setStretchFactor(0, 3);
+    rows->setStretchFactor(1, 2);
+    layout->addWidget(rows, 1);
 
     connect(m_runButton, &QPushButton::clicked, this, [this] {
         if (m_run && m_run->snapshot().state == sim::LiveRun::State::Paused)
@@ -143,6 +154,7 @@ bool CSimBoardTab::Start()
 {
     // The program may have been compiled again: each start reads it anew.
     m_timer->stop();
+    m_logic->SetRun(nullptr);
     m_run.reset();
     auto run = std::make_unique<sim::LiveRun>();
     std::string error;
@@ -154,6 +166,7 @@ bool CSimBoardTab::Start()
     }
     m_messageBar->hide();
     m_run = std::move(run);
+    m_logic->SetRun(m_run.get());
     m_run->run();
     m_timer->start();
     Refresh();
@@ -206,6 +219,7 @@ void CSimBoardTab::Refresh()
             m_console->ensureCursorVisible();
         }
         ShowObjects(s.board);
+        m_logic->Refresh();
         if (s.state == sim::LiveRun::State::Ended) {
             m_timer->stop();
             ShowMessage(QString::fromStdString(s.ended), !s.fault.empty(), false);

@@ -17,6 +17,7 @@ class QTreeWidget;
 namespace kivo {
 
 class CKivoDoc;
+class CLogicView;
 namespace sim {
 class LiveRun;
 }
@@ -58,6 +59,8 @@ public:
     // One row per object: its name, its device and what the device measures.
     QTreeWidget *Objects() const { return m_objects; }
 
+    CLogicView *Logic() const { return m_logic; }
+
     // Writes the console's text to `path`; false when it cannot.
     bool SaveConsole(const QString &path) const;
 
@@ -93,6 +96,7 @@ private:
     QPlainTextEdit *m_console;
     QLineEdit *m_input;
     QTreeWidget *m_objects;
+    CLogicView *m_logic;
 };
 
 } // namespace kivo
