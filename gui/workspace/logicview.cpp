@@ -88,7 +88,8 @@ protected:
         QPainter p(this);
         p.fillRect(rect(), palette().base());
         const QColor ink = palette().text().color();
-        const QColor wave = palette().highlight().color();
+        // A trace colour that reads on every look's base.
+        const QColor wave(20, 120, 50);
         const int right = width() - 4;
         const auto &pins = m_view.m_trace.pins;
         for (std::size_t r = 0; r < pins.size(); r++) {
@@ -349,6 +350,8 @@ bool CLogicView::ChoosePins(const QString &text)
     m_pins->setStyleSheet("");
     m_pins->setToolTip("Pins to show: numbers and ranges, as 12,16-19");
     m_chosen = pins;
+    if (m_pins->text() != text)
+        m_pins->setText(text);
     if (m_run)
         m_run->setLogicPins(pins);
     Refresh();

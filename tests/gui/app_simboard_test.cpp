@@ -258,9 +258,19 @@ TEST_F(SimBoardTest, Screenshot)
         GTEST_SKIP() << "set KIVO_SCREENSHOT_DIR to write the documentation's screenshots";
     Program(Echo());
     CompileAndRun();
+    // The logic view on the console's pins, paused just after the echo.
+    CLogicView *logic = Tab()->Logic();
+    ASSERT_TRUE(logic->ChoosePins("62-63"));
+    QTest::qWait(100);
     Type(Tab()->Input(), "Hello from the simulated board");
     Key(Tab()->Input(), Qt::Key_Return);
     ASSERT_TRUE(QTest::qWaitFor([&] { return Tab()->Console()->toPlainText().contains("board"); }, 5000));
+    Tab()->PauseButton()->click();
+    QTest::qWait(100);
+    logic->SetSpan(0.05);
+    const auto &edges = logic->Trace().pins.at(0).edges;
+    if (edges.size() > 2)
+        logic->SetCursor(edges[edges.size() / 2].seconds);
     Type(Tab()->Input(), "typed, not sent");
     QTest::qWait(300);
     EXPECT_LE(Frame().frameGeometry().height(), 768);
