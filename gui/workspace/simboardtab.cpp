@@ -3,6 +3,7 @@
 #include "model/kivodoc.h"
 #include "run/liverun.h"
 #include "workspace/boardcard.h"
+#include "workspace/logicview.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -113,7 +114,17 @@ CSimBoardTab::CSimBoardTab(CKivoDoc &doc, QWidget *parent) : QWidget(parent), m_
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
     split->setSizes({600, 400});
-    layout->addWidget(split, 1);
+    // The logic view below the devices and the console.
+    auto *logicBox = new QGroupBox("Logic", this);
+    auto *logicLayout = new QVBoxLayout(logicBox);
+    m_logic = new CLogicView(logicBox);
+    logicLayout->addWidget(m_logic);
+    auto *rows = new QSplitter(Qt::Vertical, this);
+    rows->addWidget(split);
+    rows->addWidget(logicBox);
+    rows->setStretchFactor(0, 3);
+    rows->setStretchFactor(1, 2);
+    layout->addWidget(rows, 1);
 
     connect(m_runButton, &QPushButton::clicked, this, [this] {
         if (m_run && m_run->snapshot().state == sim::LiveRun::State::Paused)
@@ -149,6 +160,7 @@ bool CSimBoardTab::Start()
     m_timer->stop();
     for (CBoardCard *card : m_cards)
         card->Attach(nullptr);
+    m_logic->SetRun(nullptr);
     m_run.reset();
     SyncCards();
     auto run = std::make_unique<sim::LiveRun>();
@@ -167,6 +179,7 @@ bool CSimBoardTab::Start()
     m_run = std::move(run);
     for (CBoardCard *card : m_cards)
         card->Attach(m_run.get());
+    m_logic->SetRun(m_run.get());
     m_run->run();
     m_timer->start();
     Refresh();
@@ -219,6 +232,7 @@ void CSimBoardTab::Refresh()
             m_console->ensureCursorVisible();
         }
         ShowCards(s);
+        m_logic->Refresh();
         if (s.state == sim::LiveRun::State::Ended) {
             m_timer->stop();
             ShowMessage(QString::fromStdString(s.ended), !s.fault.empty(), false);

@@ -21,6 +21,10 @@ namespace kivo {
 
 class CBoardCard;
 class CKivoDoc;
+class CLogicView;
+namespace sim {
+class LiveRun;
+}
 
 // The "Simulated Board" tab: the project's compiled program running on the
 // simulated board, with Run, Pause, Restart and Stop, the simulated time and
@@ -59,6 +63,8 @@ public:
     // One card per object, in the project's order, showing its device live.
     const std::vector<CBoardCard *> &Cards() const { return m_cards; }
     CBoardCard *Card(const std::string &objectName) const;
+
+    CLogicView *Logic() const { return m_logic; }
 
     // Writes the console's text to `path`; false when it cannot.
     bool SaveConsole(const QString &path) const;
@@ -102,6 +108,7 @@ private:
     QGridLayout *m_cardGrid;
     std::vector<CBoardCard *> m_cards;
     std::vector<std::pair<std::string, std::int32_t>> m_cardsFor; // the objects the cards were made for
+    CLogicView *m_logic;
 };
 
 } // namespace kivo

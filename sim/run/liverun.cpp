@@ -9,6 +9,7 @@
 #include "run/image_run.h"
 #include "run/projectrun.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace kivo::sim {
@@ -35,6 +36,9 @@ struct LiveRun::Session {
     ProjectBoard board;
     std::unique_ptr<Console> console;
     std::string printed; // output of the current slice
+    // The logic history's watchers, and what of each pin's ring is published.
+    std::vector<std::shared_ptr<PinHistory>> histories;
+    std::vector<std::uint64_t> published = std::vector<std::uint64_t>(64);
     ~Session()
     {
         if (console)
@@ -77,6 +81,19 @@ bool LiveRun::openProject(const CKivoDoc &doc, std::string *error)
     auto session = makeSession(error);
     if (!session)
         return false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_logicPins = session->board.objectPins();
+        m_pinOwners.assign(64, "");
+        for (const ProjectBoard::Wired &w : session->board.objects())
+            for (int p : w.pins)
+                if (p >= 0 && p < 64 && w.object) {
+                    std::string &owner = m_pinOwners[std::size_t(p)];
+                    if (owner.find(w.object->m_strName) == std::string::npos)
+                        owner += (owner.empty() ? "" : ", ") + w.object->m_strName;
+                }
+    }
+    watchLogic(*session, m_logicPins);
     start(std::move(session));
     return true;
 }
@@ -91,6 +108,7 @@ bool LiveRun::openImage(const std::vector<std::uint8_t> &image, std::string *err
     auto session = makeSession(error);
     if (!session)
         return false;
+    watchLogic(*session, logicPins());
     start(std::move(session));
     return true;
 }
@@ -118,6 +136,9 @@ void LiveRun::start(std::unique_ptr<Session> session)
         m_console.clear();
         m_consoleStart = 0;
         m_input.clear();
+        for (auto &ring : m_logic)
+            ring.reset();
+        m_logicUntil = 0;
     }
     if (!m_thread.joinable())
         m_thread = std::thread([this] { loop(); });
@@ -244,8 +265,15 @@ void LiveRun::loop()
     WallClock::time_point wallMark, lastMeasure;
     bool running = false; // the last slice ran (so the marks hold)
 
+    bool logicShown = true; // the logic history is published up to the last slice
+
     std::unique_lock lock(m_mutex);
     for (;;) {
+        // A run that stops between slices shows its last one.
+        if (s && !logicShown && m_snap.state != State::Running) {
+            publishLogic(*s, s->chip->seconds());
+            logicShown = true;
+        }
         m_wake.wait(lock, [&] { return m_quit || m_snap.state == State::Running; });
         if (m_quit)
             break;
@@ -255,8 +283,11 @@ void LiveRun::loop()
             m_reset = false;
             lock.unlock();
             std::string error;
-            if (!next)
+            if (!next) {
                 next = makeSession(&error);
+                if (next)
+                    watchLogic(*next, logicPins());
+            }
             lock.lock();
             if (!next) {
                 m_snap.state = State::Ended;
@@ -277,6 +308,9 @@ void LiveRun::loop()
             m_consoleStart = 0;
             m_frame.reset();
             m_frameCount = 0;
+            for (auto &ring : m_logic)
+                ring.reset();
+            m_logicUntil = 0;
             m_resumed = true;
             lastMeasure = {};
         }
@@ -288,7 +322,15 @@ void LiveRun::loop()
         }
         std::string input = std::move(m_input);
         m_input.clear();
+        std::vector<int> newPins;
+        if (m_logicChanged) {
+            m_logicChanged = false;
+            newPins = m_logicPins;
+        }
         lock.unlock();
+
+        if (!newPins.empty())
+            watchLogic(*s, newPins);
 
         if (!input.empty())
             s->console->send(std::vector<std::uint8_t>(input.begin(), input.end()));
@@ -337,6 +379,11 @@ void LiveRun::loop()
             }
         }
         running = true;
+        // The logic view's history goes with the measurements, and whenever
+        // the run stops, so that a paused view shows the last slice.
+        logicShown = measure || !ended.empty() || m_snap.state != State::Running;
+        if (logicShown)
+            publishLogic(*s, now);
         if (!ended.empty()) {
             m_snap.state = State::Ended;
             m_snap.ended = ended;
@@ -355,6 +402,89 @@ void LiveRun::loop()
             wallBase = wall;
         }
     }
+}
+
+void LiveRun::setLogicPins(std::vector<int> pins)
+{
+    std::sort(pins.begin(), pins.end());
+    pins.erase(std::unique(pins.begin(), pins.end()), pins.end());
+    std::lock_guard lock(m_mutex);
+    m_logicPins = std::move(pins);
+    m_logicChanged = true;
+}
+
+std::vector<int> LiveRun::logicPins() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_logicPins;
+}
+
+std::string LiveRun::pinOwner(int pin) const
+{
+    std::lock_guard lock(m_mutex);
+    return pin >= 0 && pin < 64 ? m_pinOwners[std::size_t(pin)] : std::string();
+}
+
+LogicTrace LiveRun::logic(double from) const
+{
+    std::lock_guard lock(m_mutex);
+    LogicTrace trace;
+    trace.until = m_logicUntil;
+    for (int p : m_logicPins) {
+        LogicPin pin;
+        pin.pin = p;
+        if (const EdgeRing *ring = m_logic[std::size_t(p)].get())
+            ring->copyFrom(from, pin.edges);
+        trace.pins.push_back(std::move(pin));
+    }
+    return trace;
+}
+
+// Watches the pins that no history of the session watches yet.
+void LiveRun::watchLogic(Session &s, const std::vector<int> &pins) const
+{
+    std::vector<int> fresh;
+    for (int p : pins) {
+        const bool watched = std::any_of(s.histories.begin(), s.histories.end(),
+                                         [p](const std::shared_ptr<PinHistory> &h) { return h->ring(p); });
+        if (p >= 0 && p < 64 && !watched)
+            fresh.push_back(p);
+    }
+    if (fresh.empty())
+        return;
+    auto history = std::make_shared<PinHistory>(fresh);
+    s.chip->pins().attach(history);
+    s.histories.push_back(std::move(history));
+}
+
+// Under m_mutex: the edges each chosen pin gained since the last time. When
+// more came than a ring holds, the published ring starts again from the
+// session's, so that it never has a gap.
+void LiveRun::publishLogic(Session &s, double now)
+{
+    for (int p : m_logicPins) {
+        const EdgeRing *from = nullptr;
+        for (const auto &h : s.histories)
+            if ((from = h->ring(p)))
+                break;
+        if (!from)
+            continue;
+        std::unique_ptr<EdgeRing> &to = m_logic[std::size_t(p)];
+        if (!to)
+            to = std::make_unique<EdgeRing>(from->capacity());
+        std::uint64_t &done = s.published[std::size_t(p)];
+        const std::uint64_t fresh = from->pushed() - done;
+        if (fresh > from->size() || fresh > to->capacity()) {
+            to->clear();
+            for (std::size_t i = 0; i < from->size(); i++)
+                to->push((*from)[i]);
+        } else {
+            for (std::size_t i = from->size() - std::size_t(fresh); i < from->size(); i++)
+                to->push((*from)[i]);
+        }
+        done = from->pushed();
+    }
+    m_logicUntil = now;
 }
 
 } // namespace kivo::sim

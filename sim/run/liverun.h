@@ -10,6 +10,7 @@
 //   run.run();
 //   ... run.snapshot().seconds, run.console(from) ...
 #include "json.h"
+#include "run/pinhistory.h"
 
 #include <condition_variable>
 #include <cstddef>
@@ -86,6 +87,16 @@ public:
     // the oldest text of a very long run is dropped.
     std::string console(std::uint64_t from) const;
 
+    // The logic view's pins, from the next slice on (the project's pins at
+    // open). History kept for a pin dropped and chosen again goes on.
+    void setLogicPins(std::vector<int> pins);
+    std::vector<int> logicPins() const;
+    // The chosen pins' latest edges from `from` on (with the level then), as
+    // the run last measured them; each pin keeps PinHistory::kEdgesPerPin.
+    LogicTrace logic(double from) const;
+    // The project objects on each pin, for labels ("" for none).
+    std::string pinOwner(int pin) const;
+
     // Simulated time per slice: the longest a command waits for the thread.
     static constexpr double kSliceSeconds = 0.001;
 
@@ -120,6 +131,15 @@ private:
     void takeFrame(Session &s);
     std::shared_ptr<const std::vector<std::uint8_t>> m_frame;
     int m_frameCount = 0;
+    // The logic history: chosen pins (under m_mutex) and what the thread
+    // last published of each (under m_mutex).
+    void watchLogic(Session &s, const std::vector<int> &pins) const;
+    void publishLogic(Session &s, double now);
+    std::vector<int> m_logicPins;
+    bool m_logicChanged = false;
+    std::vector<std::unique_ptr<EdgeRing>> m_logic = std::vector<std::unique_ptr<EdgeRing>>(64);
+    double m_logicUntil = 0;
+    std::vector<std::string> m_pinOwners = std::vector<std::string>(64);
 
     std::thread m_thread;
 };

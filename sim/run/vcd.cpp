@@ -51,9 +51,140 @@ bool ParsePinList(const std::string &text, std::vector<int> &pins)
     return true;
 }
 
+VcdWriter::~VcdWriter()
+{
+    if (m_file)
+        std::fclose(m_file);
+}
+
+bool VcdWriter::open(const std::string &path)
+{
+    m_path = path;
+    m_file = std::fopen(path.c_str(), "w");
+    if (!m_file)
+        m_error = "cannot create " + path;
+    return m_file != nullptr;
+}
+
+void VcdWriter::header(const std::vector<Signal> &signals)
+{
+    m_ids.clear();
+    for (std::size_t i = 0; i < signals.size(); i++)
+        m_ids.push_back(IdFor(i));
+    if (!m_file)
+        return;
+    // Levels in the module p2, volts in p2.volts: both name the pin P<n>.
+    std::fprintf(m_file, "$version Kivo P2 simulator $end\n$timescale 1ns $end\n$scope module p2 $end\n");
+    for (std::size_t i = 0; i < signals.size(); i++)
+        if (!signals[i].analog)
+            std::fprintf(m_file, "$var wire 1 %s P%d $end\n", m_ids[i].c_str(), signals[i].pin);
+    std::fprintf(m_file, "$scope module volts $end\n");
+    for (std::size_t i = 0; i < signals.size(); i++)
+        if (signals[i].analog)
+            std::fprintf(m_file, "$var real 64 %s P%d $end\n", m_ids[i].c_str(), signals[i].pin);
+    std::fprintf(m_file, "$upscope $end\n$upscope $end\n$enddefinitions $end\n");
+}
+
+void VcdWriter::stamp(double seconds)
+{
+    const long long ns = std::llround(seconds * 1e9);
+    if (!m_file || ns <= m_lastStamp)
+        return;
+    m_lastStamp = ns;
+    std::fprintf(m_file, "#%lld\n", ns);
+}
+
+void VcdWriter::beginDump()
+{
+    if (m_file)
+        std::fprintf(m_file, "$dumpvars\n");
+}
+
+void VcdWriter::endDump()
+{
+    if (m_file)
+        std::fprintf(m_file, "$end\n");
+}
+
+void VcdWriter::bit(std::size_t signal, int level)
+{
+    if (m_file)
+        std::fprintf(m_file, "%c%s\n", level < 0 ? 'x' : level ? '1' : '0', m_ids[signal].c_str());
+}
+
+void VcdWriter::real(std::size_t signal, double volts)
+{
+    if (m_file)
+        std::fprintf(m_file, "r%.6g %s\n", volts, m_ids[signal].c_str());
+}
+
+bool VcdWriter::close()
+{
+    if (!m_file)
+        return false;
+    bool ok = std::ferror(m_file) == 0;
+    ok = std::fclose(m_file) == 0 && ok;
+    m_file = nullptr;
+    if (!ok)
+        m_error = "cannot write " + m_path;
+    return ok;
+}
+
+bool WriteVcd(const std::string &path, const LogicTrace &trace, double from, double to, std::string *error)
+{
+    std::vector<const LogicPin *> pins;
+    for (const LogicPin &p : trace.pins)
+        pins.push_back(&p);
+    std::sort(pins.begin(), pins.end(), [](const LogicPin *a, const LogicPin *b) { return a->pin < b->pin; });
+    VcdWriter w;
+    if (!w.open(path)) {
+        if (error)
+            *error = w.error();
+        return false;
+    }
+    std::vector<VcdWriter::Signal> signals;
+    for (const LogicPin *p : pins)
+        signals.push_back({p->pin, false});
+    w.header(signals);
+    // The changes inside the window, in time order (pins in order at a tie).
+    struct Change {
+        double seconds;
+        std::size_t signal;
+        int level;
+    };
+    std::vector<Change> changes;
+    std::vector<int> last(pins.size());
+    for (std::size_t i = 0; i < pins.size(); i++) {
+        last[i] = pins[i]->levelAt(from);
+        for (const LogicEdge &e : pins[i]->edges)
+            if (e.seconds > from && e.seconds <= to)
+                changes.push_back({e.seconds, i, int(e.level)});
+    }
+    std::stable_sort(changes.begin(), changes.end(),
+                     [](const Change &a, const Change &b) { return a.seconds < b.seconds; });
+    w.stamp(from);
+    w.beginDump();
+    for (std::size_t i = 0; i < pins.size(); i++)
+        w.bit(i, last[i]);
+    w.endDump();
+    for (const Change &c : changes)
+        if (c.level != last[c.signal]) {
+            last[c.signal] = c.level;
+            w.stamp(c.seconds);
+            w.bit(c.signal, c.level);
+        }
+    w.stamp(to);
+    if (!w.close()) {
+        if (error)
+            *error = w.error();
+        return false;
+    }
+    return true;
+}
+
 VcdRecorder::VcdRecorder(const std::string &path, std::vector<int> digitalPins, std::vector<int> analogPins,
                          double fromSeconds)
-    : m_path(path), m_index(64, -1), m_analogIndex(64, -1), m_from(fromSeconds)
+    : m_index(64, -1), m_analogIndex(64, -1), m_from(fromSeconds)
 {
     std::sort(digitalPins.begin(), digitalPins.end());
     digitalPins.erase(std::unique(digitalPins.begin(), digitalPins.end()), digitalPins.end());
@@ -62,23 +193,17 @@ VcdRecorder::VcdRecorder(const std::string &path, std::vector<int> digitalPins, 
     for (int p : digitalPins)
         if (p >= 0 && p < 64) {
             m_index[std::size_t(p)] = int(m_signals.size());
-            m_signals.push_back({p, false, IdFor(m_signals.size())});
+            m_signals.push_back({p, false});
         }
     for (int p : analogPins)
         if (p >= 0 && p < 64) {
             m_analogIndex[std::size_t(p)] = int(m_signals.size());
-            m_signals.push_back({p, true, IdFor(m_signals.size())});
+            m_signals.push_back({p, true});
         }
-    m_file = std::fopen(path.c_str(), "w");
-    if (!m_file)
-        m_error = "cannot create " + path;
+    m_writer.open(path);
 }
 
-VcdRecorder::~VcdRecorder()
-{
-    if (m_file)
-        std::fclose(m_file);
-}
+VcdRecorder::~VcdRecorder() = default;
 
 std::vector<int> VcdRecorder::pins() const
 {
@@ -92,18 +217,12 @@ std::vector<int> VcdRecorder::pins() const
 void VcdRecorder::connect(Pins &pins)
 {
     Device::connect(pins);
-    if (!m_file)
+    if (!m_writer.ok())
         return;
-    // Levels in the module p2, volts in p2.volts: both name the pin P<n>.
-    std::fprintf(m_file, "$version Kivo P2 simulator $end\n$timescale 1ns $end\n$scope module p2 $end\n");
+    std::vector<VcdWriter::Signal> signals;
     for (const auto &s : m_signals)
-        if (!s.analog)
-            std::fprintf(m_file, "$var wire 1 %s P%d $end\n", s.id.c_str(), s.pin);
-    std::fprintf(m_file, "$scope module volts $end\n");
-    for (const auto &s : m_signals)
-        if (s.analog)
-            std::fprintf(m_file, "$var real 64 %s P%d $end\n", s.id.c_str(), s.pin);
-    std::fprintf(m_file, "$upscope $end\n$upscope $end\n$enddefinitions $end\n");
+        signals.push_back({s.pin, s.analog});
+    m_writer.header(signals);
     started(pins.now());
 }
 
@@ -119,41 +238,34 @@ bool VcdRecorder::started(Clock at)
     m_started = true;
     m_flushAt = kNever;
     stamp(at);
-    std::fprintf(m_file, "$dumpvars\n");
+    m_writer.beginDump();
     for (auto &s : m_signals) {
         if (s.analog)
             s.pending = m_pins->voltage(s.pin);
         writeValue(s);
         s.writtenAt = at;
     }
-    std::fprintf(m_file, "$end\n");
+    m_writer.endDump();
     return true;
 }
 
-void VcdRecorder::stamp(Clock at)
-{
-    long long ns = std::llround(m_pins->time().seconds(at) * 1e9);
-    if (ns <= m_lastStamp)
-        return;
-    m_lastStamp = ns;
-    std::fprintf(m_file, "#%lld\n", ns);
-}
+void VcdRecorder::stamp(Clock at) { m_writer.stamp(m_pins->time().seconds(at)); }
 
 void VcdRecorder::writeValue(Signal &s)
 {
+    const std::size_t i = std::size_t(&s - m_signals.data());
     if (s.analog) {
         s.volts = s.pending;
         s.hasPending = false;
-        std::fprintf(m_file, "r%.6g %s\n", s.volts, s.id.c_str());
+        m_writer.real(i, s.volts);
     } else {
         s.bit = m_pins->level(s.pin) ? 1 : 0;
-        std::fprintf(m_file, "%d%s\n", s.bit, s.id.c_str());
+        m_writer.bit(i, s.bit);
     }
 }
-
 void VcdRecorder::pinChanged(int pin, Clock at)
 {
-    if (!m_file || pin < 0 || pin >= 64 || !started(at))
+    if (!m_writer.ok() || pin < 0 || pin >= 64 || !started(at))
         return;
     if (int i = m_index[std::size_t(pin)]; i >= 0) {
         Signal &s = m_signals[std::size_t(i)];
@@ -183,7 +295,7 @@ void VcdRecorder::pinChanged(int pin, Clock at)
 void VcdRecorder::run(Clock at)
 {
     m_flushAt = kNever;
-    if (!m_file || !started(at))
+    if (!m_writer.ok() || !started(at))
         return;
     for (auto &s : m_signals) {
         if (!s.hasPending)
@@ -201,7 +313,7 @@ void VcdRecorder::run(Clock at)
 
 void VcdRecorder::finish(Clock at)
 {
-    if (!m_file || !m_started)
+    if (!m_writer.ok() || !m_started)
         return;
     for (auto &s : m_signals)
         if (s.hasPending) {
@@ -212,16 +324,6 @@ void VcdRecorder::finish(Clock at)
     m_flushAt = kNever;
 }
 
-bool VcdRecorder::close()
-{
-    if (!m_file)
-        return false;
-    bool ok = std::ferror(m_file) == 0;
-    ok = std::fclose(m_file) == 0 && ok;
-    m_file = nullptr;
-    if (!ok)
-        m_error = "cannot write " + m_path;
-    return ok;
-}
+bool VcdRecorder::close() { return m_writer.close(); }
 
 } // namespace kivo::sim

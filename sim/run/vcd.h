@@ -3,6 +3,7 @@
 // each digital pin's level as a wire P<n> in the module p2, and each analog
 // pin's volts as a real P<n> in p2.volts, at most once a microsecond.
 #include "chip/device.h"
+#include "run/pinhistory.h"
 
 #include <cstdio>
 #include <string>
@@ -15,6 +16,42 @@ namespace kivo::sim {
 // empty item).
 bool ParsePinList(const std::string &text, std::vector<int> &pins);
 
+// The file itself, for the recorder and for a logic view's saved window:
+// the header names the signals (their ids are their order), then time
+// stamps in nanoseconds and values.
+class VcdWriter
+{
+public:
+    struct Signal {
+        int pin;
+        bool analog;
+    };
+    ~VcdWriter();
+    // False, with error(), when the file cannot be created.
+    bool open(const std::string &path);
+    bool ok() const { return m_file != nullptr; }
+    const std::string &error() const { return m_error; }
+    void header(const std::vector<Signal> &list);
+    // A time stamp, when later than the last one written.
+    void stamp(double seconds);
+    void beginDump();
+    void endDump();
+    void bit(std::size_t signal, int level); // 0, 1, or -1 for unknown
+    void real(std::size_t signal, double volts);
+    // False when writing failed.
+    bool close();
+
+private:
+    std::FILE *m_file = nullptr;
+    std::string m_path, m_error;
+    std::vector<std::string> m_ids;
+    long long m_lastStamp = -1;
+};
+
+// The window [from, to] of a logic trace, its pins as wires; a pin whose
+// history begins inside the window is unknown (x) until then.
+bool WriteVcd(const std::string &path, const LogicTrace &trace, double from, double to, std::string *error);
+
 class VcdRecorder : public Device
 {
 public:
@@ -24,8 +61,8 @@ public:
     VcdRecorder(const std::string &path, std::vector<int> digitalPins, std::vector<int> analogPins,
                 double fromSeconds = 0);
     ~VcdRecorder() override;
-    bool ok() const { return m_file != nullptr; }
-    const std::string &error() const { return m_error; }
+    bool ok() const { return m_writer.ok(); }
+    const std::string &error() const { return m_writer.error(); }
 
     std::vector<int> pins() const override;
     void connect(Pins &pins) override;
@@ -40,7 +77,6 @@ private:
     struct Signal {
         int pin;
         bool analog;
-        std::string id;
         int bit = -1;        // last written level
         double volts = -1;   // last written value
         double pending = -1; // value waiting for its microsecond
@@ -53,12 +89,10 @@ private:
     void writeValue(Signal &s);
     Signal *find(int pin);
 
-    std::FILE *m_file = nullptr;
-    std::string m_path, m_error;
+    VcdWriter m_writer;
     std::vector<Signal> m_signals;
     std::vector<int> m_index; // pin -> signal index (-1 none), per kind
     std::vector<int> m_analogIndex;
-    long long m_lastStamp = -1;
     Clock m_flushAt = kNever;
     bool m_failed = false;
     double m_from = 0;

@@ -15,6 +15,7 @@
 #include "run/liverun.h"
 #include "workspace/boardcard.h"
 #include "workspace/flexspinview.h"
+#include "workspace/logicview.h"
 #include "workspace/simboardtab.h"
 
 #include <QLabel>
@@ -306,6 +307,82 @@ TEST_F(AppTest, AllKindsCardsShowTheirDevices)
     }
 }
 
+// Toggles pin 12 every 100-odd clocks.
+p2::Program Toggler()
+{
+    p2::Program p;
+    p << dForm(sub9::DRVNOT, I(12)) << waitx(I(98)) << jmpA(0xFFFF4, true);
+    return p;
+}
+
+// The logic view shows the project's pins rolling, takes another pin list,
+// zooms, puts a cursor where clicked and saves the shown window.
+TEST_F(SimBoardTest, LogicViewShowsAndSavesThePins)
+{
+    ASSERT_EQ(AddObject(Doc(), kServo, app->Messages(),
+                        [](CEditorModel &e) {
+                            e.UserSetText("pin", "12");
+                            return e.Ok() == OkResult::Accepted;
+                        }),
+              AddResult::Added);
+    Modals::Get().ThenBox();
+    Frame().RunCommand("project.generate");
+    Modals::Get().Reset();
+    Program(Toggler());
+    CompileAndRun();
+    CLogicView *logic = Tab()->Logic();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logic->WindowEnd() > 0.05; }, 5000));
+    ASSERT_EQ(logic->Trace().pins.size(), 1u);
+    EXPECT_EQ(logic->Trace().pins[0].pin, 12);
+    EXPECT_EQ(logic->PinsEdit()->text(), "12");
+    EXPECT_GT(logic->Trace().pins[0].edges.size(), 100u);
+
+    Retype(logic->PinsEdit(), "12-13");
+    Key(logic->PinsEdit(), Qt::Key_Return);
+    // Pin 13 is watched from now on: run on until a window's worth later.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const auto &pins = logic->Trace().pins;
+            return pins.size() == 2 && !pins[1].edges.empty() && logic->WindowEnd() > pins[1].edges[0].seconds + 0.005;
+        },
+        5000));
+    Retype(logic->PinsEdit(), "12-");
+    Key(logic->PinsEdit(), Qt::Key_Return);
+    EXPECT_EQ(logic->Trace().pins.size(), 2u);
+
+    logic->SetSpan(1e-3);
+    logic->ZoomIn();
+    EXPECT_DOUBLE_EQ(logic->Span(), 5e-4);
+    logic->ZoomOut();
+    logic->ZoomOut();
+    EXPECT_DOUBLE_EQ(logic->Span(), 2e-3);
+
+    Tab()->PauseButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return logic->WindowEnd() == Tab()->Run()->snapshot().seconds && !Tab()->IsRunning(); }, 5000));
+    QWidget *canvas = logic->Canvas();
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(canvas->width() - 50, 5));
+    EXPECT_GT(logic->Cursor(), logic->WindowStart());
+    EXPECT_LT(logic->Cursor(), logic->WindowEnd());
+    const int level = logic->Trace().pins[0].levelAt(logic->Cursor());
+    EXPECT_TRUE(logic->CursorLabel()->text().contains(QString("P12 %1, P13 0").arg(level)))
+        << logic->CursorLabel()->text().toStdString();
+
+    const std::string path = dir / "window.vcd";
+    QString error;
+    ASSERT_TRUE(logic->SaveVcd(QString::fromStdString(path), &error)) << error.toStdString();
+    const std::string vcd = ReadFileBytes(path);
+    EXPECT_NE(vcd.find("$var wire 1 ! P12 $end\n$var wire 1 \" P13 $end"), std::string::npos) << vcd.substr(0, 300);
+    std::size_t changes = 0;
+    for (std::size_t at = vcd.find("$end\n#"); (at = vcd.find("!\n", at + 1)) != std::string::npos;)
+        changes++;
+    std::size_t inWindow = 0;
+    for (const auto &e : logic->Trace().pins[0].edges)
+        inWindow += e.seconds > logic->WindowStart() && e.seconds <= logic->WindowEnd();
+    EXPECT_EQ(changes, inWindow + 1); // and the level at the start
+    EXPECT_GT(inWindow, 300u);        // 2 ms of a 200 kHz toggle
+}
+
 TEST_F(SimBoardTest, Screenshot)
 {
     const char *folder = std::getenv("KIVO_SCREENSHOT_DIR");
@@ -313,9 +390,19 @@ TEST_F(SimBoardTest, Screenshot)
         GTEST_SKIP() << "set KIVO_SCREENSHOT_DIR to write the documentation's screenshots";
     Program(Echo());
     CompileAndRun();
+    // The logic view on the console's pins, paused just after the echo.
+    CLogicView *logic = Tab()->Logic();
+    ASSERT_TRUE(logic->ChoosePins("62-63"));
+    QTest::qWait(100);
     Type(Tab()->Input(), "Hello from the simulated board");
     Key(Tab()->Input(), Qt::Key_Return);
     ASSERT_TRUE(QTest::qWaitFor([&] { return Tab()->Console()->toPlainText().contains("board"); }, 5000));
+    Tab()->PauseButton()->click();
+    QTest::qWait(100);
+    logic->SetSpan(0.05);
+    const auto &edges = logic->Trace().pins.at(0).edges;
+    if (edges.size() > 2)
+        logic->SetCursor(edges[edges.size() / 2].seconds);
     Type(Tab()->Input(), "typed, not sent");
     QTest::qWait(300);
     EXPECT_LE(Frame().frameGeometry().height(), 768);

@@ -4,6 +4,7 @@
 #include "../sim/p2programs.h"
 #include "model/kivodoc.h"
 #include "run/liverun.h"
+#include "run/vcd.h"
 #include "simrun_support.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +37,14 @@ Program Forever()
 {
     Program p;
     p << jmpA(0xFFFFC, true);
+    return p;
+}
+
+// Toggles pin 12 every 100-odd clocks.
+Program Toggler()
+{
+    Program p;
+    p << dForm(sub9::DRVNOT, I(12)) << waitx(I(98)) << jmpA(0xFFFF4, true);
     return p;
 }
 
@@ -189,6 +198,77 @@ TEST(LiveRun, RunsAProjectOnItsBoard)
     ASSERT_EQ(board.size(), 1u);
     EXPECT_EQ(board.at(0).at("kind").get<std::string>(), "NCO-Frequency");
     EXPECT_EQ(board.at(0).at("device").get<std::string>(), "frequency counter");
+}
+
+// The logic history holds each chosen pin's edges at the times a VCD
+// recording of the same program gives; a long run keeps the newest edges
+// with no gap; a saved window starts unknown where no history is kept.
+TEST(LiveRun, LogicHistoryMatchesARecording)
+{
+    LiveRun run;
+    run.setLogicPins({13, 12});
+    Open(run, Toggler());
+    EXPECT_EQ(run.logicPins(), (std::vector<int>{12, 13}));
+    run.run();
+    ASSERT_TRUE(Within(10s, [&] { return run.snapshot().seconds >= 0.02; }));
+    run.pause();
+    ASSERT_TRUE(Within(5s, [&] { return run.logic(0).until == run.snapshot().seconds; }));
+    const sim::LogicTrace trace = run.logic(0);
+    ASSERT_EQ(trace.pins.size(), 2u);
+    EXPECT_EQ(trace.pins[1].edges.size(), 1u); // pin 13: its level from the start
+    ASSERT_GT(trace.pins[0].edges.size(), 100u);
+
+    // The same program under the run's recorder, in the same slices.
+    TempDir dir;
+    sim::Chip chip;
+    std::string error;
+    ASSERT_TRUE(chip.loadImage(Toggler().bytes(), &error)) << error;
+    auto vcd = std::make_shared<sim::VcdRecorder>(dir / "recorded.vcd", std::vector<int>{12, 13}, std::vector<int>{});
+    chip.pins().attach(vcd);
+    while (chip.seconds() < trace.until)
+        chip.runForSeconds(LiveRun::kSliceSeconds);
+    ASSERT_EQ(chip.seconds(), trace.until);
+    vcd->finish(chip.now());
+    ASSERT_TRUE(vcd->close());
+    ASSERT_TRUE(sim::WriteVcd(dir / "saved.vcd", trace, 0, trace.until, &error)) << error;
+    EXPECT_EQ(ReadFileBytes(dir / "saved.vcd"), ReadFileBytes(dir / "recorded.vcd"));
+
+    // A window: each pin's level at its start, then its changes.
+    const double from = trace.pins[0].edges[10].seconds + 1e-7, to = trace.pins[0].edges[13].seconds;
+    ASSERT_TRUE(sim::WriteVcd(dir / "window.vcd", trace, from, to, &error)) << error;
+    auto ns = [](double s) { return "#" + std::to_string(std::llround(s * 1e9)) + "\n"; };
+    const auto &e = trace.pins[0].edges;
+    const std::string window = ReadFileBytes(dir / "window.vcd");
+    EXPECT_EQ(window.substr(window.find("$enddefinitions $end\n") + 21),
+              ns(from) + "$dumpvars\n" + char('0' + e[10].level) + "!\n" + char('0' + trace.pins[1].edges[0].level) +
+                  "\"\n$end\n" + ns(e[11].seconds) + char('0' + e[11].level) + "!\n" + ns(e[12].seconds) +
+                  char('0' + e[12].level) + "!\n" + ns(to) + char('0' + e[13].level) + "!\n");
+
+    // Pin 14 joins: unknown before it was watched.
+    run.setLogicPins({12, 14});
+    run.run();
+    ASSERT_TRUE(Within(10s, [&] { return run.snapshot().seconds >= 0.25; }));
+    const sim::LogicTrace later = run.logic(0);
+    ASSERT_EQ(later.pins.size(), 2u);
+    ASSERT_EQ(later.pins[1].edges.size(), 1u);
+    EXPECT_GT(later.pins[1].edges[0].seconds, trace.until - 1e-9);
+    EXPECT_EQ(later.pins[1].levelAt(0.001), -1);
+    // Before pin 14 joined, and before pin 12's oldest kept edge: unknown.
+    EXPECT_EQ(later.pins[0].levelAt(0.001), -1);
+    ASSERT_TRUE(sim::WriteVcd(dir / "joined.vcd", later, 0.001, later.until, &error)) << error;
+    EXPECT_NE(ReadFileBytes(dir / "joined.vcd").find("#1000000\n$dumpvars\nx!\nx\"\n$end\n"), std::string::npos);
+
+    // Pin 12's ring is full: the newest edges, evenly spaced, with no gap.
+    const auto &edges = later.pins[0].edges;
+    ASSERT_EQ(edges.size(), sim::PinHistory::kEdgesPerPin);
+    const double period = edges[2].seconds - edges[1].seconds;
+    for (std::size_t i = 1; i < edges.size(); i++) {
+        ASSERT_NE(edges[i].level, edges[i - 1].level) << i;
+        ASSERT_NEAR(edges[i].seconds - edges[i - 1].seconds, period, 1e-9) << i;
+    }
+    EXPECT_LT(later.until - edges.back().seconds, 2 * period);
+    EXPECT_FALSE(sim::WriteVcd(dir / "missing/x.vcd", later, 0, 1, &error));
+    EXPECT_NE(error.find("cannot create"), std::string::npos) << error;
 }
 
 } // namespace
