@@ -244,3 +244,30 @@ TEST(Cli, GenerateRefusesASourceDateEpochOutOfRange)
                      "253402300799 (the end of the year 9999).\n");
     EXPECT_FALSE(std::filesystem::exists(cli.File("Platform.h")));
 }
+
+// The merge library loads only when an edited file must be merged: loading it
+// and the libraries it needs would cost every command more than its work.
+TEST(Cli, MergeLibraryLoadsOnlyForAMerge)
+{
+    Cli cli;
+    cli.New();
+    auto loaded = [&](const test::CliRun &r) { return r.err.find("libgit2") != std::string::npos; };
+    cli.env = "LD_DEBUG=libs ";
+    auto r = cli.Run({"generate", "Blink.kivo"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_FALSE(loaded(r));
+
+    std::string main = test::ReadFileBytes(cli.File("Blink.c"));
+    const auto loop = main.find("{//LOOP\r\n");
+    ASSERT_NE(loop, std::string::npos);
+    main.insert(loop + 9, "    // my own line\r\n");
+    test::WriteFileBytes(cli.File("Blink.c"), main);
+    cli.env = "";
+    ASSERT_EQ(cli.Run({"add", "Blink.kivo", "servo"}).exitCode, 0);
+    cli.env = "LD_DEBUG=libs ";
+    r = cli.Run({"generate", "Blink.kivo"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(loaded(r));
+    EXPECT_NE(test::ReadFileBytes(cli.File("Blink.c")).find("// my own line"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(cli.File("Blink.c.orig")));
+}
