@@ -178,7 +178,7 @@ TEST(Cli, CompileAndLoadRunTheShellScripts)
     EXPECT_EQ(cli.Run({"compile", "Blink.kivo"}).exitCode, 0);
     EXPECT_EQ(cli.Run({"load", "Blink.kivo"}).exitCode, 0);
     EXPECT_EQ(test::ReadFileBytes(cli.File("log.txt")),
-              "flexspin -2 -L " + bin + "/include Blink.c\nloadp2 -t -k -b 230400 Blink.binary\n");
+              "flexspin -2 -L " + cli.File("include") + " Blink.c\nloadp2 -t -k Blink.binary\n");
     // A failing tool's status passes the script's pause and is the command's.
     for (auto [tool, status] : {std::pair{"flexspin", 1}, std::pair{"loadp2", 3}}) {
         test::WriteFileBytes(bin + "/" + tool, "#!/bin/sh\nexit " + std::to_string(status) + "\n");
@@ -270,4 +270,24 @@ TEST(Cli, MergeLibraryLoadsOnlyForAMerge)
     EXPECT_TRUE(loaded(r));
     EXPECT_NE(test::ReadFileBytes(cli.File("Blink.c")).find("// my own line"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(cli.File("Blink.c.orig")));
+}
+
+// show lists the pins the project holds outside the pin table as the pin
+// view does (the SD card's while mounted), and stores nothing of them.
+TEST(Cli, ShowListsPinsHeldOutsideTheTable)
+{
+    Cli cli;
+    cli.New();
+    ASSERT_EQ(cli.Run({"set", "Blink.kivo", "mount_sd=on"}).exitCode, 0);
+    const std::string saved = cli.Bytes();
+    auto r = cli.Run({"show", "Blink.kivo"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("  61\tNo\tSD Card\tSD CLK\t"), std::string::npos) << r.out;
+    r = cli.Run({"show", "Blink.kivo", "--json"});
+    EXPECT_NE(r.out.find("{\"pin\": 61, \"free\": false, \"owner\": \"SD Card\", \"usage\": \"SD CLK\""),
+              std::string::npos);
+    ASSERT_EQ(cli.Run({"set", "Blink.kivo", "mount_sd=off"}).exitCode, 0);
+    r = cli.Run({"show", "Blink.kivo"});
+    EXPECT_NE(r.out.find("  61\tYes\t\t\t"), std::string::npos) << r.out;
+    EXPECT_EQ(saved.find("SD Card"), std::string::npos);
 }
