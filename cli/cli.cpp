@@ -229,9 +229,11 @@ void ShowText(const CKivoDoc &doc, std::ostream &out)
     for (auto &l : WarningLines(doc))
         out << "  " << l << "\n";
     out << "\nPins:\n";
+    const auto pins = ShownPins(doc);
     for (int p = 0; p < kPinCount; ++p) {
-        out << "  " << p << "\t" << (doc.m_bPinUsed[p] ? "No" : "Yes") << "\t" << doc.m_strPinOwner[p] << "\t"
-            << doc.m_strPinUsage[p] << "\t" << doc.m_strPinNote[p] << "\n";
+        const ShownPin &pin = pins[std::size_t(p)];
+        out << "  " << p << "\t" << (pin.used ? "No" : "Yes") << "\t" << pin.owner << "\t" << pin.usage << "\t"
+            << pin.note << "\n";
     }
 }
 
@@ -257,13 +259,15 @@ void ShowJson(const CKivoDoc &doc, std::ostream &out)
         out << (i ? ",\n" : "\n") << "    " << JsonLine(row);
     }
     out << "\n  ],\n  \"warnings\": " << JsonLine(WarningLines(doc)) << ",\n  \"pins\": [";
+    const auto pins = ShownPins(doc);
     for (int p = 0; p < kPinCount; ++p) {
+        const ShownPin &pin = pins[std::size_t(p)];
         Json row = Json::object();
         row["pin"] = p;
-        row["free"] = !doc.m_bPinUsed[p];
-        row["owner"] = doc.m_strPinOwner[p];
-        row["usage"] = doc.m_strPinUsage[p];
-        row["note"] = doc.m_strPinNote[p];
+        row["free"] = !pin.used;
+        row["owner"] = pin.owner;
+        row["usage"] = pin.usage;
+        row["note"] = pin.note;
         out << (p ? ",\n" : "\n") << "    " << JsonLine(row);
     }
     Json counts = Json::array();

@@ -610,6 +610,23 @@ std::vector<HeldPin> PinsHeldOutsideTable(const CKivoDoc &doc)
     return held;
 }
 
+std::array<ShownPin, 64> ShownPins(const CKivoDoc &doc)
+{
+    std::array<ShownPin, 64> pins;
+    for (int p = 0; p < kPinCount; ++p)
+        pins[std::size_t(p)] = {bool(doc.m_bPinUsed[p]), doc.m_strPinOwner[p], doc.m_strPinUsage[p],
+                                doc.m_strPinNote[p]};
+    for (const HeldPin &h : PinsHeldOutsideTable(doc)) {
+        ShownPin &line = pins[std::size_t(h.pin)];
+        if (line.used)
+            continue;
+        line.used = true;
+        line.owner = h.owner;
+        line.usage = h.usage;
+    }
+    return pins;
+}
+
 std::array<bool, 64> PinsInUse(const CKivoDoc &doc)
 {
     std::array<bool, 64> used = doc.m_bPinUsed;

@@ -57,6 +57,15 @@ struct HeldPin {
 };
 std::vector<HeldPin> PinsHeldOutsideTable(const CKivoDoc &doc);
 
+// The pins as the pin view, its printed report and `kivo-cli show` present
+// them: the pin table, and on a pin the table has free, the first holder
+// outside it. For display only; the stored table is unchanged.
+struct ShownPin {
+    bool used = false;
+    std::string owner, usage, note;
+};
+std::array<ShownPin, 64> ShownPins(const CKivoDoc &doc);
+
 // Every pin the project uses: the pin table, the pins the objects' fields
 // name, the pins held outside the table and the serial console's 62 and 63.
 std::array<bool, 64> PinsInUse(const CKivoDoc &doc);

@@ -214,6 +214,18 @@ std::string QuotedWords(const std::string &options)
     return s;
 }
 
+// `include` beside the folder `bin` (either separator; "include" for a
+// folder named alone).
+std::string IncludeBesideBin(std::string bin)
+{
+    while (bin.size() > 1 && (bin.back() == '/' || bin.back() == '\\'))
+        bin.pop_back();
+    const auto cut = bin.find_last_of("/\\");
+    if (cut == std::string::npos)
+        return "include";
+    return bin.substr(0, cut == 0 ? 1 : cut) + (cut == 0 ? "" : "/") + "include";
+}
+
 // The tool's status outlives the pause: it is the script's own, so that a
 // failed compile or load is seen by whoever ran the script.
 const char *kPause = "kivo_status=$?\n"
@@ -226,8 +238,11 @@ const char *kPause = "kivo_status=$?\n"
 std::string BuildSh(const CKivoDoc &d, const std::string &mainFileName)
 {
     std::string s = "#!/bin/sh\n# Kivo Generated shell script\n";
-    std::string include = d.m_strFlexSpinPath.empty() ? "include" : d.m_strFlexSpinPath + "/include";
-    s += ToolPath(d.m_strFlexSpinPath, "flexspin") + " -2 -L " + ShellQuote(include);
+    s += ToolPath(d.m_strFlexSpinPath, "flexspin") + " -2";
+    // FlexProp keeps its include folder beside bin, the FlexSpin folder; a
+    // flexspin found on PATH finds its own.
+    if (!d.m_strFlexSpinPath.empty())
+        s += " -L " + ShellQuote(IncludeBesideBin(d.m_strFlexSpinPath));
     if (d.m_bUseLibraryPath)
         s += " -L " + ShellQuote(d.m_strLibraryPath);
     if (d.m_bSetOptLevel)
@@ -251,7 +266,9 @@ std::string LoadSh(const CKivoDoc &d, const std::string &imageName)
         s += " -k";
     if (d.m_bUsePlan9)
         s += " -9 " + ShellQuote(d.m_strPlan9Path);
-    s += " -b " + (d.m_bSetBaud ? ShellQuote(d.m_strBaud) : std::string("230400"));
+    // Unticked, the terminal keeps loadp2's own baud.
+    if (d.m_bSetBaud)
+        s += " -b " + ShellQuote(d.m_strBaud);
     if (d.m_bUseLoadP2Options)
         s += QuotedWords(d.m_strLoadP2Options);
     s += " " + ShellQuote(FileArgument(imageName)) + "\n";

@@ -30,25 +30,13 @@ const char *const kHeaders[kPinViewCols] = {"I/O Pin #", "Free?", "Used By", "Us
 
 // ---------------------------------------------------------------- the report
 
-std::array<PinReport::Line, 64> ShownPins(const CKivoDoc &doc)
+std::array<PinReport::Line, 64> ShownPinLines(const CKivoDoc &doc)
 {
-    std::array<PinReport::Line, 64> pins;
-    for (int p = 0; p < kPinCount; ++p) {
-        pins[p].used = doc.m_bPinUsed[p];
-        pins[p].owner = Q(doc.m_strPinOwner[p]);
-        pins[p].usage = Q(doc.m_strPinUsage[p]);
-        pins[p].note = Q(doc.m_strPinNote[p]);
-    }
-    // The first holder outside the table shows on a pin the table has free.
-    for (const HeldPin &h : PinsHeldOutsideTable(doc)) {
-        PinReport::Line &line = pins[std::size_t(h.pin)];
-        if (line.used)
-            continue;
-        line.used = true;
-        line.owner = Q(h.owner);
-        line.usage = Q(h.usage);
-    }
-    return pins;
+    std::array<PinReport::Line, 64> lines;
+    const auto shown = ShownPins(doc);
+    for (std::size_t p = 0; p < lines.size(); ++p)
+        lines[p] = {shown[p].used, Q(shown[p].owner), Q(shown[p].usage), Q(shown[p].note)};
+    return lines;
 }
 
 PinReport MakePinReport(const CKivoDoc &doc, const QDate &date)
@@ -58,7 +46,7 @@ PinReport MakePinReport(const CKivoDoc &doc, const QDate &date)
     if (report.project.isEmpty())
         report.project = QStringLiteral("Untitled");
     report.date = QLocale().toString(date, QLocale::LongFormat);
-    report.pins = ShownPins(doc);
+    report.pins = ShownPinLines(doc);
     return report;
 }
 
@@ -220,7 +208,7 @@ void CPinsView::OnUpdate()
 {
     if (!m_pGrid)
         return;
-    const auto pins = ShownPins(m_doc);
+    const auto pins = ShownPinLines(m_doc);
     for (int p = 0; p < kPinCount; ++p) {
         const int row = p + 1;
         const PinReport::Line &pin = pins[std::size_t(p)];

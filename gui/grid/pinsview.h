@@ -56,9 +56,8 @@ struct PinReport {
     std::array<Line, 64> pins;
 };
 PinReport MakePinReport(const CKivoDoc &doc, const QDate &date);
-// The pins as the view and the report show them: the pin table, and on the
-// pins it has free, those the project holds outside it.
-std::array<PinReport::Line, 64> ShownPins(const CKivoDoc &doc);
+// ShownPins (check.h) in the view's strings.
+std::array<PinReport::Line, 64> ShownPinLines(const CKivoDoc &doc);
 // Draws the report as one page filling `page` (painter coordinates): the
 // title, the project's name and the date, then the five columns for the
 // 64 pins, and a count of the pins in use at the foot.

@@ -178,7 +178,7 @@ TEST(Cli, CompileAndLoadRunTheShellScripts)
     EXPECT_EQ(cli.Run({"compile", "Blink.kivo"}).exitCode, 0);
     EXPECT_EQ(cli.Run({"load", "Blink.kivo"}).exitCode, 0);
     EXPECT_EQ(test::ReadFileBytes(cli.File("log.txt")),
-              "flexspin -2 -L " + bin + "/include Blink.c\nloadp2 -t -k -b 230400 Blink.binary\n");
+              "flexspin -2 -L " + cli.File("include") + " Blink.c\nloadp2 -t -k Blink.binary\n");
     // A failing tool's status passes the script's pause and is the command's.
     for (auto [tool, status] : {std::pair{"flexspin", 1}, std::pair{"loadp2", 3}}) {
         test::WriteFileBytes(bin + "/" + tool, "#!/bin/sh\nexit " + std::to_string(status) + "\n");
@@ -243,4 +243,51 @@ TEST(Cli, GenerateRefusesASourceDateEpochOutOfRange)
     EXPECT_EQ(r.err, "Kivo: SOURCE_DATE_EPOCH is \"67768036191676799\": it must be a whole number of seconds from 0 to "
                      "253402300799 (the end of the year 9999).\n");
     EXPECT_FALSE(std::filesystem::exists(cli.File("Platform.h")));
+}
+
+// The merge library loads only when an edited file must be merged: loading it
+// and the libraries it needs would cost every command more than its work.
+TEST(Cli, MergeLibraryLoadsOnlyForAMerge)
+{
+    Cli cli;
+    cli.New();
+    auto loaded = [&](const test::CliRun &r) { return r.err.find("libgit2") != std::string::npos; };
+    cli.env = "LD_DEBUG=libs ";
+    auto r = cli.Run({"generate", "Blink.kivo"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_FALSE(loaded(r));
+
+    std::string main = test::ReadFileBytes(cli.File("Blink.c"));
+    const auto loop = main.find("{//LOOP\r\n");
+    ASSERT_NE(loop, std::string::npos);
+    main.insert(loop + 9, "    // my own line\r\n");
+    test::WriteFileBytes(cli.File("Blink.c"), main);
+    cli.env = "";
+    ASSERT_EQ(cli.Run({"add", "Blink.kivo", "servo"}).exitCode, 0);
+    cli.env = "LD_DEBUG=libs ";
+    r = cli.Run({"generate", "Blink.kivo"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(loaded(r));
+    EXPECT_NE(test::ReadFileBytes(cli.File("Blink.c")).find("// my own line"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(cli.File("Blink.c.orig")));
+}
+
+// show lists the pins the project holds outside the pin table as the pin
+// view does (the SD card's while mounted), and stores nothing of them.
+TEST(Cli, ShowListsPinsHeldOutsideTheTable)
+{
+    Cli cli;
+    cli.New();
+    ASSERT_EQ(cli.Run({"set", "Blink.kivo", "mount_sd=on"}).exitCode, 0);
+    const std::string saved = cli.Bytes();
+    auto r = cli.Run({"show", "Blink.kivo"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("  61\tNo\tSD Card\tSD CLK\t"), std::string::npos) << r.out;
+    r = cli.Run({"show", "Blink.kivo", "--json"});
+    EXPECT_NE(r.out.find("{\"pin\": 61, \"free\": false, \"owner\": \"SD Card\", \"usage\": \"SD CLK\""),
+              std::string::npos);
+    ASSERT_EQ(cli.Run({"set", "Blink.kivo", "mount_sd=off"}).exitCode, 0);
+    r = cli.Run({"show", "Blink.kivo"});
+    EXPECT_NE(r.out.find("  61\tYes\t\t\t"), std::string::npos) << r.out;
+    EXPECT_EQ(saved.find("SD Card"), std::string::npos);
 }

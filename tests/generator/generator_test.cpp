@@ -105,9 +105,8 @@ TEST(Scripts, ShellScriptsQuoteEveryPath)
     d.m_bUseLibraryPath = 1;
     d.m_strLibraryPath = "/lib dir";
     std::string s = BuildSh(d, "My Proj.c");
-    EXPECT_NE(
-        s.find("'/x/it'\\''s here/bin/flexspin' -2 -L '/x/it'\\''s here/bin//include' -L '/lib dir' 'My Proj.c'\n"),
-        std::string::npos)
+    EXPECT_NE(s.find("'/x/it'\\''s here/bin/flexspin' -2 -L '/x/it'\\''s here/include' -L '/lib dir' 'My Proj.c'\n"),
+              std::string::npos)
         << s;
     EXPECT_EQ(ShellQuote("a'b"), "'a'\\''b'");
     // The pause keeps a console open, like Pause, and the script ends with
@@ -117,6 +116,32 @@ TEST(Scripts, ShellScriptsQuoteEveryPath)
                   "\nkivo_status=$?\nprintf 'Press Enter to continue . . . '\nread kivo_pause || true\n"
                   "exit $kivo_status\n")
             << script;
+}
+
+// FlexProp keeps include beside bin; a flexspin on PATH finds its own, and
+// the terminal keeps loadp2's baud unless one is ticked.
+TEST(Scripts, ShellScriptsFindFlexPropsIncludeAndPassOnlyATickedBaud)
+{
+    CKivoDoc d;
+    MemoryProfile profile;
+    d.OnNewDocument(profile);
+    const std::pair<std::string, std::string> folders[] = {
+        {"/opt/flexprop/bin", "'/opt/flexprop/bin/flexspin' -2 -L '/opt/flexprop/include' 'A.c'"},
+        {"/bin", "'/bin/flexspin' -2 -L '/include' 'A.c'"},
+        {"tools", "'tools/flexspin' -2 -L 'include' 'A.c'"},
+        {"", "'flexspin' -2 'A.c'"},
+    };
+    for (auto &[folder, line] : folders) {
+        d.m_strFlexSpinPath = folder;
+        const std::string s = BuildSh(d, "A.c");
+        EXPECT_NE(s.find("\n" + line + "\n"), std::string::npos) << folder << "\n" << s;
+    }
+    d.m_strLoadP2Path = "";
+    d.m_bSetBaud = 0;
+    EXPECT_NE(LoadSh(d, "A.binary").find("\n'loadp2' -t -k 'A.binary'\n"), std::string::npos) << LoadSh(d, "A.binary");
+    d.m_bSetBaud = 1;
+    d.m_strBaud = "921600";
+    EXPECT_NE(LoadSh(d, "A.binary").find("\n'loadp2' -t -k -b '921600' 'A.binary'\n"), std::string::npos);
 }
 
 TEST(Generate, BackupsAreMadeOnce)

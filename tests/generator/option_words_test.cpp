@@ -78,8 +78,8 @@ TEST(SafeScripts, OptionsThatTryToRunACommandReachTheCompilerAsWords)
     EXPECT_EQ(rc, 0) << output;
     for (auto n : {"PWNED1", "PWNED2", "PWNED3", "PWNED4", "PWNED5"})
         EXPECT_FALSE(std::filesystem::exists(p.dir / n)) << n;
-    EXPECT_EQ(test::ReadFileBytes(log), "-2\n-L\n" + p.doc.m_strFlexSpinPath +
-                                            "/include\n-O1;touch PWNED5\n--fixed;\ntouch\nPWNED1\n$(touch\nPWNED2)\n"
+    EXPECT_EQ(test::ReadFileBytes(log), "-2\n-L\n" + (p.dir / "include") +
+                                            "\n-O1;touch PWNED5\n--fixed;\ntouch\nPWNED1\n$(touch\nPWNED2)\n"
                                             "`touch\nPWNED3`\n|\ntouch\nPWNED4\n&&\na b\nc\nBlink.c\n");
     // The Windows script quotes each word, as the text holds characters
     // cmd.exe acts on; the checker refuses the project all the same.

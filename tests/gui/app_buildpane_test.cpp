@@ -277,7 +277,7 @@ TEST_F(BuildPaneTest, ASecondStartOnTheSameProjectAsksFirst)
     EXPECT_EQ(first->GetState(), CScriptRun::State::Stopped);
     ASSERT_TRUE(Ends(load));
     EXPECT_EQ(load->Summary(), "Load finished");
-    EXPECT_TRUE(load->Output()->toPlainText().contains("loadp2 -t -k -b 230400 Blink.binary"));
+    EXPECT_TRUE(load->Output()->toPlainText().contains("loadp2 -t -k Blink.binary"));
     EXPECT_EQ(Modals::Get().Pending(), 0u);
 }
 

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Kivo Generated shell script
-'C:\FlexProp\bin/loadp2' -t -k -b 230400 'Blink.binary'
+'C:\FlexProp\bin/loadp2' -t -k 'Blink.binary'
 kivo_status=$?
 printf 'Press Enter to continue . . . '
 read kivo_pause || true
