@@ -24,6 +24,8 @@ inline constexpr char kProjectLoad[] = "project.load";
 inline constexpr char kProjectFlexProp[] = "project.flexprop";
 // The compiled program on the simulated board, in the project window's tab.
 inline constexpr char kProjectSimulate[] = "project.simulate";
+// Verify on the simulated board: each object's verdict in the object list.
+inline constexpr char kProjectVerify[] = "project.verify";
 // Compile and Load in a terminal window of their own instead of the panes.
 inline constexpr char kProjectExternalTerminal[] = "project.external-terminal";
 

@@ -578,22 +578,32 @@ QIcon CommandIcon(const QString &id)
         return Make(DrawLoad);
     if (is({kProjectFlexProp}))
         return Make(DrawEditor);
+    // A chip with a run arrow on it, or with a tick for Verify.
+    auto chip = [](QPainter &p) {
+        p.setPen(Outline(kInk));
+        p.setBrush(QColor(70, 70, 80));
+        p.drawRoundedRect(QRectF(6, 6, 20, 20), 2, 2);
+        for (int i = 0; i < 4; i++) {
+            const qreal at = 9 + i * 4.6;
+            p.drawLine(QPointF(at, 2), QPointF(at, 6));
+            p.drawLine(QPointF(at, 26), QPointF(at, 30));
+            p.drawLine(QPointF(2, at), QPointF(6, at));
+            p.drawLine(QPointF(26, at), QPointF(30, at));
+        }
+    };
     if (is({kProjectSimulate}))
-        return Make([](QPainter &p) {
-            // A chip with a run arrow on it.
-            p.setPen(Outline(kInk));
-            p.setBrush(QColor(70, 70, 80));
-            p.drawRoundedRect(QRectF(6, 6, 20, 20), 2, 2);
-            for (int i = 0; i < 4; i++) {
-                const qreal at = 9 + i * 4.6;
-                p.drawLine(QPointF(at, 2), QPointF(at, 6));
-                p.drawLine(QPointF(at, 26), QPointF(at, 30));
-                p.drawLine(QPointF(2, at), QPointF(6, at));
-                p.drawLine(QPointF(26, at), QPointF(30, at));
-            }
+        return Make([chip](QPainter &p) {
+            chip(p);
             p.setPen(Qt::NoPen);
             p.setBrush(QColor(60, 200, 90));
             p.drawPolygon(QPolygonF({QPointF(12, 10), QPointF(23, 16), QPointF(12, 22)}));
+        });
+    if (is({kProjectVerify}))
+        return Make([chip](QPainter &p) {
+            chip(p);
+            p.setPen(QPen(QColor(60, 200, 90), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(Qt::NoBrush);
+            p.drawPolyline(QPolygonF({QPointF(10.5, 16.5), QPointF(14.5, 20.5), QPointF(21.5, 11.5)}));
         });
     if (is({kEditPaste}))
         return Make(DrawPaste);

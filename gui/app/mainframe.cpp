@@ -60,7 +60,7 @@ QString Escaped(QString text) { return text.replace("&", "&&"); }
 const char *const kProjectCommands[] = {cmd::kFileSave,        cmd::kFileSaveAs,         cmd::kFileClose,
                                         cmd::kFileCloseWindow, cmd::kFilePrintPinReport, cmd::kProjectGenerate,
                                         cmd::kProjectCompile,  cmd::kProjectLoad,        cmd::kProjectFlexProp,
-                                        cmd::kWindowNew,       cmd::kProjectSimulate};
+                                        cmd::kWindowNew,       cmd::kProjectSimulate,    cmd::kProjectVerify};
 // Enabled while the pin view is the active tab and offers them.
 const char *const kTabCommands[] = {cmd::kFilePrint, cmd::kFileQuickPrint, cmd::kFilePrintPreview, cmd::kEditPaste,
                                     cmd::kEditCut,   cmd::kEditCopy,       cmd::kEditSelectAll};
@@ -221,6 +221,9 @@ void CMainFrame::CreateActions()
     AddCommand(kProjectLoad, "&Load P2", keys({"F5"}), [this] { OnCompile(true); });
     AddCommand(kProjectFlexProp, "&Edit code with FlexProp", keys({"Ctrl+E"}), [this] { OnFlexProp(); });
     AddCommand(kProjectSimulate, "Run on Simulated Board", keys({"Ctrl+R"}), [this] { OnSimulate(); });
+    AddCommand(kProjectVerify, "Verify on Simulated Board", keys({"Ctrl+Shift+R"}), [this] {
+        OnVerify();
+    })->setToolTip("Run the compiled program and check each object against what its settings promise");
     QAction *external =
         AddCommand(kProjectExternalTerminal, "Run in Terminal Window", {}, [this] { OnExternalTerminal(); });
     external->setCheckable(true);

@@ -21,6 +21,7 @@ class CBuildPane;
 class CChildFrame;
 class CScriptRun;
 class CTerminalPane;
+class CVerifyRun;
 struct ProcessOutcome;
 struct ProcessRequest;
 struct Finding;
@@ -56,6 +57,8 @@ public:
     // Compile and Load inside Kivo: their output, and the board's terminal.
     CBuildPane *BuildPane() const { return m_buildPane; }
     CTerminalPane *TerminalPane() const { return m_terminalPane; }
+    // Verify on Simulated Board's run (null before the first).
+    CVerifyRun *VerifyRun() const { return m_verify; }
     QDockWidget *BuildDock() const { return m_buildDock; }
     QDockWidget *TerminalDock() const { return m_terminalDock; }
 
@@ -120,6 +123,13 @@ private:
     // program; a stale one is compiled first when the tab asks.
     void OnSimulate();
     void CompileThenSimulate(CChildFrame *child);
+    // Verify on Simulated Board: off this thread, one run at a time; the
+    // verdicts go to the project's object lists.
+    void OnVerify();
+    void StartVerify(CChildFrame *child);
+    // Generates when the project changed, compiles, and calls `then` after
+    // a successful build in the Build pane.
+    void CompileThen(CChildFrame *child, std::function<void()> then);
     // The clipboard and print commands go to the active tab.
     void OnTabCommand(const QString &id);
     void OnStatusBar();
@@ -155,6 +165,7 @@ private:
     QDockWidget *m_terminalDock = nullptr;
     CBuildPane *m_buildPane = nullptr;
     CTerminalPane *m_terminalPane = nullptr;
+    CVerifyRun *m_verify = nullptr;
     int m_look = 0;
     bool m_closingAll = false;
     bool m_altAlone = false; // Alt is down, or was tapped, with no other key

@@ -95,6 +95,7 @@ CAppMenu::CAppMenu(const ActionLookup &action, QWidget *parent) : QFrame(parent,
     line->setFrameShadow(QFrame::Sunken);
     left->addWidget(line);
     left->addWidget(Command(action(cmd::kProjectSimulate), this));
+    left->addWidget(Command(action(cmd::kProjectVerify), this));
     left->addWidget(Command(action(cmd::kFileClose), this));
     left->addStretch(1);
     columns->addLayout(left);
@@ -233,7 +234,9 @@ CRibbon::CRibbon(const ActionLookup &action, QMenu *styleMenu, QWidget *parent) 
     Panel(gen, "Code Generator")->addWidget(Large(cmd::kProjectGenerate, gen));
     Panel(gen, "FlexSpin")->addWidget(Large(cmd::kProjectCompile, gen));
     Panel(gen, "LoadP2")->addWidget(Large(cmd::kProjectLoad, gen));
-    Panel(gen, "Simulator")->addWidget(Large(cmd::kProjectSimulate, gen));
+    QHBoxLayout *simulator = Panel(gen, "Simulator");
+    simulator->addWidget(Large(cmd::kProjectSimulate, gen));
+    simulator->addWidget(Large(cmd::kProjectVerify, gen));
     Panel(gen, "FlexProp")->addWidget(Large(cmd::kProjectFlexProp, gen));
     auto *outputChecks = new QVBoxLayout;
     outputChecks->setSpacing(0);

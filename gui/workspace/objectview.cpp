@@ -3,6 +3,7 @@
 #include "app/commands.h"
 #include "check/check.h"
 #include "model/kivodoc.h"
+#include "model/projectfile.h"
 #include "objects/objectlist.h"
 #include "platform/messages.h"
 #include "platform/services.h"
@@ -16,12 +17,55 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <utility>
 
 namespace kivo {
+
+namespace {
+
+// A verdict's mark: a green tick, a red cross, a grey dash.
+QIcon VerdictIcon(sim::Verdict::State state)
+{
+    QIcon icon;
+    for (int size : {16, 32}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 16.0, size / 16.0);
+        const QColor fill = state == sim::Verdict::State::Pass   ? QColor(40, 150, 60)
+                            : state == sim::Verdict::State::Fail ? QColor(200, 40, 40)
+                                                                 : QColor(140, 140, 140);
+        p.setPen(QPen(fill.darker(130), 1));
+        p.setBrush(fill);
+        p.drawEllipse(QRectF(1, 1, 14, 14));
+        p.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        if (state == sim::Verdict::State::Pass) {
+            QPainterPath tick;
+            tick.moveTo(4.5, 8.2);
+            tick.lineTo(7, 10.8);
+            tick.lineTo(11.5, 5.2);
+            p.drawPath(tick);
+        } else if (state == sim::Verdict::State::Fail) {
+            p.drawLine(QPointF(5.2, 5.2), QPointF(10.8, 10.8));
+            p.drawLine(QPointF(10.8, 5.2), QPointF(5.2, 10.8));
+        } else {
+            p.drawLine(QPointF(4.5, 8), QPointF(11.5, 8));
+        }
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+} // namespace
 
 CObjectView::CObjectView(CKivoDoc &doc, Services &services, QWidget *parent)
     : QWidget(parent), m_doc(doc), m_services(services)
@@ -52,6 +96,11 @@ CObjectView::CObjectView(CKivoDoc &doc, Services &services, QWidget *parent)
     m_objects->setObjectName("id1030");
     m_objects->setSelectionMode(QAbstractItemView::SingleSelection);
     layout->addWidget(m_objects, 3);
+    m_verifySummary = new QLabel(this);
+    m_verifySummary->setObjectName("verifySummary");
+    m_verifySummary->setWordWrap(true);
+    m_verifySummary->hide();
+    layout->addWidget(m_verifySummary);
     layout->addWidget(new QLabel("Warnings:", this));
     m_warnings = new QListWidget(this);
     m_warnings->setObjectName("id1031");
@@ -97,6 +146,7 @@ void CObjectView::OnUpdate()
     m_warnings->clear();
     for (auto &line : ObjectLines(m_doc))
         m_objects->addItem(QString::fromStdString(line));
+    ShowVerdictLines();
     UpdateActions();
     for (auto &line : WarningLines(m_doc))
         m_warnings->addItem(QString::fromStdString(line));
@@ -109,6 +159,65 @@ void CObjectView::OnUpdate()
                              ? QString("Double-click to recompute the registers for the project's clock.")
                              : item->text() + (m_findings[i].object < 0 ? "\nDouble-click to show the setting."
                                                                         : "\nDouble-click to edit the object."));
+    }
+}
+
+void CObjectView::ShowVerdicts(const std::vector<sim::Verdict> &verdicts, std::vector<std::uint8_t> project)
+{
+    m_verdicts = verdicts;
+    m_verified = std::move(project);
+    if (m_verified != SerializeProject(m_doc)) {
+        m_verdicts.clear();
+        m_verified.clear();
+        ShowVerifyMessage("Verify ended, but the project has changed since: verify it again.");
+    } else {
+        m_verifySummary->setText("Verify: " + QString::fromStdString(sim::VerdictCounts(m_verdicts)) +
+                                 ". Point at an object for its evidence.");
+        const bool failed = std::any_of(m_verdicts.begin(), m_verdicts.end(),
+                                        [](const sim::Verdict &v) { return v.state == sim::Verdict::State::Fail; });
+        m_verifySummary->setStyleSheet(failed ? "color: #b00000;" : "");
+        m_verifySummary->show();
+    }
+    ShowVerdictLines();
+}
+
+void CObjectView::ShowVerifyMessage(const QString &text)
+{
+    m_verdicts.clear();
+    m_verified.clear();
+    m_verifySummary->setText(text);
+    m_verifySummary->setStyleSheet("");
+    m_verifySummary->setVisible(!text.isEmpty());
+    ShowVerdictLines();
+}
+
+void CObjectView::ShowVerdictLines()
+{
+    // Any change of the project makes the verdicts stale.
+    if (!m_verdicts.empty() && m_verified != SerializeProject(m_doc)) {
+        m_verdicts.clear();
+        m_verified.clear();
+        m_verifySummary->hide();
+    }
+    for (int row = 0; row < m_objects->count(); ++row) {
+        QListWidgetItem *item = m_objects->item(row);
+        item->setIcon(QIcon());
+        item->setToolTip(QString());
+        if (std::size_t(row) >= m_doc.m_objList.size())
+            continue;
+        const std::string &name = m_doc.m_objList[std::size_t(row)]->m_strName;
+        for (const auto &v : m_verdicts) {
+            if (v.name != name)
+                continue;
+            item->setIcon(VerdictIcon(v.state));
+            QString tip = QString("%1 %2: %3")
+                              .arg(QString::fromLatin1(sim::StateWord(v.state)), QString::fromStdString(v.name),
+                                   QString::fromStdString(v.text));
+            if (v.state == sim::Verdict::State::Fail)
+                tip += "\nDouble-click to edit the object.";
+            item->setToolTip(tip);
+            break;
+        }
     }
 }
 

@@ -1,11 +1,14 @@
 #pragma once
 #include "check/check.h"
+#include "run/verify.h"
 
 #include <QWidget>
 
+#include <cstdint>
 #include <vector>
 
 class QAction;
+class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
@@ -21,6 +24,10 @@ struct Services;
 // view ("object.add", "object.edit", "object.duplicate", "object.delete");
 // all but Add are enabled only while an object is selected, and the buttons
 // and the list's context menu follow them.
+//
+// Verify on Simulated Board leaves a verdict on each object's line (an
+// icon, the evidence as its tip) and a summary under the list; they stay
+// while the project is the one verified.
 class CObjectView : public QWidget
 {
     Q_OBJECT
@@ -37,6 +44,14 @@ public:
     QAction *EditAction() const { return m_editAction; }
     QAction *DeleteAction() const { return m_deleteAction; }
     QAction *DuplicateAction() const { return m_duplicateAction; }
+    QLabel *VerifySummary() const { return m_verifySummary; }
+
+    // The verdicts of verify on `project` (the project's saved form then),
+    // by object name; they go at the first change of the project.
+    void ShowVerdicts(const std::vector<sim::Verdict> &verdicts, std::vector<std::uint8_t> project);
+    // The summary alone: verify under way, or why it could not run.
+    void ShowVerifyMessage(const QString &text);
+    bool HasVerdicts() const { return !m_verdicts.empty(); }
 
     void OnUpdate();
     void OnAddObject();
@@ -59,12 +74,17 @@ private:
     int SelectedRow() const;
     void UpdateActions();
     void ShowContextMenu(const QPoint &at);
+    // The verdicts on the object lines, when the project is still `m_verified`.
+    void ShowVerdictLines();
     std::vector<Finding> m_findings;
+    std::vector<sim::Verdict> m_verdicts;
+    std::vector<std::uint8_t> m_verified;
 
     CKivoDoc &m_doc;
     Services &m_services;
     QListWidget *m_objects;
     QListWidget *m_warnings;
+    QLabel *m_verifySummary;
     QPushButton *m_add;
     QPushButton *m_edit;
     QPushButton *m_delete;

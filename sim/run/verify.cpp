@@ -240,36 +240,58 @@ bool WriteJUnit(const std::string &path, const std::vector<JUnitSuite> &suites, 
     return true;
 }
 
-int RunVerify(const CKivoDoc &doc, const VerifyOptions &options, std::ostream &out, std::ostream &err)
+std::string VerdictCounts(const std::vector<Verdict> &verdicts)
 {
+    int failed = 0, passed = 0, skipped = 0;
+    for (const auto &v : verdicts)
+        (v.state == Verdict::State::Fail ? failed : v.state == Verdict::State::Pass ? passed : skipped)++;
+    return Format("%d passed, %d failed, %d skipped", passed, failed, skipped);
+}
+
+VerifyResult VerifyProject(const CKivoDoc &doc, std::optional<double> seconds, const std::function<bool()> &stop)
+{
+    VerifyResult r;
     ProjectSession session;
-    std::string error;
-    if (int status = session.open(doc, {}, VerifyUsbDevice(doc), &error); status != 0) {
-        err << "Error: " << error << "\n";
-        return status;
-    }
-    const double seconds = options.seconds ? *options.seconds : VerifySeconds(doc);
-    session.runTo(seconds);
+    if (r.status = session.open(doc, {}, VerifyUsbDevice(doc), &r.error); r.status != 0)
+        return r;
+    const double until = seconds ? *seconds : VerifySeconds(doc);
+    session.runTo(until, stop);
+    r.seconds = session.seconds();
     if (session.end() == ImageRunResult::End::Fault) {
-        err << "Error: " << session.fault() << "\n";
-        return kExitSimulatorFault;
+        r.status = kExitSimulatorFault;
+        r.error = session.fault();
+        return r;
+    }
+    if (stop && !session.ended() && r.seconds + 1e-12 < until) {
+        r.stopped = true;
+        return r;
     }
     session.settle(true);
-    std::vector<Verdict> verdicts = JudgeObjects(session);
+    r.verdicts = JudgeObjects(session);
+    return r;
+}
 
+int RunVerify(const CKivoDoc &doc, const VerifyOptions &options, std::ostream &out, std::ostream &err)
+{
+    VerifyResult result = VerifyProject(doc, options.seconds);
+    if (result.status != 0) {
+        err << "Error: " << result.error << "\n";
+        return result.status;
+    }
+    const std::vector<Verdict> &verdicts = result.verdicts;
+    std::string error;
     int failed = 0, passed = 0, skipped = 0;
     for (const auto &v : verdicts)
         (v.state == Verdict::State::Fail ? failed : v.state == Verdict::State::Pass ? passed : skipped)++;
     const std::string project = std::filesystem::path(doc.m_strPathName).stem().string();
-    if (!options.junitPath.empty() &&
-        !WriteJUnit(options.junitPath, {{project, session.seconds(), verdicts}}, &error)) {
+    if (!options.junitPath.empty() && !WriteJUnit(options.junitPath, {{project, result.seconds, verdicts}}, &error)) {
         err << "Error: " << error << "\n";
         return 1;
     }
     if (options.json) {
         Json r = Json::object();
         r["project"] = doc.m_strPathName;
-        r["simulatedSeconds"] = Rounded(session.seconds(), 9);
+        r["simulatedSeconds"] = Rounded(result.seconds, 9);
         Json list = Json::array();
         for (const auto &v : verdicts) {
             Json j = Json::object();
@@ -288,8 +310,7 @@ int RunVerify(const CKivoDoc &doc, const VerifyOptions &options, std::ostream &o
     } else {
         for (const auto &v : verdicts)
             out << StateWord(v.state) << " " << v.name << ": " << v.text << "\n";
-        out << passed << " passed, " << failed << " failed, " << skipped << " skipped in "
-            << Shown(session.seconds(), 3) << " simulated seconds\n";
+        out << VerdictCounts(verdicts) << " in " << Shown(result.seconds, 3) << " simulated seconds\n";
     }
     out.flush();
     return failed ? 1 : 0;

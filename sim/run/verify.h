@@ -6,6 +6,7 @@
 #include "json.h"
 #include "run/projectrun.h"
 
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -75,6 +76,24 @@ struct JUnitSuite {
 std::string JUnitXml(const std::vector<JUnitSuite> &suites);
 // Writes it to `path`; false with the reason in *error.
 bool WriteJUnit(const std::string &path, const std::vector<JUnitSuite> &suites, std::string *error);
+
+// "9 passed, 1 failed, 2 skipped".
+std::string VerdictCounts(const std::vector<Verdict> &verdicts);
+
+// What a verify run found: with status 0 a verdict per object; else the exit
+// status (1 for a missing or stale binary, 3 for a simulator fault) and the
+// message.
+struct VerifyResult {
+    int status = 0;
+    std::string error;
+    bool stopped = false; // `stop` held before the run ended
+    double seconds = 0;   // simulated
+    std::vector<Verdict> verdicts;
+};
+// Runs the compiled project for `seconds` (else VerifySeconds) and judges
+// every object, as `kivo-cli verify` does. `stop`, asked every simulated
+// millisecond, ends the run early without verdicts.
+VerifyResult VerifyProject(const CKivoDoc &doc, std::optional<double> seconds, const std::function<bool()> &stop = {});
 
 struct VerifyOptions {
     std::optional<double> seconds; // else VerifySeconds

@@ -154,6 +154,11 @@ TEST_F(CommandsTest, EveryCommandIsFoundByItsIdAndRunsItsSlot)
              EXPECT_EQ(View()->currentIndex(), int(CKivoView::SimBoardTab));
              EXPECT_TRUE(View()->SimBoard()->Message()->text().startsWith("The project has no generated code"));
          }},
+        // No program yet: Compile is offered; No leaves it.
+        {"project.verify",
+         "The project has no generated code (Platform.h is missing): run Generate Code, then Compile.\n\nCompile the "
+         "project now, then verify it?",
+         [&] { EXPECT_EQ(Frame().VerifyRun(), nullptr); }},
         {"project.generate", "Project files created.",
          [&] { EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(folder) / "Cmd.c")); }},
         {"help.about", "kivo::CAboutDlg", nothing},
@@ -510,7 +515,7 @@ TEST_F(CommandsTest, ProjectCommandsNeedAProjectWindow)
     const char *const projectCommands[] = {"file.save",         "file.save-as",          "file.close",
                                            "file.close-window", "file.print-pin-report", "project.generate",
                                            "project.compile",   "project.load",          "project.flexprop",
-                                           "window.new",        "project.simulate"};
+                                           "window.new",        "project.simulate",      "project.verify"};
     for (const char *id : projectCommands)
         EXPECT_TRUE(Enabled(id)) << id;
     Frame().RunCommand("file.close");

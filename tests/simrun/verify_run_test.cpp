@@ -30,16 +30,13 @@ void BuildEdited(Project &p, const std::string &flexspin, const std::string &fil
     ASSERT_TRUE(r.Ok()) << r.output;
 }
 
-// Runs the compiled project for verify's time and judges every object.
+// Runs the compiled project for verify's time, with the USB device verify
+// plugs in, and judges every object.
 std::vector<sim::Verdict> Judge(const CKivoDoc &doc)
 {
-    sim::ProjectSession session;
-    std::string error;
-    EXPECT_EQ(session.open(doc, {}, {}, &error), 0) << error;
-    session.runTo(VerifySeconds(doc));
-    EXPECT_NE(session.end(), sim::ImageRunResult::End::Fault) << session.fault();
-    session.settle(true);
-    return sim::JudgeObjects(session);
+    sim::VerifyResult r = sim::VerifyProject(doc, std::nullopt);
+    EXPECT_EQ(r.status, 0) << r.error;
+    return r.verdicts;
 }
 
 std::string Listed(const std::vector<sim::Verdict> &verdicts)
@@ -168,6 +165,22 @@ const BreakCase kCases[] = {
      "level 122, 1.5788 V (990 Ohm, 3.3 V)",
      "0.7765 V"},
     {"Adc", {{kADC, {}}}, "Platform.h", "ADC1_AnalogPin 50", "ADC1_AnalogPin 52", "ADC1", "a reading of 1.65 V", ""},
+    {"Sound",
+     {{kSimpleSound, {}}},
+     "trackerPlayer.spin2",
+     "PAL_CLOCK     = 3_546_895",
+     "PAL_CLOCK     = 3_600_000",
+     "SimpleSound1",
+     "the music's first notes at their module pitches within 1 %: 109.1, 109.1, 163.5 Hz",
+     "110.7, 110.7, 165.9 Hz (note 1 off by 1.5 %)"},
+    {"UsbKeyboard",
+     {{kUsbKbm, {}}},
+     "Blink.c",
+     "printf(\" %c\", c);",
+     "printf(\" %c\", c + 1);",
+     "UsbKbM1",
+     "the typed \"kivo\"",
+     "not printed"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Kinds, VerifyRun, ::testing::ValuesIn(kCases),
