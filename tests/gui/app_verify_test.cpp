@@ -84,9 +84,10 @@ TEST_F(VerifyTest, VerdictsShowOnTheLinesUntilTheProjectChanges)
     const struct {
         int row;
         const char *tip;
-    } lines[] = {{0, "PASS NCO_Freq1: 13333333 Hz, duty 50 %"},
-                 {1, "FAIL Servo1: promised a first pulse of 1500 us; measured 1050 us\nDouble-click to edit the object."},
-                 {2, "SKIP DAC1: the levels are random"}};
+    } lines[] = {
+        {0, "PASS NCO_Freq1: 13333333 Hz, duty 50 %"},
+        {1, "FAIL Servo1: promised a first pulse of 1500 us; measured 1050 us\nDouble-click to edit the object."},
+        {2, "SKIP DAC1: the levels are random"}};
     for (const auto &l : lines) {
         EXPECT_FALSE(list->item(l.row)->icon().isNull()) << l.row;
         EXPECT_EQ(list->item(l.row)->toolTip(), l.tip);

@@ -100,8 +100,8 @@ TEST_F(WalkTest, ANewProjectGoesFromTwoObjectsToTheBoardsTerminal)
     Start();
     Frame().resize(1366, 740);
     Frame().show();
-    const std::pair<int, std::string> folders[] = {
-        {1004, std::filesystem::path(flexspin).parent_path().string()}, {1006, loader}};
+    const std::pair<int, std::string> folders[] = {{1004, std::filesystem::path(flexspin).parent_path().string()},
+                                                   {1006, loader}};
     for (auto &[id, folder] : folders) {
         auto *edit = qobject_cast<QLineEdit *>(View()->SettingsView()->Control(id));
         ASSERT_NE(edit, nullptr);
@@ -188,11 +188,11 @@ TEST_F(WalkTest, ANewProjectGoesFromTwoObjectsToTheBoardsTerminal)
     EXPECT_TRUE(Frame().TerminalDock()->isVisible());
     QPlainTextEdit *screen = terminal->Screen();
     ASSERT_TRUE(QTest::qWaitFor([screen] { return screen->toPlainText().contains("running"); }, 10000));
-    EXPECT_TRUE(screen->toPlainText().contains("Loading Walk.binary to the board")) << screen->toPlainText().toStdString();
+    EXPECT_TRUE(screen->toPlainText().contains("Loading Walk.binary to the board"))
+        << screen->toPlainText().toStdString();
     Type(terminal->Input(), "hello board");
     Key(terminal->Input(), Qt::Key_Return);
-    ASSERT_TRUE(
-        QTest::qWaitFor([screen] { return screen->toPlainText().contains("board got: hello board"); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([screen] { return screen->toPlainText().contains("board got: hello board"); }, 10000));
     Shoot(&Frame(), "walk-8-terminal.png");
     Type(terminal->Input(), "bye");
     Key(terminal->Input(), Qt::Key_Return);
