@@ -126,8 +126,8 @@ TEST(Scripts, ShellScriptsFindFlexPropsIncludeAndPassOnlyATickedBaud)
     MemoryProfile profile;
     d.OnNewDocument(profile);
     const std::pair<std::string, std::string> folders[] = {
-        {"/opt/flexprop/bin", "'/opt/flexprop/bin/flexspin' -2 -L '/opt/flexprop/include' 'A.c'"},
-        {"/bin", "'/bin/flexspin' -2 -L '/include' 'A.c'"},
+        {"flexprop/bin", "'flexprop/bin/flexspin' -2 -L 'flexprop/include' 'A.c'"},
+        {"flexprop/bin/", "'flexprop/bin/flexspin' -2 -L 'flexprop/include' 'A.c'"},
         {"tools", "'tools/flexspin' -2 -L 'include' 'A.c'"},
         {"", "'flexspin' -2 'A.c'"},
     };
