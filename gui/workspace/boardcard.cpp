@@ -81,6 +81,16 @@ std::string CBoardCard::SetText(const std::string &key, const std::string &value
     return m_name + "." + key + "=" + value;
 }
 
+QLabel *CBoardCard::AddValue()
+{
+    auto *value = new QLabel("-", this);
+    QFont big = value->font();
+    big.setPointSizeF(big.pointSizeF() * 1.4);
+    value->setFont(big);
+    m_body->addWidget(value);
+    return value;
+}
+
 void CBoardCard::Change(const std::string &key, const std::string &value)
 {
     if (m_run)

@@ -47,6 +47,8 @@ public:
 
 protected:
     QVBoxLayout *Body() const { return m_body; }
+    // A large label for the card's main reading, added to the body.
+    QLabel *AddValue();
     sim::LiveRun *Run() const { return m_run; }
     // Changes the device's setting `key` on the running board.
     void Change(const std::string &key, const std::string &value);

@@ -2,7 +2,6 @@
 #include "workspace/boardcard.h"
 
 #include <QLabel>
-#include <QVBoxLayout>
 
 namespace kivo {
 
@@ -11,14 +10,7 @@ namespace {
 class CDacCard : public CBoardCard
 {
 public:
-    CDacCard(const CCodeObject &object, QWidget *parent) : CBoardCard(object, parent)
-    {
-        m_volts = new QLabel("-", this);
-        QFont big = m_volts->font();
-        big.setPointSizeF(big.pointSizeF() * 1.4);
-        m_volts->setFont(big);
-        Body()->addWidget(m_volts);
-    }
+    CDacCard(const CCodeObject &object, QWidget *parent) : CBoardCard(object, parent) { m_volts = AddValue(); }
     void Show(const sim::LiveRun::Snapshot &snapshot, const Json &device) override
     {
         CBoardCard::Show(snapshot, device);

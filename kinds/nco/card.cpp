@@ -2,7 +2,6 @@
 #include "workspace/boardcard.h"
 
 #include <QLabel>
-#include <QVBoxLayout>
 
 namespace kivo {
 
@@ -13,12 +12,8 @@ class CNcoCard : public CBoardCard
 public:
     CNcoCard(const CCodeObject &object, QWidget *parent) : CBoardCard(object, parent)
     {
-        m_value = new QLabel("-", this);
+        m_value = AddValue();
         m_value->setObjectName("value");
-        QFont big = m_value->font();
-        big.setPointSizeF(big.pointSizeF() * 1.4);
-        m_value->setFont(big);
-        Body()->addWidget(m_value);
     }
     void Show(const sim::LiveRun::Snapshot &snapshot, const Json &device) override
     {

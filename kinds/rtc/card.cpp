@@ -24,11 +24,7 @@ class CRtcCard : public CBoardCard
 public:
     CRtcCard(const CCodeObject &object, QWidget *parent) : CBoardCard(object, parent)
     {
-        m_now = new QLabel("-", this);
-        QFont big = m_now->font();
-        big.setPointSizeF(big.pointSizeF() * 1.4);
-        m_now->setFont(big);
-        Body()->addWidget(m_now);
+        m_now = AddValue();
         auto *row = new QHBoxLayout;
         row->addWidget(new QLabel("Starts at:", this));
         m_start = new QDateTimeEdit(this);
