@@ -1,6 +1,7 @@
 #include "run/vcd.h"
 
 #include "chip/pins.h"
+#include "run/image_run.h"
 
 #include <algorithm>
 #include <cmath>
@@ -60,6 +61,11 @@ VcdWriter::~VcdWriter()
 bool VcdWriter::open(const std::string &path)
 {
     m_path = path;
+    // Never over a folder or a device: a pipe would also block the writer.
+    if (std::string why = outputProblem(path); !why.empty()) {
+        m_error = "cannot create " + path + ": " + why;
+        return false;
+    }
     m_file = std::fopen(path.c_str(), "w");
     if (!m_file)
         m_error = "cannot create " + path;

@@ -269,6 +269,11 @@ TEST(LiveRun, LogicHistoryMatchesARecording)
     EXPECT_LT(later.until - edges.back().seconds, 2 * period);
     EXPECT_FALSE(sim::WriteVcd(dir / "missing/x.vcd", later, 0, 1, &error));
     EXPECT_NE(error.find("cannot create"), std::string::npos) << error;
+    // Never over a folder or a device (a pipe would block the application).
+    for (const std::string &path : {dir.Path(), std::string("/dev/null")}) {
+        EXPECT_FALSE(sim::WriteVcd(path, later, 0, 1, &error)) << path;
+        EXPECT_NE(error.find("cannot create " + path + ": it is a"), std::string::npos) << error;
+    }
 }
 
 } // namespace
