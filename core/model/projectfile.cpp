@@ -358,6 +358,15 @@ bool DeserializeProject(std::span<const uint8_t> bytes, CKivoDoc &doc)
     return true;
 }
 
+std::unique_ptr<CKivoDoc> CopyProject(const CKivoDoc &doc)
+{
+    auto copy = std::make_unique<CKivoDoc>();
+    if (!DeserializeProject(SerializeProject(doc), *copy))
+        return nullptr;
+    copy->m_strPathName = doc.m_strPathName;
+    return copy;
+}
+
 Result OpenProject(const std::string &path, CKivoDoc &doc, Services &services)
 {
     FileCause cause = FileCause::None;

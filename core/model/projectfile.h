@@ -2,6 +2,7 @@
 #include "platform/result.h"
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -23,6 +24,11 @@ std::vector<uint8_t> SerializeProject(const CKivoDoc &doc);
 // stream that ends early (or claims more than it holds) returns false and
 // leaves `doc` with nothing of the file: no object list, no fields.
 bool DeserializeProject(std::span<const uint8_t> bytes, CKivoDoc &doc);
+
+// A copy of the project as its file would hold it, with its path: what a run
+// works on while the user goes on editing the original. Null when the
+// project cannot be read back.
+std::unique_ptr<CKivoDoc> CopyProject(const CKivoDoc &doc);
 
 // Opens `path` into a fresh `doc`. Fails with the file error
 // (Failure::ReadFile) or "Unexpected file format." (Failure::FileFormat).

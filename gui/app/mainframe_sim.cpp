@@ -42,11 +42,10 @@ void CMainFrame::CompileThen(CChildFrame *child, std::function<void()> then)
     ActivateChild(child);
     CKivoDoc &doc = child->Document();
     // Generate first when the project changed since, or was never generated.
-    std::string why;
-    const bool noCode = sim::FindProjectBinary(doc, &why).empty() && why.find("Generate") != std::string::npos;
-    if (doc.IsModified() || noCode) {
+    auto noCode = [&doc] { return sim::CheckProjectBinary(doc, nullptr, nullptr) == sim::BinaryState::NoCode; };
+    if (doc.IsModified() || noCode()) {
         OnGenerate();
-        if (sim::FindProjectBinary(doc, &why).empty() && why.find("Generate") != std::string::npos)
+        if (noCode())
             return; // cancelled or failed; it said why
     }
     OnCompile(false);
@@ -73,11 +72,7 @@ void CMainFrame::OnVerify()
         return;
     }
     std::string why;
-    if (sim::FindProjectBinary(child->Document(), &why).empty()) {
-        if (why.find("Compile") == std::string::npos) {
-            QMessageBox::warning(this, QString::fromUtf8(kAppTitle), QString::fromStdString(why));
-            return;
-        }
+    if (sim::CheckProjectBinary(child->Document(), nullptr, &why) != sim::BinaryState::Ready) {
         if (QMessageBox::question(this, QString::fromUtf8(kAppTitle),
                                   QString::fromStdString(why) + "\n\nCompile the project now, then verify it?") !=
             QMessageBox::Yes)

@@ -30,13 +30,12 @@ bool CVerifyRun::Start(const CKivoDoc &doc, std::string *error)
     }
     Join();
     // The board's objects point into the copy while the user goes on editing.
-    std::vector<std::uint8_t> project = SerializeProject(doc);
-    auto copy = std::make_shared<CKivoDoc>();
-    if (!DeserializeProject(project, *copy)) {
+    std::shared_ptr<CKivoDoc> copy = CopyProject(doc);
+    if (!copy) {
         *error = "The project cannot be copied for verify.";
         return false;
     }
-    copy->m_strPathName = doc.m_strPathName;
+    std::vector<std::uint8_t> project = SerializeProject(doc);
     m_source = &doc;
     m_running = true;
     m_stop = std::make_shared<std::atomic<bool>>(false);

@@ -173,9 +173,7 @@ void CObjectView::ShowVerdicts(const std::vector<sim::Verdict> &verdicts, std::v
     } else {
         m_verifySummary->setText("Verify: " + QString::fromStdString(sim::VerdictCounts(m_verdicts)) +
                                  ". Point at an object for its evidence.");
-        const bool failed = std::any_of(m_verdicts.begin(), m_verdicts.end(),
-                                        [](const sim::Verdict &v) { return v.state == sim::Verdict::State::Fail; });
-        m_verifySummary->setStyleSheet(failed ? "color: #b00000;" : "");
+        m_verifySummary->setStyleSheet(sim::TallyVerdicts(m_verdicts).failed ? "color: #b00000;" : "");
         m_verifySummary->show();
     }
     ShowVerdictLines();

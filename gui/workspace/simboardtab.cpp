@@ -2,6 +2,7 @@
 
 #include "model/kivodoc.h"
 #include "run/liverun.h"
+#include "run/projectrun.h"
 #include "workspace/boardcard.h"
 #include "workspace/logicview.h"
 
@@ -170,7 +171,7 @@ bool CSimBoardTab::Start()
     run->setStartSettings(std::move(sets));
     std::string error;
     if (!run->openProject(m_doc, &error)) {
-        const bool compile = error.find("Compile") != std::string::npos;
+        const bool compile = sim::CheckProjectBinary(m_doc, nullptr, nullptr) != sim::BinaryState::Ready;
         ShowMessage(QString::fromStdString(error), true, compile);
         Refresh();
         return false;

@@ -2,6 +2,7 @@
 
 #include "board/console.h"
 #include "board/vgamonitor.h"
+#include "check/check.h"
 #include "chip/chip.h"
 #include "chip/pins.h"
 #include "model/kivodoc.h"
@@ -69,13 +70,11 @@ bool LiveRun::openProject(const CKivoDoc &doc, std::string *error)
         return false;
     // A copy of the project: the board's objects point into it while the
     // user goes on editing the original.
-    auto copy = std::make_unique<CKivoDoc>();
-    const std::vector<std::uint8_t> bytes = SerializeProject(doc);
-    if (!DeserializeProject(bytes, *copy)) {
+    auto copy = CopyProject(doc);
+    if (!copy) {
         *error = "The project cannot be copied for the run.";
         return false;
     }
-    copy->m_strPathName = doc.m_strPathName;
     m_doc = std::move(copy);
     m_image = std::move(image);
     auto session = makeSession(error);
@@ -84,14 +83,10 @@ bool LiveRun::openProject(const CKivoDoc &doc, std::string *error)
     {
         std::lock_guard lock(m_mutex);
         m_logicPins = session->board.objectPins();
-        m_pinOwners.assign(64, "");
-        for (const ProjectBoard::Wired &w : session->board.objects())
-            for (int p : w.pins)
-                if (p >= 0 && p < 64 && w.object) {
-                    std::string &owner = m_pinOwners[std::size_t(p)];
-                    if (owner.find(w.object->m_strName) == std::string::npos)
-                        owner += (owner.empty() ? "" : ", ") + w.object->m_strName;
-                }
+        // The owners as the pin view shows them.
+        const auto shown = ShownPins(doc);
+        for (std::size_t p = 0; p < shown.size(); ++p)
+            m_pinOwners[p] = shown[p].owner;
     }
     watchLogic(*session, m_logicPins);
     start(std::move(session));

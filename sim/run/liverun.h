@@ -94,7 +94,8 @@ public:
     // The chosen pins' latest edges from `from` on (with the level then), as
     // the run last measured them; each pin keeps PinHistory::kEdgesPerPin.
     LogicTrace logic(double from) const;
-    // The project objects on each pin, for labels ("" for none).
+    // Who holds each pin, as the pin view shows it, for labels ("" for
+    // none).
     std::string pinOwner(int pin) const;
 
     // Simulated time per slice: the longest a command waits for the thread.

@@ -154,7 +154,7 @@ std::string ProjectBoard::change(const std::string &setting, Pins &pins, Clock n
     return "the project has no object " + s.name;
 }
 
-std::string FindProjectBinary(const CKivoDoc &doc, std::string *error)
+BinaryState CheckProjectBinary(const CKivoDoc &doc, std::string *path, std::string *error)
 {
     std::string dummy;
     if (!error)
@@ -169,11 +169,11 @@ std::string FindProjectBinary(const CKivoDoc &doc, std::string *error)
         if (!fs::exists(g, ec)) {
             *error = "The project has no generated code (" + g.filename().string() +
                      " is missing): run Generate Code, then Compile.";
-            return "";
+            return BinaryState::NoCode;
         }
     if (!fs::exists(binary, ec)) {
         *error = "The project has not been compiled (" + binary.string() + " is missing): run Compile first.";
-        return "";
+        return BinaryState::NotCompiled;
     }
     // The library files the objects need are generated files too.
     for (const auto &o : doc.m_objList)
@@ -186,10 +186,19 @@ std::string FindProjectBinary(const CKivoDoc &doc, std::string *error)
         if (!ec && t > built) {
             *error = binary.filename().string() + " is older than the generated " + g.filename().string() +
                      ": run Compile again.";
-            return "";
+            return BinaryState::Stale;
         }
     }
-    return binary.string();
+    if (path)
+        *path = binary.string();
+    return BinaryState::Ready;
+}
+
+std::string FindProjectBinary(const CKivoDoc &doc, std::string *error)
+{
+    std::string path;
+    CheckProjectBinary(doc, &path, error);
+    return path;
 }
 
 namespace {

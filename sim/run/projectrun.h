@@ -128,9 +128,14 @@ private:
     int m_status = 0;
 };
 
-// Where Compile leaves the program: <folder>/<project>.binary. Empty, with
-// the message in *error, when it is missing or older than the generated
-// files (then the user must run Compile).
+// What stands between the project and its compiled program: nothing
+// (Ready), no generated code, no program, or a program older than the
+// generated files. All but Ready are mended by Generate and Compile.
+enum class BinaryState { Ready, NoCode, NotCompiled, Stale };
+// Where Compile leaves the program: <folder>/<project>.binary, in *path when
+// Ready; else the message in *error.
+BinaryState CheckProjectBinary(const CKivoDoc &doc, std::string *path, std::string *error);
+// The program's path, or empty with the message in *error.
 std::string FindProjectBinary(const CKivoDoc &doc, std::string *error);
 // That binary read into `image`: its path, or empty with the message in
 // *error when it is missing, stale, unreadable or larger than hub RAM.

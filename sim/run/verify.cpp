@@ -240,12 +240,18 @@ bool WriteJUnit(const std::string &path, const std::vector<JUnitSuite> &suites, 
     return true;
 }
 
+VerdictTally TallyVerdicts(const std::vector<Verdict> &verdicts)
+{
+    VerdictTally t;
+    for (const auto &v : verdicts)
+        (v.state == Verdict::State::Fail ? t.failed : v.state == Verdict::State::Pass ? t.passed : t.skipped)++;
+    return t;
+}
+
 std::string VerdictCounts(const std::vector<Verdict> &verdicts)
 {
-    int failed = 0, passed = 0, skipped = 0;
-    for (const auto &v : verdicts)
-        (v.state == Verdict::State::Fail ? failed : v.state == Verdict::State::Pass ? passed : skipped)++;
-    return Format("%d passed, %d failed, %d skipped", passed, failed, skipped);
+    const VerdictTally t = TallyVerdicts(verdicts);
+    return Format("%d passed, %d failed, %d skipped", t.passed, t.failed, t.skipped);
 }
 
 VerifyResult VerifyProject(const CKivoDoc &doc, std::optional<double> seconds, const std::function<bool()> &stop)
@@ -280,9 +286,7 @@ int RunVerify(const CKivoDoc &doc, const VerifyOptions &options, std::ostream &o
     }
     const std::vector<Verdict> &verdicts = result.verdicts;
     std::string error;
-    int failed = 0, passed = 0, skipped = 0;
-    for (const auto &v : verdicts)
-        (v.state == Verdict::State::Fail ? failed : v.state == Verdict::State::Pass ? passed : skipped)++;
+    const VerdictTally tally = TallyVerdicts(verdicts);
     const std::string project = std::filesystem::path(doc.m_strPathName).stem().string();
     if (!options.junitPath.empty() && !WriteJUnit(options.junitPath, {{project, result.seconds, verdicts}}, &error)) {
         err << "Error: " << error << "\n";
@@ -303,9 +307,9 @@ int RunVerify(const CKivoDoc &doc, const VerifyOptions &options, std::ostream &o
             list.push_back(std::move(j));
         }
         r["verdicts"] = std::move(list);
-        r["passed"] = passed;
-        r["failed"] = failed;
-        r["skipped"] = skipped;
+        r["passed"] = tally.passed;
+        r["failed"] = tally.failed;
+        r["skipped"] = tally.skipped;
         out << JsonText(r, 2) << "\n";
     } else {
         for (const auto &v : verdicts)
@@ -313,7 +317,7 @@ int RunVerify(const CKivoDoc &doc, const VerifyOptions &options, std::ostream &o
         out << VerdictCounts(verdicts) << " in " << Shown(result.seconds, 3) << " simulated seconds\n";
     }
     out.flush();
-    return failed ? 1 : 0;
+    return tally.failed ? 1 : 0;
 }
 
 } // namespace kivo::sim

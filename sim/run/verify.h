@@ -77,6 +77,10 @@ std::string JUnitXml(const std::vector<JUnitSuite> &suites);
 // Writes it to `path`; false with the reason in *error.
 bool WriteJUnit(const std::string &path, const std::vector<JUnitSuite> &suites, std::string *error);
 
+struct VerdictTally {
+    int passed = 0, failed = 0, skipped = 0;
+};
+VerdictTally TallyVerdicts(const std::vector<Verdict> &verdicts);
 // "9 passed, 1 failed, 2 skipped".
 std::string VerdictCounts(const std::vector<Verdict> &verdicts);
 
