@@ -125,7 +125,13 @@ CSimBoardTab::CSimBoardTab(CKivoDoc &doc, QWidget *parent) : QWidget(parent), m_
     rows->addWidget(logicBox);
     rows->setStretchFactor(0, 3);
     rows->setStretchFactor(1, 2);
-    layout->addWidget(rows, 1);
+    // On a small screen with the Build pane open the tab scrolls, rather
+    // than making the window taller than the screen.
+    auto *body = new QScrollArea(this);
+    body->setWidgetResizable(true);
+    body->setFrameShape(QFrame::NoFrame);
+    body->setWidget(rows);
+    layout->addWidget(body, 1);
 
     connect(m_runButton, &QPushButton::clicked, this, [this] {
         if (m_run && m_run->snapshot().state == sim::LiveRun::State::Paused)
