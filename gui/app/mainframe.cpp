@@ -160,8 +160,8 @@ CMainFrame::CMainFrame(CKivoApp &app) : m_app(app)
     m_pane1->setObjectName("statusReady");
     m_pane2 = new QLabel(this);
     m_pane2->setObjectName("statusProject");
-    m_pane2->setToolTip("Objects in the active project, and the pins in use as the I/O Pin View shows them "
-                        "(the serial pins 62 and 63 included)");
+    m_pane2->setToolTip("Objects in the active project, and the pins it uses: the pin table's, the objects' "
+                        "and the SD card's (the serial pins 62 and 63 included)");
     statusBar()->addWidget(m_pane1, 1);
     statusBar()->addPermanentWidget(m_pane2);
     CreatePanes();
