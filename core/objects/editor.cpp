@@ -132,6 +132,7 @@ OkResult CEditorModel::OkKeepingMessages()
     }
     if (m_sink->size() > first) {
         m_focusField = (*m_sink)[first].field;
+        KeepNameErrors(first);
         return OkResult::StayOpen;
     }
     const auto used = m_doc.m_bPinUsed;
@@ -148,6 +149,8 @@ OkResult CEditorModel::OkKeepingMessages()
             m_sink->push_back({true, f.field, f.text});
     }
     bool refused = r != OkResult::Accepted;
+    if (refused)
+        KeepNameErrors(first);
     for (std::size_t i = first; i < m_sink->size(); ++i) {
         if (!(*m_sink)[i].error)
             continue;
@@ -170,6 +173,22 @@ OkResult CEditorModel::OkKeepingMessages()
         for (std::size_t i = first; i < m_sink->size() && m_focusField.empty(); ++i)
             m_focusField = (*m_sink)[i].field;
     return OkResult::StayOpen;
+}
+
+// The kind's OK stops before the project checks, which judge the name: the
+// typed name is checked on its own, so that its errors show with the fields'.
+void CEditorModel::KeepNameErrors(std::size_t first)
+{
+    if (!m_projectChecks || m_mode != 0)
+        return;
+    for (std::size_t i = first; i < m_sink->size(); ++i)
+        if ((*m_sink)[i].field == "name")
+            return;
+    CCodeObject typed = m_object;
+    typed.m_strName = Text("name");
+    for (auto &f : CheckNewObject(m_doc, typed))
+        if (f.field == "name")
+            m_sink->push_back({true, f.field, f.text});
 }
 
 void CEditorModel::UserSetText(const std::string &key, const std::string &text) { m_text[key] = text; }

@@ -194,6 +194,7 @@ protected:
 
 private:
     OkResult OkKeepingMessages();
+    void KeepNameErrors(std::size_t first);
     void Say(bool error, MessageKind kind, const std::string &text, const std::string &field);
 
     int m_kind;

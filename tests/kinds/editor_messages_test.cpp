@@ -36,6 +36,9 @@ TEST(EditorMessages, OneOkKeepsEveryErrorWithItsField)
         // The desired frequency and the pin together.
         {kNCO, {{"desired", "12abc"}, {"pin", "99"}}, {"desired", "pin"}},
         {kServo, {{"pin", "70"}}, {"pin"}},
+        // A name no C program can use, with the field the kind's OK stops at.
+        {kServo, {{"name", "1 bad name"}, {"pin", "99"}}, {"pin", "name"}},
+        {kUsbKbm, {{"name", "int"}, {"limit_x", "wide"}}, {"limit_x", "name"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.kind);
