@@ -4,7 +4,7 @@
 set -e
 pkgs="cmake ninja-build g++ clang libclang-rt-14-dev clang-format libgtest-dev libgmock-dev libbenchmark-dev libgit2-dev pkg-config libpng-dev libyaml-cpp-dev nlohmann-json3-dev python3 dpkg-dev file"
 if [ "${KIVO_GUI:-1}" = 1 ]; then
-    pkgs="$pkgs qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth"
+    pkgs="$pkgs qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev xvfb xauth"
 fi
 missing=""
 for p in $pkgs; do

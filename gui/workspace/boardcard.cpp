@@ -15,18 +15,18 @@ using Maker = CBoardCard *(*)(const CCodeObject &, QWidget *);
 
 // Each kind code's card; null: the plain card of readings.
 constexpr Maker kMakers[] = {
-    MakeSimpleVgaCard, // kSimpleVGA
-    MakeI2CBusCard,    // kI2CBus
-    MakeNeopixelCard,  // kNeopixel
-    MakeNcoCard,       // kNCO
-    MakeRtcCard,       // kRTC
-    nullptr,           // kSimpleSound
-    MakeServoCard,     // kServo
-    MakeDigitalCard,   // kDigital
-    MakeFiltersCard,   // kFilters
-    MakeDacCard,       // kDAC
-    MakeAdcCard,       // kADC
-    nullptr,           // kUsbKbm
+    MakeSimpleVgaCard,   // kSimpleVGA
+    MakeI2CBusCard,      // kI2CBus
+    MakeNeopixelCard,    // kNeopixel
+    MakeNcoCard,         // kNCO
+    MakeRtcCard,         // kRTC
+    MakeSimpleSoundCard, // kSimpleSound
+    MakeServoCard,       // kServo
+    MakeDigitalCard,     // kDigital
+    MakeFiltersCard,     // kFilters
+    MakeDacCard,         // kDAC
+    MakeAdcCard,         // kADC
+    nullptr,             // kUsbKbm
 };
 static_assert(std::size(kMakers) == kKindCodeCount, "every kind code needs an entry");
 

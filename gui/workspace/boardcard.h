@@ -35,7 +35,7 @@ public:
     // card's controls stand for.
     virtual void BeforeStart(std::vector<std::string> &sets) { (void)sets; }
     // The run whose settings the card's controls change; null between runs.
-    void Attach(sim::LiveRun *run) { m_run = run; }
+    virtual void Attach(sim::LiveRun *run) { m_run = run; }
     // Whether the card takes the whole width of the tab's card area.
     virtual bool Wide() const { return false; }
     // What a card that draws a picture last drew, unscaled: the monitor's
@@ -79,6 +79,7 @@ CBoardCard *MakeI2CBusCard(const CCodeObject &object, QWidget *parent);
 CBoardCard *MakeNeopixelCard(const CCodeObject &object, QWidget *parent);
 CBoardCard *MakeNcoCard(const CCodeObject &object, QWidget *parent);
 CBoardCard *MakeRtcCard(const CCodeObject &object, QWidget *parent);
+CBoardCard *MakeSimpleSoundCard(const CCodeObject &object, QWidget *parent);
 CBoardCard *MakeServoCard(const CCodeObject &object, QWidget *parent);
 CBoardCard *MakeDigitalCard(const CCodeObject &object, QWidget *parent);
 CBoardCard *MakeFiltersCard(const CCodeObject &object, QWidget *parent);

@@ -48,21 +48,12 @@ public:
         return o;
     }
     // The largest distance from the middle, 0..32768.
-    int peak(int c) const
-    {
-        int p = 0;
-        for (auto s : m_wav.channel(c))
-            p = std::max(p, std::abs(int(s)));
-        return p;
-    }
-    std::size_t clipped(int c) const
-    {
-        const auto &s = m_wav.channel(c);
-        return std::size_t(std::count_if(s.begin(), s.end(), [](std::int16_t v) { return v == -32768 || v == 32767; }));
-    }
+    int peak(int c) const { return m_wav.peak(c); }
+    std::size_t clipped(int c) const { return m_wav.clipped(c); }
     std::size_t frames() const { return m_wav.frames(); }
     const std::vector<std::int16_t> &channel(int c) const { return m_wav.channel(c); }
     int rate() const { return m_wav.sampleRate(); }
+    WavRecorder &recorder() { return m_wav; }
 
 private:
     WavRecorder m_wav;
@@ -301,6 +292,11 @@ public:
         return Pass(heard + "; the music's first notes at " + measured + " Hz, their module pitches " + promised +
                         " Hz within 1 %",
                     m);
+    }
+    WavRecorder *soundRecorder(ProjectBoard::Wired &w) const override
+    {
+        auto meter = std::dynamic_pointer_cast<SoundMeter>(w.device);
+        return meter ? &meter->recorder() : nullptr;
     }
     bool playsSound() const override { return true; }
     bool soundPins(const CCodeObject &o, int *left, int *right) const override

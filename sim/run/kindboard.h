@@ -18,6 +18,7 @@ class Ds1339;
 class I2cBus;
 class TimeBase;
 class VgaMonitor;
+class WavRecorder;
 
 // One NAME.KEY=VALUE of --set.
 struct SetValue {
@@ -87,6 +88,9 @@ public:
     // names no pair of pins.
     virtual bool playsSound() const { return false; }
     virtual bool soundPins(const CCodeObject &, int *, int *) const { return false; }
+    // The recorder of the object's sound device, which a live run streams
+    // from; null when nothing records its pins.
+    virtual WavRecorder *soundRecorder(ProjectBoard::Wired &) const { return nullptr; }
     // The D- pin a USB device plugs into, as the generated Platform.h
     // defines it; -1 for kinds without a USB port.
     virtual int usbDmPin(const CCodeObject &) const { return -1; }

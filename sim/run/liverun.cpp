@@ -8,7 +8,9 @@
 #include "model/kivodoc.h"
 #include "model/projectfile.h"
 #include "run/image_run.h"
+#include "run/kindboard.h"
 #include "run/projectrun.h"
+#include "run/wav.h"
 
 #include <algorithm>
 #include <chrono>
@@ -37,6 +39,9 @@ struct LiveRun::Session {
     ProjectBoard board;
     std::unique_ptr<Console> console;
     std::string printed; // output of the current slice
+    // The sound object's recorder, streaming into `played` (this slice's).
+    WavRecorder *sound = nullptr;
+    std::vector<std::int16_t> played;
     // The logic history's watchers, and what of each pin's ring is published.
     std::vector<std::shared_ptr<PinHistory>> histories;
     std::vector<std::uint64_t> published = std::vector<std::uint64_t>(64);
@@ -115,6 +120,13 @@ std::unique_ptr<LiveRun::Session> LiveRun::makeSession(std::string *error) const
         return nullptr;
     if (!s->chip->loadImage(m_image, error))
         return nullptr;
+    for (auto &w : s->board.objects()) {
+        const IKindBoard *kind = FindKindBoard(w.object->m_nKind);
+        if ((s->sound = kind ? kind->soundRecorder(w) : nullptr)) {
+            s->sound->streamTo(&s->played);
+            break;
+        }
+    }
     s->board.attach(s->chip->pins());
     s->console = std::make_unique<Console>(*s->chip);
     Session *raw = s.get();
@@ -351,8 +363,14 @@ void LiveRun::loop()
         }
         std::string printed = std::move(s->printed);
         s->printed.clear();
+        if (s->sound) {
+            // The samples up to now, so that a steady level plays too.
+            s->chip->pins().advance(s->chip->now());
+            s->sound->finish(s->chip->now());
+        }
 
         lock.lock();
+        publishSound(*s);
         m_snap.seconds = now;
         m_console += printed;
         m_snap.consoleEnd += printed.size();
@@ -397,6 +415,37 @@ void LiveRun::loop()
             wallBase = wall;
         }
     }
+}
+
+// Under m_mutex.
+void LiveRun::publishSound(Session &s)
+{
+    if (!s.sound)
+        return;
+    m_snap.soundRate = s.sound->sampleRate();
+    const std::size_t frames = s.played.size() / 2;
+    // Of more than a ring's worth, only the newest fit.
+    const std::size_t skip = frames > kSoundKeep ? frames - kSoundKeep : 0;
+    m_snap.soundEnd += skip;
+    for (std::size_t i = skip; i < frames; i++) {
+        const std::size_t at = std::size_t(m_snap.soundEnd++ % kSoundKeep) * 2;
+        m_sound[at] = s.played[2 * i];
+        m_sound[at + 1] = s.played[2 * i + 1];
+    }
+    s.played.clear();
+}
+
+std::uint64_t LiveRun::sound(std::uint64_t from, std::vector<std::int16_t> &frames) const
+{
+    std::lock_guard lock(m_mutex);
+    const std::uint64_t end = m_snap.soundEnd;
+    from = std::clamp(from, end > kSoundKeep ? end - kSoundKeep : 0, end);
+    for (std::uint64_t f = from; f < end; f++) {
+        const std::size_t at = std::size_t(f % kSoundKeep) * 2;
+        frames.push_back(m_sound[at]);
+        frames.push_back(m_sound[at + 1]);
+    }
+    return end;
 }
 
 void LiveRun::setLogicPins(std::vector<int> pins)

@@ -48,6 +48,8 @@ public:
         int generation = 0;           // counts starts from reset
         Json board;                   // per object: the device's observations (ProjectBoard::report)
         std::string changeProblem;    // why the last change() was not made
+        std::uint64_t soundEnd = 0;   // sound frames played since reset
+        int soundRate = 0;            // their rate per second (0 before the DAC runs)
     };
 
     LiveRun();
@@ -98,6 +100,14 @@ public:
     // none).
     std::string pinOwner(int pin) const;
 
+    // Appends to `frames` the sound object's frames from `from` on (counted
+    // since reset): a left and a right sample each, 16 bits with the DAC's middle at 0, at
+    // snapshot().soundRate. Only the newest kSoundKeep are kept, so a reader
+    // that falls behind loses the oldest. Returns the count after the last
+    // frame given: the next call's `from`.
+    std::uint64_t sound(std::uint64_t from, std::vector<std::int16_t> &frames) const;
+    static constexpr std::size_t kSoundKeep = 1 << 15;
+
     // Simulated time per slice: the longest a command waits for the thread.
     static constexpr double kSliceSeconds = 0.001;
 
@@ -141,6 +151,9 @@ private:
     std::vector<std::unique_ptr<EdgeRing>> m_logic = std::vector<std::unique_ptr<EdgeRing>>(64);
     double m_logicUntil = 0;
     std::vector<std::string> m_pinOwners = std::vector<std::string>(64);
+    // The newest sound frames, a ring of kSoundKeep (under m_mutex).
+    void publishSound(Session &s);
+    std::vector<std::int16_t> m_sound = std::vector<std::int16_t>(2 * kSoundKeep);
 
     std::thread m_thread;
 };

@@ -74,6 +74,9 @@ void WavRecorder::begin(Channel &c, Clock at)
     c.sum = 0;
     c.volts = m_pins->voltage(c.pin);
     c.samples.clear();
+    c.streamed = 0;
+    c.peak = 0;
+    c.clipped = 0;
 }
 
 void WavRecorder::integrate(Channel &c, Clock to)
@@ -81,11 +84,14 @@ void WavRecorder::integrate(Channel &c, Clock to)
     if (to <= c.since)
         return;
     for (;;) {
-        const Clock end = c.t0 + (c.samples.size() + 1) * m_period;
+        const Clock end = c.t0 + (c.streamed + c.samples.size() + 1) * m_period;
         if (to < end)
             break;
         c.sum += c.volts * double(end - c.since);
-        c.samples.push_back(toSample(c.sum / double(m_period)));
+        const std::int16_t s = toSample(c.sum / double(m_period));
+        c.samples.push_back(s);
+        c.peak = std::max(c.peak, std::abs(int(s)));
+        c.clipped += s == -32768 || s == 32767;
         c.sum = 0;
         c.since = end;
     }
@@ -116,6 +122,7 @@ void WavRecorder::pinChanged(int pin, Clock at)
         integrate(c, at);
         c.volts = m_pins->voltage(pin);
     }
+    stream();
 }
 
 void WavRecorder::finish(Clock at)
@@ -123,13 +130,37 @@ void WavRecorder::finish(Clock at)
     for (Channel &c : m_channels)
         if (c.started)
             integrate(c, at);
+    stream();
 }
 
-std::size_t WavRecorder::frames() const { return std::min(m_channels[0].samples.size(), m_channels[1].samples.size()); }
+void WavRecorder::stream()
+{
+    if (!m_stream)
+        return;
+    auto &left = m_channels[0].samples, &right = m_channels[1].samples;
+    const std::size_t n = m_channels[1].started ? std::min(left.size(), right.size()) : left.size();
+    if (n == 0)
+        return;
+    for (std::size_t i = 0; i < n; i++) {
+        m_stream->push_back(left[i]);
+        m_stream->push_back(i < right.size() ? right[i] : std::int16_t(0));
+    }
+    const std::size_t n2 = std::min(n, right.size());
+    left.erase(left.begin(), left.begin() + std::ptrdiff_t(n));
+    right.erase(right.begin(), right.begin() + std::ptrdiff_t(n2));
+    m_channels[0].streamed += n;
+    m_channels[1].streamed += n2;
+    m_handed += n;
+}
+
+std::size_t WavRecorder::frames() const
+{
+    return m_stream ? m_handed : std::min(m_channels[0].samples.size(), m_channels[1].samples.size());
+}
 
 std::vector<std::uint8_t> WavRecorder::wavBytes() const
 {
-    const std::size_t n = frames();
+    const std::size_t n = std::min(m_channels[0].samples.size(), m_channels[1].samples.size());
     const std::uint32_t rate = m_rate > 0 ? static_cast<std::uint32_t>(m_rate) : 32000u;
     const std::uint32_t dataBytes = static_cast<std::uint32_t>(n * 4);
     std::vector<std::uint8_t> b;

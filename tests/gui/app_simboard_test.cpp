@@ -18,8 +18,10 @@
 #include "workspace/logicview.h"
 #include "workspace/simboardtab.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 
@@ -225,6 +227,62 @@ TEST_F(SimBoardTest, CardsShowWhatThePinsDo)
     high->click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return level->text() == "High"; }, 5000)) << level->text().toStdString();
     EXPECT_EQ(Tab()->Run()->snapshot().changeProblem, "");
+}
+
+// The sound card's meters follow the DAC pins (a 500 Hz square wave of 32 kHz
+// samples at half the span, or the middle held still), whether or not an
+// audio output plays them. A run slower than real time is muted, saying why.
+TEST_F(SimBoardTest, SoundCardShowsTheLevels)
+{
+    ASSERT_EQ(AddObject(Doc(), kSimpleSound, app->Messages(),
+                        [](CEditorModel &e) { return e.Ok() == OkResult::Accepted; }), // pins 54 and 55
+              AddResult::Added);
+    Modals::Get().ThenBox();
+    Frame().RunCommand("project.generate");
+    Modals::Get().Reset();
+    const struct {
+        std::uint32_t high, low;
+        bool heard;
+    } tones[] = {{0xC000, 0x4000, true}, {0x8000, 0x8000, false}};
+    for (const auto &tone : tones) {
+        SCOPED_TRACE(tone.heard);
+        Program(Tone(54, 55, 625, tone.high, tone.low, 20000));
+        CompileAndRun();
+        ASSERT_EQ(Tab()->Cards().size(), 1u);
+        CBoardCard *card = Tab()->Cards().front();
+        QProgressBar *left = card->findChild<QProgressBar *>("meter.left");
+        QProgressBar *right = card->findChild<QProgressBar *>("meter.right");
+        ASSERT_TRUE(left && right);
+        // Offscreen there is seldom an audio output; where there is, the card names it.
+        const QString output = card->findChild<QLabel *>("output")->text();
+        EXPECT_TRUE(output == "No audio output device: the meters show the sound" || output.startsWith("Plays on "))
+            << output.toStdString();
+        if (tone.heard) {
+            // -6 dBFS on a 48 dB scale.
+            EXPECT_TRUE(QTest::qWaitFor([&] { return left->value() == 87 && right->value() == 87; }, 5000))
+                << left->value() << " " << right->value();
+        } else {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return Tab()->Run()->snapshot().soundEnd > 8000; }, 5000));
+            QTest::qWait(3 * CSimBoardTab::kRefreshMs);
+            EXPECT_EQ(left->value(), 0);
+            EXPECT_EQ(right->value(), 0);
+        }
+    }
+
+    CBoardCard *card = Tab()->Cards().front();
+    QLabel *status = card->findChild<QLabel *>("status");
+    sim::LiveRun::Snapshot s = Tab()->Run()->snapshot();
+    s.state = sim::LiveRun::State::Running;
+    s.speed = 42.4;
+    card->Show(s, Json());
+    EXPECT_EQ(status->text(), "Muted: the simulation runs at 42 % of real time");
+    s.speed = 99;
+    card->Show(s, Json());
+    EXPECT_TRUE(status->text().startsWith("Playing")) << status->text().toStdString();
+    auto *mute = card->findChild<QCheckBox *>("mute");
+    mute->click();
+    card->Show(s, Json());
+    EXPECT_EQ(status->text(), "Muted");
 }
 
 // The example with every kind, compiled by FlexSpin, on the tab's cards.

@@ -32,4 +32,26 @@ inline Program Echo()
     return p;
 }
 
+// Plays on two DAC pins (random dither, 990 ohm 3.3 V), one sample every
+// `period` clocks: `high` and `low` by turns, each held `hold` clocks. Equal
+// levels play silence.
+inline Program Tone(int left, int right, std::uint32_t period, std::uint32_t high, std::uint32_t low,
+                    std::uint32_t hold)
+{
+    constexpr std::uint32_t kDacDither = 0x00140044;
+    Program p;
+    for (int pin : {left, right})
+        p << augd(kDacDither) << wrpin(I(kDacDither), I(std::uint32_t(pin))) << augd(period)
+          << wxpin(I(period), I(std::uint32_t(pin))) << augd(0x8000) << wypin(I(0x8000), I(std::uint32_t(pin)))
+          << dForm(sub9::DIRH, I(std::uint32_t(pin)));
+    const std::uint32_t loop = p.here();
+    for (std::uint32_t level : {high, low}) {
+        for (int pin : {left, right})
+            p << augd(level) << wypin(I(level), I(std::uint32_t(pin)));
+        p << augd(hold) << waitx(I(hold));
+    }
+    p << jmpA((loop - (p.here() + 1)) * 4 & 0xFFFFF, true);
+    return p;
+}
+
 } // namespace kivo::test::p2

@@ -200,6 +200,59 @@ TEST(LiveRun, RunsAProjectOnItsBoard)
     EXPECT_EQ(board.at(0).at("device").get<std::string>(), "frequency counter");
 }
 
+// The sound object's pins reach the reader as frames, and a long run keeps
+// only the newest of them: a square wave of 200 kHz samples, read once after
+// more than a ring's worth has played, then as it goes.
+TEST(LiveRun, SoundStreamIsBounded)
+{
+    KivoCli cli;
+    cli.New();
+    ASSERT_EQ(cli({"add", cli.File(), "sound"}), 0) << cli.output; // on pins 54 and 55
+    ASSERT_EQ(cli({"generate", cli.File()}), 0) << cli.output;
+    CKivoDoc doc;
+    cli.Load(doc);
+    const std::vector<std::uint8_t> image = Tone(54, 55, 100, 0xC000, 0x4000, 2000).bytes();
+    std::ofstream(cli.dir / "Blink.binary", std::ios::binary) << std::string(image.begin(), image.end());
+    LiveRun run;
+    std::string error;
+    ASSERT_TRUE(run.openProject(doc, &error)) << error;
+    run.run();
+    ASSERT_TRUE(Within(20s, [&] { return run.snapshot().soundEnd > 2 * LiveRun::kSoundKeep; }));
+    run.pause();
+    std::this_thread::sleep_for(30ms); // the slice under way
+    const LiveRun::Snapshot s = run.snapshot();
+    EXPECT_EQ(s.soundRate, 200000);
+    // 20 MHz over 100 clocks: the frames so far are the simulated time's.
+    EXPECT_NEAR(double(s.soundEnd), s.seconds * 200000, 200);
+
+    std::vector<std::int16_t> frames;
+    EXPECT_EQ(run.sound(0, frames), s.soundEnd);
+    ASSERT_EQ(frames.size(), 2 * LiveRun::kSoundKeep);
+    // Each side at the wave's two levels, in runs of 20 samples (the hold and
+    // the loop's few instructions).
+    std::size_t changes[2] = {0, 0};
+    for (std::size_t i = 0; i < frames.size(); i++) {
+        ASSERT_TRUE(frames[i] == 16384 || frames[i] == -16384) << i << ": " << frames[i];
+        changes[i % 2] += i > 1 && frames[i] != frames[i - 2];
+    }
+    for (std::size_t c : changes)
+        EXPECT_NEAR(double(c), LiveRun::kSoundKeep / 20.0, LiveRun::kSoundKeep / 20.0 * 0.02);
+
+    // A reader that keeps up gets each frame once.
+    run.run();
+    std::uint64_t from = s.soundEnd;
+    std::size_t got = 0;
+    ASSERT_TRUE(Within(10s, [&] {
+        frames.clear();
+        const std::uint64_t end = run.sound(from, frames);
+        got += frames.size() / 2;
+        EXPECT_EQ(frames.size() / 2, end - from);
+        from = end;
+        return from > s.soundEnd + 20000;
+    }));
+    EXPECT_EQ(got, from - s.soundEnd);
+}
+
 // The logic history holds each chosen pin's edges at the times a VCD
 // recording of the same program gives; a long run keeps the newest edges
 // with no gap; a saved window starts unknown where no history is kept.

@@ -116,3 +116,47 @@ TEST_F(TwoDacs, NothingIsRecordedBeforeTheDacRuns)
     EXPECT_EQ(wav->sampleRate(), 0);
     EXPECT_EQ(wav->wavBytes().size(), 44u);
 }
+
+// A live run's recorder keeps nothing: the same samples go out as frames,
+// left and right by turns, and the peaks and clipping are still counted.
+TEST_F(TwoDacs, AStreamingRecorderHandsOnTheSameSamples)
+{
+    auto streamed = std::make_shared<WavRecorder>(54, 57);
+    std::vector<std::int16_t> frames;
+    streamed->streamTo(&frames);
+    pins.attach(streamed);
+    start(54, 0x00140044, 100);
+    start(57, 0x00140044, 102);
+    std::vector<std::uint32_t> levels;
+    for (int i = 0; i < 3000; i++)
+        levels.push_back(i % 7 == 0 ? 0xFFFF : 0x8000 + std::uint32_t(i % 50) * 0x100);
+    play(levels, 104);
+    streamed->finish(pins.now());
+    ASSERT_GE(wav->frames(), levels.size());
+    EXPECT_EQ(streamed->frames(), wav->frames());
+    ASSERT_EQ(frames.size(), 2 * wav->frames());
+    for (std::size_t i = 0; i < wav->frames(); i++) {
+        ASSERT_EQ(frames[2 * i], wav->channel(0)[i]) << i;
+        ASSERT_EQ(frames[2 * i + 1], wav->channel(1)[i]) << i;
+    }
+    EXPECT_LE(streamed->channel(0).size() + streamed->channel(1).size(), 2u);
+    for (int c = 0; c < 2; c++) {
+        EXPECT_EQ(streamed->peak(c), wav->peak(c));
+        EXPECT_EQ(streamed->clipped(c), wav->clipped(c));
+    }
+    EXPECT_EQ(wav->peak(0), 0xFF00 - 32768);
+    EXPECT_EQ(wav->peak(1), 32768); // the right pin's 0 is the rail
+    EXPECT_GT(wav->clipped(1), 400u);
+}
+
+// Until the right pin starts, the stream plays its middle.
+TEST_F(TwoDacs, AStreamWaitsForNoPin)
+{
+    std::vector<std::int16_t> frames;
+    wav->streamTo(&frames);
+    start(54, 0x00140044, 100);
+    pins.advance(110 + 10 * kPeriod);
+    wav->finish(110 + 10 * kPeriod);
+    EXPECT_EQ(frames, std::vector<std::int16_t>(20, 0));
+    EXPECT_EQ(wav->frames(), 10u);
+}
