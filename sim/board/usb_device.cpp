@@ -397,8 +397,11 @@ void UsbDevice::packet(const std::vector<std::uint8_t> &bytes, bool ok, Clock at
             if (m_lastCorrupt)
                 ++m_corruptAcked;
             if (!m_queue.empty()) {
+                // A keyboard's report counts when it holds a key, not only a
+                // modifier (a key released while Shift stays down).
                 const std::vector<std::uint8_t> &r = m_queue.front();
-                if (std::any_of(r.begin(), r.end(), [](std::uint8_t b) { return b != 0; }))
+                const auto from = r.begin() + (m_kind == Kind::Keyboard && r.size() > 2 ? 2 : 0);
+                if (std::any_of(from, r.end(), [](std::uint8_t b) { return b != 0; }))
                     m_lastReport = r;
                 m_queue.pop_front();
             }

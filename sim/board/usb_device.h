@@ -56,8 +56,8 @@ public:
     // The mouse moved by (dx, dy) with `buttons` held; moves that wait for
     // the host's poll add up. False as for holdKeys.
     bool moveMouse(int dx, int dy, int buttons);
-    // The last report the host took that pressed something (a key, a
-    // button, a move); empty before one.
+    // The last report the host took that pressed a key (a keyboard's) or
+    // moved or held a button (a mouse's); empty before one.
     const std::vector<std::uint8_t> &lastReport() const { return m_lastReport; }
 
     // The next `n` reports go out with a broken CRC (a noisy cable); the host
