@@ -92,7 +92,7 @@ constexpr struct {
 
 // The keypad's own keys (Num Lock on), after its digits 1..9 at 0x59.
 constexpr std::pair<int, std::uint8_t> kKeypad[] = {
-    {Qt::Key_Slash, 0x54}, {Qt::Key_Asterisk, 0x55}, {Qt::Key_Minus, 0x56}, {Qt::Key_Plus, 0x57},
+    {Qt::Key_Slash, 0x54}, {Qt::Key_Asterisk, 0x55}, {Qt::Key_Minus, 0x56},  {Qt::Key_Plus, 0x57},
     {Qt::Key_Enter, 0x58}, {Qt::Key_0, 0x62},        {Qt::Key_Period, 0x63},
 };
 
@@ -228,7 +228,8 @@ bool CUsbInput::eventFilter(QObject *watched, QEvent *event)
         m_mouseX = at.x();
         m_mouseY = at.y();
         const Qt::MouseButtons b = mouse->buttons();
-        const int buttons = (b & Qt::LeftButton ? 1 : 0) | (b & Qt::RightButton ? 2 : 0) | (b & Qt::MiddleButton ? 4 : 0);
+        const int buttons =
+            (b & Qt::LeftButton ? 1 : 0) | (b & Qt::RightButton ? 2 : 0) | (b & Qt::MiddleButton ? 4 : 0);
         if (m_run && (dx || dy || event->type() != QEvent::MouseMove))
             m_run->usbMouse(dx, dy, buttons);
         break;
@@ -245,8 +246,7 @@ bool CUsbInput::eventFilter(QObject *watched, QEvent *event)
 void CUsbInput::Key(const QKeyEvent &event, bool press)
 {
     std::uint8_t modifier = 0;
-    const std::uint8_t usage =
-        HidUsageOfKey(event.key(), event.modifiers().testFlag(Qt::KeypadModifier), &modifier);
+    const std::uint8_t usage = HidUsageOfKey(event.key(), event.modifiers().testFlag(Qt::KeypadModifier), &modifier);
     if (!usage && !modifier)
         return;
     // The event's modifiers, but a modifier key's own bit as the key is now.

@@ -41,7 +41,8 @@ QString MouseText(const Json &report)
     if (!report.is_array() || report.size() < 3)
         return {};
     const int buttons = report[0].get<int>();
-    QString text = QString("moved %1, %2").arg(std::int8_t(report[1].get<int>())).arg(std::int8_t(report[2].get<int>()));
+    QString text =
+        QString("moved %1, %2").arg(std::int8_t(report[1].get<int>())).arg(std::int8_t(report[2].get<int>()));
     if (buttons)
         text += QString(", buttons %1%2%3")
                     .arg(buttons & 1 ? "L" : "")
