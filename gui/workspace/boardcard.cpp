@@ -26,7 +26,7 @@ constexpr Maker kMakers[] = {
     MakeFiltersCard,     // kFilters
     MakeDacCard,         // kDAC
     MakeAdcCard,         // kADC
-    nullptr,             // kUsbKbm
+    MakeUsbKbmCard,      // kUsbKbm
 };
 static_assert(std::size(kMakers) == kKindCodeCount, "every kind code needs an entry");
 

@@ -34,6 +34,8 @@ public:
     // Before the chip starts from reset: the NAME.KEY=VALUE settings the
     // card's controls stand for.
     virtual void BeforeStart(std::vector<std::string> &sets) { (void)sets; }
+    // Then, what the card's controls give the run itself (the USB device).
+    virtual void BeforeOpen(sim::LiveRun &run) { (void)run; }
     // The run whose settings the card's controls change; null between runs.
     virtual void Attach(sim::LiveRun *run) { m_run = run; }
     // Whether the card takes the whole width of the tab's card area.
@@ -85,5 +87,6 @@ CBoardCard *MakeDigitalCard(const CCodeObject &object, QWidget *parent);
 CBoardCard *MakeFiltersCard(const CCodeObject &object, QWidget *parent);
 CBoardCard *MakeDacCard(const CCodeObject &object, QWidget *parent);
 CBoardCard *MakeAdcCard(const CCodeObject &object, QWidget *parent);
+CBoardCard *MakeUsbKbmCard(const CCodeObject &object, QWidget *parent);
 
 } // namespace kivo

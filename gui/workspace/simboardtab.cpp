@@ -5,6 +5,7 @@
 #include "run/projectrun.h"
 #include "workspace/boardcard.h"
 #include "workspace/logicview.h"
+#include "workspace/usbinput.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -148,6 +149,8 @@ CSimBoardTab::CSimBoardTab(CKivoDoc &doc, QWidget *parent) : QWidget(parent), m_
     connect(send, &QPushButton::clicked, this, &CSimBoardTab::SendInput);
     connect(clear, &QPushButton::clicked, m_console, &QPlainTextEdit::clear);
     connect(save, &QPushButton::clicked, this, &CSimBoardTab::OnSave);
+    m_usbInput = new CUsbInput(this);
+    m_usbInput->Watch(m_console, false);
     connect(m_timer, &QTimer::timeout, this, &CSimBoardTab::Refresh);
     m_timer->setInterval(kRefreshMs);
 
@@ -168,12 +171,15 @@ bool CSimBoardTab::Start()
     for (CBoardCard *card : m_cards)
         card->Attach(nullptr);
     m_logic->SetRun(nullptr);
+    m_usbInput->SetRun(nullptr);
     m_run.reset();
     SyncCards();
     auto run = std::make_unique<sim::LiveRun>();
     std::vector<std::string> sets;
-    for (CBoardCard *card : m_cards)
+    for (CBoardCard *card : m_cards) {
         card->BeforeStart(sets);
+        card->BeforeOpen(*run);
+    }
     run->setStartSettings(std::move(sets));
     std::string error;
     if (!run->openProject(m_doc, &error)) {
@@ -187,6 +193,7 @@ bool CSimBoardTab::Start()
     for (CBoardCard *card : m_cards)
         card->Attach(m_run.get());
     m_logic->SetRun(m_run.get());
+    m_usbInput->SetRun(m_run.get());
     m_run->run();
     m_timer->start();
     Refresh();
@@ -295,6 +302,11 @@ void CSimBoardTab::SyncCards()
             column = 0;
         }
         m_cards.push_back(card);
+        // The monitor takes the focus for the USB keyboard, and the mouse.
+        if (card->Kind() == kSimpleVGA) {
+            card->setFocusPolicy(Qt::StrongFocus);
+            m_usbInput->Watch(card, true);
+        }
     }
     m_cardGrid->setRowStretch(row + 1, 1);
     m_cardGrid->setColumnStretch(0, 1);

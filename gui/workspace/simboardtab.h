@@ -22,6 +22,7 @@ namespace kivo {
 class CBoardCard;
 class CKivoDoc;
 class CLogicView;
+class CUsbInput;
 namespace sim {
 class LiveRun;
 }
@@ -65,6 +66,8 @@ public:
     CBoardCard *Card(const std::string &objectName) const;
 
     CLogicView *Logic() const { return m_logic; }
+    // Keys and mouse for the run's USB device.
+    CUsbInput *UsbInput() const { return m_usbInput; }
 
     // Writes the console's text to `path`; false when it cannot.
     bool SaveConsole(const QString &path) const;
@@ -109,6 +112,7 @@ private:
     std::vector<CBoardCard *> m_cards;
     std::vector<std::pair<std::string, std::int32_t>> m_cardsFor; // the objects the cards were made for
     CLogicView *m_logic;
+    CUsbInput *m_usbInput;
 };
 
 } // namespace kivo

@@ -153,9 +153,8 @@ private:
     {
         if (!m_sink) {
             QAudioFormat format;
-            format.setSampleRate(m_output.preferredFormat().sampleRate() > 0
-                                     ? m_output.preferredFormat().sampleRate()
-                                     : 48000);
+            format.setSampleRate(m_output.preferredFormat().sampleRate() > 0 ? m_output.preferredFormat().sampleRate()
+                                                                             : 48000);
             format.setChannelCount(2);
             format.setSampleFormat(QAudioFormat::Int16);
             if (!m_output.isFormatSupported(format))
@@ -271,9 +270,6 @@ private:
 
 } // namespace
 
-CBoardCard *MakeSimpleSoundCard(const CCodeObject &object, QWidget *parent)
-{
-    return new CSoundCard(object, parent);
-}
+CBoardCard *MakeSimpleSoundCard(const CCodeObject &object, QWidget *parent) { return new CSoundCard(object, parent); }
 
 } // namespace kivo

@@ -117,6 +117,50 @@ void UsbDevice::move(const std::vector<std::array<int, 3>> &moves, double period
     }
 }
 
+void UsbDevice::setPlugged(bool in, Clock at)
+{
+    m_unplugAt = m_replugAt = -1;
+    if (in != m_plugged)
+        plug(in, at);
+}
+
+bool UsbDevice::holdKeys(std::uint8_t modifiers, const std::vector<std::uint8_t> &usages)
+{
+    if (m_kind != Kind::Keyboard || !m_plugged || !m_configuration)
+        return false;
+    std::vector<std::uint8_t> report = {modifiers, 0, 0, 0, 0, 0, 0, 0};
+    for (std::size_t i = 0; i < usages.size() && i < 6; ++i)
+        report[2 + i] = usages[i];
+    m_queue.push_back(std::move(report));
+    return true;
+}
+
+bool UsbDevice::moveMouse(int dx, int dy, int buttons)
+{
+    if (m_kind == Kind::Keyboard || m_kind == Kind::Hub || !m_plugged || !m_configuration)
+        return false;
+    const std::uint8_t b = std::uint8_t(buttons & 7);
+    // A report behind the one on the wire, with the same buttons, takes the
+    // move too: a fast hand does not queue more reports than the host polls.
+    if (m_queue.size() > 1 && m_queue.back()[0] == b) {
+        std::vector<std::uint8_t> &r = m_queue.back();
+        const int x = std::int8_t(r[1]) + dx, y = std::int8_t(r[2]) + dy;
+        if (x >= -127 && x <= 127 && y >= -127 && y <= 127) {
+            r[1] = std::uint8_t(std::int8_t(x));
+            r[2] = std::uint8_t(std::int8_t(y));
+            return true;
+        }
+    }
+    // A long move goes out in steps the report can hold.
+    do {
+        const int x = std::clamp(dx, -127, 127), y = std::clamp(dy, -127, 127);
+        m_queue.push_back({b, std::uint8_t(std::int8_t(x)), std::uint8_t(std::int8_t(y))});
+        dx -= x;
+        dy -= y;
+    } while (dx || dy);
+    return true;
+}
+
 std::uint64_t UsbDevice::period(Clock at) const { return usbPeriodFx(m_pins->time().frequencyAt(at), bitRate()); }
 
 void UsbDevice::connect(Pins &pins)
@@ -352,8 +396,15 @@ void UsbDevice::packet(const std::vector<std::uint8_t> &bytes, bool ok, Clock at
         } else if (m_awaiting == Awaiting::Interrupt) {
             if (m_lastCorrupt)
                 ++m_corruptAcked;
-            if (!m_queue.empty())
+            if (!m_queue.empty()) {
+                // A keyboard's report counts when it holds a key, not only a
+                // modifier (a key released while Shift stays down).
+                const std::vector<std::uint8_t> &r = m_queue.front();
+                const auto from = r.begin() + (m_kind == Kind::Keyboard && r.size() > 2 ? 2 : 0);
+                if (std::any_of(from, r.end(), [](std::uint8_t b) { return b != 0; }))
+                    m_lastReport = r;
                 m_queue.pop_front();
+            }
             m_intToggle = !m_intToggle;
             ++m_reportsSent;
         }

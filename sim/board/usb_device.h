@@ -45,6 +45,21 @@ public:
     // Mouse: reports (dx, dy, buttons), `periodSeconds` apart, after configuration.
     void move(const std::vector<std::array<int, 3>> &moves, double periodSeconds = 0.02);
 
+    // Live input, as a person at the board gives it: the cable now (the
+    // scheduled pulls and plugs are dropped), at `at` with the pins brought up
+    // to it.
+    void setPlugged(bool in, Clock at);
+    // The keyboard's keys as they are held now (modifiers, up to six usages),
+    // sent on the host's next poll; false (nothing sent) when the device is
+    // not a keyboard or not configured yet.
+    bool holdKeys(std::uint8_t modifiers, const std::vector<std::uint8_t> &usages);
+    // The mouse moved by (dx, dy) with `buttons` held; moves that wait for
+    // the host's poll add up. False as for holdKeys.
+    bool moveMouse(int dx, int dy, int buttons);
+    // The last report the host took that pressed a key (a keyboard's) or
+    // moved or held a button (a mouse's); empty before one.
+    const std::vector<std::uint8_t> &lastReport() const { return m_lastReport; }
+
     // The next `n` reports go out with a broken CRC (a noisy cable); the host
     // must not acknowledge them, and gets each again on its next IN.
     void corruptReports(int n) { m_corrupt = n; }
@@ -136,6 +151,8 @@ private:
     std::size_t m_scriptNext = 0;
     bool m_scriptStarted = false;
     double m_scriptOrigin = 0;
+
+    std::vector<std::uint8_t> m_lastReport;
 
     Clock m_sentAt = 0; // when our last packet's EOP ended
     int m_lateAcks = 0;

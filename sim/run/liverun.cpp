@@ -1,6 +1,7 @@
 #include "run/liverun.h"
 
 #include "board/console.h"
+#include "board/usb_device.h"
 #include "board/vgamonitor.h"
 #include "check/check.h"
 #include "chip/chip.h"
@@ -38,7 +39,9 @@ struct LiveRun::Session {
     std::unique_ptr<Chip> chip = std::make_unique<Chip>();
     ProjectBoard board;
     std::unique_ptr<Console> console;
-    std::string printed; // output of the current slice
+    std::shared_ptr<UsbDevice> usb; // on the first USB object's port
+    std::string usbObject;          // its name
+    std::string printed;            // output of the current slice
     // The sound object's recorder, streaming into `played` (this slice's).
     WavRecorder *sound = nullptr;
     std::vector<std::int16_t> played;
@@ -128,6 +131,19 @@ std::unique_ptr<LiveRun::Session> LiveRun::makeSession(std::string *error) const
         }
     }
     s->board.attach(s->chip->pins());
+    // The USB device goes where `kivo-cli simulate --usb-device` plugs it,
+    // and shows on the object's card.
+    for (auto &w : s->board.objects())
+        if (m_startUsb.any() && w.object->m_nKind == kUsbKbm) {
+            auto device = MakeUsbDevice(m_startUsb, FindKindBoard(kUsbKbm)->usbDmPin(*w.object), error);
+            if (!device)
+                return nullptr;
+            s->usb = std::dynamic_pointer_cast<UsbDevice>(device);
+            s->usbObject = w.object->m_strName;
+            s->chip->pins().attach(device);
+            w.device = std::move(device);
+            break;
+        }
     s->console = std::make_unique<Console>(*s->chip);
     Session *raw = s.get();
     s->console->setOutput([raw](std::uint8_t b, Clock) { raw->printed.push_back(char(b)); });
@@ -203,6 +219,58 @@ void LiveRun::change(std::string setting)
 {
     std::lock_guard lock(m_mutex);
     m_changes.push_back(std::move(setting));
+}
+
+void LiveRun::usbPlug(bool in)
+{
+    UsbInput i;
+    i.plug = in ? 1 : 0;
+    std::lock_guard lock(m_mutex);
+    m_usbInput.push_back(std::move(i));
+}
+
+void LiveRun::usbKeys(std::uint8_t modifiers, std::vector<std::uint8_t> usages)
+{
+    UsbInput i;
+    i.keys = true;
+    i.modifiers = modifiers;
+    i.usages = std::move(usages);
+    std::lock_guard lock(m_mutex);
+    m_usbInput.push_back(std::move(i));
+}
+
+void LiveRun::usbMouse(int dx, int dy, int buttons)
+{
+    UsbInput i;
+    i.dx = dx;
+    i.dy = dy;
+    i.buttons = buttons;
+    std::lock_guard lock(m_mutex);
+    m_usbInput.push_back(std::move(i));
+}
+
+// Between slices, with the lock released; without a device the input is
+// dropped.
+void LiveRun::applyUsb(Session &s)
+{
+    std::vector<UsbInput> input;
+    {
+        std::lock_guard lock(m_mutex);
+        input.swap(m_usbInput);
+    }
+    if (!s.usb || input.empty())
+        return;
+    const Clock now = s.chip->now();
+    s.chip->pins().advance(now);
+    for (const UsbInput &i : input) {
+        if (i.plug >= 0)
+            s.usb->setPlugged(i.plug == 1, now);
+        else if (i.keys)
+            s.usb->holdKeys(i.modifiers, i.usages);
+        else
+            s.usb->moveMouse(i.dx, i.dy, i.buttons);
+    }
+    s.chip->pins().advance(now);
 }
 
 // Between slices, with the lock released.
@@ -342,6 +410,7 @@ void LiveRun::loop()
         if (!input.empty())
             s->console->send(std::vector<std::uint8_t>(input.begin(), input.end()));
         applyChanges(*s);
+        applyUsb(*s);
         const Chip::StopReason stop = s->chip->runForSeconds(kSliceSeconds);
         const double now = s->chip->seconds();
         std::string ended, fault;
@@ -359,6 +428,11 @@ void LiveRun::loop()
         if (measure && m_doc) {
             s->chip->pins().advance(s->chip->now());
             board = s->board.report();
+            // What the card shows of the live input: the last report taken.
+            if (s->usb)
+                for (Json &o : board)
+                    if (o.value("name", "") == s->usbObject)
+                        o["observations"]["lastReport"] = s->usb->lastReport();
             takeFrame(*s);
         }
         std::string printed = std::move(s->printed);

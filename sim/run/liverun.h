@@ -9,6 +9,7 @@
 //   if (!run.openProject(doc, &error)) ...;  // as `kivo-cli simulate` runs it
 //   run.run();
 //   ... run.snapshot().seconds, run.console(from) ...
+#include "board/usb_board.h"
 #include "json.h"
 #include "run/pinhistory.h"
 
@@ -80,6 +81,16 @@ public:
     // step changes it, at the next slice. A setting that cannot change is
     // dropped; snapshot().changeProblem says why.
     void change(std::string setting);
+    // The USB device on the first USB object's port for each start from
+    // reset, as `--usb-device` chooses it (a start at 0 s leaves the cable
+    // pulled); before openProject.
+    void setStartUsb(UsbRunOptions usb) { m_startUsb = std::move(usb); }
+    // Live input for that device, at the next slice: the cable; the keys the
+    // keyboard holds now (HID modifiers and usages); a mouse move with the
+    // buttons held. Input the device cannot take is dropped.
+    void usbPlug(bool in);
+    void usbKeys(std::uint8_t modifiers, std::vector<std::uint8_t> usages);
+    void usbMouse(int dx, int dy, int buttons);
     // The monitor's latest complete frame (VgaMonitor::frame()), null until
     // one is drawn; `count` the frames captured since reset.
     std::shared_ptr<const std::vector<std::uint8_t>> frame(int *count = nullptr) const;
@@ -138,6 +149,18 @@ private:
     std::vector<std::string> m_startSets;
     std::vector<std::string> m_changes;
     void applyChanges(Session &s);
+    // USB input not yet given to the device (under m_mutex, but m_startUsb:
+    // set before open).
+    struct UsbInput {
+        int plug = -1; // 0 pull the cable, 1 plug it in, -1 neither
+        std::uint8_t modifiers = 0;
+        std::vector<std::uint8_t> usages;
+        bool keys = false;
+        int dx = 0, dy = 0, buttons = 0;
+    };
+    UsbRunOptions m_startUsb;
+    std::vector<UsbInput> m_usbInput;
+    void applyUsb(Session &s);
     // The monitor's frames (under m_mutex).
     void takeFrame(Session &s);
     std::shared_ptr<const std::vector<std::uint8_t>> m_frame;

@@ -17,12 +17,15 @@
 #include "workspace/flexspinview.h"
 #include "workspace/logicview.h"
 #include "workspace/simboardtab.h"
+#include "workspace/usbinput.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSlider>
 
 #include <chrono>
@@ -362,6 +365,168 @@ TEST_F(AppTest, AllKindsCardsShowTheirDevices)
         EXPECT_LE(Frame().frameGeometry().height(), 768);
         std::filesystem::create_directories(folder);
         EXPECT_TRUE(Frame().grab().save(QString(folder) + "/simulated-board.png", "PNG"));
+    }
+}
+
+// Qt keys as the USB keyboard reports them: letters, digits and symbols on
+// their US keys (a shifted symbol is the key it is on, Shift goes in the
+// modifiers), the keypad's own usages, function and cursor keys; a modifier
+// key gives only its bit; a key the keyboard lacks gives nothing.
+TEST(UsbKeys, QtKeysMapToHidUsages)
+{
+    struct Case {
+        int key;
+        bool keypad;
+        std::uint8_t usage, modifier;
+        const char *name;
+    };
+    const Case cases[] = {
+        {Qt::Key_A, false, 0x04, 0, "A"},          {Qt::Key_Z, false, 0x1D, 0, "Z"},
+        {Qt::Key_1, false, 0x1E, 0, "1"},          {Qt::Key_0, false, 0x27, 0, "0"},
+        {Qt::Key_Exclam, false, 0x1E, 0, "1"},     {Qt::Key_ParenRight, false, 0x27, 0, "0"},
+        {Qt::Key_Question, false, 0x38, 0, "/"},   {Qt::Key_QuoteDbl, false, 0x34, 0, "'"},
+        {Qt::Key_Plus, false, 0x2E, 0, "="},       {Qt::Key_Return, false, 0x28, 0, "Enter"},
+        {Qt::Key_Enter, false, 0x28, 0, "Enter"},  {Qt::Key_Enter, true, 0x58, 0, "Keypad Enter"},
+        {Qt::Key_7, true, 0x5F, 0, "Keypad 7"},    {Qt::Key_0, true, 0x62, 0, "Keypad 0"},
+        {Qt::Key_Plus, true, 0x57, 0, "Keypad +"}, {Qt::Key_Space, false, 0x2C, 0, "Space"},
+        {Qt::Key_Escape, false, 0x29, 0, "Esc"},   {Qt::Key_Backspace, false, 0x2A, 0, "Backspace"},
+        {Qt::Key_F1, false, 0x3A, 0, "F1"},        {Qt::Key_F12, false, 0x45, 0, "F12"},
+        {Qt::Key_Up, false, 0x52, 0, "Up"},        {Qt::Key_Delete, false, 0x4C, 0, "Delete"},
+        {Qt::Key_Shift, false, 0, 0x02, ""},       {Qt::Key_Control, false, 0, 0x01, ""},
+        {Qt::Key_Alt, false, 0, 0x04, ""},         {Qt::Key_Meta, false, 0, 0x08, ""},
+        {Qt::Key_VolumeUp, false, 0, 0, ""},       {Qt::Key_F13, false, 0, 0, ""},
+    };
+    for (const Case &c : cases) {
+        std::uint8_t modifier = 0xFF;
+        EXPECT_EQ(HidUsageOfKey(c.key, c.keypad, &modifier), c.usage) << QKeySequence(c.key).toString().toStdString();
+        EXPECT_EQ(modifier, c.modifier) << QKeySequence(c.key).toString().toStdString();
+        if (c.usage) {
+            EXPECT_EQ(HidUsageName(c.usage), c.name);
+        }
+    }
+    EXPECT_EQ(HidModifiersOf(Qt::ShiftModifier | Qt::ControlModifier | Qt::KeypadModifier), 0x03);
+    EXPECT_EQ(HidModifiersOf(Qt::AltModifier | Qt::MetaModifier), 0x0C);
+}
+
+// The keys held, as the keyboard reports them on each press and release: a
+// modifier key's bit while it is down, a symbol typed with Shift released as
+// its plain key, at most six keys, and nothing held once the focus leaves.
+TEST(UsbKeys, PressAndReleaseKeepTheKeysHeld)
+{
+    QWidget monitor;
+    CUsbInput input(&monitor);
+    input.Watch(&monitor, true);
+    using Held = std::vector<std::uint8_t>;
+    QTest::keyPress(&monitor, Qt::Key_Shift, Qt::ShiftModifier);
+    EXPECT_EQ(input.Modifiers(), 0x02);
+    EXPECT_EQ(input.Held(), Held{});
+    QTest::keyPress(&monitor, Qt::Key_A, Qt::ShiftModifier);
+    QTest::keyPress(&monitor, Qt::Key_Exclam, Qt::ShiftModifier);
+    EXPECT_EQ(input.Held(), (Held{0x04, 0x1E}));
+    QTest::keyRelease(&monitor, Qt::Key_Shift, Qt::NoModifier);
+    EXPECT_EQ(input.Modifiers(), 0);
+    QTest::keyRelease(&monitor, Qt::Key_1, Qt::NoModifier);
+    QTest::keyRelease(&monitor, Qt::Key_VolumeUp, Qt::NoModifier);
+    EXPECT_EQ(input.Held(), Held{0x04});
+    for (Qt::Key k : {Qt::Key_B, Qt::Key_C, Qt::Key_D, Qt::Key_E, Qt::Key_F, Qt::Key_G})
+        QTest::keyPress(&monitor, k, Qt::ControlModifier);
+    EXPECT_EQ(input.Held(), (Held{0x04, 0x05, 0x06, 0x07, 0x08, 0x09})) << "six keys at most";
+    EXPECT_EQ(input.Modifiers(), 0x01);
+    QFocusEvent out(QEvent::FocusOut);
+    QApplication::sendEvent(&monitor, &out);
+    EXPECT_EQ(input.Held(), Held{});
+    EXPECT_EQ(input.Modifiers(), 0);
+}
+
+// The characters the USB project's loop printed after "Keyboard input : ".
+std::string Typed(const std::string &console)
+{
+    std::string typed;
+    const std::string head = "Keyboard input : ";
+    for (std::size_t at = console.find(head); at != std::string::npos; at = console.find(head, at)) {
+        at += head.size();
+        for (std::size_t i = at; i + 1 < console.size() && console[i] == ' ' && console[i + 1] != ' '; i += 2)
+            typed.push_back(console[i + 1]);
+    }
+    return typed;
+}
+
+// A USB keyboard project with a monitor, compiled by FlexSpin: a key pressed
+// with the monitor focused reaches the program, which prints it, and so does
+// one with the console focused; the card names the last key the host took.
+// The plug switch pulls the cable (the host loses the device) and plugs it in
+// again (the host enumerates it anew).
+TEST_F(AppTest, UsbKeyboardTakesKeysAndItsCableIsPulled)
+{
+    KIVO_REQUIRE_FLEXSPIN(flexspin);
+    KivoCli cli;
+    cli.New();
+    ASSERT_EQ(cli({"add", cli.File(), "vga"}), 0) << cli.output;
+    ASSERT_EQ(cli({"add", cli.File(), "usb", "out_mouse=0"}), 0) << cli.output;
+    ASSERT_EQ(cli({"generate", cli.File()}), 0) << cli.output;
+    CompileResult c = CompileP2(flexspin, cli.dir.Path(), "Blink.c", BuildScriptOptions(cli.dir.Path()));
+    ASSERT_TRUE(c.Ok()) << c.output;
+    Start({QString::fromStdString(cli.File())});
+    Frame().show();
+    Frame().activateWindow();
+    // An X server without a window manager may leave the window inactive:
+    // then the keys go to the widget that would have the focus.
+    const bool active = QTest::qWaitForWindowActive(&Frame());
+    auto focused = [&](QWidget *w) {
+        w->setFocus();
+        EXPECT_TRUE(!active || w->hasFocus());
+        return active ? QApplication::focusWidget() : w;
+    };
+    View()->setCurrentIndex(CKivoView::SimBoardTab);
+    CSimBoardTab *tab = View()->SimBoard();
+    CBoardCard *usb = tab->Card("UsbKbM1"), *monitor = tab->Card("SimpleVGA1");
+    ASSERT_NE(usb, nullptr);
+    ASSERT_NE(monitor, nullptr);
+    EXPECT_EQ(usb->findChild<QComboBox *>("device")->currentText(), "keyboard") << "as verify plugs it in";
+    ASSERT_TRUE(tab->Start()) << tab->Message()->text().toStdString();
+    QLabel *state = usb->findChild<QLabel *>("state");
+    auto console = [&] { return tab->Console()->toPlainText().toStdString(); };
+    auto observed = [&](const char *key) {
+        for (const Json &o : tab->Run()->snapshot().board)
+            if (o.value("name", "") == "UsbKbM1")
+                return o.at("observations").value(key, Json());
+        return Json();
+    };
+    constexpr int kWait = 60000;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state->text().startsWith("Enumerated at address 1"); }, kWait))
+        << state->text().toStdString();
+    EXPECT_EQ(usb->Device()->text(), "USB keyboard (low speed)");
+
+    QTest::keyClick(focused(monitor), Qt::Key_K);
+    QTest::keyClick(focused(monitor), Qt::Key_J, Qt::ShiftModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Typed(console()) == "kJ"; }, kWait)) << console();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state->text().endsWith("last key: Shift+J"); }, kWait))
+        << state->text().toStdString();
+    QTest::keyClick(focused(tab->Console()), Qt::Key_V);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Typed(console()) == "kJv"; }, kWait)) << console();
+
+    QCheckBox *plug = usb->findChild<QCheckBox *>("plug");
+    plug->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state->text() == "Unplugged"; }, kWait)) << state->text().toStdString();
+    EXPECT_EQ(observed("enumerated"), false);
+    plug->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return observed("enumerations") == 2; }, kWait))
+        << tab->Run()->snapshot().board.dump();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state->text().startsWith("Enumerated"); }, kWait))
+        << state->text().toStdString();
+
+    // For the documentation (under xvfb-run with QT_QPA_PLATFORM=xcb).
+    if (const char *folder = std::getenv("KIVO_SCREENSHOT_DIR"); folder && *folder) {
+        Frame().setGeometry(0, 0, 1366, 768);
+        monitor->setFocus();
+        QTest::qWait(500);
+        for (QWidget *w = usb->parentWidget(); w; w = w->parentWidget())
+            if (auto *area = qobject_cast<QScrollArea *>(w))
+                area->ensureWidgetVisible(usb);
+        QTest::qWait(1000);
+        EXPECT_LE(Frame().frameGeometry().height(), 768);
+        std::filesystem::create_directories(folder);
+        EXPECT_TRUE(Frame().grab().save(QString(folder) + "/simulated-board-usb.png", "PNG"));
     }
 }
 

@@ -7,8 +7,10 @@
 
 #include "model/codeobject.h"
 #include "run/liverun.h"
+#include "workspace/boardcard.h"
 #include "workspace/simboardtab.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -115,6 +117,7 @@ TEST(Race, TheTabThroughItsCommands)
 {
     Project p;
     ASSERT_EQ(p.Add(kServo, {{"pin", "12"}}), AddResult::Added) << p.Said();
+    ASSERT_EQ(p.Add(kUsbKbm, {{"basepin", "16"}}), AddResult::Added) << p.Said();
     p.Generate();
     const std::vector<std::uint8_t> image = EchoAndToggle().bytes();
     WriteFileBytes(p.dir / "Blink.binary", std::string(image.begin(), image.end()));
@@ -137,6 +140,13 @@ TEST(Race, TheTabThroughItsCommands)
     QTest::keyClick(tab->Input(), Qt::Key_Return);
     ASSERT_TRUE(wait([&] { return tab->Console()->toPlainText() == "echo"; }))
         << tab->Console()->toPlainText().toStdString();
+
+    // Keys for the USB keyboard and its cable, while the run goes on.
+    QTest::keyClick(tab->Console(), Qt::Key_A, Qt::ShiftModifier);
+    QCheckBox *plug = tab->Card("UsbKbM1")->findChild<QCheckBox *>("plug");
+    plug->click();
+    QTest::qWait(20);
+    plug->click();
 
     const int generation = tab->Run()->snapshot().generation;
     tab->RestartButton()->click();

@@ -329,5 +329,41 @@ TEST(LiveRun, LogicHistoryMatchesARecording)
     }
 }
 
+// The USB device `--usb-device` names sits on the USB object's port and
+// shows in its report entry; the cable follows the commands while the
+// program runs, and a run may start with it pulled.
+TEST(LiveRun, UsbDeviceOnThePortAndItsCable)
+{
+    KivoCli cli;
+    cli.New();
+    ASSERT_EQ(cli({"add", cli.File(), "usb"}), 0) << cli.output;
+    ASSERT_EQ(cli({"generate", cli.File()}), 0) << cli.output;
+    const std::vector<std::uint8_t> image = Forever().bytes();
+    std::ofstream(cli.dir / "Blink.binary", std::ios::binary) << std::string(image.begin(), image.end());
+    CKivoDoc doc;
+    cli.Load(doc);
+    auto observed = [](LiveRun &run, const char *key) {
+        const Json board = run.snapshot().board;
+        return board.is_array() && board.size() == 1 ? board[0].at("observations").value(key, Json()) : Json();
+    };
+    for (bool plugged : {true, false}) {
+        LiveRun run;
+        sim::UsbRunOptions usb;
+        ASSERT_EQ(sim::ParseUsbDevice(usb, "keyboard"), "");
+        usb.unplugAt = plugged ? -1 : 0;
+        run.setStartUsb(usb);
+        std::string error;
+        ASSERT_TRUE(run.openProject(doc, &error)) << error;
+        run.run();
+        ASSERT_TRUE(Within(5s, [&] { return run.snapshot().seconds > 0.01 && observed(run, "plugged") == plugged; }))
+            << run.snapshot().board.dump();
+        EXPECT_EQ(run.snapshot().board[0].at("device"), "USB keyboard (low speed)");
+        run.usbKeys(0, {0x04}); // no host has configured it: dropped
+        run.usbPlug(!plugged);
+        EXPECT_TRUE(Within(5s, [&] { return observed(run, "plugged") == !plugged; })) << run.snapshot().board.dump();
+        EXPECT_EQ(observed(run, "reportsLeft"), 0);
+    }
+}
+
 } // namespace
 } // namespace kivo::test

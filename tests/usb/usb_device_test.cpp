@@ -157,3 +157,46 @@ TEST_F(UsbFixture, BusResetAndCable)
     enumerate(*h);
     EXPECT_EQ(dev->enumerations(), 2);
 }
+
+// Input from a person at the board: the keys held now go out on the next
+// poll; the cable pulled and plugged in at once. Nothing is taken before the
+// host has configured the device.
+TEST_F(UsbFixture, LiveKeysAndCable)
+{
+    auto h = plug(UsbDevice::Kind::Keyboard);
+    EXPECT_FALSE(dev->holdKeys(0x02, {0x0E})) << "not configured yet";
+    enumerate(*h);
+    EXPECT_FALSE(dev->moveMouse(1, 1, 0)) << "a keyboard has no mouse";
+    ASSERT_TRUE(dev->holdKeys(0x02, {0x0E, 0x04}));
+    ASSERT_TRUE(dev->holdKeys(0x02, {}));
+    Bytes press = poll(*h, 40), release = poll(*h, 40);
+    ASSERT_EQ(press.size(), 11u);
+    ASSERT_EQ(release.size(), 11u);
+    EXPECT_EQ(Bytes(press.begin() + 1, press.end() - 2), (Bytes{0x02, 0, 0x0E, 0x04, 0, 0, 0, 0}));
+    EXPECT_EQ(Bytes(release.begin() + 1, release.end() - 2), (Bytes{0x02, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(dev->lastReport(), (Bytes{0x02, 0, 0x0E, 0x04, 0, 0, 0, 0})) << "Shift alone is not a key";
+
+    dev->setPlugged(false, h->now());
+    EXPECT_FALSE(dev->plugged());
+    EXPECT_EQ(h->status() & 7, usbstatus::kSe0);
+    EXPECT_FALSE(dev->holdKeys(0, {0x04}));
+    dev->setPlugged(true, h->now());
+    EXPECT_EQ(h->status() & 7, usbstatus::kJ);
+    EXPECT_FALSE(dev->configured()) << "a replugged device enumerates again";
+    enumerate(*h);
+    EXPECT_EQ(dev->enumerations(), 2);
+}
+
+// Mouse moves that wait for the host's poll add up; a long one goes in steps.
+TEST_F(UsbFixture, LiveMouseMovesAddUp)
+{
+    auto h = plug(UsbDevice::Kind::Mouse);
+    enumerate(*h);
+    EXPECT_FALSE(dev->holdKeys(0, {0x04})) << "a mouse has no keys";
+    for (auto [dx, dy, b] : {std::array{3, 4, 0}, {5, -2, 0}, {1, 1, 0}, {200, 0, 1}})
+        ASSERT_TRUE(dev->moveMouse(dx, dy, b));
+    std::vector<Bytes> reports;
+    for (Bytes r = poll(*h, 40); r.size() == 6; r = poll(*h, 40))
+        reports.emplace_back(r.begin() + 1, r.end() - 2);
+    EXPECT_EQ(reports, (std::vector<Bytes>{{0, 3, 4}, {0, 6, 0xFF}, {1, 127, 0}, {1, 73, 0}}));
+}
