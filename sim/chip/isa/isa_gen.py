@@ -8,7 +8,8 @@ and our corrections to it (corrections.tsv). The build runs it:
 OUTDIR receives:
   ops.inc     KIVO_OP(name) per row: the Op enum and the executor's handler table
   table.inc   one OpInfo per row (encoding, operand and flag forms, clocks, hub-exec restriction)
-  clocks.inc  constexpr clock tables by op, for the executor
+  clocks.inc  constexpr tables by op for the executor: clocks, and which ops are
+              shared with other cogs or run on a cog's fast path
   decode.inc  the decoder's candidate rows per opcode, most specific first
 
 With --check, every row's encoding is compared with the instruction list in
@@ -28,6 +29,16 @@ import sys
 # scheduler keeps these in clock order across cogs.
 SHARED_GROUPS = ("Hub", "Smart Pins", "Pins", "Events", "CORDIC", "Streamer", "Lookup Table",
                  "Color Space Converter")
+
+# Instructions that change only registers, C/Z, the PC and the hardware stack,
+# and none of the state that decides how the next instruction runs (prefixes,
+# SKIP, REP, waits, interrupts, the debug ISR): a cog runs these back to back
+# on its fast path. Shared rows never are.
+PLAIN_GROUPS = ("Math and Logic", "Branch A - Jump", "Branch A - Call", "Branch D - Jump", "Branch D - Call",
+                "Branch S - Test", "Branch S - Mod & Test")
+PLAIN_MORE = ("NOP", "PUSH", "POP")
+# In those groups, but each sets up the next instruction (a prefix) or faults.
+NOT_PLAIN = ("SCA", "SCAS", "XORO32", "CRCNIB", "SEUSSF", "SEUSSR")
 
 # Operand syntax -> OperandForm enumerator.
 FORMS = {
@@ -217,13 +228,15 @@ def read_rows(src, fixes):
             else:
                 hub_base, hub_taken = clocks(hub, cog)
             m = re.search(r"\+(\d+) if result", ccog)
+            shared = 1 if (hubrw.strip() or group.startswith(SHARED_GROUPS)) else 0
+            plain = (group in PLAIN_GROUPS or name in PLAIN_MORE) and name not in NOT_PLAIN and not shared
             rows.append(dict(name=name, mnemonic=mnemonic, syntax=syntax, group=group, mask=mask, value=value,
                              rule=cz_rule(syntax), form=FORMS[form], flags=FLAG_FORMS[flags],
                              shield=1 if shield.strip() else 0, cog=cog, hub=hub_base, cog_taken=cog_taken,
                              hub_taken=hub_taken, result=int(m.group(1)) if m else 0,
                              hub_exec={"FIFO IN USE": "FifoInUse", "ILLEGAL": "Illegal"}.get(hub, "Allowed"),
                              cog_text=ccog, hub_text=hub,
-                             shared=1 if (hubrw.strip() or group.startswith(SHARED_GROUPS)) else 0))
+                             shared=shared, plain=plain))
     if fixes:
         raise SystemExit("corrections for unknown ops: " + ", ".join(sorted(fixes)))
     if ret_prefix is None:
@@ -320,6 +333,12 @@ def main():
     text += "// not allowed in hub exec (the FIFO is busy with instruction fetch)\n"
     text += "inline constexpr bool kFifoInUseInHubExec[] = {\n%s, false};\n" % wrap(
         ["true" if r["hub_exec"] == "FifoInUse" else "false" for r in rows], 8)
+    text += "// touches hub RAM, the pins, events, the CORDIC, the streamer or the LUT: kept in clock order across cogs\n"
+    text += "inline constexpr bool kSharedOps[] = {\n%s, true};\n" % wrap(
+        ["true" if r["shared"] else "false" for r in rows], 8)
+    text += "// runs on the cog's fast path (registers, C/Z, PC and stack only)\n"
+    text += "inline constexpr bool kPlainOps[] = {\n%s, false};\n" % wrap(
+        ["true" if r["plain"] else "false" for r in rows], 8)
     write_if_changed(os.path.join(out, "clocks.inc"), text)
 
     by_opcode, group6b, single = decode_index(rows)
