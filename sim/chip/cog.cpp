@@ -48,13 +48,15 @@ const std::array<Traits, std::size_t(Op::Count)> &traits()
 constexpr std::uint32_t kDIRA = 0x1FA, kINA = 0x1FE;
 
 // Whether the instruction runs only before the other cogs' clock: a shared
-// op, or one that reads or writes $1F8..$1FF (the pointers, the pins' DIR,
-// OUT and IN, IJMP0/IRET0). RDLUT is left to the caller: it reads only this
-// cog's LUT, which the paired cog writes only while the LUT is shared.
+// op, or one whose D or S register is in $1F8..$1FF (the pointers, the pins'
+// DIR, OUT and IN, IJMP0/IRET0). RDLUT is left to the caller: it reads only
+// this cog's LUT, which the paired cog writes only while the LUT is shared.
 bool waitsForOthers(Op op, std::uint32_t instr)
 {
     const std::uint32_t dF = instr >> 9 & 0x1FF, sF = instr & 0x1FF;
-    return (kSharedOps[std::size_t(op)] && op != Op::RDLUT) || dF >= 0x1F8 || (sF >= 0x1F8 && !(instr >> 18 & 1));
+    const unsigned regs = kRegisterFields[std::size_t(op)];
+    return (kSharedOps[std::size_t(op)] && op != Op::RDLUT) || ((regs & 1) && dF >= 0x1F8) ||
+           ((regs & 2) && sF >= 0x1F8 && !(instr >> 18 & 1));
 }
 
 // The executor's handlers by op: in hub exec the FIFO ops fault instead.
@@ -886,9 +888,10 @@ Cog::Step Cog::step()
             h.addr = pc;
             h.raw = instr;
             h.op = decode(instr);
+            h.waitsForOthers = waitsForOthers(h.op, instr);
         }
         op = h.op;
-        waits = waitsForOthers(op, instr) || (op == Op::RDLUT && m_lutShare);
+        waits = h.waitsForOthers || (op == Op::RDLUT && m_lutShare);
         m_nextPc = (pc + 4) & 0xFFFFF;
     }
     // Shared effects wait for the other cogs to catch up: an instruction that

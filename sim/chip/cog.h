@@ -285,6 +285,7 @@ private:
         std::uint32_t addr = 0xFFFFFFFFu;
         std::uint32_t raw = 0;
         Op op = Op::Invalid;
+        bool waitsForOthers = true;
     };
     std::array<HubDecoded, 4096> m_hubDecoded{};
 

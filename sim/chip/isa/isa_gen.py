@@ -69,6 +69,10 @@ FLAG_FORMS = {
     "ORC/ORZ": "Or",
     "XORC/XORZ": "Xor",
 }
+# OperandForm -> its register fields (1: D, 2: S). The A forms' D and S bits
+# are an address; CALLD/LOC's PA..PTRB target counts as both, as before.
+REGISTER_FIELDS = {"None": 0, "D": 1, "ImmD": 1, "ImmS": 2, "D_ImmS": 3, "D_ImmS_N": 3, "D_PtrS": 3, "ImmD_ImmS": 3,
+                   "ImmD_PtrS": 3, "Addr": 0, "Reg_Addr": 3, "Aug": 0, "CondCZ": 0}
 FLAG_RE = r"\{?(WC/WZ/WCZ|WC/WZ|ANDC/ANDZ|ORC/ORZ|XORC/XORZ|WCZ|WC|WZ)\}?"
 
 
@@ -336,6 +340,9 @@ def main():
     text += "// touches hub RAM, the pins, events, the CORDIC, the streamer or the LUT: kept in clock order across cogs\n"
     text += "inline constexpr bool kSharedOps[] = {\n%s, true};\n" % wrap(
         ["true" if r["shared"] else "false" for r in rows], 8)
+    text += "// its register operands: 1 D, 2 S (when not #S); from the operand form\n"
+    text += "inline constexpr std::uint8_t kRegisterFields[] = {\n%s, 3};\n" % wrap(
+        [REGISTER_FIELDS[r["form"]] for r in rows])
     text += "// runs on the cog's fast path (registers, C/Z, PC and stack only)\n"
     text += "inline constexpr bool kPlainOps[] = {\n%s, false};\n" % wrap(
         ["true" if r["plain"] else "false" for r in rows], 8)
