@@ -743,7 +743,7 @@ Cog::Step Cog::runPlain(Clock until)
             predecode(d, instr);
         const unsigned cond = instr >> 28;
         // step() yields here too (quiet: no interrupt or debug entry first).
-        if (d.waitsForOthers && m_time >= m_sharedUntil)
+        if (m_time >= m_sharedUntil && (d.waitsForOthers || (d.op == Op::RDLUT && m_lutShare)))
             return Step::Yield;
         // _RET_ (condition 0) is step()'s, except on NOP (all zero).
         if (!d.plain || (cond == 0 && d.op != Op::NOP))

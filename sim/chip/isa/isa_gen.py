@@ -30,12 +30,12 @@ import sys
 SHARED_GROUPS = ("Hub", "Smart Pins", "Pins", "Events", "CORDIC", "Streamer", "Lookup Table",
                  "Color Space Converter")
 
-# Instructions that change only registers, C/Z, the PC and the hardware stack,
-# and none of the state that decides how the next instruction runs (prefixes,
-# SKIP, REP, waits, interrupts, the debug ISR): a cog runs these back to back
-# on its fast path. Shared rows never are.
+# Instructions that leave alone the state that decides how the next
+# instruction runs (prefixes, SKIP, REP, waits, interrupts, the debug ISR,
+# starting or stopping a cog): a cog runs these back to back on its fast path
+# (the shared among them still in clock order across cogs).
 PLAIN_GROUPS = ("Math and Logic", "Branch A - Jump", "Branch A - Call", "Branch D - Jump", "Branch D - Call",
-                "Branch S - Test", "Branch S - Mod & Test")
+                "Branch S - Test", "Branch S - Mod & Test", "Hub RAM - Read", "Hub RAM - Write", "Lookup Table")
 PLAIN_MORE = ("NOP", "PUSH", "POP")
 # In those groups, but each sets up the next instruction (a prefix) or faults.
 NOT_PLAIN = ("SCA", "SCAS", "XORO32", "CRCNIB", "SEUSSF", "SEUSSR")
@@ -233,7 +233,7 @@ def read_rows(src, fixes):
                 hub_base, hub_taken = clocks(hub, cog)
             m = re.search(r"\+(\d+) if result", ccog)
             shared = 1 if (hubrw.strip() or group.startswith(SHARED_GROUPS)) else 0
-            plain = (group in PLAIN_GROUPS or name in PLAIN_MORE) and name not in NOT_PLAIN and not shared
+            plain = (group in PLAIN_GROUPS or name in PLAIN_MORE) and name not in NOT_PLAIN
             rows.append(dict(name=name, mnemonic=mnemonic, syntax=syntax, group=group, mask=mask, value=value,
                              rule=cz_rule(syntax), form=FORMS[form], flags=FLAG_FORMS[flags],
                              shield=1 if shield.strip() else 0, cog=cog, hub=hub_base, cog_taken=cog_taken,
