@@ -726,7 +726,8 @@ void Cog::predecode(Decoded &d, std::uint32_t instr)
     d.raw = instr;
     d.op = decode(instr);
     d.cogClocks = kCogClocks[std::size_t(d.op)];
-    d.plain = kPlainOps[std::size_t(d.op)];
+    // _RET_ (condition 0) is step()'s, except on NOP (all zero).
+    d.plain = kPlainOps[std::size_t(d.op)] && (instr >> 28 != 0 || d.op == Op::NOP);
     d.waitsForOthers = waitsForOthers(d.op, instr);
     d.fast = fastHandler(d.op);
 }
@@ -734,34 +735,36 @@ void Cog::predecode(Decoded &d, std::uint32_t instr)
 Cog::Step Cog::runPlain(Clock until)
 {
     // What step() does for a plain op when quiet() holds; plain ops leave
-    // quiet() true, so it is not looked at again.
-    while (m_time < until && m_pc < 0x400) {
+    // quiet() true, so it is not looked at again. The PC stays in cog/LUT
+    // RAM but for a branch, looked at below.
+    while (m_time < until) {
         const std::uint32_t pc = m_pc;
         const std::uint32_t instr = pc < 0x200 ? m_reg[pc] : m_lut[pc - 0x200];
         Decoded &d = m_decoded[pc];
         if (d.raw != instr) [[unlikely]]
             predecode(d, instr);
-        const unsigned cond = instr >> 28;
         // step() yields here too (quiet: no interrupt or debug entry first).
         if (m_time >= m_sharedUntil && (d.waitsForOthers || (d.op == Op::RDLUT && m_lutShare)))
             return Step::Yield;
-        // _RET_ (condition 0) is step()'s, except on NOP (all zero).
-        if (!d.plain || (cond == 0 && d.op != Op::NOP))
+        if (!d.plain)
             return Step::Done;
         m_nextPc = (pc + 1) & 0x3FF;
         m_branched = false;
-        if (cond == 0 || condMet(cond, m_c, m_z)) {
+        const unsigned cond = instr >> 28;
+        if (cond == 0 || condMet(cond, m_c, m_z)) { // condition 0 here: NOP
             m_cost = d.cogClocks;
             if (!d.fast(*this, instr)) [[unlikely]]
                 return Step::Fault;
             ++m_executed;
+            m_time += Clock(m_cost);
         } else {
-            m_cost = kCancelledClocks;
+            m_time += kCancelledClocks;
         }
-        m_time += Clock(m_cost);
         m_pc = m_nextPc;
-        if (m_branched && m_pc >= 0x400)
+        if (m_branched && m_pc >= 0x400) {
             hubFetchReload(m_pc, m_time);
+            return Step::Done;
+        }
     }
     return Step::Done;
 }
