@@ -725,7 +725,6 @@ void Cog::predecode(Decoded &d, std::uint32_t instr)
 {
     d.raw = instr;
     d.op = decode(instr);
-    d.cogClocks = kCogClocks[std::size_t(d.op)];
     // _RET_ (condition 0) is step()'s, except on NOP (all zero).
     d.plain = kPlainOps[std::size_t(d.op)] && (instr >> 28 != 0 || d.op == Op::NOP);
     d.waitsForOthers = waitsForOthers(d.op, instr);
@@ -752,7 +751,7 @@ Cog::Step Cog::runPlain(Clock until)
         m_branched = false;
         const unsigned cond = instr >> 28;
         if (cond == 0 || condMet(cond, m_c, m_z)) { // condition 0 here: NOP
-            m_cost = d.cogClocks;
+            m_cost = kCogClocks[std::size_t(d.op)];
             if (!d.fast(*this, instr)) [[unlikely]]
                 return Step::Fault;
             ++m_executed;

@@ -98,7 +98,6 @@ private:
     struct Decoded {
         std::uint32_t raw = 0xFFFFFFFFu;
         Op op = Op::Invalid;
-        std::uint8_t cogClocks = 2;
         bool plain = false; // the fast path runs it (kPlainOps, not _RET_)
         // Runs only before the other cogs' clock: a shared op, or one that
         // reads or writes $1F8..$1FF (the pointers, pins and IJMP0/IRET0).
