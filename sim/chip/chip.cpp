@@ -375,18 +375,17 @@ Chip::StopReason Chip::run(Clock limit)
         }
         if (!m_fault.empty())
             return StopReason::Fault;
+        // The earliest cog (the lowest number on a tie) and the next clock.
         Cog *first = nullptr;
-        Clock second = kNever;
+        Clock firstTime = kNever, second = kNever;
         for (auto &c : m_cogs) {
-            const Clock t = c->time();
-            if (t == kNever)
-                continue;
-            if (!first || t < first->time()) {
-                if (first)
-                    second = std::min(second, first->time());
+            const Clock t = c->time(); // kNever when stopped
+            if (t < firstTime) {
+                second = firstTime;
+                firstTime = t;
                 first = c.get();
-            } else {
-                second = std::min(second, t);
+            } else if (t < second) {
+                second = t;
             }
         }
         if (!first) {
@@ -396,7 +395,7 @@ Chip::StopReason Chip::run(Clock limit)
                 continue;
             return StopReason::AllStopped;
         }
-        const Clock t = first->time();
+        const Clock t = firstTime;
         // Pin writes wait in a queue until the pins reach their clock; when
         // nobody reads the pins for a long time it would grow without end.
         // No cog reads pins further back than 3 clocks before its own time.

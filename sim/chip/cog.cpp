@@ -23,9 +23,8 @@ constexpr Clock kStartClocks = 30;
 
 // Per-op operand traits, from the table's operand forms.
 struct Traits {
-    bool shared = true; // touches hub RAM, pins, events, CORDIC, streamer or LUT
-    bool immS = false;  // has {#}S (I bit 18)
-    bool immD = false;  // has {#}D (L bit 19, or bit 18 when D is the only operand)
+    bool immS = false; // has {#}S (I bit 18)
+    bool immD = false; // has {#}D (L bit 19, or bit 18 when D is the only operand)
     bool dAlone = false;
 };
 
@@ -40,7 +39,6 @@ const std::array<Traits, std::size_t(Op::Count)> &traits()
             tr.immS = hasImmS(rows[i].operands);
             tr.immD = hasImmD(rows[i].operands);
             tr.dAlone = rows[i].operands == OperandForm::ImmD;
-            tr.shared = rows[i].shared != 0;
         }
         return t;
     }();
@@ -48,6 +46,18 @@ const std::array<Traits, std::size_t(Op::Count)> &traits()
 }
 
 constexpr std::uint32_t kDIRA = 0x1FA, kINA = 0x1FE;
+
+// Whether the instruction runs only before the other cogs' clock: a shared
+// op, or one whose D or S register is in $1F8..$1FF (the pointers, the pins'
+// DIR, OUT and IN, IJMP0/IRET0). RDLUT is left to the caller: it reads only
+// this cog's LUT, which the paired cog writes only while the LUT is shared.
+bool waitsForOthers(Op op, std::uint32_t instr)
+{
+    const std::uint32_t dF = instr >> 9 & 0x1FF, sF = instr & 0x1FF;
+    const unsigned regs = kRegisterFields[std::size_t(op)];
+    return (kSharedOps[std::size_t(op)] && op != Op::RDLUT) || ((regs & 1) && dF >= 0x1F8) ||
+           ((regs & 2) && sF >= 0x1F8 && !(instr >> 18 & 1));
+}
 
 // The executor's handlers by op: in hub exec the FIFO ops fault instead.
 using HandlerTable = std::array<bool (Cog::*)(std::uint32_t), std::size_t(Op::Count)>;
@@ -666,6 +676,13 @@ bool Cog::run(Clock until, Clock sharedUntil)
     m_sharedUntil = sharedUntil;
     m_hub.setDebugWriter(m_debug.isr);
     while (m_running && m_time < until) {
+        if (m_pc < 0x400 && quiet()) {
+            const Step s = runPlain(until);
+            if (s == Step::Fault)
+                return false;
+            if (s == Step::Yield || m_time >= until)
+                break;
+        }
         const Step s = step();
         if (s == Step::Fault)
             return false;
@@ -691,6 +708,64 @@ inline Cog::Handler Cog::handler(Op op, bool hubExec)
         return t;
     }();
     return (hubExec ? kHubExec : kCogExec)[std::size_t(op)];
+}
+
+Cog::FastHandler Cog::fastHandler(Op op)
+{
+    static constexpr std::array<FastHandler, std::size_t(Op::Count)> kTable = {
+#define KIVO_OP(name) &Cog::callHandler<&Cog::exec##name>,
+#include "chip/isa/ops.inc"
+#undef KIVO_OP
+        &Cog::callHandler<&Cog::execInvalid>,
+    };
+    return kTable[std::size_t(op)];
+}
+
+void Cog::predecode(Decoded &d, std::uint32_t instr)
+{
+    d.raw = instr;
+    d.op = decode(instr);
+    // _RET_ (condition 0) is step()'s, except on NOP (all zero).
+    d.plain = kPlainOps[std::size_t(d.op)] && (instr >> 28 != 0 || d.op == Op::NOP);
+    d.waitsForOthers = waitsForOthers(d.op, instr);
+    d.fast = fastHandler(d.op);
+}
+
+Cog::Step Cog::runPlain(Clock until)
+{
+    // What step() does for a plain op when quiet() holds; plain ops leave
+    // quiet() true, so it is not looked at again. The PC stays in cog/LUT
+    // RAM but for a branch, looked at below.
+    while (m_time < until) {
+        const std::uint32_t pc = m_pc;
+        const std::uint32_t instr = pc < 0x200 ? m_reg[pc] : m_lut[pc - 0x200];
+        Decoded &d = m_decoded[pc];
+        if (d.raw != instr) [[unlikely]]
+            predecode(d, instr);
+        // step() yields here too (quiet: no interrupt or debug entry first).
+        if (m_time >= m_sharedUntil && (d.waitsForOthers || (d.op == Op::RDLUT && m_lutShare)))
+            return Step::Yield;
+        if (!d.plain)
+            return Step::Done;
+        m_nextPc = (pc + 1) & 0x3FF;
+        m_branched = false;
+        const unsigned cond = instr >> 28;
+        if (cond == 0 || condMet(cond, m_c, m_z)) { // condition 0 here: NOP
+            m_cost = kCogClocks[std::size_t(d.op)];
+            if (!d.fast(*this, instr)) [[unlikely]]
+                return Step::Fault;
+            ++m_executed;
+            m_time += Clock(m_cost);
+        } else {
+            m_time += kCancelledClocks;
+        }
+        m_pc = m_nextPc;
+        if (m_branched && m_pc >= 0x400) {
+            hubFetchReload(m_pc, m_time);
+            return Step::Done;
+        }
+    }
+    return Step::Done;
 }
 
 // SKIP/SKIPF: the instruction is skipped when the pattern's LSB is set.
@@ -788,6 +863,7 @@ Cog::Step Cog::step()
     const std::uint32_t pc = m_pc;
     std::uint32_t instr;
     Op op;
+    bool waits;
     if (pc < 0x400) {
         instr = pc < 0x200 ? m_reg[pc] : m_lut[pc - 0x200];
         if (pc >= 0x1F8 && pc < 0x200 && m_debug.isr) [[unlikely]] {
@@ -802,11 +878,10 @@ Cog::Step Cog::step()
             }
         }
         Decoded &d = m_decoded[pc];
-        if (d.raw != instr) [[unlikely]] {
-            d.raw = instr;
-            d.op = decode(instr);
-        }
+        if (d.raw != instr) [[unlikely]]
+            predecode(d, instr);
         op = d.op;
+        waits = d.waitsForOthers || (op == Op::RDLUT && m_lutShare);
         m_nextPc = (pc + 1) & 0x3FF;
     } else {
         instr = m_hub.readLong(pc);
@@ -815,19 +890,17 @@ Cog::Step Cog::step()
             h.addr = pc;
             h.raw = instr;
             h.op = decode(instr);
+            h.waitsForOthers = waitsForOthers(h.op, instr);
         }
         op = h.op;
+        waits = h.waitsForOthers || (op == Op::RDLUT && m_lutShare);
         m_nextPc = (pc + 4) & 0xFFFFF;
     }
     // Shared effects wait for the other cogs to catch up: an instruction that
     // touches them, or the pin/pointer registers, runs only before the next
     // other cog's clock.
-    if (m_time >= m_sharedUntil) {
-        const std::uint32_t dF = instr >> 9 & 0x1FF, sF = instr & 0x1FF;
-        if (traits()[std::size_t(op)].shared || m_anyInt || m_altActive || dF >= 0x1F8 ||
-            (sF >= 0x1F8 && !(instr >> 18 & 1)))
-            return Step::Yield;
-    }
+    if (m_time >= m_sharedUntil && (waits || m_anyInt || m_altActive))
+        return Step::Yield;
     // In hub exec every instruction, run, cancelled or skipped, takes a long
     // from the FIFO (a WAITxxx looking again does not).
     if (pc >= 0x400 && !m_waiting)

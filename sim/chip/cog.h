@@ -92,10 +92,19 @@ public:
     Streamer &streamer() { return *m_streamer; }
 
 private:
+    // A cog/LUT long as decoded: keyed on its raw value, so that a write to
+    // the long makes it decode afresh when it next runs.
+    using FastHandler = bool (*)(Cog &, std::uint32_t instr);
     struct Decoded {
         std::uint32_t raw = 0xFFFFFFFFu;
         Op op = Op::Invalid;
+        bool plain = false; // the fast path runs it (kPlainOps, not _RET_)
+        // Runs only before the other cogs' clock: a shared op, or one that
+        // reads or writes $1F8..$1FF (the pointers, pins and IJMP0/IRET0).
+        bool waitsForOthers = true;
+        FastHandler fast = nullptr;
     };
+    void predecode(Decoded &d, std::uint32_t instr);
     enum Event : int {
         EvInt = 0,
         EvCt1,
@@ -117,6 +126,17 @@ private:
 
     enum class Step { Done, Yield, Fault };
     Step step();
+    // Nothing pending that changes how the next instruction runs: no prefix
+    // state, SKIP, REP, wait, interrupt, debug ISR or trace. Plain ops keep it so.
+    bool quiet() const
+    {
+        return !m_debug.watch && !m_debug.isr && !m_debug.arm && !m_anyInt && !m_altActive && !m_skip && !m_tracing &&
+               !m_repActive && !m_waiting && !m_shield && !m_augsValid && !m_augdValid && !m_scaValid && !m_qFresh &&
+               !m_qDirect && m_altR == -1;
+    }
+    // The fast path: plain ops in cog/LUT exec while quiet() holds, up to the
+    // first instruction step() has to take (Done), or one it would yield at.
+    Step runPlain(Clock until);
     void wake(Clock at);
     void trace(std::uint32_t pc, std::uint32_t instr, bool executed);
     void xbyte();
@@ -131,6 +151,9 @@ private:
 #undef KIVO_OP
     bool execInvalid(std::uint32_t instr);
     static Handler handler(Op op, bool hubExec);
+    // A handler as a plain function for the fast path.
+    template <Handler h> static bool callHandler(Cog &cog, std::uint32_t instr) { return (cog.*h)(instr); }
+    static FastHandler fastHandler(Op op);
     bool skipped(std::uint32_t pc, std::uint32_t instr);
     void cancel(std::uint32_t instr, Op op);
     void retPrefix(Op op);
@@ -261,6 +284,7 @@ private:
         std::uint32_t addr = 0xFFFFFFFFu;
         std::uint32_t raw = 0;
         Op op = Op::Invalid;
+        bool waitsForOthers = true;
     };
     std::array<HubDecoded, 4096> m_hubDecoded{};
 

@@ -8,7 +8,8 @@
 namespace kivo::sim {
 
 // Hub address from S/#/PTRx with its update: `scale` bytes per index.
-Cog::HubAddr Cog::hubAddr(std::uint32_t instr, std::uint32_t scale)
+// Inlined: every hub access and LUT access works one out.
+[[gnu::always_inline]] inline Cog::HubAddr Cog::hubAddr(std::uint32_t instr, std::uint32_t scale)
 {
     HubAddr h;
     if (!immSBit(instr)) {

@@ -221,6 +221,29 @@ TEST(Lut, PairedCogSharesLutWritesWhenItAllowsThem)
     EXPECT_EQ(chip.lutRegister(1, 10), 0x55u);
 }
 
+TEST(Lut, ReadsOfASharedLutSeeThePartnersWriteInClockOrder)
+{
+    // Cog 1 polls LUT $00A until cog 0 writes it, then reads the clock: that
+    // is a loop's time after cog 0's write, not wherever cog 1 got ahead to.
+    Program p;
+    startCog1(p);
+    p << waitx(I(300)) << getct(0x120) << wrlut(I(0x55), I(10)) << waitx(I(100));
+    p.finish();
+    std::vector<std::uint32_t> c1 = {dForm(sub9::SETLUTS, I(1)),
+                                     rdlut(0x121, I(10)),  // $1004
+                                     tjz(0x121, I(0x1FE)), // back to $1004 while zero
+                                     getct(0x122),
+                                     waitx(I(0x1FF)),
+                                     cogstop(I(1))};
+    Chip chip;
+    ASSERT_TRUE(chip.loadImage(image(p, c1)));
+    chip.runUntil(20000);
+    EXPECT_EQ(chip.cogRegister(1, 0x121), 0x55u);
+    const std::uint32_t wrote = chip.cogRegister(0, 0x120) + 2, saw = chip.cogRegister(1, 0x122);
+    EXPECT_GT(saw, wrote);
+    EXPECT_LT(saw - wrote, 60u);
+}
+
 TEST(Lut, SetqTwoBlockLoadsLutAndLutExecRuns)
 {
     // Copy 3 longs from hub $800 into LUT $000.. ($200.. in PC space) and

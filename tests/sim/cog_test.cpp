@@ -196,6 +196,21 @@ TEST(Cog, RelativeBranchHasRBitSetAndByteOffset)
     EXPECT_EQ(r.reg(RY), 0u);
 }
 
+TEST(Cog, AnInstructionRewrittenInPlaceRunsAsRewritten)
+{
+    // The second pass runs the ADD the first pass wrote over the first.
+    Program p;
+    p.set(RD, 0).set(RY, add(RD, I(16))) << mov(RX, I(2));
+    const std::uint32_t at = p.here();
+    p << add(RD, I(1))      // at
+      << mov(at, R(RY))     // the ADD above becomes ADD RD, #16
+      << djnz(RX, I(0x1FD)) // back to `at` once
+      << NOP;
+    p.finish();
+    Ran r = run(p);
+    EXPECT_EQ(r.reg(RD), 17u);
+}
+
 TEST(Cog, JmpDTakesCAndZFromD)
 {
     for (const std::uint32_t fl : {WC, WZ, WCZ}) {

@@ -8,7 +8,8 @@ and our corrections to it (corrections.tsv). The build runs it:
 OUTDIR receives:
   ops.inc     KIVO_OP(name) per row: the Op enum and the executor's handler table
   table.inc   one OpInfo per row (encoding, operand and flag forms, clocks, hub-exec restriction)
-  clocks.inc  constexpr clock tables by op, for the executor
+  clocks.inc  constexpr tables by op for the executor: clocks, and which ops are
+              shared with other cogs or run on a cog's fast path
   decode.inc  the decoder's candidate rows per opcode, most specific first
 
 With --check, every row's encoding is compared with the instruction list in
@@ -28,6 +29,16 @@ import sys
 # scheduler keeps these in clock order across cogs.
 SHARED_GROUPS = ("Hub", "Smart Pins", "Pins", "Events", "CORDIC", "Streamer", "Lookup Table",
                  "Color Space Converter")
+
+# Instructions that leave alone the state that decides how the next
+# instruction runs (prefixes, SKIP, REP, waits, interrupts, the debug ISR,
+# starting or stopping a cog): a cog runs these back to back on its fast path
+# (the shared among them still in clock order across cogs).
+PLAIN_GROUPS = ("Math and Logic", "Branch A - Jump", "Branch A - Call", "Branch D - Jump", "Branch D - Call",
+                "Branch S - Test", "Branch S - Mod & Test", "Hub RAM - Read", "Hub RAM - Write", "Lookup Table")
+PLAIN_MORE = ("NOP", "PUSH", "POP")
+# In those groups, but each sets up the next instruction (a prefix) or faults.
+NOT_PLAIN = ("SCA", "SCAS", "XORO32", "CRCNIB", "SEUSSF", "SEUSSR")
 
 # Operand syntax -> OperandForm enumerator.
 FORMS = {
@@ -58,6 +69,10 @@ FLAG_FORMS = {
     "ORC/ORZ": "Or",
     "XORC/XORZ": "Xor",
 }
+# OperandForm -> its register fields (1: D, 2: S). The A forms' D and S bits
+# are an address; CALLD/LOC's PA..PTRB target counts as both, as before.
+REGISTER_FIELDS = {"None": 0, "D": 1, "ImmD": 1, "ImmS": 2, "D_ImmS": 3, "D_ImmS_N": 3, "D_PtrS": 3, "ImmD_ImmS": 3,
+                   "ImmD_PtrS": 3, "Addr": 0, "Reg_Addr": 3, "Aug": 0, "CondCZ": 0}
 FLAG_RE = r"\{?(WC/WZ/WCZ|WC/WZ|ANDC/ANDZ|ORC/ORZ|XORC/XORZ|WCZ|WC|WZ)\}?"
 
 
@@ -217,13 +232,15 @@ def read_rows(src, fixes):
             else:
                 hub_base, hub_taken = clocks(hub, cog)
             m = re.search(r"\+(\d+) if result", ccog)
+            shared = 1 if (hubrw.strip() or group.startswith(SHARED_GROUPS)) else 0
+            plain = (group in PLAIN_GROUPS or name in PLAIN_MORE) and name not in NOT_PLAIN
             rows.append(dict(name=name, mnemonic=mnemonic, syntax=syntax, group=group, mask=mask, value=value,
                              rule=cz_rule(syntax), form=FORMS[form], flags=FLAG_FORMS[flags],
                              shield=1 if shield.strip() else 0, cog=cog, hub=hub_base, cog_taken=cog_taken,
                              hub_taken=hub_taken, result=int(m.group(1)) if m else 0,
                              hub_exec={"FIFO IN USE": "FifoInUse", "ILLEGAL": "Illegal"}.get(hub, "Allowed"),
                              cog_text=ccog, hub_text=hub,
-                             shared=1 if (hubrw.strip() or group.startswith(SHARED_GROUPS)) else 0))
+                             shared=shared, plain=plain))
     if fixes:
         raise SystemExit("corrections for unknown ops: " + ", ".join(sorted(fixes)))
     if ret_prefix is None:
@@ -320,6 +337,15 @@ def main():
     text += "// not allowed in hub exec (the FIFO is busy with instruction fetch)\n"
     text += "inline constexpr bool kFifoInUseInHubExec[] = {\n%s, false};\n" % wrap(
         ["true" if r["hub_exec"] == "FifoInUse" else "false" for r in rows], 8)
+    text += "// touches hub RAM, the pins, events, the CORDIC, the streamer or the LUT: kept in clock order across cogs\n"
+    text += "inline constexpr bool kSharedOps[] = {\n%s, true};\n" % wrap(
+        ["true" if r["shared"] else "false" for r in rows], 8)
+    text += "// its register operands: 1 D, 2 S (when not #S); from the operand form\n"
+    text += "inline constexpr std::uint8_t kRegisterFields[] = {\n%s, 3};\n" % wrap(
+        [REGISTER_FIELDS[r["form"]] for r in rows])
+    text += "// runs on the cog's fast path (registers, C/Z, PC and stack only)\n"
+    text += "inline constexpr bool kPlainOps[] = {\n%s, false};\n" % wrap(
+        ["true" if r["plain"] else "false" for r in rows], 8)
     write_if_changed(os.path.join(out, "clocks.inc"), text)
 
     by_opcode, group6b, single = decode_index(rows)
