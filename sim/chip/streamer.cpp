@@ -300,6 +300,7 @@ struct Streamer::Impl {
     std::uint32_t phase = 0;
     Clock phaseAt = 0;
     Clock nextRoll = kNever;
+    std::uint32_t phaseAfterRoll = 0; // the phase after clock nextRoll
 
     Clock &now = self.m_now; // processed through this clock
 
@@ -395,6 +396,7 @@ struct Streamer::Impl {
         std::uint64_t k = 0;
         std::uint32_t after = 0;
         nextRoll = running && rollover(phase, freq, &k, &after) ? phaseAt + k : kNever;
+        phaseAfterRoll = after;
     }
     // The phase after clock t (phaseAt <= t < nextRoll).
     std::uint32_t phaseAtClock(Clock t) const
@@ -444,8 +446,11 @@ struct Streamer::Impl {
         }
         return out;
     }
+    std::uint32_t emittedX = 0, emittedPv = 0; // X and the pin value at the last emit
     void emit(Clock t)
     {
+        emittedX = x;
+        emittedPv = pv;
         std::uint32_t dacs = mixDacs();
         Clock at = t;
         if (csc.active()) {
@@ -686,10 +691,7 @@ struct Streamer::Impl {
     }
     void rolloverAt(Clock t)
     {
-        std::uint64_t k = 0;
-        std::uint32_t after = 0;
-        rollover(phase, freq, &k, &after);
-        phase = after;
+        phase = phaseAfterRoll; // every change of phase or freq schedules the rollover again
         phaseAt = t;
         event(StreamerEvent::Xro, t);
         if (!forever && --count == 0) {
@@ -705,7 +707,48 @@ struct Streamer::Impl {
             return;
         }
         step(t, false);
-        emit(t);
+        // Between clocked outputs a step that leaves X and the pin value as
+        // they were changes no output.
+        if (x != emittedX || pv != emittedPv || perClock())
+            emit(t);
+        scheduleRoll();
+    }
+    // A step that repeats its value (an immediate colour or LUT entry held
+    // to the command's end) reads nothing and changes no output.
+    bool steady() const
+    {
+        if (dvi()) // symbols are coded again each step
+            return false;
+        switch (mode.source) {
+        case Source::None:
+            return true;
+        case Source::Imm:
+        case Source::ImmLut:
+            return index >= perWord - 1;
+        default:
+            return false;
+        }
+    }
+    // Jumps over all but the last of the steady steps up to `to` that
+    // neither end the command nor hand over to a buffered one: only the
+    // phase and the count move on (the last one still sets the events).
+    void skipSteady(Clock to)
+    {
+        if (freq >= kRoll || nextRoll > to)
+            return;
+        const std::uint64_t plain = forever ? (queued > 0 ? 0 : ~std::uint64_t(0)) : count - 1;
+        const std::uint64_t pm = phase & 0x7FFFFFFFu;
+        const std::uint64_t span = std::min<std::uint64_t>(to - phaseAt, std::uint64_t(1) << 32);
+        const std::uint64_t n = std::min((pm + span * freq) >> 31, plain); // rollovers in (phaseAt, to]
+        if (n < 2)
+            return;
+        const std::uint64_t m = n - 1;
+        const Clock at = nthRoll(m);
+        // The value after the m-th rollover keeps its bit 31, as rolloverAt leaves it.
+        phase = std::uint32_t(pm + (at - phaseAt) * freq - (m - 1) * kRoll);
+        phaseAt = at;
+        if (!forever)
+            count -= std::uint32_t(m);
         scheduleRoll();
     }
     bool perClock() const { return (running && mode.source == Source::Dds) || csc.modulates() || dviOut(); }
@@ -729,6 +772,8 @@ struct Streamer::Impl {
                 now = to;
                 break;
             }
+            if (steady())
+                skipSteady(to);
             const Clock t = nextRoll;
             rolloverAt(t);
             now = t;
