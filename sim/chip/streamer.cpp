@@ -391,8 +391,24 @@ struct Streamer::Impl {
         *after = std::uint32_t(pm - j * h + f);
         return true;
     }
+    // kRoll / freq, kept for the frequency it was worked out for.
+    std::uint32_t quotFreq = 0;
+    std::uint64_t quot = 0;
     void scheduleRoll()
     {
+        const std::uint64_t pm = phase & 0x7FFFFFFFu;
+        if (running && freq != 0 && freq < kRoll && pm < freq) {
+            // Right after a rollover: the next one is floor(kRoll / freq)
+            // or one more clocks away; no division per step.
+            if (freq != quotFreq) {
+                quotFreq = freq;
+                quot = kRoll / freq;
+            }
+            const std::uint64_t k = pm + quot * freq >= kRoll ? quot : quot + 1;
+            nextRoll = phaseAt + k;
+            phaseAfterRoll = std::uint32_t(pm + k * freq);
+            return;
+        }
         std::uint64_t k = 0;
         std::uint32_t after = 0;
         nextRoll = running && rollover(phase, freq, &k, &after) ? phaseAt + k : kNever;
@@ -751,6 +767,33 @@ struct Streamer::Impl {
             count -= std::uint32_t(m);
         scheduleRoll();
     }
+    // The steps of an output or capture command up to `to` in one loop, but
+    // for the last one (which ends the command or hands over to a buffered
+    // one): only the NCO, the data and the outputs that change.
+    void runSteps(Clock to)
+    {
+        if (forever && queued > 0)
+            return;
+        const bool narrow = (mode.source == Source::Imm || mode.source == Source::Fifo) && mode.width < 32;
+        Clock last = 0;
+        while (nextRoll <= to && (forever || count > 1)) {
+            const Clock t = nextRoll;
+            phase = phaseAfterRoll;
+            phaseAt = t;
+            if (!forever)
+                --count;
+            compute(t, false);
+            pv = narrow ? value() : x;
+            if (x != emittedX || pv != emittedPv)
+                emit(t);
+            scheduleRoll();
+            last = t;
+        }
+        if (last) {
+            event(StreamerEvent::Xro, last);
+            now = last;
+        }
+    }
     bool perClock() const { return (running && mode.source == Source::Dds) || csc.modulates() || dviOut(); }
 
     void advance(Clock to)
@@ -774,6 +817,10 @@ struct Streamer::Impl {
             }
             if (steady())
                 skipSteady(to);
+            else if (!dvi())
+                runSteps(to);
+            if (!running || nextRoll > to)
+                continue;
             const Clock t = nextRoll;
             rolloverAt(t);
             now = t;
@@ -796,11 +843,15 @@ void Streamer::advanceSlow(Clock to)
     if (m_advancing)
         return;
     m_advancing = true;
-    setQuiet(0);
+    // It delivers its own changes in clock order meanwhile, and calls to it
+    // return at once: the pins' catch-up need not wait for it.
+    m_quietUntil = kNever;
     m_impl->advance(to);
     m_advancing = false;
     if (m_changing == 0)
         requiet();
+    else
+        setQuiet(0);
 }
 
 void Streamer::requiet()
