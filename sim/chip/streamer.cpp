@@ -775,6 +775,11 @@ struct Streamer::Impl {
         if (forever && queued > 0)
             return;
         const bool narrow = (mode.source == Source::Imm || mode.source == Source::Fifo) && mode.width < 32;
+        // Pixels through the LUT, the VGA case, skip compute()'s dispatch.
+        const bool fifoLut = mode.source == Source::FifoLut;
+        // Below kRoll each step is floor(kRoll / freq) clocks or one more
+        // (scheduleRoll has worked the quotient out for this frequency).
+        const bool fastNco = freq != 0 && freq < kRoll && quotFreq == freq;
         Clock last = 0;
         while (nextRoll <= to && (forever || count > 1)) {
             const Clock t = nextRoll;
@@ -782,11 +787,26 @@ struct Streamer::Impl {
             phaseAt = t;
             if (!forever)
                 --count;
-            compute(t, false);
+            if (fifoLut) {
+                if (++index >= perWord) {
+                    word = self.m_fifo.streamRead(Fifo::Size::Long, t);
+                    index = 0;
+                }
+                x = lut(mode.lutBase + value(), t);
+            } else {
+                compute(t, false);
+            }
             pv = narrow ? value() : x;
             if (x != emittedX || pv != emittedPv)
                 emit(t);
-            scheduleRoll();
+            if (fastNco) {
+                const std::uint64_t pm = phase & 0x7FFFFFFFu;
+                const std::uint64_t k = pm + quot * freq >= kRoll ? quot : quot + 1;
+                nextRoll = t + k;
+                phaseAfterRoll = std::uint32_t(pm + k * freq);
+            } else {
+                scheduleRoll();
+            }
             last = t;
         }
         if (last) {
