@@ -774,12 +774,14 @@ struct Streamer::Impl {
     {
         if (forever && queued > 0)
             return;
-        const bool narrow = (mode.source == Source::Imm || mode.source == Source::Fifo) && mode.width < 32;
-        // Pixels through the LUT, the VGA case, skip compute()'s dispatch.
-        const bool fifoLut = mode.source == Source::FifoLut;
         // Below kRoll each step is floor(kRoll / freq) clocks or one more
         // (scheduleRoll has worked the quotient out for this frequency).
         const bool fastNco = freq != 0 && freq < kRoll && quotFreq == freq;
+        if (fastNco && mode.source == Source::FifoLut) {
+            runLutPixels(to);
+            return;
+        }
+        const bool narrow = (mode.source == Source::Imm || mode.source == Source::Fifo) && mode.width < 32;
         Clock last = 0;
         while (nextRoll <= to && (forever || count > 1)) {
             const Clock t = nextRoll;
@@ -787,15 +789,7 @@ struct Streamer::Impl {
             phaseAt = t;
             if (!forever)
                 --count;
-            if (fifoLut) {
-                if (++index >= perWord) {
-                    word = self.m_fifo.streamRead(Fifo::Size::Long, t);
-                    index = 0;
-                }
-                x = lut(mode.lutBase + value(), t);
-            } else {
-                compute(t, false);
-            }
+            compute(t, false);
             pv = narrow ? value() : x;
             if (x != emittedX || pv != emittedPv)
                 emit(t);
@@ -813,6 +807,60 @@ struct Streamer::Impl {
             event(StreamerEvent::Xro, last);
             now = last;
         }
+    }
+    // runSteps for pixels through the LUT from the FIFO (the VGA case), the
+    // NCO below kRoll: compute() and scheduleRoll() inline, the state in
+    // locals, stored back only where an output changes (emit() reads X
+    // and the pin value) and at the end.
+    void runLutPixels(Clock to)
+    {
+        const int w = mode.width, words = perWord;
+        const bool altBits = mode.alt && w < 8;
+        const std::uint32_t bitsMask = (1u << w) - 1, lutBase = mode.lutBase;
+        const std::uint32_t *lutRam = self.m_lut;
+        const std::uint64_t f = freq, q = quot;
+        const std::uint64_t shortFrom = kRoll - q * f; // from this phase q clocks reach the rollover
+        const bool endless = forever;
+        Clock t = 0, next = nextRoll, lutEnd = 0;
+        std::uint32_t cur = phase, after = phaseAfterRoll, left = count, wd = word;
+        int idx = index;
+        while (next <= to && (endless || left > 1)) {
+            t = next;
+            cur = after;
+            if (!endless)
+                --left;
+            if (++idx >= words) {
+                wd = self.m_fifo.streamRead(Fifo::Size::Long, t);
+                idx = 0;
+            }
+            const int pos = idx * w;
+            const int shift = altBits ? (pos & ~7) + (8 - w - (pos & 7)) : pos; // as value()
+            const std::uint32_t addr = (lutBase + ((wd >> shift) & bitsMask)) & 0x1FF;
+            if (addr == 0x1FF)
+                lutEnd = t;
+            const std::uint32_t px = lutRam ? lutRam[addr] : 0;
+            const std::uint64_t pm = cur & 0x7FFFFFFFu;
+            const std::uint64_t k = pm >= shortFrom ? q : q + 1;
+            next = t + k;
+            after = std::uint32_t(pm + k * f);
+            if (px != emittedX) { // LUT modes put X on the pins: pv == x
+                x = pv = px;
+                emit(t);
+            }
+        }
+        if (!t)
+            return;
+        phase = cur;
+        phaseAt = t;
+        nextRoll = next;
+        phaseAfterRoll = after;
+        count = left;
+        word = wd;
+        index = idx;
+        if (lutEnd)
+            event(StreamerEvent::Xrl, lutEnd);
+        event(StreamerEvent::Xro, t);
+        now = t;
     }
     bool perClock() const { return (running && mode.source == Source::Dds) || csc.modulates() || dviOut(); }
 
