@@ -92,6 +92,12 @@ std::uint32_t Fifo::take(Size size, Clock at, int *bits)
         return v | std::uint32_t(takeByte(at)) << 8;
     }
     case Size::Long: {
+        if (m_left > 4) { // no block wrap within the long
+            const std::uint32_t v = m_hub.readLong(m_addr);
+            m_addr = (m_addr + 4) & kHubAddressMask;
+            m_left -= 4;
+            return v;
+        }
         std::uint32_t v = 0;
         for (int i = 0; i < 4; ++i)
             v |= std::uint32_t(takeByte(at)) << (8 * i);

@@ -617,9 +617,25 @@ public:
         }
     }
 
-    void rewire(int pin)
+    // A DAC pin (TT = %01) on a cog's channel: chipLoad's result, straight
+    // from the channel's byte.
+    Load cogDacLoad(int pin) const
     {
-        Load c = chipLoad(pin);
+        Load l;
+        if (!(m_padDir >> pin & 1))
+            return l;
+        const std::uint32_t low = pinmode::low(m_sp[pin].mode);
+        const DacKind &k = kDacs[low >> 8 & 3];
+        const double v = k.peak * double(m_cogDacs[low & 7] >> (8 * (pin & 3)) & 0xFF) / 255.0;
+        l.g = 1.0 / k.ohms;
+        l.gv = v * l.g;
+        return l;
+    }
+
+    void rewire(int pin) { rewire(pin, chipLoad(pin)); }
+    // The wire with the chip's load `c` against the devices'.
+    void rewire(int pin, const Load &c)
+    {
         const Load &e = m_extLoad[pin];
         bool driven = c.g > 0 || c.amps != 0;
         bool drivenChanged = driven != bool(m_chipDriven >> pin & 1);
@@ -887,7 +903,7 @@ void Pins::setCogDacs(int cog, std::uint32_t dacs, Clock at)
     for (std::uint64_t m = pins; m; m &= m - 1) {
         int p = std::countr_zero(m);
         if (changed >> (8 * (p & 3)) & 0xFF) // only the pins whose channel byte moved
-            e.rewire(p);
+            e.rewire(p, e.cogDacLoad(p));
     }
     e.deliver();
 }

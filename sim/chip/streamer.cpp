@@ -300,6 +300,7 @@ struct Streamer::Impl {
     std::uint32_t phase = 0;
     Clock phaseAt = 0;
     Clock nextRoll = kNever;
+    std::uint32_t phaseAfterRoll = 0; // the phase after clock nextRoll
 
     Clock &now = self.m_now; // processed through this clock
 
@@ -390,11 +391,28 @@ struct Streamer::Impl {
         *after = std::uint32_t(pm - j * h + f);
         return true;
     }
+    // kRoll / freq, kept for the frequency it was worked out for.
+    std::uint32_t quotFreq = 0;
+    std::uint64_t quot = 0;
     void scheduleRoll()
     {
+        const std::uint64_t pm = phase & 0x7FFFFFFFu;
+        if (running && freq != 0 && freq < kRoll && pm < freq) {
+            // Right after a rollover: the next one is floor(kRoll / freq)
+            // or one more clocks away; no division per step.
+            if (freq != quotFreq) {
+                quotFreq = freq;
+                quot = kRoll / freq;
+            }
+            const std::uint64_t k = pm + quot * freq >= kRoll ? quot : quot + 1;
+            nextRoll = phaseAt + k;
+            phaseAfterRoll = std::uint32_t(pm + k * freq);
+            return;
+        }
         std::uint64_t k = 0;
         std::uint32_t after = 0;
         nextRoll = running && rollover(phase, freq, &k, &after) ? phaseAt + k : kNever;
+        phaseAfterRoll = after;
     }
     // The phase after clock t (phaseAt <= t < nextRoll).
     std::uint32_t phaseAtClock(Clock t) const
@@ -444,8 +462,11 @@ struct Streamer::Impl {
         }
         return out;
     }
+    std::uint32_t emittedX = 0, emittedPv = 0; // X and the pin value at the last emit
     void emit(Clock t)
     {
+        emittedX = x;
+        emittedPv = pv;
         std::uint32_t dacs = mixDacs();
         Clock at = t;
         if (csc.active()) {
@@ -686,10 +707,7 @@ struct Streamer::Impl {
     }
     void rolloverAt(Clock t)
     {
-        std::uint64_t k = 0;
-        std::uint32_t after = 0;
-        rollover(phase, freq, &k, &after);
-        phase = after;
+        phase = phaseAfterRoll; // every change of phase or freq schedules the rollover again
         phaseAt = t;
         event(StreamerEvent::Xro, t);
         if (!forever && --count == 0) {
@@ -705,8 +723,144 @@ struct Streamer::Impl {
             return;
         }
         step(t, false);
-        emit(t);
+        // Between clocked outputs a step that leaves X and the pin value as
+        // they were changes no output.
+        if (x != emittedX || pv != emittedPv || perClock())
+            emit(t);
         scheduleRoll();
+    }
+    // A step that repeats its value (an immediate colour or LUT entry held
+    // to the command's end) reads nothing and changes no output.
+    bool steady() const
+    {
+        if (dvi()) // symbols are coded again each step
+            return false;
+        switch (mode.source) {
+        case Source::None:
+            return true;
+        case Source::Imm:
+        case Source::ImmLut:
+            return index >= perWord - 1;
+        default:
+            return false;
+        }
+    }
+    // Jumps over all but the last of the steady steps up to `to` that
+    // neither end the command nor hand over to a buffered one: only the
+    // phase and the count move on (the last one still sets the events).
+    void skipSteady(Clock to)
+    {
+        if (freq >= kRoll || nextRoll > to)
+            return;
+        const std::uint64_t plain = forever ? (queued > 0 ? 0 : ~std::uint64_t(0)) : count - 1;
+        const std::uint64_t pm = phase & 0x7FFFFFFFu;
+        const std::uint64_t span = std::min<std::uint64_t>(to - phaseAt, std::uint64_t(1) << 32);
+        const std::uint64_t n = std::min((pm + span * freq) >> 31, plain); // rollovers in (phaseAt, to]
+        if (n < 2)
+            return;
+        const std::uint64_t m = n - 1;
+        const Clock at = nthRoll(m);
+        // The value after the m-th rollover keeps its bit 31, as rolloverAt leaves it.
+        phase = std::uint32_t(pm + (at - phaseAt) * freq - (m - 1) * kRoll);
+        phaseAt = at;
+        if (!forever)
+            count -= std::uint32_t(m);
+        scheduleRoll();
+    }
+    // The steps of an output or capture command up to `to` in one loop, but
+    // for the last one (which ends the command or hands over to a buffered
+    // one): only the NCO, the data and the outputs that change.
+    void runSteps(Clock to)
+    {
+        if (forever && queued > 0)
+            return;
+        // Below kRoll each step is floor(kRoll / freq) clocks or one more
+        // (scheduleRoll has worked the quotient out for this frequency).
+        const bool fastNco = freq != 0 && freq < kRoll && quotFreq == freq;
+        if (fastNco && mode.source == Source::FifoLut) {
+            runLutPixels(to);
+            return;
+        }
+        const bool narrow = (mode.source == Source::Imm || mode.source == Source::Fifo) && mode.width < 32;
+        Clock last = 0;
+        while (nextRoll <= to && (forever || count > 1)) {
+            const Clock t = nextRoll;
+            phase = phaseAfterRoll;
+            phaseAt = t;
+            if (!forever)
+                --count;
+            compute(t, false);
+            pv = narrow ? value() : x;
+            if (x != emittedX || pv != emittedPv)
+                emit(t);
+            if (fastNco) {
+                const std::uint64_t pm = phase & 0x7FFFFFFFu;
+                const std::uint64_t k = pm + quot * freq >= kRoll ? quot : quot + 1;
+                nextRoll = t + k;
+                phaseAfterRoll = std::uint32_t(pm + k * freq);
+            } else {
+                scheduleRoll();
+            }
+            last = t;
+        }
+        if (last) {
+            event(StreamerEvent::Xro, last);
+            now = last;
+        }
+    }
+    // runSteps for pixels through the LUT from the FIFO (the VGA case), the
+    // NCO below kRoll: compute() and scheduleRoll() inline, the state in
+    // locals, stored back only where an output changes (emit() reads X
+    // and the pin value) and at the end.
+    void runLutPixels(Clock to)
+    {
+        const int w = mode.width, words = perWord;
+        const bool altBits = mode.alt && w < 8;
+        const std::uint32_t bitsMask = (1u << w) - 1, lutBase = mode.lutBase;
+        const std::uint32_t *lutRam = self.m_lut;
+        const std::uint64_t f = freq, q = quot;
+        const std::uint64_t shortFrom = kRoll - q * f; // from this phase q clocks reach the rollover
+        const bool endless = forever;
+        Clock t = 0, next = nextRoll, lutEnd = 0;
+        std::uint32_t cur = phase, after = phaseAfterRoll, left = count, wd = word;
+        int idx = index;
+        while (next <= to && (endless || left > 1)) {
+            t = next;
+            cur = after;
+            if (!endless)
+                --left;
+            if (++idx >= words) {
+                wd = self.m_fifo.streamRead(Fifo::Size::Long, t);
+                idx = 0;
+            }
+            const int pos = idx * w;
+            const int shift = altBits ? (pos & ~7) + (8 - w - (pos & 7)) : pos; // as value()
+            const std::uint32_t addr = (lutBase + ((wd >> shift) & bitsMask)) & 0x1FF;
+            if (addr == 0x1FF)
+                lutEnd = t;
+            const std::uint32_t px = lutRam ? lutRam[addr] : 0;
+            const std::uint64_t pm = cur & 0x7FFFFFFFu;
+            const std::uint64_t k = pm >= shortFrom ? q : q + 1;
+            next = t + k;
+            after = std::uint32_t(pm + k * f);
+            if (px != emittedX) { // LUT modes put X on the pins: pv == x
+                x = pv = px;
+                emit(t);
+            }
+        }
+        if (!t)
+            return;
+        phase = cur;
+        phaseAt = t;
+        nextRoll = next;
+        phaseAfterRoll = after;
+        count = left;
+        word = wd;
+        index = idx;
+        if (lutEnd)
+            event(StreamerEvent::Xrl, lutEnd);
+        event(StreamerEvent::Xro, t);
+        now = t;
     }
     bool perClock() const { return (running && mode.source == Source::Dds) || csc.modulates() || dviOut(); }
 
@@ -729,6 +883,12 @@ struct Streamer::Impl {
                 now = to;
                 break;
             }
+            if (steady())
+                skipSteady(to);
+            else if (!dvi())
+                runSteps(to);
+            if (!running || nextRoll > to)
+                continue;
             const Clock t = nextRoll;
             rolloverAt(t);
             now = t;
@@ -751,11 +911,15 @@ void Streamer::advanceSlow(Clock to)
     if (m_advancing)
         return;
     m_advancing = true;
-    setQuiet(0);
+    // It delivers its own changes in clock order meanwhile, and calls to it
+    // return at once: the pins' catch-up need not wait for it.
+    m_quietUntil = kNever;
     m_impl->advance(to);
     m_advancing = false;
     if (m_changing == 0)
         requiet();
+    else
+        setQuiet(0);
 }
 
 void Streamer::requiet()

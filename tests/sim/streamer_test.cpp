@@ -551,6 +551,111 @@ struct VgaRun {
 
 } // namespace
 
+// Advanced to a far clock in one call, the streamer jumps over held values
+// and runs whole pixel runs at once. A clock-by-clock model of the NCO and
+// the data gives what it must output, when, and its events.
+TEST_F(StreamerFixture, LongAdvancesMatchAClockByClockModel)
+{
+    for (std::uint32_t i = 0; i < 4096; ++i) // runs of equal bytes, some $1F (LUT $1FF)
+        hub.writeByte(0x2000 + i, std::uint8_t((i / 3 * 7) % 32));
+    for (std::uint32_t i = 0; i < 512; ++i)
+        lut[i] = (i % 5) * 0x01020300u;
+    constexpr std::uint32_t kLut1Alt = 0x7003'0000; // RFLONG -> 1-bit LUT, top bit first
+    struct Case {
+        const char *what;
+        std::uint32_t freq, d, s;
+        int steps;
+        int fifoBits; // bits a step takes from the FIFO (0: immediate)
+    } cases[] = {
+        {"VGA pixels", 337903255, X_RFLONG_4X8_LUT | 300, 15, 300, 8},
+        {"pixels, NCO above half", 0xC000'0001, X_RFLONG_4X8_LUT | 300, 15, 300, 8},
+        {"1-bit pixels, top first", 0x1234'5678, kLut1Alt | 200, 15, 200, 1},
+        {"held colour", 0x1000'0001, X_IMM_1X32_4DAC8 | 400, 0x1122'3344, 400, 0},
+        {"LUT bytes, the last held", 0x0800'0000, X_IMM_4X8_LUT | 15u << 16 | 60, 0x1F03'1F01, 60, 0},
+    };
+    Clock at = 1000;
+    for (const Case &c : cases) {
+        dacs.clear();
+        fifo.rdfast(0, 0x2000, at);
+        st.setFrequency(c.freq, at + 20);
+        st.command(StreamerCmd::Init, c.d | X_DACS_3_2_1_0, c.s, false, 0, at + 30);
+        // The model: step k's X, and the clock of each rollover.
+        auto x = [&](int k) -> std::uint32_t {
+            const std::uint32_t base = 15u << 5;
+            if (c.fifoBits == 8)
+                return lut[(base + hub.readByte(0x2000 + std::uint32_t(k))) & 0x1FF];
+            if (c.fifoBits == 1) {
+                const int pos = k % 32, shift = (pos & ~7) + (7 - (pos & 7));
+                return lut[(base + (hub.readLong(0x2000 + 4 * std::uint32_t(k / 32)) >> shift & 1)) & 0x1FF];
+            }
+            if (c.d >> 28 == 3)
+                return lut[(base + (c.s >> (8 * std::min(k, 3)) & 0xFF)) & 0x1FF];
+            return c.s;
+        };
+        std::vector<std::pair<Clock, std::uint32_t>> want;
+        std::uint32_t out = 0, phase = 0;
+        Clock t = at + 31;
+        std::vector<Clock> rolls, lutEnds;
+        for (int k = 0;;) {
+            const std::uint32_t v = k < c.steps ? x(k) : 0;
+            if (v != out)
+                want.emplace_back(t, out = v);
+            if (k == c.steps)
+                break;
+            do {
+                ++t;
+                phase = (phase & 0x7FFF'FFFFu) + c.freq;
+            } while (!(phase >> 31));
+            rolls.push_back(t);
+            ++k;
+        }
+        // The steps that read LUT $1FF.
+        for (int k = 0; k < c.steps; ++k) {
+            std::uint32_t addr = 0;
+            if (c.fifoBits == 8)
+                addr = 0x1E0 + hub.readByte(0x2000 + std::uint32_t(k));
+            else if (c.fifoBits == 1)
+                addr =
+                    0x1E0 + (hub.readLong(0x2000 + 4 * std::uint32_t(k / 32)) >> ((k % 32 & ~7) + (7 - (k % 8))) & 1);
+            else if (c.d >> 28 == 3)
+                addr = 0x1E0 + (c.s >> (8 * std::min(k, 3)) & 0xFF);
+            if ((addr & 0x1FF) == 0x1FF)
+                lutEnds.push_back(k == 0 ? at + 31 : rolls[std::size_t(k - 1)]);
+        }
+        // Midway: the events so far.
+        const Clock mid = rolls[rolls.size() / 2] + 2;
+        st.advance(mid);
+        Clock lastRoll = 0, lastLut = 0;
+        for (Clock r : rolls)
+            if (r <= mid)
+                lastRoll = r;
+        for (Clock r : lutEnds)
+            if (r <= mid)
+                lastLut = r;
+        // The first clock from the command on at which the events since it disagree.
+        Clock wrongXro = 0, wrongXrl = 0;
+        for (Clock since = at + 30; since < mid; ++since) {
+            if (!wrongXro && st.occurred(StreamerEvent::Xro, since) != (lastRoll > since))
+                wrongXro = since;
+            if (!wrongXrl && (c.fifoBits || c.d >> 28 == 3) &&
+                st.occurred(StreamerEvent::Xrl, since) != (lastLut > since))
+                wrongXrl = since;
+        }
+        EXPECT_EQ(wrongXro, 0u) << c.what;
+        EXPECT_EQ(wrongXrl, 0u) << c.what;
+        st.advance(at + 20000);
+        EXPECT_EQ(dacs, want) << c.what;
+        EXPECT_FALSE(st.running()) << c.what;
+        EXPECT_TRUE(st.occurred(StreamerEvent::Xfi, rolls.back() - 1)) << c.what;
+        EXPECT_FALSE(st.occurred(StreamerEvent::Xfi, rolls.back())) << c.what;
+        if (c.fifoBits) {
+            const int perLong = 32 / c.fifoBits;
+            EXPECT_EQ(fifo.pointer(), 0x2000u + 4 * std::uint32_t((c.steps + perLong - 1) / perLong)) << c.what;
+        }
+        at += 30000;
+    }
+}
+
 TEST_F(StreamerFixture, VgaDriverSequenceDrawsWholeFrames)
 {
     // Palette $RR_GG_BB_FF (H-sync level high) and a bottom-up 8-bit image.
