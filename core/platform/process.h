@@ -9,9 +9,6 @@ struct ProcessRequest {
     std::vector<std::string> args; // each passed as one argument
     std::string workingFolder;
     bool wait = true; // wait without time limit for the process to end
-    // A terminal window the host opens for it stays open, whatever the
-    // program does, until the user closes it.
-    bool keepOpen = false;
 };
 
 struct ProcessOutcome {

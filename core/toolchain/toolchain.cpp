@@ -65,7 +65,7 @@ bool ScriptIsCurrent(const CKivoDoc &doc, Services &services, const std::string 
 }
 
 Result RunScript(CKivoDoc &doc, Services &services, const char *script, const char *failure,
-                 const GenerateStep &generate, bool keepOpen)
+                 const GenerateStep &generate, bool load)
 {
     std::string folder = doc.GetProjectFolder(services);
     if (folder.empty())
@@ -82,7 +82,6 @@ Result RunScript(CKivoDoc &doc, Services &services, const char *script, const ch
         if (!generate || !generate() || !services.files.Exists(JoinPath(folder, file)))
             return Fail(Failure::Declined, "");
     }
-    const bool load = keepOpen;
     std::string missing =
         load ? MissingTool(doc.m_strLoadP2Path, kLoader, "The loader", "loadp2 folder", services)
              : MissingTool(doc.m_strFlexSpinPath, kCompiler, "The compiler", "FlexSpin folder", services);
@@ -100,7 +99,6 @@ Result RunScript(CKivoDoc &doc, Services &services, const char *script, const ch
             return Fail(Failure::Declined, "");
     }
     ProcessRequest request = ScriptRequest(script, folder);
-    request.keepOpen = keepOpen;
     ProcessOutcome outcome = services.processes.Run(request);
     if (!outcome.started)
         return Fail(Failure::StartFailed,

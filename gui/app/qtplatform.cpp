@@ -84,14 +84,8 @@ ProcessOutcome CQtProcessRunner::Run(const ProcessRequest &request)
         process.setWorkingDirectory(QString::fromStdString(request.workingFolder));
         QStringList args = terminal.mid(1);
         args << "-e";
-        if (request.keepOpen) {
-            // The window waits for Enter after the script, whatever the
-            // script's own pause saw on its input.
-            args << "sh"
-                 << "-c"
-                 << "\"$@\"; printf '\\n%s' 'Press Enter to close this window. '; read kivo_close </dev/tty"
-                 << "sh";
-        }
+        // The generated scripts end with their own "Press Enter" pause, which
+        // keeps the window open for the tool's last words: one prompt, not two.
         args << QString::fromStdString(request.program);
         for (auto &a : request.args)
             args << QString::fromStdString(a);

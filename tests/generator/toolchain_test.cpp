@@ -70,10 +70,7 @@ TEST(Toolchain, ScriptsRunInTheProjectFolderAndAreWaitedFor)
     EXPECT_EQ(t.processes.requests[0].args, std::vector<std::string>{"build.sh"});
     EXPECT_EQ(t.processes.requests[0].workingFolder, p.dir.Path());
     EXPECT_TRUE(t.processes.requests[0].wait);
-    EXPECT_FALSE(t.processes.requests[0].keepOpen);
     EXPECT_EQ(t.processes.requests[1].args, std::vector<std::string>{"load.sh"});
-    // The loader's terminal stays open for its message.
-    EXPECT_TRUE(t.processes.requests[1].keepOpen);
     EXPECT_TRUE(t.messages.shown.empty());
 
     // The known text first, then what failed and the system's reason.
