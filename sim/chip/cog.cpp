@@ -202,9 +202,6 @@ void Cog::outputsChanged(Clock at, Clock padAt)
     m_dirOut[0] = std::uint64_t(m_reg[kDIRA]) | std::uint64_t(m_reg[kDIRA + 1]) << 32;
     m_dirOut[1] = std::uint64_t(m_reg[kDIRA + 2]) | std::uint64_t(m_reg[kDIRA + 3]) << 32;
     m_pins.setCogOutputs(m_id, m_dirOut[0], m_dirOut[1] | m_streamer->pinOutputs(), at, padAt);
-    for (int n = 0; n < 8; ++n)
-        if (n != m_id)
-            m_chip.cog(n).pinsTouched(at);
 }
 
 std::uint32_t Cog::lutRead(std::uint32_t a) { return m_lut[a & 0x1FF]; }

@@ -58,10 +58,11 @@ public:
     std::uint64_t outputsDir() const { return m_dirOut[0]; }
     std::uint64_t outputsOut() const { return m_dirOut[1]; }
 
-    // Another cog changed its pin outputs or a smart pin at `at`: a cog
+    // A cog or a streamer wrote to `pins` at `at` (Pins::onCogWrite): a cog
     // waiting for a pin event looks again.
-    void pinsTouched(Clock at)
+    void pinsTouched(std::uint64_t pins, Clock at)
     {
+        (void)pins;
         if (m_running && m_waitOnPins && m_time > at + 3)
             wake(at + 3);
     }

@@ -184,6 +184,15 @@ public:
     // clock before the pins act at it; not while one is catching up.
     std::function<void(Clock)> m_catchUp;
     bool m_catchingUp = false;
+
+    // Cog writes as they are given (not as they land), for waiting cogs.
+    std::function<void(std::uint64_t, Clock)> m_writeListener;
+    std::array<std::uint64_t, 8> m_givenDir{}, m_givenOut{};
+    void written(std::uint64_t pins, Clock at)
+    {
+        if (pins && m_writeListener)
+            m_writeListener(pins, at);
+    }
     void catchUp(Clock at)
     {
         if (!m_catchUp || m_catchingUp || m_busy)
@@ -884,12 +893,16 @@ void Pins::setCogDacs(int cog, std::uint32_t dacs, Clock at)
     if (!pins || !changed)
         return;
     e.advance(at);
+    std::uint64_t moved = 0;
     for (std::uint64_t m = pins; m; m &= m - 1) {
         int p = std::countr_zero(m);
-        if (changed >> (8 * (p & 3)) & 0xFF) // only the pins whose channel byte moved
+        if (changed >> (8 * (p & 3)) & 0xFF) { // only the pins whose channel byte moved
             e.rewire(p);
+            moved |= bit(p);
+        }
     }
     e.deliver();
+    e.written(moved, at);
 }
 
 static void applyWrpin(PinEngine &e, int pin, std::uint32_t mode)
@@ -1006,30 +1019,38 @@ void Pins::setCogOutputs(int cog, std::uint64_t dir, std::uint64_t out, Clock at
     e.catchUp(at);
     if (padAt == at) {
         e.submit({at, PinEngine::Op::Outputs, cog & 7, dir, out});
-        return;
+    } else {
+        e.submit({at, PinEngine::Op::CellOutputs, cog & 7, dir, out});
+        e.submit({padAt, PinEngine::Op::PadOutputs, cog & 7, dir, out});
     }
-    e.submit({at, PinEngine::Op::CellOutputs, cog & 7, dir, out});
-    e.submit({padAt, PinEngine::Op::PadOutputs, cog & 7, dir, out});
+    const std::uint64_t moved = (dir ^ e.m_givenDir[cog & 7]) | (out ^ e.m_givenOut[cog & 7]);
+    e.m_givenDir[cog & 7] = dir;
+    e.m_givenOut[cog & 7] = out;
+    e.written(moved, at);
 }
 void Pins::wrpin(int pin, std::uint32_t mode, Clock at)
 {
     m_impl->e.catchUp(at);
     m_impl->e.submit({at + kPinWriteDelay, PinEngine::Op::Wrpin, pin & 63, mode, 0});
+    m_impl->e.written(bit(pin & 63), at);
 }
 void Pins::wxpin(int pin, std::uint32_t x, Clock at)
 {
     m_impl->e.catchUp(at);
     m_impl->e.submit({at + kPinWriteDelay, PinEngine::Op::Wxpin, pin & 63, x, 0});
+    m_impl->e.written(bit(pin & 63), at);
 }
 void Pins::wypin(int pin, std::uint32_t y, Clock at)
 {
     m_impl->e.catchUp(at);
     m_impl->e.submit({at + kPinWriteDelay, PinEngine::Op::Wypin, pin & 63, y, 0});
+    m_impl->e.written(bit(pin & 63), at);
 }
 void Pins::akpin(int pin, Clock at)
 {
     m_impl->e.catchUp(at);
     m_impl->e.submit({at + kPinWriteDelay, PinEngine::Op::Ack, pin & 63, 0, 0});
+    m_impl->e.written(bit(pin & 63), at);
 }
 
 PinRead Pins::rdpin(int pin, Clock at)
@@ -1038,13 +1059,13 @@ PinRead Pins::rdpin(int pin, Clock at)
     PinEngine &e = m_impl->e;
     e.advance(at);
     SmartPin &sp = e.m_sp[pin & 63];
-    if (!sp.impl) {
-        e.submit({at + kPinWriteDelay, PinEngine::Op::Ack, pin & 63, 0, 0});
-        return {};
+    PinRead r;
+    if (sp.impl) {
+        sp.impl->sync(sp, e.m_now);
+        r = {sp.z, sp.impl->flag(sp)};
     }
-    sp.impl->sync(sp, e.m_now);
-    PinRead r{sp.z, sp.impl->flag(sp)};
     e.submit({at + kPinWriteDelay, PinEngine::Op::Ack, pin & 63, 0, 0});
+    e.written(bit(pin & 63), at); // the acknowledge drops IN
     return r;
 }
 
@@ -1076,6 +1097,7 @@ void Pins::setFilter(int n, int lengthCode, int tap, Clock at)
     e.m_filters[n & 3] = {lengthCode & 3, tap & 31};
     e.m_filterSet[n & 3] = true;
     e.filtersChanged();
+    e.written(~std::uint64_t(0), at);
 }
 
 void Pins::setSeed(std::uint64_t seed) { m_impl->e.m_rng = seed ? seed : 0x9E3779B97F4A7C15ull; }
@@ -1186,4 +1208,8 @@ void smartPinTransmitted(SmartPin &p, std::uint32_t word, int bits, Clock at)
 
 namespace kivo::sim {
 void Pins::setCatchUp(std::function<void(Clock at)> catchUp) { m_impl->e.m_catchUp = std::move(catchUp); }
+void Pins::onCogWrite(std::function<void(std::uint64_t pins, Clock at)> listener)
+{
+    m_impl->e.m_writeListener = std::move(listener);
+}
 } // namespace kivo::sim

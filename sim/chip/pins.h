@@ -104,6 +104,12 @@ public:
     // called again while it runs.
     void setCatchUp(std::function<void(Clock at)> catchUp);
 
+    // Every write the cogs (or their streamers) give the pins: the pins it
+    // may change (DIR/OUT bits that moved, the pin of a WRPIN, WXPIN, WYPIN,
+    // AKPIN or RDPIN, DAC channel pins; all for a filter change) and the
+    // clock it was given at. A cog waiting on a pin looks again then.
+    void onCogWrite(std::function<void(std::uint64_t pins, Clock at)> listener);
+
     // Every word an async serial transmit pin (%11110) sends: the pin, the
     // word (LSB first on the wire), its bit count, and the clock its start
     // bit begins.
