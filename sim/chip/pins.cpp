@@ -282,6 +282,76 @@ public:
         m_busy = false;
     }
 
+    // ---- what reaches a waiting cog's pins ----
+
+    // The pins reaching IN of `of` and the devices that may drive them
+    // (those on them, and those with no pins, which may drive any), kept for
+    // a few sets until who reads or drives what changes (m_shape).
+    struct Reach {
+        std::uint64_t of = 0, pins = 0;
+        std::vector<int> devices;
+        std::uint64_t shape = ~std::uint64_t(0);
+    };
+    std::array<Reach, 4> m_reach;
+    std::size_t m_reachNext = 0;
+    std::uint64_t m_shape = 0;
+
+    const Reach &reach(std::uint64_t of)
+    {
+        for (const Reach &r : m_reach)
+            if (r.of == of && r.shape == m_shape)
+                return r;
+        Reach &r = m_reach[m_reachNext++ % m_reach.size()];
+        r.of = of;
+        r.shape = m_shape;
+        r.devices.clear();
+        const auto &devices = m_owner.devices();
+        std::vector<bool> on(devices.size());
+        std::uint64_t s = of, done = 0;
+        while (s & ~done) {
+            const int q = std::countr_zero(s & ~done);
+            done |= bit(q);
+            const SmartPin &sp = m_sp[q];
+            s |= selectorMask(q);
+            if (sp.impl)
+                s |= sp.impl->watches(sp);
+            // An odd pin may output the even pin's output, or be led by its pair's mode.
+            if ((q & 1) && (sp.impl || (pinmode::tt(sp.mode) & 2)))
+                s |= bit(q - 1);
+            for (int d : m_watchers[q])
+                if (!on[std::size_t(d)]) {
+                    on[std::size_t(d)] = true;
+                    for (int p : devices[std::size_t(d)]->pins())
+                        s |= bit(p & 63);
+                }
+        }
+        for (std::size_t d = 0; d < devices.size(); ++d)
+            if (on[d] || devices[d]->pins().empty())
+                r.devices.push_back(int(d));
+        r.pins = s;
+        return r;
+    }
+
+    // The earliest clock anything reaching IN of `of` is due (queued cog
+    // writes of any pin included).
+    Clock dueFor(std::uint64_t of)
+    {
+        const Reach &r = reach(of);
+        Clock due = m_opHead < m_ops.size() ? m_ops[m_opHead].at : kNever;
+        for (std::uint64_t m = r.pins; m; m &= m - 1)
+            due = std::min(due, m_sp[std::countr_zero(m)].next); // kNever without a mode
+        if (m_devStale && !m_busy)
+            recomputeDue();
+        for (int d : r.devices)
+            if (std::size_t(d) < m_devNext.size())
+                due = std::min(due, m_devNext[std::size_t(d)]);
+        for (std::uint64_t m = r.pins & m_filtered; m; m &= m - 1) {
+            const FilterState &f = m_filt[std::countr_zero(m)];
+            due = std::min({due, f.dueA, f.dueB});
+        }
+        return due;
+    }
+
     void noteSchedule(Clock at)
     {
         if (at < m_due)
@@ -486,6 +556,7 @@ public:
 
     void rebuildReaders()
     {
+        ++m_shape;
         m_readers.fill(0);
         m_analogReaders.fill(0);
         for (int p = 0; p < 64; ++p) {
@@ -1111,6 +1182,14 @@ Clock Pins::nextChange(Clock now)
     return std::max(e.m_due, now);
 }
 
+Clock Pins::nextChange(Clock now, std::uint64_t pins)
+{
+    m_impl->e.catchUp(now);
+    return std::max(m_impl->e.dueFor(pins), now);
+}
+
+std::uint64_t Pins::reaching(std::uint64_t pins) { return m_impl->e.reach(pins).pins; }
+
 void Pins::advance(Clock to)
 {
     PinEngine &e = m_impl->e;
@@ -1134,6 +1213,7 @@ void Pins::attach(std::shared_ptr<Device> device)
         e.m_watchers[p & 63].push_back(int(m_devices.size() - 1));
     e.m_devStale = true;
     e.m_dirty = true;
+    ++e.m_shape;
     device->connect(*this);
     e.resyncAll();
     e.m_dirty = true;

@@ -89,6 +89,12 @@ public:
     // watches may change without a cog acting; kNever when nothing is due.
     // The scheduler never jumps past it while a cog waits on a pin.
     Clock nextChange(Clock now);
+    // The same for IN of the given pins only (a waiting cog's pin or pattern).
+    Clock nextChange(Clock now, std::uint64_t pins);
+    // The pins whose state may reach IN of `pins`: the pins their inputs
+    // select, the even pin an odd pin follows, and every pin of a device on
+    // one of them (a device answers on its own pins).
+    std::uint64_t reaching(std::uint64_t pins);
     // Brings smart pins and devices up to `to`.
     void advance(Clock to);
     // Cog operations queued to land later (and done ones not yet dropped):
