@@ -45,6 +45,13 @@ Chip::Chip() : m_pins(std::make_unique<Pins>(m_time)), m_impl(std::make_unique<I
         }
         m_streamQuiet = quiet;
     });
+    // A cog waiting on a pin looks again when the pins are written to; the
+    // cog running now samples them itself.
+    m_pins->onCogWrite([this](std::uint64_t pins, Clock at) {
+        for (auto &c : m_cogs)
+            if (c.get() != m_current)
+                c->pinsTouched(pins, at);
+    });
     m_time.setFrequency(0, 20e6);
 }
 

@@ -121,7 +121,7 @@ void Cog::start(bool load, std::uint32_t addr, std::uint32_t ptra, Clock at)
     m_anyInt = false;
     m_lutShare = false;
     m_waiting = false;
-    m_waitOnPins = false;
+    m_waitPins = 0;
     m_dirOut = {0, 0};
     m_pixV = m_pixM = 0;
     m_fbwSeen = m_fifo->wraps();
@@ -168,6 +168,13 @@ void Cog::attention(Clock at)
         wake(at + 2);
 }
 
+void Cog::pinsTouched(std::uint64_t pins, Clock at)
+{
+    // Only writes that can reach the pins the wait reads.
+    if (m_running && m_waitPins && m_time > at + 3 && (m_pins.reaching(m_waitPins) & pins))
+        wake(at + 3);
+}
+
 void Cog::asyncBreak(Clock at)
 {
     if (!(m_debug.arm >> 8 & 1) || m_debug.isr)
@@ -212,9 +219,6 @@ void Cog::outputsChanged(Clock at, Clock padAt)
     m_dirOut[0] = std::uint64_t(m_reg[kDIRA]) | std::uint64_t(m_reg[kDIRA + 1]) << 32;
     m_dirOut[1] = std::uint64_t(m_reg[kDIRA + 2]) | std::uint64_t(m_reg[kDIRA + 3]) << 32;
     m_pins.setCogOutputs(m_id, m_dirOut[0], m_dirOut[1] | m_streamer->pinOutputs(), at, padAt);
-    for (int n = 0; n < 8; ++n)
-        if (n != m_id)
-            m_chip.cog(n).pinsTouched(at);
 }
 
 std::uint32_t Cog::lutRead(std::uint32_t a) { return m_lut[a & 0x1FF]; }
@@ -473,7 +477,7 @@ Clock Cog::eventWake(int ev)
         [[fallthrough]];
     }
     case EvPat: {
-        Clock c = m_pins.nextChange(m_time);
+        Clock c = m_pins.nextChange(m_time, eventPins(ev));
         return c == kNever ? kNever : c + 3;
     }
     case EvFbw:
@@ -487,6 +491,17 @@ Clock Cog::eventWake(int ev)
     default:
         return kNever;
     }
+}
+
+std::uint64_t Cog::eventPins(int ev) const
+{
+    if (ev >= EvSe1 && ev <= EvSe4) {
+        const std::uint32_t cfg = m_se[std::size_t(ev - EvSe1)];
+        return (cfg >> 6) == 0 ? 0 : std::uint64_t(1) << (cfg & 63);
+    }
+    if (ev == EvPat)
+        return m_patB ? std::uint64_t(m_patMask) << 32 : m_patMask;
+    return 0;
 }
 
 Clock Cog::interruptWake()
@@ -846,7 +861,7 @@ Cog::Step Cog::step()
         checkDebug();
         if (m_pc != before || m_debug.isr != wasIsr) {
             m_waiting = false;
-            m_waitOnPins = false;
+            m_waitPins = 0;
         }
     }
     if (m_anyInt) [[unlikely]] {
@@ -858,7 +873,7 @@ Cog::Step Cog::step()
         if (m_pc == before)
             m_waiting = waiting;
         else
-            m_waitOnPins = false;
+            m_waitPins = 0;
     }
     const std::uint32_t pc = m_pc;
     std::uint32_t instr;

@@ -58,13 +58,9 @@ public:
     std::uint64_t outputsDir() const { return m_dirOut[0]; }
     std::uint64_t outputsOut() const { return m_dirOut[1]; }
 
-    // Another cog changed its pin outputs or a smart pin at `at`: a cog
+    // A cog or a streamer wrote to `pins` at `at` (Pins::onCogWrite): a cog
     // waiting for a pin event looks again.
-    void pinsTouched(Clock at)
-    {
-        if (m_running && m_waitOnPins && m_time > at + 3)
-            wake(at + 3);
-    }
+    void pinsTouched(std::uint64_t pins, Clock at);
     // The running cog ends its shared instructions before `clock` (another
     // cog woke up then).
     void limitShared(Clock clock)
@@ -260,6 +256,7 @@ private:
     bool eventFlag(int ev);
     void clearEvent(int ev);
     Clock eventWake(int ev);
+    std::uint64_t eventPins(int ev) const; // the pins whose IN the event reads
     void setCtTarget(int n, std::uint32_t target);
     bool pinEventNow(int n);
     void checkInterrupts();
@@ -317,7 +314,7 @@ private:
     std::uint32_t m_scaValue = 0;
     bool m_waiting = false; // a WAITxxx is waiting; it runs again at m_time
     Clock m_waitTimeout = kNever;
-    bool m_waitOnPins = false; // ... for a pin or pattern event
+    std::uint64_t m_waitPins = 0; // ... for an event on these pins' IN
 
     // REP
     bool m_repActive = false;

@@ -28,13 +28,13 @@ bool Cog::waitEvent(std::uint32_t instr, int ev)
     if (ev < 0 ? false : eventFlag(ev)) {
         clearEvent(ev);
         m_waiting = false;
-        m_waitOnPins = false;
+        m_waitPins = 0;
         flags(instr, false, false);
         return true;
     }
     if (m_waitTimeout <= m_time) {
         m_waiting = false;
-        m_waitOnPins = false;
+        m_waitPins = 0;
         flags(instr, true, true);
         return true;
     }
@@ -46,7 +46,10 @@ bool Cog::waitEvent(std::uint32_t instr, int ev)
     if (wake == kNever)
         wake = kNever - 1; // asleep until another cog or a pin wakes it
     m_waiting = true;
-    m_waitOnPins = (ev >= EvSe1 && ev <= EvPat);
+    m_waitPins = ev < 0 ? 0 : eventPins(ev);
+    if (m_anyInt) // an interrupt on a pin event ends the wait too
+        for (int src : m_intSource)
+            m_waitPins |= eventPins(src);
     m_time = wake;
     return false;
 }

@@ -184,6 +184,15 @@ public:
     // clock before the pins act at it; not while one is catching up.
     std::function<void(Clock)> m_catchUp;
     bool m_catchingUp = false;
+
+    // Cog writes as they are given (not as they land), for waiting cogs.
+    std::function<void(std::uint64_t, Clock)> m_writeListener;
+    std::array<std::uint64_t, 8> m_givenDir{}, m_givenOut{};
+    void written(std::uint64_t pins, Clock at)
+    {
+        if (pins && m_writeListener)
+            m_writeListener(pins, at);
+    }
     void catchUp(Clock at)
     {
         if (!m_catchUp || m_catchingUp || m_busy)
@@ -271,6 +280,76 @@ public:
         }
         m_now = to;
         m_busy = false;
+    }
+
+    // ---- what reaches a waiting cog's pins ----
+
+    // The pins reaching IN of `of` and the devices that may drive them
+    // (those on them, and those with no pins, which may drive any), kept for
+    // a few sets until who reads or drives what changes (m_shape).
+    struct Reach {
+        std::uint64_t of = 0, pins = 0;
+        std::vector<int> devices;
+        std::uint64_t shape = ~std::uint64_t(0);
+    };
+    std::array<Reach, 4> m_reach;
+    std::size_t m_reachNext = 0;
+    std::uint64_t m_shape = 0;
+
+    const Reach &reach(std::uint64_t of)
+    {
+        for (const Reach &r : m_reach)
+            if (r.of == of && r.shape == m_shape)
+                return r;
+        Reach &r = m_reach[m_reachNext++ % m_reach.size()];
+        r.of = of;
+        r.shape = m_shape;
+        r.devices.clear();
+        const auto &devices = m_owner.devices();
+        std::vector<bool> on(devices.size());
+        std::uint64_t s = of, done = 0;
+        while (s & ~done) {
+            const int q = std::countr_zero(s & ~done);
+            done |= bit(q);
+            const SmartPin &sp = m_sp[q];
+            s |= selectorMask(q);
+            if (sp.impl)
+                s |= sp.impl->watches(sp);
+            // An odd pin may output the even pin's output, or be led by its pair's mode.
+            if ((q & 1) && (sp.impl || (pinmode::tt(sp.mode) & 2)))
+                s |= bit(q - 1);
+            for (int d : m_watchers[q])
+                if (!on[std::size_t(d)]) {
+                    on[std::size_t(d)] = true;
+                    for (int p : devices[std::size_t(d)]->pins())
+                        s |= bit(p & 63);
+                }
+        }
+        for (std::size_t d = 0; d < devices.size(); ++d)
+            if (on[d] || devices[d]->pins().empty())
+                r.devices.push_back(int(d));
+        r.pins = s;
+        return r;
+    }
+
+    // The earliest clock anything reaching IN of `of` is due (queued cog
+    // writes of any pin included).
+    Clock dueFor(std::uint64_t of)
+    {
+        const Reach &r = reach(of);
+        Clock due = m_opHead < m_ops.size() ? m_ops[m_opHead].at : kNever;
+        for (std::uint64_t m = r.pins; m; m &= m - 1)
+            due = std::min(due, m_sp[std::countr_zero(m)].next); // kNever without a mode
+        if (m_devStale && !m_busy)
+            recomputeDue();
+        for (int d : r.devices)
+            if (std::size_t(d) < m_devNext.size())
+                due = std::min(due, m_devNext[std::size_t(d)]);
+        for (std::uint64_t m = r.pins & m_filtered; m; m &= m - 1) {
+            const FilterState &f = m_filt[std::countr_zero(m)];
+            due = std::min({due, f.dueA, f.dueB});
+        }
+        return due;
     }
 
     void noteSchedule(Clock at)
@@ -477,6 +556,7 @@ public:
 
     void rebuildReaders()
     {
+        ++m_shape;
         m_readers.fill(0);
         m_analogReaders.fill(0);
         for (int p = 0; p < 64; ++p) {
@@ -900,12 +980,16 @@ void Pins::setCogDacs(int cog, std::uint32_t dacs, Clock at)
     if (!pins || !changed)
         return;
     e.advance(at);
+    std::uint64_t moved = 0;
     for (std::uint64_t m = pins; m; m &= m - 1) {
         int p = std::countr_zero(m);
-        if (changed >> (8 * (p & 3)) & 0xFF) // only the pins whose channel byte moved
+        if (changed >> (8 * (p & 3)) & 0xFF) { // only the pins whose channel byte moved
             e.rewire(p, e.cogDacLoad(p));
+            moved |= bit(p);
+        }
     }
     e.deliver();
+    e.written(moved, at);
 }
 
 static void applyWrpin(PinEngine &e, int pin, std::uint32_t mode)
@@ -1022,30 +1106,38 @@ void Pins::setCogOutputs(int cog, std::uint64_t dir, std::uint64_t out, Clock at
     e.catchUp(at);
     if (padAt == at) {
         e.submit({at, PinEngine::Op::Outputs, cog & 7, dir, out});
-        return;
+    } else {
+        e.submit({at, PinEngine::Op::CellOutputs, cog & 7, dir, out});
+        e.submit({padAt, PinEngine::Op::PadOutputs, cog & 7, dir, out});
     }
-    e.submit({at, PinEngine::Op::CellOutputs, cog & 7, dir, out});
-    e.submit({padAt, PinEngine::Op::PadOutputs, cog & 7, dir, out});
+    const std::uint64_t moved = (dir ^ e.m_givenDir[cog & 7]) | (out ^ e.m_givenOut[cog & 7]);
+    e.m_givenDir[cog & 7] = dir;
+    e.m_givenOut[cog & 7] = out;
+    e.written(moved, at);
 }
 void Pins::wrpin(int pin, std::uint32_t mode, Clock at)
 {
     m_impl->e.catchUp(at);
     m_impl->e.submit({at + kPinWriteDelay, PinEngine::Op::Wrpin, pin & 63, mode, 0});
+    m_impl->e.written(bit(pin & 63), at);
 }
 void Pins::wxpin(int pin, std::uint32_t x, Clock at)
 {
     m_impl->e.catchUp(at);
     m_impl->e.submit({at + kPinWriteDelay, PinEngine::Op::Wxpin, pin & 63, x, 0});
+    m_impl->e.written(bit(pin & 63), at);
 }
 void Pins::wypin(int pin, std::uint32_t y, Clock at)
 {
     m_impl->e.catchUp(at);
     m_impl->e.submit({at + kPinWriteDelay, PinEngine::Op::Wypin, pin & 63, y, 0});
+    m_impl->e.written(bit(pin & 63), at);
 }
 void Pins::akpin(int pin, Clock at)
 {
     m_impl->e.catchUp(at);
     m_impl->e.submit({at + kPinWriteDelay, PinEngine::Op::Ack, pin & 63, 0, 0});
+    m_impl->e.written(bit(pin & 63), at);
 }
 
 PinRead Pins::rdpin(int pin, Clock at)
@@ -1054,13 +1146,13 @@ PinRead Pins::rdpin(int pin, Clock at)
     PinEngine &e = m_impl->e;
     e.advance(at);
     SmartPin &sp = e.m_sp[pin & 63];
-    if (!sp.impl) {
-        e.submit({at + kPinWriteDelay, PinEngine::Op::Ack, pin & 63, 0, 0});
-        return {};
+    PinRead r;
+    if (sp.impl) {
+        sp.impl->sync(sp, e.m_now);
+        r = {sp.z, sp.impl->flag(sp)};
     }
-    sp.impl->sync(sp, e.m_now);
-    PinRead r{sp.z, sp.impl->flag(sp)};
     e.submit({at + kPinWriteDelay, PinEngine::Op::Ack, pin & 63, 0, 0});
+    e.written(bit(pin & 63), at); // the acknowledge drops IN
     return r;
 }
 
@@ -1092,6 +1184,7 @@ void Pins::setFilter(int n, int lengthCode, int tap, Clock at)
     e.m_filters[n & 3] = {lengthCode & 3, tap & 31};
     e.m_filterSet[n & 3] = true;
     e.filtersChanged();
+    e.written(~std::uint64_t(0), at);
 }
 
 void Pins::setSeed(std::uint64_t seed) { m_impl->e.m_rng = seed ? seed : 0x9E3779B97F4A7C15ull; }
@@ -1104,6 +1197,14 @@ Clock Pins::nextChange(Clock now)
         e.recomputeDue();
     return std::max(e.m_due, now);
 }
+
+Clock Pins::nextChange(Clock now, std::uint64_t pins)
+{
+    m_impl->e.catchUp(now);
+    return std::max(m_impl->e.dueFor(pins), now);
+}
+
+std::uint64_t Pins::reaching(std::uint64_t pins) { return m_impl->e.reach(pins).pins; }
 
 void Pins::advance(Clock to)
 {
@@ -1128,6 +1229,7 @@ void Pins::attach(std::shared_ptr<Device> device)
         e.m_watchers[p & 63].push_back(int(m_devices.size() - 1));
     e.m_devStale = true;
     e.m_dirty = true;
+    ++e.m_shape;
     device->connect(*this);
     e.resyncAll();
     e.m_dirty = true;
@@ -1202,4 +1304,8 @@ void smartPinTransmitted(SmartPin &p, std::uint32_t word, int bits, Clock at)
 
 namespace kivo::sim {
 void Pins::setCatchUp(std::function<void(Clock at)> catchUp) { m_impl->e.m_catchUp = std::move(catchUp); }
+void Pins::onCogWrite(std::function<void(std::uint64_t pins, Clock at)> listener)
+{
+    m_impl->e.m_writeListener = std::move(listener);
+}
 } // namespace kivo::sim

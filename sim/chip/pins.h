@@ -89,6 +89,12 @@ public:
     // watches may change without a cog acting; kNever when nothing is due.
     // The scheduler never jumps past it while a cog waits on a pin.
     Clock nextChange(Clock now);
+    // The same for IN of the given pins only (a waiting cog's pin or pattern).
+    Clock nextChange(Clock now, std::uint64_t pins);
+    // The pins whose state may reach IN of `pins`: the pins their inputs
+    // select, the even pin an odd pin follows, and every pin of a device on
+    // one of them (a device answers on its own pins).
+    std::uint64_t reaching(std::uint64_t pins);
     // Brings smart pins and devices up to `to`.
     void advance(Clock to);
     // Cog operations queued to land later (and done ones not yet dropped):
@@ -103,6 +109,12 @@ public:
     // changes (the streamers) can deliver theirs up to that clock first. Not
     // called again while it runs.
     void setCatchUp(std::function<void(Clock at)> catchUp);
+
+    // Every write the cogs (or their streamers) give the pins: the pins it
+    // may change (DIR/OUT bits that moved, the pin of a WRPIN, WXPIN, WYPIN,
+    // AKPIN or RDPIN, DAC channel pins; all for a filter change) and the
+    // clock it was given at. A cog waiting on a pin looks again then.
+    void onCogWrite(std::function<void(std::uint64_t pins, Clock at)> listener);
 
     // Every word an async serial transmit pin (%11110) sends: the pin, the
     // word (LSB first on the wire), its bit count, and the clock its start

@@ -176,6 +176,77 @@ TEST(Events, PinEdgeEventWakesWaitse1)
     EXPECT_LE(woke, driven + 14);
 }
 
+// A cog waiting on a smart pin's IN wakes when another cog's WRPIN, WXPIN,
+// WYPIN, AKPIN or RDPIN changes what that IN does, though nothing on the pin
+// was due when the wait began. Pin 5 runs an NCO (%00110, output enabled);
+// Y = $8000_0000 overflows every second base period.
+TEST(Events, AnotherCogsSmartPinWriteWakesAWaitingCog)
+{
+    constexpr std::uint32_t kNco = 0x4C, kHalf = 0x130; // $130 holds $8000_0000
+    const std::uint32_t rises = 0x40 | 5, high = 0xC0 | 5, low = 0x80 | 5;
+    struct Row {
+        const char *name;
+        std::vector<std::uint32_t> setup; // cog 0, before cog 1 starts
+        std::vector<std::uint32_t> wait;  // cog 1's event set-up and waits
+        std::uint32_t write;              // cog 0, 400 clocks on
+    };
+    const std::uint32_t waitse1 = event(16 + 4);
+    const Row rows[] = {
+        // Y = 0 adds nothing; the write starts the count.
+        {"WYPIN",
+         {wrpin(I(kNco), I(5)), wxpin(I(1), I(5)), wypin(I(0), I(5)), dForm(sub9::DIRH, I(5))},
+         {dForm(sub9::SETSE1, I(rises)), waitse1},
+         wypin(R(kHalf), I(5))},
+        // A base period of 65,536 clocks: the first overflow is far off.
+        {"WXPIN",
+         {wrpin(I(kNco), I(5)), wxpin(I(0), I(5)), wypin(R(kHalf), I(5)), dForm(sub9::DIRH, I(5))},
+         {dForm(sub9::SETSE1, I(rises)), waitse1},
+         wxpin(I(1), I(5))},
+        // A plain output pin, driven low, turned into the NCO.
+        {"WRPIN",
+         {wxpin(I(1), I(5)), wypin(R(kHalf), I(5)), dForm(sub9::DIRH, I(5))},
+         {dForm(sub9::SETSE1, I(rises)), waitse1},
+         wrpin(I(kNco), I(5))},
+        // IN rose after 1,000 clocks and stays up until acknowledged.
+        {"AKPIN",
+         {wrpin(I(kNco), I(5)), wxpin(I(500), I(5)), wypin(R(kHalf), I(5)), dForm(sub9::DIRH, I(5))},
+         {dForm(sub9::SETSE1, I(high)), waitse1, dForm(sub9::SETSE1, I(low)), waitse1},
+         wrpin(I(1), I(5))},
+        {"RDPIN",
+         {wrpin(I(kNco), I(5)), wxpin(I(500), I(5)), wypin(R(kHalf), I(5)), dForm(sub9::DIRH, I(5))},
+         {dForm(sub9::SETSE1, I(high)), waitse1, dForm(sub9::SETSE1, I(low)), waitse1},
+         rdpin(0x131, I(5))},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        Program p;
+        p.set(kHalf, 0x80000000u);
+        for (auto w : row.setup)
+            p << w;
+        startCog1(p);
+        p << waitx(I(400)) << waitx(I(400)) << waitx(I(400)) << getct(0x120) << row.write << waitx(I(100));
+        for (auto w : store(0x120, 0x900))
+            p << w;
+        p.finish();
+        std::vector<std::uint32_t> c1 = row.wait;
+        c1.push_back(getct(0x120));
+        for (auto w : store(0x120, 0x904))
+            c1.push_back(w);
+        c1.push_back(cogstop(I(1)));
+        Chip chip;
+        ASSERT_TRUE(chip.loadImage(image(p, c1)));
+        chip.runUntil(20000);
+        const std::uint32_t written = chip.hub().readLong(0x900), woke = chip.hub().readLong(0x904);
+        ASSERT_NE(written, 0u);
+        if (woke == 0) {
+            ADD_FAILURE() << "cog 1 never woke";
+            continue;
+        }
+        EXPECT_GE(woke, written + 6);
+        EXPECT_LE(woke, written + 16);
+    }
+}
+
 TEST(Locks, NewTryReleaseAndOwner)
 {
     Program p;
