@@ -141,10 +141,12 @@ void BM_AllKindsOneSecond(benchmark::State &state) { RunFor(state, -1, 1.0); }
 void BM_VgaOnly(benchmark::State &state) { RunFor(state, kSimpleVGA, 1.0); }
 void BM_SoundOnly(benchmark::State &state) { RunFor(state, kSimpleSound, 1.0); }
 void BM_Nco13MHzCounted(benchmark::State &state) { RunFor(state, kNCO, 1.0); }
+void BM_LedStringOnly(benchmark::State &state) { RunFor(state, kNeopixel, 1.0); }
 BENCHMARK(BM_AllKindsOneSecond)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_VgaOnly)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_SoundOnly)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_Nco13MHzCounted)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_LedStringOnly)->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace
 
