@@ -33,6 +33,28 @@ std::vector<std::uint32_t> store(std::uint32_t reg, std::uint32_t addr)
     return {augs(addr), wrlong(R(reg), I(addr & 0x1FF))};
 }
 
+// When cog 0 acted and when the waiting cog 1 woke. Cog 0's program has just
+// read the clock into $120 before its action; cog 1 runs `wait`, then reads
+// the clock and stops. A cog that never woke reads 0.
+struct WakeClocks {
+    std::uint32_t acted = 0, woke = 0;
+};
+
+WakeClocks RunWaiter(Program &p, std::vector<std::uint32_t> wait)
+{
+    for (auto w : store(0x120, 0x900))
+        p << w;
+    p.finish();
+    wait.push_back(getct(0x120));
+    for (auto w : store(0x120, 0x904))
+        wait.push_back(w);
+    wait.push_back(cogstop(I(1)));
+    Chip chip;
+    EXPECT_TRUE(chip.loadImage(image(p, wait)));
+    chip.runUntil(20000);
+    return {chip.hub().readLong(0x900), chip.hub().readLong(0x904)};
+}
+
 TEST(Interrupts, Ct1InterruptRunsTheIsrAndReturnsToMainCode)
 {
     // Main code counts in $120; the ISR counts in $121 and re-arms CT1 every
@@ -114,23 +136,12 @@ TEST(Events, WaitpatWakesOnAPinPattern)
     startCog1(p);
     p << waitx(I(400)) << getct(0x120) << dForm(sub9::DRVH, I(8 | 0 << 6)) << dForm(sub9::DRVH, I(10))
       << dForm(sub9::DRVL, I(9)) << dForm(sub9::DRVL, I(11)) << waitx(I(100));
-    for (auto w : store(0x120, 0x900))
-        p << w;
-    p.finish();
     // SETPAT ##$F00, ##$500 (EEEE 1011111 1LI), then WAITPAT.
-    std::vector<std::uint32_t> c1 = {modcz(0, 0xF), augd(0xF00),
-                                     augs(0x500),   dlsForm(0xBF, I(0xF00 & 0x1FF), I(0x500 & 0x1FF)),
-                                     event(16 + 8), getct(0x120)};
-    for (auto w : store(0x120, 0x904))
-        c1.push_back(w);
-    c1.push_back(cogstop(I(1)));
-    Chip chip;
-    ASSERT_TRUE(chip.loadImage(image(p, c1)));
-    chip.runUntil(20000);
-    const std::uint32_t driven = chip.hub().readLong(0x900), woke = chip.hub().readLong(0x904);
-    ASSERT_NE(woke, 0u) << "cog 1 never woke";
-    EXPECT_GE(woke, driven + 6);
-    EXPECT_LE(woke, driven + 20);
+    const WakeClocks t = RunWaiter(
+        p, {modcz(0, 0xF), augd(0xF00), augs(0x500), dlsForm(0xBF, I(0xF00 & 0x1FF), I(0x500 & 0x1FF)), event(16 + 8)});
+    ASSERT_NE(t.woke, 0u) << "cog 1 never woke";
+    EXPECT_GE(t.woke, t.acted + 6);
+    EXPECT_LE(t.woke, t.acted + 20);
 }
 
 TEST(Events, CogatnWakesAWaitingCog)
@@ -138,19 +149,9 @@ TEST(Events, CogatnWakesAWaitingCog)
     Program p;
     startCog1(p);
     p << waitx(I(300)) << getct(0x120) << dForm(sub9::COGATN, I(2)) << waitx(I(100));
-    for (auto w : store(0x120, 0x900))
-        p << w;
-    p.finish();
-    std::vector<std::uint32_t> c1 = {event(WAITATN), getct(0x120)};
-    for (auto w : store(0x120, 0x904))
-        c1.push_back(w);
-    c1.push_back(cogstop(I(1)));
-    Chip chip;
-    ASSERT_TRUE(chip.loadImage(image(p, c1)));
-    chip.runUntil(20000);
-    const std::uint32_t sent = chip.hub().readLong(0x900), woke = chip.hub().readLong(0x904);
-    EXPECT_GE(woke, sent);
-    EXPECT_LE(woke - sent, 12u);
+    const WakeClocks t = RunWaiter(p, {event(WAITATN)});
+    EXPECT_GE(t.woke, t.acted);
+    EXPECT_LE(t.woke - t.acted, 12u);
 }
 
 TEST(Events, PinEdgeEventWakesWaitse1)
@@ -159,21 +160,11 @@ TEST(Events, PinEdgeEventWakesWaitse1)
     Program p;
     startCog1(p);
     p << waitx(I(400)) << getct(0x120) << dForm(sub9::DRVH, I(5)) << waitx(I(100));
-    for (auto w : store(0x120, 0x900))
-        p << w;
-    p.finish();
-    std::vector<std::uint32_t> c1 = {dForm(sub9::SETSE1, I(0x40 | 5)), event(16 + 4), getct(0x120)};
-    for (auto w : store(0x120, 0x904))
-        c1.push_back(w);
-    c1.push_back(cogstop(I(1)));
-    Chip chip;
-    ASSERT_TRUE(chip.loadImage(image(p, c1)));
-    chip.runUntil(20000);
-    const std::uint32_t driven = chip.hub().readLong(0x900), woke = chip.hub().readLong(0x904);
-    ASSERT_NE(woke, 0u) << "cog 1 never woke";
+    const WakeClocks t = RunWaiter(p, {dForm(sub9::SETSE1, I(0x40 | 5)), event(16 + 4)});
+    ASSERT_NE(t.woke, 0u) << "cog 1 never woke";
     // DRVH reaches the pin 3 clocks on; IN shows it 3 clocks later.
-    EXPECT_GE(woke, driven + 6);
-    EXPECT_LE(woke, driven + 14);
+    EXPECT_GE(t.woke, t.acted + 6);
+    EXPECT_LE(t.woke, t.acted + 14);
 }
 
 // A cog waiting on a smart pin's IN wakes when another cog's WRPIN, WXPIN,
@@ -225,25 +216,14 @@ TEST(Events, AnotherCogsSmartPinWriteWakesAWaitingCog)
             p << w;
         startCog1(p);
         p << waitx(I(400)) << waitx(I(400)) << waitx(I(400)) << getct(0x120) << row.write << waitx(I(100));
-        for (auto w : store(0x120, 0x900))
-            p << w;
-        p.finish();
-        std::vector<std::uint32_t> c1 = row.wait;
-        c1.push_back(getct(0x120));
-        for (auto w : store(0x120, 0x904))
-            c1.push_back(w);
-        c1.push_back(cogstop(I(1)));
-        Chip chip;
-        ASSERT_TRUE(chip.loadImage(image(p, c1)));
-        chip.runUntil(20000);
-        const std::uint32_t written = chip.hub().readLong(0x900), woke = chip.hub().readLong(0x904);
-        ASSERT_NE(written, 0u);
-        if (woke == 0) {
+        const WakeClocks t = RunWaiter(p, row.wait);
+        ASSERT_NE(t.acted, 0u);
+        if (t.woke == 0) {
             ADD_FAILURE() << "cog 1 never woke";
             continue;
         }
-        EXPECT_GE(woke, written + 6);
-        EXPECT_LE(woke, written + 16);
+        EXPECT_GE(t.woke, t.acted + 6);
+        EXPECT_LE(t.woke, t.acted + 16);
     }
 }
 
