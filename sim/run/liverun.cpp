@@ -458,8 +458,10 @@ void LiveRun::loop()
             if (m_doc)
                 m_snap.board = std::move(board);
             const double realSpan = std::chrono::duration<double>(wall - wallMark).count();
+            // A window may hold the catch-up of a lag under kLagLimit, which
+            // is not running ahead of real time.
             if (running && realSpan > 0.05)
-                m_snap.speed = 100.0 * (now - simMark) / realSpan;
+                m_snap.speed = std::min(100.0, 100.0 * (now - simMark) / realSpan);
             if (realSpan > kSpeedWindow) {
                 simMark = now;
                 wallMark = wall;

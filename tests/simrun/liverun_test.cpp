@@ -69,7 +69,7 @@ TEST(LiveRun, IsPacedToRealTime)
     EXPECT_GT(s.seconds, 0.0);
     EXPECT_LE(s.seconds, wall + 2 * LiveRun::kSliceSeconds);
     EXPECT_GT(s.speed, 0.0);
-    EXPECT_LE(s.speed, 115.0);
+    EXPECT_LE(s.speed, 100.0); // a caught-up lag is not shown as faster
 
     // A second of simulated time takes a second, not less.
     ASSERT_TRUE(Within(10s, [&] { return run.snapshot().seconds >= 1.0; }));
