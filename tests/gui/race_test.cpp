@@ -118,6 +118,8 @@ TEST(Race, TheTabThroughItsCommands)
     Project p;
     ASSERT_EQ(p.Add(kServo, {{"pin", "12"}}), AddResult::Added) << p.Said();
     ASSERT_EQ(p.Add(kUsbKbm, {{"basepin", "16"}}), AddResult::Added) << p.Said();
+    // Its card reads the sound stream while the run fills it.
+    ASSERT_EQ(p.Add(kSimpleSound, {{"left", "54"}}), AddResult::Added) << p.Said();
     p.Generate();
     const std::vector<std::uint8_t> image = EchoAndToggle().bytes();
     WriteFileBytes(p.dir / "Blink.binary", std::string(image.begin(), image.end()));
