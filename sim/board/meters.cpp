@@ -16,62 +16,121 @@ double Rounded(double v, int decimals)
 void FrequencyCounter::connect(Pins &pins)
 {
     Instrument::connect(pins);
-    m_level = pins.level(m_pin);
+    m_tally.level = pins.level(m_pin);
 }
 
 void FrequencyCounter::pinChanged(int, Clock at)
 {
-    bool level = m_pins->level(m_pin);
-    if (level == m_level)
+    if (!m_train) // a train's wire level is not worked out edge by edge
+        m_tally.edge(m_pins->level(m_pin), at);
+}
+
+void FrequencyCounter::Tally::edge(bool now, Clock at)
+{
+    if (now == level)
         return;
-    m_level = level;
-    if (!level) {
-        m_lastFall = at;
-        if (m_rises > 0)
-            m_pendingHigh = at - m_lastRise;
+    level = now;
+    if (!now) {
+        lastFall = at;
+        if (rises > 0)
+            pendingHigh = at - lastRise;
         return;
     }
-    if (m_rises == 0)
-        m_firstRise = at;
+    if (rises == 0)
+        firstRise = at;
     else
-        m_high += m_pendingHigh;
-    m_pendingHigh = 0;
-    m_lastRise = at;
-    m_rises++;
+        high += pendingHigh;
+    pendingHigh = 0;
+    lastRise = at;
+    rises++;
+}
+
+// What edge() would do for each of the train's edges, in a few steps: the
+// edges alternate, so the rises and the high times between them are sums
+// over every second edge.
+void FrequencyCounter::Tally::train(const PinTrain &t, Clock from, Clock to)
+{
+    if (to <= from)
+        return;
+    const std::uint64_t first = t.half(from) + 1, last = t.half(to);
+    if (last < first)
+        return;
+    std::uint64_t rise = t.rising(first) ? first : first + 1;
+    if (rise > first) // a fall before the first rise
+        edge(false, t.edge(first));
+    if (rise > last)
+        return;
+    const std::uint64_t count = (last - rise) / 2 + 1, lastRiseN = rise + 2 * (count - 1);
+    edge(true, t.edge(rise)); // the first: its start, or the high time before it
+    if (count > 1) {
+        // The high times of the periods that end at the later rises.
+        high += Clock(t.edgeSum(rise + 1, count - 1) - t.edgeSum(rise, count - 1));
+        rises += count - 1;
+        lastRise = t.edge(lastRiseN);
+        lastFall = t.edge(lastRiseN - 1);
+    }
+    if (lastRiseN < last)
+        edge(false, t.edge(last));
+}
+
+void FrequencyCounter::pinTrain(int, const PinTrain *train, Clock at)
+{
+    if (m_train) {
+        // Its edges before `at`, then the wire's level, exact again.
+        m_tally.train(*m_train, m_trainFrom, at - 1);
+        m_train.reset();
+        m_tally.edge(m_pins->level(m_pin), at);
+    }
+    if (train) {
+        m_train = *train;
+        m_trainFrom = at;
+    }
+}
+
+FrequencyCounter::Tally FrequencyCounter::settled() const
+{
+    Tally t = m_tally;
+    if (m_train && m_pins)
+        t.train(*m_train, m_trainFrom, m_pins->now());
+    return t;
 }
 
 double FrequencyCounter::frequency() const
 {
-    if (m_rises < 2)
+    const Tally t = settled();
+    if (t.rises < 2)
         return 0.0;
-    double s = span(m_firstRise, m_lastRise);
-    return s > 0 ? double(m_rises - 1) / s : 0.0;
+    double s = span(t.firstRise, t.lastRise);
+    return s > 0 ? double(t.rises - 1) / s : 0.0;
 }
 
 double FrequencyCounter::duty() const
 {
-    if (m_rises < 2 || m_lastRise <= m_firstRise)
+    const Tally t = settled();
+    if (t.rises < 2 || t.lastRise <= t.firstRise)
         return 0.0;
-    return double(m_high) / double(m_lastRise - m_firstRise);
+    return double(t.high) / double(t.lastRise - t.firstRise);
 }
 
 double FrequencyCounter::resolution() const
 {
-    if (m_rises < 2 || m_lastRise <= m_firstRise)
+    const Tally t = settled();
+    if (t.rises < 2 || t.lastRise <= t.firstRise)
         return 0.0;
-    return frequency() / double(m_lastRise - m_firstRise);
+    return frequency() / double(t.lastRise - t.firstRise);
 }
 
 Json FrequencyCounter::observations() const
 {
+    const Tally t = settled();
     Json o = Json::object();
     o["frequencyHz"] = Rounded(frequency(), 6);
     o["resolutionHz"] = resolution();
     o["duty"] = Rounded(duty(), 6);
-    o["risingEdges"] = m_rises;
-    if (m_rises > 0) {
-        o["firstRiseS"] = Rounded(seconds(m_firstRise), 9);
-        o["lastRiseS"] = Rounded(seconds(m_lastRise), 9);
+    o["risingEdges"] = t.rises;
+    if (t.rises > 0) {
+        o["firstRiseS"] = Rounded(seconds(t.firstRise), 9);
+        o["lastRiseS"] = Rounded(seconds(t.lastRise), 9);
     }
     return o;
 }

@@ -10,7 +10,9 @@
 namespace kivo::sim {
 
 // Counts rising edges on one pin: frequency over the whole measurement
-// (first to last rising edge) and the duty cycle of the full periods.
+// (first to last rising edge) and the duty cycle of the full periods. An
+// NCO's output it takes as a train and counts from the NCO's arithmetic,
+// with the same result as edge by edge.
 class FrequencyCounter : public Instrument
 {
 public:
@@ -18,6 +20,8 @@ public:
     std::vector<int> pins() const override { return {m_pin}; }
     void connect(Pins &pins) override;
     void pinChanged(int pin, Clock at) override;
+    bool takesTrains() const override { return true; }
+    void pinTrain(int pin, const PinTrain *train, Clock at) override;
     std::string what() const override { return "frequency counter"; }
     Json observations() const override;
 
@@ -25,15 +29,26 @@ public:
     double duty() const;      // 0..1 of the full periods
     // One clock of the first-to-last span, as a frequency step.
     double resolution() const;
-    std::uint64_t rises() const { return m_rises; }
+    std::uint64_t rises() const { return settled().rises; }
 
 private:
+    struct Tally {
+        bool level = false;
+        std::uint64_t rises = 0;
+        Clock firstRise = 0, lastRise = 0, lastFall = 0;
+        Clock high = 0; // high clocks of the completed periods
+        Clock pendingHigh = 0;
+        void edge(bool level, Clock at);
+        // The train's edges after `from` up to `to`.
+        void train(const PinTrain &t, Clock from, Clock to);
+    };
+    // The tally with the train's edges up to the pins' present clock.
+    Tally settled() const;
+
     int m_pin;
-    bool m_level = false;
-    std::uint64_t m_rises = 0;
-    Clock m_firstRise = 0, m_lastRise = 0, m_lastFall = 0;
-    Clock m_high = 0; // high clocks of the completed periods
-    Clock m_pendingHigh = 0;
+    Tally m_tally;
+    std::optional<PinTrain> m_train;
+    Clock m_trainFrom = 0;
 };
 
 // A pin's level and its transitions; optionally drives the pin's input

@@ -65,6 +65,59 @@ std::uint64_t bit(int pin) { return std::uint64_t(1) << pin; }
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+using u128 = unsigned __int128;
+
+// The sum over i in [0, n) of floor((a * i + b) / m), by the usual reduction
+// (swap the roles of the axes until the slope is below one).
+u128 floorSum(u128 n, u128 m, u128 a, u128 b)
+{
+    u128 sum = 0;
+    for (;;) {
+        if (a >= m) {
+            sum += n * (n - 1) / 2 * (a / m);
+            a %= m;
+        }
+        if (b >= m) {
+            sum += n * (b / m);
+            b %= m;
+        }
+        const u128 top = a * n + b;
+        if (top < m)
+            return sum;
+        n = top / m;
+        b = top % m;
+        std::swap(m, a);
+    }
+}
+
+constexpr u128 kHalfTurn = u128(1) << 31;
+
+} // namespace
+
+std::uint64_t PinTrain::half(Clock t) const
+{
+    const u128 k = t > t0 ? (t - t0) / period : 0;
+    return std::uint64_t((z0 + k * y) >> 31);
+}
+
+Clock PinTrain::edge(std::uint64_t n) const
+{
+    const u128 need = u128(n) * kHalfTurn - z0; // the adds that reach n * 2^31
+    return t0 + period * Clock((need + y - 1) / y);
+}
+
+u128 PinTrain::edgeSum(std::uint64_t first, std::uint64_t count) const
+{
+    if (count == 0)
+        return 0;
+    const u128 adds = floorSum(count, y, 2 * kHalfTurn, u128(first) * kHalfTurn - z0 + y - 1);
+    return u128(count) * t0 + u128(period) * adds;
+}
+
+// ---------------------------------------------------------------------------
+
 class PinEngine
 {
 public:
@@ -203,6 +256,7 @@ public:
     }
 
     Clock m_now = 0;
+    Clock m_ranTo = 0; // the pins' own events have run up to here (see ranTo)
     Clock m_due = kNever;
     bool m_dirty = true;
     bool m_busy = false;                        // inside the event loop or a delivery
@@ -242,7 +296,7 @@ public:
         if (to < m_now)
             to = m_now;
         if (!m_dirty && m_due > to) {
-            m_now = to;
+            m_now = m_ranTo = to;
             return;
         }
         m_busy = true;
@@ -270,6 +324,7 @@ public:
                     p.impl->run(p, t);
                 }
             }
+            m_ranTo = t;
             for (std::size_t i = 0; i < m_devNext.size(); ++i)
                 if (m_devNext[i] <= t) {
                     device(int(i)).run(t);
@@ -278,7 +333,7 @@ public:
             deliver();
             m_dirty = true;
         }
-        m_now = to;
+        m_now = m_ranTo = to;
         m_busy = false;
     }
 
@@ -712,14 +767,10 @@ public:
         return l;
     }
 
-    void rewire(int pin) { rewire(pin, chipLoad(pin)); }
-    // The wire with the chip's load `c` against the devices'.
-    void rewire(int pin, const Load &c)
+    // The wire's voltage with the chip's drive `c` and the devices' loads.
+    double wireVolts(int pin, const Load &c) const
     {
         const Load &e = m_extLoad[pin];
-        bool driven = c.g > 0 || c.amps != 0;
-        bool drivenChanged = driven != bool(m_chipDriven >> pin & 1);
-        m_chipDriven = (m_chipDriven & ~bit(pin)) | (std::uint64_t(driven) << pin);
         double g = c.g + e.g, gv = c.gv + e.gv, amps = c.amps + e.amps;
         if (const SmartPin &sp = m_sp[pin]; sp.resOhms > 0 && sp.impl) {
             g += 1.0 / sp.resOhms;
@@ -734,7 +785,17 @@ public:
             v = 0;
         else
             v = m_volts[pin]; // floating: the pin keeps its charge
-        v = std::clamp(v, 0.0, kVio);
+        return std::clamp(v, 0.0, kVio);
+    }
+
+    void rewire(int pin) { rewire(pin, chipLoad(pin)); }
+    // The wire with the chip's load `c` against the devices'.
+    void rewire(int pin, const Load &c)
+    {
+        bool driven = c.g > 0 || c.amps != 0;
+        bool drivenChanged = driven != bool(m_chipDriven >> pin & 1);
+        m_chipDriven = (m_chipDriven & ~bit(pin)) | (std::uint64_t(driven) << pin);
+        double v = wireVolts(pin, c);
         bool lvl = v > kThreshold;
         bool was = m_levels >> pin & 1;
         bool voltsChanged = v != m_volts[pin];
@@ -818,7 +879,101 @@ public:
         }
     }
 
-    bool observed(int pin) const { return !m_watchers[pin].empty() || m_readers[pin] != 0; }
+    bool observed(int pin) const { return (!m_watchers[pin].empty() && !(m_trains >> pin & 1)) || m_readers[pin] != 0; }
+
+    // ---- trains: a periodic output its devices measure from its description ----
+
+    std::uint64_t m_trains = 0; // pins whose devices hold a train
+
+    // The pin's output may be handed to its devices as a train: a mode that
+    // describes one drives it alone (no other pin follows it, no pin or
+    // voltage listener reads it), every device on it takes trains, and the
+    // wire's level follows the mode's output.
+    bool trainable(int pin)
+    {
+        SmartPin &sp = m_sp[pin];
+        PinTrain t;
+        if (!sp.impl || !sp.impl->train(sp, t) || m_readers[pin] || m_analogReaders[pin] || m_watchers[pin].empty() ||
+            !m_voltListeners.empty() || pinmode::tt(sp.mode) != 1 || sp.floating || pinmode::dacMode(sp.mode))
+            return false;
+        if (!(pin & 1) && (pinmode::tt(m_sp[pin + 1].mode) & 2))
+            return false;
+        for (int d : m_watchers[pin])
+            if (!device(d).takesTrains())
+                return false;
+        return (wireVolts(pin, chipLoadFor(pin, false)) > kThreshold) !=
+               (wireVolts(pin, chipLoadFor(pin, true)) > kThreshold);
+    }
+
+    // The last clock whose pin events have run: now, or the one before while
+    // the cogs' writes due now apply (the pins' own events at now follow them).
+    Clock ranTo() const { return m_ranTo < m_now ? m_now - 1 : m_now; }
+
+    // Catches a trained pin's mode up to its last edge up to `end`, where
+    // edge by edge it would stand (its state and the wire then match the
+    // train's at `end`). Returns the clock the train is exact from.
+    Clock toLastEdge(int pin, Clock end)
+    {
+        SmartPin &sp = m_sp[pin];
+        PinTrain t;
+        if (!sp.impl || !sp.running || !sp.impl->train(sp, t))
+            return end;
+        const std::uint64_t n = t.half(end);
+        sp.impl->sync(sp, n > t.half(t.t0) ? t.edge(n) : t.t0);
+        deliver();
+        return std::max(end, t.t0); // a write at now may have caught it up further
+    }
+
+    // Before anything changes the pin's set-up, load or watchers: its devices
+    // take the train's edges so far and its edges from here on.
+    void endTrain(int pin)
+    {
+        if (!(m_trains >> pin & 1))
+            return;
+        const Clock end = ranTo();
+        m_trains &= ~bit(pin); // first, so that the mode plans its edges again
+        toLastEdge(pin, end);
+        for (int d : m_watchers[pin])
+            device(d).pinTrain(pin, nullptr, end + 1);
+        m_dirty = true;
+    }
+
+    // After such a change: hands out a train if the pin now has one.
+    void startTrain(int pin)
+    {
+        if ((m_trains >> pin & 1) || !trainable(pin))
+            return;
+        m_trains |= bit(pin); // first, so that the mode plans only what IN needs
+        const Clock from = toLastEdge(pin, ranTo());
+        SmartPin &sp = m_sp[pin];
+        PinTrain t;
+        sp.impl->train(sp, t);
+        t.inverted = wireVolts(pin, chipLoadFor(pin, false)) > kThreshold;
+        for (int d : m_watchers[pin])
+            device(d).pinTrain(pin, &t, from);
+        m_dirty = true;
+    }
+
+    void endAllTrains()
+    {
+        for (std::uint64_t m = m_trains; m; m &= m - 1)
+            endTrain(std::countr_zero(m));
+    }
+    void startAllTrains()
+    {
+        for (int p : m_active)
+            startTrain(p);
+    }
+
+    Load chipLoadFor(int pin, bool out)
+    {
+        SmartPin &sp = m_sp[pin];
+        bool was = sp.out;
+        sp.out = out;
+        Load l = chipLoad(pin);
+        sp.out = was;
+        return l;
+    }
 
     void dirChanged(int pin, bool high)
     {
@@ -953,6 +1108,8 @@ static void applyOutputs(PinEngine &e, int cog, std::uint64_t dir, std::uint64_t
     std::uint64_t dirChg = d ^ e.m_dir, outChg = o ^ e.m_out, padChg = (pd ^ e.m_padDir) | (po ^ e.m_padOut);
     if (!(dirChg | outChg | padChg))
         return;
+    for (std::uint64_t m = (dirChg | padChg) & e.m_trains; m; m &= m - 1)
+        e.endTrain(std::countr_zero(m)); // a smart pin is reset, or its pad stops driving
     e.m_dir = d;
     e.m_out = o;
     e.m_padDir = pd;
@@ -966,6 +1123,8 @@ static void applyOutputs(PinEngine &e, int cog, std::uint64_t dir, std::uint64_t
             e.levelChanged(p); // selectors that read OUT
     }
     e.deliver();
+    for (std::uint64_t m = dirChg | padChg; m; m &= m - 1)
+        e.startTrain(std::countr_zero(m)); // a smart pin started, or its pad drives now
 }
 
 void Pins::setCogDacs(int cog, std::uint32_t dacs, Clock at)
@@ -994,6 +1153,7 @@ void Pins::setCogDacs(int cog, std::uint32_t dacs, Clock at)
 
 static void applyWrpin(PinEngine &e, int pin, std::uint32_t mode)
 {
+    e.endAllTrains(); // who reads which pin may change
     pin &= 63;
     SmartPin &sp = e.m_sp[pin];
     std::uint32_t oldMode = sp.mode;
@@ -1044,10 +1204,12 @@ static void applyWrpin(PinEngine &e, int pin, std::uint32_t mode)
     e.analogChanged(pin); // an ADC input or gain switch changes what readers see
     e.notifyDevices(pin);
     e.deliver();
+    e.startAllTrains();
 }
 
 static void applyWxpin(PinEngine &e, int pin, std::uint32_t x)
 {
+    e.endTrain(pin & 63);
     SmartPin &sp = e.m_sp[pin & 63];
     if (sp.impl && sp.running)
         sp.impl->sync(sp, e.m_now); // what ran so far ran with the old X
@@ -1057,10 +1219,12 @@ static void applyWxpin(PinEngine &e, int pin, std::uint32_t x)
         sp.impl->wxpin(sp, e.m_now);
     e.notifyDevices(pin & 63);
     e.deliver();
+    e.startTrain(pin & 63);
 }
 
 static void applyWypin(PinEngine &e, int pin, std::uint32_t y)
 {
+    e.endTrain(pin & 63);
     SmartPin &sp = e.m_sp[pin & 63];
     if (sp.impl && sp.running)
         sp.impl->sync(sp, e.m_now);
@@ -1069,6 +1233,7 @@ static void applyWypin(PinEngine &e, int pin, std::uint32_t y)
     if (sp.impl)
         sp.impl->wypin(sp, e.m_now);
     e.deliver();
+    e.startTrain(pin & 63);
 }
 
 static void applyAck(PinEngine &e, int pin)
@@ -1224,6 +1389,8 @@ Clock Pins::now() const { return m_impl->e.m_now; }
 void Pins::attach(std::shared_ptr<Device> device)
 {
     PinEngine &e = m_impl->e;
+    for (int p : device->pins())
+        e.endTrain(p & 63); // its pins' levels must be exact when it connects
     m_devices.push_back(device);
     for (int p : device->pins())
         e.m_watchers[p & 63].push_back(int(m_devices.size() - 1));
@@ -1234,6 +1401,7 @@ void Pins::attach(std::shared_ptr<Device> device)
     e.resyncAll();
     e.m_dirty = true;
     e.deliver();
+    e.startAllTrains();
 }
 
 bool Pins::level(int pin) const { return m_impl->e.m_levels >> (pin & 63) & 1; }
@@ -1246,6 +1414,7 @@ void Pins::drive(int pin, const ExternalDrive &d, Clock at, const void *source)
     PinEngine &e = m_impl->e;
     pin &= 63;
     e.advance(at);
+    e.endTrain(pin);
     auto &list = e.m_ext[pin];
     auto it = std::find_if(list.begin(), list.end(), [&](const PinEngine::Ext &x) { return x.source == source; });
     if (it == list.end())
@@ -1255,6 +1424,7 @@ void Pins::drive(int pin, const ExternalDrive &d, Clock at, const void *source)
     e.recomputeExt(pin);
     e.rewire(pin);
     e.deliver();
+    e.startTrain(pin);
 }
 
 std::uint32_t Pins::modeWord(int pin) const { return m_impl->e.m_sp[pin & 63].mode; }
@@ -1271,6 +1441,7 @@ PinsFilter Pins::filter(int n) const
 
 void Pins::onVoltage(std::function<void(int pin, double volts, Clock at)> listener)
 {
+    m_impl->e.endAllTrains(); // it hears every edge
     m_impl->e.m_voltListeners.push_back(std::move(listener));
 }
 

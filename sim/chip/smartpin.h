@@ -3,6 +3,7 @@
 // interface every mode implements. Modes are event-driven: they keep their own
 // time, schedule the next clock at which they must act (SmartPin::schedule) and
 // are woken then (run), or when a pin they watch changes level (inputChanged).
+#include "chip/device.h"
 #include "chip/time.h"
 
 #include <cstdint>
@@ -111,6 +112,13 @@ public:
     {
         (void)p, (void)level;
         return -1;
+    }
+    // A mode whose output is a known periodic signal for as long as its
+    // set-up stays (see PinTrain) describes it, as of its last catch-up.
+    virtual bool train(const SmartPin &p, PinTrain &t) const
+    {
+        (void)p, (void)t;
+        return false;
     }
     // Modes that stream a voltage read their pin's analog level.
     virtual bool readsAnalog() const { return false; }

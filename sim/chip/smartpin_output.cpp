@@ -74,6 +74,15 @@ public:
         plan(p, at);
     }
 
+    // The frequency mode's output up to half the add rate: bit 31 of Z.
+    bool train(const SmartPin &p, PinTrain &t) const override
+    {
+        if (m_duty || !p.running || p.y == 0 || p.y > 0x80000000u)
+            return false;
+        t = {m_t0, basePeriod(p.x), p.z, p.y, false};
+        return true;
+    }
+
 private:
     void output(SmartPin &p, Clock at) { p.setOut(m_duty ? m_carry : bool(p.z >> 31), at); }
 

@@ -70,6 +70,50 @@ TEST(Meters, SquareWaveGivesFrequencyDutyAndPulses)
     EXPECT_EQ(o.at("risingEdges").get<double>(), 50);
 }
 
+// A counter alone on an NCO's pin takes its output as a train and counts it
+// from the NCO's arithmetic; with a logic probe beside it every edge is
+// worked out. Both count the same, read in the middle, across a new Y, a new
+// base period and a reset, and with the output inverted (mode bit 14).
+TEST(Meters, FrequencyCounterOnAnNcoCountsAsEdgeByEdge)
+{
+    struct Row {
+        const char *name;
+        std::uint32_t mode, x, y, x2, y2;
+    };
+    const Row rows[] = {
+        {"odd Y", 0x4C, 7, 0x12345679, 7, 0x0FEDCBA9},
+        {"half the add rate", 0x4C, 1, 0x80000000, 3, 0x80000000},
+        {"inverted", 0x404C, 2, 0x2AAAAAAB, 5, 0x01000001},
+        {"to a stop", 0x4C, 1, 0x11111111, 1, 0},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.name);
+        std::string seen[2][2];
+        for (int probed = 0; probed < 2; ++probed) {
+            Board b;
+            auto counter = b.attach<FrequencyCounter>(6);
+            if (probed)
+                b.attach<LogicProbe>(6);
+            b.pins.wrpin(6, r.mode, 100);
+            b.pins.wxpin(6, r.x, 100);
+            b.pins.wypin(6, r.y, 100);
+            b.set(6, true, false, 110);
+            b.pins.advance(20000);
+            seen[probed][0] = counter->observations().dump();
+            b.pins.wypin(6, r.y2, 20003);
+            b.pins.wxpin(6, r.x2, 30001);
+            b.pins.advance(60000);
+            b.set(6, false, false, 60000);
+            b.set(6, true, false, 61000); // starts again from the Z the reset kept
+            b.pins.advance(70000);
+            seen[probed][1] = counter->observations().dump();
+        }
+        EXPECT_NE(seen[0][0].find("risingEdges"), std::string::npos);
+        EXPECT_EQ(seen[0][0], seen[1][0]);
+        EXPECT_EQ(seen[0][1], seen[1][1]);
+    }
+}
+
 TEST(Meters, PulseMeterListsServoMoves)
 {
     Board b;
