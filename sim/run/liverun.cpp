@@ -133,17 +133,18 @@ std::unique_ptr<LiveRun::Session> LiveRun::makeSession(std::string *error) const
     s->board.attach(s->chip->pins());
     // The USB device goes where `kivo-cli simulate --usb-device` plugs it,
     // and shows on the object's card.
-    for (auto &w : s->board.objects())
-        if (m_startUsb.any() && w.object->m_nKind == kUsbKbm) {
-            auto device = MakeUsbDevice(m_startUsb, FindKindBoard(kUsbKbm)->usbDmPin(*w.object), error);
-            if (!device)
-                return nullptr;
-            s->usb = std::dynamic_pointer_cast<UsbDevice>(device);
-            s->usbObject = w.object->m_strName;
-            s->chip->pins().attach(device);
-            w.device = std::move(device);
-            break;
-        }
+    if (m_doc && m_startUsb.any()) {
+        const CCodeObject *object = nullptr;
+        auto device = PlugUsbDevice(*m_doc, m_startUsb, s->chip->pins(), &object, error);
+        if (object && !device)
+            return nullptr;
+        for (auto &w : s->board.objects())
+            if (device && w.object == object) {
+                s->usb = std::dynamic_pointer_cast<UsbDevice>(device);
+                s->usbObject = object->m_strName;
+                w.device = std::move(device);
+            }
+    }
     s->console = std::make_unique<Console>(*s->chip);
     Session *raw = s.get();
     s->console->setOutput([raw](std::uint8_t b, Clock) { raw->printed.push_back(char(b)); });

@@ -194,6 +194,23 @@ BinaryState CheckProjectBinary(const CKivoDoc &doc, std::string *path, std::stri
     return BinaryState::Ready;
 }
 
+std::shared_ptr<Instrument> PlugUsbDevice(const CKivoDoc &doc, const UsbRunOptions &usb, Pins &pins,
+                                          const CCodeObject **object, std::string *error)
+{
+    *object = nullptr;
+    for (const auto &o : doc.m_objList)
+        if (o->m_nKind == kUsbKbm) {
+            *object = o.get();
+            break;
+        }
+    if (!*object)
+        return nullptr;
+    auto device = MakeUsbDevice(usb, FindKindBoard(kUsbKbm)->usbDmPin(**object), error);
+    if (device)
+        pins.attach(device);
+    return device;
+}
+
 std::string FindProjectBinary(const CKivoDoc &doc, std::string *error)
 {
     std::string path;
@@ -299,19 +316,15 @@ int RunProject(const CKivoDoc &doc, const ProjectRunOptions &options, std::ostre
     std::shared_ptr<Instrument> usb;
     if (options.usb.any()) {
         const CCodeObject *u = nullptr;
-        for (const auto &o : doc.m_objList)
-            if (!u && o->m_nKind == kUsbKbm)
-                u = o.get();
+        usb = PlugUsbDevice(doc, options.usb, chip.pins(), &u, &error);
         if (!u) {
             err << "Error: --usb-*: the project has no USB object\n";
             return 1;
         }
-        usb = MakeUsbDevice(options.usb, FindKindBoard(kUsbKbm)->usbDmPin(*u), &error);
         if (!usb) {
             err << "kivo-cli: " << error << "\n";
             return 2;
         }
-        chip.pins().attach(usb);
     }
 
     std::shared_ptr<WavRecorder> wav;
@@ -436,17 +449,11 @@ int ProjectSession::open(const CKivoDoc &doc, const std::vector<std::string> &se
     m_board.attach(m_chip->pins());
     if (usb.any()) {
         const CCodeObject *u = nullptr;
-        for (const auto &o : doc.m_objList)
-            if (!u && o->m_nKind == kUsbKbm)
-                u = o.get();
-        if (!u) {
+        m_usb = PlugUsbDevice(doc, usb, m_chip->pins(), &u, error);
+        if (!u)
             *error = "the project has no USB object to plug a USB device into";
-            return 2;
-        }
-        m_usb = MakeUsbDevice(usb, FindKindBoard(kUsbKbm)->usbDmPin(*u), error);
         if (!m_usb)
             return 2;
-        m_chip->pins().attach(m_usb);
     }
     m_port = std::make_unique<Port>(*m_chip);
     m_port->console.setOutput([this](std::uint8_t b, Clock) { m_console.push_back(char(b)); });

@@ -128,6 +128,12 @@ private:
     int m_status = 0;
 };
 
+// The device `usb` names on the port of the project's first USB object (one
+// port, no hub), attached to `pins`. Null when the project has no USB object
+// (`*object` null) or the device cannot be made (`error` says why).
+std::shared_ptr<Instrument> PlugUsbDevice(const CKivoDoc &doc, const UsbRunOptions &usb, Pins &pins,
+                                          const CCodeObject **object, std::string *error);
+
 // What stands between the project and its compiled program: nothing
 // (Ready), no generated code, no program, or a program older than the
 // generated files. All but Ready are mended by Generate and Compile.
