@@ -777,32 +777,29 @@ public:
         return l;
     }
 
-    // A cog DAC pin's wire solved for all 256 levels against the devices'
-    // load it was solved with, so that a pixel run does not solve the same
-    // wire again for every change. Filled by wireVolts itself: the same
-    // volts to the last bit.
-    struct DacWire {
-        Load ext{-1, 0, 0}; // no load matches before the first fill
-        std::uint32_t kind = 0;
-        std::array<double, 256> volts{};
-    };
-    std::array<std::unique_ptr<DacWire>, 64> m_dacWires;
+    // A cog DAC pin's wire solved for all 256 levels, so that a pixel run
+    // does not solve the same wire again for every change. Solved by
+    // wireVolts itself (the same volts to the last bit) and again after the
+    // pin's mode (its DAC) or the devices' load on it changes.
+    std::array<std::unique_ptr<std::array<double, 256>>, 64> m_dacWires;
+    std::uint64_t m_dacSolved = 0; // pins whose table holds
+    void unsolve(int pin) { m_dacSolved &= ~bit(pin); }
     // Only for a pin whose pad drives and that has no smart mode (nothing
     // but the DAC and the devices on the wire).
     double cogDacVolts(int pin, std::uint32_t level)
     {
-        std::unique_ptr<DacWire> &w = m_dacWires[std::size_t(pin)];
+        if (!(m_dacSolved >> pin & 1)) [[unlikely]]
+            solveDacWire(pin);
+        return (*m_dacWires[std::size_t(pin)])[level];
+    }
+    void solveDacWire(int pin)
+    {
+        auto &w = m_dacWires[std::size_t(pin)];
         if (!w)
-            w = std::make_unique<DacWire>();
-        const Load &e = m_extLoad[std::size_t(pin)];
-        const std::uint32_t kind = pinmode::low(m_sp[pin].mode) >> 8 & 3;
-        if (w->kind != kind || w->ext.g != e.g || w->ext.gv != e.gv || w->ext.amps != e.amps) {
-            w->kind = kind;
-            w->ext = e;
-            for (std::uint32_t l = 0; l < 256; ++l)
-                w->volts[l] = wireVolts(pin, cogDacLoad(pin, l));
-        }
-        return w->volts[level];
+            w = std::make_unique<std::array<double, 256>>();
+        for (std::uint32_t l = 0; l < 256; ++l)
+            (*w)[l] = wireVolts(pin, cogDacLoad(pin, l));
+        m_dacSolved |= bit(pin);
     }
 
     // The wire's voltage with the chip's drive `c` and the devices' loads.
@@ -884,6 +881,7 @@ public:
             }
         }
         m_extLoad[pin] = l;
+        unsolve(pin);
     }
 
     // ---- smart pins ----
@@ -1232,6 +1230,7 @@ static void applyWrpin(PinEngine &e, int pin, std::uint32_t mode)
     bool sameKind =
         sp.impl && pinmode::smart(oldMode) == s && (s > 3 || pinmode::dacMode(oldMode) == pinmode::dacMode(mode));
     sp.mode = mode;
+    e.unsolve(pin);
     e.ack(sp);
     if (!sameKind) {
         sp.impl.reset();
