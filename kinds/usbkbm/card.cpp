@@ -19,6 +19,10 @@ namespace {
 // The choices of --usb-device, and none.
 constexpr const char *kDevices[] = {"none", "keyboard", "mouse", "mouse-fs"};
 
+// In place of the plain readings: where the person's input goes.
+constexpr const char *kInputHint = "Keys go to the keyboard while the monitor or the console has the focus; "
+                                   "the mouse follows the pointer over the monitor.";
+
 QString KeysText(const Json &report)
 {
     if (!report.is_array() || report.size() < 8)
@@ -83,8 +87,7 @@ public:
         m_state = AddValue();
         m_state->setObjectName("state");
         m_state->setWordWrap(true);
-        SetLabel(Readings(), "Keys go to the keyboard while the monitor or the console has the focus; "
-                             "the mouse follows the pointer over the monitor.");
+        SetLabel(Readings(), kInputHint);
         connect(m_plug, &QCheckBox::toggled, this, [this](bool in) {
             if (Run())
                 Run()->usbPlug(in);
@@ -103,9 +106,8 @@ public:
     }
     void Show(const sim::LiveRun::Snapshot &snapshot, const Json &device) override
     {
-        const QString readings = Readings()->text();
         CBoardCard::Show(snapshot, device);
-        SetLabel(Readings(), readings);
+        SetLabel(Readings(), kInputHint);
         SetLabel(m_state, StateText(device));
     }
 

@@ -31,7 +31,6 @@ void FrequencyCounter::Tally::edge(bool now, Clock at)
         return;
     level = now;
     if (!now) {
-        lastFall = at;
         if (rises > 0)
             pendingHigh = at - lastRise;
         return;
@@ -67,7 +66,6 @@ void FrequencyCounter::Tally::train(const PinTrain &t, Clock from, Clock to)
         high += Clock(t.edgeSum(rise + 1, count - 1) - t.edgeSum(rise, count - 1));
         rises += count - 1;
         lastRise = t.edge(lastRiseN);
-        lastFall = t.edge(lastRiseN - 1);
     }
     if (lastRiseN < last)
         edge(false, t.edge(last));

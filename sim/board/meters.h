@@ -35,7 +35,7 @@ private:
     struct Tally {
         bool level = false;
         std::uint64_t rises = 0;
-        Clock firstRise = 0, lastRise = 0, lastFall = 0;
+        Clock firstRise = 0, lastRise = 0;
         Clock high = 0; // high clocks of the completed periods
         Clock pendingHigh = 0;
         void edge(bool level, Clock at);

@@ -23,6 +23,15 @@ const std::vector<std::uint8_t> kMouseReportDescriptor = {
 
 constexpr double kResetSeconds = 2.5e-6; // SE0 this long is a bus reset
 
+// A boot keyboard's report: the modifiers, a reserved byte and up to six usages.
+std::vector<std::uint8_t> KeyReport(std::uint8_t modifiers, const std::vector<std::uint8_t> &usages)
+{
+    std::vector<std::uint8_t> report = {modifiers, 0, 0, 0, 0, 0, 0, 0};
+    for (std::size_t i = 0; i < usages.size() && i < 6; ++i)
+        report[2 + i] = usages[i];
+    return report;
+}
+
 } // namespace
 
 UsbDevice::UsbDevice(Kind kind, int dmPin) : m_kind(kind), m_dm(dmPin & 62)
@@ -100,10 +109,7 @@ bool UsbDevice::typeText(const std::string &text, double hold, double gap, std::
 
 void UsbDevice::pressKeys(std::uint8_t modifiers, const std::vector<std::uint8_t> &usages, double hold, double gap)
 {
-    std::vector<std::uint8_t> press = {modifiers, 0, 0, 0, 0, 0, 0, 0};
-    for (std::size_t i = 0; i < usages.size() && i < 6; ++i)
-        press[2 + i] = usages[i];
-    m_script.push_back({m_script.empty() ? 0.1 : gap, press});
+    m_script.push_back({m_script.empty() ? 0.1 : gap, KeyReport(modifiers, usages)});
     m_script.push_back({hold, {0, 0, 0, 0, 0, 0, 0, 0}});
 }
 
@@ -128,10 +134,7 @@ bool UsbDevice::holdKeys(std::uint8_t modifiers, const std::vector<std::uint8_t>
 {
     if (m_kind != Kind::Keyboard || !m_plugged || !m_configuration)
         return false;
-    std::vector<std::uint8_t> report = {modifiers, 0, 0, 0, 0, 0, 0, 0};
-    for (std::size_t i = 0; i < usages.size() && i < 6; ++i)
-        report[2 + i] = usages[i];
-    m_queue.push_back(std::move(report));
+    m_queue.push_back(KeyReport(modifiers, usages));
     return true;
 }
 

@@ -222,32 +222,19 @@ void LiveRun::change(std::string setting)
     m_changes.push_back(std::move(setting));
 }
 
-void LiveRun::usbPlug(bool in)
-{
-    UsbInput i;
-    i.plug = in ? 1 : 0;
-    std::lock_guard lock(m_mutex);
-    m_usbInput.push_back(std::move(i));
-}
+void LiveRun::usbPlug(bool in) { pushUsb({.plug = in ? 1 : 0}); }
 
 void LiveRun::usbKeys(std::uint8_t modifiers, std::vector<std::uint8_t> usages)
 {
-    UsbInput i;
-    i.keys = true;
-    i.modifiers = modifiers;
-    i.usages = std::move(usages);
-    std::lock_guard lock(m_mutex);
-    m_usbInput.push_back(std::move(i));
+    pushUsb({.modifiers = modifiers, .usages = std::move(usages), .keys = true});
 }
 
-void LiveRun::usbMouse(int dx, int dy, int buttons)
+void LiveRun::usbMouse(int dx, int dy, int buttons) { pushUsb({.dx = dx, .dy = dy, .buttons = buttons}); }
+
+void LiveRun::pushUsb(UsbInput input)
 {
-    UsbInput i;
-    i.dx = dx;
-    i.dy = dy;
-    i.buttons = buttons;
     std::lock_guard lock(m_mutex);
-    m_usbInput.push_back(std::move(i));
+    m_usbInput.push_back(std::move(input));
 }
 
 // Between slices, with the lock released; without a device the input is

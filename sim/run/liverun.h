@@ -160,6 +160,7 @@ private:
     };
     UsbRunOptions m_startUsb;
     std::vector<UsbInput> m_usbInput;
+    void pushUsb(UsbInput input);
     void applyUsb(Session &s);
     // The monitor's frames (under m_mutex).
     void takeFrame(Session &s);

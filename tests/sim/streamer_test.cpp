@@ -580,18 +580,26 @@ TEST_F(StreamerFixture, LongAdvancesMatchAClockByClockModel)
         fifo.rdfast(0, 0x2000, at);
         st.setFrequency(c.freq, at + 20);
         st.command(StreamerCmd::Init, c.d | X_DACS_3_2_1_0, c.s, false, 0, at + 30);
-        // The model: step k's X, and the clock of each rollover.
-        auto x = [&](int k) -> std::uint32_t {
+        // The model: the LUT long step k reads (-1 for the immediate colour),
+        // step k's X, and the clock of each rollover.
+        auto lutAddr = [&](int k) -> int {
             const std::uint32_t base = 15u << 5;
-            if (c.fifoBits == 8)
-                return lut[(base + hub.readByte(0x2000 + std::uint32_t(k))) & 0x1FF];
-            if (c.fifoBits == 1) {
+            std::uint32_t v;
+            if (c.fifoBits == 8) {
+                v = hub.readByte(0x2000 + std::uint32_t(k));
+            } else if (c.fifoBits == 1) {
                 const int pos = k % 32, shift = (pos & ~7) + (7 - (pos & 7));
-                return lut[(base + (hub.readLong(0x2000 + 4 * std::uint32_t(k / 32)) >> shift & 1)) & 0x1FF];
+                v = hub.readLong(0x2000 + 4 * std::uint32_t(k / 32)) >> shift & 1;
+            } else if (c.d >> 28 == 3) {
+                v = c.s >> (8 * std::min(k, 3)) & 0xFF;
+            } else {
+                return -1;
             }
-            if (c.d >> 28 == 3)
-                return lut[(base + (c.s >> (8 * std::min(k, 3)) & 0xFF)) & 0x1FF];
-            return c.s;
+            return int((base + v) & 0x1FF);
+        };
+        auto x = [&](int k) -> std::uint32_t {
+            const int addr = lutAddr(k);
+            return addr < 0 ? c.s : lut[std::size_t(addr)];
         };
         std::vector<std::pair<Clock, std::uint32_t>> want;
         std::uint32_t out = 0, phase = 0;
@@ -611,18 +619,9 @@ TEST_F(StreamerFixture, LongAdvancesMatchAClockByClockModel)
             ++k;
         }
         // The steps that read LUT $1FF.
-        for (int k = 0; k < c.steps; ++k) {
-            std::uint32_t addr = 0;
-            if (c.fifoBits == 8)
-                addr = 0x1E0 + hub.readByte(0x2000 + std::uint32_t(k));
-            else if (c.fifoBits == 1)
-                addr =
-                    0x1E0 + (hub.readLong(0x2000 + 4 * std::uint32_t(k / 32)) >> ((k % 32 & ~7) + (7 - (k % 8))) & 1);
-            else if (c.d >> 28 == 3)
-                addr = 0x1E0 + (c.s >> (8 * std::min(k, 3)) & 0xFF);
-            if ((addr & 0x1FF) == 0x1FF)
+        for (int k = 0; k < c.steps; ++k)
+            if (lutAddr(k) == 0x1FF)
                 lutEnds.push_back(k == 0 ? at + 31 : rolls[std::size_t(k - 1)]);
-        }
         // Midway: the events so far.
         const Clock mid = rolls[rolls.size() / 2] + 2;
         st.advance(mid);
