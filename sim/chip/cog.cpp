@@ -62,6 +62,15 @@ bool waitsForOthers(Op op, std::uint32_t instr)
 // The executor's handlers by op: in hub exec the FIFO ops fault instead.
 using HandlerTable = std::array<bool (Cog::*)(std::uint32_t), std::size_t(Op::Count)>;
 
+// The fast path runs the cog-exec handlers in hub exec too, so no plain op
+// may be one that hub exec refuses.
+static_assert([] {
+    for (std::size_t i = 0; i < std::size_t(Op::Count); ++i)
+        if (kPlainOps[i] && kFifoInUseInHubExec[i])
+            return false;
+    return true;
+}());
+
 } // namespace
 
 Cog::Cog(Chip &chip, Hub &hub, Pins &pins, Cordic &cordic, int id)
@@ -691,7 +700,7 @@ bool Cog::run(Clock until, Clock sharedUntil)
     m_sharedUntil = sharedUntil;
     m_hub.setDebugWriter(m_debug.isr);
     while (m_running && m_time < until) {
-        if (m_pc < 0x400 && quiet()) {
+        if (quiet()) {
             const Step s = runPlain(until);
             if (s == Step::Fault)
                 return false;
@@ -746,28 +755,63 @@ void Cog::predecode(Decoded &d, std::uint32_t instr)
     d.fast = fastHandler(d.op);
 }
 
+Cog::HubDecoded &Cog::hubDecoded(std::uint32_t pc, std::uint32_t instr)
+{
+    HubDecoded &h = m_hubDecoded[(pc >> 2) & 4095];
+    if (h.addr != pc || h.raw != instr) [[unlikely]] {
+        h.addr = pc;
+        h.raw = instr;
+        h.op = decode(instr);
+        // As for cog exec; no plain op is one hub exec refuses (the FIFO's).
+        h.plain = kPlainOps[std::size_t(h.op)] && (instr >> 28 != 0 || h.op == Op::NOP);
+        h.waitsForOthers = waitsForOthers(h.op, instr);
+        h.fast = fastHandler(h.op);
+    }
+    return h;
+}
+
 Cog::Step Cog::runPlain(Clock until)
 {
     // What step() does for a plain op when quiet() holds; plain ops leave
-    // quiet() true, so it is not looked at again. The PC stays in cog/LUT
-    // RAM but for a branch, looked at below.
+    // quiet() true, so it is not looked at again.
     while (m_time < until) {
         const std::uint32_t pc = m_pc;
-        const std::uint32_t instr = pc < 0x200 ? m_reg[pc] : m_lut[pc - 0x200];
-        Decoded &d = m_decoded[pc];
-        if (d.raw != instr) [[unlikely]]
-            predecode(d, instr);
+        std::uint32_t instr;
+        Op op;
+        bool waits, plain;
+        FastHandler fast;
+        if (pc < 0x400) [[likely]] {
+            instr = pc < 0x200 ? m_reg[pc] : m_lut[pc - 0x200];
+            Decoded &d = m_decoded[pc];
+            if (d.raw != instr) [[unlikely]]
+                predecode(d, instr);
+            op = d.op;
+            waits = d.waitsForOthers;
+            plain = d.plain;
+            fast = d.fast;
+            m_nextPc = (pc + 1) & 0x3FF;
+        } else {
+            instr = m_hub.readLong(pc);
+            const HubDecoded &h = hubDecoded(pc, instr);
+            op = h.op;
+            waits = h.waitsForOthers;
+            plain = h.plain;
+            fast = h.fast;
+            m_nextPc = (pc + 4) & 0xFFFFF;
+        }
         // step() yields here too (quiet: no interrupt or debug entry first).
-        if (m_time >= m_sharedUntil && (d.waitsForOthers || (d.op == Op::RDLUT && m_lutShare)))
+        if (m_time >= m_sharedUntil && (waits || (op == Op::RDLUT && m_lutShare)))
             return Step::Yield;
-        if (!d.plain)
+        if (!plain)
             return Step::Done;
-        m_nextPc = (pc + 1) & 0x3FF;
         m_branched = false;
+        const bool hubExec = pc >= 0x400;
+        if (hubExec)
+            hubFetchConsume(m_time); // run or cancelled, it takes its long from the FIFO
         const unsigned cond = instr >> 28;
         if (cond == 0 || condMet(cond, m_c, m_z)) { // condition 0 here: NOP
-            m_cost = kCogClocks[std::size_t(d.op)];
-            if (!d.fast(*this, instr)) [[unlikely]]
+            m_cost = hubExec ? kHubClocks[std::size_t(op)] : kCogClocks[std::size_t(op)];
+            if (!fast(*this, instr)) [[unlikely]]
                 return Step::Fault;
             ++m_executed;
             m_time += Clock(m_cost);
@@ -775,10 +819,8 @@ Cog::Step Cog::runPlain(Clock until)
             m_time += kCancelledClocks;
         }
         m_pc = m_nextPc;
-        if (m_branched && m_pc >= 0x400) {
+        if (m_branched && m_pc >= 0x400)
             hubFetchReload(m_pc, m_time);
-            return Step::Done;
-        }
     }
     return Step::Done;
 }
@@ -900,13 +942,7 @@ Cog::Step Cog::step()
         m_nextPc = (pc + 1) & 0x3FF;
     } else {
         instr = m_hub.readLong(pc);
-        HubDecoded &h = m_hubDecoded[(pc >> 2) & 4095];
-        if (h.addr != pc || h.raw != instr) [[unlikely]] {
-            h.addr = pc;
-            h.raw = instr;
-            h.op = decode(instr);
-            h.waitsForOthers = waitsForOthers(h.op, instr);
-        }
+        const HubDecoded &h = hubDecoded(pc, instr);
         op = h.op;
         waits = h.waitsForOthers || (op == Op::RDLUT && m_lutShare);
         m_nextPc = (pc + 4) & 0xFFFFF;

@@ -130,8 +130,9 @@ private:
                !m_repActive && !m_waiting && !m_shield && !m_augsValid && !m_augdValid && !m_scaValid && !m_qFresh &&
                !m_qDirect && m_altR == -1;
     }
-    // The fast path: plain ops in cog/LUT exec while quiet() holds, up to the
-    // first instruction step() has to take (Done), or one it would yield at.
+    // The fast path: plain ops in cog/LUT exec and in hub exec while quiet()
+    // holds, up to the first instruction step() has to take (Done), or one it
+    // would yield at.
     Step runPlain(Clock until);
     void wake(Clock at);
     void trace(std::uint32_t pc, std::uint32_t instr, bool executed);
@@ -277,12 +278,18 @@ private:
     std::array<std::uint32_t, 512> m_lut{};
     std::array<Decoded, 1024> m_decoded{};
 
+    // Hub exec's decode cache, keyed on the address and the raw long: the
+    // long is read from hub RAM for every instruction, so code that changes
+    // while it runs decodes afresh.
     struct HubDecoded {
         std::uint32_t addr = 0xFFFFFFFFu;
         std::uint32_t raw = 0;
         Op op = Op::Invalid;
+        bool plain = false;
         bool waitsForOthers = true;
+        FastHandler fast = nullptr;
     };
+    HubDecoded &hubDecoded(std::uint32_t pc, std::uint32_t instr);
     std::array<HubDecoded, 4096> m_hubDecoded{};
 
     bool m_running = false;
