@@ -266,13 +266,6 @@ std::uint32_t Cog::pop()
 
 std::uint32_t Cog::callWord() const { return (m_c ? 0x80000000u : 0) | (m_z ? 0x40000000u : 0) | (m_nextPc & 0xFFFFF); }
 
-int Cog::hubBranchWait(std::uint32_t target) const
-{
-    // The FIFO refills from the target's hub slot; a target off a long
-    // boundary takes one clock more.
-    return Hub::slotWait(m_id, target, m_time) + ((target & 3) ? 1 : 0);
-}
-
 // ---- hub exec's FIFO ----
 //
 // The FIFO has cogs + 11 = 19 stages. In hub exec it loads whenever fewer
@@ -285,7 +278,6 @@ int Cog::hubBranchWait(std::uint32_t target) const
 // issues 9 clocks into that load, so that the slowest RDLONG/WRLONG right
 // after a branch meets the documents' 26 and 20.
 namespace {
-constexpr int kFifoStages = 19, kFifoRefillBelow = 15;
 constexpr Clock kReloadLead = 9;
 } // namespace
 
@@ -297,10 +289,8 @@ void Cog::hubFetchReload(std::uint32_t target, Clock firstIssue)
     m_hubFetch.busyTo = m_hubFetch.busyFrom + kFifoStages;
 }
 
-void Cog::hubFetchConsume(Clock at)
+void Cog::hubFetchRefill(Clock at)
 {
-    if (--m_hubFetch.level >= kFifoRefillBelow || at < m_hubFetch.busyTo)
-        return;
     const int n = kFifoStages - m_hubFetch.level;
     m_hubFetch.busyFrom = at + Clock(Hub::slotWait(m_id, m_hubFetch.next, at));
     m_hubFetch.busyTo = m_hubFetch.busyFrom + Clock(n);
@@ -329,22 +319,6 @@ int Cog::hubBlockWait(std::uint32_t addr, std::uint32_t n, Clock at) const
             ++t;
     }
     return int(t - at);
-}
-
-int Cog::branchCost(std::uint32_t target, Op op) const
-{
-    if (target < 0x400)
-        return kCogTakenClocks[std::size_t(op)];
-    return kHubTakenClocks[std::size_t(op)] + hubBranchWait(target);
-}
-
-void Cog::branch(std::uint32_t target, Op op)
-{
-    target &= 0xFFFFF;
-    m_nextPc = target;
-    m_branched = true;
-    m_cost = branchCost(target, op);
-    m_repActive = false;
 }
 
 void Cog::retTo(std::uint32_t word, bool wc, bool wz, Op op)
@@ -755,32 +729,50 @@ void Cog::predecode(Decoded &d, std::uint32_t instr)
     d.fast = fastHandler(d.op);
 }
 
-Cog::HubDecoded &Cog::hubDecoded(std::uint32_t pc, std::uint32_t instr)
+void Cog::hubPredecode(HubDecoded &h, std::uint32_t pc, std::uint32_t instr)
+{
+    h.addr = pc;
+    h.raw = instr;
+    h.op = decode(instr);
+    // As for cog exec; no plain op is one hub exec refuses (the FIFO's).
+    h.plain = kPlainOps[std::size_t(h.op)] && (instr >> 28 != 0 || h.op == Op::NOP);
+    h.waitsForOthers = waitsForOthers(h.op, instr);
+    h.fast = fastHandler(h.op);
+}
+
+inline Cog::HubDecoded &Cog::hubDecoded(std::uint32_t pc, std::uint32_t instr)
 {
     HubDecoded &h = m_hubDecoded[(pc >> 2) & 4095];
-    if (h.addr != pc || h.raw != instr) [[unlikely]] {
-        h.addr = pc;
-        h.raw = instr;
-        h.op = decode(instr);
-        // As for cog exec; no plain op is one hub exec refuses (the FIFO's).
-        h.plain = kPlainOps[std::size_t(h.op)] && (instr >> 28 != 0 || h.op == Op::NOP);
-        h.waitsForOthers = waitsForOthers(h.op, instr);
-        h.fast = fastHandler(h.op);
-    }
+    if (h.addr != pc || h.raw != instr) [[unlikely]]
+        hubPredecode(h, pc, instr);
     return h;
 }
 
 Cog::Step Cog::runPlain(Clock until)
 {
+    // A branch between cog/LUT and hub RAM goes on in the other mode's loop.
+    for (;;) {
+        const bool hubExec = m_pc >= 0x400;
+        const Step s = hubExec ? runPlainIn<true>(until) : runPlainIn<false>(until);
+        if (s != Step::Done || m_time >= until || (m_pc >= 0x400) == hubExec)
+            return s;
+    }
+}
+
+template <bool HubExec> Cog::Step Cog::runPlainIn(Clock until)
+{
     // What step() does for a plain op when quiet() holds; plain ops leave
-    // quiet() true, so it is not looked at again.
+    // quiet() true, so it is not looked at again. Counted locally: the
+    // count is only read between batches.
+    std::uint64_t executed = 0;
+    Step result = Step::Done;
     while (m_time < until) {
         const std::uint32_t pc = m_pc;
         std::uint32_t instr;
         Op op;
         bool waits, plain;
         FastHandler fast;
-        if (pc < 0x400) [[likely]] {
+        if constexpr (!HubExec) {
             instr = pc < 0x200 ? m_reg[pc] : m_lut[pc - 0x200];
             Decoded &d = m_decoded[pc];
             if (d.raw != instr) [[unlikely]]
@@ -800,29 +792,38 @@ Cog::Step Cog::runPlain(Clock until)
             m_nextPc = (pc + 4) & 0xFFFFF;
         }
         // step() yields here too (quiet: no interrupt or debug entry first).
-        if (m_time >= m_sharedUntil && (waits || (op == Op::RDLUT && m_lutShare)))
-            return Step::Yield;
+        if (m_time >= m_sharedUntil && (waits || (op == Op::RDLUT && m_lutShare))) {
+            result = Step::Yield;
+            break;
+        }
         if (!plain)
-            return Step::Done;
+            break;
         m_branched = false;
-        const bool hubExec = pc >= 0x400;
-        if (hubExec)
+        if constexpr (HubExec)
             hubFetchConsume(m_time); // run or cancelled, it takes its long from the FIFO
         const unsigned cond = instr >> 28;
         if (cond == 0 || condMet(cond, m_c, m_z)) { // condition 0 here: NOP
-            m_cost = hubExec ? kHubClocks[std::size_t(op)] : kCogClocks[std::size_t(op)];
-            if (!fast(*this, instr)) [[unlikely]]
-                return Step::Fault;
-            ++m_executed;
+            m_cost = HubExec ? kHubClocks[std::size_t(op)] : kCogClocks[std::size_t(op)];
+            if (!fast(*this, instr)) [[unlikely]] {
+                result = Step::Fault;
+                break;
+            }
+            ++executed;
             m_time += Clock(m_cost);
         } else {
             m_time += kCancelledClocks;
         }
         m_pc = m_nextPc;
-        if (m_branched && m_pc >= 0x400)
-            hubFetchReload(m_pc, m_time);
+        // Sequential hub exec can run on into cog RAM past $FFFFF.
+        if (m_branched || (HubExec && m_pc < 0x400)) [[unlikely]] {
+            if (m_branched && m_pc >= 0x400)
+                hubFetchReload(m_pc, m_time);
+            if ((m_pc >= 0x400) != HubExec)
+                break;
+        }
     }
-    return Step::Done;
+    m_executed += executed;
+    return result;
 }
 
 // SKIP/SKIPF: the instruction is skipped when the pattern's LSB is set.

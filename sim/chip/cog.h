@@ -134,6 +134,7 @@ private:
     // holds, up to the first instruction step() has to take (Done), or one it
     // would yield at.
     Step runPlain(Clock until);
+    template <bool HubExec> [[gnu::noinline]] Step runPlainIn(Clock until);
     void wake(Clock at);
     void trace(std::uint32_t pc, std::uint32_t instr, bool executed);
     void xbyte();
@@ -243,7 +244,15 @@ private:
     int hubBranchWait(std::uint32_t target) const;
     // Hub exec: the FIFO fetching instructions (see hubFetch* in cog.cpp).
     void hubFetchReload(std::uint32_t target, Clock firstIssue);
-    void hubFetchConsume(Clock at);
+    // An instruction takes a long from the FIFO; below the refill level,
+    // once the last burst is over, it loads the rest.
+    void hubFetchConsume(Clock at)
+    {
+        if (--m_hubFetch.level < kFifoRefillBelow && at >= m_hubFetch.busyTo) [[unlikely]]
+            hubFetchRefill(at);
+    }
+    void hubFetchRefill(Clock at);
+    static constexpr int kFifoStages = 19, kFifoRefillBelow = 15;
     // Clocks from `at` until the cog's hub window reaches the slice of
     // `addr` on a clock the FIFO leaves free (in hub exec it takes priority).
     int hubWindowWait(std::uint32_t addr, Clock at) const;
@@ -290,6 +299,7 @@ private:
         FastHandler fast = nullptr;
     };
     HubDecoded &hubDecoded(std::uint32_t pc, std::uint32_t instr);
+    void hubPredecode(HubDecoded &h, std::uint32_t pc, std::uint32_t instr);
     std::array<HubDecoded, 4096> m_hubDecoded{};
 
     bool m_running = false;
