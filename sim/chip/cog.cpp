@@ -675,7 +675,9 @@ bool Cog::run(Clock until, Clock sharedUntil)
     m_hub.setDebugWriter(m_debug.isr);
     while (m_running && m_time < until) {
         if (quiet()) {
-            const Step s = runPlain(until);
+            // A branch to the other mode leaves the loop; step() runs the
+            // first instruction there.
+            const Step s = m_pc < 0x400 ? runPlain<false>(until) : runPlain<true>(until);
             if (s == Step::Fault)
                 return false;
             if (s == Step::Yield || m_time >= until)
@@ -748,18 +750,7 @@ inline Cog::HubDecoded &Cog::hubDecoded(std::uint32_t pc, std::uint32_t instr)
     return h;
 }
 
-Cog::Step Cog::runPlain(Clock until)
-{
-    // A branch between cog/LUT and hub RAM goes on in the other mode's loop.
-    for (;;) {
-        const bool hubExec = m_pc >= 0x400;
-        const Step s = hubExec ? runPlainIn<true>(until) : runPlainIn<false>(until);
-        if (s != Step::Done || m_time >= until || (m_pc >= 0x400) == hubExec)
-            return s;
-    }
-}
-
-template <bool HubExec> Cog::Step Cog::runPlainIn(Clock until)
+template <bool HubExec> Cog::Step Cog::runPlain(Clock until)
 {
     // What step() does for a plain op when quiet() holds; plain ops leave
     // quiet() true, so it is not looked at again. Counted locally: the

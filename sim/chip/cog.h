@@ -133,8 +133,7 @@ private:
     // The fast path: plain ops in cog/LUT exec and in hub exec while quiet()
     // holds, up to the first instruction step() has to take (Done), or one it
     // would yield at.
-    Step runPlain(Clock until);
-    template <bool HubExec> [[gnu::noinline]] Step runPlainIn(Clock until);
+    template <bool HubExec> Step runPlain(Clock until);
     void wake(Clock at);
     void trace(std::uint32_t pc, std::uint32_t instr, bool executed);
     void xbyte();
