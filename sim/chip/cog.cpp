@@ -230,8 +230,6 @@ void Cog::outputsChanged(Clock at, Clock padAt)
     m_pins.setCogOutputs(m_id, m_dirOut[0], m_dirOut[1] | m_streamer->pinOutputs(), at, padAt);
 }
 
-std::uint32_t Cog::lutRead(std::uint32_t a) { return m_lut[a & 0x1FF]; }
-
 void Cog::lutWrite(std::uint32_t a, std::uint32_t v)
 {
     a &= 0x1FF;
@@ -296,15 +294,6 @@ void Cog::hubFetchRefill(Clock at)
     m_hubFetch.busyTo = m_hubFetch.busyFrom + Clock(n);
     m_hubFetch.next += 4 * std::uint32_t(n);
     m_hubFetch.level = kFifoStages;
-}
-
-int Cog::hubWindowWait(std::uint32_t addr, Clock at) const
-{
-    Clock t = at + Clock(Hub::slotWait(m_id, addr, at));
-    if (m_pc >= 0x400)
-        while (t >= m_hubFetch.busyFrom && t < m_hubFetch.busyTo)
-            t += 8;
-    return int(t - at);
 }
 
 int Cog::hubBlockWait(std::uint32_t addr, std::uint32_t n, Clock at) const

@@ -230,7 +230,7 @@ private:
     std::uint32_t readIn(std::uint32_t a);
     void outputsChanged(Clock at) { outputsChanged(at, at); }
     void outputsChanged(Clock at, Clock padAt);
-    std::uint32_t lutRead(std::uint32_t a);
+    std::uint32_t lutRead(std::uint32_t a) const { return m_lut[a & 0x1FF]; }
     void lutWrite(std::uint32_t a, std::uint32_t v);
 
     void push(std::uint32_t v);

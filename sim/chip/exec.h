@@ -133,6 +133,16 @@ inline void Cog::branch(std::uint32_t target, Op op)
     m_repActive = false;
 }
 
+// So is every hub access.
+inline int Cog::hubWindowWait(std::uint32_t addr, Clock at) const
+{
+    Clock t = at + Clock(Hub::slotWait(m_id, addr, at));
+    if (m_pc >= 0x400)
+        while (t >= m_hubFetch.busyFrom && t < m_hubFetch.busyTo)
+            t += 8;
+    return int(t - at);
+}
+
 // #S: relative 9-bit instruction count; register: absolute.
 inline void Cog::jumpS(std::uint32_t instr, std::uint32_t s) { branch(immSBit(instr) ? relTarget9(s) : s); }
 
