@@ -16,7 +16,9 @@ std::vector<std::string> CodeIdentifiers(std::string_view text);
 // The names the generated program declares or uses of its own, whatever the
 // objects are called: found by generating every kind in each of its variants
 // under placeholder names, plus the file-scope names of the C headers that the
-// program includes.
+// program includes. Slow: the checks read `GeneratedNames()`, its result kept
+// in the tree (check/generatednames.inc).
+std::set<std::string> ComputeGeneratedNames();
 const std::set<std::string> &GeneratedNames();
 
 // The identifiers that the object's generated text makes from its name

@@ -105,9 +105,11 @@ std::optional<std::string> CGeneratedFolder::OtherOwner(const std::string &proje
 
 void CGeneratedFolder::SetOwner(const std::string &projectFile)
 {
-    if (MakeRecordFolder())
-        ReplaceWholeFile(m_services.files, JoinPath(Path(kRecordFolder), kOwnerRecord), projectFile.data(),
-                         projectFile.size());
+    // An unchanged owner is not written again: regenerating an unchanged
+    // project writes nothing at all.
+    const std::string path = JoinPath(Path(kRecordFolder), kOwnerRecord);
+    if (!Same(path, projectFile) && MakeRecordFolder())
+        ReplaceWholeFile(m_services.files, path, projectFile.data(), projectFile.size());
 }
 
 Result CGeneratedFolder::WriteScript(const std::string &name, const std::string &text, bool crlf, bool utf8)

@@ -77,6 +77,12 @@ void Fifo::putByte(std::uint8_t b, Clock at)
 
 std::uint32_t Fifo::streamRead(Size size, Clock at)
 {
+    if (size == Size::Long && m_left > 4) { // the streamer's usual read: a long, no block wrap within it
+        const std::uint32_t v = m_hub.readLong(m_addr);
+        m_addr = (m_addr + 4) & kHubAddressMask;
+        m_left -= 4;
+        return v;
+    }
     int bits = 0;
     return take(size, at, &bits);
 }

@@ -11,6 +11,7 @@
 #include <bit>
 #include <cmath>
 #include <functional>
+#include <memory>
 
 namespace kivo::sim {
 
@@ -295,10 +296,14 @@ public:
             return;
         if (to < m_now)
             to = m_now;
-        if (!m_dirty && m_due > to) {
+        if (!m_dirty && m_due > to) { // nothing due: only the clock moves
             m_now = m_ranTo = to;
             return;
         }
+        runEvents(to);
+    }
+    void runEvents(Clock to)
+    {
         m_busy = true;
         Clock lastT = kNever;
         int rounds = 0;
@@ -756,15 +761,45 @@ public:
     // from the channel's byte.
     Load cogDacLoad(int pin) const
     {
-        Load l;
         if (!(m_padDir >> pin & 1))
-            return l;
+            return {};
         const std::uint32_t low = pinmode::low(m_sp[pin].mode);
-        const DacKind &k = kDacs[low >> 8 & 3];
-        const double v = k.peak * double(m_cogDacs[low & 7] >> (8 * (pin & 3)) & 0xFF) / 255.0;
+        return cogDacLoad(pin, m_cogDacs[low & 7] >> (8 * (pin & 3)) & 0xFF);
+    }
+    // The same for a given level, the pad driving.
+    Load cogDacLoad(int pin, std::uint32_t level) const
+    {
+        Load l;
+        const DacKind &k = kDacs[pinmode::low(m_sp[pin].mode) >> 8 & 3];
+        const double v = k.peak * double(level) / 255.0;
         l.g = 1.0 / k.ohms;
         l.gv = v * l.g;
         return l;
+    }
+
+    // A cog DAC pin's wire solved for all 256 levels, so that a pixel run
+    // does not solve the same wire again for every change. Solved by
+    // wireVolts itself (the same volts to the last bit) and again after the
+    // pin's mode (its DAC) or the devices' load on it changes.
+    std::array<std::unique_ptr<std::array<double, 256>>, 64> m_dacWires;
+    std::uint64_t m_dacSolved = 0; // pins whose table holds
+    void unsolve(int pin) { m_dacSolved &= ~bit(pin); }
+    // Only for a pin whose pad drives and that has no smart mode (nothing
+    // but the DAC and the devices on the wire).
+    double cogDacVolts(int pin, std::uint32_t level)
+    {
+        if (!(m_dacSolved >> pin & 1)) [[unlikely]]
+            solveDacWire(pin);
+        return (*m_dacWires[std::size_t(pin)])[level];
+    }
+    void solveDacWire(int pin)
+    {
+        auto &w = m_dacWires[std::size_t(pin)];
+        if (!w)
+            w = std::make_unique<std::array<double, 256>>();
+        for (std::uint32_t l = 0; l < 256; ++l)
+            (*w)[l] = wireVolts(pin, cogDacLoad(pin, l));
+        m_dacSolved |= bit(pin);
     }
 
     // The wire's voltage with the chip's drive `c` and the devices' loads.
@@ -790,12 +825,12 @@ public:
 
     void rewire(int pin) { rewire(pin, chipLoad(pin)); }
     // The wire with the chip's load `c` against the devices'.
-    void rewire(int pin, const Load &c)
+    void rewire(int pin, const Load &c) { settle(pin, wireVolts(pin, c), c.g > 0 || c.amps != 0); }
+    // The wire at `v`, the chip driving it or not: tells who sees a change.
+    void settle(int pin, double v, bool driven)
     {
-        bool driven = c.g > 0 || c.amps != 0;
         bool drivenChanged = driven != bool(m_chipDriven >> pin & 1);
         m_chipDriven = (m_chipDriven & ~bit(pin)) | (std::uint64_t(driven) << pin);
-        double v = wireVolts(pin, c);
         bool lvl = v > kThreshold;
         bool was = m_levels >> pin & 1;
         bool voltsChanged = v != m_volts[pin];
@@ -846,6 +881,7 @@ public:
             }
         }
         m_extLoad[pin] = l;
+        unsolve(pin);
     }
 
     // ---- smart pins ----
@@ -1129,26 +1165,59 @@ static void applyOutputs(PinEngine &e, int cog, std::uint64_t dir, std::uint64_t
 
 void Pins::setCogDacs(int cog, std::uint32_t dacs, Clock at)
 {
-    m_impl->e.catchUp(at);
+    const DacStep step{at, dacs};
+    setCogDacs(cog, &step, 1);
+}
+
+void Pins::setCogDacs(int cog, const DacStep *steps, std::size_t count)
+{
     PinEngine &e = m_impl->e;
-    if (e.m_dirty || e.m_due <= at) // pin writes due first (a channel pin may just be set up)
+    cog &= 7;
+    // The write listener is told a change's pins only when they are not
+    // among those it was told earlier in the run: a waiting cog wakes at the
+    // first write that reaches its pins, and nothing a cog waits on can
+    // change while the streamer runs, unless the pins run events between
+    // two changes (a WRPIN landing may change what reaches what).
+    std::uint64_t told = 0;
+    std::uint64_t shape = e.m_shape;
+    for (std::size_t i = 0; i < count; ++i) {
+        const Clock at = steps[i].at;
+        const std::uint32_t dacs = steps[i].dacs;
+        e.catchUp(at);
+        if (e.m_dirty || e.m_due <= at) { // pin writes due first (a channel pin may just be set up)
+            e.advance(at);
+            told = 0;
+        }
+        if (e.m_shape != shape) { // who reads which pin changed (another streamer's catch-up)
+            shape = e.m_shape;
+            told = 0;
+        }
+        const std::uint32_t changed = e.m_cogDacs[cog] ^ dacs;
+        e.m_cogDacs[cog] = dacs;
+        const std::uint64_t pins = e.m_dacPins[cog];
+        if (!pins || !changed)
+            continue;
+        // Nothing is due at `at` any more: this only brings the pins' clock
+        // to it when the events above did not (delivered changes carry it).
         e.advance(at);
-    std::uint32_t changed = e.m_cogDacs[cog & 7] ^ dacs;
-    e.m_cogDacs[cog & 7] = dacs;
-    std::uint64_t pins = e.m_dacPins[cog & 7];
-    if (!pins || !changed)
-        return;
-    e.advance(at);
-    std::uint64_t moved = 0;
-    for (std::uint64_t m = pins; m; m &= m - 1) {
-        int p = std::countr_zero(m);
-        if (changed >> (8 * (p & 3)) & 0xFF) { // only the pins whose channel byte moved
-            e.rewire(p, e.cogDacLoad(p));
+        std::uint64_t moved = 0;
+        for (std::uint64_t m = pins; m; m &= m - 1) {
+            const int p = std::countr_zero(m);
+            const int shift = 8 * (p & 3);
+            if (!(changed >> shift & 0xFF)) // only the pins whose channel byte moved
+                continue;
+            if ((e.m_padDir >> p & 1) && !e.m_sp[p].impl)
+                e.settle(p, e.cogDacVolts(p, dacs >> shift & 0xFF), true);
+            else
+                e.rewire(p, e.cogDacLoad(p));
             moved |= bit(p);
         }
+        e.deliver();
+        if (moved & ~told) {
+            told |= moved;
+            e.written(moved, at);
+        }
     }
-    e.deliver();
-    e.written(moved, at);
 }
 
 static void applyWrpin(PinEngine &e, int pin, std::uint32_t mode)
@@ -1161,6 +1230,7 @@ static void applyWrpin(PinEngine &e, int pin, std::uint32_t mode)
     bool sameKind =
         sp.impl && pinmode::smart(oldMode) == s && (s > 3 || pinmode::dacMode(oldMode) == pinmode::dacMode(mode));
     sp.mode = mode;
+    e.unsolve(pin);
     e.ack(sp);
     if (!sameKind) {
         sp.impl.reset();

@@ -17,6 +17,7 @@
 #include "chip/time.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -60,6 +61,13 @@ public:
     }
     // One cog's four 8-bit DAC channels (SETDACS, streamer), from `at` on.
     void setCogDacs(int cog, std::uint32_t dacs, Clock at);
+    // A run of such changes in clock order (a streamer's pixels): the same
+    // as setCogDacs for each in turn, with less work per change.
+    struct DacStep {
+        Clock at;
+        std::uint32_t dacs;
+    };
+    void setCogDacs(int cog, const DacStep *steps, std::size_t count);
 
     void wrpin(int pin, std::uint32_t mode, Clock at);
     void wxpin(int pin, std::uint32_t x, Clock at);

@@ -449,6 +449,8 @@ struct Streamer::Impl {
     {
         if (!running)
             return setdacs;
+        if ((active.d >> 24 & 15) == 15) // X's four bytes on the four DACs (the VGA case)
+            return x;
         const auto &map = kOverride[(active.d >> 24) & 15];
         std::uint32_t out = setdacs;
         for (int k = 0; k < 4; ++k) {
@@ -493,6 +495,36 @@ struct Streamer::Impl {
             if (self.m_pinHook)
                 self.m_pinHook(bus, t);
         }
+    }
+    // A pixel run's DAC changes, handed to the pins together: emit() for a
+    // step whose pin-output bus stays 0 and that the colourspace converter
+    // does not touch. Flushed before the run returns.
+    std::array<Pins::DacStep, 256> dacRun{};
+    std::size_t dacRunSize = 0;
+    void queueDacs(Clock t)
+    {
+        emittedX = x;
+        emittedPv = pv;
+        const std::uint32_t dacs = mixDacs();
+        if (dacs == self.m_dacOut)
+            return;
+        const Clock at = std::max(t, lastEmit);
+        self.m_dacOut = dacs;
+        lastEmit = at;
+        dacRun[dacRunSize++] = {at, dacs};
+        if (dacRunSize == dacRun.size())
+            flushDacs();
+    }
+    void flushDacs()
+    {
+        const std::size_t n = dacRunSize;
+        if (n == 0)
+            return;
+        dacRunSize = 0;
+        self.m_pins.setCogDacs(self.m_cog, dacRun.data(), n);
+        if (self.m_dacHook)
+            for (std::size_t i = 0; i < n; ++i)
+                self.m_dacHook(dacRun[i].dacs, dacRun[i].at);
     }
     bool isOutput() const
     {
@@ -821,6 +853,8 @@ struct Streamer::Impl {
         const std::uint64_t f = freq, q = quot;
         const std::uint64_t shortFrom = kRoll - q * f; // from this phase q clocks reach the rollover
         const bool endless = forever;
+        // Without the bus or the converter only the DACs change: batch them.
+        const bool batch = !mode.enable && !csc.active() && self.m_pinOut == 0;
         Clock t = 0, next = nextRoll, lutEnd = 0;
         std::uint32_t cur = phase, after = phaseAfterRoll, left = count, wd = word;
         int idx = index;
@@ -845,9 +879,13 @@ struct Streamer::Impl {
             after = std::uint32_t(pm + k * f);
             if (px != emittedX) { // LUT modes put X on the pins: pv == x
                 x = pv = px;
-                emit(t);
+                if (batch)
+                    queueDacs(t);
+                else
+                    emit(t);
             }
         }
+        flushDacs();
         if (!t)
             return;
         phase = cur;

@@ -2,6 +2,7 @@
 // refusal, the fix it offers and the budget figures.
 #include "check/check.h"
 #include "check/names.h"
+#include "golden.h"
 #include "kinds/adc/slots.h"
 #include "kinds/digital/slots.h"
 #include "kinds/filters/slots.h"
@@ -445,6 +446,17 @@ TEST(Checks, EditorsRefusePinsHeldOutsideThePinTable)
         EXPECT_TRUE(used[std::size_t(pin)]) << pin;
     for (int pin : {7, 16, 20, 55})
         EXPECT_FALSE(used[std::size_t(pin)]) << pin;
+}
+
+// The checks read the generated names from a table kept in the tree, which
+// must be what the generator makes now.
+TEST(Checks, GeneratedNamesTableIsCurrent)
+{
+    std::string table = "// The names of the generated code (ComputeGeneratedNames()); the check tests\n"
+                        "// rewrite this file when run with KIVO_UPDATE_GOLDEN=1.\n";
+    for (auto &n : ComputeGeneratedNames())
+        table += "\"" + n + "\",\n";
+    test::ExpectFileBytes(std::string(KIVO_SOURCE_DIR) + "/core/check/generatednames.inc", table);
 }
 
 TEST(Checks, GeneratedNamesComeFromTheGenerator)

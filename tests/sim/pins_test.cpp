@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -283,4 +284,101 @@ TEST_F(PlainPins, ComparatorsReadVoltagesNotLevels)
         EXPECT_EQ(in(c.pin, t + 2), c.in);
         t += 10;
     }
+}
+
+namespace {
+
+// Hears every change of the cog DAC pins 8..11 and puts a 75 Ohm load on
+// 9..11; at clock 205 it changes pin 10's load to 150 Ohm.
+class DacLoad : public Device
+{
+public:
+    std::vector<int> pins() const override { return {8, 9, 10, 11}; }
+    void connect(Pins &pins) override
+    {
+        Device::connect(pins);
+        for (int p = 9; p <= 11; ++p)
+            pins.drive(p, {Pins::ExternalDrive::PullDown, 75.0, 0.0}, pins.now(), this);
+    }
+    void pinChanged(int pin, Clock at) override { seen.push_back({pin, at, m_pins->voltage(pin)}); }
+    Clock nextEvent() const override { return m_loadAt; }
+    void run(Clock at) override
+    {
+        m_pins->drive(10, {Pins::ExternalDrive::PullDown, 150.0, 0.0}, at, this);
+        m_loadAt = kNever;
+    }
+    struct Seen {
+        int pin;
+        Clock at;
+        double volts;
+        bool operator==(const Seen &) const = default;
+    };
+    std::vector<Seen> seen;
+
+private:
+    Clock m_loadAt = 205;
+};
+
+struct Heard {
+    std::vector<DacLoad::Seen> device, voltage;
+};
+
+// Cog 0's DAC channels on pins 8..11 through a run of changes, with a
+// device's load change (205), a WRPIN changing pin 11's DAC (issued at 150,
+// lands at 152) and pin 9's pad letting go (lands at 305) in the middle.
+Heard RunDacSteps(bool asRun)
+{
+    TimeBase time{160e6};
+    Pins pins{time};
+    pins.wrpin(8, 0x00160040, 0); // 124 Ohm 3.3 V DAC on cog 0's channel 0
+    pins.wrpin(9, 0x00170040, 0); // 75 Ohm 2 V DACs
+    pins.wrpin(10, 0x00170040, 0);
+    pins.wrpin(11, 0x00170040, 0);
+    pins.setCogOutputs(0, 0xF00, 0, 3);
+    auto load = std::make_shared<DacLoad>();
+    pins.attach(load);
+    Heard h;
+    pins.onVoltage([&](int pin, double volts, Clock at) { h.voltage.push_back({pin, at, volts}); });
+    pins.advance(5);
+    pins.wrpin(11, 0x00140040, 150);           // now 990 Ohm 3.3 V
+    pins.setCogOutputs(0, 0xD00, 0, 150, 305); // pin 9's pad stops driving at 305
+    std::vector<Pins::DacStep> steps;
+    std::uint32_t dacs = 0;
+    for (Clock at = 10; at <= 400; at += 10) {
+        dacs = at % 70 == 0 ? dacs : dacs * 1103515245u + 12345u; // now and then no change
+        steps.push_back({at, dacs});
+    }
+    if (asRun) {
+        pins.setCogDacs(0, steps.data(), steps.size());
+    } else {
+        for (const Pins::DacStep &s : steps)
+            pins.setCogDacs(0, s.dacs, s.at);
+    }
+    pins.advance(410);
+    h.device = load->seen;
+    return h;
+}
+
+} // namespace
+
+TEST(CogDacRun, ShowsWhatTheChangesOneAtATimeShow)
+{
+    const Heard one = RunDacSteps(false), run = RunDacSteps(true);
+    ASSERT_GT(one.device.size(), 100u);
+    EXPECT_TRUE(one.device == run.device) << "the devices hear the same changes, clocks and volts";
+    EXPECT_TRUE(one.voltage == run.voltage) << "so do the voltage listeners";
+    // The load, the WRPIN and the pad change each showed in the middle of the run.
+    auto volts = [&](int pin, Clock from, Clock to) {
+        std::vector<double> v;
+        for (const DacLoad::Seen &s : one.device)
+            if (s.pin == pin && s.at >= from && s.at < to)
+                v.push_back(s.volts);
+        return v;
+    };
+    const std::vector<double> loaded = volts(10, 205, 410), weak = volts(11, 152, 410);
+    ASSERT_FALSE(loaded.empty());
+    ASSERT_FALSE(weak.empty());
+    EXPECT_GT(*std::ranges::max_element(loaded), 1.0) << "above what 75 Ohm would let through";
+    EXPECT_LT(*std::ranges::max_element(weak), 3.3 * 75 / 1065 + 1e-9) << "the 990 Ohm DAC";
+    EXPECT_TRUE(volts(9, 306, 410).empty()) << "the pad no longer drives pin 9";
 }

@@ -1,3 +1,4 @@
+#include "chip/device.h"
 #include "chip/fifo.h"
 #include "chip/hub.h"
 #include "chip/pins.h"
@@ -719,6 +720,85 @@ TEST_F(StreamerFixture, VgaDriverSequenceDrawsWholeFrames)
         st.command(StreamerCmd::Init, 0, 0, false, 0, run.t + 100001);
         start = run.t + 100010;
     }
+}
+
+namespace {
+
+// On the four DAC pins 8..11 (cog 2's channels): hears each change, puts a
+// 75 Ohm load on 9..11 and at `loadAt` changes pin 10's to 150 Ohm.
+class DacMonitor : public kivo::sim::Device
+{
+public:
+    explicit DacMonitor(Clock loadAt) : m_loadAt(loadAt) {}
+    std::vector<int> pins() const override { return {8, 9, 10, 11}; }
+    void connect(Pins &pins) override
+    {
+        Device::connect(pins);
+        for (int p = 9; p <= 11; ++p)
+            pins.drive(p, {Pins::ExternalDrive::PullDown, 75.0, 0.0}, pins.now(), this);
+    }
+    void pinChanged(int pin, Clock at) override { seen.push_back({pin, at, m_pins->voltage(pin)}); }
+    Clock nextEvent() const override { return m_loadAt; }
+    void run(Clock at) override
+    {
+        m_pins->drive(10, {Pins::ExternalDrive::PullDown, 150.0, 0.0}, at, this);
+        m_loadAt = kNever;
+    }
+    struct Seen {
+        int pin;
+        Clock at;
+        double volts;
+        bool operator==(const Seen &) const = default;
+    };
+    std::vector<Seen> seen;
+
+private:
+    Clock m_loadAt;
+};
+
+void SetUpDacPins(Pins &pins)
+{
+    pins.wrpin(8, 0x0016'0240, 0); // 124 Ohm 3.3 V DAC on cog 2's channel
+    for (int p = 9; p <= 11; ++p)
+        pins.wrpin(p, 0x0017'0240, 0); // 75 Ohm 2 V
+    pins.setCogOutputs(2, 0xF00, 0, 3);
+    pins.advance(5);
+}
+
+} // namespace
+
+TEST_F(StreamerFixture, PixelRunsReachThePinsAsChangesOneAtATimeWould)
+{
+    // Pixels that change often, so that a run holds more changes than the
+    // streamer hands the pins at once.
+    for (std::uint32_t i = 0; i < 8192; ++i)
+        hub.writeByte(0x2000 + i, std::uint8_t(i * 37 / 5));
+    for (std::uint32_t i = 0; i < 256; ++i)
+        lut[i] = i * 0x0103'0507u;
+    SetUpDacPins(pins);
+    const Clock loadAt = 20'000;
+    auto heard = std::make_shared<DacMonitor>(loadAt);
+    pins.attach(heard);
+    fifo.rdfast(0, 0x2000, 100);
+    st.setFrequency(0x2000'0001, 120);
+    st.command(StreamerCmd::Init, X_RFLONG_4X8_LUT | X_DACS_3_2_1_0 | 8000, 0, false, 0, 130);
+    st.advance(12'345); // a run ends here, another starts
+    pins.advance(12'345);
+    st.advance(40'000);
+    pins.advance(40'000);
+    ASSERT_GT(dacs.size(), 2000u);
+
+    // The same changes one at a time into pins set up alike.
+    Pins one{time};
+    SetUpDacPins(one);
+    auto heardOne = std::make_shared<DacMonitor>(loadAt);
+    one.attach(heardOne);
+    for (const auto &[at, v] : dacs)
+        one.setCogDacs(2, v, at);
+    one.advance(40'000);
+    ASSERT_EQ(heard->seen.size(), heardOne->seen.size());
+    EXPECT_TRUE(heard->seen == heardOne->seen) << "same pins, clocks and volts";
+    EXPECT_GT(heard->seen.back().at, loadAt) << "the load changed in the middle of a run";
 }
 
 // The streamer as a program drives it: SETXFRQ, XINIT with an immediate
