@@ -62,6 +62,15 @@ bool waitsForOthers(Op op, std::uint32_t instr)
 // The executor's handlers by op: in hub exec the FIFO ops fault instead.
 using HandlerTable = std::array<bool (Cog::*)(std::uint32_t), std::size_t(Op::Count)>;
 
+// The fast path runs the cog-exec handlers in hub exec too, so no plain op
+// may be one that hub exec refuses.
+static_assert([] {
+    for (std::size_t i = 0; i < std::size_t(Op::Count); ++i)
+        if (kPlainOps[i] && kFifoInUseInHubExec[i])
+            return false;
+    return true;
+}());
+
 } // namespace
 
 Cog::Cog(Chip &chip, Hub &hub, Pins &pins, Cordic &cordic, int id)
@@ -221,8 +230,6 @@ void Cog::outputsChanged(Clock at, Clock padAt)
     m_pins.setCogOutputs(m_id, m_dirOut[0], m_dirOut[1] | m_streamer->pinOutputs(), at, padAt);
 }
 
-std::uint32_t Cog::lutRead(std::uint32_t a) { return m_lut[a & 0x1FF]; }
-
 void Cog::lutWrite(std::uint32_t a, std::uint32_t v)
 {
     a &= 0x1FF;
@@ -257,13 +264,6 @@ std::uint32_t Cog::pop()
 
 std::uint32_t Cog::callWord() const { return (m_c ? 0x80000000u : 0) | (m_z ? 0x40000000u : 0) | (m_nextPc & 0xFFFFF); }
 
-int Cog::hubBranchWait(std::uint32_t target) const
-{
-    // The FIFO refills from the target's hub slot; a target off a long
-    // boundary takes one clock more.
-    return Hub::slotWait(m_id, target, m_time) + ((target & 3) ? 1 : 0);
-}
-
 // ---- hub exec's FIFO ----
 //
 // The FIFO has cogs + 11 = 19 stages. In hub exec it loads whenever fewer
@@ -276,7 +276,6 @@ int Cog::hubBranchWait(std::uint32_t target) const
 // issues 9 clocks into that load, so that the slowest RDLONG/WRLONG right
 // after a branch meets the documents' 26 and 20.
 namespace {
-constexpr int kFifoStages = 19, kFifoRefillBelow = 15;
 constexpr Clock kReloadLead = 9;
 } // namespace
 
@@ -288,24 +287,13 @@ void Cog::hubFetchReload(std::uint32_t target, Clock firstIssue)
     m_hubFetch.busyTo = m_hubFetch.busyFrom + kFifoStages;
 }
 
-void Cog::hubFetchConsume(Clock at)
+void Cog::hubFetchRefill(Clock at)
 {
-    if (--m_hubFetch.level >= kFifoRefillBelow || at < m_hubFetch.busyTo)
-        return;
     const int n = kFifoStages - m_hubFetch.level;
     m_hubFetch.busyFrom = at + Clock(Hub::slotWait(m_id, m_hubFetch.next, at));
     m_hubFetch.busyTo = m_hubFetch.busyFrom + Clock(n);
     m_hubFetch.next += 4 * std::uint32_t(n);
     m_hubFetch.level = kFifoStages;
-}
-
-int Cog::hubWindowWait(std::uint32_t addr, Clock at) const
-{
-    Clock t = at + Clock(Hub::slotWait(m_id, addr, at));
-    if (m_pc >= 0x400)
-        while (t >= m_hubFetch.busyFrom && t < m_hubFetch.busyTo)
-            t += 8;
-    return int(t - at);
 }
 
 int Cog::hubBlockWait(std::uint32_t addr, std::uint32_t n, Clock at) const
@@ -320,22 +308,6 @@ int Cog::hubBlockWait(std::uint32_t addr, std::uint32_t n, Clock at) const
             ++t;
     }
     return int(t - at);
-}
-
-int Cog::branchCost(std::uint32_t target, Op op) const
-{
-    if (target < 0x400)
-        return kCogTakenClocks[std::size_t(op)];
-    return kHubTakenClocks[std::size_t(op)] + hubBranchWait(target);
-}
-
-void Cog::branch(std::uint32_t target, Op op)
-{
-    target &= 0xFFFFF;
-    m_nextPc = target;
-    m_branched = true;
-    m_cost = branchCost(target, op);
-    m_repActive = false;
 }
 
 void Cog::retTo(std::uint32_t word, bool wc, bool wz, Op op)
@@ -691,8 +663,10 @@ bool Cog::run(Clock until, Clock sharedUntil)
     m_sharedUntil = sharedUntil;
     m_hub.setDebugWriter(m_debug.isr);
     while (m_running && m_time < until) {
-        if (m_pc < 0x400 && quiet()) {
-            const Step s = runPlain(until);
+        if (quiet()) {
+            // A branch to the other mode leaves the loop; step() runs the
+            // first instruction there.
+            const Step s = m_pc < 0x400 ? runPlain<false>(until) : runPlain<true>(until);
             if (s == Step::Fault)
                 return false;
             if (s == Step::Yield || m_time >= until)
@@ -746,41 +720,90 @@ void Cog::predecode(Decoded &d, std::uint32_t instr)
     d.fast = fastHandler(d.op);
 }
 
-Cog::Step Cog::runPlain(Clock until)
+void Cog::hubPredecode(HubDecoded &h, std::uint32_t pc, std::uint32_t instr)
+{
+    h.addr = pc;
+    h.raw = instr;
+    h.op = decode(instr);
+    // As for cog exec; no plain op is one hub exec refuses (the FIFO's).
+    h.plain = kPlainOps[std::size_t(h.op)] && (instr >> 28 != 0 || h.op == Op::NOP);
+    h.waitsForOthers = waitsForOthers(h.op, instr);
+    h.fast = fastHandler(h.op);
+}
+
+inline Cog::HubDecoded &Cog::hubDecoded(std::uint32_t pc, std::uint32_t instr)
+{
+    HubDecoded &h = m_hubDecoded[(pc >> 2) & 4095];
+    if (h.addr != pc || h.raw != instr) [[unlikely]]
+        hubPredecode(h, pc, instr);
+    return h;
+}
+
+template <bool HubExec> Cog::Step Cog::runPlain(Clock until)
 {
     // What step() does for a plain op when quiet() holds; plain ops leave
-    // quiet() true, so it is not looked at again. The PC stays in cog/LUT
-    // RAM but for a branch, looked at below.
+    // quiet() true, so it is not looked at again. Counted locally: the
+    // count is only read between batches.
+    std::uint64_t executed = 0;
+    Step result = Step::Done;
     while (m_time < until) {
         const std::uint32_t pc = m_pc;
-        const std::uint32_t instr = pc < 0x200 ? m_reg[pc] : m_lut[pc - 0x200];
-        Decoded &d = m_decoded[pc];
-        if (d.raw != instr) [[unlikely]]
-            predecode(d, instr);
+        std::uint32_t instr;
+        Op op;
+        bool waits, plain;
+        FastHandler fast;
+        if constexpr (!HubExec) {
+            instr = pc < 0x200 ? m_reg[pc] : m_lut[pc - 0x200];
+            Decoded &d = m_decoded[pc];
+            if (d.raw != instr) [[unlikely]]
+                predecode(d, instr);
+            op = d.op;
+            waits = d.waitsForOthers;
+            plain = d.plain;
+            fast = d.fast;
+            m_nextPc = (pc + 1) & 0x3FF;
+        } else {
+            instr = m_hub.readLong(pc);
+            const HubDecoded &h = hubDecoded(pc, instr);
+            op = h.op;
+            waits = h.waitsForOthers;
+            plain = h.plain;
+            fast = h.fast;
+            m_nextPc = (pc + 4) & 0xFFFFF;
+        }
         // step() yields here too (quiet: no interrupt or debug entry first).
-        if (m_time >= m_sharedUntil && (d.waitsForOthers || (d.op == Op::RDLUT && m_lutShare)))
-            return Step::Yield;
-        if (!d.plain)
-            return Step::Done;
-        m_nextPc = (pc + 1) & 0x3FF;
+        if (m_time >= m_sharedUntil && (waits || (op == Op::RDLUT && m_lutShare))) {
+            result = Step::Yield;
+            break;
+        }
+        if (!plain)
+            break;
         m_branched = false;
+        if constexpr (HubExec)
+            hubFetchConsume(m_time); // run or cancelled, it takes its long from the FIFO
         const unsigned cond = instr >> 28;
         if (cond == 0 || condMet(cond, m_c, m_z)) { // condition 0 here: NOP
-            m_cost = kCogClocks[std::size_t(d.op)];
-            if (!d.fast(*this, instr)) [[unlikely]]
-                return Step::Fault;
-            ++m_executed;
+            m_cost = HubExec ? kHubClocks[std::size_t(op)] : kCogClocks[std::size_t(op)];
+            if (!fast(*this, instr)) [[unlikely]] {
+                result = Step::Fault;
+                break;
+            }
+            ++executed;
             m_time += Clock(m_cost);
         } else {
             m_time += kCancelledClocks;
         }
         m_pc = m_nextPc;
-        if (m_branched && m_pc >= 0x400) {
-            hubFetchReload(m_pc, m_time);
-            return Step::Done;
+        // Sequential hub exec can run on into cog RAM past $FFFFF.
+        if (m_branched || (HubExec && m_pc < 0x400)) [[unlikely]] {
+            if (m_branched && m_pc >= 0x400)
+                hubFetchReload(m_pc, m_time);
+            if ((m_pc >= 0x400) != HubExec)
+                break;
         }
     }
-    return Step::Done;
+    m_executed += executed;
+    return result;
 }
 
 // SKIP/SKIPF: the instruction is skipped when the pattern's LSB is set.
@@ -900,13 +923,7 @@ Cog::Step Cog::step()
         m_nextPc = (pc + 1) & 0x3FF;
     } else {
         instr = m_hub.readLong(pc);
-        HubDecoded &h = m_hubDecoded[(pc >> 2) & 4095];
-        if (h.addr != pc || h.raw != instr) [[unlikely]] {
-            h.addr = pc;
-            h.raw = instr;
-            h.op = decode(instr);
-            h.waitsForOthers = waitsForOthers(h.op, instr);
-        }
+        const HubDecoded &h = hubDecoded(pc, instr);
         op = h.op;
         waits = h.waitsForOthers || (op == Op::RDLUT && m_lutShare);
         m_nextPc = (pc + 4) & 0xFFFFF;

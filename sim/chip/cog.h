@@ -130,9 +130,10 @@ private:
                !m_repActive && !m_waiting && !m_shield && !m_augsValid && !m_augdValid && !m_scaValid && !m_qFresh &&
                !m_qDirect && m_altR == -1;
     }
-    // The fast path: plain ops in cog/LUT exec while quiet() holds, up to the
-    // first instruction step() has to take (Done), or one it would yield at.
-    Step runPlain(Clock until);
+    // The fast path: plain ops in cog/LUT exec and in hub exec while quiet()
+    // holds, up to the first instruction step() has to take (Done), or one it
+    // would yield at.
+    template <bool HubExec> Step runPlain(Clock until);
     void wake(Clock at);
     void trace(std::uint32_t pc, std::uint32_t instr, bool executed);
     void xbyte();
@@ -229,7 +230,7 @@ private:
     std::uint32_t readIn(std::uint32_t a);
     void outputsChanged(Clock at) { outputsChanged(at, at); }
     void outputsChanged(Clock at, Clock padAt);
-    std::uint32_t lutRead(std::uint32_t a);
+    std::uint32_t lutRead(std::uint32_t a) const { return m_lut[a & 0x1FF]; }
     void lutWrite(std::uint32_t a, std::uint32_t v);
 
     void push(std::uint32_t v);
@@ -242,7 +243,15 @@ private:
     int hubBranchWait(std::uint32_t target) const;
     // Hub exec: the FIFO fetching instructions (see hubFetch* in cog.cpp).
     void hubFetchReload(std::uint32_t target, Clock firstIssue);
-    void hubFetchConsume(Clock at);
+    // An instruction takes a long from the FIFO; below the refill level,
+    // once the last burst is over, it loads the rest.
+    void hubFetchConsume(Clock at)
+    {
+        if (--m_hubFetch.level < kFifoRefillBelow && at >= m_hubFetch.busyTo) [[unlikely]]
+            hubFetchRefill(at);
+    }
+    void hubFetchRefill(Clock at);
+    static constexpr int kFifoStages = 19, kFifoRefillBelow = 15;
     // Clocks from `at` until the cog's hub window reaches the slice of
     // `addr` on a clock the FIFO leaves free (in hub exec it takes priority).
     int hubWindowWait(std::uint32_t addr, Clock at) const;
@@ -277,12 +286,19 @@ private:
     std::array<std::uint32_t, 512> m_lut{};
     std::array<Decoded, 1024> m_decoded{};
 
+    // Hub exec's decode cache, keyed on the address and the raw long: the
+    // long is read from hub RAM for every instruction, so code that changes
+    // while it runs decodes afresh.
     struct HubDecoded {
         std::uint32_t addr = 0xFFFFFFFFu;
         std::uint32_t raw = 0;
         Op op = Op::Invalid;
+        bool plain = false;
         bool waitsForOthers = true;
+        FastHandler fast = nullptr;
     };
+    HubDecoded &hubDecoded(std::uint32_t pc, std::uint32_t instr);
+    void hubPredecode(HubDecoded &h, std::uint32_t pc, std::uint32_t instr);
     std::array<HubDecoded, 4096> m_hubDecoded{};
 
     bool m_running = false;

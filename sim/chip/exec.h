@@ -109,6 +109,40 @@ template <class F> inline void pinSpan(std::uint32_t v, F &&fn)
     flags(instr, parity(r), r == 0);
 }
 
+// Branches are on the fast path: inline here, where the handlers see them.
+inline int Cog::hubBranchWait(std::uint32_t target) const
+{
+    // The FIFO refills from the target's hub slot; a target off a long
+    // boundary takes one clock more.
+    return Hub::slotWait(m_id, target, m_time) + ((target & 3) ? 1 : 0);
+}
+
+inline int Cog::branchCost(std::uint32_t target, Op op) const
+{
+    if (target < 0x400)
+        return kCogTakenClocks[std::size_t(op)];
+    return kHubTakenClocks[std::size_t(op)] + hubBranchWait(target);
+}
+
+inline void Cog::branch(std::uint32_t target, Op op)
+{
+    target &= 0xFFFFF;
+    m_nextPc = target;
+    m_branched = true;
+    m_cost = branchCost(target, op);
+    m_repActive = false;
+}
+
+// So is every hub access.
+inline int Cog::hubWindowWait(std::uint32_t addr, Clock at) const
+{
+    Clock t = at + Clock(Hub::slotWait(m_id, addr, at));
+    if (m_pc >= 0x400)
+        while (t >= m_hubFetch.busyFrom && t < m_hubFetch.busyTo)
+            t += 8;
+    return int(t - at);
+}
+
 // #S: relative 9-bit instruction count; register: absolute.
 inline void Cog::jumpS(std::uint32_t instr, std::uint32_t s) { branch(immSBit(instr) ? relTarget9(s) : s); }
 

@@ -81,35 +81,30 @@ public:
     }
     std::uint32_t readLong(std::uint32_t addr) const
     {
-        if (fast(addr, 4)) {
+        if (fast(addr, 4)) [[likely]] {
             std::uint32_t v;
             std::memcpy(&v, &m_ram[addr & kHubAddressMask], 4);
             return v;
         }
-        return std::uint32_t(readByte(addr)) | std::uint32_t(readByte(addr + 1)) << 8 |
-               std::uint32_t(readByte(addr + 2)) << 16 | std::uint32_t(readByte(addr + 3)) << 24;
+        return readLongByBytes(addr);
     }
     void writeWord(std::uint32_t addr, std::uint16_t v)
     {
         if (fast(addr, 2)) {
             std::memcpy(&m_ram[addr & kHubAddressMask], &v, 2);
-            ++m_writes;
             return;
         }
         writeByte(addr, std::uint8_t(v));
         writeByte(addr + 1, std::uint8_t(v >> 8));
-        ++m_writes;
     }
     void writeLong(std::uint32_t addr, std::uint32_t v)
     {
         if (fast(addr, 4)) {
             std::memcpy(&m_ram[addr & kHubAddressMask], &v, 4);
-            ++m_writes;
             return;
         }
         for (int i = 0; i < 4; ++i)
             writeByte(addr + std::uint32_t(i), std::uint8_t(v >> (8 * i)));
-        ++m_writes;
     }
 
     // The slice of a byte address.
@@ -124,11 +119,13 @@ public:
     const std::uint8_t *data() const { return m_ram.data(); }
     void clear() { std::fill(m_ram.begin(), m_ram.end(), 0); }
 
-    // Counts writes, so that a cog can tell whether hub code it has decoded
-    // may have changed.
-    std::uint64_t writeCount() const { return m_writes; }
-
 private:
+    // Out of line, so that the common case inlines where it is used.
+    [[gnu::noinline]] std::uint32_t readLongByBytes(std::uint32_t addr) const
+    {
+        return std::uint32_t(readByte(addr)) | std::uint32_t(readByte(addr + 1)) << 8 |
+               std::uint32_t(readByte(addr + 2)) << 16 | std::uint32_t(readByte(addr + 3)) << 24;
+    }
     static constexpr std::uint32_t kProtectedBytes = 0x4000;
     bool fast(std::uint32_t addr, std::uint32_t n) const { return (addr & kHubAddressMask) + n <= m_fastEnd; }
     static bool hidden(std::uint32_t addr)
@@ -140,7 +137,6 @@ private:
     std::uint32_t m_fastEnd = kHubSize;
     bool m_protected = false;
     bool m_debugWriter = false;
-    std::uint64_t m_writes = 0;
 };
 
 } // namespace kivo::sim
