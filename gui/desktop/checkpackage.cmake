@@ -31,7 +31,8 @@ endfunction()
 run(${DPKG_DEB} -c ${debs})
 foreach(f bin/kivo bin/kivo-cli share/applications/kivo.desktop share/mime/packages/kivo-mime.xml
           share/icons/hicolor/16x16/apps/kivo.png share/icons/hicolor/48x48/apps/kivo.png
-          share/icons/hicolor/256x256/apps/kivo.png share/icons/hicolor/48x48/mimetypes/application-x-kivo.png)
+          share/icons/hicolor/256x256/apps/kivo.png share/icons/hicolor/48x48/mimetypes/application-x-kivo.png
+          "lib/[^/\n]*/?kivo/libkivo_audio.so")
   if(NOT out MATCHES " \\./usr/${f}\n")
     message(FATAL_ERROR "the package lacks /usr/${f}:\n${out}")
   endif()

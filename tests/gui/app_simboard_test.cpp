@@ -13,6 +13,7 @@
 #include "model/projectfile.h"
 #include "objects/objectlist.h"
 #include "run/liverun.h"
+#include "workspace/audioout.h"
 #include "workspace/boardcard.h"
 #include "workspace/flexspinview.h"
 #include "workspace/logicview.h"
@@ -23,6 +24,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
@@ -235,6 +237,25 @@ TEST_F(SimBoardTest, CardsShowWhatThePinsDo)
 // The sound card's meters follow the DAC pins (a 500 Hz square wave of 32 kHz
 // samples at half the span, or the middle held still), whether or not an
 // audio output plays them. A run slower than real time is muted, saying why.
+// Qt Multimedia and the dozen libraries under it load with the first run of
+// a sound card, not with the application: they cost its start a third.
+TEST(AudioOut, IsAModuleTheApplicationLoadsWhenItNeedsIt)
+{
+    QProcess ldd;
+    ldd.start("ldd", {KIVO_APP});
+    if (!ldd.waitForFinished(10000) || ldd.exitCode() != 0)
+        GTEST_SKIP() << "ldd is not available here";
+    const QString linked = QString::fromLocal8Bit(ldd.readAllStandardOutput());
+    EXPECT_TRUE(linked.contains("libQt6Widgets")) << linked.toStdString();
+    EXPECT_FALSE(linked.contains("libQt6Multimedia")) << linked.toStdString();
+    EXPECT_FALSE(linked.contains("libpulse")) << linked.toStdString();
+    QString error;
+    auto out = OpenAudioOut(&error);
+    ASSERT_TRUE(out) << error.toStdString();
+    out->Play({0, 0, 100, -100}, 32000); // no device here: nothing to play on, and no fault
+    out->Stop();
+}
+
 TEST_F(SimBoardTest, SoundCardShowsTheLevels)
 {
     ASSERT_EQ(AddObject(Doc(), kSimpleSound, app->Messages(),
