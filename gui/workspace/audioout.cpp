@@ -11,7 +11,7 @@ std::unique_ptr<IAudioOut> OpenAudioOut(QString *error)
     // Installed beside the program's lib folder; in a build tree, where the
     // build put it.
     const QStringList places = {QCoreApplication::applicationDirPath() + "/../" KIVO_AUDIO_INSTALL_DIR
-                                                                            "/" KIVO_AUDIO_FILE,
+                                                                         "/" KIVO_AUDIO_FILE,
                                 QStringLiteral(KIVO_AUDIO_BUILD_PATH)};
     QString why = "the audio module " KIVO_AUDIO_FILE " was not found";
     for (const QString &place : places) {

@@ -157,7 +157,8 @@ CSimBoardTab::CSimBoardTab(CKivoDoc &doc, QWidget *parent) : QWidget(parent), m_
     setTabOrder(m_runButton, m_pauseButton);
     setTabOrder(m_pauseButton, m_restartButton);
     setTabOrder(m_restartButton, m_stopButton);
-    SyncCards();
+    // The cards are made when the tab is first shown or run: a project opens
+    // on another tab, and its window comes up sooner without them.
     Refresh();
 }
 
