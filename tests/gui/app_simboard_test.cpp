@@ -285,6 +285,10 @@ TEST_F(SimBoardTest, SoundCardShowsTheLevels)
             // -6 dBFS on a 48 dB scale.
             EXPECT_TRUE(QTest::qWaitFor([&] { return left->value() == 87 && right->value() == 87; }, 5000))
                 << left->value() << " " << right->value();
+            if (const char *folder = std::getenv("KIVO_SCREENSHOT_DIR"); folder && *folder) {
+                std::filesystem::create_directories(folder);
+                EXPECT_TRUE(card->grab().save(QString(folder) + "/app-sound-card.png", "PNG"));
+            }
         } else {
             ASSERT_TRUE(QTest::qWaitFor([&] { return Tab()->Run()->snapshot().soundEnd > 8000; }, 5000));
             QTest::qWait(3 * CSimBoardTab::kRefreshMs);
