@@ -11,11 +11,10 @@ namespace kivo::sim {
 // ---- the delta-sigma model ----
 
 namespace {
-double wrap(double v)
-{
-    v = std::fmod(v, DeltaSigma::kWrap);
-    return v < 0 ? v + DeltaSigma::kWrap : v;
-}
+// v modulo 2^27 in [0, 2^27). The quotient by a power of two, its floor and
+// the product are exact, and so is the difference, as with fmod, which took a
+// fifth of a run with an ADC pin.
+double wrap(double v) { return v - DeltaSigma::kWrap * std::floor(v * (1 / DeltaSigma::kWrap)); }
 std::uint32_t floorWrap(double v) { return std::uint32_t(std::floor(v)) & 0x07FFFFFF; }
 } // namespace
 
