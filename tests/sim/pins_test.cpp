@@ -4,6 +4,7 @@
 #include "chip/device.h"
 #include "chip/pins.h"
 #include "chip/time.h"
+#include "dacload.h"
 
 #include <gtest/gtest.h>
 
@@ -288,36 +289,7 @@ TEST_F(PlainPins, ComparatorsReadVoltagesNotLevels)
 
 namespace {
 
-// Hears every change of the cog DAC pins 8..11 and puts a 75 Ohm load on
-// 9..11; at clock 205 it changes pin 10's load to 150 Ohm.
-class DacLoad : public Device
-{
-public:
-    std::vector<int> pins() const override { return {8, 9, 10, 11}; }
-    void connect(Pins &pins) override
-    {
-        Device::connect(pins);
-        for (int p = 9; p <= 11; ++p)
-            pins.drive(p, {Pins::ExternalDrive::PullDown, 75.0, 0.0}, pins.now(), this);
-    }
-    void pinChanged(int pin, Clock at) override { seen.push_back({pin, at, m_pins->voltage(pin)}); }
-    Clock nextEvent() const override { return m_loadAt; }
-    void run(Clock at) override
-    {
-        m_pins->drive(10, {Pins::ExternalDrive::PullDown, 150.0, 0.0}, at, this);
-        m_loadAt = kNever;
-    }
-    struct Seen {
-        int pin;
-        Clock at;
-        double volts;
-        bool operator==(const Seen &) const = default;
-    };
-    std::vector<Seen> seen;
-
-private:
-    Clock m_loadAt = 205;
-};
+using test::DacLoad;
 
 struct Heard {
     std::vector<DacLoad::Seen> device, voltage;
@@ -335,7 +307,7 @@ Heard RunDacSteps(bool asRun)
     pins.wrpin(10, 0x00170040, 0);
     pins.wrpin(11, 0x00170040, 0);
     pins.setCogOutputs(0, 0xF00, 0, 3);
-    auto load = std::make_shared<DacLoad>();
+    auto load = std::make_shared<DacLoad>(205);
     pins.attach(load);
     Heard h;
     pins.onVoltage([&](int pin, double volts, Clock at) { h.voltage.push_back({pin, at, volts}); });

@@ -5,6 +5,7 @@
 #include "chip/pixel.h"
 #include "chip/streamer.h"
 #include "chip/time.h"
+#include "dacload.h"
 
 #include <gtest/gtest.h>
 
@@ -723,37 +724,7 @@ TEST_F(StreamerFixture, VgaDriverSequenceDrawsWholeFrames)
 
 namespace {
 
-// On the four DAC pins 8..11 (cog 2's channels): hears each change, puts a
-// 75 Ohm load on 9..11 and at `loadAt` changes pin 10's to 150 Ohm.
-class DacMonitor : public kivo::sim::Device
-{
-public:
-    explicit DacMonitor(Clock loadAt) : m_loadAt(loadAt) {}
-    std::vector<int> pins() const override { return {8, 9, 10, 11}; }
-    void connect(Pins &pins) override
-    {
-        Device::connect(pins);
-        for (int p = 9; p <= 11; ++p)
-            pins.drive(p, {Pins::ExternalDrive::PullDown, 75.0, 0.0}, pins.now(), this);
-    }
-    void pinChanged(int pin, Clock at) override { seen.push_back({pin, at, m_pins->voltage(pin)}); }
-    Clock nextEvent() const override { return m_loadAt; }
-    void run(Clock at) override
-    {
-        m_pins->drive(10, {Pins::ExternalDrive::PullDown, 150.0, 0.0}, at, this);
-        m_loadAt = kNever;
-    }
-    struct Seen {
-        int pin;
-        Clock at;
-        double volts;
-        bool operator==(const Seen &) const = default;
-    };
-    std::vector<Seen> seen;
-
-private:
-    Clock m_loadAt;
-};
+using kivo::sim::test::DacLoad;
 
 void SetUpDacPins(Pins &pins)
 {
@@ -776,7 +747,7 @@ TEST_F(StreamerFixture, PixelRunsReachThePinsAsChangesOneAtATimeWould)
         lut[i] = i * 0x0103'0507u;
     SetUpDacPins(pins);
     const Clock loadAt = 20'000;
-    auto heard = std::make_shared<DacMonitor>(loadAt);
+    auto heard = std::make_shared<DacLoad>(loadAt);
     pins.attach(heard);
     fifo.rdfast(0, 0x2000, 100);
     st.setFrequency(0x2000'0001, 120);
@@ -790,7 +761,7 @@ TEST_F(StreamerFixture, PixelRunsReachThePinsAsChangesOneAtATimeWould)
     // The same changes one at a time into pins set up alike.
     Pins one{time};
     SetUpDacPins(one);
-    auto heardOne = std::make_shared<DacMonitor>(loadAt);
+    auto heardOne = std::make_shared<DacLoad>(loadAt);
     one.attach(heardOne);
     for (const auto &[at, v] : dacs)
         one.setCogDacs(2, v, at);
