@@ -1350,30 +1350,18 @@ void Pins::setCogOutputs(int cog, std::uint64_t dir, std::uint64_t out, Clock at
     e.m_givenOut[cog & 7] = out;
     e.written(moved, at);
 }
-void Pins::wrpin(int pin, std::uint32_t mode, Clock at)
+// A cog's smart-pin write reaches the pin kPinWriteDelay clocks later; the
+// cogs waiting on that pin are told now.
+static void smartWrite(PinEngine &e, PinEngine::Op::Kind op, int pin, std::uint32_t value, Clock at)
 {
-    m_impl->e.catchUp(at);
-    m_impl->e.submit({at + kPinWriteDelay, PinEngine::Op::Wrpin, pin & 63, mode, 0});
-    m_impl->e.written(bit(pin & 63), at);
+    e.catchUp(at);
+    e.submit({at + kPinWriteDelay, op, pin & 63, value, 0});
+    e.written(bit(pin & 63), at);
 }
-void Pins::wxpin(int pin, std::uint32_t x, Clock at)
-{
-    m_impl->e.catchUp(at);
-    m_impl->e.submit({at + kPinWriteDelay, PinEngine::Op::Wxpin, pin & 63, x, 0});
-    m_impl->e.written(bit(pin & 63), at);
-}
-void Pins::wypin(int pin, std::uint32_t y, Clock at)
-{
-    m_impl->e.catchUp(at);
-    m_impl->e.submit({at + kPinWriteDelay, PinEngine::Op::Wypin, pin & 63, y, 0});
-    m_impl->e.written(bit(pin & 63), at);
-}
-void Pins::akpin(int pin, Clock at)
-{
-    m_impl->e.catchUp(at);
-    m_impl->e.submit({at + kPinWriteDelay, PinEngine::Op::Ack, pin & 63, 0, 0});
-    m_impl->e.written(bit(pin & 63), at);
-}
+void Pins::wrpin(int pin, std::uint32_t mode, Clock at) { smartWrite(m_impl->e, PinEngine::Op::Wrpin, pin, mode, at); }
+void Pins::wxpin(int pin, std::uint32_t x, Clock at) { smartWrite(m_impl->e, PinEngine::Op::Wxpin, pin, x, at); }
+void Pins::wypin(int pin, std::uint32_t y, Clock at) { smartWrite(m_impl->e, PinEngine::Op::Wypin, pin, y, at); }
+void Pins::akpin(int pin, Clock at) { smartWrite(m_impl->e, PinEngine::Op::Ack, pin, 0, at); }
 
 PinRead Pins::rdpin(int pin, Clock at)
 {
