@@ -772,7 +772,7 @@ template <bool HubExec> Cog::Step Cog::runPlain(Clock until)
             m_nextPc = (pc + 4) & 0xFFFFF;
         }
         // step() yields here too (quiet: no interrupt or debug entry first).
-        if (m_time >= m_sharedUntil && (waits || (op == Op::RDLUT && m_lutShare))) {
+        if (m_time >= m_sharedUntil && yieldsFor(waits, op)) {
             result = Step::Yield;
             break;
         }
@@ -919,13 +919,13 @@ Cog::Step Cog::step()
         if (d.raw != instr) [[unlikely]]
             predecode(d, instr);
         op = d.op;
-        waits = d.waitsForOthers || (op == Op::RDLUT && m_lutShare);
+        waits = yieldsFor(d.waitsForOthers, op);
         m_nextPc = (pc + 1) & 0x3FF;
     } else {
         instr = m_hub.readLong(pc);
         const HubDecoded &h = hubDecoded(pc, instr);
         op = h.op;
-        waits = h.waitsForOthers || (op == Op::RDLUT && m_lutShare);
+        waits = yieldsFor(h.waitsForOthers, op);
         m_nextPc = (pc + 4) & 0xFFFFF;
     }
     // Shared effects wait for the other cogs to catch up: an instruction that

@@ -391,6 +391,9 @@ private:
     } m_debug;
     bool m_startedHub = false;
 
+    // An instruction runs only once the other cogs have caught up when it
+    // touches what they share; RDLUT too while the LUT is shared.
+    bool yieldsFor(bool waitsForOthers, Op op) const { return waitsForOthers || (op == Op::RDLUT && m_lutShare); }
     bool m_lutShare = false;
     std::array<std::uint64_t, 2> m_dirOut{}; // DIR (both ports), OUT
     std::uint32_t m_rndState = 0;
