@@ -38,14 +38,7 @@ struct Image {
     {
         return std::uint32_t(std::int32_t(target - (at + 4)) / 4) & 0x1FF;
     }
-    std::vector<std::uint8_t> bytes() const
-    {
-        std::vector<std::uint8_t> b;
-        for (std::uint32_t w : longs)
-            for (int i = 0; i < 4; ++i)
-                b.push_back(std::uint8_t(w >> (8 * i)));
-        return b;
-    }
+    std::vector<std::uint8_t> bytes() const { return Bytes(longs); }
 };
 
 struct Outcome {

@@ -10,6 +10,16 @@
 
 namespace kivo::test::p2 {
 
+// Longs as the little-endian bytes of a hub image.
+inline std::vector<std::uint8_t> Bytes(const std::vector<std::uint32_t> &longs)
+{
+    std::vector<std::uint8_t> b;
+    for (std::uint32_t w : longs)
+        for (int i = 0; i < 4; ++i)
+            b.push_back(std::uint8_t(w >> (8 * i)));
+    return b;
+}
+
 // Conditions (EEEE) and flag suffixes.
 enum Cond : std::uint32_t {
     RET_ = 0x0,
@@ -225,14 +235,7 @@ struct Program {
         code.push_back(cogstop(I(0)));
         return *this;
     }
-    std::vector<std::uint8_t> bytes() const
-    {
-        std::vector<std::uint8_t> b;
-        for (std::uint32_t w : code)
-            for (int i = 0; i < 4; ++i)
-                b.push_back(std::uint8_t(w >> (8 * i)));
-        return b;
-    }
+    std::vector<std::uint8_t> bytes() const { return Bytes(code); }
 };
 
 } // namespace kivo::test::p2
