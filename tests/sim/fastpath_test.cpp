@@ -38,7 +38,7 @@ struct Image {
     {
         return std::uint32_t(std::int32_t(target - (at + 4)) / 4) & 0x1FF;
     }
-    std::vector<std::uint8_t> bytes() const { return Bytes(longs); }
+    std::vector<std::uint8_t> bytes() const { return ImageBytes(longs); }
 };
 
 struct Outcome {

@@ -11,7 +11,7 @@
 namespace kivo::test::p2 {
 
 // Longs as the little-endian bytes of a hub image.
-inline std::vector<std::uint8_t> Bytes(const std::vector<std::uint32_t> &longs)
+inline std::vector<std::uint8_t> ImageBytes(const std::vector<std::uint32_t> &longs)
 {
     std::vector<std::uint8_t> b;
     for (std::uint32_t w : longs)
@@ -235,7 +235,7 @@ struct Program {
         code.push_back(cogstop(I(0)));
         return *this;
     }
-    std::vector<std::uint8_t> bytes() const { return Bytes(code); }
+    std::vector<std::uint8_t> bytes() const { return ImageBytes(code); }
 };
 
 } // namespace kivo::test::p2
