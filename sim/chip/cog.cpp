@@ -51,12 +51,16 @@ constexpr std::uint32_t kDIRA = 0x1FA, kINA = 0x1FE;
 // op, or one whose D or S register is in $1F8..$1FF (the pointers, the pins'
 // DIR, OUT and IN, IJMP0/IRET0). RDLUT is left to the caller: it reads only
 // this cog's LUT, which the paired cog writes only while the LUT is shared.
-bool waitsForOthers(Op op, std::uint32_t instr)
+bool specialRegisters(Op op, std::uint32_t instr)
 {
     const std::uint32_t dF = instr >> 9 & 0x1FF, sF = instr & 0x1FF;
     const unsigned regs = kRegisterFields[std::size_t(op)];
-    return (kSharedOps[std::size_t(op)] && op != Op::RDLUT) || ((regs & 1) && dF >= 0x1F8) ||
-           ((regs & 2) && sF >= 0x1F8 && !(instr >> 18 & 1));
+    return ((regs & 1) && dF >= 0x1F8) || ((regs & 2) && sF >= 0x1F8 && !(instr >> 18 & 1));
+}
+
+bool waitsForOthers(Op op, std::uint32_t instr)
+{
+    return (kSharedOps[std::size_t(op)] && op != Op::RDLUT) || specialRegisters(op, instr);
 }
 
 // The executor's handlers by op: in hub exec the FIFO ops fault instead.
@@ -710,6 +714,24 @@ Cog::FastHandler Cog::fastHandler(Op op)
     return kTable[std::size_t(op)];
 }
 
+Cog::FastHandler Cog::quietHandler(Op op)
+{
+    if (FastHandler h = quietAluHandler(op))
+        return h;
+    if (FastHandler h = quietBranchHandler(op))
+        return h;
+    return quietHubHandler(op);
+}
+
+bool Cog::quietWherePlain(Op op) { return !kPlainOps[std::size_t(op)] || quietHandler(op); }
+
+// The fast path's handler: the quiet one where the register fields allow.
+Cog::FastHandler Cog::plainHandler(Op op, std::uint32_t instr)
+{
+    FastHandler h = specialRegisters(op, instr) ? nullptr : quietHandler(op);
+    return h ? h : fastHandler(op);
+}
+
 void Cog::predecode(Decoded &d, std::uint32_t instr)
 {
     d.raw = instr;
@@ -717,7 +739,7 @@ void Cog::predecode(Decoded &d, std::uint32_t instr)
     // _RET_ (condition 0) is step()'s, except on NOP (all zero).
     d.plain = kPlainOps[std::size_t(d.op)] && (instr >> 28 != 0 || d.op == Op::NOP);
     d.waitsForOthers = waitsForOthers(d.op, instr);
-    d.fast = fastHandler(d.op);
+    d.fast = plainHandler(d.op, instr);
 }
 
 void Cog::hubPredecode(HubDecoded &h, std::uint32_t pc, std::uint32_t instr)
@@ -728,7 +750,7 @@ void Cog::hubPredecode(HubDecoded &h, std::uint32_t pc, std::uint32_t instr)
     // As for cog exec; no plain op is one hub exec refuses (the FIFO's).
     h.plain = kPlainOps[std::size_t(h.op)] && (instr >> 28 != 0 || h.op == Op::NOP);
     h.waitsForOthers = waitsForOthers(h.op, instr);
-    h.fast = fastHandler(h.op);
+    h.fast = plainHandler(h.op, instr);
 }
 
 inline Cog::HubDecoded &Cog::hubDecoded(std::uint32_t pc, std::uint32_t instr)

@@ -78,6 +78,10 @@ public:
     // Instructions executed, for benchmarks and the chip's total.
     std::uint64_t executed() const { return m_executed; }
 
+    // Whether the fast path has a handler compiled for the quiet state for
+    // `op`, where it runs the op at all (each exec_*.cpp lists its own).
+    static bool quietWherePlain(Op op);
+
     // Trace every instruction (slow path).
     void setTracing(bool on) { m_tracing = on; }
 
@@ -151,6 +155,17 @@ private:
     // A handler as a plain function for the fast path.
     template <Handler h> static bool callHandler(Cog &cog, std::uint32_t instr) { return (cog.*h)(instr); }
     static FastHandler fastHandler(Op op);
+    // The fast path's handler for a plain op whose register fields name
+    // ordinary registers (below $1F8), run while quiet() holds: the op's own
+    // handler, compiled knowing those facts, so that the prefix, ALTx and pin
+    // register paths drop out of it. Each exec_*.cpp makes those of its ops
+    // (quiet*Handler); nullptr where there is none.
+    template <Op op, Handler h> static bool callQuiet(Cog &cog, std::uint32_t instr);
+    static FastHandler quietHandler(Op op);
+    static FastHandler plainHandler(Op op, std::uint32_t instr);
+    static FastHandler quietAluHandler(Op op);
+    static FastHandler quietBranchHandler(Op op);
+    static FastHandler quietHubHandler(Op op);
     bool skipped(std::uint32_t pc, std::uint32_t instr);
     void cancel(std::uint32_t instr, Op op);
     void retPrefix(Op op);

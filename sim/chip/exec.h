@@ -175,4 +175,20 @@ inline void Cog::waitUntil(Clock end)
         m_cost += int(end - m_time - Clock(m_cost));
 }
 
+// Cog::quietHandler's handlers. The promises below hold wherever runPlain
+// calls them (predecode picks them only for such register fields); the
+// sanitizer build checks them.
+template <Op op, Cog::Handler h> [[gnu::flatten]] bool Cog::callQuiet(Cog &cog, std::uint32_t instr)
+{
+    constexpr unsigned regs = kRegisterFields[std::size_t(op)];
+    if (!cog.quiet() || ((regs & 1) && dField(instr) >= 0x1F8) ||
+        ((regs & 2) && !immSBit(instr) && sField(instr) >= 0x1F8))
+        __builtin_unreachable();
+    return (cog.*h)(instr);
+}
+
+#define KIVO_QUIET(name)                                                                                               \
+    case Op::name:                                                                                                     \
+        return &callQuiet<Op::name, &Cog::exec##name>;
+
 } // namespace kivo::sim

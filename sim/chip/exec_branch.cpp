@@ -280,4 +280,39 @@ bool Cog::execEXECF(std::uint32_t instr)
     return true;
 }
 
+// The quiet fast-path handlers of this file's plain ops.
+Cog::FastHandler Cog::quietBranchHandler(Op op)
+{
+    switch (op) {
+        KIVO_QUIET(DJZ)
+        KIVO_QUIET(DJNZ)
+        KIVO_QUIET(DJF)
+        KIVO_QUIET(DJNF)
+        KIVO_QUIET(IJZ)
+        KIVO_QUIET(IJNZ)
+        KIVO_QUIET(TJZ)
+        KIVO_QUIET(TJNZ)
+        KIVO_QUIET(TJF)
+        KIVO_QUIET(TJNF)
+        KIVO_QUIET(TJS)
+        KIVO_QUIET(TJNS)
+        KIVO_QUIET(TJV)
+        KIVO_QUIET(PUSH)
+        KIVO_QUIET(POP)
+        KIVO_QUIET(JMP)
+        KIVO_QUIET(CALL)
+        KIVO_QUIET(CALLA)
+        KIVO_QUIET(CALLB)
+        KIVO_QUIET(JMPREL)
+        KIVO_QUIET(JMP_A)
+        KIVO_QUIET(CALL_A)
+        KIVO_QUIET(CALLA_A)
+        KIVO_QUIET(CALLB_A)
+        KIVO_QUIET(CALLD_A)
+        KIVO_QUIET(LOC_A)
+    default:
+        return nullptr;
+    }
+}
+
 } // namespace kivo::sim

@@ -316,4 +316,23 @@ bool Cog::execCOGATN(std::uint32_t i)
     return true;
 }
 
+// The quiet fast-path handlers of this file's plain ops.
+Cog::FastHandler Cog::quietHubHandler(Op op)
+{
+    switch (op) {
+        KIVO_QUIET(WMLONG)
+        KIVO_QUIET(RDLUT)
+        KIVO_QUIET(RDBYTE)
+        KIVO_QUIET(RDWORD)
+        KIVO_QUIET(RDLONG)
+        KIVO_QUIET(WRLUT)
+        KIVO_QUIET(WRBYTE)
+        KIVO_QUIET(WRWORD)
+        KIVO_QUIET(WRLONG)
+        KIVO_QUIET(SETLUTS)
+    default:
+        return nullptr;
+    }
+}
+
 } // namespace kivo::sim

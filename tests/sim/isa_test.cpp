@@ -2,6 +2,7 @@
 // do not overlap, operand forms that fit the encodings, a handler for every
 // op, and every clock count the sheet gives, measured on the running cog.
 #include "chip/chip.h"
+#include "chip/cog.h"
 #include "chip/isa.h"
 #include "p2asm.h"
 
@@ -216,6 +217,12 @@ TEST(IsaTable, EveryOpRunsItsOwnHandler)
             EXPECT_NE(m.fault.find("not modelled"), std::string::npos) << r.mnemonic << ": " << m.fault;
         }
     }
+}
+
+TEST(IsaTable, EveryFastPathOpHasItsQuietHandler)
+{
+    for (const OpInfo &r : rows())
+        EXPECT_TRUE(Cog::quietWherePlain(r.op)) << r.mnemonic;
 }
 
 TEST(IsaTiming, FixedClockCountsOfTheSheet)
