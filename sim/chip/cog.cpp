@@ -266,8 +266,6 @@ std::uint32_t Cog::pop()
     return v;
 }
 
-std::uint32_t Cog::callWord() const { return (m_c ? 0x80000000u : 0) | (m_z ? 0x40000000u : 0) | (m_nextPc & 0xFFFFF); }
-
 // ---- hub exec's FIFO ----
 //
 // The FIFO has cogs + 11 = 19 stages. In hub exec it loads whenever fewer
@@ -732,25 +730,29 @@ Cog::FastHandler Cog::plainHandler(Op op, std::uint32_t instr)
     return h ? h : fastHandler(op);
 }
 
+void Cog::decodeOp(DecodedOp &d, std::uint32_t instr, bool hubExec)
+{
+    d.op = decode(instr);
+    const std::size_t i = std::size_t(d.op);
+    d.waits = waitsForOthers(d.op, instr) ? Waits::Always : d.op == Op::RDLUT ? Waits::WhileLutShared : Waits::No;
+    d.cost = std::uint8_t(hubExec ? kHubClocks[i] : kCogClocks[i]);
+    // _RET_ (condition 0) is step()'s, except on NOP (all zero). No plain op
+    // is one hub exec refuses (the FIFO's).
+    const bool plain = kPlainOps[i] && (instr >> 28 != 0 || d.op == Op::NOP);
+    d.fast = plain ? plainHandler(d.op, instr) : nullptr;
+}
+
 void Cog::predecode(Decoded &d, std::uint32_t instr)
 {
     d.raw = instr;
-    d.op = decode(instr);
-    // _RET_ (condition 0) is step()'s, except on NOP (all zero).
-    d.plain = kPlainOps[std::size_t(d.op)] && (instr >> 28 != 0 || d.op == Op::NOP);
-    d.waitsForOthers = waitsForOthers(d.op, instr);
-    d.fast = plainHandler(d.op, instr);
+    decodeOp(d, instr, false);
 }
 
 void Cog::hubPredecode(HubDecoded &h, std::uint32_t pc, std::uint32_t instr)
 {
     h.addr = pc;
     h.raw = instr;
-    h.op = decode(instr);
-    // As for cog exec; no plain op is one hub exec refuses (the FIFO's).
-    h.plain = kPlainOps[std::size_t(h.op)] && (instr >> 28 != 0 || h.op == Op::NOP);
-    h.waitsForOthers = waitsForOthers(h.op, instr);
-    h.fast = plainHandler(h.op, instr);
+    decodeOp(h, instr, true);
 }
 
 inline Cog::HubDecoded &Cog::hubDecoded(std::uint32_t pc, std::uint32_t instr)
@@ -771,41 +773,36 @@ template <bool HubExec> Cog::Step Cog::runPlain(Clock until)
     while (m_time < until) {
         const std::uint32_t pc = m_pc;
         std::uint32_t instr;
-        Op op;
-        bool waits, plain;
-        FastHandler fast;
+        const DecodedOp *d;
         if constexpr (!HubExec) {
             instr = pc < 0x200 ? m_reg[pc] : m_lut[pc - 0x200];
-            Decoded &d = m_decoded[pc];
-            if (d.raw != instr) [[unlikely]]
-                predecode(d, instr);
-            op = d.op;
-            waits = d.waitsForOthers;
-            plain = d.plain;
-            fast = d.fast;
-            m_nextPc = (pc + 1) & 0x3FF;
+            Decoded &c = m_decoded[pc];
+            if (c.raw != instr) [[unlikely]]
+                predecode(c, instr);
+            d = &c;
         } else {
             instr = m_hub.readLong(pc);
-            const HubDecoded &h = hubDecoded(pc, instr);
-            op = h.op;
-            waits = h.waitsForOthers;
-            plain = h.plain;
-            fast = h.fast;
-            m_nextPc = (pc + 4) & 0xFFFFF;
+            d = &hubDecoded(pc, instr);
         }
         // step() yields here too (quiet: no interrupt or debug entry first).
-        if (m_time >= m_sharedUntil && yieldsFor(waits, op)) {
+        if (m_time >= m_sharedUntil && yieldsFor(d->waits)) {
             result = Step::Yield;
             break;
         }
-        if (!plain)
+        const FastHandler fast = d->fast;
+        if (!fast)
             break;
-        m_branched = false;
-        if constexpr (HubExec)
+        if constexpr (HubExec) {
+            m_nextPc = (pc + 4) & 0xFFFFF;
+            // In hub exec a branch to the next long reloads the FIFO too.
+            m_branched = false;
             hubFetchConsume(m_time); // run or cancelled, it takes its long from the FIFO
+        } else {
+            m_nextPc = (pc + 1) & 0x3FF;
+        }
         const unsigned cond = instr >> 28;
-        if (cond == 0 || condMet(cond, m_c, m_z)) { // condition 0 here: NOP
-            m_cost = HubExec ? kHubClocks[std::size_t(op)] : kCogClocks[std::size_t(op)];
+        if (cond == 0xF || cond == 0 || condMet(cond, m_c, m_z)) { // condition 0 here: NOP
+            m_cost = d->cost;
             if (!fast(*this, instr)) [[unlikely]] {
                 result = Step::Fault;
                 break;
@@ -816,12 +813,18 @@ template <bool HubExec> Cog::Step Cog::runPlain(Clock until)
             m_time += kCancelledClocks;
         }
         m_pc = m_nextPc;
-        // Sequential hub exec can run on into cog RAM past $FFFFF.
-        if (m_branched || (HubExec && m_pc < 0x400)) [[unlikely]] {
-            if (m_branched && m_pc >= 0x400)
-                hubFetchReload(m_pc, m_time);
-            if ((m_pc >= 0x400) != HubExec)
-                break;
+        if constexpr (HubExec) {
+            // Sequential hub exec can run on into cog RAM past $FFFFF.
+            if (m_branched || m_pc < 0x400) [[unlikely]] {
+                if (m_branched && m_pc >= 0x400)
+                    hubFetchReload(m_pc, m_time);
+                if (m_pc < 0x400)
+                    break;
+            }
+        } else if (m_pc >= 0x400) [[unlikely]] {
+            // Only a branch leaves cog and LUT RAM.
+            hubFetchReload(m_pc, m_time);
+            break;
         }
     }
     m_executed += executed;
@@ -941,13 +944,13 @@ Cog::Step Cog::step()
         if (d.raw != instr) [[unlikely]]
             predecode(d, instr);
         op = d.op;
-        waits = yieldsFor(d.waitsForOthers, op);
+        waits = yieldsFor(d.waits);
         m_nextPc = (pc + 1) & 0x3FF;
     } else {
         instr = m_hub.readLong(pc);
         const HubDecoded &h = hubDecoded(pc, instr);
         op = h.op;
-        waits = yieldsFor(h.waitsForOthers, op);
+        waits = yieldsFor(h.waits);
         m_nextPc = (pc + 4) & 0xFFFFF;
     }
     // Shared effects wait for the other cogs to catch up: an instruction that

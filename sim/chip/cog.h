@@ -95,15 +95,21 @@ private:
     // A cog/LUT long as decoded: keyed on its raw value, so that a write to
     // the long makes it decode afresh when it next runs.
     using FastHandler = bool (*)(Cog &, std::uint32_t instr);
-    struct Decoded {
-        std::uint32_t raw = 0xFFFFFFFFu;
+    // Whether an instruction runs only before the other cogs' clock: a shared
+    // op, or one that reads or writes $1F8..$1FF (the pointers, pins and
+    // IJMP0/IRET0); RDLUT only while the paired cog may write the LUT.
+    enum class Waits : std::uint8_t { No, Always, WhileLutShared };
+    // What both decode caches keep of an instruction.
+    struct DecodedOp {
+        std::uint32_t raw = 0xFFFFFFFFu; // the long as decoded
         Op op = Op::Invalid;
-        bool plain = false; // the fast path runs it (kPlainOps, not _RET_)
-        // Runs only before the other cogs' clock: a shared op, or one that
-        // reads or writes $1F8..$1FF (the pointers, pins and IJMP0/IRET0).
-        bool waitsForOthers = true;
-        FastHandler fast = nullptr;
+        Waits waits = Waits::Always;
+        std::uint8_t cost = 0;      // its base clocks in the cache's exec mode
+        FastHandler fast = nullptr; // the fast path's handler; nullptr: step()'s
     };
+    void decodeOp(DecodedOp &d, std::uint32_t instr, bool hubExec);
+    using Decoded = DecodedOp;
+    static_assert(sizeof(Decoded) == 16, "a power of two: the fast path indexes the cache by PC");
     void predecode(Decoded &d, std::uint32_t instr);
     enum Event : int {
         EvInt = 0,
@@ -252,7 +258,8 @@ private:
     std::uint32_t pop();
     void branch(std::uint32_t target, Op op = Op::JMP);
     std::uint32_t relTarget9(std::uint32_t s) const;
-    std::uint32_t callWord() const;
+    // What a call saves: C, Z and the return address.
+    std::uint32_t callWord() const { return (m_c ? 0x80000000u : 0) | (m_z ? 0x40000000u : 0) | (m_nextPc & 0xFFFFF); }
     void retTo(std::uint32_t word, bool wc, bool wz, Op op = Op::RET);
     int branchCost(std::uint32_t target, Op op = Op::JMP) const;
     int hubBranchWait(std::uint32_t target) const;
@@ -304,13 +311,8 @@ private:
     // Hub exec's decode cache, keyed on the address and the raw long: the
     // long is read from hub RAM for every instruction, so code that changes
     // while it runs decodes afresh.
-    struct HubDecoded {
+    struct HubDecoded : DecodedOp {
         std::uint32_t addr = 0xFFFFFFFFu;
-        std::uint32_t raw = 0;
-        Op op = Op::Invalid;
-        bool plain = false;
-        bool waitsForOthers = true;
-        FastHandler fast = nullptr;
     };
     HubDecoded &hubDecoded(std::uint32_t pc, std::uint32_t instr);
     void hubPredecode(HubDecoded &h, std::uint32_t pc, std::uint32_t instr);
@@ -408,7 +410,7 @@ private:
 
     // An instruction runs only once the other cogs have caught up when it
     // touches what they share; RDLUT too while the LUT is shared.
-    bool yieldsFor(bool waitsForOthers, Op op) const { return waitsForOthers || (op == Op::RDLUT && m_lutShare); }
+    bool yieldsFor(Waits w) const { return w == Waits::Always || (w == Waits::WhileLutShared && m_lutShare); }
     bool m_lutShare = false;
     std::array<std::uint64_t, 2> m_dirOut{}; // DIR (both ports), OUT
     std::uint32_t m_rndState = 0;
