@@ -666,13 +666,14 @@ bool Cog::run(Clock until, Clock sharedUntil)
     m_hub.setDebugWriter(m_debug.isr);
     while (m_running && m_time < until) {
         if (quiet()) {
-            // A branch to the other mode leaves the loop; step() runs the
-            // first instruction there.
+            // A branch to the other exec mode goes on in the other loop.
             const Step s = m_pc < 0x400 ? runPlain<false>(until) : runPlain<true>(until);
             if (s == Step::Fault)
                 return false;
             if (s == Step::Yield || m_time >= until)
                 break;
+            if (s == Step::Switched)
+                continue;
         }
         const Step s = step();
         if (s == Step::Fault)
@@ -818,12 +819,15 @@ template <bool HubExec> Cog::Step Cog::runPlain(Clock until)
             if (m_branched || m_pc < 0x400) [[unlikely]] {
                 if (m_branched && m_pc >= 0x400)
                     hubFetchReload(m_pc, m_time);
-                if (m_pc < 0x400)
+                if (m_pc < 0x400) {
+                    result = Step::Switched;
                     break;
+                }
             }
         } else if (m_pc >= 0x400) [[unlikely]] {
             // Only a branch leaves cog and LUT RAM.
             hubFetchReload(m_pc, m_time);
+            result = Step::Switched;
             break;
         }
     }

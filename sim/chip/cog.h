@@ -130,7 +130,9 @@ private:
         EvQmt
     };
 
-    enum class Step { Done, Yield, Fault };
+    // Done: step() takes the next instruction; Switched (the fast path's):
+    // a branch crossed between cog and hub exec, the other fast loop goes on.
+    enum class Step { Done, Switched, Yield, Fault };
     Step step();
     // Nothing pending that changes how the next instruction runs: no prefix
     // state, SKIP, REP, wait, interrupt, debug ISR or trace. Plain ops keep it so.
@@ -141,8 +143,8 @@ private:
                !m_qDirect && m_altR == -1;
     }
     // The fast path: plain ops in cog/LUT exec and in hub exec while quiet()
-    // holds, up to the first instruction step() has to take (Done), or one it
-    // would yield at.
+    // holds, up to the first instruction step() has to take (Done), one it
+    // would yield at, or a branch to the other exec mode (Switched).
     template <bool HubExec> Step runPlain(Clock until);
     void wake(Clock at);
     void trace(std::uint32_t pc, std::uint32_t instr, bool executed);

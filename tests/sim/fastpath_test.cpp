@@ -71,8 +71,9 @@ Outcome runIt(const Image &image, bool stepByStep, Clock limit)
 }
 
 // Hub exec: a loop that rewrites one of its own instructions just before it
-// runs, and jumps to and from code 16 KB away (which the hub-exec decode
-// cache keeps in the same entries), logging the clock and its sum.
+// runs, jumps to and from code 16 KB away (which the hub-exec decode cache
+// keeps in the same entries) and calls a routine in cog RAM, logging the
+// clock and its sum.
 Image selfModifyingHubCode()
 {
     Image m;
@@ -87,11 +88,12 @@ Image selfModifyingHubCode()
     m << getct(0x102) << wrlong(R(0x102), ptrPost(false, 1)) << wrlong(R(0x110), R(0x120));
     m << NOP; // $1010, rewritten
     m << mov(0x112, R(0x110)) << mov(0x110, R(0x111)) << mov(0x111, R(0x112)) << wrlong(R(0x104), ptrPost(false, 1))
-      << jmpA(0x5000, false);
+      << callA(0x080, false) << jmpA(0x5000, false);
     const std::uint32_t after = m.at;
     m << djnz(0x101, I(m.back(loop))) << cogstop(I(0));
     // $5000..$500C share decode entries with $1000..$100C; every other pass
     // cancels an instruction there.
+    m.org(0x080 * 4) << add(0x106, I(1)) << add(0x106, R(0x101)) << ret();
     m.org(0x5000) << add(0x105, I(7)) << alu(op::TESTB, 0x101, I(0), WZ) << cond(IF_Z, add(0x105, I(100)))
                   << jmpA(after, false);
     return m;
@@ -163,13 +165,16 @@ Image everyMathOp()
 TEST(FastPath, EndsInTheStateOfTheStepByStepPath)
 {
     // Both paths share the decode caches, so the sums the programs work out
-    // are checked too: 20 passes add 3 and 20 subtract 1; 40 add 7 and 20 add 100.
+    // are checked too: 20 passes add 3 and 20 subtract 1; 40 add 7 and 20 add
+    // 100; the 40 calls into cog RAM add 1 and the count (40 down to 1).
     const struct {
         const char *name;
         Image image;
         std::vector<std::pair<std::uint32_t, std::uint32_t>> cog0; // register, value
     } cases[] = {
-        {"self-modifying hub exec code", selfModifyingHubCode(), {{0x104, 40}, {0x105, 2280}}},
+        {"self-modifying hub exec code",
+         selfModifyingHubCode(),
+         {{0x104, 40}, {0x105, 2280}, {0x106, 40 + 40 * 41 / 2}}},
         {"two cogs on one hub long, hub exec", twoCogsOneLong(true), {}},
         {"two cogs on one hub long, cog exec", twoCogsOneLong(false), {}},
         {"every math and logic op", everyMathOp(), {}},
