@@ -264,6 +264,7 @@ int Chip::coginit(int requested, std::uint32_t flags, std::uint32_t addr, std::u
     } else {
         target = requested & 7;
     }
+    m_cogTimesStale = true;
     // Locks held by a restarted cog are released.
     for (int l = 0; l < 16; ++l)
         if (m_impl->lockOwner[std::size_t(l)] == target) {
@@ -276,6 +277,7 @@ int Chip::coginit(int requested, std::uint32_t flags, std::uint32_t addr, std::u
 
 void Chip::cogstop(int n, Clock at)
 {
+    m_cogTimesStale = true;
     for (int l = 0; l < 16; ++l)
         if (m_impl->lockOwner[std::size_t(l)] == n) {
             m_impl->lockLastOwner[std::size_t(l)] = n;
@@ -342,6 +344,7 @@ void Chip::attention(std::uint32_t mask, int from, Clock at)
 
 void Chip::cogWoken(Clock at)
 {
+    m_cogTimesStale = true;
     if (m_current)
         m_current->limitShared(at + 1);
 }
@@ -375,6 +378,7 @@ Chip::StopReason Chip::run(Clock limit)
     constexpr Clock kMaxBatch = 1 << 14;
     constexpr std::size_t kPinQueueCatchUp = 4096;
     m_stopRequested = false;
+    m_cogTimesStale = true; // cogs may have been started or set up since
     for (;;) {
         if (m_stopRequested) {
             m_stopRequested = false;
@@ -383,18 +387,24 @@ Chip::StopReason Chip::run(Clock limit)
         if (!m_fault.empty())
             return StopReason::Fault;
         // The earliest cog (the lowest number on a tie) and the next clock.
-        Cog *first = nullptr;
+        if (m_cogTimesStale) {
+            for (std::size_t n = 0; n < 8; ++n)
+                m_cogTimes[n] = m_cogs[n]->time(); // kNever when stopped
+            m_cogTimesStale = false;
+        }
+        std::size_t firstN = 8;
         Clock firstTime = kNever, second = kNever;
-        for (auto &c : m_cogs) {
-            const Clock t = c->time(); // kNever when stopped
+        for (std::size_t n = 0; n < 8; ++n) {
+            const Clock t = m_cogTimes[n];
             if (t < firstTime) {
                 second = firstTime;
                 firstTime = t;
-                first = c.get();
+                firstN = n;
             } else if (t < second) {
                 second = t;
             }
         }
+        Cog *first = firstN < 8 ? m_cogs[firstN].get() : nullptr;
         if (!first) {
             // Let the serial output drain before reporting that all stopped.
             m_pins->advance(m_now);
@@ -421,6 +431,7 @@ Chip::StopReason Chip::run(Clock limit)
         m_current = first;
         const bool ok = first->run(until, shared);
         m_current = nullptr;
+        m_cogTimes[firstN] = first->time();
         if (!ok)
             return StopReason::Fault;
         if (!first->running()) {

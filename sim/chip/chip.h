@@ -164,7 +164,12 @@ private:
     std::uint64_t m_seedMix = 0; // 0: the default states
     std::uint32_t m_debugEnables = 0;
     bool m_protectionLocked = false;
-    Cog *m_current = nullptr;  // the cog running a batch
+    Cog *m_current = nullptr; // the cog running a batch
+    // The cogs' clocks as the scheduler last saw them: a batch changes only
+    // its own cog's, unless a cog starts, stops or wakes another (then all
+    // are read again).
+    std::array<Clock, 8> m_cogTimes{};
+    bool m_cogTimesStale = true;
     Clock m_streamQuiet = 0;   // no streamer acts before this clock
     Clock m_streamSkipped = 0; // the latest catch-up left to the streamers
 };

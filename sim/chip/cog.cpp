@@ -786,7 +786,8 @@ template <bool HubExec> Cog::Step Cog::runPlain(Clock until)
             d = &hubDecoded(pc, instr);
         }
         // step() yields here too (quiet: no interrupt or debug entry first).
-        if (m_time >= m_sharedUntil && yieldsFor(d->waits)) {
+        // Most ops wait for nobody: that test comes first.
+        if (d->waits != Waits::No && m_time >= m_sharedUntil && yieldsFor(d->waits)) {
             result = Step::Yield;
             break;
         }
