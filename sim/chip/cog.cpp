@@ -731,7 +731,7 @@ Cog::FastHandler Cog::plainHandler(Op op, std::uint32_t instr)
     return h ? h : fastHandler(op);
 }
 
-void Cog::decodeOp(DecodedOp &d, std::uint32_t instr, bool hubExec)
+void Cog::decodeOp(Decoded &d, std::uint32_t instr, bool hubExec)
 {
     d.op = decode(instr);
     const std::size_t i = std::size_t(d.op);
@@ -774,7 +774,7 @@ template <bool HubExec> Cog::Step Cog::runPlain(Clock until)
     while (m_time < until) {
         const std::uint32_t pc = m_pc;
         std::uint32_t instr;
-        const DecodedOp *d;
+        const Decoded *d;
         if constexpr (!HubExec) {
             instr = pc < 0x200 ? m_reg[pc] : m_lut[pc - 0x200];
             Decoded &c = m_decoded[pc];

@@ -100,15 +100,14 @@ private:
     // IJMP0/IRET0); RDLUT only while the paired cog may write the LUT.
     enum class Waits : std::uint8_t { No, Always, WhileLutShared };
     // What both decode caches keep of an instruction.
-    struct DecodedOp {
+    struct Decoded {
         std::uint32_t raw = 0xFFFFFFFFu; // the long as decoded
         Op op = Op::Invalid;
         Waits waits = Waits::Always;
         std::uint8_t cost = 0;      // its base clocks in the cache's exec mode
         FastHandler fast = nullptr; // the fast path's handler; nullptr: step()'s
     };
-    void decodeOp(DecodedOp &d, std::uint32_t instr, bool hubExec);
-    using Decoded = DecodedOp;
+    void decodeOp(Decoded &d, std::uint32_t instr, bool hubExec);
     static_assert(sizeof(Decoded) == 16, "a power of two: the fast path indexes the cache by PC");
     void predecode(Decoded &d, std::uint32_t instr);
     enum Event : int {
@@ -313,7 +312,7 @@ private:
     // Hub exec's decode cache, keyed on the address and the raw long: the
     // long is read from hub RAM for every instruction, so code that changes
     // while it runs decodes afresh.
-    struct HubDecoded : DecodedOp {
+    struct HubDecoded : Decoded {
         std::uint32_t addr = 0xFFFFFFFFu;
     };
     HubDecoded &hubDecoded(std::uint32_t pc, std::uint32_t instr);
