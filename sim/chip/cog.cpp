@@ -451,7 +451,11 @@ Clock Cog::eventWake(int ev)
         [[fallthrough]];
     }
     case EvPat: {
-        Clock c = m_pins.nextChange(m_time, eventPins(ev));
+        // The cog sees IN three clocks late: a change after the clock it
+        // sampled shows three clocks after it happens, even one that came
+        // before the cog's own clock.
+        const Clock sampled = m_time >= 3 ? m_time - 3 : 0;
+        Clock c = m_pins.nextChange(sampled, eventPins(ev));
         return c == kNever ? kNever : c + 3;
     }
     case EvFbw:

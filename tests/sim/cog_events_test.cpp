@@ -167,6 +167,30 @@ TEST(Events, PinEdgeEventWakesWaitse1)
     EXPECT_LE(t.woke, t.acted + 14);
 }
 
+// A cog sees IN three clocks late, so an edge on a pin wakes a waiting cog
+// three clocks after it happened, however shortly before the wait began:
+// cog 0 drives pin 5 high, waits 2 + k clocks, then waits for the rise.
+// DRVH's change reaches the pin at its issue + 5, so the cog sees it at +8;
+// the WAITSE1 issued at +4 + k finds it there for k = 0..4.
+TEST(Events, EdgeJustBeforeTheWaitWakesThreeClocksAfterIt)
+{
+    std::vector<std::uint32_t> woke;
+    for (std::uint32_t k = 0; k <= 5; ++k) {
+        Program p;
+        p << dForm(sub9::SETSE1, I(0x40 | 5)) << dForm(sub9::DRVH, I(5)) << waitx(I(k)) << event(16 + 4)
+          << getct(0x120);
+        p.finish();
+        Chip chip;
+        ASSERT_TRUE(chip.loadImage(p.bytes()));
+        chip.runUntil(5000);
+        ASSERT_FALSE(chip.cogState(0).running) << "k = " << k << ": the cog never woke";
+        woke.push_back(chip.cogRegister(0, 0x120));
+    }
+    for (std::uint32_t k = 1; k <= 4; ++k)
+        EXPECT_EQ(woke[k], woke[0]) << "k = " << k;
+    EXPECT_EQ(woke[5], woke[0] + 1);
+}
+
 // A cog waiting on a smart pin's IN wakes when another cog's WRPIN, WXPIN,
 // WYPIN, AKPIN or RDPIN changes what that IN does, though nothing on the pin
 // was due when the wait began. Pin 5 runs an NCO (%00110, output enabled);
