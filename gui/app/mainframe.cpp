@@ -541,6 +541,7 @@ void CMainFrame::OnApplicationLook(int id)
     const Look &look = LookFor(id, m_look ? m_look : kDefaultLook);
     m_look = id;
     ApplyLookToApplication(look);
+    m_ribbon->setStyleSheet(RibbonStyleSheet(look));
     m_ribbon->SetWindows7(look.windows7Ribbon);
     update();
     QApplication::restoreOverrideCursor();

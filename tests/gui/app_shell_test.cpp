@@ -21,6 +21,7 @@
 #include <QDialogButtonBox>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QImage>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -335,10 +336,19 @@ TEST_F(AppTest, TheLookIsMarkedAppliedAndRemembered)
     EXPECT_EQ(checked(), QList<int>{217});
     EXPECT_FALSE(Frame().Ribbon()->IsWindows7());
 
+    // The ribbon's rows take the look's own colours.
+    auto topColour = [this] {
+        auto *top = Frame().Ribbon()->findChild<QWidget *>("ribbonTop");
+        QImage image = top->grab().toImage();
+        return image.pixelColor(image.width() * 3 / 4, 1).name();
+    };
+    EXPECT_EQ(topColour(), LookFor(217).ribbonTop.name());
+
     Frame().RunCommand("view.look.windows7");
     EXPECT_EQ(checked(), QList<int>{219});
     EXPECT_TRUE(Frame().Ribbon()->IsWindows7());
     EXPECT_EQ(QApplication::palette().color(QPalette::Window), LookFor(219).window);
+    EXPECT_EQ(topColour(), LookFor(219).ribbonTop.name());
 
     app.reset();
     app = std::make_unique<CKivoApp>(ProfilePath());
