@@ -107,7 +107,9 @@ void ApplyLookToApplication(const Look &look)
     for (auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
         pal.setColor(QPalette::Disabled, role, QColor(128, 128, 128));
     pal.setColor(QPalette::Disabled, QPalette::Base, look.window);
-    QApplication::setPalette(pal);
+    // Set again, the same palette would still be sent to every widget.
+    if (pal != QApplication::palette())
+        QApplication::setPalette(pal);
 }
 
 QString RibbonStyleSheet(const Look &look)

@@ -373,6 +373,38 @@ TEST_F(BuildPaneTest, TheExternalTerminalIsAProfileSetting)
     EXPECT_TRUE(Frame().BuildPane()->Runs().isEmpty());
 }
 
+// The panes are made when first wanted: a dock shown before any run, from
+// the ribbon's check box or from the main window's own menu of docks, holds
+// its pane.
+TEST_F(AppTest, ADockShownBeforeAnyRunHoldsItsPane)
+{
+    struct Case {
+        const char *how;
+        bool build;
+        bool fromDockMenu;
+    };
+    for (Case c : {Case{"Build Pane check box", true, false}, Case{"Terminal Pane check box", false, false},
+                   Case{"dock menu, Build", true, true}, Case{"dock menu, Terminal", false, true}}) {
+        SCOPED_TRACE(c.how);
+        app.reset();
+        app = std::make_unique<CKivoApp>(ProfilePath());
+        Start();
+        QDockWidget *dock = c.build ? Frame().BuildDock() : Frame().TerminalDock();
+        ASSERT_FALSE(dock->isVisible());
+        if (c.fromDockMenu)
+            dock->toggleViewAction()->trigger();
+        else
+            Frame().RunCommand(c.build ? "view.build-pane" : "view.terminal-pane");
+        // What the dock holds as it shows (the accessors below would make it).
+        QWidget *shown = dock->widget();
+        ASSERT_NE(shown, nullptr);
+        EXPECT_TRUE(dock->isVisible());
+        EXPECT_TRUE(shown->isVisible());
+        EXPECT_TRUE(Frame().ActionById(c.build ? "view.build-pane" : "view.terminal-pane")->isChecked());
+        EXPECT_EQ(shown, c.build ? static_cast<QWidget *>(Frame().BuildPane()) : Frame().TerminalPane());
+    }
+}
+
 // For the documentation, with KIVO_SCREENSHOT_DIR set (under xvfb-run with
 // QT_QPA_PLATFORM=xcb): the window as it first opens on a 1366 x 768 screen,
 // after a failed compile.
