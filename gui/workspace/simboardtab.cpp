@@ -88,7 +88,6 @@ CSimBoardTab::CSimBoardTab(CKivoDoc &doc, QWidget *parent) : QWidget(parent), m_
     m_console = new QPlainTextEdit(consoleBox);
     m_console->setReadOnly(true);
     m_console->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_console->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_console->setMaximumBlockCount(20000);
     consoleLayout->addWidget(m_console, 1);
     auto *inputRow = new QHBoxLayout;
@@ -270,6 +269,12 @@ CBoardCard *CSimBoardTab::Card(const std::string &objectName) const
 
 void CSimBoardTab::showEvent(QShowEvent *event)
 {
+    // The fixed-pitch font is looked up when the console first shows: the
+    // window comes up sooner without it.
+    if (!m_consoleFont) {
+        m_consoleFont = true;
+        m_console->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    }
     QWidget::showEvent(event);
     if (!m_run)
         SyncCards();

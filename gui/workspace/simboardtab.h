@@ -113,6 +113,7 @@ private:
     std::vector<std::pair<std::string, std::int32_t>> m_cardsFor; // the objects the cards were made for
     CLogicView *m_logic;
     CUsbInput *m_usbInput;
+    bool m_consoleFont = false;
 };
 
 } // namespace kivo
