@@ -105,7 +105,7 @@ CMainFrame::CMainFrame(CKivoApp &app) : m_app(app)
 
     // The ribbon, loaded from our own description of it.
     m_ribbon = new CRibbon([this](const QString &id) { return ActionById(id); }, m_styleMenu, central);
-    connect(m_ribbon->AppMenu(), &CAppMenu::recentChosen, this, [this](int i) { m_app.OnRecentFile(i); });
+    connect(m_ribbon, &CRibbon::recentChosen, this, [this](int i) { m_app.OnRecentFile(i); });
     layout->addWidget(m_ribbon);
     // Alt with a command's underlined letter runs it from anywhere in the
     // window (the ribbon's buttons do not take mnemonics themselves); Alt+F

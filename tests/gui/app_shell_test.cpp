@@ -438,6 +438,28 @@ TEST_F(AppTest, RecentFilesKeepFourEntriesAndOpenFromTheApplicationMenu)
     EXPECT_FALSE(app->RecentFiles().contains(paths[1]));
 }
 
+// Alt+F opens the application menu of a window just started: its commands
+// are the main window's own, and the project opened at the start is its
+// recent document.
+TEST_F(AppTest, AltFOpensTheApplicationMenuWithItsCommandsAndRecentDocuments)
+{
+    Start({SavedProject("Menu.kivo")});
+    Frame().activateWindow();
+    QApplication::processEvents();
+    QTest::keyClick(&Frame(), Qt::Key_F, Qt::AltModifier);
+    CAppMenu *menu = Frame().Ribbon()->AppMenu();
+    EXPECT_TRUE(menu->isVisible());
+    for (const char *id : {"file.new", "file.open", "file.save", "file.save-as", "file.print", "project.simulate",
+                           "project.verify", "file.close", "file.exit"}) {
+        auto *button = menu->findChild<QToolButton *>(QString("menu:") + id);
+        ASSERT_NE(button, nullptr) << id;
+        EXPECT_EQ(button->defaultAction(), Frame().ActionById(id)) << id;
+    }
+    ASSERT_EQ(menu->RecentButtons().size(), 1);
+    EXPECT_TRUE(menu->RecentButtons()[0]->text().endsWith("Menu.kivo"));
+    menu->hide();
+}
+
 TEST_F(AppTest, NewWindowAndTheWindowsDialog)
 {
     Start();
