@@ -437,6 +437,21 @@ void CMainFrame::FillPanes()
     m_buildDock->setWidget(m_buildPane);
     m_terminalPane = new CTerminalPane(this);
     m_terminalDock->setWidget(m_terminalPane);
+    // Tab goes through them where it did when they were made at the start,
+    // with the docks: ahead of the project windows.
+    QWidget *last = m_buildDock->previousInFocusChain();
+    while (last != this && last->focusPolicy() == Qt::NoFocus)
+        last = last->previousInFocusChain();
+    for (QWidget *pane : {static_cast<QWidget *>(m_buildPane), static_cast<QWidget *>(m_terminalPane)}) {
+        QList<QWidget *> chain;
+        for (QWidget *w = pane; w == pane || pane->isAncestorOf(w); w = w->nextInFocusChain())
+            if (w->focusPolicy() != Qt::NoFocus)
+                chain << w;
+        for (QWidget *w : chain) {
+            QWidget::setTabOrder(last, w);
+            last = w;
+        }
+    }
 }
 
 CBuildPane *CMainFrame::BuildPane()

@@ -3,7 +3,9 @@
 #include "app_support.h"
 
 #include "app/buildpane.h"
+#include "app/ribbon.h"
 #include "workspace/flexspinview.h"
+#include "workspace/simboardtab.h"
 
 #include <QDesktopServices>
 #include <QDockWidget>
@@ -403,6 +405,35 @@ TEST_F(AppTest, ADockShownBeforeAnyRunHoldsItsPane)
         EXPECT_TRUE(Frame().ActionById(c.build ? "view.build-pane" : "view.terminal-pane")->isChecked());
         EXPECT_EQ(shown, c.build ? static_cast<QWidget *>(Frame().BuildPane()) : Frame().TerminalPane());
     }
+}
+
+// Made when first wanted, the panes and the "Simulated Board" tab keep their
+// place in the window's keyboard order: the ribbon, the panes, then the
+// project window's tabs, the board last.
+TEST_F(AppTest, PanesAndTabsMadeLateKeepTheirKeyboardOrder)
+{
+    Start({SavedProject("Order.kivo")});
+    View()->setCurrentIndex(CKivoView::SimBoardTab);
+    Frame().RunCommand("view.build-pane");
+    QList<QWidget *> chain;
+    for (QWidget *w = Frame().nextInFocusChain(); w != &Frame(); w = w->nextInFocusChain())
+        chain << w;
+    auto first = [&chain](QWidget *container) {
+        for (int i = 0; i < chain.size(); ++i)
+            if (container->isAncestorOf(chain[i]) && (chain[i]->focusPolicy() & Qt::TabFocus))
+                return i;
+        return -1;
+    };
+    const int ribbon = first(Frame().Ribbon());
+    const int build = first(Frame().BuildPane());
+    const int terminal = first(Frame().TerminalPane());
+    const int settings = first(View()->SettingsView());
+    const int board = first(View()->SimBoard());
+    EXPECT_GE(ribbon, 0);
+    EXPECT_LT(ribbon, build);
+    EXPECT_LT(build, terminal);
+    EXPECT_LT(terminal, settings);
+    EXPECT_LT(settings, board);
 }
 
 // For the documentation, with KIVO_SCREENSHOT_DIR set (under xvfb-run with
