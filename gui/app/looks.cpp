@@ -86,8 +86,8 @@ QString AppliedStyle() { return g_appliedStyle; }
 
 void ApplyLookToApplication(const Look &look)
 {
-    // Under a style sheet the application's style is a proxy; what we set
-    // is remembered here.
+    // Under a style sheet a widget's style is a proxy; what we set is
+    // remembered here.
     if (g_appliedStyle != look.style) {
         QApplication::setStyle(QStyleFactory::create(look.style));
         g_appliedStyle = look.style;
@@ -107,10 +107,15 @@ void ApplyLookToApplication(const Look &look)
     for (auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
         pal.setColor(QPalette::Disabled, role, QColor(128, 128, 128));
     pal.setColor(QPalette::Disabled, QPalette::Base, look.window);
-    QApplication::setPalette(pal);
+    // Set again, the same palette would still be sent to every widget.
+    if (pal != QApplication::palette())
+        QApplication::setPalette(pal);
+}
 
+QString RibbonStyleSheet(const Look &look)
+{
     QColor bodyLow = look.ribbonBody.darker(108);
-    QString sheet = QString(R"(
+    return QString(R"(
 #ribbonTop { background: %1; }
 #ribbonTop QLabel, #ribbonTop QToolButton { color: %2; }
 #ribbonCategories::tab { color: %2; background: transparent; padding: 4px 14px; border: 1px solid transparent;
@@ -128,13 +133,11 @@ void ApplyLookToApplication(const Look &look)
 #appButton { border: none; }
 #styleButton { color: %2; padding: 2px 6px; border: 1px solid transparent; border-radius: 3px; }
 #styleButton:hover, #styleButton:pressed { background: %6; border-color: %5; color: %2; }
-QLineEdit[readout="true"] { background: palette(window); }
 )")
-                        .arg(Css(look.ribbonTop), Css(look.topText), Css(look.ribbonBody), Css(look.ribbonText),
-                             Css(look.ribbonBody.darker(125)), Css(look.ribbonTop.lighter(115)), Css(bodyLow),
-                             Css(look.highlight.lighter(150)), Css(look.highlight))
-                        .arg(Css(QColor(150, 150, 150)));
-    qApp->setStyleSheet(sheet);
+        .arg(Css(look.ribbonTop), Css(look.topText), Css(look.ribbonBody), Css(look.ribbonText),
+             Css(look.ribbonBody.darker(125)), Css(look.ribbonTop.lighter(115)), Css(bodyLow),
+             Css(look.highlight.lighter(150)), Css(look.highlight))
+        .arg(Css(QColor(150, 150, 150)));
 }
 
 } // namespace kivo

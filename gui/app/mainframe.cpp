@@ -81,6 +81,11 @@ const char *const kPrintElsewhere = ": only the \"I/O Pin View\" tab prints (Ctr
 
 CMainFrame::CMainFrame(CKivoApp &app) : m_app(app)
 {
+    // The style and palette before the widgets, which then take them as they
+    // are made. The ribbon's style sheet comes last (OnApplicationLook): set
+    // before the ribbon's widgets, it would be matched again at each one.
+    const Look &look = LookFor(m_app.Profile().GetInt("ApplicationLook", kDefaultLook));
+    ApplyLookToApplication(look);
     setWindowTitle("Kivo");
     setWindowIcon(AppIcon());
     setAcceptDrops(true);
@@ -100,7 +105,7 @@ CMainFrame::CMainFrame(CKivoApp &app) : m_app(app)
 
     // The ribbon, loaded from our own description of it.
     m_ribbon = new CRibbon([this](const QString &id) { return ActionById(id); }, m_styleMenu, central);
-    connect(m_ribbon->AppMenu(), &CAppMenu::recentChosen, this, [this](int i) { m_app.OnRecentFile(i); });
+    connect(m_ribbon, &CRibbon::recentChosen, this, [this](int i) { m_app.OnRecentFile(i); });
     layout->addWidget(m_ribbon);
     // Alt with a command's underlined letter runs it from anywhere in the
     // window (the ribbon's buttons do not take mnemonics themselves); Alt+F
@@ -233,6 +238,7 @@ void CMainFrame::CreateActions()
         const bool build = id == kViewBuildPane;
         QAction *a = AddCommand(id, build ? "Build Pane" : "Terminal Pane", {}, [this, build] {
             QDockWidget *dock = build ? m_buildDock : m_terminalDock;
+            FillPanes();
             dock->setVisible(m_actions.value(build ? cmd::kViewBuildPane : cmd::kViewTerminalPane)->isChecked());
             if (dock->isVisible())
                 dock->raise();
@@ -401,14 +407,10 @@ bool CMainFrame::OnGenerate()
 void CMainFrame::CreatePanes()
 {
     setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
-    m_buildPane = new CBuildPane(this);
     m_buildDock = new QDockWidget("Build", this);
     m_buildDock->setObjectName("buildDock");
-    m_buildDock->setWidget(m_buildPane);
-    m_terminalPane = new CTerminalPane(this);
     m_terminalDock = new QDockWidget("Terminal", this);
     m_terminalDock->setObjectName("terminalDock");
-    m_terminalDock->setWidget(m_terminalPane);
     addDockWidget(Qt::BottomDockWidgetArea, m_buildDock);
     tabifyDockWidget(m_buildDock, m_terminalDock);
     // Both open with the first run; until then the window is as it was.
@@ -418,7 +420,50 @@ void CMainFrame::CreatePanes()
         dock->hide();
         QAction *shown = m_actions.value(id);
         connect(dock->toggleViewAction(), &QAction::toggled, shown, &QAction::setChecked);
+        // However the dock comes to show (the main window's own menu of
+        // docks too), its pane is there.
+        connect(dock, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+            if (visible)
+                FillPanes();
+        });
     }
+}
+
+void CMainFrame::FillPanes()
+{
+    if (m_buildPane)
+        return;
+    m_buildPane = new CBuildPane(this);
+    m_buildDock->setWidget(m_buildPane);
+    m_terminalPane = new CTerminalPane(this);
+    m_terminalDock->setWidget(m_terminalPane);
+    // Tab goes through them where it did when they were made at the start,
+    // with the docks: ahead of the project windows.
+    QWidget *last = m_buildDock->previousInFocusChain();
+    while (last != this && last->focusPolicy() == Qt::NoFocus)
+        last = last->previousInFocusChain();
+    for (QWidget *pane : {static_cast<QWidget *>(m_buildPane), static_cast<QWidget *>(m_terminalPane)}) {
+        QList<QWidget *> chain;
+        for (QWidget *w = pane; w == pane || pane->isAncestorOf(w); w = w->nextInFocusChain())
+            if (w->focusPolicy() != Qt::NoFocus)
+                chain << w;
+        for (QWidget *w : chain) {
+            QWidget::setTabOrder(last, w);
+            last = w;
+        }
+    }
+}
+
+CBuildPane *CMainFrame::BuildPane()
+{
+    FillPanes();
+    return m_buildPane;
+}
+
+CTerminalPane *CMainFrame::TerminalPane()
+{
+    FillPanes();
+    return m_terminalPane;
 }
 
 void CMainFrame::OnExternalTerminal()
@@ -433,7 +478,7 @@ void CMainFrame::OnCompile(bool load)
         return;
     const bool inside = !m_actions.value(cmd::kProjectExternalTerminal)->isChecked();
     // One run per project at a time; the user says whether the running one goes.
-    if (CScriptRun *running = inside ? m_buildPane->RunningFor(doc) : nullptr) {
+    if (CScriptRun *running = inside ? BuildPane()->RunningFor(doc) : nullptr) {
         const QString was = running->IsLoad() ? "load" : "compile";
         const QString wanted = load ? "load" : "compile";
         QString text = QString("A %1 of %2 is running. Stop it and start %3?")
@@ -458,7 +503,7 @@ void CMainFrame::OnCompile(bool load)
 ProcessOutcome CMainFrame::StartInside(CKivoDoc &doc, bool load, const ProcessRequest &request)
 {
     const bool terminal = load && doc.m_bShowTerminal;
-    CScriptRun *run = m_buildPane->AddRun(load, &doc, terminal);
+    CScriptRun *run = BuildPane()->AddRun(load, &doc, terminal);
     connect(run, &CScriptRun::ended, this, &CMainFrame::RunEnded);
     connect(run, &CScriptRun::problemChosen, this,
             [this, run](const QString &file, int line) { OpenProblem(*run, file, line); });
@@ -541,6 +586,7 @@ void CMainFrame::OnApplicationLook(int id)
     const Look &look = LookFor(id, m_look ? m_look : kDefaultLook);
     m_look = id;
     ApplyLookToApplication(look);
+    m_ribbon->setStyleSheet(RibbonStyleSheet(look));
     m_ribbon->SetWindows7(look.windows7Ribbon);
     update();
     QApplication::restoreOverrideCursor();
@@ -710,7 +756,8 @@ bool CMainFrame::CloseChild(CChildFrame *child, bool ask)
         if (&c->Document() == &doc)
             last = false;
     if (last) {
-        m_buildPane->ForgetDocument(&doc);
+        if (m_buildPane)
+            m_buildPane->ForgetDocument(&doc);
         m_app.DocumentClosed(doc);
     } else
         RenumberWindows(doc);

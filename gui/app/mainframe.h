@@ -54,9 +54,10 @@ public:
     CColorTabBar *DocumentTabs() const { return m_docTabs; }
     QToolButton *WindowListButton() const { return m_windowList; }
     QLabel *StatusPane(int i) const { return i == 0 ? m_pane1 : m_pane2; }
-    // Compile and Load inside Kivo: their output, and the board's terminal.
-    CBuildPane *BuildPane() const { return m_buildPane; }
-    CTerminalPane *TerminalPane() const { return m_terminalPane; }
+    // Compile and Load inside Kivo: their output, and the board's terminal
+    // (made when first wanted).
+    CBuildPane *BuildPane();
+    CTerminalPane *TerminalPane();
     // Verify on Simulated Board's run (null before the first).
     CVerifyRun *VerifyRun() const { return m_verify; }
     QDockWidget *BuildDock() const { return m_buildDock; }
@@ -117,7 +118,9 @@ private:
     // the desktop's editor.
     void OpenProblem(const CScriptRun &run, const QString &file, int line);
     void OnExternalTerminal();
+    // The docks at the start; the panes in them when first shown or used.
     void CreatePanes();
+    void FillPanes();
     void OnFlexProp();
     // Run on Simulated Board (mainframe_sim.cpp): the window's tab runs the
     // program; a stale one is compiled first when the tab asks.

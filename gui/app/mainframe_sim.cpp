@@ -51,7 +51,7 @@ void CMainFrame::CompileThen(CChildFrame *child, std::function<void()> then)
     OnCompile(false);
     // Inside Kivo the build runs in the Build pane: a successful one goes on.
     // (In a terminal window of its own, the user starts the next step.)
-    if (CScriptRun *run = m_buildPane->RunningFor(&doc)) {
+    if (CScriptRun *run = m_buildPane ? m_buildPane->RunningFor(&doc) : nullptr) {
         connect(run, &CScriptRun::ended, this, [then = std::move(then)](CScriptRun *ended) {
             if (ended->GetState() == CScriptRun::State::Finished)
                 then();

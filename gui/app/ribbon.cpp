@@ -181,7 +181,6 @@ CRibbon::CRibbon(const ActionLookup &action, QMenu *styleMenu, QWidget *parent) 
     m_appButton = new QToolButton(top);
     m_appButton->setObjectName("appButton");
     m_appButton->setToolTip("Application menu");
-    m_appMenu = new CAppMenu(action, this);
     connect(m_appButton, &QToolButton::clicked, this, &CRibbon::ShowAppMenu);
     topGrid->addWidget(m_appButton, 0, 0, 2, 1, Qt::AlignTop);
 
@@ -434,11 +433,29 @@ bool CRibbon::PressKeyTip(QChar letter)
     return false;
 }
 
+CAppMenu *CRibbon::AppMenu()
+{
+    if (!m_appMenu) {
+        m_appMenu = new CAppMenu(m_action, this);
+        m_appMenu->SetRecentFiles(m_recentFiles);
+        connect(m_appMenu, &CAppMenu::recentChosen, this, &CRibbon::recentChosen);
+    }
+    return m_appMenu;
+}
+
+void CRibbon::SetRecentFiles(const QStringList &shown)
+{
+    m_recentFiles = shown;
+    if (m_appMenu)
+        m_appMenu->SetRecentFiles(shown);
+}
+
 void CRibbon::ShowAppMenu()
 {
-    m_appMenu->adjustSize();
-    m_appMenu->move(m_appButton->mapToGlobal(QPoint(0, m_appButton->height())));
-    m_appMenu->show();
+    CAppMenu *menu = AppMenu();
+    menu->adjustSize();
+    menu->move(m_appButton->mapToGlobal(QPoint(0, m_appButton->height())));
+    menu->show();
 }
 
 } // namespace kivo

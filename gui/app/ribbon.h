@@ -47,14 +47,16 @@ public:
     CRibbon(const ActionLookup &action, QMenu *styleMenu, QWidget *parent);
 
     QToolButton *AppButton() const { return m_appButton; }
-    CAppMenu *AppMenu() const { return m_appMenu; }
+    // The application menu, made when first shown or asked for: its
+    // commands are the main window's actions, whose keys work without it.
+    CAppMenu *AppMenu();
     QTabBar *Categories() const { return m_categories; }
     QStackedWidget *Body() const { return m_body; }
     QToolButton *StyleButton() const { return m_styleButton; }
     // The button of a command on the panels (the first one showing it).
     QWidget *PanelControl(const QString &id) const;
 
-    void SetRecentFiles(const QStringList &shown) { m_appMenu->SetRecentFiles(shown); }
+    void SetRecentFiles(const QStringList &shown);
     // The Windows 7 form: the application button becomes a "File" tab.
     void SetWindows7(bool on);
     bool IsWindows7() const { return m_windows7; }
@@ -69,6 +71,10 @@ public:
     // Presses the button whose tip shows `letter`; false when none does.
     bool PressKeyTip(QChar letter);
 
+signals:
+    // An entry of the menu's "Recent Documents" was chosen.
+    void recentChosen(int index);
+
 private:
     QWidget *Category(const QString &title);
     QHBoxLayout *Panel(QWidget *category, const QString &caption);
@@ -77,7 +83,8 @@ private:
 
     ActionLookup m_action;
     QToolButton *m_appButton;
-    CAppMenu *m_appMenu;
+    CAppMenu *m_appMenu = nullptr;
+    QStringList m_recentFiles;
     QTabBar *m_categories;
     QStackedWidget *m_body;
     QToolButton *m_styleButton;

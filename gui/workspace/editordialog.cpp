@@ -45,7 +45,7 @@ QLabel *Remark(const QString &text, QWidget *parent)
     return l;
 }
 
-// Read-only boxes show as readouts (the looks' style sheet greys them).
+// Read-only boxes show as readouts (the dialog's style sheet greys them).
 void SetReadOnly(QLineEdit *edit, bool readOnly)
 {
     if (edit->isReadOnly() == readOnly && edit->property("readout").isValid())
@@ -80,6 +80,7 @@ constexpr int kChoicesPerRow = 4;
 CEditorDialog::CEditorDialog(CEditorModel &model, QWidget *parent) : QDialog(parent), m_model(model)
 {
     setWindowTitle(Q(model.Title()));
+    setStyleSheet("QLineEdit[readout=\"true\"] { background: palette(window); }");
     m_model.KeepMessages(&m_kept);
     auto *layout = new QVBoxLayout(this);
 

@@ -46,6 +46,29 @@ QString StateText(sim::LiveRun::State state)
 
 CSimBoardTab::CSimBoardTab(CKivoDoc &doc, QWidget *parent) : QWidget(parent), m_doc(doc), m_timer(new QTimer(this))
 {
+    connect(m_timer, &QTimer::timeout, this, &CSimBoardTab::Refresh);
+    m_timer->setInterval(kRefreshMs);
+}
+
+CSimBoardTab &CSimBoardTab::Built() const
+{
+    // Made once, when first shown or used: a project opens on another tab,
+    // and its window comes up sooner without this one's widgets.
+    auto *self = const_cast<CSimBoardTab *>(this);
+    if (!m_runButton)
+        self->Build();
+    return *self;
+}
+
+void CSimBoardTab::setVisible(bool visible)
+{
+    if (visible)
+        Built();
+    QWidget::setVisible(visible);
+}
+
+void CSimBoardTab::Build()
+{
     auto *layout = new QVBoxLayout(this);
 
     auto *controls = new QHBoxLayout;
@@ -151,14 +174,11 @@ CSimBoardTab::CSimBoardTab(CKivoDoc &doc, QWidget *parent) : QWidget(parent), m_
     connect(save, &QPushButton::clicked, this, &CSimBoardTab::OnSave);
     m_usbInput = new CUsbInput(this);
     m_usbInput->Watch(m_console, false);
-    connect(m_timer, &QTimer::timeout, this, &CSimBoardTab::Refresh);
-    m_timer->setInterval(kRefreshMs);
 
     setTabOrder(m_runButton, m_pauseButton);
     setTabOrder(m_pauseButton, m_restartButton);
     setTabOrder(m_restartButton, m_stopButton);
-    // The cards are made when the tab is first shown or run: a project opens
-    // on another tab, and its window comes up sooner without them.
+    // The cards are made when the tab is shown or run.
     Refresh();
 }
 
@@ -167,6 +187,7 @@ CSimBoardTab::~CSimBoardTab() = default;
 
 bool CSimBoardTab::Start()
 {
+    Built();
     // The program may have been compiled again: each start reads it anew.
     m_timer->stop();
     for (CBoardCard *card : m_cards)
@@ -203,6 +224,7 @@ bool CSimBoardTab::Start()
 
 void CSimBoardTab::Pause()
 {
+    Built();
     if (m_run)
         m_run->pause();
     Refresh();
@@ -210,6 +232,7 @@ void CSimBoardTab::Pause()
 
 void CSimBoardTab::Stop()
 {
+    Built();
     if (m_run)
         m_run->stop();
     Refresh();
@@ -361,7 +384,7 @@ bool CSimBoardTab::SaveConsole(const QString &path) const
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    const QByteArray bytes = m_console->toPlainText().toUtf8();
+    const QByteArray bytes = Built().m_console->toPlainText().toUtf8();
     return file.write(bytes) == bytes.size() && file.flush();
 }
 

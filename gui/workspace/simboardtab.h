@@ -51,26 +51,28 @@ public:
     // How often the tab shows the run's state.
     static constexpr int kRefreshMs = 40;
 
-    QPushButton *RunButton() const { return m_runButton; }
-    QPushButton *PauseButton() const { return m_pauseButton; }
-    QPushButton *RestartButton() const { return m_restartButton; }
-    QPushButton *StopButton() const { return m_stopButton; }
-    QPushButton *CompileButton() const { return m_compileButton; }
-    QLabel *TimeLabel() const { return m_time; }
-    QLabel *SpeedLabel() const { return m_speed; }
-    QLabel *Message() const { return m_message; }
-    QPlainTextEdit *Console() const { return m_console; }
-    QLineEdit *Input() const { return m_input; }
+    QPushButton *RunButton() const { return Built().m_runButton; }
+    QPushButton *PauseButton() const { return Built().m_pauseButton; }
+    QPushButton *RestartButton() const { return Built().m_restartButton; }
+    QPushButton *StopButton() const { return Built().m_stopButton; }
+    QPushButton *CompileButton() const { return Built().m_compileButton; }
+    QLabel *TimeLabel() const { return Built().m_time; }
+    QLabel *SpeedLabel() const { return Built().m_speed; }
+    QLabel *Message() const { return Built().m_message; }
+    QPlainTextEdit *Console() const { return Built().m_console; }
+    QLineEdit *Input() const { return Built().m_input; }
     // One card per object, in the project's order, showing its device live.
     const std::vector<CBoardCard *> &Cards() const { return m_cards; }
     CBoardCard *Card(const std::string &objectName) const;
 
-    CLogicView *Logic() const { return m_logic; }
+    CLogicView *Logic() const { return Built().m_logic; }
     // Keys and mouse for the run's USB device.
-    CUsbInput *UsbInput() const { return m_usbInput; }
+    CUsbInput *UsbInput() const { return Built().m_usbInput; }
 
     // Writes the console's text to `path`; false when it cannot.
     bool SaveConsole(const QString &path) const;
+
+    void setVisible(bool visible) override;
 
 signals:
     // The user asked for Compile, the program being missing or stale; the
@@ -88,6 +90,9 @@ private:
     void SyncCards();
     void ShowCards(const sim::LiveRun::Snapshot &snapshot);
     void showEvent(QShowEvent *event) override;
+    // The widgets: made when the tab is first shown or used (Built()).
+    void Build();
+    CSimBoardTab &Built() const;
 
     CKivoDoc &m_doc;
     std::unique_ptr<sim::LiveRun> m_run;
@@ -95,24 +100,24 @@ private:
     QStringDecoder m_decoder{QStringDecoder::Utf8};
     int m_generation = 0;
     QTimer *m_timer;
-    QPushButton *m_runButton;
-    QPushButton *m_pauseButton;
-    QPushButton *m_restartButton;
-    QPushButton *m_stopButton;
-    QLabel *m_state;
-    QLabel *m_time;
-    QLabel *m_speed;
-    QWidget *m_messageBar;
-    QLabel *m_message;
-    QPushButton *m_compileButton;
-    QPlainTextEdit *m_console;
-    QLineEdit *m_input;
-    QScrollArea *m_cardArea;
-    QGridLayout *m_cardGrid;
+    QPushButton *m_runButton = nullptr;
+    QPushButton *m_pauseButton = nullptr;
+    QPushButton *m_restartButton = nullptr;
+    QPushButton *m_stopButton = nullptr;
+    QLabel *m_state = nullptr;
+    QLabel *m_time = nullptr;
+    QLabel *m_speed = nullptr;
+    QWidget *m_messageBar = nullptr;
+    QLabel *m_message = nullptr;
+    QPushButton *m_compileButton = nullptr;
+    QPlainTextEdit *m_console = nullptr;
+    QLineEdit *m_input = nullptr;
+    QScrollArea *m_cardArea = nullptr;
+    QGridLayout *m_cardGrid = nullptr;
     std::vector<CBoardCard *> m_cards;
     std::vector<std::pair<std::string, std::int32_t>> m_cardsFor; // the objects the cards were made for
-    CLogicView *m_logic;
-    CUsbInput *m_usbInput;
+    CLogicView *m_logic = nullptr;
+    CUsbInput *m_usbInput = nullptr;
 };
 
 } // namespace kivo

@@ -3,7 +3,9 @@
 #include "app_support.h"
 
 #include "app/buildpane.h"
+#include "app/ribbon.h"
 #include "workspace/flexspinview.h"
+#include "workspace/simboardtab.h"
 
 #include <QDesktopServices>
 #include <QDockWidget>
@@ -371,6 +373,67 @@ TEST_F(BuildPaneTest, TheExternalTerminalIsAProfileSetting)
     ASSERT_EQ(Modals::Get().Boxes().size(), 2u);
     EXPECT_TRUE(Modals::Get().Boxes()[0].text.startsWith("No terminal window could be opened to run build.sh."));
     EXPECT_TRUE(Frame().BuildPane()->Runs().isEmpty());
+}
+
+// The panes are made when first wanted: a dock shown before any run, from
+// the ribbon's check box or from the main window's own menu of docks, holds
+// its pane.
+TEST_F(AppTest, ADockShownBeforeAnyRunHoldsItsPane)
+{
+    struct Case {
+        const char *how;
+        bool build;
+        bool fromDockMenu;
+    };
+    for (Case c : {Case{"Build Pane check box", true, false}, Case{"Terminal Pane check box", false, false},
+                   Case{"dock menu, Build", true, true}, Case{"dock menu, Terminal", false, true}}) {
+        SCOPED_TRACE(c.how);
+        app.reset();
+        app = std::make_unique<CKivoApp>(ProfilePath());
+        Start();
+        QDockWidget *dock = c.build ? Frame().BuildDock() : Frame().TerminalDock();
+        ASSERT_FALSE(dock->isVisible());
+        if (c.fromDockMenu)
+            dock->toggleViewAction()->trigger();
+        else
+            Frame().RunCommand(c.build ? "view.build-pane" : "view.terminal-pane");
+        // What the dock holds as it shows (the accessors below would make it).
+        QWidget *shown = dock->widget();
+        ASSERT_NE(shown, nullptr);
+        EXPECT_TRUE(dock->isVisible());
+        EXPECT_TRUE(shown->isVisible());
+        EXPECT_TRUE(Frame().ActionById(c.build ? "view.build-pane" : "view.terminal-pane")->isChecked());
+        EXPECT_EQ(shown, c.build ? static_cast<QWidget *>(Frame().BuildPane()) : Frame().TerminalPane());
+    }
+}
+
+// Made when first wanted, the panes and the "Simulated Board" tab keep their
+// place in the window's keyboard order: the ribbon, the panes, then the
+// project window's tabs, the board last.
+TEST_F(AppTest, PanesAndTabsMadeLateKeepTheirKeyboardOrder)
+{
+    Start({SavedProject("Order.kivo")});
+    View()->setCurrentIndex(CKivoView::SimBoardTab);
+    Frame().RunCommand("view.build-pane");
+    QList<QWidget *> chain;
+    for (QWidget *w = Frame().nextInFocusChain(); w != &Frame(); w = w->nextInFocusChain())
+        chain << w;
+    auto first = [&chain](QWidget *container) {
+        for (int i = 0; i < chain.size(); ++i)
+            if (container->isAncestorOf(chain[i]) && (chain[i]->focusPolicy() & Qt::TabFocus))
+                return i;
+        return -1;
+    };
+    const int ribbon = first(Frame().Ribbon());
+    const int build = first(Frame().BuildPane());
+    const int terminal = first(Frame().TerminalPane());
+    const int settings = first(View()->SettingsView());
+    const int board = first(View()->SimBoard());
+    EXPECT_GE(ribbon, 0);
+    EXPECT_LT(ribbon, build);
+    EXPECT_LT(build, terminal);
+    EXPECT_LT(terminal, settings);
+    EXPECT_LT(settings, board);
 }
 
 // For the documentation, with KIVO_SCREENSHOT_DIR set (under xvfb-run with

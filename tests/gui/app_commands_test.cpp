@@ -255,7 +255,9 @@ TEST_F(CommandsTest, PaneCommandsMoveTheFocus)
 
 TEST_F(CommandsTest, TheRibbonAndItsMenusShowTheCommandsActions)
 {
-    // Every button and menu entry of a command is that command's action.
+    // Every button and menu entry of a command is that command's action
+    // (the application menu's too, made here as when first shown).
+    ASSERT_NE(Frame().Ribbon()->AppMenu(), nullptr);
     int shown = 0;
     QList<QAction *> actions;
     for (QToolButton *b : Frame().Ribbon()->findChildren<QToolButton *>())

@@ -21,6 +21,7 @@
 #include <QDialogButtonBox>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QImage>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -335,10 +336,19 @@ TEST_F(AppTest, TheLookIsMarkedAppliedAndRemembered)
     EXPECT_EQ(checked(), QList<int>{217});
     EXPECT_FALSE(Frame().Ribbon()->IsWindows7());
 
+    // The ribbon's rows take the look's own colours.
+    auto topColour = [this] {
+        auto *top = Frame().Ribbon()->findChild<QWidget *>("ribbonTop");
+        QImage image = top->grab().toImage();
+        return image.pixelColor(image.width() * 3 / 4, 1).name();
+    };
+    EXPECT_EQ(topColour(), LookFor(217).ribbonTop.name());
+
     Frame().RunCommand("view.look.windows7");
     EXPECT_EQ(checked(), QList<int>{219});
     EXPECT_TRUE(Frame().Ribbon()->IsWindows7());
     EXPECT_EQ(QApplication::palette().color(QPalette::Window), LookFor(219).window);
+    EXPECT_EQ(topColour(), LookFor(219).ribbonTop.name());
 
     app.reset();
     app = std::make_unique<CKivoApp>(ProfilePath());
@@ -426,6 +436,28 @@ TEST_F(AppTest, RecentFilesKeepFourEntriesAndOpenFromTheApplicationMenu)
     Frame().Ribbon()->AppMenu()->RecentButtons()[3]->click();
     EXPECT_EQ(app->RecentFiles().size(), 3);
     EXPECT_FALSE(app->RecentFiles().contains(paths[1]));
+}
+
+// Alt+F opens the application menu of a window just started: its commands
+// are the main window's own, and the project opened at the start is its
+// recent document.
+TEST_F(AppTest, AltFOpensTheApplicationMenuWithItsCommandsAndRecentDocuments)
+{
+    Start({SavedProject("Menu.kivo")});
+    Frame().activateWindow();
+    QApplication::processEvents();
+    QTest::keyClick(&Frame(), Qt::Key_F, Qt::AltModifier);
+    CAppMenu *menu = Frame().Ribbon()->AppMenu();
+    EXPECT_TRUE(menu->isVisible());
+    for (const char *id : {"file.new", "file.open", "file.save", "file.save-as", "file.print", "project.simulate",
+                           "project.verify", "file.close", "file.exit"}) {
+        auto *button = menu->findChild<QToolButton *>(QString("menu:") + id);
+        ASSERT_NE(button, nullptr) << id;
+        EXPECT_EQ(button->defaultAction(), Frame().ActionById(id)) << id;
+    }
+    ASSERT_EQ(menu->RecentButtons().size(), 1);
+    EXPECT_TRUE(menu->RecentButtons()[0]->text().endsWith("Menu.kivo"));
+    menu->hide();
 }
 
 TEST_F(AppTest, NewWindowAndTheWindowsDialog)

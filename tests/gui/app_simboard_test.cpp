@@ -22,6 +22,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -99,6 +100,8 @@ TEST_F(SimBoardTest, CompileIsOfferedThenTheConsoleEchoes)
     EXPECT_EQ(Tab()->Input()->text(), "");
     ASSERT_TRUE(QTest::qWaitFor([&] { return Tab()->Console()->toPlainText() == "hello"; }, 5000))
         << Tab()->Console()->toPlainText().toStdString();
+    // In columns, as a terminal shows it.
+    EXPECT_TRUE(QFontInfo(Tab()->Console()->font()).fixedPitch()) << Tab()->Console()->font().family().toStdString();
     EXPECT_TRUE(Tab()->SpeedLabel()->text().startsWith("Speed: ")) << Tab()->SpeedLabel()->text().toStdString();
 
     const std::string saved = dir / "console.txt";

@@ -15,6 +15,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -453,6 +454,24 @@ protected:
     CKivoDoc doc;
     CQtMessages messages;
 };
+
+// A readout is filled with the window's colour, a box to type in with the
+// base colour; the colours come from the dialog's own style sheet.
+TEST_F(DialogTest, ReadoutsShowOnTheWindowColour)
+{
+    CCodeObject object;
+    FakeEditor model(kServo, object, doc, 0, messages);
+    model.Open();
+    CEditorDialog d(model);
+    d.show();
+    auto inside = [](QLineEdit *e) {
+        QImage image = e->grab().toImage();
+        return image.pixelColor(image.width() - 6, image.height() / 2);
+    };
+    ASSERT_NE(d.palette().color(QPalette::Window), d.palette().color(QPalette::Base));
+    EXPECT_EQ(inside(Edit(&d, "readout")).name(), d.palette().color(QPalette::Window).name());
+    EXPECT_EQ(inside(Edit(&d, "pin")).name(), d.palette().color(QPalette::Base).name());
+}
 
 TEST_F(DialogTest, IsBuiltFromTheFieldDescriptionsAndRunsTheModelsHandlers)
 {
