@@ -47,20 +47,13 @@ const std::array<Traits, std::size_t(Op::Count)> &traits()
 
 constexpr std::uint32_t kDIRA = 0x1FA, kINA = 0x1FE;
 
-// Whether the instruction runs only before the other cogs' clock: a shared
-// op, or one whose D or S register is in $1F8..$1FF (the pointers, the pins'
-// DIR, OUT and IN, IJMP0/IRET0). RDLUT is left to the caller: it reads only
-// this cog's LUT, which the paired cog writes only while the LUT is shared.
+// Whether the instruction's D or S register is in $1F8..$1FF (the pointers,
+// the pins' DIR, OUT and IN, IJMP0/IRET0).
 bool specialRegisters(Op op, std::uint32_t instr)
 {
     const std::uint32_t dF = instr >> 9 & 0x1FF, sF = instr & 0x1FF;
     const unsigned regs = kRegisterFields[std::size_t(op)];
     return ((regs & 1) && dF >= 0x1F8) || ((regs & 2) && sF >= 0x1F8 && !(instr >> 18 & 1));
-}
-
-bool waitsForOthers(Op op, std::uint32_t instr)
-{
-    return (kSharedOps[std::size_t(op)] && op != Op::RDLUT) || specialRegisters(op, instr);
 }
 
 // The executor's handlers by op: in hub exec the FIFO ops fault instead.
@@ -728,23 +721,23 @@ Cog::FastHandler Cog::quietHandler(Op op)
 
 bool Cog::quietWherePlain(Op op) { return !kPlainOps[std::size_t(op)] || quietHandler(op); }
 
-// The fast path's handler: the quiet one where the register fields allow.
-Cog::FastHandler Cog::plainHandler(Op op, std::uint32_t instr)
-{
-    FastHandler h = specialRegisters(op, instr) ? nullptr : quietHandler(op);
-    return h ? h : fastHandler(op);
-}
-
 void Cog::decodeOp(Decoded &d, std::uint32_t instr, bool hubExec)
 {
     d.op = decode(instr);
     const std::size_t i = std::size_t(d.op);
-    d.waits = waitsForOthers(d.op, instr) ? Waits::Always : d.op == Op::RDLUT ? Waits::WhileLutShared : Waits::No;
+    // A shared op, or one on the special registers, runs only before the
+    // other cogs' clock; RDLUT only while the paired cog may write the LUT.
+    const bool special = specialRegisters(d.op, instr);
+    d.waits = special || (kSharedOps[i] && d.op != Op::RDLUT) ? Waits::Always
+              : d.op == Op::RDLUT                             ? Waits::WhileLutShared
+                                                              : Waits::No;
     d.cost = std::uint8_t(hubExec ? kHubClocks[i] : kCogClocks[i]);
     // _RET_ (condition 0) is step()'s, except on NOP (all zero). No plain op
-    // is one hub exec refuses (the FIFO's).
+    // is one hub exec refuses (the FIFO's). The quiet handler where the
+    // register fields allow.
     const bool plain = kPlainOps[i] && (instr >> 28 != 0 || d.op == Op::NOP);
-    d.fast = plain ? plainHandler(d.op, instr) : nullptr;
+    FastHandler quiet = plain && !special ? quietHandler(d.op) : nullptr;
+    d.fast = quiet ? quiet : plain ? fastHandler(d.op) : nullptr;
 }
 
 void Cog::predecode(Decoded &d, std::uint32_t instr)

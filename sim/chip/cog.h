@@ -169,7 +169,6 @@ private:
     // (quiet*Handler); nullptr where there is none.
     template <Op op, Handler h> static bool callQuiet(Cog &cog, std::uint32_t instr);
     static FastHandler quietHandler(Op op);
-    static FastHandler plainHandler(Op op, std::uint32_t instr);
     static FastHandler quietAluHandler(Op op);
     static FastHandler quietBranchHandler(Op op);
     static FastHandler quietHubHandler(Op op);
